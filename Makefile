@@ -1,0 +1,35 @@
+# make run  - installs what is missing, builds, starts the configurator
+# make test - installs what is missing, builds with sanitizers, runs every test
+BUILD_DIR ?= build
+TEST_DIR ?= build-test
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+.PHONY: run test deps build build-test fuzz clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZ580_TESTS=OFF
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/app/ui/zt580
+
+build-test: deps
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZ580_SANITIZE=ON
+	cmake --build $(TEST_DIR) -j $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZ580_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+test: build-test
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(FUZZ_DIR)

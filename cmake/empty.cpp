@@ -1,0 +1,1 @@
+// Placeholder so that a folder without sources yet still forms a library.
