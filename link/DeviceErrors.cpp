@@ -1,0 +1,75 @@
+#include "link/DeviceErrors.h"
+
+#include <utility>
+
+#include "platform/CFormat.h"
+#include "resources/StringTable.h"
+
+bool TransportErrorText(int code, std::string& text) {
+  int id = 0;
+  switch (code) {
+    case exchange::kTransportOk: text.clear(); return true;
+    case exchange::kTransportTimeOut: id = 197; break;
+    case exchange::kTransportLineError: id = 224; break;
+    case exchange::kTransportChecksum: id = 222; break;
+    case exchange::kTransportAddress: id = 221; break;
+    case exchange::kTransportBadReply: id = 223; break;
+    default: text.clear(); return false;
+  }
+  text = resources::LoadString(id);
+  return true;
+}
+
+namespace {
+
+// Texts that the modules' documentation gives without a string-table entry.
+std::string LiteralDeviceErrorText(int code) {
+  switch (code) {
+    case 0x29:
+      return "Не найдена сетевая функция, хотя дескриптор найден!!!\t\t\t\t\t\t\t  "
+             "В нормальном приборе эта ошибка встречаться НЕ ДОЛЖНА!!!";
+    case 0x37: return "Данный код не используется (прибор отверг записываемое значение)";
+    case 0x44: return "Программе неизвестна запрошенная функция";
+    case 0x45: return "В программе стоит заглушка функции WhatCOMState()";
+    case 0x46: return "В программе стоит заглушка функции RunCOMTask()";
+    case 0x49: return "Нарушена упорядоченность узлов X по возрастанию";
+    case 0x4A: return "Попытка записи X при ненулевом числе узлов графика";
+    case 0x4B: return "Ошибка выполнения функции PrevWriteActions()";
+    default: return {};
+  }
+}
+
+}  // namespace
+
+bool DeviceErrorText(const uint8_t* data, int length, std::string& text) {
+  if (data == nullptr || length < 1) return false;
+  const int code = data[0];
+  if (code == 0x00) {
+    text = resources::LoadString(225);
+  } else if (code >= 0x02 && code <= 0x08) {
+    text = resources::LoadString(226 + (code - 0x02));
+  } else if (code >= 0x21 && code <= 0x28) {
+    text = resources::LoadString(233 + (code - 0x21));
+  } else if (code == 0x30) {
+    text = resources::LoadString(245);
+  } else if (code >= 0x31 && code <= 0x34) {
+    text = resources::LoadString(241 + (code - 0x31));
+  } else if (code == 0x35 || code == 0x36) {
+    text = resources::LoadString(246);
+  } else if (code == 0x38) {
+    text = resources::LoadString(248);
+  } else if (code >= 0x39 && code <= 0x3F) {
+    text = resources::LoadString(249) + static_cast<char>('0' + (code - 0x38));
+  } else if (code >= 0x41 && code <= 0x43) {
+    text = resources::LoadString(250 + (code - 0x41));
+  } else if (code == 0x47) {
+    text = resources::LoadString(253);
+  } else if (code == 0x48) {
+    text = resources::LoadString(254);
+  } else if (std::string literal = LiteralDeviceErrorText(code); !literal.empty()) {
+    text = std::move(literal);
+  } else {
+    text = platform::Format(resources::LoadString(255).c_str(), static_cast<int>(static_cast<int8_t>(data[0])));
+  }
+  return true;
+}

@@ -1,0 +1,139 @@
+#pragma once
+// The modules' own frame: a short binary frame (address, request bit, data length,
+// parameter-name hash, data, CRC-16) written on the line as "#", two characters
+// 'G'+half-byte per byte, and a carriage return. Everything here is pure: the port,
+// the bus lock and the run's result flags are the caller's (DeviceIO).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace exchange {
+
+// Name hashes the exchange itself uses.
+inline constexpr uint16_t kHashAPLY = 0x8403;   // "APLY"
+inline constexpr uint16_t kHashNErr = 0x0233;   // "n.Err": the module's error reply
+inline constexpr uint16_t kHashAttributes = 0x5EA0;  // "M.s.t.r.": access attributes
+
+// The port hands back at most this many reply characters, so a reply carries at most
+// 8 data bytes; the length field can claim up to 15, which callers' buffers hold.
+inline constexpr int kMaxReplyChars = 31;
+inline constexpr int kMaxDataLength = 15;
+inline constexpr int kBroadcastChannel = -1;
+inline constexpr uint8_t kBroadcastAddress = 255;
+
+// Header (address, flags/length, hash) and CRC around the data.
+inline constexpr int kFrameOverhead = 6;
+
+}  // namespace exchange
+
+// CRC-16, polynomial 0x8F57, initial 0, most significant bit first, no reflection,
+// no final exclusive-or, over whole bytes.
+uint16_t hash_buffer(const uint8_t* data, size_t length);
+
+// "#", two characters per byte ('G' + high half-byte, 'G' + low half-byte), "\r".
+std::string encode_buffer(const uint8_t* frame, size_t length);
+
+// Maps pairs of 'G'..'V' characters back to bytes: `pairs` bytes are read from
+// `text` (2 * pairs characters) into `out`. False as soon as a character lies
+// outside 'G'..'V'; `out` then holds the bytes decoded so far.
+bool DecodeTetrads(const char* text, size_t pairs, uint8_t* out);
+
+namespace exchange {
+
+// The address of a request: broadcast (255) for channel -1, else the module address
+// plus the channel. With 11-bit addressing byte 0 holds address >> 3 and bits 7-5 of
+// byte 1 the low 3 bits.
+struct FrameAddressing {
+  int addressLength = 8;  // 8 or 11
+  int moduleAddress = 0;
+  int channel = 0;        // -1 broadcast
+};
+
+// The binary request frame with its CRC (4 + n + 2 bytes). Data beyond 15 bytes
+// cannot be described by the length field: false and nothing built.
+bool BuildRequestFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
+                       const FrameAddressing& addressing, std::vector<uint8_t>& frame);
+
+// The request frame as line text (2n + 14 characters), or empty when it cannot be built.
+std::string EncodeRequest(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
+                          const FrameAddressing& addressing);
+
+// What one port transaction amounts to. The first four decide the retries; the
+// others end the frame at once.
+enum class FrameOutcome {
+  Success,
+  TimeOut,       // port result 2: retried once
+  LineError,     // port result 3: retried 16 times
+  LostStart,     // no "#" at the start of the reply: retried 10 times
+  Cancelled,     // port result -1: port closed or transaction cancelled, not retried
+  BadChecksum,   // malformed or cut reply, or CRC mismatch: text 423
+  ForeignHash,   // reply for another name: text 422
+  DeviceError,   // "n.Err" reply: the device error text
+};
+
+// How many times an outcome is retried before the frame gives up.
+int RetryLimit(FrameOutcome outcome);
+
+struct FrameReply {
+  FrameOutcome outcome = FrameOutcome::BadChecksum;
+  // Set only when the reply's CRC was valid (Success, ForeignHash, DeviceError).
+  uint8_t data[kMaxDataLength] = {};
+  int dataLength = 0;
+  uint16_t hash = 0;
+  uint8_t addressByte = 0;  // byte 0 of the reply as it came
+};
+
+// Classifies one transaction: the port result and the reply characters that arrived
+// (`count` of them; never read beyond). A reply is whole when it is "#", an even
+// number of 'G'..'V' characters decoding to exactly 4 + n + 2 bytes, and "\r";
+// anything else that starts with "#" is a bad frame. The module answers with the
+// requested hash; "n.Err" carries an error code in its first data byte.
+FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t requestHash);
+
+// The error text a failed frame leaves for its caller: "" for Success and Cancelled,
+// the device error text for an "n.Err" reply (text 223 when it carries no code).
+std::string FrameErrorText(const FrameReply& reply);
+
+// The run's result flags after a frame's final outcome. Assigned, not combined:
+// 4 after a time-out (unless already 8), 8 after line errors or lost starts, 16 for
+// an error reply with a code; any reply that arrived turns a time-out state (4)
+// into 8. A cancelled frame leaves them as they are.
+uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply);
+
+// Data of the attribute request ("M.s.t.r."). Only a write with full access writes
+// the attribute byte (3 when overridden, else bit 0 editable, bit 1 set when the
+// parameter has no owner); otherwise the attributes are read. Indexed parameters add
+// 0 and the low byte of the linear index; then the parameter's hash, high byte first.
+struct AttributeRequest {
+  int requestBit = 1;
+  std::vector<uint8_t> data;
+};
+AttributeRequest BuildAttributeRequest(bool write, bool fullAccess, bool attributeOverride,
+                                       bool editable, int owner, bool indexed, int linearIndex,
+                                       uint16_t nameHash);
+
+// The attribute reply: 5 data bytes for an indexed parameter, 3 otherwise.
+struct AttributeReply {
+  bool sizeOk = false;
+  bool editable = false;
+  int owner = 0;
+};
+AttributeReply ParseAttributeReply(const uint8_t* data, int dataLength, bool indexed);
+
+// Appends a linear index as two bytes, high byte first.
+void AppendIndexBytes(std::vector<uint8_t>& data, int linearIndex);
+
+// The number of reply bytes that hold the value: "JuRD" replies carry 3 more bytes,
+// indexed replies echo the 2 index bytes. Never negative.
+int ValueLengthOfReply(int replyLength, bool isJuRD, bool indexed);
+
+// Trace lines of the exchange. One line per data byte: ">> Посылка: # 0 : 065 = 0x41 (A)"
+// for a request byte, "<< Ответ: ..." for a reply byte; bytes below 32 show ".", the
+// others as their Windows-1251 character. Before the request bytes its data size,
+// after the reply bytes the reply's.
+std::string ExchangeTraceLine(bool request, int position, uint8_t value);
+std::string RequestSizeTraceLine(int dataLength);
+std::string ReplySizeTraceLine(int dataLength);
+
+}  // namespace exchange
