@@ -1,5 +1,6 @@
 #include "link/AlternateFraming.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -174,6 +175,36 @@ int CheckAlternateReply(uint8_t selector, uint8_t addressByte, const uint8_t* re
   if (buffer[0] != addressByte) return 5;
   data.assign(buffer.begin() + 1, buffer.end());
   return 0;
+}
+
+int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t addressByte,
+                                 const uint8_t* request, size_t length, const FrameTransport& transport,
+                                 std::vector<uint8_t>& data, int* attempts) {
+  data.clear();
+  int made = 0;
+  int result = -1;
+  if (addressLength <= 8) {
+    const std::vector<uint8_t> wire = BuildAlternateRequest(selector, addressByte, request, length);
+    int timeOuts = 0;
+    int lineErrors = 0;
+    for (;;) {
+      uint8_t reply[kMaxReplyChars] = {};
+      int count = 0;
+      const int portResult = transport(wire.data(), static_cast<int>(wire.size()), reply, count);
+      ++made;
+      if (portResult == 2 && timeOuts++ < 1) continue;
+      if (portResult == 3 && lineErrors++ < 16) continue;
+      if (portResult == 2 || portResult == 3 || portResult == -1) {
+        result = portResult;
+      } else {
+        const size_t arrived = static_cast<size_t>(std::clamp(count, 0, kMaxReplyChars));
+        result = CheckAlternateReply(selector, addressByte, reply, arrived, data);
+      }
+      break;
+    }
+  }
+  if (attempts != nullptr) *attempts = made;
+  return result;
 }
 
 std::vector<uint8_t> SwitchBackRequest(uint8_t selector) {

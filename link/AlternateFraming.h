@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "link/ExchangeFrame.h"
+
 namespace exchange {
 
 inline constexpr uint8_t kSelectorOwnFrame = 0;
@@ -46,6 +48,14 @@ std::vector<uint8_t> BuildAlternateRequest(uint8_t selector, uint8_t addressByte
 // address differs. `data` is emptied on failure.
 int CheckAlternateReply(uint8_t selector, uint8_t addressByte, const uint8_t* reply, size_t count,
                         std::vector<uint8_t>& data);
+
+// One alternate request with its retries over a transport (the caller holds the bus
+// lock): a time-out is retried once, a line error 16 times; a cancelled transaction
+// (-1) ends it at once. 11-bit addressing gives -1 with nothing sent. Otherwise the
+// result of CheckAlternateReply. The number of transactions goes to `attempts`.
+int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t addressByte,
+                                 const uint8_t* request, size_t length, const FrameTransport& transport,
+                                 std::vector<uint8_t>& data, int* attempts = nullptr);
 
 // The request that switches a module back to the own frame: Modbus write single coil
 // 0xF0F0 on for selectors 1 and 2, "TEVI" for selector 3, empty otherwise.

@@ -99,6 +99,43 @@ int RetryLimit(FrameOutcome outcome) {
   }
 }
 
+bool RetryCounters::Retry(FrameOutcome outcome) {
+  int* counter = nullptr;
+  switch (outcome) {
+    case FrameOutcome::TimeOut: counter = &timeOuts; break;
+    case FrameOutcome::LineError: counter = &lineErrors; break;
+    case FrameOutcome::LostStart: counter = &lostStarts; break;
+    default: return false;
+  }
+  if (*counter >= RetryLimit(outcome)) return false;
+  ++*counter;
+  return true;
+}
+
+FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash, bool replyIgnored,
+                               const FrameTransport& transport, int* attempts) {
+  RetryCounters counters;
+  int made = 0;
+  FrameReply reply;
+  for (;;) {
+    uint8_t buffer[kMaxReplyChars] = {};
+    int count = 0;
+    const int portResult = transport(reinterpret_cast<const uint8_t*>(request.data()),
+                                     static_cast<int>(request.size()), buffer, count);
+    ++made;
+    if (replyIgnored) {
+      reply = FrameReply{};
+      reply.outcome = FrameOutcome::Success;
+      reply.hash = requestHash;
+      break;
+    }
+    reply = ParseReply(portResult, buffer, count, requestHash);
+    if (!counters.Retry(reply.outcome)) break;
+  }
+  if (attempts != nullptr) *attempts = made;
+  return reply;
+}
+
 FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t requestHash) {
   FrameReply result;
   if (portResult == 2) { result.outcome = FrameOutcome::TimeOut; return result; }

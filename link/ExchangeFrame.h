@@ -5,6 +5,7 @@
 // the bus lock and the run's result flags are the caller's (DeviceIO).
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,15 @@ enum class FrameOutcome {
 // How many times an outcome is retried before the frame gives up.
 int RetryLimit(FrameOutcome outcome);
 
+// Counts the retries of one frame, separately per outcome: Retry says whether the
+// outcome of the last transaction is to be sent again.
+struct RetryCounters {
+  int timeOuts = 0;
+  int lineErrors = 0;
+  int lostStarts = 0;
+  bool Retry(FrameOutcome outcome);
+};
+
 struct FrameReply {
   FrameOutcome outcome = FrameOutcome::BadChecksum;
   // Set only when the reply's CRC was valid (Success, ForeignHash, DeviceError).
@@ -90,6 +100,18 @@ struct FrameReply {
 // anything else that starts with "#" is a bad frame. The module answers with the
 // requested hash; "n.Err" carries an error code in its first data byte.
 FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t requestHash);
+
+// One port transaction: sends `length` request bytes, stores up to 31 reply
+// characters and their count, returns the port result (0, -1, 2, 3). Sio::Transact
+// has this shape.
+using FrameTransport = std::function<int(const uint8_t* request, int length, uint8_t* reply, int& count)>;
+
+// One request frame with its retries over a transport (the caller holds the bus
+// lock). With `replyIgnored` (an "APLY" to a model that does not answer it) the
+// first transaction counts as success with no data, whatever came back. The number
+// of transactions made goes to `attempts` when given.
+FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash, bool replyIgnored,
+                               const FrameTransport& transport, int* attempts = nullptr);
 
 // The error text a failed frame leaves for its caller: "" for Success and Cancelled,
 // the device error text for an "n.Err" reply (text 223 when it carries no code).
