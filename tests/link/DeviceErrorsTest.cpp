@@ -57,17 +57,10 @@ TEST(DeviceErrorText, RangesMapToTheirTexts) {
                                    std::to_string(code - 0x38));
 }
 
-TEST(DeviceErrorText, LiteralTexts) {
+TEST(DeviceErrorText, TextWithoutTableEntry) {
   EXPECT_EQ(ErrorText(0x29),
             "Не найдена сетевая функция, хотя дескриптор найден!!!\t\t\t\t\t\t\t  "
             "В нормальном приборе эта ошибка встречаться НЕ ДОЛЖНА!!!");
-  EXPECT_EQ(ErrorText(0x37), "Данный код не используется (прибор отверг записываемое значение)");
-  EXPECT_EQ(ErrorText(0x44), "Программе неизвестна запрошенная функция");
-  EXPECT_EQ(ErrorText(0x45), "В программе стоит заглушка функции WhatCOMState()");
-  EXPECT_EQ(ErrorText(0x46), "В программе стоит заглушка функции RunCOMTask()");
-  EXPECT_EQ(ErrorText(0x49), "Нарушена упорядоченность узлов X по возрастанию");
-  EXPECT_EQ(ErrorText(0x4A), "Попытка записи X при ненулевом числе узлов графика");
-  EXPECT_EQ(ErrorText(0x4B), "Ошибка выполнения функции PrevWriteActions()");
 }
 
 TEST(DeviceErrorText, UnknownCodesAreSigned) {
