@@ -124,7 +124,9 @@ void WrapAlternate(uint8_t selector, std::vector<uint8_t>& buffer) {
       break;
     }
     case kSelectorModbusAscii: {
-      std::vector<uint8_t> text{':'};
+      std::vector<uint8_t> text;
+      text.reserve(2 * buffer.size() + 5);
+      text.push_back(':');
       for (uint8_t b : buffer) AppendHex(text, b);
       AppendHex(text, ModbusLrc(buffer.data(), buffer.size()));
       text.push_back('\r');
@@ -134,7 +136,9 @@ void WrapAlternate(uint8_t selector, std::vector<uint8_t>& buffer) {
     }
     case kSelectorPercent: {
       if (buffer.empty()) return;
-      std::vector<uint8_t> text{'%'};
+      std::vector<uint8_t> text;
+      text.reserve(buffer.size() + 5);
+      text.push_back('%');
       AppendHex(text, buffer[0]);
       text.insert(text.end(), buffer.begin() + 1, buffer.end());
       AppendHex(text, PercentSum(text.data(), text.size()));
@@ -158,7 +162,9 @@ int UnwrapAlternate(uint8_t selector, std::vector<uint8_t>& buffer) {
 
 std::vector<uint8_t> BuildAlternateRequest(uint8_t selector, uint8_t addressByte,
                                            const uint8_t* request, size_t length) {
-  std::vector<uint8_t> buffer{addressByte};
+  std::vector<uint8_t> buffer;
+  buffer.reserve(length + 1);
+  buffer.push_back(addressByte);
   if (request != nullptr) buffer.insert(buffer.end(), request, request + length);
   WrapAlternate(selector, buffer);
   return buffer;
