@@ -171,9 +171,11 @@ CompoundFile::Result CompoundFile::LoadFat() {
   // entries and then the index of the next one.
   const size_t perDifat = sectorSize_ / 4 - 1;
   uint32_t next = U32(h + 68);
-  size_t visited = 0;
+  std::vector<bool> seen;
   while (fatSectors.size() < fatSectorCount) {
-    if (next >= sectorCount_ || ++visited > sectorCount_) return Result::Damaged;
+    if (seen.empty()) seen.resize(sectorCount_, false);
+    if (next >= sectorCount_ || seen[next]) return Result::Damaged;
+    seen[next] = true;
     for (size_t j = 0; j < perDifat && fatSectors.size() < fatSectorCount; ++j) {
       uint32_t s = 0;
       if (!SectorWord(next, j, s)) return Result::Damaged;
