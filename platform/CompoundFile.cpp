@@ -215,6 +215,8 @@ CompoundFile::Result CompoundFile::Chain(const std::vector<uint32_t>& table, uin
 CompoundFile::Result CompoundFile::ReadChainBytes(uint32_t start, uint64_t size, std::vector<char>& out) const {
   out.clear();
   if (size == 0) return Result::Ok;
+  // No stream is larger than the file (this also keeps the rounding below from overflowing).
+  if (size > data_.size()) return Result::Damaged;
   uint64_t needed = (size + sectorSize_ - 1) / sectorSize_;
   if (needed > sectorCount_) return Result::Damaged;
   std::vector<uint32_t> chain;
@@ -298,6 +300,7 @@ CompoundFile::Result CompoundFile::ReadMiniBytes(uint32_t start, uint64_t size, 
   out.clear();
   if (size == 0) return Result::Ok;
   if (miniState_ != Result::Ok) return miniState_;
+  if (size > miniStream_.size()) return Result::Damaged;
   uint64_t available = (miniStream_.size() + kMiniSectorSize - 1) / kMiniSectorSize;
   uint64_t needed = (size + kMiniSectorSize - 1) / kMiniSectorSize;
   if (needed > available) return Result::Damaged;

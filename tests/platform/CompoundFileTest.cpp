@@ -240,6 +240,10 @@ TEST(CompoundFile, Version3IgnoresHighHalfOfStreamSize) {
   CompoundFileImage v4 = Sample(4);
   v4.SetU32(v4.EntryOffset(2) + 124, 1);
   EXPECT_EQ(ReadFrom(v4, "big.tree"), Result::Damaged);
+  // The largest size must not wrap around when rounded up to whole sectors.
+  v4.SetU32(v4.EntryOffset(2) + 120, 0xFFFFFFFF);
+  v4.SetU32(v4.EntryOffset(2) + 124, 0xFFFFFFFF);
+  EXPECT_EQ(ReadFrom(v4, "big.tree"), Result::Damaged);
 }
 
 }  // namespace
