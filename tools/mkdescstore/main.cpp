@@ -219,10 +219,10 @@ int main(int argc, char** argv) {
     } else if (a == "--check") {
       check = true;
     } else if (a == "--raw" && i + 1 < argc) {
-      std::string spec = argv[++i];
-      size_t eq = spec.find('=');
-      if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) return Usage();
-      raws.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+      std::string pair = argv[++i];
+      size_t eq = pair.find('=');
+      if (eq == std::string::npos || eq == 0 || eq + 1 == pair.size()) return Usage();
+      raws.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
     } else if (!a.empty() && a[0] != '-' && directory.empty()) {
       directory = a;
     } else {
