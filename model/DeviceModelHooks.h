@@ -1,0 +1,30 @@
+#pragma once
+// What the model layer needs from the current device model. The device-model
+// base class implements this; while no model is loaded there is none, which
+// counts as a model without special readings.
+#include <string>
+
+class Parameter;
+
+namespace model {
+
+class DeviceModelHooks {
+ public:
+  virtual ~DeviceModelHooks() = default;
+
+  // True for the analog-input models (CZ580M01, M08, M09, M13, M18), whose readings
+  // "rEAd", "iRDt" and "iRD" carry status codes and model-formatted values.
+  virtual bool HasMeasurementReadings() const { return false; }
+  // The model's text for a measured value ("%.3f" unless a model says otherwise).
+  virtual std::string FormatValue(float value) const;
+  // Reaction to a user-edited (or read, or loaded) parameter; may return a partner
+  // parameter that changed with it.
+  virtual Parameter* OnParameterEdited(Parameter& parameter);
+};
+
+// The current device model, or null. Safe to read from any thread.
+DeviceModelHooks* CurrentDeviceModel();
+// Installs the current model (null: none); returns the previous one.
+DeviceModelHooks* SetCurrentDeviceModel(DeviceModelHooks* model);
+
+}  // namespace model

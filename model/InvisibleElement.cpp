@@ -1,0 +1,67 @@
+#include "model/InvisibleElement.h"
+
+#include "platform/CFormat.h"
+#include "resources/StringTable.h"
+
+namespace Elements {
+namespace {
+constexpr int kStrReadingBranch = 283;
+constexpr int kStrComparingBranch = 285;
+constexpr int kStrWritingBranch = 286;
+}  // namespace
+
+InvisibleElement::InvisibleElement() : elementName(InvisibleElement::GetTypeName()) {}
+
+int InvisibleElement::SetParameterValue(std::string_view name, const std::string& text) {
+  if (name == "Название") {
+    elementName = text;
+    return 3;
+  }
+  return ObjectWithParameters::SetParameterValue(name, text);
+}
+
+model::WalkResult InvisibleElement::CompareWithDevice(model::LinkOps& link) {
+  if (link.IsAbortSet()) return {};
+  link.AddProgressLine(
+      platform::Format("%s '%s'", resources::LoadString(kStrComparingBranch).c_str(), elementName.c_str()));
+  return ObjectWithParameters::CompareWithDevice(link);
+}
+
+model::WalkResult InvisibleElement::ReadFromDevice(model::LinkOps& link) {
+  if (link.IsAbortSet()) return {};
+  link.AddProgressLine(
+      platform::Format("%s '%s'", resources::LoadString(kStrReadingBranch).c_str(), elementName.c_str()));
+  return ObjectWithParameters::ReadFromDevice(link);
+}
+
+model::WalkResult InvisibleElement::WriteToDevice(model::LinkOps& link, int mode) {
+  bool anyToWrite = mode > 0;
+  for (size_t i = 0; !anyToWrite && i < parameters.size(); ++i) anyToWrite = TakesPartInWrite(*parameters[i], mode);
+  if (anyToWrite)
+    link.AddProgressLine(
+        platform::Format("%s '%s'", resources::LoadString(kStrWritingBranch).c_str(), elementName.c_str()));
+  return ObjectWithParameters::WriteToDevice(link, mode);
+}
+
+model::TreeItem InvisibleElement::InsertTreeItems(model::TreeRows& rows, model::TreeItem parent, int count,
+                                                  bool showIndex) {
+  model::TreeItem row =
+      rows.InsertItem(this, elementName, GetImage(), GetSelectedImage(), model::RowEditor::None, parent, false);
+  if (row == model::kNoItem) return row;
+  ObjectWithParameters::InsertTreeItems(rows, row, count, showIndex);
+  return row;
+}
+
+void InvisibleElement::ZeroFillRecord(std::array<std::uint8_t, 16>& record) { record.fill(0); }
+
+int InvisibleElement::GetImage() { return 0; }
+
+int InvisibleElement::GetSelectedImage() { return 0; }
+
+std::string InvisibleElement::GetTypeName() { return "Невизуальный элемент"; }
+
+int InvisibleElement::GetNoValueCode() { return -999; }
+
+std::string InvisibleElement::GetTitle() { return elementName + " (" + GetTypeName() + ")"; }
+
+}  // namespace Elements

@@ -1,0 +1,81 @@
+#pragma once
+// One device parameter of the tree: protocol name, value text, type, limits,
+// caption, attributes, change flags, last error note, polling state and its row.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/MyConverter.h"
+#include "model/TreeRows.h"
+
+class Parameter : public MyConverter {
+ public:
+  // Name, value and type empty; everything else as for a named parameter.
+  Parameter();
+  // Value "Нет данных", type "неизвестен", caption "<неизвестный параметр>".
+  explicit Parameter(std::string name);
+  // Clears the output-table slot that points back to this parameter.
+  ~Parameter() override;
+  Parameter(const Parameter&) = delete;
+  Parameter& operator=(const Parameter&) = delete;
+
+  std::string description;
+  bool indexed = false;
+  bool valueChanged = false;
+  bool editableChanged = false;
+  bool ownerChanged = false;
+  std::string note;  // last error, or a difference beginning with "Знач-е в приборе:"
+  bool writable = true;
+  std::uint8_t editable = 1;    // 1 editable, 0 not
+  std::uint8_t owner = 0;       // 1 maker, 0 user
+  std::uint8_t attributes = 0;  // 0 none, 1 ordinary, more: index multiplicity
+  int requestIndex = 0;
+  int linearIndex = 0;
+  Parameter** poutSlot = nullptr;  // the output-table entry that points here
+  int mode = 0;
+  int pollPeriod = 1000;  // ms
+  std::atomic<bool> pollRunning{false};
+  std::atomic<bool> pollPrepared{false};  // stands for the poll timer's existence
+  model::TreeItem treeItem = model::kNoItem;
+  std::string initialValue;
+
+  // Value "Нет данных", writable, not indexed, indexes 0, flags and note cleared,
+  // no attributes, editable, user-owned.
+  void Reset();
+
+  // Validates a text typed by the user and stores it; 1 stored, 0 refused.
+  virtual int CheckAndSetValue(const std::string& text, bool fullPrecision);
+
+  // The 16-bit name hash that addresses the parameter on the wire.
+  std::uint16_t NameHash() const { return HashOfName(name); }
+  static std::uint16_t HashOfName(std::string_view name);
+  // Shifts bitCount bits of code, most significant first, into the CRC register.
+  static void HashStep(std::uint8_t code, int bitCount, std::uint16_t& reg);
+
+  // Polling: prepare once, then start/stop; Start/Stop return 1 when nothing changed.
+  bool PreparePolling();
+  int StartPolling();
+  int StopPolling();
+  bool IsPolled() const { return pollPrepared.load(); }
+
+  bool AnyChangeFlag() const { return valueChanged || editableChanged || ownerChanged; }
+
+  int GetImageIndex() const;
+  // "вещественным числом" for "float", "целым числом" for "int", none otherwise.
+  std::optional<std::string> GetNumberKindText() const;
+
+  // The row colour by note and change flags.
+  model::ColorRef RowColour() const;
+  model::TreeItem InsertTreeItem(model::TreeRows& rows, model::TreeItem parent, int image, int selectedImage,
+                                 bool showIndex);
+  void SetTreeItemTexts(model::TreeRows& rows, model::TreeItem item, bool showIndex);
+  void RefreshTreeItem(model::TreeRows& rows);
+
+  // Appends the parameter's row of the HTML parameter list.
+  void WriteHtmlRow(std::string& out, int rowNumber, const std::string& indexingText) const;
+
+ private:
+  void RefreshCodPRows(model::TreeRows& rows, model::TreeItem item);
+};

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "model/Parameter.h"
+
+namespace {
+
+struct Typed : Parameter {
+  explicit Typed(const char* t, double lower = 0, double upper = 0) : Parameter("X") {
+    type = t;
+    min = lower;
+    max = upper;
+  }
+};
+
+// Returns the stored value, or "<refused>".
+std::string Check(Parameter& p, const std::string& text, bool fullPrecision = false) {
+  p.value = "old";
+  p.valueChanged = false;
+  if (p.CheckAndSetValue(text, fullPrecision) != 1) {
+    EXPECT_EQ(p.value, "old");
+    EXPECT_FALSE(p.valueChanged);
+    return "<refused>";
+  }
+  EXPECT_TRUE(p.valueChanged);
+  return p.value;
+}
+
+TEST(ParameterRecord, StartsWithoutDataAndWithDefaults) {
+  Parameter p("Addr");
+  EXPECT_EQ(p.value, "Нет данных");
+  EXPECT_EQ(p.type, "неизвестен");
+  EXPECT_EQ(p.description, "<неизвестный параметр>");
+  EXPECT_TRUE(p.writable);
+  EXPECT_EQ(p.editable, 1);
+  EXPECT_EQ(p.pollPeriod, 1000);
+  EXPECT_FALSE(p.IsPolled());
+  Parameter blank;
+  EXPECT_EQ(blank.name, "");
+  EXPECT_EQ(blank.value, "");
+  EXPECT_EQ(blank.type, "");
+  EXPECT_EQ(blank.description, "<неизвестный параметр>");
+}
+
+TEST(ParameterRecord, DestructorClearsItsOutputTableSlot) {
+  Parameter* table[2] = {nullptr, nullptr};
+  {
+    auto p = std::make_unique<Parameter>("POUt");
+    table[0] = p.get();
+    p->poutSlot = &table[0];
+  }
+  EXPECT_EQ(table[0], nullptr);
+  // A slot since given to another parameter is left to that one.
+  Parameter other("POUt");
+  {
+    Parameter p("POUt");
+    p.poutSlot = &table[1];
+    table[1] = &other;
+  }
+  EXPECT_EQ(table[1], &other);
+}
+
+TEST(CheckAndSetValue, NetworkNames) {
+  Parameter p("CHAr*");
+  EXPECT_EQ(Check(p, ""), "<refused>");
+  EXPECT_EQ(Check(p, "AB.C."), "AB.C.");
+  EXPECT_EQ(Check(p, "ABCDE"), "<refused>");
+  EXPECT_EQ(Check(p, "A..B"), "<refused>");
+  EXPECT_EQ(Check(p, ".A"), "<refused>");
+  EXPECT_EQ(Check(p, "a/_-"), "a/_-");
+  EXPECT_EQ(Check(p, "Ж"), "<refused>");
+}
+
+TEST(CheckAndSetValue, FloatsAreRoundedAndHeldToTheLimits) {
+  Typed p("float");
+  EXPECT_EQ(Check(p, "1.23456"), "1.235");
+  EXPECT_EQ(Check(p, "1.23456", true), "1.234560");
+  EXPECT_EQ(Check(p, "1e6"), "1000000.000");  // no limits in force
+  EXPECT_EQ(Check(p, "junk"), "0.000");
+  EXPECT_EQ(Check(p, "inf"), "<refused>");
+  EXPECT_EQ(Check(p, "nan"), "<refused>");
+  EXPECT_EQ(Check(p, "1e39"), "<refused>");
+  Typed limited("STORED_DOT", 10, 20);
+  EXPECT_NE(Check(limited, "9.9995"), "<refused>");
+  EXPECT_EQ(Check(limited, "9.999"), "<refused>");
+  EXPECT_NE(Check(limited, "20.0005"), "<refused>");
+  EXPECT_EQ(Check(limited, "20.001"), "<refused>");
+  Typed negativeOnly("float", -5, 0);  // one non-zero limit suffices
+  EXPECT_EQ(Check(negativeOnly, "1"), "<refused>");
+}
+
+TEST(CheckAndSetValue, ClockTextsCountMinutesAndSeconds) {
+  Typed p("CLK_frm", 0, 723);
+  EXPECT_EQ(Check(p, "12:3"), "12:3");  // 12 x 60 + 3
+  EXPECT_EQ(Check(p, "12:34"), "<refused>");  // 12 x 60 + 34
+  p.max = 754;
+  EXPECT_EQ(Check(p, "12:34"), "12:34");
+  EXPECT_EQ(Check(p, "12:a"), "<refused>");
+  Typed unlimited("CLK_frm");
+  EXPECT_EQ(Check(unlimited, std::string(400, '9')), std::string(400, '9'));
+}
+
+TEST(CheckAndSetValue, IntegersMustBeWholeAndComplete) {
+  Typed p("int");
+  EXPECT_EQ(Check(p, "7"), "7");
+  EXPECT_EQ(Check(p, "5.5"), "<refused>");
+  EXPECT_EQ(Check(p, "7 "), "<refused>");
+  EXPECT_EQ(Check(p, ""), "<refused>");
+  EXPECT_EQ(Check(p, "0x1F"), "0x1F");
+  EXPECT_EQ(Check(p, "inf"), "<refused>");
+  EXPECT_EQ(Check(p, "99999999999"), "99999999999");
+  EXPECT_EQ(Check(p, std::string(256, '1')), "<refused>");
+  Typed limited("int16", 0, 10);
+  EXPECT_EQ(Check(limited, "1e1"), "1e1");
+  EXPECT_EQ(Check(limited, "11"), "<refused>");
+  EXPECT_EQ(Check(limited, "-1"), "<refused>");
+}
+
+TEST(CheckAndSetValue, OtherTypesAreNotChecked) {
+  Typed p("Off:On", 1, 2);
+  EXPECT_EQ(Check(p, "whatever"), "whatever");
+}
+
+TEST(Polling, StartAndStopReportWhetherAnythingChanged) {
+  Parameter p("Rd.St");
+  p.indexed = true;
+  p.linearIndex = 4;
+  EXPECT_TRUE(p.PreparePolling());
+  EXPECT_TRUE(p.IsPolled());
+  EXPECT_EQ(p.requestIndex, 4);
+  EXPECT_FALSE(p.indexed);
+  EXPECT_EQ(p.StopPolling(), 1);
+  EXPECT_EQ(p.StartPolling(), 0);
+  EXPECT_EQ(p.StartPolling(), 1);
+  EXPECT_EQ(p.StopPolling(), 0);
+  EXPECT_EQ(p.StopPolling(), 1);
+}
+
+TEST(ParameterRecord, ImagesAndNumberKinds) {
+  Typed p("FLOAT");
+  EXPECT_EQ(p.GetImageIndex(), 28);
+  EXPECT_EQ(p.GetNumberKindText(), "вещественным числом");
+  p.type = "a:b";
+  EXPECT_EQ(p.GetImageIndex(), 27);
+  EXPECT_EQ(p.GetNumberKindText(), std::nullopt);
+  p.writable = false;
+  EXPECT_EQ(p.GetImageIndex(), 30);
+  p.type = "Int";
+  EXPECT_EQ(p.GetNumberKindText(), "целым числом");
+}
+
+TEST(HtmlRow, ScalarWithLimitsAndAttributes) {
+  Parameter p("Addr");
+  p.type = "int";
+  p.description = "Адрес <№1>";
+  p.min = 1;
+  p.max = 247;
+  p.attributes = 1;
+  std::string out;
+  p.WriteHtmlRow(out, 3, "-");
+  EXPECT_EQ(out,
+            "<tr>\n\t<td>3\t</td>\n"
+            "\t<td>Addr\t</td>\n"
+            "\t<td>9F62\t</td>\n"
+            "\t<td>Адрес &lt;№...&gt;\t</td>\n"
+            "\t<td>int\t</td>\n"
+            "\t<td>-\t</td>\n"
+            "\t<td>от 1.000 до 247.000\t</td>\n"
+            "\t<td>обычн. атрибуты\t</td>\n</tr>\n");
+}
+
+TEST(HtmlRow, EnumerationsAreListedAndAttributeTreesNamed) {
+  Parameter p("Mode");
+  p.type = "Вкл_1:<b>";
+  p.attributes = 4;
+  std::string out;
+  p.WriteHtmlRow(out, 1, "");
+  EXPECT_NE(out.find("\t<td>\n\t<ol start=0>\n\t\t<li> Вкл 1\n\t\t<li> &lt;b&gt;\n\t</ol>\t</td>\n"), std::string::npos);
+  EXPECT_NE(out.find("\t<td>нет ограничений\t</td>\n"), std::string::npos);
+  EXPECT_NE(out.find("дерево атр-ов обрезано (кратность индекcов 4)"), std::string::npos);
+  p.type = "STORED_DOT";
+  p.attributes = 0;
+  out.clear();
+  p.WriteHtmlRow(out, 1, "");
+  EXPECT_NE(out.find("\t<td>STORED DOT\t</td>\n"), std::string::npos);
+  EXPECT_NE(out.find("нет атрибутов"), std::string::npos);
+}
+
+}  // namespace
