@@ -43,6 +43,10 @@ TEST(Event, ManualAndAutoResetAndTheDescriptorFollowTheState) {
   EXPECT_FALSE(autoReset.IsSet());  // consumed
   EXPECT_FALSE(Readable(autoReset));
   EXPECT_FALSE(autoReset.Wait(0));
+  autoReset.Set();
+  autoReset.Set();  // a set event is not counted twice
+  EXPECT_TRUE(autoReset.Wait(0));
+  EXPECT_FALSE(autoReset.Wait(0));
 }
 
 TEST(Event, TimeOutsEndTheWait) {
@@ -95,10 +99,9 @@ TEST(Event, AutoResetReleasesOneWaiterPerSet) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(released.load(), 1);
   e.Set();
-  e.Set();  // a set event is not counted twice ...
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(released.load(), 2);
-  e.Set();  // ... so the last waiter needs one more
+  e.Set();
   for (auto& t : waiters) t.join();
   EXPECT_EQ(released.load(), 3);
 }
