@@ -267,7 +267,8 @@ int Sio::ReadReply(uint8_t* reply, int& replyCount) {
   for (;;) {
     const int64_t until = (rtuFraming && count > 0) ? lastByte + silence : deadline;
     short revents = 0;
-    WaitResult w = WaitFor(fd_, cancel_, POLLIN, until, revents);
+    // A line that never falls silent must still time out.
+    WaitResult w = NowNs() >= until ? WaitResult::TimedOut : WaitFor(fd_, cancel_, POLLIN, until, revents);
     if (w == WaitResult::TimedOut) {
       if (LineErrorsGrew()) return 3;
       if (rtuFraming && count > 0) {

@@ -7,6 +7,7 @@
 // Port names: "/..." is a device path used as it stands; any other name is looked up
 // in the settings' ports table (HKEY_CURRENT_USER.ini, key "ports", e.g.
 // COM3=/dev/ttyUSB0); "COMn" not in the table is /dev/ttyS(n-1).
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -66,7 +67,7 @@ class Sio {
   bool LineErrorsGrew();
   void SnapshotErrorCounters();
 
-  int fd_ = -1;
+  std::atomic<int> fd_{-1};  // IsOpen may be asked from another thread
   platform::Event cancel_{true, false};
   bool haveCounters_ = false;
   int counters_[4] = {};  // frame, parity, overrun, break

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -255,6 +256,23 @@ TEST_F(SioTest, ReplyWithoutCarriageReturnTimesOut) {
   module.join();
   // Silence gives the same.
   EXPECT_EQ(Transact("#1\r", reply), 2);
+
+  // So does a line that never stops talking.
+  std::atomic<bool> stop{false};
+  std::thread chatter([&] {
+    pty.Read(3, 1000);
+    ::fcntl(pty.Master(), F_SETFL, O_NONBLOCK);
+    const std::string block(4096, 'A');
+    const auto giveUp = Clock::now() + std::chrono::seconds(3);
+    while (!stop && Clock::now() < giveUp) {
+      if (::write(pty.Master(), block.data(), block.size()) < 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  t = Clock::now();
+  EXPECT_EQ(Transact("#1\r", reply), 2);
+  EXPECT_LT(MsSince(t), 350);
+  stop = true;
+  chatter.join();
 }
 
 TEST_F(SioTest, CancelEndsTheTransactionAtOnce) {
