@@ -59,6 +59,7 @@ bool Sio::IsOpen() const { return fd_ >= 0; }
 bool Sio::SpinMilliseconds(float ms) {
   if (!std::isfinite(ms)) return false;
   if (ms <= 0) return true;
+  ms = std::min(ms, 60000.0f);  // far above any character time; keeps the arithmetic defined
   const int64_t target = NowNs() + static_cast<int64_t>(static_cast<double>(ms) * kNsPerMs);
   while (NowNs() < target) {
   }

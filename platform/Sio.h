@@ -37,8 +37,8 @@ class Sio {
   virtual int Close();
   virtual bool IsOpen() const;
 
-  // Busy wait (sleeping is too coarse below a millisecond); false for a value that is
-  // not a finite number.
+  // Busy wait (sleeping is too coarse below a millisecond), at most a minute; false
+  // for a value that is not a finite number.
   static bool SpinMilliseconds(float ms);
 
   // Manual reset; set from any thread to abandon the transaction; the owner resets it.
