@@ -1,0 +1,85 @@
+#pragma once
+// The program's serial port: RS-485 half duplex behind an RS-232 converter. One
+// transaction writes a request and collects one reply (up to the carriage return, or
+// for Modbus RTU up to a silence on the line), at most 31 bytes. Any thread may set
+// the cancel event to end a transaction at once.
+//
+// Port names: "/..." is a device path used as it stands; any other name is looked up
+// in the settings' ports table (HKEY_CURRENT_USER.ini, key "ports", e.g.
+// COM3=/dev/ttyUSB0); "COMn" not in the table is /dev/ttyS(n-1).
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/Event.h"
+
+class Sio {
+ public:
+  static constexpr int kReplySize = 31;
+
+  Sio();
+  virtual ~Sio();
+  Sio(const Sio&) = delete;
+  Sio& operator=(const Sio&) = delete;
+
+  // 0 opened and configured; -1 cannot open (lastOpenErrno keeps errno; also when
+  // another process holds the port); -2 not a terminal or the line settings cannot be
+  // set, or bad parity code, stop bits or baud rate; -3 data bits outside 5 to 8.
+  // A failed open leaves the port closed. An open port is closed first.
+  virtual int Open();
+  // 0 done (replyCount bytes, possibly none); -1 port closed or cancelled; 2 no
+  // complete reply within the response time-out; 3 line error, break or hang-up.
+  // replyCount is 0 unless the result is 0.
+  virtual int Transact(const uint8_t* request, int length, uint8_t reply[kReplySize], int& replyCount);
+  // kind 0 receive, 1 transmit, 2 both: 0 done (other kinds do nothing); -1 failed; -2 closed.
+  virtual int Purge(int kind);
+  // 0 closed; -2 was not open. The port is closed even when the device is gone.
+  virtual int Close();
+  virtual bool IsOpen() const;
+
+  // Busy wait (sleeping is too coarse below a millisecond), at most a minute; false
+  // for a value that is not a finite number.
+  static bool SpinMilliseconds(float ms);
+
+  // Manual reset; set from any thread to abandon the transaction; the owner resets it.
+  platform::Event& CancelEvent() { return cancel_; }
+
+  // Set by the link before Open.
+  int wholeWrite = 1;  // 1: one write; 0: RTS raised, byte by byte
+  std::string portName = "COM1";
+  uint32_t baudRate = 9600;
+  int parityCode = 3;  // 0 or 3 none, 1 even, 2 mark, 4 odd, 5 space
+  int stopBits = 1;
+  int dataBits = 8;
+  int addressLength = 8;
+  int moduleAddress = 16;
+  bool rtuFraming = false;  // reply ends with a silence instead of a carriage return
+
+  // Set by Open.
+  float characterTime = 0;       // milliseconds per character on the line
+  uint16_t responseTimeout = 0;  // milliseconds a transaction waits for the reply
+  int lastOpenErrno = 0;
+
+ private:
+  int WriteRequest(const uint8_t* request, int length);
+  int WriteBytes(const uint8_t* data, int length, int64_t deadlineNs);
+  int ReadReply(uint8_t* reply, int& replyCount);
+  bool LineErrorsGrew();
+  void SnapshotErrorCounters();
+
+  std::atomic<int> fd_{-1};  // IsOpen may be asked from another thread
+  platform::Event cancel_{true, false};
+  bool haveCounters_ = false;
+  int counters_[4] = {};  // frame, parity, overrun, break
+};
+
+// The device path for a port name ("" when the name means nothing).
+std::string ResolvePortPath(const std::string& portName);
+// The computer's serial ports joined by ":" (no trailing ":"): the configured names of
+// the ports table, then /dev/NAME for each /sys/class/tty/NAME/device.
+void EnumerateSerialPorts(std::string& out);
+
+namespace platform {
+// EnumerateSerialPorts with another sysfs tty folder (for tests).
+void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out);
+}  // namespace platform

@@ -1,0 +1,246 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/Registry.h"
+#include "platform/SettingsStore.h"
+
+using namespace platform;
+
+namespace {
+
+// Each test gets its own empty configuration folder.
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/z580-settings-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    hadOld_ = old != nullptr;
+    if (old) old_ = old;
+    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_) {
+      setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+    } else {
+      unsetenv("XDG_CONFIG_HOME");
+    }
+    std::string cmd = "rm -rf '" + root_ + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  static void Spit(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+  }
+  std::string root_;
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+TEST_F(SettingsTest, FirstStartReadsDefaultsAndWritingCreatesTheKey) {
+  EXPECT_EQ(SettingsDirectory(), root_ + "/TEVI");
+  uint32_t v = 0;
+  EXPECT_FALSE(ReadProgramDword("baud_rate", v, 9600));
+  EXPECT_EQ(v, 9600u);
+  std::string s;
+  EXPECT_FALSE(ReadProgramString("port_path", s, "/dev/ttyS0"));
+  EXPECT_EQ(s, "/dev/ttyS0");
+
+  EXPECT_TRUE(WriteProgramDword("baud_rate", 115200));
+  EXPECT_TRUE(WriteProgramDword("port_number", 3));
+  EXPECT_TRUE(ReadProgramDword("BAUD_RATE", v, 9600));  // names are case-insensitive
+  EXPECT_EQ(v, 115200u);
+  EXPECT_TRUE(ReadProgramDword("port_number", v, 1));
+  EXPECT_EQ(v, 3u);
+  EXPECT_NE(Slurp(root_ + "/TEVI/HKEY_CURRENT_USER.ini").find("[Software\\TEVI\\Zt580]"), std::string::npos);
+
+  EXPECT_TRUE(WriteProgramDword("baud_rate", 0xFFFFFFFFu));  // overwrite, full range
+  EXPECT_TRUE(ReadProgramDword("baud_rate", v, 0));
+  EXPECT_EQ(v, 0xFFFFFFFFu);
+
+  // A text value does not read as a number.
+  EXPECT_TRUE(WriteProgramString("address", "16"));
+  EXPECT_FALSE(ReadProgramDword("address", v, 7));
+  EXPECT_EQ(v, 7u);
+}
+
+TEST_F(SettingsTest, MachineValuesGoToTheirOwnFile) {
+  EXPECT_TRUE(WriteRegistryString("version", "1.0.0.1", "Software\\TEVI\\Devices\\Zt580"));
+  std::string s;
+  EXPECT_TRUE(ReadSettingString(Hive::LocalMachine, "software\\tevi\\devices\\zt580", "VERSION", s));
+  EXPECT_EQ(s, "1.0.0.1");
+  EXPECT_FALSE(ReadSettingString(Hive::CurrentUser, "Software\\TEVI\\Devices\\Zt580", "version", s));
+  // Key paths that cannot be stored fail quietly.
+  EXPECT_FALSE(WriteRegistryString("x", "y", ""));
+  EXPECT_FALSE(WriteRegistryString("x", "y", "a]b"));
+  EXPECT_FALSE(WriteRegistryString("x", "y", "a\nb"));
+}
+
+TEST_F(SettingsTest, AwkwardTextsAndNamesRoundTrip) {
+  const std::string texts[] = {
+      "",
+      "a=b",
+      "[section]",
+      "line1\nline2\r\n\tend",
+      "\"quoted\" \\ back\\slash \\x41",
+      "  leading and trailing  ",
+      std::string("nul\0inside", 10),
+      "dword:00000001",
+      "Сетевые параметры программы",
+      "; not a comment",
+      "\x01\x7F",
+  };
+  int i = 0;
+  for (const std::string& text : texts) {
+    std::string name = "v" + std::to_string(i++) + " = [\"odd\"]\n";
+    ASSERT_TRUE(WriteProgramString(name, text)) << i;
+    std::string back;
+    ASSERT_TRUE(ReadProgramString(name, back, "?")) << i;
+    EXPECT_EQ(back, text) << i;
+  }
+  // Every value is still there after all the rewrites.
+  SettingsData data = LoadHive(Hive::CurrentUser);
+  ASSERT_NE(data.FindKey(kProgramKeyPath), nullptr);
+  EXPECT_EQ(data.FindKey(kProgramKeyPath)->values.size(), std::size(texts));
+}
+
+TEST_F(SettingsTest, HandWrittenFileIsRead) {
+  mkdir((root_ + "/TEVI").c_str(), 0700);
+  Spit(root_ + "/TEVI/HKEY_CURRENT_USER.ini",
+       "\xEF\xBB\xBF; ports of this computer\r\n"
+       "[ports]\r\n"
+       "COM3 = /dev/ttyUSB0\r\n"
+       "  COM4=/dev/serial/by-id/usb-x=y  \n"
+       "\n"
+       "[Software\\TEVI\\Zt580]\n"
+       "\"port_number\"=DWORD:0000000A\n");
+  auto ports = ReadSettingStrings(Hive::CurrentUser, kPortsKeyPath);
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(ports[0].first, "COM3");
+  EXPECT_EQ(ports[0].second, "/dev/ttyUSB0");
+  EXPECT_EQ(ports[1].second, "/dev/serial/by-id/usb-x=y");
+  uint32_t v = 0;
+  EXPECT_TRUE(ReadProgramDword("port_number", v, 1));
+  EXPECT_EQ(v, 10u);
+  // Writing keeps the hand-written entries.
+  EXPECT_TRUE(WriteProgramDword("baud_rate", 2400));
+  EXPECT_EQ(ReadSettingStrings(Hive::CurrentUser, kPortsKeyPath).size(), 2u);
+}
+
+TEST_F(SettingsTest, DamagedFileReadsAsEmpty) {
+  const char* damaged[] = {
+      "\"orphan\"=dword:1\n",                     // value outside a key
+      "[key\n\"a\"=dword:1\n",                    // unterminated section
+      "[key]\n\"a\"=dword:123456789\n",           // more than 32 bits
+      "[key]\n\"a\"=dword:xyz\n",                 // not hex
+      "[key]\n\"a\"=\"unterminated\n",            // open quote
+      "[key]\n\"a\"=\"bad \\q escape\"\n",        // unknown escape
+      "[key]\n\"a\"=\"x\" trailing\n",            // text after the quote
+      "[key]\nno equals sign\n",                  //
+      "[key]\n\"a\"=\"\\x4\"\n",                  // short hex escape
+  };
+  mkdir((root_ + "/TEVI").c_str(), 0700);
+  const std::string path = root_ + "/TEVI/HKEY_CURRENT_USER.ini";
+  for (const char* text : damaged) {
+    SettingsData data;
+    EXPECT_FALSE(ParseSettingsText(text, data)) << text;
+    EXPECT_TRUE(data.keys.empty()) << text;
+    Spit(path, text);
+    uint32_t v = 0;
+    EXPECT_FALSE(ReadSettingDword(Hive::CurrentUser, "key", "a", v)) << text;
+  }
+  SettingsData data;
+  EXPECT_FALSE(ParseSettingsText(std::string("[key]\n\"a\"=\"x\0y\"\n", 17), data));
+  // A damaged file is replaced by a sound one on the next write.
+  EXPECT_TRUE(WriteProgramDword("address", 16));
+  EXPECT_TRUE(ParseSettingsText(Slurp(path), data));
+}
+
+TEST_F(SettingsTest, UnwritableFolderFailsQuietly) {
+  // A file where the folder should be: fails even for a privileged user.
+  setenv("XDG_CONFIG_HOME", (root_ + "/blocker").c_str(), 1);
+  Spit(root_ + "/blocker", "not a folder");
+  EXPECT_FALSE(WriteRegistryString("name", "Zt580", "Software\\TEVI\\Devices\\Zt580"));
+  EXPECT_FALSE(WriteProgramDword("address", 16));
+  uint32_t v = 0;
+  EXPECT_FALSE(ReadProgramDword("address", v, 16));
+  EXPECT_EQ(v, 16u);
+
+  // The hive file's place taken by a folder: the rename fails, no temporary file stays.
+  setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+  mkdir((root_ + "/TEVI").c_str(), 0700);
+  mkdir((root_ + "/TEVI/HKEY_LOCAL_MACHINE.ini").c_str(), 0700);
+  EXPECT_FALSE(WriteRegistryString("name", "Zt580", "Software\\TEVI\\Devices\\Zt580"));
+  EXPECT_TRUE(WriteProgramDword("address", 17));  // the other hive still works
+  std::string listing;
+  FILE* p = popen(("ls -A '" + root_ + "/TEVI'").c_str(), "r");
+  char buf[256];
+  while (p && fgets(buf, sizeof buf, p)) listing += buf;
+  if (p) pclose(p);
+  EXPECT_EQ(listing, "HKEY_CURRENT_USER.ini\nHKEY_LOCAL_MACHINE.ini\n");
+}
+
+TEST_F(SettingsTest, ConcurrentWritersNeverLeaveAHalfFileNorLoseValues) {
+  constexpr int kWriters = 4, kValues = 40;
+  const std::string path = root_ + "/TEVI/HKEY_CURRENT_USER.ini";
+  ASSERT_TRUE(WriteProgramString("padding", std::string(20000, 'p')));  // big enough to be written in pieces
+  std::vector<pid_t> children;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      bool ok = true;
+      for (int i = 0; i < kValues; ++i) {
+        ok = WriteProgramDword("w" + std::to_string(w) + "_" + std::to_string(i), static_cast<uint32_t>(i)) && ok;
+      }
+      _exit(ok ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  // Meanwhile, threads in this process write too and a reader checks every version it sees.
+  std::atomic<bool> stop{false};
+  std::atomic<int> damagedSeen{0};
+  std::thread reader([&] {
+    while (!stop) {
+      std::ifstream in(path, std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      SettingsData data;
+      if (!ParseSettingsText(ss.str(), data) || !data.Find(kProgramKeyPath, "padding")) ++damagedSeen;
+    }
+  });
+  std::thread localWriter([] {
+    for (int i = 0; i < kValues; ++i) WriteProgramDword("local_" + std::to_string(i), static_cast<uint32_t>(i));
+  });
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  localWriter.join();
+  stop = true;
+  reader.join();
+  EXPECT_EQ(damagedSeen.load(), 0);
+  SettingsData data = LoadHive(Hive::CurrentUser);
+  ASSERT_NE(data.FindKey(kProgramKeyPath), nullptr);
+  EXPECT_EQ(data.FindKey(kProgramKeyPath)->values.size(), static_cast<size_t>(1 + (kWriters + 1) * kValues));
+}
+
+}  // namespace
