@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "model/AppVersionTexts.h"
-#include "model/RegistryStringHook.h"
+#include "platform/Registry.h"
 #include "resources/Version.h"
 
 namespace Elements {
@@ -87,10 +87,10 @@ void CommonParams::InitParameters() {
 
   model::AppVersionTexts& texts = model::CurrentAppVersionTexts();
   texts.productName = resources::kProductName;
-  model::WriteMachineRegistryString("name", "Zt580", kRegistrationKey);
+  WriteRegistryString("name", "Zt580", kRegistrationKey);
   texts.fileVersion = DottedVersion(resources::kFileVersion);
   version.value = texts.fileVersion;
-  model::WriteMachineRegistryString("version", texts.fileVersion, kRegistrationKey);
+  WriteRegistryString("version", texts.fileVersion, kRegistrationKey);
   texts.legalNotice = resources::kLegalCopyright;
   copyright.value = texts.legalNotice;
 

@@ -5,7 +5,8 @@
 #include "model/AppVersionTexts.h"
 #include "model/CommonParams.h"
 #include "model/InvisibleElement.h"
-#include "model/RegistryStringHook.h"
+#include "platform/Registry.h"
+#include "platform/SettingsStore.h"
 #include "platform/Prompter.h"
 #include "support/FakeLink.h"
 #include "support/FakeTreeRows.h"
@@ -239,17 +240,9 @@ TEST(ElementRows, LinearIndexColumnAndBranchColour) {
   EXPECT_EQ(rows.At(plainRow).Text(1), "");  // no index known
 }
 
-std::vector<std::string> gRegistryWrites;
-bool RecordRegistryWrite(const std::string& name, const std::string& text, const std::string& key) {
-  gRegistryWrites.push_back(key + "|" + name + "=" + text);
-  return true;
-}
-
 TEST(ServiceElement, VersionLegalNoticeAndOperatingSystem) {
   model::AppVersionTexts texts;
   model::AppVersionTexts* previousTexts = model::SetAppVersionTexts(&texts);
-  gRegistryWrites.clear();
-  model::RegistryStringWriter previousWriter = model::SetRegistryStringWriter(&RecordRegistryWrite);
 
   Elements::CommonParams service;
   EXPECT_EQ(service.elementName, "Сервисные параметры программы");
@@ -273,13 +266,13 @@ TEST(ServiceElement, VersionLegalNoticeAndOperatingSystem) {
   EXPECT_EQ(texts.legalNotice, service.parameters[1]->value);
   EXPECT_FALSE(texts.legalNotice.empty());
   EXPECT_FALSE(service.parameters[2]->value.empty());
-  EXPECT_EQ(gRegistryWrites, (std::vector<std::string>{"Software\\TEVI\\Devices\\Zt580|name=Zt580",
-                                                       "Software\\TEVI\\Devices\\Zt580|version=1.0.0.1"}));
+  std::string written;
+  EXPECT_TRUE(platform::ReadSettingString(platform::Hive::LocalMachine, "Software\\TEVI\\Devices\\Zt580", "name", written));
+  EXPECT_EQ(written, "Zt580");
+  EXPECT_TRUE(platform::ReadSettingString(platform::Hive::LocalMachine, "Software\\TEVI\\Devices\\Zt580", "version", written));
+  EXPECT_EQ(written, "1.0.0.1");
 
-  model::SetRegistryStringWriter(previousWriter);
   model::SetAppVersionTexts(previousTexts);
-  // Without a writer the writes are quietly dropped.
-  EXPECT_FALSE(model::WriteMachineRegistryString("name", "x", "k"));
 }
 
 TEST(ServiceElement, VersionAndSystemTexts) {
