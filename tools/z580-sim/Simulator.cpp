@@ -674,6 +674,8 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply) {
     } else if (fault == Fault::DeviceError) {
       f.hash = kErrorHash;
       f.data = {static_cast<uint8_t>(arg)};
+      rec.errorCode = arg;
+      rec.outcome = "n.Err " + Hex4(static_cast<unsigned>(arg)).substr(2);
     }
     Bytes b = FrameBytes(f, bits);
     if (fault == Fault::BadCrc) b.back() ^= 0x5A;
