@@ -300,6 +300,11 @@ TEST(Simulator, SwitchBackFromEachForeignProtocol) {
     EXPECT_EQ(r.sim->CurrentProtocol(), Protocol::Own);
     Frame reply;
     EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply)) << which;
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // past the module's idle-line limit
+    const auto log = r.sim->Requests();
+    ASSERT_EQ(log.size(), 4u) << which;  // each request once, nothing made up from leftovers
+    EXPECT_NE(log[2].outcome.find("switch-back"), std::string::npos) << which;
+    EXPECT_EQ(log[3].protocol, Protocol::Own);
   }
 }
 

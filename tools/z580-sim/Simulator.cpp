@@ -386,6 +386,11 @@ void Simulator::ProcessBuffer(bool gapExpired) {
     buffer_.erase(0, cr + 1);
     HandleChunk(chunk);
   }
+  // the line feed that ends a Modbus ASCII request is not a request of its own
+  if (buffer_.find_first_not_of('\n') == std::string::npos) {
+    buffer_.clear();
+    return;
+  }
   if ((gapExpired && !buffer_.empty()) || buffer_.size() > 4096) {
     RequestRecord rec;
     rec.protocol = CurrentProtocol();
