@@ -59,6 +59,13 @@ TEST(SimFrameCodec, FrameLayoutAndRoundTrip) {
   ASSERT_EQ(DecodeFrame(std::string_view(EncodeTetrads(b)).substr(1, 12), 11, b11), DecodeStatus::Ok);
   EXPECT_EQ(b11.address, 255u);
   EXPECT_EQ(FrameBytes(bc, 8)[0], 255);
+
+  // more data than the 4-bit length field can say is cut to 15 bytes, not wrapped to 0
+  Frame big;
+  big.data.assign(16, 0xAA);
+  const Bytes bigBytes = FrameBytes(big, 8);
+  EXPECT_EQ(bigBytes[1] & 0x0F, 15);
+  EXPECT_EQ(bigBytes.size(), 15 + 6u);
 }
 
 TEST(SimFrameCodec, RejectsDamagedFrames) {

@@ -66,7 +66,7 @@ uint16_t NameHash(std::string_view name) {
 
 Bytes FrameBytes(const Frame& frame, int addressBits) {
   Bytes b;
-  const size_t n = frame.data.size() & 0x0F;
+  const size_t n = frame.data.size() < 15 ? frame.data.size() : 15;  // the length field has 4 bits
   if (addressBits == 11) {
     b.push_back(static_cast<uint8_t>((frame.address >> 3) & 0xFF));
     b.push_back(static_cast<uint8_t>(((frame.address & 7u) << 5) | (frame.read ? 0x10 : 0) | n));
@@ -76,7 +76,7 @@ Bytes FrameBytes(const Frame& frame, int addressBits) {
   }
   b.push_back(static_cast<uint8_t>(frame.hash >> 8));
   b.push_back(static_cast<uint8_t>(frame.hash & 0xFF));
-  b.insert(b.end(), frame.data.begin(), frame.data.begin() + static_cast<std::ptrdiff_t>(n));
+  for (size_t i = 0; i < n; ++i) b.push_back(frame.data[i]);
   const uint16_t crc = Crc16(b);
   b.push_back(static_cast<uint8_t>(crc >> 8));
   b.push_back(static_cast<uint8_t>(crc & 0xFF));

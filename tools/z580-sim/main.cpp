@@ -107,7 +107,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Signals go to a signalfd; every thread inherits the blocked mask.
+  // Signals go to a signalfd; every thread inherits the blocked mask. A shell
+  // starts background jobs with SIGINT ignored, which would discard it.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
   sigset_t mask;
   sigemptyset(&mask);
   sigaddset(&mask, SIGINT);
