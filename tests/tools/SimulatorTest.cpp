@@ -308,6 +308,16 @@ TEST(Simulator, SwitchBackFromEachForeignProtocol) {
   }
 }
 
+TEST(Simulator, PutIntoAnotherProtocolWhileRunning) {
+  Running r(Model(0));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+  r.sim->SetProtocol(Protocol::Percent);
+  EXPECT_EQ(r.port->Transact(Request(16, true, "dev"), 300), "");
+  EXPECT_EQ(r.port->Transact(WrapPercent('%', 16, kPercentSwitchBack)).substr(0, 3), "!10");
+  EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+}
+
 TEST(Simulator, ReplyFaults) {
   Running r(Model(0));
   Frame reply;
@@ -390,10 +400,10 @@ TEST(Simulator, FaultCommands) {
   Simulator sim(Model(0));
   std::string error;
   for (const char* ok : {"silence", "delay 10", "drop", "drop 3", "drop all", "garbage", "badcrc 2", "foreign",
-                         "error 0x33", "error 51 2", "cut", "clear"})
+                         "error 0x33", "error 51 2", "cut", "clear", "protocol rtu", "protocol own"})
     EXPECT_TRUE(ApplyFaultCommand(sim, ok, &error)) << ok << ": " << error;
   for (const char* bad : {"", "bogus", "delay", "delay -5", "delay x", "error", "error 300", "drop 0", "drop 1 2",
-                          "silence 3", "garbage x"})
+                          "silence 3", "garbage x", "protocol", "protocol modbus"})
     EXPECT_FALSE(ApplyFaultCommand(sim, bad, &error)) << bad;
 }
 

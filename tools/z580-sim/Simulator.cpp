@@ -113,6 +113,7 @@ bool Simulator::Start(std::string* error) {
     hangUpRequested_ = false;
     hungUp_ = false;
   }
+  buffer_.clear();
   started_ = std::chrono::steady_clock::now();
   thread_ = std::thread(&Simulator::Run, this);
   return true;
@@ -210,6 +211,11 @@ unsigned Simulator::CurrentAddress() const {
 int Simulator::CurrentAddressBits() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return config_.addressBits;
+}
+
+void Simulator::SetProtocol(Protocol protocol) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.protocol = protocol;
 }
 
 Protocol Simulator::CurrentProtocol() const {
@@ -341,9 +347,14 @@ void Simulator::Run() {
     pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLIN, 0}};
     const nfds_t count = master_ >= 0 ? 2 : 1;
     int timeout = -1;
+    int gap;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      gap = GapMs();
+    }
     if (!buffer_.empty()) {
       const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - lastByte_);
-      timeout = std::max(0, GapMs() - static_cast<int>(idle.count()));
+      timeout = std::max(0, gap - static_cast<int>(idle.count()));
     }
     const int r = ::poll(fds, count, timeout);
     if (r < 0 && errno != EINTR) break;
@@ -364,7 +375,7 @@ void Simulator::Run() {
     }
     if (!buffer_.empty()) {
       const auto idle = std::chrono::steady_clock::now() - lastByte_;
-      if (idle >= std::chrono::milliseconds(GapMs())) ProcessBuffer(true);
+      if (idle >= std::chrono::milliseconds(gap)) ProcessBuffer(true);
     }
   }
 }
@@ -800,6 +811,16 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   if (verb == "silence" && words.size() == 1) {
     sim.SetFault(Fault::Silence, -1);
     return true;
+  }
+  if (verb == "protocol" && words.size() == 2) {
+    static const std::pair<const char*, Protocol> names[] = {
+        {"own", Protocol::Own}, {"rtu", Protocol::ModbusRtu}, {"ascii", Protocol::ModbusAscii}, {"percent", Protocol::Percent}};
+    for (const auto& [name, protocol] : names) {
+      if (words[1] != name) continue;
+      sim.SetProtocol(protocol);
+      return true;
+    }
+    return fail("protocol is own, rtu, ascii or percent");
   }
   if (verb == "delay") {
     if (words.size() != 2 || !ParseNumber(words[1], a) || a < 0) return fail("delay needs milliseconds");

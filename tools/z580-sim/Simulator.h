@@ -95,6 +95,10 @@ class Simulator {
   // Called (on the module's thread) with one formatted line per request.
   void SetLogSink(std::function<void(const std::string&)> sink);
 
+  // Puts the module into another protocol, as if it had been configured so; it
+  // then waits for that protocol's switch-back request.
+  void SetProtocol(Protocol protocol);
+
   LineSettings CurrentLine() const;
   unsigned CurrentAddress() const;
   int CurrentAddressBits() const;
@@ -169,7 +173,7 @@ class Simulator {
 
 // One fault command, as the program takes it from --fault and its control FIFO:
 //   silence | delay MS | drop [N] | garbage [N] | badcrc [N] | foreign [N] |
-//   error CODE [N] | cut [N] | hangup | clear
+//   error CODE [N] | cut [N] | hangup | clear | protocol own|rtu|ascii|percent
 // N: number of replies (default 1; "all" or -1 until cleared); CODE: decimal or 0x hex.
 bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error = nullptr);
 

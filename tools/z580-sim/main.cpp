@@ -37,7 +37,8 @@ void Usage() {
                "  --control FIFO       read fault commands, one per line, from FIFO\n"
                "  --fault CMD          apply a fault command at start (repeatable):\n"
                "                       silence | delay MS | drop [N] | garbage [N] | badcrc [N] |\n"
-               "                       foreign [N] | error CODE [N] | cut [N] | hangup | clear\n");
+               "                       foreign [N] | error CODE [N] | cut [N] | hangup | clear |\n"
+               "                       protocol own|rtu|ascii|percent\n");
 }
 
 bool ToLong(const char* s, long lo, long hi, long& out) {
