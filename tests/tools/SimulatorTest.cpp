@@ -438,3 +438,29 @@ TEST(Simulator, TableRejectsBadEntries) {
   EXPECT_FALSE(empty.Start(&error));
   EXPECT_FALSE(error.empty());
 }
+
+TEST(Simulator, ByteFormFromTypeText) {
+  struct Case {
+    const char* name;
+    const char* type;
+    ValueKind kind;
+    int length;
+    int items;
+  } cases[] = {
+      {"FiLt", "float", ValueKind::Float, 4, 0},          {"r.oe", "float", ValueKind::Float, 3, 0},
+      {"dot", "STORED_DOT:2", ValueKind::StoredDot, 4, 0}, {"Addr", "int", ValueKind::Unsigned, 2, 0},
+      {"nm", "name", ValueKind::Name, 4, 0},              {"S.Def", "void", ValueKind::Command, 0, 0},
+      {"PrtY", "none:even:odd", ValueKind::Enum, 1, 3},   {"LEn", "7:8", ValueKind::Enum, 1, 2},
+  };
+  for (const Case& c : cases) {
+    ParameterSpec spec;
+    ASSERT_TRUE(SpecFromTypeText(c.name, c.type, spec)) << c.type;
+    EXPECT_EQ(spec.kind, c.kind) << c.type;
+    EXPECT_EQ(spec.length, c.length) << c.type;
+    EXPECT_EQ(spec.enumItems, c.items) << c.type;
+  }
+  ParameterSpec spec;
+  ASSERT_TRUE(SpecFromTypeText("str", "string", spec));
+  EXPECT_TRUE(spec.readOnly);
+  EXPECT_FALSE(SpecFromTypeText("x", "", spec));
+}

@@ -134,6 +134,62 @@ ParameterTable BuiltInTable(int model) {
   return t;
 }
 
+namespace {
+
+std::string Lower(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+}  // namespace
+
+bool SpecFromTypeText(const std::string& name, const std::string& typeText, ParameterSpec& spec) {
+  if (typeText.empty()) return false;
+  std::vector<std::string> items;
+  size_t start = 0;
+  for (;;) {
+    const size_t colon = typeText.find(':', start);
+    items.push_back(typeText.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  const std::string word = Lower(items[0]);
+  const bool scalarWithDot = items.size() == 2 && items[1].size() == 1 && items[1][0] >= '0' && items[1][0] <= '9';
+  spec.name = name;
+  spec.enumItems = 0;
+  spec.initial.clear();
+  if (items.size() == 1 || scalarWithDot) {
+    struct Form {
+      const char* word;
+      ValueKind kind;
+      int length;
+      bool readOnly;
+    };
+    static const Form forms[] = {
+        {"float", ValueKind::Float, 4, false},     {"stored_dot", ValueKind::StoredDot, 4, false},
+        {"int", ValueKind::Unsigned, 2, false},    {"int16", ValueKind::Unsigned, 2, false},
+        {"sint", ValueKind::Bytes, 2, true},       {"sint16", ValueKind::Bytes, 2, true},
+        {"clk_frm", ValueKind::Unsigned, 2, false}, {"string", ValueKind::Text, 8, true},
+        {"asci", ValueKind::Text, 8, true},        {"name", ValueKind::Name, 4, false},
+        {"void", ValueKind::Command, 0, false}};
+    for (const Form& f : forms) {
+      if (word != f.word) continue;
+      spec.kind = f.kind;
+      spec.length = f.length;
+      if (f.readOnly) spec.readOnly = true;
+      // the three-byte float of this one name
+      if (f.kind == ValueKind::Float && name == "r.oe") spec.length = 3;
+      return true;
+    }
+  }
+  spec.kind = ValueKind::Enum;
+  spec.length = 1;
+  spec.enumItems = static_cast<int>(items.size() < 127 ? items.size() : 127);
+  return true;
+}
+
 bool LoadTableFromDescription(int /*model*/, const std::string& /*text*/, ParameterTable& /*table*/) {
   return false;
 }

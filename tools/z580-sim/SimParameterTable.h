@@ -61,6 +61,13 @@ const char* DeviceIdOf(int model);
 // parameters. Empty for an unknown model index.
 ParameterTable BuiltInTable(int model);
 
+// The byte form of a parameter from its description type text ("float",
+// "STORED_DOT", "int", "int16", "sint", "sint16", "CLK_frm", "string", "ASCI",
+// "name", "void", a type word with ":digit", or an enumeration "a:b:c"). Sets
+// kind, length and enumItems (and readOnly for the forms the program cannot
+// write); the value starts as zero bytes. False for an empty type text.
+bool SpecFromTypeText(const std::string& name, const std::string& typeText, ParameterSpec& spec);
+
 // Fills the table from a model's description text through the program's
 // description parser. Not connected yet: returns false and leaves the table.
 bool LoadTableFromDescription(int model, const std::string& text, ParameterTable& table);
