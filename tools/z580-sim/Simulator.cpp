@@ -760,7 +760,10 @@ void Simulator::Log(RequestRecord rec) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     sink = sink_;
-    log_.push_back(rec);
+    if (config_.logLimit > 0) {
+      if (log_.size() >= config_.logLimit) log_.erase(log_.begin(), log_.begin() + static_cast<std::ptrdiff_t>(log_.size() / 2 + 1));
+      log_.push_back(rec);
+    }
   }
   logChanged_.notify_all();
   if (sink) sink(FormatRecord(rec));

@@ -36,6 +36,7 @@ struct SimConfig {
   Protocol protocol = Protocol::Own;  // the protocol the module starts in
   bool checkLine = true;       // silent when the program's line settings differ
   int repliesToApply = -1;     // -1: as the model does (only index 20 answers "APLY")
+  size_t logLimit = 100000;    // requests kept in memory (the oldest half goes first); 0: none
 };
 
 enum class Fault {

@@ -55,6 +55,7 @@ bool ToLong(const char* s, long lo, long hi, long& out) {
 int main(int argc, char** argv) {
   SimConfig config;
   config.model = -1;
+  config.logLimit = 0;  // the log goes to the file or stderr; nothing piles up in memory
   std::string link, logPath, control;
   std::vector<std::string> faults;
   for (int i = 1; i < argc; ++i) {
