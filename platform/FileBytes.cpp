@@ -1,0 +1,149 @@
+#include "platform/FileBytes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+bool SetError(std::string& error, const std::string& what, const fs::path& path, int err) {
+  error = what + " " + Quoted(path) + ": " + SystemText(err);
+  return false;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now so that a failing close can be reported.
+  int Close() {
+    const int r = ::close(fd_);
+    fd_ = -1;
+    return r;
+  }
+
+ private:
+  int fd_;
+};
+
+// Writes everything, retrying after signals and short writes; false with errno set.
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Opens a fresh file beside the target; the permissions follow the umask like any new file.
+int CreateTemporary(const fs::path& dir, const std::string& name, fs::path& tempPath) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = dir / ("." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::string& error, size_t maxBytes) {
+  bytes.clear();
+  error.clear();
+  // Non-blocking, so that opening a FIFO by mistake does not wait for a writer.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) return SetError(error, "Cannot open", path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return SetError(error, "Cannot read", path, errno);
+  if (!S_ISREG(st.st_mode)) {
+    error = "Cannot read " + Quoted(path) + ": not a regular file";
+    return false;
+  }
+  auto tooLarge = [&] {
+    error = "Cannot read " + Quoted(path) + ": the file is larger than " + std::to_string(maxBytes) + " bytes";
+    bytes.clear();
+    return false;
+  };
+  if (st.st_size < 0 || static_cast<uintmax_t>(st.st_size) > maxBytes) return tooLarge();
+  bytes.reserve(static_cast<size_t>(st.st_size));
+  // The file may change while it is read: read until its end, but never past the limit.
+  uint8_t chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      bytes.clear();
+      return SetError(error, "Cannot read", path, err);
+    }
+    if (n == 0) break;
+    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return tooLarge();
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const fs::path& path, std::span<const uint8_t> bytes, std::string& error) {
+  error.clear();
+  fs::path target = path;
+  std::error_code ec;
+  // Replace the file a link points to, not the link itself.
+  if (fs::is_symlink(path, ec)) {
+    fs::path resolved = fs::weakly_canonical(path, ec);
+    if (!ec) target = resolved;
+  }
+  const std::string name = target.filename().string();
+  if (name.empty() || name == "." || name == "..") {
+    error = "Cannot write " + Quoted(path) + ": not a file name";
+    return false;
+  }
+  fs::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+
+  fs::path tempPath;
+  Fd fd(CreateTemporary(dir, name, tempPath));
+  if (fd.get() < 0) return SetError(error, "Cannot create a file in the folder of", path, errno);
+
+  auto fail = [&](const char* what, int err) {
+    ::unlink(tempPath.c_str());
+    return SetError(error, what, path, err);
+  };
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    (void)::fchmod(fd.get(), old.st_mode & 07777);
+  }
+  if (!WriteAll(fd.get(), bytes)) return fail("Cannot write", errno);
+  if (::fsync(fd.get()) != 0) return fail("Cannot flush", errno);
+  if (fd.Close() != 0) return fail("Cannot write", errno);
+  if (::rename(tempPath.c_str(), target.c_str()) != 0) return fail("Cannot replace", errno);
+
+  // Make the rename itself durable; the new file is in place either way.
+  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dirFd.get() >= 0) (void)::fsync(dirFd.get());
+  return true;
+}
+
+}  // namespace platform
