@@ -1,0 +1,141 @@
+// The z580-sim program: start, talk to it through its link, command a fault
+// through its control FIFO, end it with SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "SimTestPort.h"
+#include "Simulator.h"
+
+using namespace z580sim;
+
+namespace {
+
+struct Child {
+  pid_t pid = -1;
+  int out = -1;  // the program's standard output
+};
+
+Child Spawn(const std::vector<std::string>& args) {
+  int fds[2];
+  Child c;
+  if (pipe(fds) != 0) return c;
+  c.pid = fork();
+  if (c.pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  c.out = fds[0];
+  return c;
+}
+
+std::string ReadLine(int fd, int timeoutMs) {
+  std::string line;
+  pollfd p{fd, POLLIN, 0};
+  while (poll(&p, 1, timeoutMs) > 0) {
+    char ch;
+    if (read(fd, &ch, 1) != 1 || ch == '\n') break;
+    line += ch;
+  }
+  return line;
+}
+
+// Waits up to timeoutMs for the child; its exit status, or -1 when it did not end.
+int WaitExit(pid_t pid, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 10) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+std::string Request(const std::string& name) {
+  Frame f;
+  f.address = 16;
+  f.read = true;
+  f.hash = NameHash(name);
+  return EncodeFrame(f, 8);
+}
+
+}  // namespace
+
+TEST(SimProgram, ServesThroughItsLinkAndEndsOnSigterm) {
+  const char* build = std::getenv("Z580_BUILD_DIR");
+  ASSERT_NE(build, nullptr);
+  const std::string program = std::string(build) + "/tools/z580-sim/z580-sim";
+  char dirTemplate[] = "/tmp/z580simXXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::string dir = dirTemplate;
+  const std::string link = dir + "/tty", fifo = dir + "/control", log = dir + "/log";
+
+  Child c = Spawn({program, "--model", "4", "--link", link, "--control", fifo, "--log", log, "--baud", "19200"});
+  ASSERT_GT(c.pid, 0);
+  const std::string slave = ReadLine(c.out, 5000);
+  ASSERT_EQ(slave.rfind("/dev/pts/", 0), 0u) << slave;
+  EXPECT_EQ(std::filesystem::read_symlink(link).string(), slave);
+
+  {
+    simtest::TestPort port(link, {B19200, false, 'N'});
+    ASSERT_TRUE(port.IsOpen());
+    Frame reply;
+    std::string text = port.Transact(Request("dev"));
+    ASSERT_GE(text.size(), 14u);
+    ASSERT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::Ok);
+    EXPECT_EQ(std::string(reply.data.rbegin(), reply.data.rend()), "ZD580-05");
+
+    FILE* control = std::fopen(fifo.c_str(), "w");
+    ASSERT_NE(control, nullptr);
+    std::fputs("error 0x41\n", control);
+    std::fclose(control);
+    usleep(200000);
+    text = port.Transact(Request("dev"));
+    ASSERT_GE(text.size(), 14u);
+    ASSERT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::Ok);
+    EXPECT_EQ(reply.hash, kErrorHash);
+    EXPECT_EQ(reply.data, Bytes{0x41});
+  }
+
+  kill(c.pid, SIGTERM);
+  EXPECT_EQ(WaitExit(c.pid, 3000), 0);
+  close(c.out);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  EXPECT_FALSE(std::filesystem::exists(fifo));
+  std::FILE* f = std::fopen(log.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  char buf[4096] = {};
+  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  const std::string logText(buf, n);
+  EXPECT_NE(logText.find("dev(" ), std::string::npos) << logText;
+  EXPECT_NE(logText.find("n.Err 41"), std::string::npos) << logText;
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SimProgram, RefusesBadArguments) {
+  const char* build = std::getenv("Z580_BUILD_DIR");
+  ASSERT_NE(build, nullptr);
+  const std::string program = std::string(build) + "/tools/z580-sim/z580-sim";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{program}, {program, "--model", "23"}, {program, "--model", "1", "--baud", "x"},
+        {program, "--model", "1", "--addr", "300"}, {program, "--model", "1", "--fault", "bogus"}}) {
+    Child c = Spawn(args);
+    ASSERT_GT(c.pid, 0);
+    EXPECT_EQ(WaitExit(c.pid, 3000), 2) << args.back();
+    close(c.out);
+  }
+}

@@ -1,0 +1,466 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "SimTestPort.h"
+#include "Simulator.h"
+
+using namespace z580sim;
+using simtest::PortLine;
+using simtest::TestPort;
+
+namespace {
+
+std::string Request(unsigned address, bool read, const std::string& name, Bytes data = {}, int bits = 8) {
+  Frame f;
+  f.address = address;
+  f.read = read;
+  f.hash = NameHash(name);
+  f.data = std::move(data);
+  return EncodeFrame(f, bits);
+}
+
+// Decodes a reply text "#...\r"; false when it is not a whole valid frame.
+bool ParseReply(const std::string& text, Frame& out, int bits = 8) {
+  if (text.size() < 2 || text.front() != '#' || text.back() != '\r') return false;
+  return DecodeFrame(std::string_view(text).substr(1, text.size() - 2), bits, out) == DecodeStatus::Ok;
+}
+
+struct Running {
+  explicit Running(SimConfig c) : sim(std::make_unique<Simulator>(c)) {
+    std::string error;
+    started = sim->Start(&error);
+    EXPECT_TRUE(started) << error;
+    port = std::make_unique<TestPort>(sim->SlavePath());
+    EXPECT_TRUE(port->IsOpen());
+  }
+  // Sends a request and decodes the reply; false on no (valid) reply.
+  bool Ask(const std::string& request, Frame& reply, int timeoutMs = 1000) {
+    return ParseReply(port->Transact(request, timeoutMs), reply);
+  }
+  std::unique_ptr<Simulator> sim;
+  std::unique_ptr<TestPort> port;
+  bool started = false;
+};
+
+SimConfig Model(int model) {
+  SimConfig c;
+  c.model = model;
+  return c;
+}
+
+}  // namespace
+
+TEST(Simulator, IdentifiesItsModel) {
+  Running r(Model(2));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+  EXPECT_EQ(reply.hash, NameHash("dev"));
+  EXPECT_EQ(reply.address, 16u);
+  EXPECT_TRUE(reply.read);
+  EXPECT_EQ(std::string(reply.data.rbegin(), reply.data.rend()), "ZD580-03");  // last character first
+  ASSERT_TRUE(r.Ask(Request(16, true, "ver"), reply));
+  EXPECT_EQ(reply.hash, NameHash("ver"));
+  EXPECT_FALSE(reply.data.empty());
+  // no "tdev" on this model
+  ASSERT_TRUE(r.Ask(Request(16, true, "tdev"), reply));
+  EXPECT_EQ(reply.hash, kErrorHash);
+  EXPECT_EQ(reply.data, Bytes{0x28});
+
+  const auto log = r.sim->Requests();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_TRUE(log[0].decoded);
+  EXPECT_EQ(log[0].name, "dev");
+  EXPECT_TRUE(log[0].read);
+  EXPECT_TRUE(log[0].answered);
+  EXPECT_EQ(log[2].errorCode, 0x28);
+}
+
+TEST(Simulator, FourChannelStrainGaugeReportsItsVariant) {
+  Running r(Model(14));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+  EXPECT_EQ(std::string(reply.data.rbegin(), reply.data.rend()), "zd580-14");
+  ASSERT_TRUE(r.Ask(Request(16, true, "tdev"), reply));
+  EXPECT_EQ(reply.data, Bytes{1});
+  Running one(Model(13));
+  ASSERT_TRUE(one.Ask(Request(16, true, "tdev"), reply));
+  EXPECT_EQ(reply.data, Bytes{0});
+}
+
+TEST(Simulator, WritesAreCheckedAndEchoed) {
+  Running r(Model(0));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, false, "FiLt", {0x10, 0x7E}), reply));
+  EXPECT_EQ(reply.hash, NameHash("FiLt"));
+  EXPECT_EQ(reply.data, (Bytes{0x10, 0x7E}));
+  ASSERT_TRUE(r.Ask(Request(16, true, "FiLt"), reply));
+  EXPECT_EQ(reply.data, (Bytes{0x10, 0x7E}));
+  // an int of one byte is stored right-aligned in its two bytes
+  ASSERT_TRUE(r.Ask(Request(16, false, "Addr", {0x11}), reply));
+  EXPECT_EQ(reply.data, (Bytes{0x00, 0x11}));
+
+  struct Case {
+    const char* what;
+    std::string request;
+    uint8_t code;
+  } cases[] = {
+      {"unknown name", Request(16, true, "XXXX"), 0x28},
+      {"read-only", Request(16, false, "dev", {'A'}), 0x03},
+      {"wrong length", Request(16, false, "FiLt", {0x10}), 0x31},
+      {"read with data", Request(16, true, "bPS", {0x01}), 0x31},
+      {"enumeration beyond its items", Request(16, false, "bPS", {9}), 0x37},
+      {"index beyond the range", Request(16, true, "CHAr", {0x00, 0x04}), 0x35},
+      {"indexed without index", Request(16, true, "CHAr"), 0x31},
+      {"not editable", Request(16, false, "CLB.K", {0x00, 0x01, 0x00, 0x00}), 0x33},
+      {"address above 255 with 8-bit addresses", Request(16, false, "Addr", {0x01, 0x2C}), 0x47},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(r.Ask(c.request, reply)) << c.what;
+    EXPECT_EQ(reply.hash, kErrorHash) << c.what;
+    EXPECT_EQ(reply.data, Bytes{c.code}) << c.what;
+  }
+}
+
+TEST(Simulator, IndexedValuesAndAttributes) {
+  Running r(Model(0));
+  Frame reply;
+  // indexed write: value then the index; the reply echoes both
+  ASSERT_TRUE(r.Ask(Request(16, false, "CHAr", {20, 0x00, 0x02}), reply));
+  EXPECT_EQ(reply.data, (Bytes{20, 0x00, 0x02}));
+  ASSERT_TRUE(r.Ask(Request(16, true, "CHAr", {0x00, 0x02}), reply));
+  EXPECT_EQ(reply.data, (Bytes{20, 0x00, 0x02}));
+  ASSERT_TRUE(r.Ask(Request(16, true, "CHAr", {0x00, 0x01}), reply));
+  EXPECT_EQ(reply.data, (Bytes{78, 0x00, 0x01}));
+
+  const uint16_t clb = NameHash("CLB.K");
+  const Bytes clbTail = {0x00, 0x01, static_cast<uint8_t>(clb >> 8), static_cast<uint8_t>(clb & 0xFF)};
+  // read: maker-owned, not editable -> bit 0 clear, bit 1 clear
+  ASSERT_TRUE(r.Ask(Request(16, true, "M.s.t.r.", clbTail), reply));
+  ASSERT_EQ(reply.data.size(), 5u);
+  EXPECT_EQ(reply.data[0], 0x00);
+  EXPECT_EQ(Bytes(reply.data.begin() + 1, reply.data.end()), clbTail);
+  // write 3 (editable, user's); the parameter then takes writes
+  Bytes write = {0x03};
+  write.insert(write.end(), clbTail.begin(), clbTail.end());
+  ASSERT_TRUE(r.Ask(Request(16, false, "M.s.t.r.", write), reply));
+  EXPECT_EQ(reply.data, write);
+  ASSERT_TRUE(r.Ask(Request(16, false, "CLB.K", {0x00, 0x05, 0x00, 0x01}), reply));
+  EXPECT_EQ(reply.hash, clb);
+  bool editable = false, maker = true;
+  ASSERT_TRUE(r.sim->GetAttributes("CLB.K", editable, maker));
+  EXPECT_TRUE(editable);
+  EXPECT_FALSE(maker);
+
+  // non-indexed attribute reply is three bytes; a parameter without attributes refuses
+  const uint16_t bps = NameHash("bPS");
+  ASSERT_TRUE(r.Ask(Request(16, true, "M.s.t.r.", {static_cast<uint8_t>(bps >> 8), static_cast<uint8_t>(bps)}), reply));
+  EXPECT_EQ(reply.data.size(), 3u);
+  EXPECT_EQ(reply.data[0], 0x03);
+  const uint16_t dev = NameHash("dev");
+  ASSERT_TRUE(r.Ask(Request(16, true, "M.s.t.r.", {static_cast<uint8_t>(dev >> 8), static_cast<uint8_t>(dev)}), reply));
+  EXPECT_EQ(reply.data, Bytes{0x08});
+  // index form for a parameter without indexes
+  ASSERT_TRUE(r.Ask(Request(16, true, "M.s.t.r.", {0, 0, static_cast<uint8_t>(bps >> 8), static_cast<uint8_t>(bps)}), reply));
+  EXPECT_EQ(reply.data, Bytes{0x31});
+}
+
+TEST(Simulator, PolledChannelsAnswerAtAddressOffsets) {
+  Running r(Model(14));
+  ASSERT_TRUE(r.sim->SetValue("rEAd", 2, {0x40, 0x00, 0x00, 0x00}));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(18, true, "rEAd"), reply));
+  EXPECT_EQ(reply.address, 18u);
+  EXPECT_EQ(reply.data, (Bytes{0x40, 0x00, 0x00, 0x00}));
+  ASSERT_TRUE(r.Ask(Request(16, true, "rEAd"), reply));
+  EXPECT_EQ(reply.data, (Bytes{0x3F, 0x80, 0x00, 0x00}));
+  // only polled parameters live at the offsets
+  ASSERT_TRUE(r.Ask(Request(17, true, "dev"), reply));
+  EXPECT_EQ(reply.data, Bytes{0x28});
+  // beyond the channels, or below the base, another module would answer
+  EXPECT_EQ(r.port->Transact(Request(20, true, "rEAd"), 300), "");
+  EXPECT_EQ(r.port->Transact(Request(15, true, "dev"), 300), "");
+  // broadcast reaches the module; the reply carries its own address
+  ASSERT_TRUE(r.Ask(Request(255, true, "dev"), reply));
+  EXPECT_EQ(reply.address, 16u);
+}
+
+TEST(Simulator, ElevenBitAddresses) {
+  SimConfig c = Model(0);
+  c.address = 300;
+  c.addressBits = 11;
+  Running r(c);
+  Frame reply;
+  ASSERT_TRUE(ParseReply(r.port->Transact(Request(300, true, "dev", {}, 11)), reply, 11));
+  EXPECT_EQ(reply.address, 300u);
+  // the same address sent as an 8-bit frame is another module
+  EXPECT_EQ(r.port->Transact(Request(300 & 0xFF, true, "dev", {}, 8), 300), "");
+}
+
+TEST(Simulator, SilentOnLineSettingsMismatch) {
+  SimConfig c = Model(0);
+  c.line.baud = 19200;
+  c.line.stopBits = 2;
+  c.line.parity = Parity::Odd;
+  Running r(c);
+  Frame reply;
+  struct Case {
+    const char* what;
+    PortLine line;
+  } wrong[] = {
+      {"rate", {B9600, true, 'O'}},
+      {"stop bits", {B19200, false, 'O'}},
+      {"parity", {B19200, true, 'E'}},
+  };
+  for (const Case& w : wrong) {
+    ASSERT_TRUE(r.port->Configure(w.line));
+    EXPECT_EQ(r.port->Transact(Request(16, true, "dev"), 300), "") << w.what;
+  }
+  ASSERT_TRUE(r.port->Configure({B19200, true, 'O'}));
+  EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+  const auto log = r.sim->Requests();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_NE(log[0].outcome.find("line settings"), std::string::npos);
+  EXPECT_FALSE(log[0].answered);
+  EXPECT_TRUE(log[3].answered);
+}
+
+TEST(Simulator, ApplySwitchesLineSettingsAndAddress) {
+  Running r(Model(0));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, false, "bPS", {4}), reply));   // 19200
+  ASSERT_TRUE(r.Ask(Request(16, false, "Sbit", {1}), reply));  // 2 stop bits
+  ASSERT_TRUE(r.Ask(Request(16, false, "PrtY", {1}), reply));  // even
+  ASSERT_TRUE(r.Ask(Request(16, false, "Addr", {0x00, 0x21}), reply));
+  // the new values take effect only with APLY
+  EXPECT_EQ(r.sim->CurrentLine().baud, 9600u);
+  ASSERT_TRUE(r.Ask(Request(16, true, "bPS"), reply));
+  EXPECT_EQ(reply.data, Bytes{4});
+  // this model applies without answering
+  EXPECT_EQ(r.port->Transact(Request(16, false, "APLY"), 300), "");
+  ASSERT_TRUE(r.sim->WaitForRequests(6, 1000));
+  const LineSettings now = r.sim->CurrentLine();
+  EXPECT_EQ(now.baud, 19200u);
+  EXPECT_EQ(now.stopBits, 2);
+  EXPECT_EQ(now.parity, Parity::Even);
+  EXPECT_EQ(r.sim->CurrentAddress(), 0x21u);
+
+  EXPECT_EQ(r.port->Transact(Request(0x21, true, "dev"), 300), "");  // old line settings
+  ASSERT_TRUE(r.port->Configure({B19200, true, 'E'}));
+  EXPECT_EQ(r.port->Transact(Request(16, true, "dev"), 300), "");  // old address
+  EXPECT_TRUE(r.Ask(Request(0x21, true, "dev"), reply));
+}
+
+TEST(Simulator, MainsModelAnswersApply) {
+  Running r(Model(20));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, false, "APLY", {129}), reply));
+  EXPECT_EQ(reply.hash, NameHash("APLY"));
+  EXPECT_TRUE(reply.data.empty());
+  ASSERT_TRUE(r.Ask(Request(16, false, "INIT"), reply));
+  EXPECT_EQ(reply.hash, NameHash("INIT"));
+}
+
+TEST(Simulator, SwitchBackFromEachForeignProtocol) {
+  struct Case {
+    Protocol protocol;
+    std::string request;
+    char replyEnd;
+    std::string replyStart;
+  } cases[] = {
+      {Protocol::ModbusRtu, [] { Bytes b = WrapModbusRtu(ModbusSwitchBack(16)); return std::string(b.begin(), b.end()); }(), 0,
+       std::string("\x10\x05\xF0\xF0\xFF\x00", 6)},
+      {Protocol::ModbusAscii, WrapModbusAscii(ModbusSwitchBack(16)), '\n', ":1005F0F0FF00"},
+      {Protocol::Percent, WrapPercent('%', 16, kPercentSwitchBack), '\r', "!10"},
+  };
+  for (const Case& c : cases) {
+    SimConfig cfg = Model(0);
+    cfg.protocol = c.protocol;
+    Running r(cfg);
+    const int which = static_cast<int>(c.protocol);
+    // own frames are ignored while in the foreign protocol
+    EXPECT_EQ(r.port->Transact(Request(16, true, "dev"), 300), "") << which;
+    // a switch-back for another address is ignored too
+    std::string other = c.protocol == Protocol::ModbusRtu
+                            ? [] { Bytes b = WrapModbusRtu(ModbusSwitchBack(17)); return std::string(b.begin(), b.end()); }()
+                        : c.protocol == Protocol::ModbusAscii ? WrapModbusAscii(ModbusSwitchBack(17))
+                                                              : WrapPercent('%', 17, kPercentSwitchBack);
+    EXPECT_EQ(r.port->Transact(other, 300, c.replyEnd), "") << which;
+    EXPECT_EQ(r.sim->CurrentProtocol(), c.protocol);
+
+    const std::string answer = r.port->Transact(c.request, 1000, c.replyEnd);
+    if (c.protocol == Protocol::ModbusRtu) EXPECT_EQ(answer, c.request);
+    else EXPECT_EQ(answer.substr(0, c.replyStart.size()), c.replyStart) << which;
+    if (c.protocol == Protocol::Percent) {
+      uint8_t address = 0;
+      std::string payload;
+      EXPECT_TRUE(UnwrapPercent(answer.substr(0, answer.size() - 1), '!', address, payload));
+    }
+    EXPECT_EQ(r.sim->CurrentProtocol(), Protocol::Own);
+    Frame reply;
+    EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply)) << which;
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // past the module's idle-line limit
+    const auto log = r.sim->Requests();
+    ASSERT_EQ(log.size(), 4u) << which;  // each request once, nothing made up from leftovers
+    EXPECT_NE(log[2].outcome.find("switch-back"), std::string::npos) << which;
+    EXPECT_EQ(log[3].protocol, Protocol::Own);
+  }
+}
+
+TEST(Simulator, PutIntoAnotherProtocolWhileRunning) {
+  Running r(Model(0));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+  r.sim->SetProtocol(Protocol::Percent);
+  EXPECT_EQ(r.port->Transact(Request(16, true, "dev"), 300), "");
+  EXPECT_EQ(r.port->Transact(WrapPercent('%', 16, kPercentSwitchBack)).substr(0, 3), "!10");
+  EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+}
+
+TEST(Simulator, ReplyFaults) {
+  Running r(Model(0));
+  Frame reply;
+  const std::string dev = Request(16, true, "dev");
+
+  r.sim->SetFault(Fault::Drop, 2);
+  EXPECT_EQ(r.port->Transact(dev, 300), "");
+  EXPECT_EQ(r.port->Transact(dev, 300), "");
+  EXPECT_TRUE(r.Ask(dev, reply));
+
+  r.sim->SetFault(Fault::Garbage);
+  std::string text = r.port->Transact(dev);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find('#'), std::string::npos);
+  EXPECT_EQ(text.back(), '\r');
+  EXPECT_TRUE(r.Ask(dev, reply));  // one reply only
+
+  r.sim->SetFault(Fault::BadCrc);
+  text = r.port->Transact(dev);
+  ASSERT_GE(text.size(), 14u);
+  EXPECT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::BadCrc);
+
+  r.sim->SetFault(Fault::ForeignHash);
+  ASSERT_TRUE(r.Ask(dev, reply));
+  EXPECT_NE(reply.hash, NameHash("dev"));
+  EXPECT_NE(reply.hash, kErrorHash);
+
+  r.sim->SetFault(Fault::DeviceError, 1, 0x47);
+  ASSERT_TRUE(r.Ask(dev, reply));
+  EXPECT_EQ(reply.hash, kErrorHash);
+  EXPECT_EQ(reply.data, Bytes{0x47});
+
+  r.sim->SetFault(Fault::CutReply);
+  text = r.port->Transact(dev, 300);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_EQ(text[0], '#');
+
+  r.sim->SetFault(Fault::Silence, 1);  // silence lasts until cleared, whatever the count
+  EXPECT_EQ(r.port->Transact(dev, 200), "");
+  EXPECT_EQ(r.port->Transact(dev, 200), "");
+  r.sim->ClearFaults();
+  EXPECT_TRUE(r.Ask(dev, reply));
+
+  r.sim->SetFault(Fault::BadCrc, -1);  // until cleared
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(r.Ask(dev, reply));
+  r.sim->ClearFaults();
+
+  r.sim->SetReplyDelay(250);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(r.port->Transact(dev, 100), "");  // later than the program waits
+  const std::string late = r.port->Receive(1000);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(240));
+  EXPECT_TRUE(ParseReply(late, reply));
+}
+
+TEST(Simulator, HangUpClosesTheLine) {
+  Running r(Model(0));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, true, "dev"), reply));
+  r.sim->HangUp();
+  r.port->Receive(500);
+  EXPECT_TRUE(r.port->HungUp());
+  r.sim->Stop();
+}
+
+TEST(Simulator, StopIsBoundedEvenInsideADelay) {
+  Running r(Model(0));
+  r.sim->SetReplyDelay(20000);
+  r.port->Send(Request(16, true, "dev"));
+  ASSERT_TRUE(r.sim->WaitForRequests(0, 10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread is now in the delay
+  const auto t0 = std::chrono::steady_clock::now();
+  r.sim->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  r.sim->Stop();  // twice is harmless
+}
+
+TEST(Simulator, FaultCommands) {
+  Simulator sim(Model(0));
+  std::string error;
+  for (const char* ok : {"silence", "delay 10", "drop", "drop 3", "drop all", "garbage", "badcrc 2", "foreign",
+                         "error 0x33", "error 51 2", "cut", "clear", "protocol rtu", "protocol own"})
+    EXPECT_TRUE(ApplyFaultCommand(sim, ok, &error)) << ok << ": " << error;
+  for (const char* bad : {"", "bogus", "delay", "delay -5", "delay x", "error", "error 300", "drop 0", "drop 1 2",
+                          "silence 3", "garbage x", "protocol", "protocol modbus"})
+    EXPECT_FALSE(ApplyFaultCommand(sim, bad, &error)) << bad;
+}
+
+TEST(Simulator, TableRejectsBadEntries) {
+  ParameterTable t;
+  ParameterSpec p;
+  p.name = "FiLt";
+  p.kind = ValueKind::Unsigned;
+  p.length = 2;
+  EXPECT_TRUE(t.Add(p));
+  EXPECT_FALSE(t.Add(p));  // same hash
+  p.name = "BIG";
+  p.length = 9;
+  EXPECT_FALSE(t.Add(p));
+  p.name = "IDX";
+  p.length = 7;
+  p.indexCount = 2;  // 7 + 2 index bytes do not fit one reply
+  EXPECT_FALSE(t.Add(p));
+  p.name = "INI";
+  p.length = 2;
+  p.indexCount = 0;
+  p.initial = {1, 2, 3};
+  EXPECT_FALSE(t.Add(p));
+  p.name = "";
+  EXPECT_FALSE(t.Add(p));
+  EXPECT_EQ(t.Size(), 1u);
+  EXPECT_TRUE(BuiltInTable(23).Size() == 0);
+  ParameterTable described;
+  EXPECT_FALSE(LoadTableFromDescription(0, "", described));
+  Simulator empty(SimConfig{}, ParameterTable{});
+  std::string error;
+  EXPECT_FALSE(empty.Start(&error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(Simulator, ByteFormFromTypeText) {
+  struct Case {
+    const char* name;
+    const char* type;
+    ValueKind kind;
+    int length;
+    int items;
+  } cases[] = {
+      {"FiLt", "float", ValueKind::Float, 4, 0},          {"r.oe", "float", ValueKind::Float, 3, 0},
+      {"dot", "STORED_DOT:2", ValueKind::StoredDot, 4, 0}, {"Addr", "int", ValueKind::Unsigned, 2, 0},
+      {"nm", "name", ValueKind::Name, 4, 0},              {"S.Def", "void", ValueKind::Command, 0, 0},
+      {"PrtY", "none:even:odd", ValueKind::Enum, 1, 3},   {"LEn", "7:8", ValueKind::Enum, 1, 2},
+  };
+  for (const Case& c : cases) {
+    ParameterSpec spec;
+    ASSERT_TRUE(SpecFromTypeText(c.name, c.type, spec)) << c.type;
+    EXPECT_EQ(spec.kind, c.kind) << c.type;
+    EXPECT_EQ(spec.length, c.length) << c.type;
+    EXPECT_EQ(spec.enumItems, c.items) << c.type;
+  }
+  ParameterSpec spec;
+  ASSERT_TRUE(SpecFromTypeText("str", "string", spec));
+  EXPECT_TRUE(spec.readOnly);
+  EXPECT_FALSE(SpecFromTypeText("x", "", spec));
+}

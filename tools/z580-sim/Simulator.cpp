@@ -1,0 +1,853 @@
+#include "Simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+
+#include "SimPtyLine.h"
+
+namespace z580sim {
+
+namespace {
+
+// Device error codes the module sends.
+constexpr uint8_t kErrRom = 0x03;        // write to a read-only parameter
+constexpr uint8_t kErrNoAttributes = 0x08;
+constexpr uint8_t kErrNotFound = 0x28;   // no such name
+constexpr uint8_t kErrSize = 0x31;       // data length not as expected
+constexpr uint8_t kErrLocked = 0x33;     // editing forbidden by the attributes
+constexpr uint8_t kErrIndex = 0x35;      // index beyond the parameter's range
+constexpr uint8_t kErrRejected = 0x37;   // value refused
+constexpr uint8_t kErrCombination = 0x47;
+
+const uint16_t kAttributesHash = NameHash("M.s.t.r.");
+const uint16_t kApplyHash = NameHash("APLY");
+const uint16_t kAddrHash = NameHash("Addr");
+const uint16_t kAddrLenHash = NameHash("A.Len");
+
+const char* ProtocolName(Protocol p) {
+  switch (p) {
+    case Protocol::Own: return "own";
+    case Protocol::ModbusRtu: return "rtu";
+    case Protocol::ModbusAscii: return "ascii";
+    case Protocol::Percent: return "percent";
+  }
+  return "?";
+}
+
+std::string Hex4(unsigned v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFFu);
+  return buf;
+}
+
+}  // namespace
+
+std::string FormatRecord(const RequestRecord& r) {
+  char head[64];
+  std::snprintf(head, sizeof head, "%10.1f ms %-7s ", r.timeMs, ProtocolName(r.protocol));
+  std::string s = head;
+  if (r.decoded) {
+    s += "addr=" + std::to_string(r.address) + (r.read ? " R " : " W ");
+    s += (r.name.empty() ? std::string("?") : r.name) + "(" + Hex4(r.hash) + ")";
+    s += " [" + HexBytes(r.data) + "]";
+  } else {
+    s += "\"" + Printable(r.raw) + "\"";
+  }
+  s += " -> " + r.outcome;
+  return s;
+}
+
+Simulator::Simulator(SimConfig config) : Simulator(config, BuiltInTable(config.model)) {}
+
+Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config) {
+  for (const ParameterSpec& spec : table.All()) {
+    Entry e;
+    e.spec = spec;
+    Bytes initial = spec.initial;
+    if (initial.empty() && spec.kind != ValueKind::Command) initial.assign(static_cast<size_t>(spec.length), 0);
+    const int slots = std::max({1, spec.indexCount, spec.channels});
+    e.values.assign(static_cast<size_t>(slots), initial);
+    e.editable = spec.editable;
+    e.makerOwned = spec.makerOwned;
+    entries_.push_back(std::move(e));
+  }
+  if (config_.repliesToApply < 0) config_.repliesToApply = config_.model == 20 ? 1 : 0;
+  SyncNetworkValues();
+}
+
+Simulator::~Simulator() { Stop(); }
+
+bool Simulator::Start(std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    CloseMaster();
+    if (wake_ >= 0) ::close(wake_);
+    wake_ = -1;
+    return false;
+  };
+  if (thread_.joinable()) return fail("already started");
+  if (entries_.empty()) return fail("no parameters (unknown model index?)");
+  if (config_.addressBits != 8 && config_.addressBits != 11) return fail("address length must be 8 or 11");
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master_ < 0) return fail(std::string("posix_openpt: ") + std::strerror(errno));
+  char name[128];
+  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0)
+    return fail(std::string("pseudo-terminal setup: ") + std::strerror(errno));
+  slaveKeep_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slaveKeep_ < 0) return fail(std::string("open ") + name + ": " + std::strerror(errno));
+  if (!MakePtyRaw(slaveKeep_)) return fail(std::string("raw mode: ") + std::strerror(errno));
+  wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_ < 0) return fail(std::string("eventfd: ") + std::strerror(errno));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slavePath_ = name;
+    stopping_ = false;
+    hangUpRequested_ = false;
+    hungUp_ = false;
+  }
+  buffer_.clear();
+  started_ = std::chrono::steady_clock::now();
+  thread_ = std::thread(&Simulator::Run, this);
+  return true;
+}
+
+void Simulator::Stop() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    const uint64_t one = 1;
+    if (::write(wake_, &one, sizeof one) < 0) { /* the thread still sees stopping_ at its next wake */ }
+    thread_.join();
+  }
+  CloseMaster();
+  if (wake_ >= 0) ::close(wake_);
+  wake_ = -1;
+}
+
+void Simulator::CloseMaster() {
+  if (slaveKeep_ >= 0) ::close(slaveKeep_);
+  if (master_ >= 0) ::close(master_);
+  slaveKeep_ = -1;
+  master_ = -1;
+}
+
+std::string Simulator::SlavePath() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return slavePath_;
+}
+
+void Simulator::SetFault(Fault fault, int count, int arg) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  fault_ = count == 0 ? Fault::None : fault;
+  faultCount_ = count;
+  faultArg_ = arg;
+}
+
+void Simulator::SetReplyDelay(int milliseconds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  delayMs_ = milliseconds < 0 ? 0 : milliseconds;
+}
+
+void Simulator::ClearFaults() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  fault_ = Fault::None;
+  faultCount_ = 0;
+  delayMs_ = 0;
+}
+
+void Simulator::HangUp() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!thread_.joinable()) {
+    lock.unlock();
+    CloseMaster();
+    return;
+  }
+  hangUpRequested_ = true;
+  const uint64_t one = 1;
+  if (::write(wake_, &one, sizeof one) < 0) { /* flag is polled at every wake */ }
+  hungUpChanged_.wait_for(lock, std::chrono::seconds(3), [&] { return hungUp_; });
+}
+
+std::vector<RequestRecord> Simulator::Requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return log_;
+}
+
+void Simulator::ClearRequests() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  log_.clear();
+}
+
+bool Simulator::WaitForRequests(size_t count, int timeoutMs) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return logChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return log_.size() >= count; });
+}
+
+void Simulator::SetLogSink(std::function<void(const std::string&)> sink) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sink_ = std::move(sink);
+}
+
+LineSettings Simulator::CurrentLine() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.line;
+}
+
+unsigned Simulator::CurrentAddress() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.address;
+}
+
+int Simulator::CurrentAddressBits() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.addressBits;
+}
+
+void Simulator::SetProtocol(Protocol protocol) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.protocol = protocol;
+}
+
+Protocol Simulator::CurrentProtocol() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.protocol;
+}
+
+const Simulator::Entry* Simulator::FindEntry(const std::string& name) const {
+  const uint16_t h = NameHash(name);
+  for (const Entry& e : entries_)
+    if (NameHash(e.spec.name) == h) return &e;
+  return nullptr;
+}
+
+Simulator::Entry* Simulator::FindEntry(uint16_t hash) {
+  for (Entry& e : entries_)
+    if (NameHash(e.spec.name) == hash) return &e;
+  return nullptr;
+}
+
+bool Simulator::GetValue(const std::string& name, int slot, Bytes& out) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Entry* e = FindEntry(name);
+  if (!e || slot < 0 || static_cast<size_t>(slot) >= e->values.size()) return false;
+  out = e->values[static_cast<size_t>(slot)];
+  return true;
+}
+
+bool Simulator::SetValue(const std::string& name, int slot, const Bytes& bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Entry* e = FindEntry(NameHash(name));
+  if (!e || slot < 0 || static_cast<size_t>(slot) >= e->values.size() || bytes.size() > 8) return false;
+  e->values[static_cast<size_t>(slot)] = bytes;
+  return true;
+}
+
+bool Simulator::GetAttributes(const std::string& name, bool& editable, bool& makerOwned) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Entry* e = FindEntry(name);
+  if (!e) return false;
+  editable = e->editable;
+  makerOwned = e->makerOwned;
+  return true;
+}
+
+// Network values <-> line settings. The enumerations: bPS by kBaudRates, LEn
+// 7/8, PrtY none/even/odd, Sbit 1/2, A.Len 8/11; Addr two bytes big-endian.
+void Simulator::SyncNetworkValues() {
+  auto set = [&](const char* name, Bytes v) {
+    if (Entry* e = FindEntry(NameHash(name))) e->values[0] = std::move(v);
+  };
+  for (int i = 0; i < 9; ++i)
+    if (kBaudRates[i] == config_.line.baud) set("bPS", {static_cast<uint8_t>(i)});
+  set("LEn", {static_cast<uint8_t>(config_.line.dataBits == 7 ? 0 : 1)});
+  set("PrtY", {static_cast<uint8_t>(config_.line.parity)});
+  set("Sbit", {static_cast<uint8_t>(config_.line.stopBits == 2 ? 1 : 0)});
+  set("A.Len", {static_cast<uint8_t>(config_.addressBits == 11 ? 1 : 0)});
+  set("Addr", {static_cast<uint8_t>(config_.address >> 8), static_cast<uint8_t>(config_.address & 0xFF)});
+}
+
+void Simulator::ApplyNetworkValues() {
+  auto get = [&](const char* name, int& out) {
+    const Entry* e = FindEntry(NameHash(name));
+    if (!e || e->values[0].empty()) return false;
+    out = 0;
+    for (uint8_t b : e->values[0]) out = (out << 8) | b;
+    return true;
+  };
+  int v = 0;
+  if (get("bPS", v) && v >= 0 && v < 9) config_.line.baud = kBaudRates[v];
+  if (get("LEn", v)) config_.line.dataBits = v == 0 ? 7 : 8;
+  if (get("PrtY", v) && v >= 0 && v <= 2) config_.line.parity = static_cast<Parity>(v);
+  if (get("Sbit", v)) config_.line.stopBits = v == 1 ? 2 : 1;
+  if (get("A.Len", v)) config_.addressBits = v == 1 ? 11 : 8;
+  if (get("Addr", v)) config_.address = static_cast<unsigned>(v);
+}
+
+int Simulator::Offsets() const {
+  int n = 1;
+  for (const Entry& e : entries_) n = std::max(n, e.spec.channels);
+  return n;
+}
+
+int Simulator::GapMs() const {
+  const unsigned baud = config_.line.baud ? config_.line.baud : 9600;
+  const int fourChars = static_cast<int>(4 * 11000 / baud) + 1;
+  return config_.protocol == Protocol::ModbusRtu ? std::max(30, fourChars) : std::max(500, 10 * fourChars);
+}
+
+bool Simulator::LineMatches(std::string& why) {
+  if (!config_.checkLine) return true;
+  PtyLineView v;
+  if (master_ < 0 || !ReadPtyLine(master_, v)) {
+    why = "line settings cannot be read";
+    return false;
+  }
+  const LineSettings& own = config_.line;
+  char buf[160];
+  if (v.baud != own.baud) {
+    std::snprintf(buf, sizeof buf, "rate %u, module %u", v.baud, own.baud);
+    why = buf;
+    return false;
+  }
+  if (v.twoStopBits != (own.stopBits == 2)) {
+    std::snprintf(buf, sizeof buf, "stop bits %d, module %d", v.twoStopBits ? 2 : 1, own.stopBits);
+    why = buf;
+    return false;
+  }
+  // Only the odd-parity bit survives on a pseudo-terminal: odd needs it, even must
+  // not have it; "none" cannot be told from even.
+  if ((own.parity == Parity::Odd && !v.oddParityBit) || (own.parity == Parity::Even && v.oddParityBit)) {
+    why = own.parity == Parity::Odd ? "parity not odd, module odd" : "parity odd, module even";
+    return false;
+  }
+  return true;
+}
+
+void Simulator::Run() {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      if (hangUpRequested_ && !hungUp_) {
+        CloseMaster();
+        hungUp_ = true;
+        hungUpChanged_.notify_all();
+      }
+    }
+    pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLIN, 0}};
+    const nfds_t count = master_ >= 0 ? 2 : 1;
+    int timeout = -1;
+    int gap;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      gap = GapMs();
+    }
+    if (!buffer_.empty()) {
+      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - lastByte_);
+      timeout = std::max(0, gap - static_cast<int>(idle.count()));
+    }
+    const int r = ::poll(fds, count, timeout);
+    if (r < 0 && errno != EINTR) break;
+    if (r > 0 && (fds[0].revents & POLLIN)) {
+      uint64_t v;
+      if (::read(wake_, &v, sizeof v) < 0) { /* nothing pending */ }
+    }
+    if (r > 0 && count == 2 && fds[1].revents) {
+      char buf[512];
+      const ssize_t n = ::read(master_, buf, sizeof buf);
+      if (n > 0) {
+        buffer_.append(buf, static_cast<size_t>(n));
+        lastByte_ = std::chrono::steady_clock::now();
+        ProcessBuffer(false);
+      } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        SleepMs(20);  // the slave side is gone for the moment; do not spin
+      }
+    }
+    if (!buffer_.empty()) {
+      const auto idle = std::chrono::steady_clock::now() - lastByte_;
+      if (idle >= std::chrono::milliseconds(gap)) ProcessBuffer(true);
+    }
+  }
+}
+
+void Simulator::ProcessBuffer(bool gapExpired) {
+  for (;;) {
+    Protocol p;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      p = config_.protocol;
+    }
+    if (p == Protocol::ModbusRtu) {
+      HandleRtu(gapExpired);
+      return;
+    }
+    const size_t cr = buffer_.find('\r');
+    if (cr == std::string::npos) break;
+    std::string chunk = buffer_.substr(0, cr + 1);
+    buffer_.erase(0, cr + 1);
+    HandleChunk(chunk);
+  }
+  // the line feed that ends a Modbus ASCII request is not a request of its own
+  if (buffer_.find_first_not_of('\n') == std::string::npos) {
+    buffer_.clear();
+    return;
+  }
+  if ((gapExpired && !buffer_.empty()) || buffer_.size() > 4096) {
+    RequestRecord rec;
+    rec.protocol = CurrentProtocol();
+    rec.raw = buffer_;
+    rec.outcome = "ignored: no carriage return";
+    buffer_.clear();
+    Log(std::move(rec));
+  }
+}
+
+void Simulator::HandleRtu(bool gapExpired) {
+  RequestRecord rec;
+  rec.protocol = Protocol::ModbusRtu;
+  Reply reply;
+  Bytes expected;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    expected = WrapModbusRtu(ModbusSwitchBack(static_cast<uint8_t>(config_.address & 0xFF)));
+  }
+  const std::string want(expected.begin(), expected.end());
+  if (buffer_.size() >= want.size() && buffer_.compare(buffer_.size() - want.size(), want.size(), want) == 0) {
+    rec.raw = buffer_;
+    buffer_.clear();
+    std::string why;
+    bool ok;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ok = LineMatches(why);
+    }
+    if (!ok) {
+      rec.outcome = "ignored: line settings differ (" + why + ")";
+    } else {
+      reply.text = want;  // the module echoes a write-single-coil request
+      rec.outcome = "switch-back, now own protocol";
+      SendReply(rec, reply);
+      std::lock_guard<std::mutex> lock(mutex_);
+      config_.protocol = Protocol::Own;
+    }
+    Log(std::move(rec));
+    return;
+  }
+  if (gapExpired || buffer_.size() > 4096) {
+    rec.raw = buffer_;
+    buffer_.clear();
+    rec.outcome = "ignored: not the switch-back request";
+    Log(std::move(rec));
+  }
+}
+
+void Simulator::HandleChunk(const std::string& chunk) {
+  RequestRecord rec;
+  Reply reply;
+  std::string text = chunk;
+  while (!text.empty() && text[0] == '\n') text.erase(0, 1);  // the line feed of a previous CR LF
+  rec.raw = text;
+  Protocol p;
+  uint8_t ownAddress;
+  std::string why;
+  bool lineOk;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    p = config_.protocol;
+    ownAddress = static_cast<uint8_t>(config_.address & 0xFF);
+    lineOk = LineMatches(why);
+  }
+  rec.protocol = p;
+  const char start = p == Protocol::Own ? '#' : p == Protocol::ModbusAscii ? ':' : '%';
+  const size_t at = text.rfind(start);
+  const std::string body = at == std::string::npos ? std::string() : text.substr(at, text.size() - at - 1);
+  if (!lineOk) {
+    rec.outcome = "ignored: line settings differ (" + why + ")";
+  } else if (at == std::string::npos) {
+    rec.outcome = std::string("ignored: no '") + start + "'";
+  } else if (p == Protocol::Own) {
+    HandleOwnFrame(body, rec, reply);
+  } else if (p == Protocol::ModbusAscii) {
+    Bytes msg;
+    if (UnwrapModbusAscii(body, msg) && msg == ModbusSwitchBack(ownAddress)) {
+      reply.text = WrapModbusAscii(msg);
+      rec.outcome = "switch-back, now own protocol";
+      SendReply(rec, reply);
+      std::lock_guard<std::mutex> lock(mutex_);
+      config_.protocol = Protocol::Own;
+    } else {
+      rec.outcome = "ignored: not the switch-back request";
+    }
+  } else {
+    uint8_t address = 0;
+    std::string payload;
+    if (UnwrapPercent(body, '%', address, payload) && address == ownAddress && payload == kPercentSwitchBack) {
+      reply.text = WrapPercent('!', address, "");
+      rec.outcome = "switch-back, now own protocol";
+      SendReply(rec, reply);
+      std::lock_guard<std::mutex> lock(mutex_);
+      config_.protocol = Protocol::Own;
+    } else {
+      rec.outcome = "ignored: not the switch-back request";
+    }
+  }
+  Log(std::move(rec));
+}
+
+void Simulator::HandleOwnFrame(const std::string& body, RequestRecord& rec, Reply& reply) {
+  Frame request;
+  int bits;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bits = config_.addressBits;
+  }
+  const DecodeStatus st = DecodeFrame(std::string_view(body).substr(1), bits, request);
+  if (st != DecodeStatus::Ok) {
+    static const char* const names[] = {"ok", "bad character", "too short", "bad length", "bad CRC"};
+    rec.outcome = std::string("ignored: ") + names[static_cast<int>(st)];
+    return;
+  }
+  rec.decoded = true;
+  rec.address = request.address;
+  rec.read = request.read;
+  rec.hash = request.hash;
+  rec.data = request.data;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (request.hash == kAttributesHash) rec.name = "M.s.t.r.";
+    else if (const Entry* e = FindEntry(request.hash)) rec.name = e->spec.name;
+    const unsigned broadcast = 255;
+    const int offset = static_cast<int>(request.address) - static_cast<int>(config_.address);
+    if (request.address != broadcast && (offset < 0 || offset >= Offsets())) {
+      rec.outcome = "ignored: address of another module";
+      return;
+    }
+    Answer(request, rec, reply);
+  }
+  SendReply(rec, reply);
+  if (reply.applyAfter) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ApplyNetworkValues();
+    rec.outcome += "; line now " + std::to_string(config_.line.baud) + " address " + std::to_string(config_.address);
+  }
+}
+
+// Called with the mutex held; fills the reply frame.
+void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
+  reply.ownFrame = true;
+  reply.frame.address = request.address == 255 ? config_.address : request.address;
+  reply.frame.read = request.read;
+  reply.frame.hash = request.hash;
+  auto error = [&](uint8_t code) {
+    reply.frame.hash = kErrorHash;
+    reply.frame.data = {code};
+    reply.errorCode = code;
+    rec.errorCode = code;
+    rec.outcome = "n.Err " + Hex4(code).substr(2);
+  };
+  if (request.hash == kAttributesHash) {
+    AnswerAttributes(request, rec, reply);
+    return;
+  }
+  Entry* e = FindEntry(request.hash);
+  const int offset = request.address == 255 ? 0 : static_cast<int>(request.address - config_.address);
+  if (!e || (offset > 0 && offset >= e->spec.channels)) return error(kErrNotFound);
+  const ParameterSpec& spec = e->spec;
+  const size_t indexBytes = spec.indexCount > 0 ? 2 : 0;
+  if (request.data.size() < indexBytes) return error(kErrSize);
+  size_t slot = spec.channels > 0 ? static_cast<size_t>(offset) : 0;
+  Bytes indexTail;
+  if (indexBytes) {
+    const size_t n = request.data.size();
+    const int index = (request.data[n - 2] << 8) | request.data[n - 1];
+    if (index >= spec.indexCount) return error(kErrIndex);
+    slot = static_cast<size_t>(index);
+    indexTail.assign(request.data.end() - 2, request.data.end());
+  }
+  Bytes value(request.data.begin(), request.data.end() - static_cast<std::ptrdiff_t>(indexBytes));
+
+  if (request.read) {
+    if (!value.empty()) return error(kErrSize);
+    if (spec.kind != ValueKind::Command) reply.frame.data = e->values[slot];
+  } else {
+    if (spec.readOnly) return error(kErrRom);
+    if (spec.hasAttributes && !e->editable) return error(kErrLocked);
+    const size_t len = static_cast<size_t>(spec.length);
+    Bytes stored;
+    switch (spec.kind) {
+      case ValueKind::Bytes:
+      case ValueKind::Float:
+      case ValueKind::Name:
+        if (value.size() != len) return error(kErrSize);
+        stored = value;
+        break;
+      case ValueKind::Unsigned:
+      case ValueKind::Enum:
+        if (value.empty() || value.size() > len || (spec.kind == ValueKind::Enum && value.size() != 1))
+          return error(kErrSize);
+        stored.assign(len - value.size(), 0);
+        stored.insert(stored.end(), value.begin(), value.end());
+        if (spec.kind == ValueKind::Enum && spec.enumItems > 0 && value[0] >= spec.enumItems)
+          return error(kErrRejected);
+        break;
+      case ValueKind::StoredDot:
+        if (value.size() < 2 || value.size() > 4) return error(kErrSize);
+        stored = value;
+        break;
+      case ValueKind::Text:
+        if (value.empty() || value.size() > len) return error(kErrSize);
+        stored = value;
+        break;
+      case ValueKind::Command:
+        if (value.size() > len) return error(kErrSize);
+        break;
+    }
+    if (request.hash == kAddrHash) {
+      unsigned a = 0;
+      for (uint8_t b : stored) a = (a << 8) | b;
+      const Entry* alen = FindEntry(kAddrLenHash);
+      const bool elevenBits = alen && !alen->values[0].empty() && alen->values[0].back() == 1;
+      if (a == 0 || a > 2047) return error(kErrRejected);
+      if (a > 255 && !elevenBits) return error(kErrCombination);
+    }
+    if (spec.kind != ValueKind::Command) {
+      e->values[slot] = stored;
+      reply.frame.data = stored;
+    }
+    if (request.hash == kApplyHash) reply.applyAfter = true;
+  }
+  reply.frame.data.insert(reply.frame.data.end(), indexTail.begin(), indexTail.end());
+  rec.outcome = "reply [" + HexBytes(reply.frame.data) + "]";
+  if (request.hash == kApplyHash && !request.read && !config_.repliesToApply) {
+    reply.ownFrame = false;  // this model applies without answering
+    rec.outcome = "applied without reply";
+  }
+}
+
+// Attribute exchange: [attribute byte (write only)] [0, index (indexed)] [name hash].
+void Simulator::AnswerAttributes(const Frame& request, RequestRecord& rec, Reply& reply) {
+  auto error = [&](uint8_t code) {
+    reply.frame.hash = kErrorHash;
+    reply.frame.data = {code};
+    reply.errorCode = code;
+    rec.errorCode = code;
+    rec.outcome = "n.Err " + Hex4(code).substr(2);
+  };
+  const bool write = !request.read;
+  if (write && request.data.empty()) return error(kErrSize);
+  const Bytes rest(request.data.begin() + (write ? 1 : 0), request.data.end());
+  if (rest.size() != 2 && rest.size() != 4) return error(kErrSize);
+  const bool indexed = rest.size() == 4;
+  const uint16_t target = static_cast<uint16_t>((rest[rest.size() - 2] << 8) | rest[rest.size() - 1]);
+  Entry* e = FindEntry(target);
+  if (!e) return error(kErrNotFound);
+  if (!e->spec.hasAttributes) return error(kErrNoAttributes);
+  if (indexed != (e->spec.indexCount > 0)) return error(kErrSize);
+  if (indexed && rest[1] >= e->spec.indexCount) return error(kErrIndex);
+  if (write) {
+    e->editable = (request.data[0] & 1) != 0;
+    e->makerOwned = (request.data[0] & 2) == 0;
+  }
+  reply.frame.data = {static_cast<uint8_t>((e->editable ? 1 : 0) | (e->makerOwned ? 0 : 2))};
+  reply.frame.data.insert(reply.frame.data.end(), rest.begin(), rest.end());
+  rec.name = "M.s.t.r.:" + e->spec.name;
+  rec.outcome = "reply [" + HexBytes(reply.frame.data) + "]";
+}
+
+void Simulator::SendReply(RequestRecord& rec, Reply& reply) {
+  Fault fault = Fault::None;
+  int arg = 0, delay = 0, bits = 8;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!reply.ownFrame && reply.text.empty()) return;
+    bits = config_.addressBits;
+    delay = delayMs_;
+    const bool ownOnly = fault_ == Fault::ForeignHash || fault_ == Fault::DeviceError;
+    if (fault_ == Fault::Silence) {
+      fault = Fault::Silence;
+    } else if (fault_ != Fault::None && (reply.ownFrame || !ownOnly)) {
+      fault = fault_;
+      arg = faultArg_;
+      if (faultCount_ > 0 && --faultCount_ == 0) fault_ = Fault::None;
+    }
+  }
+  std::string text = reply.text;
+  if (reply.ownFrame) {
+    Frame f = reply.frame;
+    if (fault == Fault::ForeignHash) {
+      f.hash = static_cast<uint16_t>(f.hash ^ 0x1111);
+      if (f.hash == kErrorHash) f.hash ^= 0x0100;
+    } else if (fault == Fault::DeviceError) {
+      f.hash = kErrorHash;
+      f.data = {static_cast<uint8_t>(arg)};
+      rec.errorCode = arg;
+      rec.outcome = "n.Err " + Hex4(static_cast<unsigned>(arg)).substr(2);
+    }
+    Bytes b = FrameBytes(f, bits);
+    if (fault == Fault::BadCrc) b.back() ^= 0x5A;
+    text = EncodeTetrads(b);
+  } else if (fault == Fault::BadCrc && text.size() >= 3) {
+    // the checksum sits just before the end: the last byte (RTU) or before CR (LF)
+    const size_t at = text.back() == '\n' ? text.size() - 3 : text.back() == '\r' ? text.size() - 2 : text.size() - 1;
+    text[at] = text[at] == '0' ? '1' : text[at] == 'F' ? 'E' : static_cast<char>(text[at] ^ 0x01);
+  }
+  if (fault == Fault::Garbage && !text.empty()) text.erase(0, 1);
+  if (fault == Fault::CutReply) text.resize(text.size() / 2);
+
+  static const char* const faultNames[] = {"", "silence", "drop", "garbage", "bad CRC", "foreign hash", "device error", "cut reply"};
+  if (fault == Fault::Silence || fault == Fault::Drop) {
+    rec.outcome += " [fault: " + std::string(faultNames[static_cast<int>(fault)]) + ", not sent]";
+    return;
+  }
+  if (fault != Fault::None) rec.outcome += " [fault: " + std::string(faultNames[static_cast<int>(fault)]) + "]";
+  if (delay > 0 && !SleepMs(delay)) return;
+  WriteAll(text);
+  rec.answered = true;
+}
+
+void Simulator::WriteAll(const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size() && master_ >= 0) {
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd fds[2] = {{master_, POLLOUT, 0}, {wake_, POLLIN, 0}};
+      if (::poll(fds, 2, 1000) <= 0 || (fds[1].revents & POLLIN)) return;  // stuck, or asked to stop
+    } else {
+      return;
+    }
+  }
+}
+
+bool Simulator::SleepMs(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) return false;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    pollfd fd = {wake_, POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(left.count())) > 0) {
+      uint64_t v;
+      if (::read(wake_, &v, sizeof v) < 0) { /* nothing pending */ }
+      // a hang-up request is picked up by the main loop afterwards
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (hangUpRequested_) {
+        const uint64_t one = 1;
+        if (::write(wake_, &one, sizeof one) < 0) { /* the loop checks the flag anyway */ }
+        return true;
+      }
+    }
+  }
+}
+
+void Simulator::Log(RequestRecord rec) {
+  rec.timeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_).count();
+  std::function<void(const std::string&)> sink;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sink = sink_;
+    if (config_.logLimit > 0) {
+      if (log_.size() >= config_.logLimit) log_.erase(log_.begin(), log_.begin() + static_cast<std::ptrdiff_t>(log_.size() / 2 + 1));
+      log_.push_back(rec);
+    }
+  }
+  logChanged_.notify_all();
+  if (sink) sink(FormatRecord(rec));
+}
+
+namespace {
+
+bool ParseNumber(const std::string& word, long& out) {
+  if (word == "all") {
+    out = -1;
+    return true;
+  }
+  if (word.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(word.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || v < -1 || v > 1000000) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < command.size()) {
+    while (i < command.size() && (command[i] == ' ' || command[i] == '\t' || command[i] == '\r')) ++i;
+    const size_t start = i;
+    while (i < command.size() && command[i] != ' ' && command[i] != '\t' && command[i] != '\r') ++i;
+    if (i > start) words.push_back(command.substr(start, i - start));
+  }
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why + ": \"" + command + "\"";
+    return false;
+  };
+  if (words.empty()) return fail("empty command");
+  const std::string& verb = words[0];
+  long a = 0, b = 1;
+  if (verb == "clear" && words.size() == 1) {
+    sim.ClearFaults();
+    return true;
+  }
+  if (verb == "hangup" && words.size() == 1) {
+    sim.HangUp();
+    return true;
+  }
+  if (verb == "silence" && words.size() == 1) {
+    sim.SetFault(Fault::Silence, -1);
+    return true;
+  }
+  if (verb == "protocol" && words.size() == 2) {
+    static const std::pair<const char*, Protocol> names[] = {
+        {"own", Protocol::Own}, {"rtu", Protocol::ModbusRtu}, {"ascii", Protocol::ModbusAscii}, {"percent", Protocol::Percent}};
+    for (const auto& [name, protocol] : names) {
+      if (words[1] != name) continue;
+      sim.SetProtocol(protocol);
+      return true;
+    }
+    return fail("protocol is own, rtu, ascii or percent");
+  }
+  if (verb == "delay") {
+    if (words.size() != 2 || !ParseNumber(words[1], a) || a < 0) return fail("delay needs milliseconds");
+    sim.SetReplyDelay(static_cast<int>(a));
+    return true;
+  }
+  if (verb == "error") {
+    if (words.size() < 2 || words.size() > 3 || !ParseNumber(words[1], a) || a < 0 || a > 255 ||
+        (words.size() == 3 && (!ParseNumber(words[2], b) || b == 0)))
+      return fail("error needs a code 0..255 and an optional count");
+    sim.SetFault(Fault::DeviceError, static_cast<int>(b), static_cast<int>(a));
+    return true;
+  }
+  static const std::pair<const char*, Fault> counted[] = {{"drop", Fault::Drop},       {"garbage", Fault::Garbage},
+                                                          {"badcrc", Fault::BadCrc},   {"foreign", Fault::ForeignHash},
+                                                          {"cut", Fault::CutReply}};
+  for (const auto& [name, fault] : counted) {
+    if (verb != name) continue;
+    if (words.size() > 2 || (words.size() == 2 && (!ParseNumber(words[1], b) || b == 0)))
+      return fail(std::string(name) + " takes an optional count");
+    sim.SetFault(fault, static_cast<int>(b));
+    return true;
+  }
+  return fail("unknown command");
+}
+
+}  // namespace z580sim

@@ -1,0 +1,181 @@
+#pragma once
+// A simulated module on a pseudo-terminal: it owns the master side and one thread
+// that reads requests, answers them from its parameter table, checks the line
+// settings the program set on the slave side, injects faults on command and logs
+// every request. Tests use it in-process; the z580-sim program wraps it.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimFrameCodec.h"
+#include "SimParameterTable.h"
+
+namespace z580sim {
+
+enum class Protocol { Own = 0, ModbusRtu = 1, ModbusAscii = 2, Percent = 3 };
+enum class Parity { None = 0, Even = 1, Odd = 2 };
+
+struct LineSettings {
+  unsigned baud = 9600;
+  int dataBits = 8;  // kept and switched by APLY; a pseudo-terminal cannot show it
+  Parity parity = Parity::None;
+  int stopBits = 1;
+  bool operator==(const LineSettings&) const = default;
+};
+
+struct SimConfig {
+  int model = 0;               // model index 0..22
+  LineSettings line;
+  unsigned address = 16;
+  int addressBits = 8;         // 8 or 11
+  Protocol protocol = Protocol::Own;  // the protocol the module starts in
+  bool checkLine = true;       // silent when the program's line settings differ
+  int repliesToApply = -1;     // -1: as the model does (only index 20 answers "APLY")
+  size_t logLimit = 100000;    // requests kept in memory (the oldest half goes first); 0: none
+};
+
+enum class Fault {
+  None,
+  Silence,      // no reply at all until cleared
+  Drop,         // the next replies are not sent
+  Garbage,      // the reply without its '#'
+  BadCrc,       // the reply with a wrong checksum
+  ForeignHash,  // the reply under another name hash (valid CRC)
+  DeviceError,  // an "n.Err" reply with the given code
+  CutReply,     // the first half of the reply, no carriage return
+};
+
+struct RequestRecord {
+  double timeMs = 0;           // since Start()
+  Protocol protocol = Protocol::Own;
+  std::string raw;             // the bytes received, up to the end character
+  bool decoded = false;        // a valid frame of the module's own protocol
+  unsigned address = 0;
+  bool read = false;
+  uint16_t hash = 0;
+  std::string name;            // from the table, or empty when unknown
+  Bytes data;
+  bool answered = false;       // a reply was written
+  int errorCode = -1;          // the "n.Err" code sent, or -1
+  std::string outcome;         // what the module did, for people
+};
+
+std::string FormatRecord(const RequestRecord& r);
+
+class Simulator {
+ public:
+  explicit Simulator(SimConfig config);
+  Simulator(SimConfig config, ParameterTable table);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Opens the pseudo-terminal and starts the thread; false with a reason on failure.
+  bool Start(std::string* error = nullptr);
+  // Wakes the thread and joins it (bounded: the thread only waits in poll()).
+  void Stop();
+  std::string SlavePath() const;
+
+  // Faults. count > 0: the next count replies; count < 0: until cleared.
+  // arg: the error code for DeviceError.
+  void SetFault(Fault fault, int count = 1, int arg = 0);
+  void SetReplyDelay(int milliseconds);
+  void ClearFaults();
+  // Closes the master side (the program then sees a hang-up); returns once done.
+  void HangUp();
+
+  std::vector<RequestRecord> Requests() const;
+  void ClearRequests();
+  // Waits until at least count requests were logged; false on time-out.
+  bool WaitForRequests(size_t count, int timeoutMs) const;
+  // Called (on the module's thread) with one formatted line per request.
+  void SetLogSink(std::function<void(const std::string&)> sink);
+
+  // Puts the module into another protocol, as if it had been configured so; it
+  // then waits for that protocol's switch-back request.
+  void SetProtocol(Protocol protocol);
+
+  LineSettings CurrentLine() const;
+  unsigned CurrentAddress() const;
+  int CurrentAddressBits() const;
+  Protocol CurrentProtocol() const;
+
+  // Stored value bytes (as sent on the wire) of a parameter slot: the linear
+  // index for an indexed parameter, the channel for a polled one, else 0.
+  bool GetValue(const std::string& name, int slot, Bytes& out) const;
+  bool SetValue(const std::string& name, int slot, const Bytes& bytes);
+  bool GetAttributes(const std::string& name, bool& editable, bool& makerOwned) const;
+
+ private:
+  struct Entry {
+    ParameterSpec spec;
+    std::vector<Bytes> values;
+    bool editable = true;
+    bool makerOwned = false;
+  };
+  struct Reply {
+    std::string text;   // bytes to write
+    bool ownFrame = false;
+    Frame frame;        // own-protocol reply before encoding
+    int errorCode = -1;
+    bool applyAfter = false;
+  };
+
+  void Run();
+  void ProcessBuffer(bool gapExpired);
+  void HandleChunk(const std::string& chunk);
+  void HandleRtu(bool gapExpired);
+  void HandleOwnFrame(const std::string& chunk, RequestRecord& rec, Reply& reply);
+  void Answer(const Frame& request, RequestRecord& rec, Reply& reply);
+  void AnswerAttributes(const Frame& request, RequestRecord& rec, Reply& reply);
+  bool LineMatches(std::string& why);
+  void SendReply(RequestRecord& rec, Reply& reply);
+  void WriteAll(const std::string& bytes);
+  bool SleepMs(int ms);  // false when woken for stopping
+  void Log(RequestRecord rec);
+  void SyncNetworkValues();
+  void ApplyNetworkValues();
+  void CloseMaster();
+  Entry* FindEntry(uint16_t hash);
+  const Entry* FindEntry(const std::string& name) const;
+  int Offsets() const;
+  int GapMs() const;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable logChanged_;
+  SimConfig config_;
+  std::vector<Entry> entries_;
+  std::vector<RequestRecord> log_;
+  std::function<void(const std::string&)> sink_;
+
+  Fault fault_ = Fault::None;
+  int faultCount_ = 0;
+  int faultArg_ = 0;
+  int delayMs_ = 0;
+
+  int master_ = -1;
+  int slaveKeep_ = -1;  // keeps the slave open so the master never sees a hang-up
+  int wake_ = -1;
+  std::string slavePath_;
+  std::thread thread_;
+  bool stopping_ = false;
+  bool hangUpRequested_ = false;
+  bool hungUp_ = false;
+  std::condition_variable hungUpChanged_;
+  std::string buffer_;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point lastByte_;
+};
+
+// One fault command, as the program takes it from --fault and its control FIFO:
+//   silence | delay MS | drop [N] | garbage [N] | badcrc [N] | foreign [N] |
+//   error CODE [N] | cut [N] | hangup | clear | protocol own|rtu|ascii|percent
+// N: number of replies (default 1; "all" or -1 until cleared); CODE: decimal or 0x hex.
+bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error = nullptr);
+
+}  // namespace z580sim
