@@ -48,6 +48,8 @@ std::unique_ptr<Sio> DeviceIO::ReplacePort(std::unique_ptr<Sio> port) {
 }
 
 void DeviceIO::ApplyPortSettings() {
+  // The port's fields are read by every frame.
+  std::lock_guard lock(busLock_);
   Elements::NetRS485prg& s = *settings_;
   Sio& sio = *port_;
   sio.portName = s.GetParameterValue("Port");
@@ -265,6 +267,9 @@ int DeviceIO::WriteNetworkName(Parameter& parameter, std::vector<std::string>* t
     if (codes.textId == kStrBadNameCode && trace != nullptr) trace->push_back(parameter.note);
     return codes.result;
   }
+  // The name is rebuilt from the module's echoes; a failed write keeps the name
+  // the user gave, so that it can be written again.
+  const std::string wanted = parameter.value;
   parameter.value.clear();
   for (int position = 0; position < exchange::kNetworkNameCodes; ++position) {
     Parameter character("CHAr");
@@ -276,6 +281,7 @@ int DeviceIO::WriteNetworkName(Parameter& parameter, std::vector<std::string>* t
     const int result = ExchangeParameter(0, &character, trace, attributeOverride);
     if (result != 0) {
       if (!character.note.empty()) parameter.note = character.note;
+      parameter.value = wanted;
       return result;
     }
     if (parameter.attributes != 0) {
@@ -287,6 +293,7 @@ int DeviceIO::WriteNetworkName(Parameter& parameter, std::vector<std::string>* t
     if (!exchange::NetworkNameCharacter(platform::Atoi(character.value), text)) {
       parameter.note = exchange::NetworkNameErrorText(kStrBadNameCode);
       if (trace != nullptr) trace->push_back(parameter.note);
+      parameter.value = wanted;
       return 2;
     }
     parameter.value += text;

@@ -380,6 +380,12 @@ TEST_F(DeviceIOTest, NetworkNameTravelsAsFourCharacters) {
   port_->script.assign(2, {Fault::Silence});
   EXPECT_EQ(Read(name), 1);
   EXPECT_EQ(name.note, LoadString(197));
+  // A failed write keeps the name that was to be written.
+  name.value = "ZZ";
+  port_->script = {{Fault::None, {70, 0, 20}}, {Fault::DeviceError, {}, 0x33}};
+  EXPECT_EQ(Write(name), 1);
+  EXPECT_EQ(name.value, "ZZ");
+  EXPECT_EQ(name.note, LoadString(243));
 
   port_->requests.clear();
   name.value = ".A";
