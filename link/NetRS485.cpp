@@ -14,7 +14,7 @@ namespace {
 constexpr int kStrParityItems = 206;
 constexpr int kStrForbiddenCombination = 258;
 
-struct Spec {
+struct Setting {
   const char* name;
   int description;
   const char* type;  // nullptr: the parity list of the string table
@@ -23,7 +23,7 @@ struct Spec {
 };
 
 // In this order.
-constexpr Spec kSpecs[] = {
+constexpr Setting kSettings[] = {
     {"bPS", 187, "2400:4800:9600:14400:19200:28800:38400:57600:115200", "9600", true},
     {"LEn", 188, "7:8", "8", false},
     {"PrtY", 189, nullptr, nullptr, false},
@@ -43,13 +43,13 @@ std::string NetRS485::ParityItem(int index) {
 }
 
 void NetRS485::AddNetworkParameters() {
-  for (const Spec& spec : kSpecs) {
-    auto parameter = std::make_unique<Parameter>(spec.name);
-    parameter->description = resources::LoadString(spec.description);
-    parameter->type = spec.type != nullptr ? std::string(spec.type) : resources::LoadString(kStrParityItems);
-    parameter->initialValue = spec.initial != nullptr ? std::string(spec.initial) : ParityItem(0);
+  for (const Setting& setting : kSettings) {
+    auto parameter = std::make_unique<Parameter>(setting.name);
+    parameter->description = resources::LoadString(setting.description);
+    parameter->type = setting.type != nullptr ? std::string(setting.type) : resources::LoadString(kStrParityItems);
+    parameter->initialValue = setting.initial != nullptr ? std::string(setting.initial) : ParityItem(0);
     parameter->value = parameter->initialValue;
-    parameter->writable = spec.writable;
+    parameter->writable = setting.writable;
     AddParameter(std::move(parameter));
   }
 }

@@ -165,6 +165,13 @@ TEST_F(NetRS485Test, FrameChecksAndTheRefusalMessage) {
   EXPECT_NE(prompter.shown[0].text.find("отличных от \"ТЕВИ\""), std::string::npos);
 }
 
+TEST_F(NetRS485Test, NetworkParametersOfTheBaseModel) {
+  model::DeviceModelHooks base;
+  for (const char* name : {"bps", "LEN", "PrtY", "sbit", "a.len", "ADDR"}) EXPECT_TRUE(base.IsNetworkParameter(name)) << name;
+  EXPECT_FALSE(base.IsNetworkParameter("Port"));
+  EXPECT_FALSE(base.IsNetworkParameter("Addr2"));
+}
+
 TEST_F(NetRS485Test, ErrorLogLinesAreAppendedToAnExistingFileOnly) {
   const std::string path = root_ + "/errors.log";
   EXPECT_FALSE(App().AppendErrorLogLine("no file named"));
