@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/CFormat.h"
+#include "platform/Text.h"
 
 namespace model {
 namespace {
@@ -14,6 +15,16 @@ std::string DeviceModelHooks::FormatValue(float value) const {
 }
 
 Parameter* DeviceModelHooks::OnParameterEdited(Parameter&) { return nullptr; }
+
+bool DeviceModelHooks::IsValidAddress(int, const std::string&) const { return true; }
+
+bool DeviceModelHooks::IsNetworkParameter(const std::string& name) const { return IsBaseNetworkParameter(name); }
+
+bool IsBaseNetworkParameter(const std::string& name) {
+  for (const char* n : {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"})
+    if (platform::EqualsNoCase(name, n)) return true;
+  return false;
+}
 
 DeviceModelHooks* CurrentDeviceModel() { return gCurrent.load(); }
 

@@ -20,7 +20,24 @@ class DeviceModelHooks {
   // Reaction to a user-edited (or read, or loaded) parameter; may return a partner
   // parameter that changed with it.
   virtual Parameter* OnParameterEdited(Parameter& parameter);
+
+  // Questions of the link.
+  // Whether the module answers "APLY"; when it does not, the request counts as done
+  // after one transaction.
+  virtual bool RepliesToApply() const { return false; }
+  // Models whose line always carries 8 data bits whatever "LEn" says.
+  virtual bool IsEightBitOnlyModel() const { return false; }
+  // Whether the module can take this address with that address length ("8", "11").
+  virtual bool IsValidAddress(int address, const std::string& addressLength) const;
+  // Whether writing the parameter changes the module's network settings.
+  virtual bool IsNetworkParameter(const std::string& name) const;
+  // Whether a successful write is to be followed by "INIT".
+  virtual bool NeedsInitAfterWrite() const { return false; }
 };
+
+// The network settings every model has: "bPS", "LEn", "PrtY", "Sbit", "A.Len",
+// "Addr" (without regard to case).
+bool IsBaseNetworkParameter(const std::string& name);
 
 // The current device model, or null. Safe to read from any thread.
 DeviceModelHooks* CurrentDeviceModel();

@@ -1,0 +1,129 @@
+// Cost of one frame exchange against a module that answers at once: the median of
+// many TransactFrame reads through the program's port, beside the median of a bare
+// write-poll-read round trip of the same bytes on the same pseudo-terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "Simulator.h"
+#include "link/DeviceIO.h"
+#include "link/ExchangeFrame.h"
+#include "model/Parameter.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MedianMicroseconds(std::vector<double>& samples) {
+  std::sort(samples.begin(), samples.end());
+  return samples[samples.size() / 2];
+}
+
+// One request written whole, then poll and read until the carriage return.
+bool BareRoundTrip(int fd, const std::string& request) {
+  if (::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return false;
+  char buffer[64];
+  size_t got = 0;
+  while (got < sizeof buffer) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 1000) <= 0) return false;
+    const ssize_t n = ::read(fd, buffer + got, sizeof buffer - got);
+    if (n <= 0) return false;
+    got += static_cast<size_t>(n);
+    if (buffer[got - 1] == '\r') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int count = argc > 1 ? std::max(5000, std::atoi(argv[1])) : 5000;
+  // The settings element stores itself on exit: keep the user's settings out of it.
+  char folder[] = "/tmp/z580-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) return 1;
+  setenv("XDG_CONFIG_HOME", folder, 1);
+
+  z580sim::SimConfig config;
+  config.model = 2;
+  config.line.baud = 115200;
+  z580sim::Simulator sim(config);
+  std::string error;
+  if (!sim.Start(&error)) {
+    std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    return 1;
+  }
+
+  const uint16_t hash = Parameter::HashOfName("Addr");
+  const std::string request = exchange::EncodeRequest(1, hash, nullptr, 0, {8, 16, 0});
+
+  // Bare round trips on the slave side, set raw at the same rate.
+  std::vector<double> bare;
+  {
+    const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 1;
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&t, B115200);
+    cfsetospeed(&t, B115200);
+    tcsetattr(fd, TCSANOW, &t);
+    for (int i = 0; i < count; ++i) {
+      const auto start = Clock::now();
+      if (!BareRoundTrip(fd, request)) {
+        std::fprintf(stderr, "bare round trip %d failed\n", i);
+        return 1;
+      }
+      bare.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    ::close(fd);
+  }
+
+  std::vector<double> framed;
+  {
+    DeviceIO io;
+    Elements::NetRS485prg& s = io.Settings();
+    s.SetParameterValue("Port", sim.SlavePath());
+    s.SetParameterValue("bPS", "115200");
+    s.SetParameterValue("Addr", "16");
+    s.SetParameterValue("A.Len", "8");
+    s.SetParameterValue("LEn", "8");
+    s.SetParameterValue("Sbit", "1");
+    s.SetParameterValue("PrtY", "Отсутствует");
+    io.ApplyPortSettings();
+    if (io.Port().Open() != 0) {
+      std::fprintf(stderr, "cannot open %s\n", sim.SlavePath().c_str());
+      return 1;
+    }
+    uint8_t data[exchange::kMaxDataLength];
+    uint8_t length = 0;
+    for (int i = 0; i < count; ++i) {
+      std::string text;
+      const auto start = Clock::now();
+      if (io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0) != 1) {
+        std::fprintf(stderr, "frame %d failed: %s\n", i, text.c_str());
+        return 1;
+      }
+      framed.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+  }
+  sim.Stop();
+  const std::string cleanup = std::string("rm -rf '") + folder + "'";
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", folder);
+
+  const double frameMedian = MedianMicroseconds(framed);
+  const double bareMedian = MedianMicroseconds(bare);
+  std::printf("TransactFrame read:   median %.1f us over %d\n", frameMedian, count);
+  std::printf("bare round trip:      median %.1f us over %d\n", bareMedian, count);
+  std::printf("ratio:                %.2f\n", frameMedian / bareMedian);
+  return 0;
+}

@@ -1,0 +1,322 @@
+#include "link/DeviceIO.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "link/AlternateFraming.h"
+#include "link/AppState.h"
+#include "link/DeviceErrors.h"
+#include "link/NetworkName.h"
+#include "model/DeviceModelHooks.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "platform/Text.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+constexpr int kStrCannotDecode = 196;
+constexpr int kStrPortOpenError = 321;
+constexpr int kStrBadNameCode = 402;
+constexpr int kStrAttributeSize = 413;
+constexpr int kStrNotEncodable = 420;
+constexpr int kStrNoEncoding = 421;
+
+// Parity codes of the port for the parity items none, even, odd.
+constexpr int kParityCodes[] = {3, 1, 4};
+
+// The longest request data: a value of up to 4 bytes and two index bytes fit
+// easily; the length field allows 15.
+constexpr int kRequestDataLimit = exchange::kMaxDataLength;
+
+}  // namespace
+
+DeviceIO::DeviceIO()
+    : port_(std::make_unique<Sio>()), settings_(std::make_unique<Elements::NetRS485prg>()) {
+  settings_->InitParameters();
+  fullAccess = App().FullAccess();
+}
+
+DeviceIO::~DeviceIO() = default;
+
+std::unique_ptr<Sio> DeviceIO::ReplacePort(std::unique_ptr<Sio> port) {
+  std::lock_guard lock(busLock_);
+  std::swap(port, port_);
+  if (!port_) port_ = std::make_unique<Sio>();
+  return port;
+}
+
+void DeviceIO::ApplyPortSettings() {
+  // The port's fields are read by every frame.
+  std::lock_guard lock(busLock_);
+  Elements::NetRS485prg& s = *settings_;
+  Sio& sio = *port_;
+  sio.portName = s.GetParameterValue("Port");
+  sio.baudRate = static_cast<uint32_t>(std::max(platform::Atoi(s.GetParameterValue("bPS")), 0));
+  sio.moduleAddress = platform::Atoi(s.GetParameterValue("Addr"));
+  sio.addressLength = platform::Atoi(s.GetParameterValue("A.Len"));
+  const model::DeviceModelHooks* model = model::CurrentDeviceModel();
+  sio.dataBits = model != nullptr && model->IsEightBitOnlyModel() ? 8 : platform::Atoi(s.GetParameterValue("LEn"));
+  sio.stopBits = platform::Atoi(s.GetParameterValue("Sbit"));
+  if (const Parameter* prty = s.GetParameterByName("PrtY")) {
+    for (int i = 0; i < 3; ++i) {
+      if (prty->value == prty->GetEnumName(i)) {
+        sio.parityCode = kParityCodes[i];
+        break;
+      }
+    }
+  }
+  s.ClearModifiedFlags();
+  App().networkSettingsWritten = false;
+}
+
+exchange::FrameTransport DeviceIO::Transport() {
+  return [this](const uint8_t* request, int length, uint8_t* reply, int& count) {
+    return port_->Transact(request, length, reply, count);
+  };
+}
+
+exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
+                                         int channel, std::string& errorText) {
+  exchange::FrameReply reply;
+  std::lock_guard lock(busLock_);
+  Sio& sio = *port_;
+  const std::string request =
+      exchange::EncodeRequest(requestBit, nameHash, data, dataLength, {sio.addressLength, sio.moduleAddress, channel});
+  if (request.empty()) {
+    // More data than a frame can describe: nothing goes out.
+    errorText = resources::LoadString(kStrNotEncodable);
+    return reply;
+  }
+  sio.rtuFraming = exchange::ProtocolSelector() == exchange::kSelectorModbusRtu;
+  const model::DeviceModelHooks* model = model::CurrentDeviceModel();
+  const bool replyIgnored = nameHash == exchange::kHashAPLY && model != nullptr && !model->RepliesToApply();
+  reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
+  if (replyIgnored || reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
+
+  uint32_t flags = App().resultFlags.load();
+  while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {
+  }
+  if (reply.outcome != exchange::FrameOutcome::Success) errorText = exchange::FrameErrorText(reply);
+  return reply;
+}
+
+int DeviceIO::TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength, uint8_t* outData,
+                            uint8_t& outLength, std::string& errorText, int channel) {
+  outLength = 0;
+  const exchange::FrameReply reply = SendFrame(requestBit, nameHash, data, dataLength, channel, errorText);
+  // Only a reply with a valid CRC carries data (at most 15 bytes by its length field).
+  const int length = std::clamp(reply.dataLength, 0, exchange::kMaxDataLength);
+  if (length > 0 && outData != nullptr) std::memcpy(outData, reply.data, static_cast<size_t>(length));
+  outLength = static_cast<uint8_t>(length);
+  return reply.outcome == exchange::FrameOutcome::Success ? 1 : 0;
+}
+
+int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, Parameter& parameter,
+                            uint8_t* reply, int& replyLength) {
+  replyLength = 0;
+  const exchange::FrameReply result = SendFrame(requestBit, nameHash, data.data(), static_cast<int>(data.size()),
+                                                parameter.requestIndex, parameter.note);
+  if (result.outcome == exchange::FrameOutcome::Cancelled) return -1;
+  if (result.outcome != exchange::FrameOutcome::Success) return 1;
+  replyLength = std::clamp(result.dataLength, 0, exchange::kMaxDataLength);
+  std::memcpy(reply, result.data, static_cast<size_t>(replyLength));
+  return 0;
+}
+
+int DeviceIO::ExchangeParameter(int requestBit, Parameter* parameter, std::vector<std::string>* trace,
+                                bool attributeOverride) {
+  if (!port_->IsOpen()) {
+    if (parameter != nullptr) parameter->note = resources::LoadString(kStrPortOpenError);
+    return -1;
+  }
+  if (exchange::ProtocolSelector() != exchange::kSelectorOwnFrame) return ExchangeSwitchBack(parameter);
+  if (parameter == nullptr) return -1;
+  if (platform::EqualsNoCase(parameter->name, "CHAr*")) {
+    parameter->note.clear();
+    return requestBit != 0 ? ReadNetworkName(*parameter, trace, attributeOverride)
+                           : WriteNetworkName(*parameter, trace, attributeOverride);
+  }
+  return ExchangeOwnFrame(requestBit, *parameter, trace, attributeOverride);
+}
+
+int DeviceIO::ExchangeAttributes(int requestBit, Parameter& parameter, bool attributeOverride) {
+  const exchange::AttributeRequest request =
+      exchange::BuildAttributeRequest(requestBit == 0, fullAccess, attributeOverride, parameter.editable != 0,
+                                      parameter.owner, parameter.indexed, parameter.linearIndex, parameter.NameHash());
+  uint8_t reply[exchange::kMaxDataLength] = {};
+  int length = 0;
+  const int frame = ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, parameter, reply, length);
+  if (frame < 0) return -1;
+  if (frame != 0) return kAttributeExchangeFailed;
+  const exchange::AttributeReply attributes = exchange::ParseAttributeReply(reply, length, parameter.indexed);
+  if (!attributes.sizeOk) {
+    parameter.note = resources::LoadString(kStrAttributeSize);
+    return kAttributeReplySize;
+  }
+  parameter.editable = attributes.editable ? 1 : 0;
+  parameter.owner = static_cast<uint8_t>(attributes.owner);
+  parameter.editableChanged = false;
+  parameter.ownerChanged = false;
+  return 0;
+}
+
+int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector<std::string>* trace,
+                               bool attributeOverride) {
+  parameter.note.clear();
+
+  // A polled parameter's attributes were settled before its polling began.
+  if (parameter.attributes != 0 && !App().noAttributeExchange && !parameter.IsPolled()) {
+    const int result = ExchangeAttributes(requestBit, parameter, attributeOverride);
+    if (result != 0) return result;
+  }
+
+  std::vector<uint8_t> data;
+  if (requestBit == 0) {
+    const int converted = parameter.ConvertToData(data);
+    // A value that does not convert is refused: sending what the conversion left
+    // would write a wrong value.
+    if (converted == MyConverter::kRefused) {
+      parameter.note = platform::Format(resources::LoadString(kStrNoEncoding).c_str(), parameter.name.c_str());
+      if (trace != nullptr) trace->push_back(parameter.note);
+      return 3;
+    }
+    if (converted == MyConverter::kNotConverted) {
+      parameter.note = resources::LoadString(kStrNotEncodable);
+      if (trace != nullptr) trace->push_back(parameter.note);
+      return 4;
+    }
+    if (converted != MyConverter::kConverted && trace != nullptr) trace->push_back(resources::LoadString(419));
+  }
+  if (parameter.indexed) exchange::AppendIndexBytes(data, parameter.linearIndex);
+  if (static_cast<int>(data.size()) > kRequestDataLimit) {
+    parameter.note = resources::LoadString(kStrNotEncodable);
+    return 4;
+  }
+
+  if (trace != nullptr) {
+    trace->push_back(exchange::RequestSizeTraceLine(static_cast<int>(data.size())));
+    for (size_t i = 0; i < data.size(); ++i)
+      trace->push_back(exchange::ExchangeTraceLine(true, static_cast<int>(i), data[i]));
+  }
+
+  uint8_t reply[exchange::kMaxDataLength] = {};
+  int length = 0;
+  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, parameter, reply, length);
+  if (frame != 0) return frame;
+
+  if (trace != nullptr) {
+    for (int i = 0; i < length; ++i) trace->push_back(exchange::ExchangeTraceLine(false, i, reply[i]));
+    trace->push_back(exchange::ReplySizeTraceLine(length));
+  }
+
+  const int valueLength = exchange::ValueLengthOfReply(length, parameter.name == "JuRD", parameter.indexed);
+  if (parameter.ConvertFromData(std::span<const uint8_t>(reply, static_cast<size_t>(valueLength))) ==
+      MyConverter::kNotConverted) {
+    parameter.note = resources::LoadString(kStrCannotDecode);
+    parameter.value.clear();
+    return 2;
+  }
+  parameter.valueChanged = false;
+  parameter.editableChanged = false;
+  parameter.ownerChanged = false;
+  return 0;
+}
+
+namespace {
+
+// The temporary one-character parameter of a network name.
+void MakeNameCharacter(const Parameter& name, int position, Parameter& character) {
+  character.type = "int";
+  character.indexed = true;
+  character.linearIndex = name.linearIndex + position;
+  character.requestIndex = name.requestIndex;
+}
+
+}  // namespace
+
+int DeviceIO::ReadNetworkName(Parameter& parameter, std::vector<std::string>* trace, bool attributeOverride) {
+  parameter.value.clear();
+  std::string value;
+  for (int position = 0; position < exchange::kNetworkNameCodes; ++position) {
+    Parameter character("CHAr");
+    MakeNameCharacter(parameter, position, character);
+    const int result = ExchangeParameter(1, &character, trace, attributeOverride);
+    if (result != 0) {
+      if (!character.note.empty()) parameter.note = character.note;
+      return result;
+    }
+    std::string text;
+    if (!exchange::NetworkNameCharacter(platform::Atoi(character.value), text)) {
+      parameter.note = exchange::NetworkNameErrorText(kStrBadNameCode);
+      if (trace != nullptr) trace->push_back(parameter.note);
+      return 2;
+    }
+    value += text;
+  }
+  parameter.value = value;
+  parameter.valueChanged = parameter.editableChanged = parameter.ownerChanged = false;
+  return 0;
+}
+
+int DeviceIO::WriteNetworkName(Parameter& parameter, std::vector<std::string>* trace, bool attributeOverride) {
+  const exchange::NetworkNameCodes codes = exchange::EncodeNetworkName(parameter.value);
+  if (codes.result != 0) {
+    parameter.note = exchange::NetworkNameErrorText(codes.textId);
+    if (codes.textId == kStrBadNameCode && trace != nullptr) trace->push_back(parameter.note);
+    return codes.result;
+  }
+  // The name is rebuilt from the module's echoes; a failed write keeps the name
+  // the user gave, so that it can be written again.
+  const std::string wanted = parameter.value;
+  parameter.value.clear();
+  for (int position = 0; position < exchange::kNetworkNameCodes; ++position) {
+    Parameter character("CHAr");
+    MakeNameCharacter(parameter, position, character);
+    character.value = platform::Format("%i", codes.codes[position]);
+    character.attributes = parameter.attributes;
+    character.editable = parameter.editable;
+    character.owner = parameter.owner;
+    const int result = ExchangeParameter(0, &character, trace, attributeOverride);
+    if (result != 0) {
+      if (!character.note.empty()) parameter.note = character.note;
+      parameter.value = wanted;
+      return result;
+    }
+    if (parameter.attributes != 0) {
+      parameter.editable = character.editable;
+      parameter.owner = character.owner;
+    }
+    // The module's echo rebuilds the name.
+    std::string text;
+    if (!exchange::NetworkNameCharacter(platform::Atoi(character.value), text)) {
+      parameter.note = exchange::NetworkNameErrorText(kStrBadNameCode);
+      if (trace != nullptr) trace->push_back(parameter.note);
+      parameter.value = wanted;
+      return 2;
+    }
+    parameter.value += text;
+  }
+  parameter.valueChanged = parameter.editableChanged = parameter.ownerChanged = false;
+  return 0;
+}
+
+int DeviceIO::ExchangeSwitchBack(Parameter* parameter) {
+  const std::vector<uint8_t> request = exchange::SwitchBackRequest(exchange::ProtocolSelector());
+  std::vector<uint8_t> data;
+  const int result = TransactAlternateFrame(request.data(), static_cast<int>(request.size()), data);
+  if (parameter != nullptr) TransportErrorText(result, parameter->note);
+  return result;
+}
+
+int DeviceIO::TransactAlternateFrame(const uint8_t* request, int length, std::vector<uint8_t>& outData) {
+  outData.clear();
+  if (length < 0 || (length > 0 && request == nullptr)) return exchange::kTransportBadReply;
+  std::lock_guard lock(busLock_);
+  Sio& sio = *port_;
+  const uint8_t selector = exchange::ProtocolSelector();
+  sio.rtuFraming = selector == exchange::kSelectorModbusRtu;
+  return exchange::TransactAlternateWithRetries(selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress),
+                                                request, static_cast<size_t>(length), Transport(), outData);
+}

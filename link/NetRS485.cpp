@@ -1,0 +1,114 @@
+#include "link/NetRS485.h"
+
+#include <memory>
+
+#include "model/DeviceModelHooks.h"
+#include "platform/CFormat.h"
+#include "platform/Prompter.h"
+#include "platform/Text.h"
+#include "resources/StringTable.h"
+
+namespace Elements {
+namespace {
+
+constexpr int kStrParityItems = 206;
+constexpr int kStrForbiddenCombination = 258;
+
+struct Setting {
+  const char* name;
+  int description;
+  const char* type;  // nullptr: the parity list of the string table
+  const char* initial;
+  bool writable;
+};
+
+// In this order.
+constexpr Setting kSettings[] = {
+    {"bPS", 187, "2400:4800:9600:14400:19200:28800:38400:57600:115200", "9600", true},
+    {"LEn", 188, "7:8", "8", false},
+    {"PrtY", 189, nullptr, nullptr, false},
+    {"Sbit", 190, "1:2", "1", false},
+    {"A.Len", 191, "8:11", "8", false},
+    {"Addr", 192, "int", "16", true},
+};
+
+}  // namespace
+
+NetRS485::NetRS485() { elementName = "Сетевые параметры прибора"; }
+
+std::string NetRS485::ParityItem(int index) {
+  MyConverter list;
+  list.type = resources::LoadString(kStrParityItems);
+  return list.GetEnumName(index);
+}
+
+void NetRS485::AddNetworkParameters() {
+  for (const Setting& setting : kSettings) {
+    auto parameter = std::make_unique<Parameter>(setting.name);
+    parameter->description = resources::LoadString(setting.description);
+    parameter->type = setting.type != nullptr ? std::string(setting.type) : resources::LoadString(kStrParityItems);
+    parameter->initialValue = setting.initial != nullptr ? std::string(setting.initial) : ParityItem(0);
+    parameter->value = parameter->initialValue;
+    parameter->writable = setting.writable;
+    AddParameter(std::move(parameter));
+  }
+}
+
+void NetRS485::InitParameters() {
+  InvisibleElement::InitParameters();
+  AddNetworkParameters();
+}
+
+int NetRS485::GetImage() { return 4; }
+int NetRS485::GetSelectedImage() { return 4; }
+std::string NetRS485::GetTypeName() { return "Сеть RS-485"; }
+
+std::string NetRS485::HeldValue(std::string_view name) const {
+  const Parameter* parameter = GetParameterByName(name);
+  return parameter != nullptr ? parameter->value : std::string();
+}
+
+bool NetRS485::CheckAddressSettings(std::string_view name, const std::string& text) const {
+  // The first protocol item carries addresses above 255; without a "Prot" parameter
+  // the protocol counts as the first.
+  bool firstProtocol = true;
+  if (const Parameter* prot = GetParameterByName("Prot")) {
+    int index = -1;
+    firstProtocol = prot->FindEnumIndex(prot->value, index) && index == 0;
+  }
+  if (platform::EqualsNoCase(name, "addr")) {
+    const int address = platform::Atoi(text);
+    const std::string length = HeldValue("A.Len");
+    if (address > 255 && (length != "11" || !firstProtocol)) return false;
+    const model::DeviceModelHooks* model = model::CurrentDeviceModel();
+    return model == nullptr || model->IsValidAddress(address, length);
+  }
+  if (platform::EqualsNoCase(name, "a.len")) return !(text != "11" && platform::Atoi(HeldValue("Addr")) > 255);
+  if (platform::EqualsNoCase(name, "prot")) return !(!firstProtocol && platform::Atoi(HeldValue("Addr")) > 255);
+  return true;
+}
+
+bool NetRS485::CheckFrameSettings(std::string_view name, const std::string& text) const {
+  const bool parityEdited = platform::EqualsNoCase(name, "PrtY");
+  const bool lengthEdited = platform::EqualsNoCase(name, "LEn");
+  const bool stopEdited = platform::EqualsNoCase(name, "Sbit");
+  if (!parityEdited && !lengthEdited && !stopEdited) return true;
+
+  const std::string parity = parityEdited ? text : HeldValue("PrtY");
+  const int dataBits = platform::Atoi(lengthEdited ? text : HeldValue("LEn"));
+  const int stopBits = platform::Atoi(stopEdited ? text : HeldValue("Sbit"));
+  const Parameter* prty = GetParameterByName("PrtY");
+  auto item = [&](int index) { return prty != nullptr ? prty->GetEnumName(index) : ParityItem(index); };
+
+  if (parity == item(0) && dataBits == 7 && stopBits == 1) return false;
+  if ((parity == item(1) || parity == item(2)) && dataBits == 8 && stopBits == 2) return false;
+  return true;
+}
+
+bool NetRS485::CheckEditedSetting(std::string_view name, const std::string& text) const {
+  if (CheckAddressSettings(name, text) && CheckFrameSettings(name, text)) return true;
+  platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), "", platform::MessageIcon::Error);
+  return false;
+}
+
+}  // namespace Elements
