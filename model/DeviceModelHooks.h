@@ -20,6 +20,9 @@ class DeviceModelHooks {
   // Reaction to a user-edited (or read, or loaded) parameter; may return a partner
   // parameter that changed with it.
   virtual Parameter* OnParameterEdited(Parameter& parameter);
+  // The string id of the caption of status bit row of the "Rd.St" reading; 0 when
+  // the model has no such bit.
+  virtual int GetStatusBitCaption(int /*row*/) const { return 0; }
 };
 
 // The current device model, or null. Safe to read from any thread.
