@@ -217,61 +217,88 @@ bool CPelmDoc::ParseBranch(const std::vector<std::string_view>& t, int kind) {
   if (count < 1) return true;
   if (t.size() < 5) return false;
 
-  // What one instance would hold, counted before anything is made: a damaged count
-  // must not exhaust memory.
+  // The members are looked up once for all instances; only the line's own earlier
+  // instances (a member naming the branch itself) are added per instance.
+  struct Member {
+    std::vector<const DescParameter*> descriptions;
+    std::vector<const DescBranch*> branches;
+    bool self = false;
+  };
+  std::vector<Member> members(t.size() - 5);
   long long descriptionsPerInstance = 0;
   long long nodesPerInstance = 1;
   for (size_t m = 5; m < t.size(); ++m) {
+    Member& member = members[m - 5];
     for (const DescParameter& d : descParameters)
-      if (EqualsNoCase(d.name, t[m])) ++descriptionsPerInstance;
-    for (const DescBranch* b : branchList) {
-      if (!EqualsNoCase(b->elementName, t[m])) continue;
-      descriptionsPerInstance += b->CountDescriptions();
-      nodesPerInstance += b->CountNodes();
+      if (EqualsNoCase(d.name, t[m])) member.descriptions.push_back(&d);
+    if (auto it = branchIndex_.find(platform::ToUpper(t[m])); it != branchIndex_.end()) {
+      for (const DescBranch* b : it->second) {
+        member.branches.push_back(b);
+        descriptionsPerInstance += b->CountDescriptions();
+        nodesPerInstance += b->CountNodes();
+      }
     }
+    member.self = EqualsNoCase(t[m], t[1]);
+    descriptionsPerInstance += static_cast<long long>(member.descriptions.size());
   }
-  if (madeDescriptions_ + descriptionsPerInstance * count > kMaxTreeParameters ||
-      madeNodes_ + nodesPerInstance * count > kMaxTreeParameters)
-    return false;
 
   const bool network = kind == kBranch && (EqualsNoCase(t[1], "Сетевые_параметры") ||
                                            EqualsNoCase(t[1], "Network_parametres"));
+  const std::string key = platform::ToUpper(t[1]);
+  std::vector<DescBranch*> madeHere;
+  long long selfDescriptions = 0;
+  long long selfNodes = 0;
   for (int i = 1; i <= count; ++i) {
+    // What this instance will hold, counted before anything is made: a damaged
+    // count must not exhaust memory.
+    long long descriptions = descriptionsPerInstance;
+    long long nodes = nodesPerInstance;
+    for (const Member& member : members) {
+      if (!member.self) continue;
+      descriptions += selfDescriptions;
+      nodes += selfNodes;
+    }
+    if (madeDescriptions_ + descriptions > kMaxTreeParameters || madeNodes_ + nodes > kMaxTreeParameters)
+      return false;
+    madeDescriptions_ += descriptions;
+    madeNodes_ += nodes;
+
     ownedBranches_.push_back(std::make_unique<DescBranch>(std::string(t[1]), count, i, platform::Atoi(t[3]),
                                                           platform::Atoi(t[4])));
     DescBranch* instance = ownedBranches_.back().get();
     instance->origin = nextOrigin_++;
-    madeNodes_ += nodesPerInstance;
-    madeDescriptions_ += descriptionsPerInstance;
     if (kind == kRoot) rootBranch = instance;
     if (kind == kScanners) scannersBranch = instance;
     if (network) networkBranch = instance;
-    for (size_t m = 5; m < t.size(); ++m) {
-      bool matched = false;
-      for (const DescParameter& d : descParameters) {
-        if (!EqualsNoCase(d.name, t[m])) continue;
-        instance->descriptions.push_back(d);
+    auto copyBranch = [&](const DescBranch* b) {
+      // The network branch, or a branch that holds it, is copied: the pointer
+      // follows into the copy.
+      const DescBranch* track = networkBranch && b->Contains(networkBranch) ? networkBranch : nullptr;
+      DescBranch* trackedCopy = nullptr;
+      instance->children.push_back(std::make_unique<DescBranch>(*b, track, &trackedCopy));
+      instance->memberOrder.push_back(true);
+      if (trackedCopy) networkBranch = trackedCopy;
+    };
+    for (size_t m = 0; m < members.size(); ++m) {
+      const Member& member = members[m];
+      for (const DescParameter* d : member.descriptions) {
+        instance->descriptions.push_back(*d);
         instance->memberOrder.push_back(false);
-        matched = true;
       }
-      for (const DescBranch* b : branchList) {
-        if (!EqualsNoCase(b->elementName, t[m])) continue;
-        // The network branch, or a branch that holds it, is copied: the pointer
-        // follows into the copy.
-        const DescBranch* track = networkBranch && b->Contains(networkBranch) ? networkBranch : nullptr;
-        DescBranch* trackedCopy = nullptr;
-        instance->children.push_back(std::make_unique<DescBranch>(*b, track, &trackedCopy));
-        instance->memberOrder.push_back(true);
-        if (trackedCopy) networkBranch = trackedCopy;
-        matched = true;
-      }
-      if (!matched) {
-        ShowDescriptionError("Что такое '" + std::string(t[m]) + "', не ясно!", MessageIcon::Error, true,
+      for (const DescBranch* b : member.branches) copyBranch(b);
+      if (member.self)
+        for (const DescBranch* b : madeHere) copyBranch(b);
+      if (member.descriptions.empty() && member.branches.empty() && !(member.self && !madeHere.empty())) {
+        ShowDescriptionError("Что такое '" + std::string(t[m + 5]) + "', не ясно!", MessageIcon::Error, true,
                              resources::LoadString(kStrDescriptionError));
         return false;
       }
     }
     branchList.push_back(instance);
+    branchIndex_[key].push_back(instance);
+    madeHere.push_back(instance);
+    selfDescriptions += instance->CountDescriptions();
+    selfNodes += instance->CountNodes();
   }
   return true;
 }
@@ -291,6 +318,7 @@ void CPelmDoc::ReleaseParseLists() {
   descConsts.clear();
   descTypes.clear();
   branchList.clear();
+  branchIndex_.clear();
   std::erase_if(ownedBranches_, [&](const std::unique_ptr<DescBranch>& b) {
     return b.get() != rootBranch && b.get() != scannersBranch;
   });
@@ -299,6 +327,7 @@ void CPelmDoc::ReleaseParseLists() {
 void CPelmDoc::ClearDescriptions() {
   rootBranch = scannersBranch = networkBranch = nullptr;
   branchList.clear();
+  branchIndex_.clear();
   ownedBranches_.clear();
   descConsts.clear();
   descTypes.clear();

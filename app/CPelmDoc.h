@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "model/BranchBuildContext.h"
@@ -47,7 +48,8 @@ class CPelmDoc : public model::BranchBuildContext {
   std::vector<DescConst> descConsts;
   std::vector<DescType> descTypes;
   std::vector<DescParameter> descParameters;
-  // The branches of the description, in order (not owned: see ownedBranches).
+  // The branches of the description, in order; filled by the parser only (not
+  // owned: every instance lives in ownedBranches_).
   std::vector<DescBranch*> branchList;
   DescBranch* rootBranch = nullptr;
   DescBranch* scannersBranch = nullptr;
@@ -67,6 +69,8 @@ class CPelmDoc : public model::BranchBuildContext {
   // Every branch instance a parse made, also those of failed lines, which root,
   // scanners or network pointers may still point at.
   std::vector<std::unique_ptr<DescBranch>> ownedBranches_;
+  // branchList by upper-cased name, for member lookups.
+  std::unordered_map<std::string, std::vector<DescBranch*>> branchIndex_;
   long long madeDescriptions_ = 0;
   long long madeNodes_ = 0;
   int nextOrigin_ = 1;

@@ -283,13 +283,31 @@ TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
 TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
   FakePrompter prompter;
   CPelmDoc doc;
+  // The instances made before the limit stay, like those of any failed line.
   EXPECT_EQ(Parse(doc, {"parameter a int A", "branch X 100000000 1 1 a"}), 1);
+  EXPECT_EQ(doc.branchList.size(), 100000u);
   EXPECT_EQ(Parse(doc, {"branch Empty 100000000 1 1"}), 0);
-  EXPECT_TRUE(doc.branchList.empty());
-  // Growth by copies: each level holds ten of the one below.
-  ASSERT_EQ(Parse(doc, {"branch L0 10 1 1 a a a a a a a a a a", "branch L1 10 1 1 L0", "branch L2 10 1 1 L1"}), -1);
-  EXPECT_EQ(Parse(doc, {"branch L3 10 1 1 L2"}), 0);
+  EXPECT_EQ(doc.branchList.size(), 100000u);
   EXPECT_TRUE(prompter.requests.empty());
+
+  // Growth by copies: each level holds ten of the one below.
+  CPelmDoc copies;
+  ASSERT_EQ(Parse(copies, {"parameter a int A", "branch L0 10 1 1 a a a a a a a a a a", "branch L1 10 1 1 L0",
+                           "branch L2 10 1 1 L1"}),
+            -1);
+  EXPECT_EQ(Parse(copies, {"branch L3 10 1 1 L2"}), 0);
+  // A branch that names itself holds copies of every earlier branch of that name,
+  // its own earlier instances too, which doubles at every instance.
+  CPelmDoc self;
+  EXPECT_EQ(Parse(self, {"parameter a int A", "branch S 1 1 1 a", "branch S 3 1 1 a S"}), -1);
+  ASSERT_EQ(self.branchList.size(), 4u);
+  EXPECT_EQ(self.branchList[1]->children.size(), 1u);
+  EXPECT_EQ(self.branchList[3]->children.size(), 3u);
+  EXPECT_EQ(self.branchList[3]->CountDescriptions(), 8);
+  EXPECT_EQ(Parse(self, {"branch S 1000 1 1 a S"}), 0);
+  EXPECT_TRUE(prompter.requests.empty());
+  EXPECT_EQ(Parse(self, {"branch U 1 1 1 U"}), 0);
+  EXPECT_EQ(prompter.requests.size(), 1u);
   // Just below the limit is fine.
   CPelmDoc fits;
   EXPECT_EQ(Parse(fits, {"parameter a int A", "branch X 50000 1 1 a a"}), -1);
