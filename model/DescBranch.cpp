@@ -82,7 +82,7 @@ int DescBranch::BuildParameters(model::BranchBuildContext& document, bool indexe
   }
   if (repeatCount > 1) {
     if (elementName.find('#') == std::string::npos) {
-      if (elementName == "Состояние_дополнительного_ВЭ") instance += 8;
+      if (elementName == "Состояние_дополнительного_ВЭ") instance = Saturate(static_cast<long long>(instance) + 8);
       elementName += "#";
     }
     std::string numbered;
