@@ -18,6 +18,8 @@ class NetRS485prg : public NetRS485 {
   void InitParameters() override;
   int GetImage() override;
   int GetSelectedImage() override;
+  // A configuration file never changes this computer's port settings.
+  bool KeepsValuesWhenLoading() const override { return true; }
 
   // Writes the values back to the registry. Nothing is written before the
   // parameters were set up.

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <new>
+#include <unordered_map>
 
 #include "model/DeviceModelHooks.h"
+#include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -355,4 +357,44 @@ DescBranch* DescBranch::FindByOrigin(int originId) {
   for (auto& child : children)
     if (DescBranch* f = child->FindByOrigin(originId)) found = f;
   return found;
+}
+
+std::uint32_t DescBranch::ArchiveKey(const Parameter& parameter) {
+  const std::uint32_t high = parameter.indexed ? (static_cast<std::uint32_t>(parameter.linearIndex) & 0xFFFFu) : 0xFFFFu;
+  return (high << 16) | parameter.NameHash();
+}
+
+void DescBranch::Serialize(platform::Archive& archive) {
+  if (archive.IsStoring()) {
+    archive.WriteClassTag("DescBranch", 3);
+    archive.WriteText(elementName);
+    archive.WriteDword(static_cast<std::uint32_t>(parameters.size()));
+    for (auto& p : parameters) {
+      archive.WriteDword(ArchiveKey(*p));
+      p->Serialize(archive, false);
+    }
+    archive.WriteInt32(repeatCount);
+    archive.WriteInt32(instance);
+  } else if (archive.ReadClassTag("DescBranch") == 3) {
+    // A later parameter with the same key takes the place of an earlier one.
+    std::unordered_map<std::uint32_t, Parameter*> byKey;
+    for (auto& p : parameters) byKey[ArchiveKey(*p)] = p.get();
+    elementName = archive.ReadText();
+    const std::uint32_t count = archive.ReadDword();
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (!archive.CanRead(4)) break;
+      const auto it = byKey.find(archive.ReadDword());
+      if (it != byKey.end()) {
+        it->second->Serialize(archive, false);
+      } else {
+        Parameter scratch;  // a parameter the tree no longer has
+        scratch.SerializeRecord(archive, false);
+      }
+    }
+    const int storedRepeatCount = archive.ReadInt32();
+    const int storedInstance = archive.ReadInt32();
+    repeatCount = storedRepeatCount;
+    instance = storedInstance;
+  }
+  for (auto& child : children) child->Serialize(archive);
 }

@@ -39,6 +39,13 @@ class DescBranch : public Elements::InvisibleElement {
   virtual int BuildParameters(model::BranchBuildContext& document, bool indexed, int base);
 
   void InitParameters() override {}
+  // The branch record: parameters with their keys, repeat count, instance number,
+  // then every child in child-list order. Loading matches stored parameters to the
+  // current ones by key and drops those without a match.
+  void Serialize(platform::Archive& archive) override;
+  // Bits 31-16: the low 16 bits of the linear index of an indexed parameter, else
+  // 0xFFFF; bits 15-0: the name hash.
+  static std::uint32_t ArchiveKey(const Parameter& parameter);
   model::WalkResult CompareWithDevice(model::LinkOps& link) override;
   model::WalkResult ReadFromDevice(model::LinkOps& link) override;
   model::WalkResult WriteToDevice(model::LinkOps& link, int mode) override;

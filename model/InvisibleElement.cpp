@@ -1,5 +1,6 @@
 #include "model/InvisibleElement.h"
 
+#include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "resources/StringTable.h"
 
@@ -63,5 +64,23 @@ std::string InvisibleElement::GetTypeName() { return "Невизуальный �
 int InvisibleElement::GetNoValueCode() { return -999; }
 
 std::string InvisibleElement::GetTitle() { return elementName + " (" + GetTypeName() + ")"; }
+
+}  // namespace Elements
+
+namespace Elements {
+
+void InvisibleElement::Serialize(platform::Archive& archive) {
+  if (archive.IsStoring()) {
+    archive.WriteClassTag("InvisibleElement", 3);
+    archive.WriteText(elementName);
+    archive.WriteDword(static_cast<std::uint32_t>(parameters.size()));
+  } else if (archive.ReadClassTag({"InvisibleElement", "DescBranch"}) == 3) {
+    std::string storedName = archive.ReadText();
+    archive.ReadDword();  // the stored count; the element's own parameters decide
+    elementName = std::move(storedName);
+    if (!KeepsValuesWhenLoading()) ResetValues();
+  }
+  ObjectWithParameters::Serialize(archive);
+}
 
 }  // namespace Elements

@@ -27,6 +27,10 @@ class InvisibleElement : public ObjectWithParameters {
   // returns the element's row.
   model::TreeItem InsertTreeItems(model::TreeRows& rows, model::TreeItem parent, int count, bool showIndex) override;
 
+  // The element record: name, parameter count and the parameters without keys.
+  // Loading resets the values first unless the element keeps them.
+  void Serialize(platform::Archive& archive) override;
+
   virtual void ZeroFillRecord(std::array<std::uint8_t, 16>& record);
   virtual int GetImage();
   virtual int GetSelectedImage();

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "model/DeviceModelHooks.h"
+#include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
@@ -487,4 +488,18 @@ bool MyConverter::FindEnumIndex(std::string_view text, int& index) const {
     }
   }
   return false;
+}
+
+void MyConverter::Serialize(platform::Archive& archive, bool keepValue) {
+  if (archive.IsStoring()) {
+    archive.WriteClassTag("MyConverter", 3);
+    archive.WriteText(name);
+    archive.WriteText(value);
+    return;
+  }
+  // A Parameter record starts with this one, so its class is accepted too.
+  if (archive.ReadClassTag({"MyConverter", "Parameter"}) != 3) return;
+  name = archive.ReadText();
+  std::string stored = archive.ReadText();
+  if (!keepValue) value = std::move(stored);
 }

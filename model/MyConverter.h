@@ -12,6 +12,10 @@
 
 #include "model/CObject.h"
 
+namespace platform {
+class Archive;
+}
+
 // Data bytes of one value (a write never produces more than 4).
 using ValueBytes = std::vector<std::uint8_t>;
 
@@ -43,6 +47,10 @@ class MyConverter : public CObject {
   std::optional<float> ReceivedFloat() const;
 
   virtual int SetValue(const std::string& text);
+
+  // The name and value record. Loading replaces the name; the stored value replaces
+  // the value unless keepValue. Throws platform::ArchiveError on a bad record.
+  void Serialize(platform::Archive& archive, bool keepValue);
 
   // Encodes a text into data. On some refusals the message replaces the text.
   int ConvertTextToData(std::string& text, ValueBytes& data) const;

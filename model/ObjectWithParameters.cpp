@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -165,4 +166,9 @@ void ObjectWithParameters::ShowLinearIndexInTree(model::TreeRows& rows, model::T
     if (std::optional<bool> problem = element->HasProblemInSubtree())
       rows.SetItemColor(row, *problem ? model::kRed : model::kBlack);
   }
+}
+
+void ObjectWithParameters::Serialize(platform::Archive& archive) {
+  const bool keepValue = KeepsValuesWhenLoading();
+  for (auto& p : parameters) p->Serialize(archive, keepValue);
 }

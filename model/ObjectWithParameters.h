@@ -13,6 +13,10 @@
 #include "model/Parameter.h"
 #include "model/TreeRows.h"
 
+namespace platform {
+class Archive;
+}
+
 class ObjectWithParameters : public CObject {
  public:
   ObjectWithParameters() = default;
@@ -44,6 +48,11 @@ class ObjectWithParameters : public CObject {
   // 2 when any change flag of any parameter is set, else 0.
   virtual int GetChangeState();
   virtual void ResetValues();
+  // Every parameter's record in array order.
+  virtual void Serialize(platform::Archive& archive);
+  // Whether loading reads the stored values and drops them (the program's own line
+  // settings, which belong to this computer and not to the file).
+  virtual bool KeepsValuesWhenLoading() const { return false; }
 
   // For a branch: whether it or one of its children holds a problem parameter, which
   // colours its row red. Plain elements have no such colour (none).

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "model/DeviceModelHooks.h"
+#include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
@@ -316,4 +318,58 @@ void Parameter::WriteHtmlRow(std::string& out, int rowNumber, const std::string&
   else
     out += Format("дерево атр-ов обрезано (кратность индекcов %i)", static_cast<int>(attributes));
   out += "\t</td>\n</tr>\n";
+}
+
+void Parameter::SerializeRecord(platform::Archive& archive, bool keepValue) {
+  MyConverter::Serialize(archive, keepValue);
+  if (archive.IsStoring()) {
+    archive.WriteClassTag("Parameter", 1);
+    archive.WriteText(description);
+    archive.WriteByte(indexed ? 1 : 0);
+    archive.WriteInt32(linearIndex);
+    archive.WriteInt32(requestIndex);
+    archive.WriteByte(writable ? 1 : 0);
+    archive.WriteText(note);
+    archive.WriteByte(valueChanged ? 1 : 0);
+    archive.WriteByte(editableChanged ? 1 : 0);
+    archive.WriteByte(ownerChanged ? 1 : 0);
+    archive.WriteByte(editable);
+    archive.WriteByte(owner);
+    archive.WriteInt32(mode);
+    return;
+  }
+  if (archive.ReadClassTag("Parameter") != 1) return;
+  // Read into locals first: a record cut short leaves the parameter as it was after
+  // the name and value.
+  std::string storedDescription = archive.ReadText();
+  const bool storedIndexed = archive.ReadByte() != 0;
+  const int storedLinearIndex = archive.ReadInt32();
+  const int storedRequestIndex = archive.ReadInt32();
+  const bool storedWritable = archive.ReadByte() != 0;
+  std::string storedNote = archive.ReadText();
+  const bool storedValueChanged = archive.ReadByte() != 0;
+  const bool storedEditableChanged = archive.ReadByte() != 0;
+  const bool storedOwnerChanged = archive.ReadByte() != 0;
+  const std::uint8_t storedEditable = archive.ReadByte();
+  const std::uint8_t storedOwner = archive.ReadByte();
+  const int storedMode = archive.ReadInt32();
+  description = std::move(storedDescription);
+  indexed = storedIndexed;
+  linearIndex = storedLinearIndex;
+  requestIndex = storedRequestIndex;
+  writable = storedWritable;
+  note = std::move(storedNote);
+  valueChanged = storedValueChanged;
+  editableChanged = storedEditableChanged;
+  ownerChanged = storedOwnerChanged;
+  editable = storedEditable;
+  owner = storedOwner;
+  mode = storedMode;
+}
+
+void Parameter::Serialize(platform::Archive& archive, bool keepValue) {
+  SerializeRecord(archive, keepValue);
+  if (archive.IsLoading() && EqualsNoCase(name, "Log")) {
+    if (model::DeviceModelHooks* model = model::CurrentDeviceModel()) model->OnParameterEdited(*this);
+  }
 }

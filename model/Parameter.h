@@ -45,6 +45,13 @@ class Parameter : public MyConverter {
   // no attributes, editable, user-owned.
   void Reset();
 
+  // The parameter record (name and value first). After loading, a "Log" parameter
+  // goes to the current device model as if the user had edited it.
+  void Serialize(platform::Archive& archive, bool keepValue);
+  // The record alone, without the device model hearing of it: for records that are
+  // read only to be dropped.
+  void SerializeRecord(platform::Archive& archive, bool keepValue);
+
   // Validates a text typed by the user and stores it; 1 stored, 0 refused.
   virtual int CheckAndSetValue(const std::string& text, bool fullPrecision);
 
