@@ -360,7 +360,8 @@ DescBranch* DescBranch::FindByOrigin(int originId) {
 }
 
 std::uint32_t DescBranch::ArchiveKey(const Parameter& parameter) {
-  const std::uint32_t high = parameter.indexed ? (static_cast<std::uint32_t>(parameter.linearIndex) & 0xFFFFu) : 0xFFFFu;
+  const std::uint32_t high =
+      parameter.indexed ? (static_cast<std::uint32_t>(parameter.linearIndex) & 0xFFFFu) : 0xFFFFu;
   return (high << 16) | parameter.NameHash();
 }
 

@@ -356,10 +356,12 @@ TEST(TreeArchive, ByteLayout) {
   auto root = LayoutTree();
   const uint16_t hashA = Parameter::HashOfName("a");
   const uint16_t hashB = Parameter::HashOfName("b");
-  const std::string noData = Parameter("a").description;  // the default caption
+  const std::string defaultCaption = Parameter("a").description;
   std::vector<uint8_t> e;
   auto word = [&](uint16_t v) { e.insert(e.end(), {uint8_t(v), uint8_t(v >> 8)}); };
-  auto dword = [&](uint32_t v) { e.insert(e.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); };
+  auto dword = [&](uint32_t v) {
+    e.insert(e.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+  };
   auto caption = [&] {
     // "<неизвестный параметр>" in Windows-1251
     AppendText(e, {'<', 0xED, 0xE5, 0xE8, 0xE7, 0xE2, 0xE5, 0xF1, 0xF2, 0xED, 0xFB, 0xE9, ' ', 0xEF, 0xE0, 0xF0,
@@ -386,7 +388,8 @@ TEST(TreeArchive, ByteLayout) {
   dword(0x00020000u | hashB);
   word(0x8002), AppendText(e, {'b'}), AppendText(e, {0xC4, 0xE0});  // "Да"
   word(0x8003), caption();
-  e.push_back(1), dword(2), dword(0), e.push_back(1), AppendText(e, {}), e.insert(e.end(), {0, 0, 0, 1, 0}), dword(0);
+  e.push_back(1), dword(2), dword(0), e.push_back(1), AppendText(e, {});
+  e.insert(e.end(), {0, 0, 0, 1, 0}), dword(0);
   dword(0x00030000u | hashB);
   word(0x8002), AppendText(e, {'b'}), AppendText(e, {});
   word(0x8003), caption();
@@ -394,7 +397,7 @@ TEST(TreeArchive, ByteLayout) {
   dword(0xFFFFFFFEu);
   dword(2), dword(0);
 
-  ASSERT_EQ(noData, "<неизвестный параметр>");
+  ASSERT_EQ(defaultCaption, "<неизвестный параметр>");
   const auto bytes = Store(*root);
   ASSERT_EQ(bytes.size(), e.size());
   for (size_t i = 0; i < e.size(); ++i) EXPECT_EQ(bytes[i], e[i]) << "byte " << i;
