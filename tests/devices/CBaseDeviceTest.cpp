@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "devices/CBaseDevice.h"
-#include "devices/CDevicePW.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "support/FakeDeviceDocument.h"
@@ -63,44 +62,17 @@ class DeviceModelTest : public ::testing::Test {
   FakePrompter prompter;
 };
 
-TEST_F(DeviceModelTest, BaseAnswers) {
+TEST_F(DeviceModelTest, BaseAnswersSeenByOtherLayers) {
   CBaseDevice device(&doc);
-  EXPECT_FALSE(device.HasInputs());
-  EXPECT_FALSE(device.HasOutputs());
-  EXPECT_EQ(device.GetLedRowStep(), 25);
-  EXPECT_EQ(device.GetInputLedStep(), 0);
-  BaseDevice::Rect rect{1, 2, 3, 4};
-  device.GetInputLedRect(rect);
-  device.GetOutputLedRect(rect);
-  EXPECT_EQ(rect, (BaseDevice::Rect{1, 2, 3, 4}));
-  EXPECT_EQ(device.GetStateWindowTitle(), "\nСостояние входов и выходов");
-  EXPECT_TRUE(device.HasDataLengthParameter());
-  EXPECT_FALSE(device.HasCalibration());
-  EXPECT_FALSE(device.HasScanners());
-  EXPECT_STREQ(device.GetRuntimeClassName(), "CBaseDevice");
-
-  // Through the interface the link and the tree ask.
   const model::DeviceModelHooks& hooks = device;
   EXPECT_EQ(hooks.GetStatusBitCaption(0), 0);  // "Rd.St" gets no rows
-  unsigned word = 0xFF;
-  EXPECT_EQ(device.GetStatusBitText(0, &word), "");
-  EXPECT_EQ(word, 0xFFu);
   EXPECT_EQ(hooks.FormatValue(2.5f), "2.500");
-  EXPECT_FALSE(hooks.RepliesToApply());
-  EXPECT_FALSE(hooks.NeedsInitAfterWrite());
   EXPECT_TRUE(hooks.IsValidAddress(255, "11"));
-  Parameter log("Log");
-  EXPECT_EQ(device.OnParameterEdited(log), nullptr);
-}
-
-TEST_F(DeviceModelTest, MainsMeasurementBaseAnswers) {
-  struct Pw : BaseDevice::CDevicePW {
-    using CDevicePW::CDevicePW;
-    const std::string& GetCalibrationStepText(std::string& text, int) override { return text; }
-  } device(&doc);
-  EXPECT_EQ(device.GetCalibrationModeValue(), 16);
-  EXPECT_FALSE(device.IsCalibrationStepDone(0xFFFFFFFFu, 1));
-  EXPECT_STREQ(device.GetRuntimeClassName(), "CDevicePW");
+  // The main frame takes the tooltip after the line break.
+  EXPECT_EQ(device.GetStateWindowTitle(), "\nСостояние входов и выходов");
+  BaseDevice::Rect rect{1, 2, 3, 4};
+  device.GetInputLedRect(rect);
+  EXPECT_EQ(rect, (BaseDevice::Rect{1, 2, 3, 4}));
 }
 
 TEST_F(DeviceModelTest, NetworkParametersIgnoreCaseOnly) {
