@@ -1,0 +1,165 @@
+#include "devices/CBaseDevice.h"
+
+#include "devices/DeviceDocument.h"
+#include "devices/StateDialog.h"
+#include "devices/TableControl.h"
+#include "model/DescBranch.h"
+#include "model/LinkOps.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "platform/Prompter.h"
+#include "resources/StringTable.h"
+
+namespace BaseDevice {
+namespace {
+constexpr int kStrNoTree = 170;
+constexpr int kStrResetQuestion = 173;
+constexpr int kStrNoData = 194;
+constexpr int kStrValue = 211;
+constexpr int kStrCounterLabel = 299;
+constexpr int kStrReset = 300;
+constexpr int kStrCounters = 304;
+constexpr int kStrResetting = 305;
+constexpr int kStrOutputs = 437;
+constexpr int kStrStateWindow = 32821;
+constexpr int kStrAppTitle = 57344;
+
+constexpr unsigned kListStyle = myClass::TableControl::kStyleFullRowSelect | myClass::TableControl::kStyleInfoTip;
+constexpr int kCentre = myClass::TableControl::kColumnCentre;
+}  // namespace
+
+CBaseDevice::CBaseDevice(DeviceDocument* document) : document_(document) {}
+
+CBaseDevice::~CBaseDevice() {
+  // The link and the views ask the current model; never leave them a dangling one.
+  if (model::CurrentDeviceModel() == this) model::SetCurrentDeviceModel(nullptr);
+}
+
+std::string CBaseDevice::CellValueText(const Parameter& parameter) {
+  return parameter.value == resources::LoadString(kStrNoData) ? std::string("0") : parameter.value;
+}
+
+std::map<int, Parameter*> CBaseDevice::PolledInstances(const std::string& name) const {
+  std::map<int, Parameter*> instances;
+  DescBranch* polled = document_ ? document_->GetPolledBranch() : nullptr;
+  if (polled && !name.empty()) polled->FindParameter(name, &instances);
+  return instances;
+}
+
+bool CBaseDevice::FillInputsList(myClass::TableControl* table) {
+  if (!table) return false;
+  table->SetExtendedStyle(kListStyle);
+  const int width = (table->GetClientWidth() - 2) * 2 / 6;
+  table->InsertColumn(0, resources::LoadString(kStrValue), kCentre, width);
+  table->InsertColumn(1, resources::LoadString(kStrCounters), kCentre, width);
+  table->InsertColumn(2, resources::LoadString(kStrResetting), kCentre, width);
+  if (HasInputs()) {
+    for (const auto& [index, parameter] : PolledInstances(GetInputsStateParamName())) {
+      // The row a list gives may differ from the one asked for when the indexes
+      // have gaps; the rest of the row follows the one it got.
+      const int row = table->InsertItem(index, CellValueText(*parameter));
+      if (row < 0) continue;
+      table->SetItemText(row, 1, platform::Format(resources::LoadString(kStrCounterLabel).c_str(), index + 1));
+      table->SetCell(row, -1, parameter, myClass::TableControl::kCellNotEdited);
+      table->SetItemText(row, 2, resources::LoadString(kStrReset));
+      table->SetFlags(row, 2, myClass::TableControl::kCellButton, myClass::TableControl::kCellButton);
+    }
+  }
+  const std::vector<int> widths{width, width, width};
+  return table->AutoSizeColumns(&widths);
+}
+
+bool CBaseDevice::FillOutputsList(myClass::TableControl* table) {
+  if (!table) return false;
+  table->SetExtendedStyle(kListStyle);
+  const int width = (table->GetClientWidth() - 2) / 2;
+  table->InsertColumn(0, resources::LoadString(kStrValue), kCentre, width);
+  table->InsertColumn(1, resources::LoadString(kStrOutputs), kCentre, width);
+  if (HasOutputs()) {
+    for (const auto& [index, parameter] : PolledInstances(GetOutputsStateParamName())) {
+      const int row = table->InsertItem(index, CellValueText(*parameter));
+      if (row < 0) continue;
+      table->SetItemText(row, 1, parameter->description);
+      table->SetCell(row, -1, parameter, 0);
+      table->SetFlags(row, 1, myClass::TableControl::kCellNotEdited, myClass::TableControl::kCellNotEdited);
+    }
+  }
+  const std::vector<int> widths{width, width};
+  return table->AutoSizeColumns(&widths);
+}
+
+void CBaseDevice::RewriteOutputParameters() {
+  model::LinkOps* link = document_ ? document_->GetLink() : nullptr;
+  if (!link) return;
+  for (const char* name : {"npcp", "npco", "pout"}) {
+    for (const auto& [index, parameter] : PolledInstances(name)) {
+      if (link->ReadParameter(*parameter, 0) != 0) break;
+      // Without an initial value there is nothing to restore; writing the empty
+      // text would only lose the value just read.
+      if (parameter->initialValue.empty() || parameter->value == parameter->initialValue) continue;
+      parameter->SetValue(parameter->initialValue);
+      link->WriteParameter(*parameter, 1);
+    }
+  }
+}
+
+std::string CBaseDevice::GetStateWindowTitle() const { return resources::LoadString(kStrStateWindow); }
+
+std::string CBaseDevice::GetStatusBitText(int, unsigned*) const { return {}; }
+
+void CBaseDevice::UpdateStateList(StateDialog* dialog) {
+  const auto* current = dynamic_cast<const CBaseDevice*>(model::CurrentDeviceModel());
+  if (!dialog || !current || !current->HasInputs()) return;
+  DescBranch* polled = document_ ? document_->GetPolledBranch() : nullptr;
+  model::LinkOps* link = document_ ? document_->GetLink() : nullptr;
+  if (!polled || !link) return;
+  Parameter* counters = polled->FindParameterAt("r.cn", 0);
+  if (!counters) return;
+  link->ReadParameter(*counters, 0);
+  long long parsed = 0;
+  if (platform::ParseInteger(counters->value, 10, parsed) == 0) return;
+  // As C's "%u": a negative number wraps.
+  const unsigned states = static_cast<unsigned>(static_cast<unsigned long long>(parsed));
+
+  unsigned mask = 1;
+  const int rows = dialog->GetInputRowCount();
+  for (int row = 0; row < rows; ++row) {
+    StateIndicator* indicator = dialog->GetInputIndicator(row);
+    if (!indicator) continue;
+    const std::string text = (states & mask) ? "1" : "0";
+    if (indicator->GetStateText() != text) {
+      indicator->SetStateText(text);
+      indicator->Invalidate();
+    }
+    mask <<= 1;
+  }
+}
+
+void CBaseDevice::ResetToDefaults() {
+  if (!document_ || !document_->GetParameterTree()) {
+    platform::ShowMessage(resources::LoadString(kStrNoTree), resources::LoadString(kStrAppTitle),
+                          platform::MessageIcon::Error, platform::MessageButtons::Ok, true);
+    return;
+  }
+  if (platform::ShowMessage(resources::LoadString(kStrResetQuestion), std::string(), platform::MessageIcon::Warning,
+                            platform::MessageButtons::YesNo) != platform::kAnswerYes)
+    return;
+  document_->BeginWaitCursor();
+  const int result = document_->StartInitTask();
+  document_->EndWaitCursor();
+  if (result != 0) document_->UpdateAllViews();
+  document_->OnSendInit();
+}
+
+Parameter* CBaseDevice::GetApplyParameter() {
+  if (!applyParameter_) {
+    applyParameter_ = std::make_unique<Parameter>("APLY");
+    applyParameter_->value.clear();
+    // A command without data: "void" converts to no bytes, the same request on the
+    // wire, and a link that refuses unconvertible values still sends it.
+    applyParameter_->type = "void";
+  }
+  return applyParameter_.get();
+}
+
+}  // namespace BaseDevice

@@ -1,0 +1,15 @@
+#pragma once
+// The model of index 0 ("Z580-01").
+
+#include "devices/CBaseDevice.h"
+
+namespace BaseDevice {
+
+class CZ580M01 : public CBaseDevice {
+ public:
+  explicit CZ580M01(DeviceDocument* document) : CBaseDevice(document) {}
+
+  const char* GetRuntimeClassName() const override { return "CZ580M01"; }
+};
+
+}  // namespace BaseDevice

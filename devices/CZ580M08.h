@@ -1,0 +1,15 @@
+#pragma once
+// The model of index 7 ("Z580-08").
+
+#include "devices/CBaseDevice.h"
+
+namespace BaseDevice {
+
+class CZ580M08 : public CBaseDevice {
+ public:
+  explicit CZ580M08(DeviceDocument* document) : CBaseDevice(document) {}
+
+  const char* GetRuntimeClassName() const override { return "CZ580M08"; }
+};
+
+}  // namespace BaseDevice

@@ -1,0 +1,15 @@
+#pragma once
+// The model of index 8 ("Z580-09").
+
+#include "devices/CBaseDevice.h"
+
+namespace BaseDevice {
+
+class CZ580M09 : public CBaseDevice {
+ public:
+  explicit CZ580M09(DeviceDocument* document) : CBaseDevice(document) {}
+
+  const char* GetRuntimeClassName() const override { return "CZ580M09"; }
+};
+
+}  // namespace BaseDevice
