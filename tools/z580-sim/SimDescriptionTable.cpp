@@ -94,7 +94,8 @@ bool MakeSpec(const std::string& name, const std::string& type, int dot, double 
   switch (spec.kind) {
     case ValueKind::Unsigned: {
       // As wide as the program writes it: one byte unless the name or the range needs two.
-      const bool wide = TwoByteIntName(name) || high > 255 || low < 0 || initial.size() > 1;
+      const bool wide = platform::EqualsNoCase(type, "int16") || TwoByteIntName(name) || high > 255 || low < 0 ||
+                        initial.size() > 1;
       spec.length = wide ? 2 : 1;
       if (!initial.empty()) initial.insert(initial.begin(), static_cast<size_t>(spec.length) - initial.size(), 0);
       break;
