@@ -83,7 +83,8 @@ TEST(SimProgram, ServesThroughItsLinkAndEndsOnSigterm) {
   const std::string dir = dirTemplate;
   const std::string link = dir + "/tty", fifo = dir + "/control", log = dir + "/log";
 
-  Child c = Spawn({program, "--model", "4", "--link", link, "--control", fifo, "--log", log, "--baud", "19200"});
+  Child c = Spawn({program, "--model", "4", "--link", link, "--control", fifo, "--log", log, "--baud", "19200",
+                   "--description", std::string(build) + "/app/ui/zt580.dat"});
   ASSERT_GT(c.pid, 0);
   const std::string slave = ReadLine(c.out, 5000);
   ASSERT_EQ(slave.rfind("/dev/pts/", 0), 0u) << slave;
@@ -97,6 +98,11 @@ TEST(SimProgram, ServesThroughItsLinkAndEndsOnSigterm) {
     ASSERT_GE(text.size(), 14u);
     ASSERT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::Ok);
     EXPECT_EQ(std::string(reply.data.rbegin(), reply.data.rend()), "ZD580-05");
+    // A counter exists only in the model's description.
+    text = port.Transact(Request("r.Cou"));
+    ASSERT_GE(text.size(), 2u);
+    ASSERT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::Ok);
+    EXPECT_EQ(reply.hash, NameHash("r.Cou"));
 
     FILE* control = std::fopen(fifo.c_str(), "w");
     ASSERT_NE(control, nullptr);
@@ -138,4 +144,8 @@ TEST(SimProgram, RefusesBadArguments) {
     EXPECT_EQ(WaitExit(c.pid, 3000), 2) << args.back();
     close(c.out);
   }
+  Child c = Spawn({program, "--model", "1", "--description", "/nonexistent/zt580.dat"});
+  ASSERT_GT(c.pid, 0);
+  EXPECT_EQ(WaitExit(c.pid, 3000), 1);
+  close(c.out);
 }

@@ -190,8 +190,4 @@ bool SpecFromTypeText(const std::string& name, const std::string& typeText, Para
   return true;
 }
 
-bool LoadTableFromDescription(int /*model*/, const std::string& /*text*/, ParameterTable& /*table*/) {
-  return false;
-}
-
 }  // namespace z580sim

@@ -68,9 +68,21 @@ ParameterTable BuiltInTable(int model);
 // write); the value starts as zero bytes. False for an empty type text.
 bool SpecFromTypeText(const std::string& name, const std::string& typeText, ParameterSpec& spec);
 
-// Fills the table from a model's description text through the program's
-// description parser. Not connected yet: returns false and leaves the table.
-bool LoadTableFromDescription(int model, const std::string& text, ParameterTable& table);
+// Fills the table from a model's description text (UTF-8) through the program's
+// description parser and branch builder: the parameters of the tree (indexed by
+// linear index), those of the polled branch (one channel per instance, reached by
+// address offset) and the catalogue-only ones (commands). Values start at their
+// "init" text, else zero; dev, ver, tdev, INIT and APLY keep the built-in answers.
+// False (with a reason, and the table left as it was) when the text does not
+// load or a parameter does not fit the module's frames.
+bool LoadTableFromDescription(int model, const std::string& text, ParameterTable& table,
+                              std::string* error = nullptr);
+
+// The same for model's text found at path: the data file of the program (a
+// compound file with one compressed stream per model), a description text, or a
+// directory holding the data file or the texts under their stream names.
+bool LoadTableFromDescriptionPath(int model, const std::string& path, ParameterTable& table,
+                                  std::string* error = nullptr);
 
 // Baud rates in the order of the "bPS" enumeration.
 extern const unsigned kBaudRates[9];

@@ -24,6 +24,9 @@ void Usage() {
   std::fprintf(stderr,
                "usage: z580-sim --model N [options]\n"
                "  --model N            model index 0..22\n"
+               "  --description PATH   the model's parameters from the program's data file, a\n"
+               "                       description text or a directory of either (default:\n"
+               "                       zt580.dat beside this program, else a small built-in table)\n"
                "  --link PATH          make PATH a symbolic link to the slave device\n"
                "  --baud RATE          line rate (default 9600)\n"
                "  --parity none|even|odd   (default none)\n"
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
   SimConfig config;
   config.model = -1;
   config.logLimit = 0;  // the log goes to the file or stderr; nothing piles up in memory
-  std::string link, logPath, control;
+  std::string link, logPath, control, description;
   std::vector<std::string> faults;
   for (int i = 1; i < argc; ++i) {
     const std::string opt = argv[i];
@@ -80,6 +83,7 @@ int main(int argc, char** argv) {
       config.protocol = p == "rtu" ? Protocol::ModbusRtu : p == "ascii" ? Protocol::ModbusAscii
                       : p == "percent" ? Protocol::Percent : Protocol::Own;
     } else if (opt == "--no-line-check") config.checkLine = false;
+    else if (opt == "--description") ok = (v = value()) != nullptr, description = v ? v : "";
     else if (opt == "--link") ok = (v = value()) != nullptr, link = v ? v : "";
     else if (opt == "--log") ok = (v = value()) != nullptr, logPath = v ? v : "";
     else if (opt == "--control") ok = (v = value()) != nullptr, control = v ? v : "";
@@ -125,7 +129,24 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Simulator sim(config);
+  ParameterTable table = BuiltInTable(config.model);
+  if (description.empty()) {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+      std::string beside(self, static_cast<size_t>(n));
+      beside = beside.substr(0, beside.rfind('/') + 1) + "zt580.dat";
+      if (access(beside.c_str(), R_OK) == 0) description = beside;
+    }
+  }
+  if (!description.empty()) {
+    std::string why;
+    if (!LoadTableFromDescriptionPath(config.model, description, table, &why)) {
+      std::fprintf(stderr, "z580-sim: %s\n", why.c_str());
+      return 1;
+    }
+  }
+  Simulator sim(config, std::move(table));
   sim.SetLogSink([log](const std::string& line) {
     std::fprintf(log, "%s\n", line.c_str());
     std::fflush(log);
