@@ -578,6 +578,8 @@ int Device::IdentifyDevice(bool showMessages) {
   Parameter ver("ver");
   if (ExchangeParameter(1, &ver, nullptr, false) != 0) {
     errorText += Format("%s 'ver':\n%s\n", LoadString(kStrParameterError).c_str(), ver.note.c_str());
+    App().firmwareMajor = -1;
+    App().firmwareMinor = -1;
   } else {
     infoText += LoadString(kStrVersionInfo) + ver.value + "\n";
     int major = -1, minor = -1;

@@ -30,15 +30,6 @@ namespace {
 
 uint16_t Hash(const std::string& name) { return Parameter::HashOfName(name); }
 
-class RecordingPrompter : public platform::Prompter {
- public:
-  int Show(const platform::MessageRequest& request) override {
-    shown.push_back(request);
-    return platform::kAnswerOk;
-  }
-  std::vector<platform::MessageRequest> shown;
-};
-
 struct InitModel : TestModel {
   bool NeedsInitAfterWrite() const override { return true; }
 };
@@ -93,7 +84,7 @@ class DeviceTaskTest : public LinkTestBase {
   }
 
   FakeTaskWindow window_;
-  RecordingPrompter prompter_;
+  LinkPrompter prompter_;
   platform::Prompter* previousPrompter_ = nullptr;
   std::unique_ptr<Device> device_;
   FakePort* port_ = nullptr;
