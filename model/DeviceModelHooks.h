@@ -33,6 +33,9 @@ class DeviceModelHooks {
   virtual bool IsNetworkParameter(const std::string& name) const;
   // Whether a successful write is to be followed by "INIT".
   virtual bool NeedsInitAfterWrite() const { return false; }
+  // The string id of the caption of status bit row of the "Rd.St" reading; 0 when
+  // the model has no such bit.
+  virtual int GetStatusBitCaption(int /*row*/) const { return 0; }
 };
 
 // The network settings every model has: "bPS", "LEn", "PrtY", "Sbit", "A.Len",

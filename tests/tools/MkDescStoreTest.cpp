@@ -204,3 +204,30 @@ TEST_F(Packer, EmptyDirectoryGivesAStoreWithoutStreams) {
 }
 
 }  // namespace
+
+TEST_F(Packer, CheckRefusesTextsTheProgramCannotLoad) {
+  struct Case {
+    const char* content;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"parameter a int A\nroot R 1 0 0 a b\n", "Что такое 'b', не ясно!"},
+      {"parameter a int A\nfrob a\nroot R 1 0 0 a\n", "the line \"frob a\" fails"},
+      {"parameter a int A\nbranch B 1 0 0 a\n", "no root branch"},
+      {"const N 1\nconst n 2\nroot R 1 0 0\n", "Константа 'n' уже определена!"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir_ / "texts");
+    fs::create_directories(dir_ / "texts");
+    WriteAll(dir_ / "texts" / "z580-01.tree", c.content);
+    const fs::path out = dir_ / "zt580.dat";
+    fs::remove(out);
+    std::string log;
+    EXPECT_NE(RunPacker("--check --out '" + out.string() + "' '" + (dir_ / "texts").string() + "'", log), 0)
+        << c.message;
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(out));
+    // Without --check the same text is packed.
+    EXPECT_EQ(RunPacker("--out '" + out.string() + "' '" + (dir_ / "texts").string() + "'", log), 0) << log;
+  }
+}
