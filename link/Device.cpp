@@ -9,6 +9,7 @@
 #include "link/ModelTable.h"
 #include "link/ResultFlags.h"
 #include "link/TaskWindow.h"
+#include "model/DescBranch.h"
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
@@ -89,6 +90,7 @@ const std::string& OwnerText(const Parameter& p) { return LoadString(p.owner == 
 // The number of parameters a task on the element handles (its done count runs up
 // to it): mode > 0 all, 0 the changed ones, < 0 those with an initial value.
 int CountTaskParameters(const ObjectWithParameters& element, int mode) {
+  if (const auto* branch = dynamic_cast<const DescBranch*>(&element)) return branch->CountParametersToWrite(mode);
   int count = 0;
   for (const auto& p : element.parameters) {
     if (mode > 0 || (mode == 0 && p->AnyChangeFlag()) || (mode < 0 && !p->initialValue.empty())) ++count;

@@ -16,6 +16,7 @@
 #include "LinkTestSupport.h"
 #include "link/Device.h"
 #include "link/ResultFlags.h"
+#include "model/DescBranch.h"
 #include "model/InvisibleElement.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -125,6 +126,30 @@ TEST_F(DeviceTaskTest, ReadAllRunsBehindTheDialogAndReportsProgress) {
   device_->AddProgressLine("late");
   EXPECT_EQ(window_.Dialogs()[0].lines.size(), 6u);
   EXPECT_EQ(window_.DroppedLines(), 0);
+}
+
+TEST_F(DeviceTaskTest, ABranchTaskCountsItsWholeSubtree) {
+  DescBranch root("root", 1, 0, 0, 0);
+  auto child = std::make_unique<DescBranch>("child", 1, 0, 0, 0);
+  for (const char* name : {"C0", "C1"}) {
+    Parameter& p = child->AddParameter(std::make_unique<Parameter>(name));
+    p.type = "int";
+    DeviceValue(name, 4);
+  }
+  child->parameters[1]->valueChanged = true;
+  root.children.push_back(std::move(child));
+  Parameter& own = root.AddParameter(std::make_unique<Parameter>("R0"));
+  own.type = "int";
+  DeviceValue("R0", 4);
+
+  ASSERT_TRUE(device_->StartWriteChangedTask(root));
+  WaitTaskEnd();
+  EXPECT_EQ(window_.Dialogs().back().total, 1);
+  ASSERT_TRUE(device_->StartReadTask(root));
+  WaitTaskEnd();
+  EXPECT_EQ(window_.Dialogs().back().total, 3);
+  EXPECT_EQ(root.children[0]->parameters[0]->value, "4");
+  EXPECT_EQ(App().doneCount.load(), 3);
 }
 
 TEST_F(DeviceTaskTest, LongLinesAreCutTo255Characters) {
