@@ -37,6 +37,8 @@ void AppState::Reset() {
   resultFlags = 0;
   accessLevel = 2;
   modelIndex = -1;
+  firmwareMajor = -1;
+  firmwareMinor = -1;
   showLinearIndexes = false;
   automaticReading = false;
   immediateWriting = false;
@@ -47,6 +49,8 @@ void AppState::Reset() {
   totalCount = 0;
   batchRun = false;
   silent = false;
+  batchRead = false;
+  batchDoneEvent = nullptr;
   SetErrorLogPath({});
 }
 

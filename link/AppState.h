@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/Event.h"
+
 class AppState {
  public:
   AppState() = default;
@@ -26,6 +28,10 @@ class AppState {
 
   // Row of the model table, -1 while unknown.
   std::atomic<int> modelIndex{-1};
+  // The module's software version from its "ver" reply (the pieces before and
+  // after the first '.'), -1 while unknown; the document's version conditions use it.
+  std::atomic<int> firmwareMajor{-1};
+  std::atomic<int> firmwareMinor{-1};
 
   // Program modes.
   std::atomic<bool> showLinearIndexes{false};    // menu command 380
@@ -42,6 +48,9 @@ class AppState {
   // Batch-run settings from the command line.
   std::atomic<bool> batchRun{false};
   std::atomic<bool> silent{false};  // the port is never opened
+  std::atomic<bool> batchRead{false};  // the run reads the module into the command-line file
+  // Set by the end of every task of a batch run; owned by the batch run (null: none).
+  std::atomic<platform::Event*> batchDoneEvent{nullptr};
   void SetErrorLogPath(const std::string& path);
   std::string ErrorLogPath() const;
   // Appends text and a line feed to the error-log file when one was named and it

@@ -71,6 +71,16 @@ void DeviceIO::ApplyPortSettings() {
   App().networkSettingsWritten = false;
 }
 
+void DeviceIO::SetConverterMode(int mode) {
+  std::lock_guard lock(busLock_);
+  port_->wholeWrite = mode != 0 ? 1 : 0;
+}
+
+int DeviceIO::ConverterMode() {
+  std::lock_guard lock(busLock_);
+  return port_->wholeWrite;
+}
+
 exchange::FrameTransport DeviceIO::Transport() {
   return [this](const uint8_t* request, int length, uint8_t* reply, int& count) {
     return port_->Transact(request, length, reply, count);

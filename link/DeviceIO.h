@@ -62,6 +62,11 @@ class DeviceIO {
   // reply's bytes after its address go to `outData`.
   int TransactAlternateFrame(const uint8_t* request, int length, std::vector<uint8_t>& outData);
 
+  // The converter mode (the port's whole-write flag): 1 a converter that switches
+  // direction itself, 0 RTS-driven sending. Set between frames, never inside one.
+  void SetConverterMode(int mode);
+  int ConverterMode();
+
   // Set at construction from the access level.
   bool fullAccess = false;
 

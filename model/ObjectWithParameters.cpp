@@ -113,13 +113,11 @@ model::WalkResult ObjectWithParameters::ReadFromDevice(model::LinkOps& link) {
   model::WalkResult r;
   if (link.IsAbortSet()) return r;
   for (size_t i = 0; i < parameters.size(); ++i) {
-    if (link.ReadParameter(*parameters[i], 1) != 0) {
-      ++r.failed;
-      // Only a failure stops a read early: a device that answers is read to the end.
-      if (link.IsAbortSet()) {
-        r.processed = static_cast<int>(i);
-        return r;
-      }
+    if (link.ReadParameter(*parameters[i], 1) != 0) ++r.failed;
+    // Tested after every parameter, so that an abort stops a long read that succeeds.
+    if (link.IsAbortSet()) {
+      r.processed = static_cast<int>(i);
+      return r;
     }
   }
   r.processed = static_cast<int>(parameters.size());

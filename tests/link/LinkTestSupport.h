@@ -5,10 +5,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "link/AlternateFraming.h"
 #include "link/AppState.h"
 #include "model/DeviceModelHooks.h"
+#include "platform/Prompter.h"
 
 class LinkTestBase : public ::testing::Test {
  protected:
@@ -51,4 +53,14 @@ struct TestModel : model::DeviceModelHooks {
   bool RepliesToApply() const override { return repliesToApply; }
   bool IsEightBitOnlyModel() const override { return eightBitOnly; }
   bool IsValidAddress(int address, const std::string&) const override { return address <= maxAddress; }
+};
+
+// Records the message boxes and answers OK.
+class LinkPrompter : public platform::Prompter {
+ public:
+  int Show(const platform::MessageRequest& request) override {
+    shown.push_back(request);
+    return platform::kAnswerOk;
+  }
+  std::vector<platform::MessageRequest> shown;
 };

@@ -68,13 +68,13 @@ TEST(Walks, CompareCountsFailuresAndStopsAfterTheCurrentParameter) {
   EXPECT_EQ(aborting.calls, (std::vector<std::string>{"compare P0", "compare P1"}));
 }
 
-TEST(Walks, ReadStopsOnlyAfterTheNextFailure) {
+TEST(Walks, ReadStopsAfterTheParameterDuringWhichAbortWasRaised) {
   auto e = Element(4);
   FakeLink link;
-  link.abortAfterCalls = 1;  // raised during the first, successful read
+  link.abortAfterCalls = 2;  // raised during the second, successful read
   link.readResults["P2"] = 2;
-  EXPECT_EQ(e->ReadFromDevice(link), (model::WalkResult{2, 1}));
-  EXPECT_EQ(link.calls, (std::vector<std::string>{"read P0 (1)", "read P1 (1)", "read P2 (1)"}));
+  EXPECT_EQ(e->ReadFromDevice(link), (model::WalkResult{1, 0}));
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"read P0 (1)", "read P1 (1)"}));
   EXPECT_EQ(link.progressLines, (std::vector<std::string>{"Читаем ветвь 'E'"}));
 
   FakeLink clean;

@@ -1,0 +1,278 @@
+// Cost of reading a whole parameter tree as a task: the largest model's tree (built
+// from its description) read by a read-all task through the transmit thread against
+// the simulated module answering at once (no pause at the end of the task), beside
+// as many bare write-poll-read round trips on the same pseudo-terminal as the task
+// sent frames. Prints both and their ratio.
+//
+//   readall_bench [descriptions folder] [runs]
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Simulator.h"
+#include "app/CPelmDoc.h"
+#include "link/AppState.h"
+#include "link/Device.h"
+#include "link/ExchangeFrame.h"
+#include "link/TaskWindow.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
+#include "platform/Prompter.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Message boxes of the parser go nowhere.
+class QuietPrompter : public platform::Prompter {
+ public:
+  int Show(const platform::MessageRequest&) override { return platform::kAnswerOk; }
+};
+
+// The progress window: started on the calling thread, ended by the task; lines dropped.
+class BenchWindow : public exchange::TaskWindow {
+ public:
+  bool RunTaskDialog(Device& device, int taskCode, int, int) override {
+    {
+      std::lock_guard lock(mutex_);
+      ended_ = false;
+    }
+    device.OnTaskDialogCreated(taskCode);
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::minutes(5), [this] { return ended_; });
+  }
+  void PostProgressLine(exchange::ProgressLine) override {}
+  void PostEndDialog() override {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+  }
+  void PostMessageBox(platform::MessageRequest request) override {
+    std::fprintf(stderr, "message: %s\n", request.text.c_str());
+  }
+  void PostApply() override {}
+  void PostBatchSave() override {}
+  bool MainWindowExists() const override { return true; }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool ended_ = false;
+};
+
+struct Tree {
+  std::string name;
+  std::unique_ptr<CPelmDoc> doc;
+  int parameters = 0;
+};
+
+Tree LoadTree(const std::filesystem::path& file) {
+  Tree tree;
+  tree.name = file.stem().string();
+  tree.doc = std::make_unique<CPelmDoc>();
+  std::ifstream in(file);
+  std::string line;
+  bool skip = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    if (!tree.doc->ParseDescriptionLine(line, skip)) break;
+  }
+  if (tree.doc->rootBranch == nullptr) return tree;
+  tree.doc->rootBranch->BuildParameters(*tree.doc, false, 0);
+  tree.parameters = tree.doc->rootBranch->CountParametersToWrite(1);
+  return tree;
+}
+
+struct Served {
+  std::string type;
+  int indexes = 0;
+  bool attributes = false;
+};
+
+void Collect(const DescBranch& branch, std::map<std::string, Served>& out) {
+  for (const auto& p : branch.parameters) {
+    Served& s = out[p->name];
+    if (s.type.empty()) s.type = p->type;
+    if (p->indexed) s.indexes = std::max(s.indexes, p->linearIndex + 1);
+    s.attributes = s.attributes || p->attributes != 0;
+  }
+  for (const auto& child : branch.children) Collect(*child, out);
+}
+
+// The module's table: its built-in parameters and every parameter of the tree.
+z580sim::ParameterTable ServedTable(int model, const DescBranch& root) {
+  z580sim::ParameterTable table = z580sim::BuiltInTable(model);
+  std::map<std::string, Served> served;
+  Collect(root, served);
+  for (const auto& [name, s] : served) {
+    if (table.Find(name) != nullptr) continue;
+    z580sim::ParameterSpec spec;
+    if (!z580sim::SpecFromTypeText(name, s.type, spec)) continue;
+    spec.readOnly = false;
+    spec.indexCount = s.indexes;
+    spec.hasAttributes = s.attributes;
+    table.Add(spec);
+  }
+  return table;
+}
+
+bool BareRoundTrip(int fd, const std::string& request) {
+  if (::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return false;
+  char buffer[64];
+  size_t got = 0;
+  while (got < sizeof buffer) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 1000) <= 0) return false;
+    const ssize_t n = ::read(fd, buffer + got, sizeof buffer - got);
+    if (n <= 0) return false;
+    got += static_cast<size_t>(n);
+    if (buffer[got - 1] == '\r') return true;
+  }
+  return false;
+}
+
+int CountNotes(const DescBranch& branch) {
+  int n = 0;
+  for (const auto& p : branch.parameters) n += p->note.empty() ? 0 : 1;
+  for (const auto& child : branch.children) n += CountNotes(*child);
+  return n;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::filesystem::path folder = argc > 1 ? argv[1] : Z580_SOURCE_DIR "/data/descriptions";
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+
+  // The settings element stores itself on exit: keep the user's settings out of it.
+  char config[] = "/tmp/z580-bench-XXXXXX";
+  if (mkdtemp(config) == nullptr) return 1;
+  setenv("XDG_CONFIG_HOME", config, 1);
+  QuietPrompter quiet;
+  platform::SetPrompter(&quiet);
+
+  // The largest tree.
+  Tree largest;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().extension() != ".tree") continue;
+    Tree tree = LoadTree(entry.path());
+    if (tree.parameters > largest.parameters) largest = std::move(tree);
+  }
+  if (largest.parameters == 0) {
+    std::fprintf(stderr, "no description with parameters in %s\n", folder.c_str());
+    return 1;
+  }
+  DescBranch& root = *largest.doc->rootBranch;
+
+  z580sim::SimConfig simConfig;
+  simConfig.model = 0;
+  simConfig.line.baud = 115200;
+  z580sim::Simulator sim(simConfig, ServedTable(simConfig.model, root));
+  std::string error;
+  if (!sim.Start(&error)) {
+    std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    return 1;
+  }
+
+  BenchWindow window;
+  exchange::SetTaskWindow(&window);
+  std::vector<double> taskMs;
+  size_t frames = 0;
+  int failed = 0;
+  {
+    Device device;
+    device.finishPauseMs = 0;
+    Elements::NetRS485prg& s = device.Settings();
+    s.SetParameterValue("Port", sim.SlavePath());
+    s.SetParameterValue("bPS", "115200");
+    s.SetParameterValue("Addr", "16");
+    s.SetParameterValue("A.Len", "8");
+    s.SetParameterValue("LEn", "8");
+    s.SetParameterValue("Sbit", "1");
+    s.SetParameterValue("PrtY", "Отсутствует");
+    if (device.OpenPort(false) != 0) {
+      std::fprintf(stderr, "cannot open %s\n", sim.SlavePath().c_str());
+      return 1;
+    }
+    for (int run = 0; run < runs; ++run) {
+      sim.ClearRequests();
+      const auto start = Clock::now();
+      if (!device.StartReadTask(root)) {
+        std::fprintf(stderr, "the task did not run\n");
+        return 1;
+      }
+      // The transmit thread holds the exchange lock until the task has ended.
+      { std::lock_guard lock(App().exchangeLock); }
+      taskMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+      frames = sim.Requests().size();
+    }
+    failed = CountNotes(root);
+    device.StopThreads();
+    device.Port().Close();
+  }
+  exchange::SetTaskWindow(nullptr);
+
+  // As many bare round trips as the task sent frames.
+  const std::string request =
+      exchange::EncodeRequest(1, Parameter::HashOfName("Addr"), nullptr, 0, {8, 16, 0});
+  std::vector<double> bareMs;
+  {
+    const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 1;
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&t, B115200);
+    cfsetospeed(&t, B115200);
+    tcsetattr(fd, TCSANOW, &t);
+    for (int run = 0; run < runs; ++run) {
+      const auto start = Clock::now();
+      for (size_t i = 0; i < frames; ++i) {
+        if (!BareRoundTrip(fd, request)) {
+          std::fprintf(stderr, "bare round trip %zu failed\n", i);
+          return 1;
+        }
+      }
+      bareMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    ::close(fd);
+  }
+  sim.Stop();
+  const std::string cleanup = std::string("rm -rf '") + config + "'";
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", config);
+
+  const double task = Median(taskMs);
+  const double bare = Median(bareMs);
+  std::printf("tree:                 %s, %d parameters, %zu frames per read-all\n", largest.name.c_str(),
+              largest.parameters, frames);
+  std::printf("read-all task:        median %.1f ms over %d runs (%.1f us per frame)\n", task, runs,
+              task * 1000.0 / static_cast<double>(frames));
+  std::printf("bare round trips:     median %.1f ms over %d runs (%.1f us per frame)\n", bare, runs,
+              bare * 1000.0 / static_cast<double>(frames));
+  std::printf("ratio:                %.2f (target <= 2.5)\n", task / bare);
+  if (failed != 0) std::printf("parameters not read:  %d (the module answered with an error)\n", failed);
+  return 0;
+}

@@ -1,0 +1,700 @@
+#include "link/Device.h"
+
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+
+#include "link/AlternateFraming.h"
+#include "link/AppState.h"
+#include "link/ModelTable.h"
+#include "link/ResultFlags.h"
+#include "link/TaskWindow.h"
+#include "model/DescBranch.h"
+#include "model/DeviceModelHooks.h"
+#include "model/ObjectWithParameters.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "platform/Prompter.h"
+#include "platform/Text.h"
+#include "resources/StringTable.h"
+
+using platform::Format;
+using resources::LoadString;
+
+namespace {
+
+constexpr int kStrParameterError = 149;
+constexpr int kStrDeviceInfo = 150;
+constexpr int kStrVersionInfo = 151;
+constexpr int kStrNoDifferences = 152;
+constexpr int kStrDifferences = 153;
+constexpr int kStrFirstTenOnly = 154;
+constexpr int kStrComparing = 155;
+constexpr int kStrEditable = 156;
+constexpr int kStrNotEditable = 157;
+constexpr int kStrMaker = 158;
+constexpr int kStrUser = 159;
+constexpr int kStrCompareCaption = 160;
+constexpr int kStrDifferenceEntry = 161;
+constexpr int kStrPortDriverCaption = 163;
+constexpr int kStrCannotOpenPort = 164;
+constexpr int kStrTimeOutLimit = 176;
+constexpr int kStrAutoReadingOff = 177;
+constexpr int kStrExchangeSuspended = 178;
+constexpr int kStrInitFailed = 179;
+constexpr int kStrNoData = 194;
+constexpr int kStrNotInitialised = 195;
+constexpr int kStrTimeOut = 197;
+constexpr int kStrDeviceValue = 200;
+constexpr int kStrReading = 282;
+constexpr int kStrPortOpenError = 321;
+constexpr int kStrCounts = 306;
+constexpr int kStrTaskDone = 307;
+constexpr int kStrWriting = 308;
+constexpr int kStrNewValue = 309;
+constexpr int kStrWriteLimit = 310;
+
+constexpr int kTimeOutLimit = 5;
+constexpr int kListedDifferences = 10;
+constexpr size_t kLineCharacters = 255;
+
+std::atomic<Device*> gDevice{nullptr};
+
+int64_t NowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The first `limit` characters of a UTF-8 text.
+std::string CutToCharacters(const std::string& text, size_t limit) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == limit) return text.substr(0, i);
+  }
+  return text;
+}
+
+// "name" or "name:index" for the progress lines.
+std::string NameWithIndex(const Parameter& p, const char* separator = ":") {
+  return p.indexed ? Format("%s%s%i", p.name.c_str(), separator, p.linearIndex) : p.name;
+}
+
+bool IsTimeOutNote(const std::string& note) { return platform::EqualsNoCase(note, LoadString(kStrTimeOut)); }
+
+const std::string& EditableText(const Parameter& p) {
+  return LoadString(p.editable != 0 ? kStrEditable : kStrNotEditable);
+}
+const std::string& OwnerText(const Parameter& p) { return LoadString(p.owner == 1 ? kStrMaker : kStrUser); }
+
+// The number of parameters a task on the element handles (its done count runs up
+// to it): mode > 0 all, 0 the changed ones, < 0 those with an initial value.
+int CountTaskParameters(const ObjectWithParameters& element, int mode) {
+  if (const auto* branch = dynamic_cast<const DescBranch*>(&element)) return branch->CountParametersToWrite(mode);
+  int count = 0;
+  for (const auto& p : element.parameters) {
+    if (mode > 0 || (mode == 0 && p->AnyChangeFlag()) || (mode < 0 && !p->initialValue.empty())) ++count;
+  }
+  return count;
+}
+
+// The two numbers before and after the first '.' of a version text, C's "%i"
+// each; a missing or unreadable piece is -1.
+void ParseFirmwareVersion(const std::string& text, int& major, int& minor) {
+  int pieces[2] = {-1, -1};
+  size_t piece = 0;
+  std::string_view rest = text;
+  while (!rest.empty() && piece < 2) {
+    const size_t dot = rest.find('.');
+    const std::string_view part = rest.substr(0, dot);
+    rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+    if (part.empty()) continue;
+    pieces[piece++] = platform::ScanInt(part).value_or(-1);
+  }
+  major = pieces[0];
+  minor = pieces[1];
+}
+
+// Leaves the protocol selector at the own frame however connecting ends.
+struct OwnFrameOnExit {
+  ~OwnFrameOnExit() { exchange::SetProtocolSelector(exchange::kSelectorOwnFrame); }
+};
+
+}  // namespace
+
+int Device::TaskCaptionId(int taskCode) {
+  switch (taskCode) {
+    case kTaskReadAll: return 265;
+    case kTaskReadOne: return 266;
+    case kTaskWriteAll: return 267;
+    case kTaskWriteChanged: return 270;
+    case kTaskCompare: return 271;
+    case kTaskInit: return 272;
+    case kTaskWriteOne: return 274;
+    default: return 0;
+  }
+}
+
+Device::Device() { gDevice.store(this); }
+
+Device::~Device() {
+  StopThreads();
+  Device* self = this;
+  gDevice.compare_exchange_strong(self, nullptr);
+}
+
+Device* CurrentDevice() { return gDevice.load(); }
+
+// ---------------------------------------------------------------- threads
+
+bool Device::StartTransmitThread() {
+  if (transmit_.joinable()) return true;
+  try {
+    transmit_ = std::thread([this] { TransmitThread(); });
+  } catch (const std::system_error&) {
+    platform::ShowMessage("Не могу запустить поток (TransmitThread), необходимый для коммуникации с прибором",
+                          "Error", platform::MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
+void Device::TransmitThread() {
+  for (;;) {
+    platform::Event& cancel = Port().CancelEvent();
+    // The order decides which task runs first when several are set.
+    platform::Event* const events[] = {&readAll_, &writeAll_, &writeChanged_, &compare_, &init_,
+                                       &cancel,   &readOne_,  &writeOne_};
+    const int index = platform::Event::WaitAny(events, platform::Event::kInfinite);
+    if (index < 0) continue;
+    if (events[index] == &cancel) return;
+
+    std::lock_guard lock(App().exchangeLock);
+    bool opened = false;
+    if (!Port().IsOpen()) opened = Port().Open() == 0;
+    ObjectWithParameters* element = pending_.exchange(nullptr);
+    platform::Event* woke = events[index];
+
+    if (woke == &readOne_ || woke == &writeOne_) {
+      if (woke == &readOne_) readOne_.Reset();
+      bool sendInit = false;
+      if (Parameter* parameter = single_.exchange(nullptr)) {
+        App().doneCount = 0;
+        if (woke == &readOne_) {
+          ReadParameter(*parameter, 1);
+        } else {
+          const model::DeviceModelHooks* model = model::CurrentDeviceModel();
+          sendInit = WriteParameter(*parameter, 1) == 0 && model != nullptr && model->NeedsInitAfterWrite();
+        }
+      }
+      FinishTask(sendInit);
+    } else {
+      woke->Reset();
+      const int code = woke == &readAll_       ? kTaskReadAll
+                       : woke == &writeAll_    ? kTaskWriteAll
+                       : woke == &writeChanged_ ? kTaskWriteChanged
+                       : woke == &compare_     ? kTaskCompare
+                                               : kTaskInit;
+      RunWalkTask(code, element);
+    }
+    if (opened) Port().Close();
+  }
+}
+
+void Device::RunWalkTask(int taskCode, ObjectWithParameters* element) {
+  if (element == nullptr) {
+    FinishTask(false);
+    return;
+  }
+  switch (taskCode) {
+    case kTaskReadAll:
+      element->ReadFromDevice(*this);
+      FinishTask(false);
+      return;
+    case kTaskCompare:
+      element->CompareWithDevice(*this);
+      FinishTask(false);
+      return;
+    default: {
+      const int mode = taskCode == kTaskWriteAll ? 1 : taskCode == kTaskWriteChanged ? 0 : -1;
+      const model::WalkResult result = element->WriteToDevice(*this, mode);
+      const model::DeviceModelHooks* model = model::CurrentDeviceModel();
+      FinishTask(result.failed == 0 && model != nullptr && model->NeedsInitAfterWrite());
+      return;
+    }
+  }
+}
+
+int Device::StopThreads() {
+  platform::Event& cancel = Port().CancelEvent();
+  cancel.Set();
+  abort_.Set();
+  if (scanThread_.joinable()) scanThread_.join();
+  if (transmit_.joinable()) transmit_.join();
+  cancel.Reset();
+  // The abort stopped the walk that ran; it must not stop the next one.
+  abort_.Reset();
+  return 1;
+}
+
+// ---------------------------------------------------------------- tasks
+
+bool Device::RunTask(int taskCode, int total) {
+  App().totalCount = total;
+  App().doneCount = 0;
+  exchange::TaskWindow* window = exchange::CurrentTaskWindow();
+  const bool ran = window != nullptr && StartTransmitThread() &&
+                   window->RunTaskDialog(*this, taskCode, TaskCaptionId(taskCode), total);
+  if (!ran) {
+    pending_ = nullptr;
+    single_ = nullptr;
+  }
+  return ran;
+}
+
+bool Device::StartReadTask(ObjectWithParameters& element) {
+  pending_ = &element;
+  return RunTask(kTaskReadAll, CountTaskParameters(element, 1));
+}
+
+bool Device::StartWriteTask(ObjectWithParameters& element) {
+  pending_ = &element;
+  return RunTask(kTaskWriteAll, CountTaskParameters(element, 1));
+}
+
+bool Device::StartWriteChangedTask(ObjectWithParameters& element) {
+  pending_ = &element;
+  return RunTask(kTaskWriteChanged, CountTaskParameters(element, 0));
+}
+
+bool Device::StartCompareTask(ObjectWithParameters& element) {
+  {
+    std::lock_guard lock(differencesLock_);
+    differenceCount_ = 0;
+    differencesText_.clear();
+  }
+  pending_ = &element;
+  if (!RunTask(kTaskCompare, CountTaskParameters(element, 1))) return false;
+
+  std::string text;
+  {
+    std::lock_guard lock(differencesLock_);
+    if (differenceCount_ > 0) {
+      text = Format("%s: %i", LoadString(kStrDifferences).c_str(), differenceCount_);
+      if (differenceCount_ > kListedDifferences) text += LoadString(kStrFirstTenOnly);
+      text += ":\n" + differencesText_;
+    } else {
+      text = LoadString(kStrNoDifferences);
+    }
+  }
+  platform::ShowMessage(text, LoadString(kStrCompareCaption), platform::MessageIcon::Information);
+  return true;
+}
+
+int Device::StartInitTask(ObjectWithParameters& element) {
+  pending_ = &element;
+  const int total = CountTaskParameters(element, -1);
+  if (!fullAccess) {
+    ShowAccessLevelNotice();
+    pending_ = nullptr;
+    return 1;
+  }
+  return RunTask(kTaskInit, total) ? 1 : 0;
+}
+
+bool Device::StartReadOneTask(Parameter& parameter) {
+  single_ = &parameter;
+  return RunTask(kTaskReadOne, 0);
+}
+
+bool Device::StartWriteOneTask(Parameter& parameter) {
+  single_ = &parameter;
+  return RunTask(kTaskWriteOne, 0);
+}
+
+void Device::OnTaskDialogCreated(int taskCode) {
+  abort_.Reset();
+  taskStart_ = NowSeconds();
+  linesShown_ = 0;
+  dialogOpen_ = true;
+  switch (taskCode) {
+    case kTaskReadAll: readAll_.Set(); break;
+    case kTaskReadOne: readOne_.Set(); break;
+    case kTaskWriteAll: writeAll_.Set(); break;
+    case kTaskWriteChanged: writeChanged_.Set(); break;
+    case kTaskCompare: compare_.Set(); break;
+    case kTaskInit: init_.Set(); break;
+    case kTaskWriteOne: writeOne_.Set(); break;
+    default: break;
+  }
+}
+
+void Device::OnAbortPressed() {
+  abort_.Set();
+  App().resultFlags = exchange::kResultAborted;
+}
+
+void Device::FinishTask(bool sendInit) {
+  AddLine(std::string(), false);
+  AddLine(LoadString(kStrTaskDone), true);
+
+  // The user may close the dialog at once with the abort button.
+  platform::Event& cancel = Port().CancelEvent();
+  platform::Event::WaitAny({&abort_, &cancel}, finishPauseMs);
+
+  exchange::TaskWindow* window = exchange::CurrentTaskWindow();
+  if (dialogOpen_.exchange(false) && window != nullptr) window->PostEndDialog();
+
+  if (App().networkSettingsWritten.exchange(false)) {
+    if (!cancel.IsSet() && window != nullptr) window->PostApply();
+  } else if (sendInit) {
+    std::string error;
+    if (!SendInitCommand(error)) PostMessageBox(LoadString(kStrInitFailed) + error);
+  }
+
+  if (App().batchRun) {
+    // The save is queued before anything the done event starts.
+    if (App().batchRead && window != nullptr) window->PostBatchSave();
+    if (platform::Event* done = App().batchDoneEvent.load()) done->Set();
+  }
+  abort_.Reset();
+}
+
+bool Device::SendInitCommand(std::string& errorText) {
+  Parameter init("INIT");
+  init.type = "void";
+  init.value.clear();
+  const int result = WriteParameter(init, 1);
+  errorText = init.note;
+  return result == 0;
+}
+
+// ---------------------------------------------------------------- progress
+
+void Device::AddProgressLine(const std::string& text) { AddLine(text, false); }
+
+void Device::AddLine(const std::string& text, bool scrollToEnd) {
+  if (!dialogOpen_) return;
+  exchange::TaskWindow* window = exchange::CurrentTaskWindow();
+  if (window == nullptr) return;
+  exchange::ProgressLine line;
+  line.text = CutToCharacters(text, kLineCharacters);
+  line.scrollToEnd = scrollToEnd || ++linesShown_ % 5 == 0;
+  const int64_t seconds = std::max<int64_t>(NowSeconds() - taskStart_.load(), 0);
+  line.elapsed = Format("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                        static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+  const int total = App().totalCount;
+  if (total != 0) {
+    line.done = App().doneCount;
+    line.counts = Format(LoadString(kStrCounts).c_str(), line.done, total);
+  }
+  window->PostProgressLine(std::move(line));
+}
+
+void Device::StepProgress() { ++App().doneCount; }
+
+bool Device::IsAbortSet() { return abort_.IsSet() || Port().CancelEvent().IsSet(); }
+
+void Device::PostMessageBox(const std::string& text) {
+  platform::MessageRequest request;
+  request.text = text;
+  request.icon = platform::MessageIcon::Error;
+  request.ownedByMainWindow = true;
+  if (exchange::TaskWindow* window = exchange::CurrentTaskWindow())
+    window->PostMessageBox(std::move(request));
+  else
+    platform::CurrentPrompter().Show(request);
+}
+
+// ---------------------------------------------------------------- one parameter
+
+void Device::LogFailure(const Parameter& parameter) {
+  if (parameter.note.empty()) return;
+  App().AppendErrorLogLine(NameWithIndex(parameter) + " - " + parameter.note);
+}
+
+int Device::ReadParameter(Parameter& parameter, int countTimeouts) {
+  std::lock_guard lock(App().exchangeLock);
+  ++App().doneCount;
+  if (parameter.linearIndex < 0) return kNoIndex;
+  const std::string text = LoadString(kStrReading) + NameWithIndex(parameter);
+
+  const int result = ExchangeParameter(1, &parameter, nullptr, false);
+  bool timeOut = false;
+  if (result != 0) {
+    LogFailure(parameter);
+    timeOut = IsTimeOutNote(parameter.note);
+  }
+  if (!timeOut) {
+    App().consecutiveTimeOuts = 0;
+    if (platform::EqualsNoCase(parameter.name, "Log")) {
+      if (model::DeviceModelHooks* model = model::CurrentDeviceModel()) model->OnParameterEdited(parameter);
+    }
+  } else if (countTimeouts != 0) {
+    CountTimeOut(true);
+  }
+  AddProgressLine(text + " = " + parameter.value);
+  return result;
+}
+
+void Device::CountTimeOut(bool read) {
+  const int count = ++App().consecutiveTimeOuts;
+  if (count < kTimeOutLimit) return;
+  App().consecutiveTimeOuts = 0;
+  abort_.Set();
+  if (!read) {
+    AddProgressLine(LoadString(kStrWriteLimit));
+    App().resultFlags = exchange::kResultExchangeError;
+    return;
+  }
+  std::string text = Format(LoadString(kStrTimeOutLimit).c_str(), count,
+                            exchange::ModelDisplayName(App().modelIndex).c_str());
+  if (App().automaticReading.exchange(false)) text += LoadString(kStrAutoReadingOff);
+  text += LoadString(kStrExchangeSuspended);
+  PostMessageBox(text);
+}
+
+int Device::WriteParameter(Parameter& parameter, int mode) {
+  std::lock_guard lock(App().exchangeLock);
+  ++App().doneCount;
+  const std::string text = "  " + LoadString(kStrWriting) + " " + NameWithIndex(parameter);
+
+  const std::string& toWrite = mode < 0 ? parameter.initialValue : parameter.value;
+  if (toWrite == LoadString(kStrNoData)) {
+    parameter.note = LoadString(kStrNotInitialised);
+    return kNotInitialised;
+  }
+  if (parameter.linearIndex < 0) return kNoIndex;
+  if (mode < 0) {
+    // The maker's coefficient pairs start from the full range.
+    if (platform::EqualsNoCase(parameter.name, "clb.k"))
+      parameter.value = parameter.linearIndex % 2 == 0 ? "0" : "4095";
+    else
+      parameter.value = parameter.initialValue;
+  }
+  const std::string written = parameter.value;
+
+  const int result = ExchangeParameter(0, &parameter, nullptr, false);
+  if (result != 0) {
+    LogFailure(parameter);
+  } else {
+    const model::DeviceModelHooks* model = model::CurrentDeviceModel();
+    if (model != nullptr ? model->IsNetworkParameter(parameter.name) : model::IsBaseNetworkParameter(parameter.name))
+      App().networkSettingsWritten = true;
+    App().consecutiveTimeOuts = 0;
+  }
+  AddProgressLine(text + " = " + written + " " + LoadString(kStrNewValue));
+  if (result < 0 || (result != 0 && IsTimeOutNote(parameter.note))) CountTimeOut(false);
+  return result;
+}
+
+int Device::CompareParameter(Parameter& parameter) {
+  if (IsAbortSet()) return kAborted;
+  std::lock_guard lock(App().exchangeLock);
+  Parameter device(parameter.name);
+  device.type = parameter.type;
+  device.dot = parameter.dot;
+  device.min = parameter.min;
+  device.max = parameter.max;
+  device.indexed = parameter.indexed;
+  device.linearIndex = parameter.linearIndex;
+  device.attributes = parameter.attributes;
+  // A polled parameter's channel; 0 for every other.
+  device.requestIndex = parameter.requestIndex;
+  if (parameter.linearIndex < 0) return kNoIndex;
+
+  const std::string text = LoadString(kStrComparing) + NameWithIndex(parameter) + "=" + parameter.value;
+  const int result = ExchangeParameter(1, &device, nullptr, false);
+  AddProgressLine(text + "<>" + device.value);
+
+  if (device.value != parameter.value || device.owner != parameter.owner || device.editable != parameter.editable) {
+    std::lock_guard differences(differencesLock_);
+    if (++differenceCount_ <= kListedDifferences) {
+      differencesText_ += Format(LoadString(kStrDifferenceEntry).c_str(), differenceCount_, parameter.name.c_str(),
+                                 parameter.description.c_str(), parameter.value.c_str(),
+                                 EditableText(parameter).c_str(), OwnerText(parameter).c_str(), device.value.c_str(),
+                                 EditableText(device).c_str(), OwnerText(device).c_str());
+    }
+    parameter.note =
+        LoadString(kStrDeviceValue) + " '" + device.value + "'," + EditableText(device) + OwnerText(device);
+  }
+  return result;
+}
+
+int Device::DifferenceCount() const {
+  std::lock_guard lock(differencesLock_);
+  return differenceCount_;
+}
+
+std::string Device::DifferencesText() const {
+  std::lock_guard lock(differencesLock_);
+  return differencesText_;
+}
+
+// ---------------------------------------------------------------- connecting
+
+int Device::OpenPort(bool showMessage) {
+  std::lock_guard lock(App().exchangeLock);
+  Port().Close();
+  ApplyPortSettings();
+  if (App().silent) return -1;
+  const int result = Port().Open();
+  if (result != 0)
+    App().resultFlags |= exchange::kResultPortOpenFailed;
+  else
+    App().resultFlags &= ~exchange::kResultPortOpenFailed;
+  if (result != 0 && showMessage && !App().batchRun) {
+    platform::ShowMessage(Format(LoadString(kStrCannotOpenPort).c_str(), Port().portName.c_str()),
+                          LoadString(kStrPortDriverCaption), platform::MessageIcon::Error);
+  }
+  return result;
+}
+
+int Device::IdentifyDevice(bool showMessages) {
+  std::lock_guard lock(App().exchangeLock);
+  if (abort_.IsSet()) return 0;
+  std::string errorText, infoText;
+  int result = 0;
+
+  Parameter dev("dev");
+  if (ExchangeParameter(1, &dev, nullptr, false) != 0) {
+    errorText = Format("%s 'dev': \n%s\n", LoadString(kStrParameterError).c_str(), dev.note.c_str());
+  } else {
+    infoText = LoadString(kStrDeviceInfo) + dev.value + "\n";
+    result = 2;
+    const int row = exchange::FindModelByDeviceId(dev.value);
+    if (row >= 0) {
+      result = 3;
+      int model = row;
+      if (row == exchange::kVariantModelRow && !abort_.IsSet()) {
+        Parameter variant("tdev");
+        variant.type = "1 канал:4 канала";
+        int item = 0;
+        if (ReadParameter(variant, 0) == 0 && variant.FindEnumIndex(variant.value, item)) model += item;
+      }
+      App().modelIndex = model;
+    }
+  }
+  if (abort_.IsSet()) return result;
+
+  Parameter ver("ver");
+  if (ExchangeParameter(1, &ver, nullptr, false) != 0) {
+    errorText += Format("%s 'ver':\n%s\n", LoadString(kStrParameterError).c_str(), ver.note.c_str());
+    App().firmwareMajor = -1;
+    App().firmwareMinor = -1;
+  } else {
+    infoText += LoadString(kStrVersionInfo) + ver.value + "\n";
+    int major = -1, minor = -1;
+    ParseFirmwareVersion(ver.value, major, minor);
+    App().firmwareMajor = major;
+    App().firmwareMinor = minor;
+  }
+
+  if (showMessages) {
+    if (!errorText.empty()) platform::ShowMessage(errorText, std::string(), platform::MessageIcon::Error);
+    if (!infoText.empty()) platform::ShowMessage(infoText, std::string(), platform::MessageIcon::Information);
+  }
+  return result;
+}
+
+bool Device::TrySwitchBack(uint8_t selector) {
+  SetConverterMode(1);
+  exchange::SetProtocolSelector(selector);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (abort_.IsSet()) return false;
+    if (ExchangeParameter(1, nullptr, nullptr, false) == 0) return true;
+    SetConverterMode(ConverterMode() ^ 1);
+  }
+  return false;
+}
+
+bool Device::EstablishLink() {
+  std::lock_guard lock(App().exchangeLock);
+  OwnFrameOnExit ownFrame;
+  if (abort_.IsSet()) return false;
+  if (OpenPort(true) == -1) return false;
+
+  int rounds = 0;
+  bool keepMode = false;
+  for (;;) {
+    if (!keepMode) SetConverterMode(1);
+    keepMode = false;
+    exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (abort_.IsSet()) return false;
+      const int identified = IdentifyDevice(false);
+      if (identified == 3) {
+        App().resultFlags &= ~(exchange::kResultNoUsableReply | exchange::kResultConnectFailed);
+        return true;
+      }
+      if (identified == 2)
+        App().resultFlags = exchange::kResultConnectFailed;  // the same converter mode once more
+      else
+        SetConverterMode(ConverterMode() ^ 1);
+    }
+    if (++rounds > 1) {
+      SetConverterMode(0);
+      return false;
+    }
+    bool switched = false;
+    for (uint8_t selector : {exchange::kSelectorModbusRtu, exchange::kSelectorModbusAscii, exchange::kSelectorPercent}) {
+      if (abort_.IsSet()) return false;
+      if (TrySwitchBack(selector)) {
+        switched = true;
+        break;
+      }
+    }
+    exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
+    if (switched) {
+      // The converter mode that reached the module stays in force.
+      App().resultFlags &= ~(exchange::kResultExchangeError | exchange::kResultConnectFailed);
+      keepMode = true;
+    }
+  }
+}
+
+// ---------------------------------------------------------------- free functions
+
+int ReadParameter(Parameter& parameter, int countTimeouts) {
+  if (Device* device = CurrentDevice()) return device->ReadParameter(parameter, countTimeouts);
+  parameter.note = LoadString(kStrPortOpenError);
+  return -1;
+}
+
+int WriteParameter(Parameter& parameter, int mode) {
+  if (Device* device = CurrentDevice()) return device->WriteParameter(parameter, mode);
+  parameter.note = LoadString(kStrPortOpenError);
+  return -1;
+}
+
+int CompareParameter(Parameter& parameter) {
+  if (Device* device = CurrentDevice()) return device->CompareParameter(parameter);
+  parameter.note = LoadString(kStrPortOpenError);
+  return -1;
+}
+
+int WriteParameterIfImmediate(Parameter& parameter) {
+  const exchange::TaskWindow* window = exchange::CurrentTaskWindow();
+  if (!parameter.valueChanged || window == nullptr || !window->MainWindowExists() || !App().immediateWriting)
+    return Device::kNotWritten;
+  parameter.note.clear();
+  return WriteParameter(parameter, 1);
+}
+
+void AddProgressLine(const std::string& text) {
+  if (Device* device = CurrentDevice()) device->AddProgressLine(text);
+}
+
+bool SendInitCommand(std::string& errorText) {
+  if (Device* device = CurrentDevice()) return device->SendInitCommand(errorText);
+  errorText = LoadString(kStrPortOpenError);
+  return false;
+}
+
+void ShowAccessLevelNotice() {
+  platform::ShowMessage(
+      "Авторизация относится к устаревшим функциям.\nВ этой версии конфигуратора 'опасные операции'\n"
+      "(инициализация прибора и доступ к специальным атрибутам)\nавтоматически доступны на максимальном уровне "
+      "доступа.",
+      std::string(), platform::MessageIcon::Information);
+}

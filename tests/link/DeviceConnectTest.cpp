@@ -1,0 +1,264 @@
+// Opening the port, identifying the module and the connection search against the
+// in-process fake port.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LinkTestSupport.h"
+#include "link/Device.h"
+#include "link/ResultFlags.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "resources/StringTable.h"
+#include "support/FakePort.h"
+
+using Fault = FakePort::Fault;
+using resources::LoadString;
+
+namespace {
+
+uint16_t Hash(const std::string& name) { return Parameter::HashOfName(name); }
+
+// A text value as the module sends it: last character first.
+std::vector<uint8_t> TextBytes(const std::string& text) { return std::vector<uint8_t>(text.rbegin(), text.rend()); }
+
+// One request as the connection search sent it.
+struct Sent {
+  std::string what;  // "dev", "ver", "tdev", or "switch 1".."switch 3"
+  int converterMode = 0;
+  bool operator==(const Sent&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Sent& s) { return out << s.what << "/" << s.converterMode; }
+
+class DeviceConnectTest : public LinkTestBase {
+ protected:
+  void SetUp() override {
+    LinkTestBase::SetUp();
+    previousPrompter_ = platform::SetPrompter(&prompter_);
+    device_ = std::make_unique<Device>();
+    auto port = std::make_unique<FakePort>();
+    port_ = port.get();
+    device_->ReplacePort(std::move(port));
+    port_->onTransact = [this](int) {
+      modes_.push_back(port_->wholeWrite);
+      selectors_.push_back(exchange::ProtocolSelector());
+    };
+  }
+  void TearDown() override {
+    device_.reset();
+    platform::SetPrompter(previousPrompter_);
+    LinkTestBase::TearDown();
+  }
+
+  std::vector<Sent> SentRequests() const {
+    std::vector<Sent> out;
+    for (size_t i = 0; i < port_->requests.size(); ++i) {
+      const auto& r = port_->requests[i];
+      std::string what = "?";
+      if (selectors_[i] != 0) {
+        what = "switch " + std::to_string(selectors_[i]);
+      } else if (r.decoded) {
+        for (const char* name : {"dev", "ver", "tdev"})
+          if (r.hash == Hash(name)) what = name;
+      }
+      out.push_back({what, modes_[i]});
+    }
+    return out;
+  }
+
+  // A module of the own protocol answering "dev" and "ver".
+  void Module(const std::string& id, const std::string& version = "2.14") {
+    port_->values[{Hash("dev"), 0}] = TextBytes(id);
+    port_->values[{Hash("ver"), 0}] = TextBytes(version);
+  }
+
+  LinkPrompter prompter_;
+  platform::Prompter* previousPrompter_ = nullptr;
+  std::unique_ptr<Device> device_;
+  FakePort* port_ = nullptr;
+  std::vector<int> modes_;
+  std::vector<int> selectors_;
+};
+
+// Both identifications of a pass over the converter modes 1 and 0, each "dev"
+// and "ver" with a retry.
+void AppendFailedPair(std::vector<Sent>& out) {
+  for (int mode : {1, 0})
+    for (const char* what : {"dev", "dev", "ver", "ver"}) out.push_back({what, mode});
+}
+
+TEST_F(DeviceConnectTest, NoModuleGivesTheWholeSearchThenFalse) {
+  port_->handler = [](const FakePort::Request&) { return FakePort::Answer(Fault::Silence); };
+  EXPECT_FALSE(device_->EstablishLink());
+
+  std::vector<Sent> expected;
+  AppendFailedPair(expected);
+  for (int selector : {1, 2, 3}) {
+    // Two sends, the converter mode toggled after the first; each with its retry.
+    for (int mode : {1, 1, 0, 0}) expected.push_back({"switch " + std::to_string(selector), mode});
+  }
+  AppendFailedPair(expected);
+  EXPECT_EQ(SentRequests(), expected);
+  EXPECT_EQ(device_->ConverterMode(), 0);
+  EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
+  EXPECT_EQ(App().modelIndex.load(), -1);
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(DeviceConnectTest, ModuleLeftInModbusRtuIsFoundAfterTheSwitchBack) {
+  bool own = false;
+  port_->handler = [&](const FakePort::Request& r) {
+    if (!own && exchange::ProtocolSelector() == exchange::kSelectorModbusRtu) {
+      own = true;
+      return FakePort::Answer(Fault::Raw, {}, 0, r.raw);  // a write of one coil is echoed
+    }
+    if (own && r.decoded && r.hash == Hash("dev")) return FakePort::Answer(Fault::None, TextBytes("zd580-08"));
+    if (own && r.decoded && r.hash == Hash("ver")) return FakePort::Answer(Fault::None, TextBytes("1.5"));
+    return FakePort::Answer(Fault::Silence);
+  };
+  EXPECT_TRUE(device_->EstablishLink());
+  EXPECT_EQ(App().modelIndex.load(), 7);
+
+  std::vector<Sent> expected;
+  AppendFailedPair(expected);
+  expected.push_back({"switch 1", 1});
+  expected.push_back({"dev", 1});
+  expected.push_back({"ver", 1});
+  EXPECT_EQ(SentRequests(), expected);
+  EXPECT_EQ(App().resultFlags.load() & (exchange::kResultExchangeError | exchange::kResultConnectFailed), 0u);
+  EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
+}
+
+TEST_F(DeviceConnectTest, AfterASwitchBackOnlyOneMorePairOfIdentifications) {
+  port_->handler = [&](const FakePort::Request& r) {
+    if (exchange::ProtocolSelector() == exchange::kSelectorModbusAscii) return FakePort::Answer(Fault::Raw, {}, 0, r.raw);
+    return FakePort::Answer(Fault::Silence);
+  };
+  EXPECT_FALSE(device_->EstablishLink());
+  std::vector<Sent> expected;
+  AppendFailedPair(expected);
+  for (int mode : {1, 1, 0, 0}) expected.push_back({"switch 1", mode});
+  expected.push_back({"switch 2", 1});
+  AppendFailedPair(expected);
+  EXPECT_EQ(SentRequests(), expected);
+}
+
+TEST_F(DeviceConnectTest, UnknownDeviceKeepsTheConverterModeAndLeavesFlag64) {
+  Module("ZX999");
+  port_->handler = [&](const FakePort::Request& r) {
+    if (!r.decoded) return FakePort::Answer(Fault::Silence);
+    return FakePort::Answer(Fault::None, port_->values[{r.hash, 0}]);
+  };
+  EXPECT_FALSE(device_->EstablishLink());
+  EXPECT_EQ(App().resultFlags.load(), exchange::kResultConnectFailed);
+  EXPECT_EQ(App().modelIndex.load(), -1);
+  const auto sent = SentRequests();
+  ASSERT_EQ(sent.size(), 2u + 2u + 12u + 2u + 2u);
+  // Both identifications of a pass in converter mode 1.
+  EXPECT_EQ(sent[0], (Sent{"dev", 1}));
+  EXPECT_EQ(sent[3], (Sent{"ver", 1}));
+}
+
+TEST_F(DeviceConnectTest, IdentificationMatchesWithoutRegardToCaseAndReadsTheVersion) {
+  Module("Zd580-03", "2.14");
+  EXPECT_EQ(device_->OpenPort(false), 0);
+  EXPECT_EQ(device_->IdentifyDevice(true), 3);
+  EXPECT_EQ(App().modelIndex.load(), 2);
+  EXPECT_EQ(App().firmwareMajor.load(), 2);
+  EXPECT_EQ(App().firmwareMinor.load(), 14);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text, "Прибор: Zd580-03\nВерсия ПО: 2.14\n");
+  EXPECT_EQ(prompter_.shown[0].icon, platform::MessageIcon::Information);
+
+  // The pieces are C's "%i": a leading zero is octal; a missing piece is -1.
+  Module("ZD580-01", "3.010");
+  EXPECT_EQ(device_->IdentifyDevice(false), 3);
+  EXPECT_EQ(App().firmwareMajor.load(), 3);
+  EXPECT_EQ(App().firmwareMinor.load(), 8);
+  Module("ZD580-01", "7");
+  device_->IdentifyDevice(false);
+  EXPECT_EQ(App().firmwareMajor.load(), 7);
+  EXPECT_EQ(App().firmwareMinor.load(), -1);
+
+  // "ver" unreadable: the version is unknown, and the error is shown.
+  port_->values.erase({Hash("ver"), 0});
+  prompter_.shown.clear();
+  EXPECT_EQ(device_->IdentifyDevice(true), 3);
+  EXPECT_EQ(App().firmwareMajor.load(), -1);
+  ASSERT_EQ(prompter_.shown.size(), 2u);
+  EXPECT_EQ(prompter_.shown[0].text, "Ошибка параметра 'ver':\n" + LoadString(240) + "\n");
+  EXPECT_EQ(prompter_.shown[0].icon, platform::MessageIcon::Error);
+}
+
+TEST_F(DeviceConnectTest, TheVariantModelReadsTdev) {
+  Module("zd580-14");
+  port_->values[{Hash("tdev"), 0}] = {1};
+  EXPECT_EQ(device_->OpenPort(false), 0);
+  EXPECT_EQ(device_->IdentifyDevice(false), 3);
+  EXPECT_EQ(App().modelIndex.load(), 14);
+
+  // "tdev" unreadable: the first variant.
+  port_->values.erase({Hash("tdev"), 0});
+  EXPECT_EQ(device_->IdentifyDevice(false), 3);
+  EXPECT_EQ(App().modelIndex.load(), 13);
+
+  // "dev" unreadable: nothing recognised, the model index stays.
+  port_->values.clear();
+  prompter_.shown.clear();
+  EXPECT_EQ(device_->IdentifyDevice(true), 0);
+  EXPECT_EQ(App().modelIndex.load(), 13);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_TRUE(prompter_.shown[0].text.starts_with("Ошибка параметра 'dev': \n")) << prompter_.shown[0].text;
+}
+
+TEST_F(DeviceConnectTest, AnAbortedLinkSendsNothing) {
+  Module("ZD580-01");
+  device_->AbortEvent().Set();
+  EXPECT_FALSE(device_->EstablishLink());
+  EXPECT_EQ(device_->IdentifyDevice(false), 0);
+  EXPECT_TRUE(port_->requests.empty());
+
+  // An abort during the search ends it at the next step.
+  device_->AbortEvent().Reset();
+  port_->handler = [&](const FakePort::Request&) {
+    device_->AbortEvent().Set();
+    return FakePort::Answer(Fault::Silence);
+  };
+  EXPECT_FALSE(device_->EstablishLink());
+  EXPECT_EQ(port_->requests.size(), 2u);  // the first "dev" with its retry
+  EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
+}
+
+TEST_F(DeviceConnectTest, OpenPortFailureSetsFlag2AndTellsOnce) {
+  port_->openResult = -1;
+  device_->Settings().SetParameterValue("Port", "COM7");
+  EXPECT_EQ(device_->OpenPort(true), -1);
+  EXPECT_EQ(App().resultFlags.load(), exchange::kResultPortOpenFailed);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text, platform::Format(LoadString(164).c_str(), "COM7"));
+  EXPECT_EQ(prompter_.shown[0].caption, LoadString(163));
+  EXPECT_FALSE(prompter_.shown[0].ownedByMainWindow);
+
+  EXPECT_EQ(device_->OpenPort(false), -1);
+  App().batchRun = true;
+  EXPECT_EQ(device_->OpenPort(true), -1);
+  EXPECT_EQ(prompter_.shown.size(), 1u);
+  // EstablishLink gives up at once when the port does not open.
+  EXPECT_FALSE(device_->EstablishLink());
+  EXPECT_TRUE(port_->requests.empty());
+
+  port_->openResult = 0;
+  EXPECT_EQ(device_->OpenPort(true), 0);
+  EXPECT_EQ(App().resultFlags.load() & exchange::kResultPortOpenFailed, 0u);
+  EXPECT_TRUE(port_->IsOpen());
+
+  // A silent run never opens the port.
+  App().silent = true;
+  EXPECT_EQ(device_->OpenPort(true), -1);
+  EXPECT_FALSE(port_->IsOpen());
+}
+
+}  // namespace
