@@ -114,6 +114,8 @@ TEST_F(DeviceIOSimTest, SilentModuleTimesOutAfterOneRetry) {
   Parameter dev("dev");
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
   EXPECT_EQ(dev.note, LoadString(197));
+  // The simulator logs a request once its reply is out; wait for the record.
+  sim_->WaitForRequests(2u, 1000);
   EXPECT_EQ(sim_->Requests().size(), 2u);
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultExchangeError);
 }
@@ -138,6 +140,8 @@ TEST_F(DeviceIOSimTest, CancelFromAnotherThreadEndsTheTransactionAtOnce) {
   reader.join();
   EXPECT_EQ(result, -1);
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - cancelled).count(), 50);
+  // The simulator logs a request once its reply is out; wait for the record.
+  sim_->WaitForRequests(1u, 1000);
   EXPECT_EQ(sim_->Requests().size(), 1u);
   EXPECT_EQ(App().resultFlags.load(), 0u);
   io_->Port().CancelEvent().Reset();

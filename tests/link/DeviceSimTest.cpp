@@ -105,6 +105,8 @@ TEST_F(DeviceSimTest, EveryModelIsIdentified) {
     EXPECT_EQ(App().firmwareMinor.load(), 14);
     EXPECT_EQ(device_->ConverterMode(), 1);
     // "dev", "ver", and "tdev" for the model that has two variants.
+    // The simulator logs a request once its reply is out; wait for the record.
+    sim_->WaitForRequests(model == 13 || model == 14 ? 3u : 2u, 1000);
     EXPECT_EQ(sim_->Requests().size(), model == 13 || model == 14 ? 3u : 2u);
   }
 }

@@ -59,6 +59,7 @@ TEST(SimulatorLine, RateSetThroughTermios2IsSeen) {
   const std::string reply = Exchange(fd, request, 1000);
   ASSERT_FALSE(reply.empty());
   EXPECT_EQ(reply[0], '#');
+  sim.WaitForRequests(2, 1000);  // the record follows the reply
   const auto log = sim.Requests();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_NE(log[0].outcome.find("28800"), std::string::npos);

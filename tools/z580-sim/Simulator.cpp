@@ -710,9 +710,19 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply) {
     return;
   }
   if (fault != Fault::None) rec.outcome += " [fault: " + std::string(faultNames[static_cast<int>(fault)]) + "]";
-  if (delay > 0 && !SleepMs(delay)) return;
-  WriteAll(text);
+  // The reply goes out only after the request is logged (see Log), so that whoever
+  // has the reply also finds the request in the log.
+  pendingReply_ = text;
+  pendingDelayMs_ = delay;
+  hasPendingReply_ = true;
   rec.answered = true;
+}
+
+void Simulator::FlushPendingReply() {
+  if (!hasPendingReply_) return;
+  hasPendingReply_ = false;
+  if (pendingDelayMs_ > 0 && !SleepMs(pendingDelayMs_)) return;
+  WriteAll(pendingReply_);
 }
 
 void Simulator::WriteAll(const std::string& bytes) {
@@ -767,6 +777,7 @@ void Simulator::Log(RequestRecord rec) {
   }
   logChanged_.notify_all();
   if (sink) sink(FormatRecord(rec));
+  FlushPendingReply();
 }
 
 namespace {

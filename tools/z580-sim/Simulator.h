@@ -135,6 +135,7 @@ class Simulator {
   void AnswerAttributes(const Frame& request, RequestRecord& rec, Reply& reply);
   bool LineMatches(std::string& why);
   void SendReply(RequestRecord& rec, Reply& reply);
+  void FlushPendingReply();
   void WriteAll(const std::string& bytes);
   bool SleepMs(int ms);  // false when woken for stopping
   void Log(RequestRecord rec);
@@ -168,6 +169,10 @@ class Simulator {
   bool hungUp_ = false;
   std::condition_variable hungUpChanged_;
   std::string buffer_;
+  // A reply waiting for its request to be logged first (only the serving thread touches it).
+  std::string pendingReply_;
+  int pendingDelayMs_ = 0;
+  bool hasPendingReply_ = false;
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastByte_;
 };
