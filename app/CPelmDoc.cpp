@@ -47,7 +47,6 @@ constexpr int kStrAppTitle = 57344;
 
 constexpr const char* kStoreFileName = "zt580.dat";
 constexpr const char* kBranchNotDefined = "Ветвь не определена";
-constexpr const char* kSaveFailed = "Не удалось сохранить файл \"%s\":\n%s";
 // The network settings an APLY copies into the program's port settings, in order.
 constexpr const char* kNetworkNames[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
 
