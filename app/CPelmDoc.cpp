@@ -400,6 +400,17 @@ void ShowFileMessage(int textId) {
                         MessageIcon::Warning, platform::MessageButtons::Ok, true);
 }
 
+// A schema-5 header whose model byte names no row of the model table.
+bool HasBadModelByte(const std::vector<uint8_t>& bytes) {
+  platform::Archive archive = platform::Archive::Loading(bytes);
+  try {
+    if (archive.ReadClassTag(CPelmDoc::kClassName) != CPelmDoc::kSchema) return false;
+    return DescriptionStreamName(static_cast<int8_t>(archive.ReadByte())) == nullptr;
+  } catch (const platform::ArchiveError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 model::LinkOps* CPelmDoc::GetLink() { return link_.get(); }
@@ -546,6 +557,11 @@ DocumentLoad CPelmDoc::OnOpenDocument(const std::string& path) {
   if (!platform::ReadWholeFile(path, bytes, error)) {
     platform::ShowMessage(resources::LoadString(kStrReadError), std::string(), MessageIcon::Error);
     return DocumentLoad::Unreadable;
+  }
+  if (HasBadModelByte(bytes)) {
+    // Refused before anything of the current document changes.
+    ShowFileMessage(kStrDamagedData);
+    return DocumentLoad::Refused;
   }
   try {
     DeleteContents();

@@ -272,6 +272,7 @@ TEST_F(ConfigurationFileTest, ModelByteOutsideTheTableChangesNothing) {
     ASSERT_EQ(prompter_->requests.size(), 1u);
     EXPECT_EQ(prompter_->requests[0].text, LoadString(168));
     EXPECT_EQ(App().modelIndex.load(), kSmallModel);
+    EXPECT_EQ(FirstParameter(*doc_->rootBranch).value, "прежнее");
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <span>
 #include <sstream>
@@ -59,7 +60,12 @@ void MakeStore() {
   }
   char pattern[] = "/tmp/z580-fuzz-store-XXXXXX";
   if (mkdtemp(pattern) == nullptr) __builtin_trap();
-  const std::string folder = pattern;
+  static std::string folder;
+  folder = pattern;
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  });
   const testsupport::CompoundFileImage image = builder.Build();
   std::ofstream out(folder + "/zt580.dat", std::ios::binary);
   out.write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
