@@ -159,7 +159,8 @@ TEST_F(ConfigurationFileTest, SavedFileHasTheArchiveLayout) {
   ASSERT_GT(saved.size(), head.size());
   EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 15), head);
   // The root's class record follows: the second class of the archive.
-  const std::vector<uint8_t> rootTag = {0xFF, 0xFF, 0x03, 0x00, 0x0A, 0x00, 'D', 'e', 's', 'c', 'B', 'r', 'a', 'n', 'c', 'h'};
+  const std::vector<uint8_t> rootTag = {0xFF, 0xFF, 0x03, 0x00, 0x0A, 0x00, 'D', 'e',
+                                        's',  'c',  'B',  'r',  'a',  'n',  'c', 'h'};
   EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 15, saved.begin() + 15 + 16), rootTag);
 
   LayoutWriter expected;

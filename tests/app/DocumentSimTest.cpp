@@ -211,6 +211,35 @@ TEST_F(DocumentSimTest, ClosingExchangeKeepsTheResultFlagsAndNeedsAnOpenPort) {
   EXPECT_FALSE(sim_->WaitForRequests(1, 300));
 }
 
+TEST_F(DocumentSimTest, ResetToDefaultsAndCheckLink) {
+  StartModule(5);
+  OpenDocument();
+  prompter_.answer = platform::kAnswerYes;
+  sim_->ClearRequests();
+  doc_->OnResetDevice();
+  WaitTaskEnd();
+  // Every parameter with an initial value, then INIT.
+  std::set<std::string> expected;
+  ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+    if (!p.initialValue.empty()) expected.insert(p.name);
+  });
+  ASSERT_FALSE(expected.empty());
+  const std::vector<z580sim::RequestRecord> writes = Writes();
+  ASSERT_FALSE(writes.empty());
+  EXPECT_EQ(writes.back().name, "INIT");
+  std::set<std::string> written;
+  for (const auto& r : writes)
+    if (r.name != "INIT" && r.name.find(':') == std::string::npos) written.insert(r.name);
+  EXPECT_EQ(written, expected);
+
+  // The check of the link identifies the module again and says what it found.
+  prompter_.requests.clear();
+  doc_->OnCheckLink();
+  ASSERT_FALSE(prompter_.requests.empty());
+  EXPECT_EQ(prompter_.requests.back().icon, platform::MessageIcon::Information);
+  EXPECT_EQ(App().modelIndex.load(), 5);
+}
+
 TEST_F(DocumentSimTest, ApplyInABatchRun) {
   // The model whose module answers "APLY", so that a failure can be seen.
   StartModule(20);
