@@ -2,9 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <chrono>
+#include <new>
+#include <thread>
 
+#include "app/DocumentViews.h"
+#include "devices/CBaseDevice.h"
+#include "devices/CreateDeviceModel.h"
+#include "devices/SplashWindow.h"
+#include "link/AppState.h"
+#include "link/Device.h"
+#include "model/DescriptionStore.h"
+#include "platform/Archive.h"
 #include "platform/CFormat.h"
+#include "platform/FileBytes.h"
 #include "platform/Prompter.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 
@@ -16,6 +30,25 @@ namespace {
 constexpr int kStrConstDefined = 439;
 constexpr int kStrDescriptionError = 440;
 constexpr int kStrUnknownCommand = 441;
+constexpr int kStrOpenFileCaption = 166;
+constexpr int kStrOldFileVersion = 167;
+constexpr int kStrDamagedData = 168;
+constexpr int kStrBadFormat = 169;
+constexpr int kStrNoTree = 170;
+constexpr int kStrTreeNotCreated = 174;
+constexpr int kStrNoRootBranch = 175;
+constexpr int kStrInitFailed = 179;
+constexpr int kStrNoAttributesNotice = 182;
+constexpr int kStrInitQuestion = 183;
+constexpr int kStrReadError = 185;
+constexpr int kStrTreeFileError = 186;
+constexpr int kStrNoData = 194;
+constexpr int kStrAppTitle = 57344;
+
+constexpr const char* kStoreFileName = "zt580.dat";
+constexpr const char* kBranchNotDefined = "Ветвь не определена";
+// The network settings an APLY copies into the program's port settings, in order.
+constexpr const char* kNetworkNames[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
 
 enum BranchKind { kBranch, kRoot, kScanners };
 
@@ -47,7 +80,30 @@ void ReportUnknownParameter(std::string_view name, const std::string& caption) {
 
 }  // namespace
 
-CPelmDoc::~CPelmDoc() = default;
+CPelmDoc::CPelmDoc() = default;
+
+CPelmDoc::CPelmDoc(DocumentViews* views, bool connect) : views_(views) {
+  link_ = std::make_unique<Device>();
+  InitServiceElements();
+  WriteRegistryString("devices", "Zt580", Elements::CommonParams::kRegistrationKey);
+  const exchange::BatchSettings batch = App().Batch();
+  const bool batchRun = (batch.runFlags & exchange::kRunBatch) != 0;
+  if (batchRun) ApplyCommandLineLinkSettings();
+  if (connect && !link_->EstablishLink() && !batchRun && views_ != nullptr) {
+    if (BaseDevice::SplashWindow* splash = BaseDevice::CurrentSplashWindow()) splash->Destroy();
+    if (!views_->RunConnectionSetup(*link_)) quitFlag = true;
+  }
+  if (batch.modeFlags & exchange::kModeTest) quitFlag = true;
+}
+
+CPelmDoc::~CPelmDoc() {
+  if (link_) link_->StopThreads();
+  // The device-model object must not outlive the document it points to.
+  if (auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+      model != nullptr && model->GetDocument() == this)
+    App().SetDeviceModel(nullptr);
+  ClearContents();
+}
 
 bool CPelmDoc::ParseDescriptionLine(const std::string& line, bool& skip) {
   const std::vector<std::string_view> t = Tokenise(line);
@@ -333,4 +389,401 @@ void CPelmDoc::ClearDescriptions() {
   descTypes.clear();
   descParameters.clear();
   madeDescriptions_ = madeNodes_ = 0;
+}
+
+// ---------------------------------------------------------------- the document
+
+namespace {
+
+void ShowFileMessage(int textId) {
+  platform::ShowMessage(resources::LoadString(textId), resources::LoadString(kStrOpenFileCaption),
+                        MessageIcon::Warning, platform::MessageButtons::Ok, true);
+}
+
+// A schema-5 header whose model byte names no row of the model table.
+bool HasBadModelByte(const std::vector<uint8_t>& bytes) {
+  platform::Archive archive = platform::Archive::Loading(bytes);
+  try {
+    if (archive.ReadClassTag(CPelmDoc::kClassName) != CPelmDoc::kSchema) return false;
+    return DescriptionStreamName(static_cast<int8_t>(archive.ReadByte())) == nullptr;
+  } catch (const platform::ArchiveError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+model::LinkOps* CPelmDoc::GetLink() { return link_.get(); }
+
+void CPelmDoc::UpdateAllViews() {
+  if (views_) views_->UpdateAllViews();
+}
+
+void CPelmDoc::BeginWaitCursor() {
+  if (views_) views_->BeginWaitCursor();
+}
+
+void CPelmDoc::EndWaitCursor() {
+  if (views_) views_->EndWaitCursor();
+}
+
+int CPelmDoc::StartInitTask() {
+  if (!link_ || !rootBranch) return 0;
+  return link_->StartInitTask(*rootBranch);
+}
+
+void CPelmDoc::InitServiceElements() {
+  serviceElement_.InitParameters();
+  if (link_) link_->Settings().InitParameters();
+}
+
+void CPelmDoc::ApplyCommandLineLinkSettings() {
+  const exchange::BatchSettings b = App().Batch();
+  if (!link_ || !(b.runFlags & exchange::kRunLinkSettings)) return;
+  Elements::NetRS485prg& settings = link_->Settings();
+  bool any = false;
+  auto set = [&](const char* name, const std::string& text) { any |= settings.SetParameterValue(name, text) != 0; };
+  if (!b.address.empty()) set("Addr", b.address);
+  if (b.addressLength != 0) set("A.Len", platform::Format("%i", b.addressLength));
+  if (b.baudRate != 0) set("bPS", platform::Format("%i", static_cast<int>(b.baudRate)));
+  if (b.dataLength != 0) set("LEn", platform::Format("%i", b.dataLength));
+  if (!b.stopBits.empty()) set("Sbit", b.stopBits);
+  static const char* const kParity[] = {"Четность", "Нечетность", "Отсутствует"};
+  if (b.parity >= 1 && b.parity <= 3) set("PrtY", kParity[b.parity - 1]);
+  if (b.portNumber != 0) set("Port", platform::Format("COM%i", b.portNumber));
+  if (any) link_->OpenPort(true);
+}
+
+void CPelmDoc::RegisterBranch(DescBranch* branch) {
+  if (!branch) return;
+  for (auto& child : branch->children) RegisterBranch(child.get());
+  treeList.push_back(branch);
+}
+
+void CPelmDoc::ClearContents() {
+  selected = nullptr;
+  treeList.clear();
+  ClearDescriptions();
+  if (views_) views_->DeleteTreeRows();
+}
+
+bool CPelmDoc::LoadTree() {
+  const int index = App().modelIndex;
+  const char* stream = DescriptionStreamName(index);
+  if (!stream) return false;
+
+  std::string bytes;
+  {
+    DescriptionStore store(App().ProgramDirectory() + kStoreFileName, false);
+    if (store.ReadStream(stream, bytes) == 0) {
+      platform::ShowMessage(resources::LoadString(kStrTreeFileError), std::string(), MessageIcon::Error);
+      return false;
+    }
+  }
+
+  versionMajor = App().firmwareMajor;
+  versionMinor = App().firmwareMinor;
+  bool failed = false;
+  try {
+    const std::string text = platform::Cp1251ToUtf8(bytes);
+    bytes = std::string();
+    bool skip = false;
+    size_t pos = 0;
+    while (pos < text.size()) {
+      size_t end = text.find_first_of("\r\n", pos);
+      if (end == std::string::npos) end = text.size();
+      if (end > pos && !ParseDescriptionLine(text.substr(pos, end - pos), skip)) {
+        failed = true;
+        break;
+      }
+      pos = end + 1;
+    }
+  } catch (const std::exception&) {
+    failed = true;
+  }
+  const std::string& title = resources::LoadString(kStrAppTitle);
+  if (failed) platform::ShowMessage(resources::LoadString(kStrTreeNotCreated), title, MessageIcon::Error);
+  if (rootBranch)
+    rootBranch->BuildParameters(*this, false, 0);
+  else
+    platform::ShowMessage(resources::LoadString(kStrNoRootBranch), title, MessageIcon::Error);
+  if (scannersBranch) {
+    scannersBranch->BuildParameters(*this, false, 0);
+    scannersBranch->PreparePolling();
+  }
+  ReleaseParseLists();
+
+  BeginWaitCursor();
+  App().SetDeviceModel(nullptr);
+  App().SetDeviceModel(CreateDeviceModel(static_cast<signed char>(index), this));
+  EndWaitCursor();
+  return true;
+}
+
+bool CPelmDoc::OnNewDocument() {
+  if (link_) link_->StopThreads();
+  ClearContents();
+  treeList.clear();
+  if (quitFlag) return false;
+  DeleteContents();
+  pathName.clear();
+  modified = false;
+  if (!LoadTree()) return false;
+  if (link_) {
+    link_->Settings().ClearModifiedFlags();
+    link_->OpenPort(true);
+  }
+  return true;
+}
+
+void CPelmDoc::DeleteContents() {
+  if (!rootBranch) return;
+  std::lock_guard lock(App().exchangeLock);
+  rootBranch->ResetValues();
+}
+
+void CPelmDoc::SetTitle(const std::string& text) {
+  if (text != title) title = text;
+}
+
+void CPelmDoc::SetPathName(const std::string& path) {
+  pathName = path;
+  SetTitle(std::filesystem::path(path).filename().string());
+}
+
+DocumentLoad CPelmDoc::OnOpenDocument(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!platform::ReadWholeFile(path, bytes, error)) {
+    platform::ShowMessage(resources::LoadString(kStrReadError), std::string(), MessageIcon::Error);
+    return DocumentLoad::Unreadable;
+  }
+  if (HasBadModelByte(bytes)) {
+    // Refused before anything of the current document changes.
+    ShowFileMessage(kStrDamagedData);
+    return DocumentLoad::Refused;
+  }
+  try {
+    DeleteContents();
+    modified = true;
+    platform::Archive archive = platform::Archive::Loading(bytes);
+    const DocumentLoad result = Serialize(archive);
+    modified = false;
+    return result;
+  } catch (const std::exception&) {
+    platform::ShowMessage(resources::LoadString(kStrReadError), std::string(), MessageIcon::Error);
+    return DocumentLoad::Unreadable;
+  }
+}
+
+bool CPelmDoc::OnSaveDocument(const std::string& path, std::string& error) {
+  std::vector<uint8_t> bytes;
+  {
+    // The link's threads change values while they run.
+    std::lock_guard lock(App().exchangeLock);
+    platform::Archive archive = platform::Archive::Storing(bytes);
+    Serialize(archive);
+  }
+  if (!platform::WriteFileAtomically(path, bytes, error)) return false;
+  modified = false;
+  return true;
+}
+
+DocumentLoad CPelmDoc::Serialize(platform::Archive& archive) {
+  if (archive.IsStoring()) {
+    archive.WriteClassTag(kClassName, kSchema);
+    archive.WriteByte(static_cast<uint8_t>(static_cast<int8_t>(App().modelIndex.load())));
+    if (rootBranch) rootBranch->Serialize(archive);
+    return DocumentLoad::Loaded;
+  }
+  DocumentLoad result = DocumentLoad::Loaded;
+  try {
+    result = LoadFromArchive(archive);
+  } catch (const platform::ArchiveError& e) {
+    if (e.kind() == platform::ArchiveError::Kind::EndOfFile) {
+      result = DocumentLoad::Truncated;
+    } else {
+      ShowFileMessage(kStrBadFormat);
+      result = DocumentLoad::Broken;
+    }
+  } catch (const std::bad_alloc&) {
+    ShowFileMessage(kStrBadFormat);
+    result = DocumentLoad::Broken;
+  }
+  // A silent batch run never goes on with half-loaded values.
+  if ((result == DocumentLoad::Truncated || result == DocumentLoad::Broken) &&
+      (App().Batch().modeFlags & exchange::kModeSilent))
+    RebuildFreshTree();
+  return result;
+}
+
+DocumentLoad CPelmDoc::LoadFromArchive(platform::Archive& archive) {
+  const uint16_t schema = archive.ReadClassTag(kClassName);
+  switch (schema) {
+    case 3:
+      break;
+    case 4:
+      archive.ReadDword();
+      break;
+    case 5: {
+      const int model = static_cast<int8_t>(archive.ReadByte());
+      // Only a row of the model table can name the tree to build.
+      if (DescriptionStreamName(model) == nullptr) {
+        ShowFileMessage(kStrDamagedData);
+        return DocumentLoad::Refused;
+      }
+      App().modelIndex = model;
+      break;
+    }
+    case 1:
+    case 0xFFFF:
+      ShowFileMessage(kStrOldFileVersion);
+      return DocumentLoad::Refused;
+    default:
+      ShowFileMessage(kStrDamagedData);
+      return DocumentLoad::Refused;
+  }
+  if (link_) link_->StopThreads();
+  ClearContents();
+  treeList.clear();
+  if (!LoadTree()) return DocumentLoad::NoTree;
+  if (rootBranch) rootBranch->Serialize(archive);
+  return DocumentLoad::Loaded;
+}
+
+void CPelmDoc::RebuildFreshTree() {
+  if (link_) link_->StopThreads();
+  ClearContents();
+  treeList.clear();
+  LoadTree();
+}
+
+void CPelmDoc::OnCloseDocument() {
+  if (link_) {
+    // No thread may still ask the device model that goes below.
+    link_->StopThreads();
+    if (link_->Port().IsOpen()) {
+      // The closing exchange tells nothing about the run: its outcome stays out of
+      // the result flags.
+      std::lock_guard lock(App().exchangeLock);
+      const uint32_t flags = App().resultFlags;
+      Parameter init("INIT");
+      init.type = "void";
+      init.value.clear();
+      link_->ReadParameter(init, 0);
+      App().resultFlags = flags;
+    }
+  }
+  App().SetDeviceModel(nullptr);
+  DeleteContents();
+}
+
+// ---------------------------------------------------------------- commands
+
+bool CPelmDoc::OnTreeTask(int command) {
+  const bool branchCommand = command >= kCmdReadBranch && command <= kCmdCompareBranch;
+  DescBranch* target = branchCommand ? dynamic_cast<DescBranch*>(selected) : rootBranch;
+  if (!target) {
+    platform::ShowMessage(branchCommand ? std::string(kBranchNotDefined) : resources::LoadString(kStrNoTree),
+                          resources::LoadString(kStrAppTitle), MessageIcon::Error);
+    return false;
+  }
+  if (!link_) return false;
+  BeginWaitCursor();
+  bool ran = false;
+  switch (command) {
+    case kCmdReadTree:
+    case kCmdReadBranch: ran = link_->StartReadTask(*target); break;
+    case kCmdWriteTree:
+    case kCmdWriteBranch: ran = link_->StartWriteTask(*target); break;
+    case kCmdWriteChangedTree:
+    case kCmdWriteChangedBranch: ran = link_->StartWriteChangedTask(*target); break;
+    case kCmdCompareTree:
+    case kCmdCompareBranch: ran = link_->StartCompareTask(*target); break;
+    default: break;
+  }
+  EndWaitCursor();
+  if (ran) UpdateAllViews();
+  return ran;
+}
+
+bool CPelmDoc::SendInitCommand(std::string& errorText) {
+  if (!link_) return ::SendInitCommand(errorText);
+  return link_->SendInitCommand(errorText);
+}
+
+void CPelmDoc::OnSendInit() {
+  if (platform::ShowMessage(resources::LoadString(kStrInitQuestion), std::string(), MessageIcon::Question,
+                            platform::MessageButtons::YesNo) != platform::kAnswerYes)
+    return;
+  std::string error;
+  if (SendInitCommand(error)) {
+    // The module restarts; give it the time before the next request.
+    std::this_thread::sleep_for(std::chrono::milliseconds(initPauseMs));
+  } else {
+    platform::ShowMessage(resources::LoadString(kStrInitFailed) + error, std::string(), MessageIcon::Error);
+  }
+}
+
+void CPelmDoc::CopyNetworkSettingsToProgram() {
+  if (!link_ || !networkBranch) return;
+  const std::string& noData = resources::LoadString(kStrNoData);
+  for (const char* name : kNetworkNames) {
+    const std::string value = networkBranch->GetParameterValue(name);
+    if (value != noData) link_->Settings().SetParameterValue(name, value);
+  }
+}
+
+void CPelmDoc::OnApply() {
+  const exchange::BatchSettings batch = App().Batch();
+  if (!(batch.runFlags & exchange::kRunBatch)) {
+    if (views_ && views_->RunApplyDialog(*this) && networkBranch) {
+      CopyNetworkSettingsToProgram();
+      if (link_) link_->OpenPort(true);
+    }
+  } else if (batch.runFlags & exchange::kRunAply) {
+    auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+    Parameter* aply = model ? model->GetApplyParameter() : nullptr;
+    if (aply && link_) {
+      if (link_->WriteParameter(*aply, 1) != 0) {
+        platform::ShowMessage(aply->note, resources::LoadString(kStrAppTitle), MessageIcon::Error);
+        return;
+      }
+      CopyNetworkSettingsToProgram();
+      link_->OpenPort(true);
+    }
+  }
+  UpdateAllViews();
+}
+
+void CPelmDoc::OnModeCommand(int command) {
+  AppState& app = App();
+  switch (command) {
+    case kCmdShowLinearIndexes:
+      app.showLinearIndexes = !app.showLinearIndexes;
+      UpdateAllViews();
+      break;
+    case kCmdAutomaticReading: app.automaticReading = !app.automaticReading; break;
+    case kCmdImmediateWriting: app.immediateWriting = !app.immediateWriting; break;
+    case kCmdNoAttributes:
+      app.noAttributeExchange = !app.noAttributeExchange;
+      if (app.noAttributeExchange)
+        platform::ShowMessage(resources::LoadString(kStrNoAttributesNotice), std::string(), MessageIcon::Information);
+      break;
+    default: break;
+  }
+}
+
+void CPelmDoc::OnConverterMode(int command) {
+  if (!link_) return;
+  if (command == kCmdConverterAuto) link_->SetConverterMode(1);
+  if (command == kCmdConverterSemiAuto) link_->SetConverterMode(0);
+}
+
+void CPelmDoc::OnResetDevice() {
+  if (auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel())) model->ResetToDefaults();
+}
+
+void CPelmDoc::OnCheckLink() {
+  if (link_) link_->IdentifyDevice(true);
 }

@@ -1,23 +1,81 @@
 #pragma once
 // The document: the description lists a model text is parsed into, the branch
-// tree built from them and the firmware version of the connected module.
+// tree built from them and the firmware version of the connected module; and,
+// as the program's one document, the link to the module, the tree's loading,
+// the configuration file and the document's commands.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "devices/DeviceDocument.h"
 #include "model/BranchBuildContext.h"
+#include "model/CommonParams.h"
 #include "model/DescBranch.h"
 #include "model/DescParameter.h"
 
-class CPelmDoc : public model::BranchBuildContext {
+class Device;
+class DocumentViews;
+
+namespace platform {
+class Archive;
+}
+
+// How loading a configuration file ended.
+enum class DocumentLoad {
+  Loaded,     // every record read
+  Truncated,  // the file ended early: loaded as far as it went, no message
+  Refused,    // an old or unknown schema, a bad model byte: message 167 or 168
+  Broken,     // a malformed record: message 169
+  Unreadable, // the file could not be read: message 185
+  NoTree,     // the model's tree could not be built (the loader's message)
+};
+
+// Whether a file that loaded so becomes the document (its path and title).
+inline bool BecomesDocument(DocumentLoad load) {
+  return load == DocumentLoad::Loaded || load == DocumentLoad::Truncated;
+}
+
+class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocument {
  public:
   // More parameter descriptions (or branch objects) than this in one parse is a
   // damaged text: the line that would pass it fails.
   static constexpr long long kMaxTreeParameters = 100000;
 
-  CPelmDoc() = default;
+  // Command ids.
+  static constexpr int kCmdReadTree = 139;
+  static constexpr int kCmdWriteTree = 140;
+  static constexpr int kCmdWriteChangedTree = 256;
+  static constexpr int kCmdCompareTree = 257;
+  static constexpr int kCmdReadBranch = 150;
+  static constexpr int kCmdWriteBranch = 151;
+  static constexpr int kCmdWriteChangedBranch = 152;
+  static constexpr int kCmdCompareBranch = 153;
+  static constexpr int kCmdResetDevice = 269;
+  static constexpr int kCmdSendInit = 301;
+  static constexpr int kCmdApply = 265;
+  static constexpr int kCmdCheckLink = 379;
+  static constexpr int kCmdConverterAuto = 32798;
+  static constexpr int kCmdConverterSemiAuto = 32799;
+  static constexpr int kCmdShowLinearIndexes = 380;
+  static constexpr int kCmdAutomaticReading = 134;
+  static constexpr int kCmdImmediateWriting = 268;
+  static constexpr int kCmdNoAttributes = 294;
+  static constexpr int kCmdAccessLevel = 146;
+
+  // The class name and schema of the document's record in a configuration file.
+  static constexpr const char* kClassName = "CPelmDoc";
+  static constexpr uint16_t kSchema = 5;
+
+  // A parser's document: no link, no service elements, nothing connected.
+  CPelmDoc();
+  // The program's document: the service elements, the registration value, the
+  // command line's link values in a batch run, and with connect the link to the
+  // module (an interactive run whose connection fails gets the connection-setup
+  // dialog; Cancel there sets the quit flag). views may be null.
+  CPelmDoc(DocumentViews* views, bool connect);
   ~CPelmDoc() override;
   CPelmDoc(const CPelmDoc&) = delete;
   CPelmDoc& operator=(const CPelmDoc&) = delete;
@@ -58,7 +116,86 @@ class CPelmDoc : public model::BranchBuildContext {
   // Whether node lies in the root or scanners subtree.
   bool IsInTree(const DescBranch* node) const;
 
+  // ---------------------------------------------------------------- the document
+
+  // Builds the current model's tree from the description store in the program's
+  // directory, and its device-model object. False when there is no description.
+  bool LoadTree();
+  // Drops the description lists and every branch, the selection and the rows of
+  // the view.
+  void ClearContents();
+  // Adds the branch's child branches (each before its parent), then the branch,
+  // to the tree list.
+  void RegisterBranch(DescBranch* branch);
+  void InitServiceElements();
+  // The command line's link values into the program's port settings (batch run
+  // with link values only); the port is reopened when any was set.
+  void ApplyCommandLineLinkSettings();
+
+  // Steps of the document manager. False: no new document (the quit flag, or no tree).
+  bool OnNewDocument();
+  // Reads the file and loads it (content reset, then Serialize). The caller makes
+  // the file the document's path only when BecomesDocument(result).
+  DocumentLoad OnOpenDocument(const std::string& path);
+  // Builds the file in memory under the exchange lock and writes it atomically;
+  // false with the reason when the old file was left as it was.
+  bool OnSaveDocument(const std::string& path, std::string& error);
+  // The closing exchange, then the device-model object goes.
+  void OnCloseDocument();
+  // The content reset of every load: the tree's values back to their defaults.
+  void DeleteContents();
+  // Stores the document, or loads it (the result tells how loading ended).
+  DocumentLoad Serialize(platform::Archive& archive);
+
+  // Commands.
+  // Tree (139, 140, 256, 257) and branch (150-153) tasks; true when a task ran.
+  bool OnTreeTask(int command);
+  void OnSendInit() override;
+  void OnApply();
+  // 380, 134, 268, 294: toggle the program mode.
+  void OnModeCommand(int command);
+  // 32798, 32799.
+  void OnConverterMode(int command);
+  // 269: the device model's reset to defaults.
+  void OnResetDevice();
+  // 379: identifies the module again, with messages.
+  void OnCheckLink();
+  // Writes the command "INIT"; false with the error text.
+  bool SendInitCommand(std::string& errorText);
+
+  // The document's own state.
+  Device* GetDevice() { return link_.get(); }
+  Elements::CommonParams& ServiceElement() { return serviceElement_; }
+  void SetViews(DocumentViews* views) { views_ = views; }
+  bool quitFlag = false;
+  // The pause after a successful INIT while the module restarts (tests shorten it).
+  int initPauseMs = 1000;
+  // The branches the view shows (not owned).
+  std::vector<DescBranch*> treeList;
+  // The tree object of the last picked row or branch command (not owned), or null.
+  CObject* selected = nullptr;
+  // Path and title; empty path: the document has none yet.
+  std::string pathName;
+  std::string title;
+  bool modified = false;
+  // Sets the path and the title (the file's name).
+  void SetPathName(const std::string& path);
+  void SetTitle(const std::string& text);
+
+  // BaseDevice::DeviceDocument.
+  DescBranch* GetParameterTree() override { return rootBranch; }
+  DescBranch* GetPolledBranch() override { return scannersBranch; }
+  model::LinkOps* GetLink() override;
+  int StartInitTask() override;
+  void UpdateAllViews() override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+
  private:
+  DocumentLoad LoadFromArchive(platform::Archive& archive);
+  void RebuildFreshTree();
+  void CopyNetworkSettingsToProgram();
+
   bool ParseVersionCondition(const std::vector<std::string_view>& tokens, bool& skip) const;
   bool ParseParameter(const std::vector<std::string_view>& tokens);
   bool ParseRule(const std::vector<std::string_view>& tokens);
@@ -71,6 +208,9 @@ class CPelmDoc : public model::BranchBuildContext {
   std::vector<std::unique_ptr<DescBranch>> ownedBranches_;
   // branchList by upper-cased name, for member lookups.
   std::unordered_map<std::string, std::vector<DescBranch*>> branchIndex_;
+  std::unique_ptr<Device> link_;
+  Elements::CommonParams serviceElement_;
+  DocumentViews* views_ = nullptr;
   long long madeDescriptions_ = 0;
   long long madeNodes_ = 0;
   int nextOrigin_ = 1;

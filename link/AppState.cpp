@@ -4,6 +4,74 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+
+#include "link/ResultFlags.h"
+
+AppState::AppState() { model::SetAppVersionTexts(&versionTexts); }
+
+AppState::~AppState() {
+  model::AppVersionTexts* self = &versionTexts;
+  if (model::SetAppVersionTexts(nullptr) != self) model::SetAppVersionTexts(self);
+  SetDeviceModel(nullptr);
+}
+
+exchange::BatchSettings AppState::Batch() const {
+  std::lock_guard lock(stateLock_);
+  return batch_;
+}
+
+void AppState::SetBatch(const exchange::BatchSettings& settings) {
+  std::lock_guard lock(stateLock_);
+  batch_ = settings;
+  batchRun = (settings.runFlags & exchange::kRunBatch) != 0;
+  batchRead = (settings.runFlags & exchange::kRunRead) != 0;
+  silent = (settings.modeFlags & exchange::kModeSilent) != 0;
+}
+
+std::string AppState::ProgramDirectory() const {
+  {
+    std::lock_guard lock(stateLock_);
+    if (!programDirectory_.empty()) return programDirectory_;
+  }
+  return GetProgramDirectory("");
+}
+
+void AppState::SetProgramDirectory(const std::string& directory) {
+  std::lock_guard lock(stateLock_);
+  programDirectory_ = directory;
+  if (!programDirectory_.empty() && programDirectory_.back() != '/') programDirectory_ += '/';
+}
+
+void AppState::SetDeviceModel(std::unique_ptr<model::DeviceModelHooks> deviceModel) {
+  std::unique_ptr<model::DeviceModelHooks> old;
+  {
+    std::lock_guard lock(stateLock_);
+    model::SetCurrentDeviceModel(deviceModel.get());
+    old = std::move(deviceModel_);
+    deviceModel_ = std::move(deviceModel);
+  }
+  // Destroyed outside the lock: a model's destructor may ask the state again.
+  old.reset();
+}
+
+model::DeviceModelHooks* AppState::DeviceModel() const {
+  std::lock_guard lock(stateLock_);
+  return deviceModel_.get();
+}
+
+std::optional<int> AppState::ExitCode() const { return exchange::ExitCodeForResultFlags(resultFlags.load()); }
+
+std::string GetProgramDirectory(const std::string& text) {
+  char path[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return text;
+  std::string directory(path, static_cast<size_t>(n));
+  const size_t slash = directory.rfind('/');
+  if (slash == std::string::npos) return text;
+  directory.resize(slash + 1);
+  return directory + text;
+}
 
 void AppState::SetErrorLogPath(const std::string& path) {
   std::lock_guard lock(logLock_);
@@ -52,6 +120,11 @@ void AppState::Reset() {
   batchRead = false;
   batchDoneEvent = nullptr;
   SetErrorLogPath({});
+  ClearBatch();
+  SetProgramDirectory({});
+  SetDeviceModel(nullptr);
+  pollResults.Flush();
+  versionTexts = {};
 }
 
 AppState& App() {

@@ -2,17 +2,25 @@
 // The process-wide state that the link and the layers above it read: the exchange
 // lock, the run's result flags, the access level, the current model, the program
 // modes (check marks of the main menu), the task counters and the batch-run
-// settings. The application object will own it; until then there is one instance.
+// settings, the program's directory and version texts, the current device-model
+// object and the poll-result queue. There is one instance for the process.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "link/BatchSettings.h"
+#include "link/PollResult.h"
+#include "model/AppVersionTexts.h"
+#include "model/DeviceModelHooks.h"
 #include "platform/Event.h"
 
 class AppState {
  public:
-  AppState() = default;
+  AppState();
+  ~AppState();
   AppState(const AppState&) = delete;
   AppState& operator=(const AppState&) = delete;
 
@@ -57,13 +65,47 @@ class AppState {
   // exists (it is not created here); true when the line was written whole.
   bool AppendErrorLogLine(const std::string& text);
 
+  // The command line's settings. Setting them also sets batchRun (run flag 0x20),
+  // batchRead (0x40) and silent (mode flag 0x20), which the link reads.
+  exchange::BatchSettings Batch() const;
+  void SetBatch(const exchange::BatchSettings& settings);
+  void ClearBatch() { SetBatch({}); }
+
+  // The directory of the program file with a trailing '/'; the description store
+  // is looked up there. Until it is set, the directory of the running executable.
+  std::string ProgramDirectory() const;
+  void SetProgramDirectory(const std::string& directory);
+
+  // The version texts the service element fills and the About box shows.
+  model::AppVersionTexts versionTexts;
+
+  // The current device-model object, owned here (the device-model classes derive
+  // from model::DeviceModelHooks); model::CurrentDeviceModel() follows it. Setting
+  // a new one destroys the previous one after the new one is in force.
+  void SetDeviceModel(std::unique_ptr<model::DeviceModelHooks> deviceModel);
+  model::DeviceModelHooks* DeviceModel() const;
+
+  exchange::PollResultQueue pollResults;
+  void FlushPollResultQueue() { pollResults.Flush(); }
+
+  // The process exit code the result flags call for; none when no flag is set.
+  std::optional<int> ExitCode() const;
+
   // Back to the start-up state (tests).
   void Reset();
 
  private:
   mutable std::mutex logLock_;
   std::string errorLogPath_;
+  mutable std::mutex stateLock_;
+  exchange::BatchSettings batch_;
+  std::string programDirectory_;
+  std::unique_ptr<model::DeviceModelHooks> deviceModel_;
 };
+
+// The directory of the running program file with a trailing '/', followed by text;
+// just text when the program's path cannot be found.
+std::string GetProgramDirectory(const std::string& text);
 
 // The process's application state.
 AppState& App();

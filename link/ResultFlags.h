@@ -14,3 +14,17 @@ inline constexpr uint32_t kResultAborted = 0x20;            // 205
 inline constexpr uint32_t kResultConnectFailed = 0x40;      // 206
 
 }  // namespace exchange
+
+#include <optional>
+
+namespace exchange {
+
+// The process exit code of the result flags: 200 + the position of the lowest set
+// bit of the seven; none when no bit is set (the run's ordinary exit code applies).
+inline std::optional<int> ExitCodeForResultFlags(uint32_t flags) {
+  for (int bit = 0; bit < 7; ++bit)
+    if (flags & (1u << bit)) return 200 + bit;
+  return std::nullopt;
+}
+
+}  // namespace exchange

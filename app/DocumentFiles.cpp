@@ -1,0 +1,98 @@
+#include "app/DocumentFiles.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "app/CPelmDoc.h"
+#include "link/AppState.h"
+#include "link/ModelTable.h"
+#include "link/ResultFlags.h"
+#include "model/DescriptionStore.h"
+#include "platform/Archive.h"
+#include "platform/CFormat.h"
+#include "platform/FileBytes.h"
+#include "platform/Prompter.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+constexpr int kStrOtherModel = 165;
+constexpr int kStrOpenFileCaption = 166;
+constexpr int kStrDamagedData = 168;
+constexpr int kStrReadError = 185;
+constexpr int kStrAppTitle = 57344;
+constexpr const char* kSaveFailed = "Не удалось сохранить файл \"%s\":\n%s";
+
+OpenCheck Unreadable() {
+  platform::ShowMessage(resources::LoadString(kStrReadError), std::string(), platform::MessageIcon::Error);
+  return OpenCheck::KeepCurrent;
+}
+
+}  // namespace
+
+OpenCheck CheckModelBeforeOpening(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!platform::ReadWholeFile(path, bytes, error)) return Unreadable();
+  platform::Archive archive = platform::Archive::Loading(bytes);
+  int model = -1;
+  uint16_t schema = 0;
+  try {
+    schema = archive.ReadClassTag(CPelmDoc::kClassName);
+    if (schema <= 4) return OpenCheck::Open;
+    model = static_cast<int8_t>(archive.ReadByte());
+  } catch (const platform::ArchiveError&) {
+    return Unreadable();
+  }
+  const bool known = DescriptionStreamName(model) != nullptr;
+  if (schema == CPelmDoc::kSchema && !known) {
+    platform::ShowMessage(resources::LoadString(kStrDamagedData), resources::LoadString(kStrOpenFileCaption),
+                          platform::MessageIcon::Warning, platform::MessageButtons::Ok, true);
+    return OpenCheck::KeepCurrent;
+  }
+  // Other schemas are refused by the load itself.
+  const int current = App().modelIndex;
+  if (known && model != current && current != -1) {
+    const std::string text =
+        platform::Format(resources::LoadString(kStrOtherModel).c_str(), exchange::ModelDisplayName(model).c_str(),
+                         exchange::ModelDisplayName(current).c_str());
+    if (platform::ShowMessage(text, std::string(), platform::MessageIcon::Information,
+                              platform::MessageButtons::YesNo, true) != platform::kAnswerYes)
+      return OpenCheck::KeepCurrent;
+  }
+  return OpenCheck::Open;
+}
+
+OpenOutcome OpenDocumentFile(CPelmDoc& document, const std::string& path) {
+  OpenOutcome outcome;
+  if (CheckModelBeforeOpening(path) != OpenCheck::Open) return outcome;
+  const DocumentLoad load = document.OnOpenDocument(path);
+  outcome.opened = load != DocumentLoad::Unreadable;
+  if (BecomesDocument(load)) {
+    document.SetPathName(path);
+    outcome.becameDocument = true;
+  }
+  return outcome;
+}
+
+bool SaveDocumentFile(CPelmDoc& document, const std::string& path) {
+  std::string error;
+  if (!document.OnSaveDocument(path, error)) {
+    platform::ShowMessage(platform::Format(kSaveFailed, path.c_str(), error.c_str()),
+                          resources::LoadString(kStrAppTitle), platform::MessageIcon::Error);
+    return false;
+  }
+  document.SetPathName(path);
+  return true;
+}
+
+bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path) {
+  std::string error;
+  if (path.empty() || !document.OnSaveDocument(path, error)) {
+    App().resultFlags |= exchange::kResultMissingConfigFile;
+    return false;
+  }
+  document.SetPathName(path);
+  document.modified = false;
+  return true;
+}

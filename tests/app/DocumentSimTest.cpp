@@ -1,0 +1,320 @@
+// The document end to end against the simulated module serving a model's real
+// tree: connect and identify, build the tree, read, save and load back, write
+// the changed values, compare, INIT, APLY in a batch run, and the closing exchange.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "DocumentTestSupport.h"
+#include "Simulator.h"
+#include "app/DocumentFiles.h"
+#include "devices/CBaseDevice.h"
+#include "link/Device.h"
+#include "link/ResultFlags.h"
+#include "model/DescriptionStore.h"
+#include "resources/StringTable.h"
+#include "support/FakePrompter.h"
+#include "support/FakeTaskWindow.h"
+
+using resources::LoadString;
+
+namespace {
+
+class DocumentSimTest : public DocumentTestBase {
+ protected:
+  void TearDown() override {
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  // The module of the model on a pseudo-terminal, and the program's port settings
+  // pointing at it.
+  void StartModule(int model) {
+    z580sim::ParameterTable table;
+    std::string error;
+    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
+    z580sim::SimConfig config;
+    config.model = model;
+    config.line.baud = 115200;
+    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    WriteProgramString("port_path", sim_->SlavePath());
+    WriteProgramDword("baud_rate", 115200);
+    WriteProgramDword("byte_size", 8);
+    WriteProgramDword("stop_bits", 1);
+    WriteProgramDword("parity_scheme", 3);
+    WriteProgramDword("address", config.address);
+    WriteProgramDword("address_length", 8);
+  }
+
+  // The program's document: it connects in its constructor.
+  void OpenDocument() {
+    doc_ = std::make_unique<CPelmDoc>(&views_, true);
+    doc_->GetDevice()->finishPauseMs = 0;
+    doc_->initPauseMs = 0;
+    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_NE(doc_->rootBranch, nullptr);
+  }
+
+  // The transmit thread ends its task under the exchange lock.
+  static void WaitTaskEnd() { std::lock_guard lock(App().exchangeLock); }
+
+  bool RunTask(int command) {
+    const bool ran = doc_->OnTreeTask(command);
+    WaitTaskEnd();
+    return ran;
+  }
+
+  std::vector<z580sim::RequestRecord> Writes() const {
+    std::vector<z580sim::RequestRecord> writes;
+    for (const auto& r : sim_->Requests())
+      if (!r.read) writes.push_back(r);
+    return writes;
+  }
+
+  // A writable enumeration parameter of the tree that the module serves, not a
+  // network setting.
+  Parameter* PickEnumeration() {
+    Parameter* found = nullptr;
+    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+      if (found || !p.writable || p.type.find(':') == std::string::npos) return;
+      if (model::IsBaseNetworkParameter(p.name) || p.note != "" || p.editable == 0) return;
+      if (p.GetEnumName(1).empty()) return;
+      found = &p;
+    });
+    return found;
+  }
+
+  FakeViews views_;
+  FakePrompter prompter_;
+  FakeTaskWindow window_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<CPelmDoc> doc_;
+};
+
+TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {
+  // A mains model, a discrete one, an analog-input one and the smallest tree.
+  for (int model : {19, 5, 7, 22}) {
+    SCOPED_TRACE(model);
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    App().Reset();
+    App().SetProgramDirectory(BuiltProgramDirectory());
+    StartModule(model);
+    OpenDocument();
+    EXPECT_EQ(App().modelIndex.load(), model);
+    auto* modelObject = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+    ASSERT_NE(modelObject, nullptr);
+    EXPECT_EQ(modelObject->GetDocument(), doc_.get());
+    EXPECT_EQ(model::CurrentDeviceModel(), App().DeviceModel());
+
+    // Read all: every parameter of the tree gets the module's value.
+    ASSERT_TRUE(RunTask(CPelmDoc::kCmdReadTree));
+    int read = 0;
+    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+      EXPECT_EQ(p.note, "") << p.name;
+      if (p.value != LoadString(194)) ++read;
+    });
+    EXPECT_GT(read, 5);
+    EXPECT_GE(views_.updates, 1);
+
+    // Save, then load into a fresh tree of the same model.
+    Parameter* changed = PickEnumeration();
+    ASSERT_NE(changed, nullptr);
+    if (!changed) {
+      ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+        ADD_FAILURE() << p.name << " " << p.type << " w" << p.writable << " e" << int{p.editable} << " " << p.note;
+      });
+    }
+    const std::string newValue = changed->value == changed->GetEnumName(1) ? changed->GetEnumName(0)
+                                                                           : changed->GetEnumName(1);
+    changed->value = newValue;
+    changed->valueChanged = true;
+    changed->note = "заметка";
+    const std::string name = changed->name;
+    const int index = changed->linearIndex;
+    const std::vector<std::string> stored = Snapshot(*doc_->rootBranch);
+    const std::string path = Path("module.z580");
+    ASSERT_TRUE(SaveDocumentFile(*doc_, path));
+    ASSERT_TRUE(doc_->OnNewDocument());
+    EXPECT_NE(Snapshot(*doc_->rootBranch), stored);
+    const OpenOutcome outcome = OpenDocumentFile(*doc_, path);
+    ASSERT_TRUE(outcome.becameDocument);
+    EXPECT_EQ(Snapshot(*doc_->rootBranch), stored);
+
+    // Write changed: only the changed parameter reaches the module.
+    changed = doc_->rootBranch->FindParameterAt(name, index);
+    ASSERT_NE(changed, nullptr);
+    changed->note.clear();
+    sim_->ClearRequests();
+    ASSERT_TRUE(RunTask(CPelmDoc::kCmdWriteChangedTree));
+    std::set<std::string> written;
+    for (const auto& r : Writes()) {
+      // The attribute requests of a parameter carry its name after a prefix.
+      const size_t colon = r.name.rfind(':');
+      if (r.name != "INIT") written.insert(colon == std::string::npos ? r.name : r.name.substr(colon + 1));
+    }
+    EXPECT_EQ(written, std::set<std::string>{name});
+    EXPECT_EQ(changed->note, "");
+    EXPECT_FALSE(changed->valueChanged);
+
+    // Compare: one value differs from the module's.
+    changed->value = changed->value == changed->GetEnumName(0) ? changed->GetEnumName(1) : changed->GetEnumName(0);
+    prompter_.requests.clear();
+    ASSERT_TRUE(RunTask(CPelmDoc::kCmdCompareTree));
+    EXPECT_EQ(doc_->GetDevice()->DifferenceCount(), 1);
+    ASSERT_FALSE(prompter_.requests.empty());
+    EXPECT_NE(prompter_.requests.back().text.find(name), std::string::npos);
+    EXPECT_EQ(changed->note.rfind(LoadString(200), 0), 0u) << changed->note;
+
+    // INIT after the question.
+    prompter_.answer = platform::kAnswerYes;
+    sim_->ClearRequests();
+    doc_->OnSendInit();
+    ASSERT_TRUE(sim_->WaitForRequests(1, 2000));
+    EXPECT_EQ(Writes().size(), 1u);
+    EXPECT_EQ(sim_->Requests()[0].name, "INIT");
+    prompter_.answer = platform::kAnswerOk;
+
+    // Closing: one read of "INIT", the result flags as they were, the model object gone.
+    App().resultFlags = 0;
+    sim_->ClearRequests();
+    doc_->OnCloseDocument();
+    ASSERT_TRUE(sim_->WaitForRequests(1, 2000));
+    EXPECT_EQ(sim_->Requests()[0].name, "INIT");
+    EXPECT_TRUE(sim_->Requests()[0].read);
+    EXPECT_EQ(App().resultFlags.load(), 0u);
+    EXPECT_EQ(App().DeviceModel(), nullptr);
+    EXPECT_EQ(model::CurrentDeviceModel(), nullptr);
+  }
+}
+
+TEST_F(DocumentSimTest, ClosingExchangeKeepsTheResultFlagsAndNeedsAnOpenPort) {
+  StartModule(22);
+  OpenDocument();
+  // A module that stopped answering: the closing read fails, the run's outcome stays.
+  sim_->SetFault(z580sim::Fault::Silence, -1);
+  App().resultFlags = 0;
+  doc_->OnCloseDocument();
+  EXPECT_EQ(App().resultFlags.load(), 0u);
+  EXPECT_EQ(App().DeviceModel(), nullptr);
+
+  ASSERT_TRUE(doc_->OnNewDocument());
+  sim_->ClearFaults();
+  doc_->GetDevice()->Port().Close();
+  sim_->ClearRequests();
+  doc_->OnCloseDocument();
+  EXPECT_FALSE(sim_->WaitForRequests(1, 300));
+}
+
+TEST_F(DocumentSimTest, ResetToDefaultsAndCheckLink) {
+  StartModule(5);
+  OpenDocument();
+  prompter_.answer = platform::kAnswerYes;
+  sim_->ClearRequests();
+  doc_->OnResetDevice();
+  WaitTaskEnd();
+  // Every parameter with an initial value, then INIT.
+  std::set<std::string> expected;
+  ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+    if (!p.initialValue.empty()) expected.insert(p.name);
+  });
+  ASSERT_FALSE(expected.empty());
+  const std::vector<z580sim::RequestRecord> writes = Writes();
+  ASSERT_FALSE(writes.empty());
+  EXPECT_EQ(writes.back().name, "INIT");
+  std::set<std::string> written;
+  for (const auto& r : writes)
+    if (r.name != "INIT" && r.name.find(':') == std::string::npos) written.insert(r.name);
+  EXPECT_EQ(written, expected);
+
+  // The check of the link identifies the module again and says what it found.
+  prompter_.requests.clear();
+  doc_->OnCheckLink();
+  ASSERT_FALSE(prompter_.requests.empty());
+  EXPECT_EQ(prompter_.requests.back().icon, platform::MessageIcon::Information);
+  EXPECT_EQ(App().modelIndex.load(), 5);
+}
+
+TEST_F(DocumentSimTest, ApplyInABatchRun) {
+  // The model whose module answers "APLY", so that a failure can be seen.
+  StartModule(20);
+  exchange::BatchSettings batch;
+  batch.runFlags = exchange::kRunBatch | exchange::kRunAply;
+  App().SetBatch(batch);
+  OpenDocument();
+  ASSERT_TRUE(RunTask(CPelmDoc::kCmdReadTree));
+  ASSERT_NE(doc_->networkBranch, nullptr);
+  Elements::NetRS485prg& settings = doc_->GetDevice()->Settings();
+  EXPECT_EQ(doc_->networkBranch->GetParameterValue("Addr"), "16");
+  // The program's values that the module's take over, and one the module has no data for.
+  settings.SetParameterValue("Addr", "99");
+  settings.SetParameterValue("Sbit", "2");
+  doc_->networkBranch->SetParameterValue("Sbit", LoadString(194));
+
+  sim_->ClearRequests();
+  int updates = views_.updates;
+  doc_->OnApply();
+  ASSERT_TRUE(sim_->WaitForRequests(1, 2000));
+  EXPECT_EQ(sim_->Requests()[0].name, "APLY");
+  EXPECT_FALSE(sim_->Requests()[0].read);
+  EXPECT_EQ(settings.GetParameterValue("Addr"), "16");
+  EXPECT_EQ(settings.GetParameterValue("Sbit"), "2");
+  EXPECT_EQ(views_.updates, updates + 1);
+  // The port was reopened with the copied settings: the module still answers.
+  ASSERT_TRUE(RunTask(CPelmDoc::kCmdReadTree));
+  EXPECT_EQ(doc_->networkBranch->GetParameterValue("Addr"), "16");
+  updates = views_.updates;
+
+  // A failed APLY (the port is closed): its error, no update, the settings stay.
+  doc_->GetDevice()->Port().Close();
+  settings.SetParameterValue("Addr", "99");
+  prompter_.requests.clear();
+  doc_->OnApply();
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
+  EXPECT_EQ(prompter_.requests[0].caption, LoadString(57344));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(321));
+  EXPECT_EQ(views_.updates, updates);
+  EXPECT_EQ(settings.GetParameterValue("Addr"), "99");
+
+  // Without the switch a batch run sends nothing.
+  batch.runFlags = exchange::kRunBatch;
+  App().SetBatch(batch);
+  sim_->ClearRequests();
+  doc_->OnApply();
+  EXPECT_FALSE(sim_->WaitForRequests(1, 300));
+  EXPECT_EQ(views_.updates, updates + 1);
+}
+
+TEST_F(DocumentSimTest, BatchLinkSettingsAndFailedConnection) {
+  StartModule(22);
+  // The stored settings name a wrong address; the command line's are right.
+  WriteProgramDword("address", 99);
+  exchange::BatchSettings batch;
+  batch.runFlags = exchange::kRunBatch | exchange::kRunLinkSettings;
+  batch.address = "16";
+  batch.baudRate = 115200;
+  batch.parity = 3;
+  App().SetBatch(batch);
+  OpenDocument();
+  EXPECT_EQ(App().modelIndex.load(), 22);
+  EXPECT_EQ(doc_->GetDevice()->Settings().GetParameterValue("Addr"), "16");
+  EXPECT_EQ(views_.setupDialogs, 0);
+  doc_.reset();
+
+  // An interactive run that cannot connect offers the setup dialog; Cancel quits.
+  App().ClearBatch();
+  WriteProgramDword("address", 99);
+  views_.setupResult = false;
+  doc_ = std::make_unique<CPelmDoc>(&views_, true);
+  EXPECT_EQ(views_.setupDialogs, 1);
+  EXPECT_TRUE(doc_->quitFlag);
+  EXPECT_FALSE(doc_->OnNewDocument());
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#pragma once
+// Shared set-up of the document's tests: a private configuration folder, the
+// application state at its start with the program's directory where the build
+// put zt580.dat, views that record what the document asked of them, and walks
+// over a tree's parameters.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CPelmDoc.h"
+#include "app/DocumentViews.h"
+#include "link/AlternateFraming.h"
+#include "link/AppState.h"
+#include "model/DeviceModelHooks.h"
+#include "platform/Registry.h"
+
+inline std::string EnvPath(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+inline std::string BuiltProgramDirectory() { return EnvPath("Z580_BUILD_DIR") + "/app/ui/"; }
+
+class FakeViews : public DocumentViews {
+ public:
+  int updates = 0;
+  int waitCursors = 0;
+  int rowDeletes = 0;
+  int setupDialogs = 0;
+  int applyDialogs = 0;
+  bool setupResult = true;
+  bool applyResult = true;
+  void UpdateAllViews() override { ++updates; }
+  void BeginWaitCursor() override { ++waitCursors; }
+  void EndWaitCursor() override {}
+  void DeleteTreeRows() override { ++rowDeletes; }
+  bool RunConnectionSetup(Device&) override {
+    ++setupDialogs;
+    return setupResult;
+  }
+  bool RunApplyDialog(CPelmDoc&) override {
+    ++applyDialogs;
+    return applyResult;
+  }
+};
+
+class DocumentTestBase : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/z580-doc-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    hadOld_ = old != nullptr;
+    if (old) old_ = old;
+    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    App().Reset();
+    App().SetProgramDirectory(BuiltProgramDirectory());
+    model::SetCurrentDeviceModel(nullptr);
+    exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
+    // A port that does not exist unless a test names its module's.
+    WriteProgramString("port_path", "/nonexistent/z580-port");
+  }
+  void TearDown() override {
+    App().Reset();
+    exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
+    if (hadOld_)
+      setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+    else
+      unsetenv("XDG_CONFIG_HOME");
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+
+  std::string Path(const std::string& name) const { return root_ + "/" + name; }
+
+  std::string root_;
+
+ private:
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+inline void ForEachParameter(DescBranch& branch, const std::function<void(Parameter&)>& f) {
+  for (auto& p : branch.parameters) f(*p);
+  for (auto& child : branch.children) ForEachParameter(*child, f);
+}
+
+// The first parameter of the subtree (the test fails without one).
+inline Parameter& FirstParameter(DescBranch& branch) {
+  Parameter* first = nullptr;
+  ForEachParameter(branch, [&](Parameter& p) {
+    if (!first) first = &p;
+  });
+  if (!first) {
+    ADD_FAILURE() << "a tree without parameters";
+    static Parameter none;
+    return none;
+  }
+  return *first;
+}
+
+// Everything a configuration file keeps of a parameter, as one line per parameter.
+inline std::vector<std::string> Snapshot(DescBranch& root) {
+  std::vector<std::string> lines;
+  ForEachParameter(root, [&](Parameter& p) {
+    lines.push_back(p.name + "|" + std::to_string(p.linearIndex) + "|" + p.value + "|" + p.note + "|" +
+                    p.description + "|" + std::to_string(p.valueChanged) + std::to_string(p.editableChanged) +
+                    std::to_string(p.ownerChanged) + "|" + std::to_string(p.editable) + std::to_string(p.owner) +
+                    "|" + std::to_string(p.writable) + std::to_string(p.indexed) + "|" +
+                    std::to_string(p.requestIndex) + "|" + std::to_string(p.mode));
+  });
+  return lines;
+}
+
+// Names and values alone.
+inline std::vector<std::string> Values(DescBranch& root) {
+  std::vector<std::string> lines;
+  ForEachParameter(root, [&](Parameter& p) { lines.push_back(p.name + "=" + p.value); });
+  return lines;
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
