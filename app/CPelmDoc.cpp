@@ -467,6 +467,43 @@ void CPelmDoc::ClearContents() {
   if (views_) views_->DeleteTreeRows();
 }
 
+std::vector<std::string> CPelmDoc::SplitDescriptionLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > pos) lines.emplace_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
+bool CPelmDoc::ParseDescriptionText(std::string_view text, std::string* failedLine) {
+  bool skip = false;
+  for (const std::string& line : SplitDescriptionLines(text)) {
+    bool ok = false;
+    try {
+      ok = ParseDescriptionLine(line, skip);
+    } catch (const std::exception&) {
+      ok = false;
+    }
+    if (!ok) {
+      if (failedLine) *failedLine = line;
+      return false;
+    }
+  }
+  return true;
+}
+
+void CPelmDoc::BuildTrees() {
+  if (rootBranch) rootBranch->BuildParameters(*this, false, 0);
+  if (scannersBranch) {
+    scannersBranch->BuildParameters(*this, false, 0);
+    scannersBranch->PreparePolling();
+  }
+}
+
 bool CPelmDoc::LoadTree() {
   const int index = App().modelIndex;
   const char* stream = DescriptionStreamName(index);
@@ -483,34 +520,11 @@ bool CPelmDoc::LoadTree() {
 
   versionMajor = App().firmwareMajor;
   versionMinor = App().firmwareMinor;
-  bool failed = false;
-  try {
-    const std::string text = platform::Cp1251ToUtf8(bytes);
-    bytes = std::string();
-    bool skip = false;
-    size_t pos = 0;
-    while (pos < text.size()) {
-      size_t end = text.find_first_of("\r\n", pos);
-      if (end == std::string::npos) end = text.size();
-      if (end > pos && !ParseDescriptionLine(text.substr(pos, end - pos), skip)) {
-        failed = true;
-        break;
-      }
-      pos = end + 1;
-    }
-  } catch (const std::exception&) {
-    failed = true;
-  }
+  const bool failed = !ParseDescriptionText(platform::Cp1251ToUtf8(bytes));
   const std::string& title = resources::LoadString(kStrAppTitle);
   if (failed) platform::ShowMessage(resources::LoadString(kStrTreeNotCreated), title, MessageIcon::Error);
-  if (rootBranch)
-    rootBranch->BuildParameters(*this, false, 0);
-  else
-    platform::ShowMessage(resources::LoadString(kStrNoRootBranch), title, MessageIcon::Error);
-  if (scannersBranch) {
-    scannersBranch->BuildParameters(*this, false, 0);
-    scannersBranch->PreparePolling();
-  }
+  if (!rootBranch) platform::ShowMessage(resources::LoadString(kStrNoRootBranch), title, MessageIcon::Error);
+  BuildTrees();
   ReleaseParseLists();
 
   BeginWaitCursor();

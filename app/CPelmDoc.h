@@ -82,6 +82,15 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
 
   // One line of a description text (UTF-8). False stops the load.
   bool ParseDescriptionLine(const std::string& line, bool& skip);
+  // The lines of a description text as the loader reads them: a line ends at CR or
+  // LF, and empty lines vanish.
+  static std::vector<std::string> SplitDescriptionLines(std::string_view text);
+  // Parses a whole description text (UTF-8) line by line, stopping at the first
+  // line that fails (or throws); false then, with that line in failedLine when given.
+  bool ParseDescriptionText(std::string_view text, std::string* failedLine = nullptr);
+  // Builds the parameters of the root and scanners branches that a parse made and
+  // prepares the scanners for polling.
+  void BuildTrees();
   // False (after a message) when a constant of that name exists.
   bool AddDescConst(const std::string& name, const std::string& valueText);
   bool FindConst(std::string_view name, double& value) const;

@@ -34,6 +34,26 @@ Prompter& CurrentPrompter() {
 
 Prompter* SetPrompter(Prompter* prompter) { return gCurrent.exchange(prompter); }
 
+CollectingPrompter::CollectingPrompter() : previous_(SetPrompter(this)) {}
+
+CollectingPrompter::~CollectingPrompter() { SetPrompter(previous_); }
+
+int CollectingPrompter::Show(const MessageRequest& request) {
+  std::lock_guard lock(mutex_);
+  requests.push_back(request);
+  return answer;
+}
+
+std::string CollectingPrompter::Texts(const std::string& separator) const {
+  std::lock_guard lock(mutex_);
+  std::string joined;
+  for (const MessageRequest& r : requests) {
+    if (!joined.empty()) joined += separator;
+    joined += r.text;
+  }
+  return joined;
+}
+
 int ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon, MessageButtons buttons,
                 bool ownedByMainWindow) {
   MessageRequest r;

@@ -14,7 +14,7 @@
 #include "link/ResultFlags.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 
 using resources::LoadString;
 
@@ -27,7 +27,7 @@ class ConfigurationFileTest : public DocumentTestBase {
  protected:
   void SetUp() override {
     DocumentTestBase::SetUp();
-    prompter_ = std::make_unique<FakePrompter>();
+    prompter_ = std::make_unique<platform::CollectingPrompter>();
   }
   void TearDown() override {
     doc_.reset();
@@ -80,7 +80,7 @@ class ConfigurationFileTest : public DocumentTestBase {
   }
 
   FakeViews views_;
-  std::unique_ptr<FakePrompter> prompter_;
+  std::unique_ptr<platform::CollectingPrompter> prompter_;
   std::unique_ptr<CPelmDoc> doc_;
 };
 

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/CPelmDoc.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ std::vector<std::string> DescriptionNames(const CPelmDoc& doc) {
 }
 
 TEST(DescriptionParser, TokensCommentsAndIgnoredLines) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
   EXPECT_EQ(Parse(doc, {"", "  \t ", "; parameter x int X", "' anything", "\t parameter \t a  int\tA_b  ",
                         "unknownword", ";"}),
@@ -56,7 +56,7 @@ TEST(DescriptionParser, TokensCommentsAndIgnoredLines) {
 }
 
 TEST(DescriptionParser, ParameterLineFields) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
   ASSERT_EQ(Parse(doc, {"type T 50_Гц 60_Гц", "type T2", "parameter a T Cap", "parameter b t2 Cap noattr",
                         "parameter c int Cap table2+ 4", "parameter d int Cap table2+", "parameter e int Cap TABLE5* 7",
@@ -90,7 +90,7 @@ TEST(DescriptionParser, ParameterLineFields) {
 }
 
 TEST(DescriptionParser, RuleInitAndTheirMessages) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
   ASSERT_EQ(Parse(doc, {"parameter a int A", "parameter A int Second", "rule a -1.5 2e2", "init A 50_Гц"}), -1);
   EXPECT_EQ(doc.descParameters[0].lower, -1.5);
@@ -115,7 +115,7 @@ TEST(DescriptionParser, RuleInitAndTheirMessages) {
 }
 
 TEST(DescriptionParser, ConstantsAndCountsFromConstants) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
   ASSERT_EQ(Parse(doc, {"const N 3.9", "const Zero 0", "parameter a int A", "branch B N 1 1 a", "branch C Zero 1 1 a",
                         "branch D Unknown 1 1 a", "branch E -2 1 1 a", "branch F 0"}),
@@ -142,7 +142,7 @@ TEST(DescriptionParser, ConstantsAndCountsFromConstants) {
 }
 
 TEST(DescriptionParser, VersionDirectives) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   struct Case {
     int major, minor;
     const char* line;
@@ -192,7 +192,7 @@ TEST(DescriptionParser, DirectivesHaveNoNesting) {
 }
 
 TEST(DescriptionParser, BranchesMembersAndMessages) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
   ASSERT_EQ(Parse(doc, {"parameter a int A", "parameter b int B", "parameter a int Again", "branch Inner 2 5 6 b",
                         "branch Outer 1 1 2 a inner b", "root Root 1 0 0 outer"}),
@@ -221,7 +221,7 @@ TEST(DescriptionParser, BranchesMembersAndMessages) {
 }
 
 TEST(DescriptionParser, FailedBranchLinesLeaveNoDanglingPointers) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   auto doc = std::make_unique<CPelmDoc>();
   // The root is made, then its line fails: the pointer must stay valid until the
   // document goes.
@@ -245,7 +245,7 @@ TEST(DescriptionParser, FailedBranchLinesLeaveNoDanglingPointers) {
 TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
   const std::string prologue = "parameter Addr int Адрес";
   auto check = [&](const std::vector<std::string>& lines, const std::string& label) {
-    FakePrompter prompter;
+    platform::CollectingPrompter prompter;
     CPelmDoc doc;
     std::vector<std::string> all{prologue};
     all.insert(all.end(), lines.begin(), lines.end());
@@ -269,7 +269,7 @@ TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
         "copied again after the root");
   // Only the scanners branch holds it.
   {
-    FakePrompter prompter;
+    platform::CollectingPrompter prompter;
     CPelmDoc doc;
     ASSERT_EQ(Parse(doc, {prologue, "parameter x int X", "branch Сетевые_параметры 1 4 4 Addr", "root R 1 0 0 x",
                           "scanners S 1 0 0 Сетевые_параметры"}),
@@ -281,7 +281,7 @@ TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
 }
 
 TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
   // The instances made before the limit stay, like those of any failed line.
   EXPECT_EQ(Parse(doc, {"parameter a int A", "branch X 100000000 1 1 a"}), 1);
@@ -330,7 +330,7 @@ TEST(DescriptionParser, EveryModelDescriptionParsesAndBuilds) {
     if (entry.path().extension() != ".tree") continue;
     ++texts;
     SCOPED_TRACE(entry.path().filename().string());
-    FakePrompter prompter;
+    platform::CollectingPrompter prompter;
     CPelmDoc doc;
     bool skip = false;
     std::istringstream text(ReadFile(entry.path()));

@@ -16,7 +16,7 @@
 #include "link/ResultFlags.h"
 #include "model/DescriptionStore.h"
 #include "resources/StringTable.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 #include "support/FakeTaskWindow.h"
 
 using resources::LoadString;
@@ -90,7 +90,7 @@ class DocumentSimTest : public DocumentTestBase {
   }
 
   FakeViews views_;
-  FakePrompter prompter_;
+  platform::CollectingPrompter prompter_;
   FakeTaskWindow window_;
   std::unique_ptr<z580sim::Simulator> sim_;
   std::unique_ptr<CPelmDoc> doc_;

@@ -16,7 +16,7 @@
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 #include "support/CompoundFileBuilder.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 
 using resources::LoadString;
 
@@ -51,7 +51,7 @@ class DocumentTest : public DocumentTestBase {
   }
 
   FakeViews views_;
-  FakePrompter prompter_;
+  platform::CollectingPrompter prompter_;
   std::unique_ptr<CPelmDoc> doc_ = std::make_unique<CPelmDoc>();
 };
 

@@ -3,6 +3,7 @@
 // application state at its start with the program's directory where the build
 // put zt580.dat, views that record what the document asked of them, and walks
 // over a tree's parameters.
+#include <optional>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ScopedConfigDir.h"
 #include "app/CPelmDoc.h"
 #include "app/DocumentViews.h"
 #include "link/AlternateFraming.h"
@@ -52,13 +54,8 @@ class FakeViews : public DocumentViews {
 class DocumentTestBase : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/z580-doc-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    hadOld_ = old != nullptr;
-    if (old) old_ = old;
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    config_.emplace("z580-doc");
+    root_ = config_->Path();
     App().Reset();
     App().SetProgramDirectory(BuiltProgramDirectory());
     model::SetCurrentDeviceModel(nullptr);
@@ -69,12 +66,7 @@ class DocumentTestBase : public ::testing::Test {
   void TearDown() override {
     App().Reset();
     exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
-    if (hadOld_)
-      setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    else
-      unsetenv("XDG_CONFIG_HOME");
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
+    config_.reset();
   }
 
   std::string Path(const std::string& name) const { return root_ + "/" + name; }
@@ -82,8 +74,7 @@ class DocumentTestBase : public ::testing::Test {
   std::string root_;
 
  private:
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<ScopedConfigDir> config_;
 };
 
 inline void ForEachParameter(DescBranch& branch, const std::function<void(Parameter&)>& f) {

@@ -21,7 +21,7 @@
 #include "model/Parameter.h"
 #include "platform/CompoundFile.h"
 #include "platform/Text.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 
 namespace {
 
@@ -63,27 +63,13 @@ struct LoadedModel {
 
 LoadedModel Load(int model, int major = -1, int minor = -1) {
   LoadedModel m;
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   m.doc->versionMajor = major;
   m.doc->versionMinor = minor;
-  const std::string utf8 = platform::Cp1251ToUtf8(StoredText(model));
-  size_t pos = 0;
-  while (pos < utf8.size()) {
-    size_t end = utf8.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = utf8.size();
-    std::string line = utf8.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty()) m.lines.push_back(std::move(line));
-  }
-  bool skip = false;
-  for (const std::string& line : m.lines) {
-    if (!m.doc->ParseDescriptionLine(line, skip)) {
-      m.parsed = false;
-      break;
-    }
-  }
-  if (m.doc->rootBranch) m.doc->rootBranch->BuildParameters(*m.doc, false, 0);
-  if (m.doc->scannersBranch) m.doc->scannersBranch->BuildParameters(*m.doc, false, 0);
+  const std::string text = platform::Cp1251ToUtf8(StoredText(model));
+  m.lines = CPelmDoc::SplitDescriptionLines(text);
+  m.parsed = m.doc->ParseDescriptionText(text);
+  m.doc->BuildTrees();
   m.doc->ReleaseParseLists();
   m.messages = prompter.requests;
   return m;

@@ -9,7 +9,7 @@
 #include "model/Parameter.h"
 #include "support/FakeDeviceDocument.h"
 #include "support/FakeLink.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 #include "support/FakeStateDialog.h"
 #include "support/FakeTableControl.h"
 
@@ -59,7 +59,7 @@ class DeviceModelTest : public ::testing::Test {
   DescBranch tree;
   FakeLink link;
   FakeDeviceDocument doc;
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
 };
 
 TEST_F(DeviceModelTest, BaseAnswersSeenByOtherLayers) {

@@ -34,21 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.versionMinor = (data[0] & 0x0F) - 1;
     const std::string text =
         platform::Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
-    bool skip = false;
-    size_t pos = 0;
-    while (pos < text.size()) {
-      size_t end = text.find_first_of("\r\n", pos);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(pos, end - pos);
-      pos = end + 1;
-      if (line.empty()) continue;
-      if (!doc.ParseDescriptionLine(line, skip)) break;
-    }
-    if (doc.rootBranch) doc.rootBranch->BuildParameters(doc, false, 0);
-    if (doc.scannersBranch) {
-      doc.scannersBranch->BuildParameters(doc, false, 0);
-      doc.scannersBranch->PreparePolling();
-    }
+    doc.ParseDescriptionText(text);
+    doc.BuildTrees();
     doc.ReleaseParseLists();
     if (doc.rootBranch) {
       std::map<int, Parameter*> map;

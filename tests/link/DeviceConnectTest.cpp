@@ -37,7 +37,6 @@ class DeviceConnectTest : public LinkTestBase {
  protected:
   void SetUp() override {
     LinkTestBase::SetUp();
-    previousPrompter_ = platform::SetPrompter(&prompter_);
     device_ = std::make_unique<Device>();
     auto port = std::make_unique<FakePort>();
     port_ = port.get();
@@ -49,7 +48,6 @@ class DeviceConnectTest : public LinkTestBase {
   }
   void TearDown() override {
     device_.reset();
-    platform::SetPrompter(previousPrompter_);
     LinkTestBase::TearDown();
   }
 
@@ -75,8 +73,7 @@ class DeviceConnectTest : public LinkTestBase {
     port_->values[{Hash("ver"), 0}] = TextBytes(version);
   }
 
-  LinkPrompter prompter_;
-  platform::Prompter* previousPrompter_ = nullptr;
+  platform::CollectingPrompter prompter_;
   std::unique_ptr<Device> device_;
   FakePort* port_ = nullptr;
   std::vector<int> modes_;
@@ -105,7 +102,7 @@ TEST_F(DeviceConnectTest, NoModuleGivesTheWholeSearchThenFalse) {
   EXPECT_EQ(device_->ConverterMode(), 0);
   EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
   EXPECT_EQ(App().modelIndex.load(), -1);
-  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_TRUE(prompter_.requests.empty());
 }
 
 TEST_F(DeviceConnectTest, ModuleLeftInModbusRtuIsFoundAfterTheSwitchBack) {
@@ -169,9 +166,9 @@ TEST_F(DeviceConnectTest, IdentificationMatchesWithoutRegardToCaseAndReadsTheVer
   EXPECT_EQ(App().modelIndex.load(), 2);
   EXPECT_EQ(App().firmwareMajor.load(), 2);
   EXPECT_EQ(App().firmwareMinor.load(), 14);
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "Прибор: Zd580-03\nВерсия ПО: 2.14\n");
-  EXPECT_EQ(prompter_.shown[0].icon, platform::MessageIcon::Information);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text, "Прибор: Zd580-03\nВерсия ПО: 2.14\n");
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
 
   // The pieces are C's "%i": a leading zero is octal; a missing piece is -1.
   Module("ZD580-01", "3.010");
@@ -185,12 +182,12 @@ TEST_F(DeviceConnectTest, IdentificationMatchesWithoutRegardToCaseAndReadsTheVer
 
   // "ver" unreadable: the version is unknown, and the error is shown.
   port_->values.erase({Hash("ver"), 0});
-  prompter_.shown.clear();
+  prompter_.requests.clear();
   EXPECT_EQ(device_->IdentifyDevice(true), 3);
   EXPECT_EQ(App().firmwareMajor.load(), -1);
-  ASSERT_EQ(prompter_.shown.size(), 2u);
-  EXPECT_EQ(prompter_.shown[0].text, "Ошибка параметра 'ver':\n" + LoadString(240) + "\n");
-  EXPECT_EQ(prompter_.shown[0].icon, platform::MessageIcon::Error);
+  ASSERT_EQ(prompter_.requests.size(), 2u);
+  EXPECT_EQ(prompter_.requests[0].text, "Ошибка параметра 'ver':\n" + LoadString(240) + "\n");
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
 }
 
 TEST_F(DeviceConnectTest, TheVariantModelReadsTdev) {
@@ -207,11 +204,11 @@ TEST_F(DeviceConnectTest, TheVariantModelReadsTdev) {
 
   // "dev" unreadable: nothing recognised, the model index stays.
   port_->values.clear();
-  prompter_.shown.clear();
+  prompter_.requests.clear();
   EXPECT_EQ(device_->IdentifyDevice(true), 0);
   EXPECT_EQ(App().modelIndex.load(), 13);
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_TRUE(prompter_.shown[0].text.starts_with("Ошибка параметра 'dev': \n")) << prompter_.shown[0].text;
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_TRUE(prompter_.requests[0].text.starts_with("Ошибка параметра 'dev': \n")) << prompter_.requests[0].text;
 }
 
 TEST_F(DeviceConnectTest, AnAbortedLinkSendsNothing) {
@@ -237,15 +234,15 @@ TEST_F(DeviceConnectTest, OpenPortFailureSetsFlag2AndTellsOnce) {
   device_->Settings().SetParameterValue("Port", "COM7");
   EXPECT_EQ(device_->OpenPort(true), -1);
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultPortOpenFailed);
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, platform::Format(LoadString(164).c_str(), "COM7"));
-  EXPECT_EQ(prompter_.shown[0].caption, LoadString(163));
-  EXPECT_FALSE(prompter_.shown[0].ownedByMainWindow);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text, platform::Format(LoadString(164).c_str(), "COM7"));
+  EXPECT_EQ(prompter_.requests[0].caption, LoadString(163));
+  EXPECT_FALSE(prompter_.requests[0].ownedByMainWindow);
 
   EXPECT_EQ(device_->OpenPort(false), -1);
   App().batchRun = true;
   EXPECT_EQ(device_->OpenPort(true), -1);
-  EXPECT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.requests.size(), 1u);
   // EstablishLink gives up at once when the port does not open.
   EXPECT_FALSE(device_->EstablishLink());
   EXPECT_TRUE(port_->requests.empty());

@@ -30,12 +30,10 @@ class DeviceSimTest : public LinkTestBase {
  protected:
   void SetUp() override {
     LinkTestBase::SetUp();
-    previousPrompter_ = platform::SetPrompter(&prompter_);
   }
   void TearDown() override {
     device_.reset();
     if (sim_) sim_->Stop();
-    platform::SetPrompter(previousPrompter_);
     LinkTestBase::TearDown();
   }
 
@@ -88,8 +86,7 @@ class DeviceSimTest : public LinkTestBase {
   }
 
   FakeTaskWindow window_;
-  LinkPrompter prompter_;
-  platform::Prompter* previousPrompter_ = nullptr;
+  platform::CollectingPrompter prompter_;
   std::unique_ptr<z580sim::Simulator> sim_;
   std::unique_ptr<Device> device_;
 };
@@ -155,7 +152,7 @@ TEST_F(DeviceSimTest, TasksEndToEnd) {
 
   ASSERT_TRUE(device_->StartCompareTask(*tree));
   EXPECT_EQ(device_->DifferenceCount(), 0);
-  EXPECT_EQ(prompter_.shown.back().text, LoadString(152));
+  EXPECT_EQ(prompter_.requests.back().text, LoadString(152));
 
   // Write the changed value; the model asks for INIT after a write.
   model::SetCurrentDeviceModel(&model);

@@ -39,7 +39,6 @@ class DeviceTaskTest : public LinkTestBase {
  protected:
   void SetUp() override {
     LinkTestBase::SetUp();
-    previousPrompter_ = platform::SetPrompter(&prompter_);
     device_ = std::make_unique<Device>();
     device_->finishPauseMs = 0;
     auto port = std::make_unique<FakePort>();
@@ -49,7 +48,6 @@ class DeviceTaskTest : public LinkTestBase {
   }
   void TearDown() override {
     device_.reset();
-    platform::SetPrompter(previousPrompter_);
     LinkTestBase::TearDown();
   }
 
@@ -85,8 +83,7 @@ class DeviceTaskTest : public LinkTestBase {
   }
 
   FakeTaskWindow window_;
-  LinkPrompter prompter_;
-  platform::Prompter* previousPrompter_ = nullptr;
+  platform::CollectingPrompter prompter_;
   std::unique_ptr<Device> device_;
   FakePort* port_ = nullptr;
 };
@@ -207,7 +204,7 @@ TEST_F(DeviceTaskTest, FiveConsecutiveReadTimeOutsStopTheWalkOnce) {
   EXPECT_TRUE(messages[0].ownedByMainWindow);
   EXPECT_FALSE(App().automaticReading.load());
   EXPECT_EQ(App().consecutiveTimeOuts.load(), 0);
-  EXPECT_TRUE(prompter_.shown.empty());  // posted, never shown from the worker
+  EXPECT_TRUE(prompter_.requests.empty());  // posted, never shown from the worker
 
   // Without automatic reading the message only says that the exchange stopped.
   ASSERT_TRUE(device_->StartReadTask(*e));
@@ -331,9 +328,9 @@ TEST_F(DeviceTaskTest, InitWithoutFullAccessOnlyShowsTheNotice) {
   EXPECT_EQ(device_->StartInitTask(*e), 1);
   EXPECT_TRUE(window_.Dialogs().empty());
   EXPECT_TRUE(port_->requests.empty());
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].icon, platform::MessageIcon::Information);
-  EXPECT_TRUE(prompter_.shown[0].text.starts_with("Авторизация относится к устаревшим функциям."));
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
+  EXPECT_TRUE(prompter_.requests[0].text.starts_with("Авторизация относится к устаревшим функциям."));
 }
 
 TEST_F(DeviceTaskTest, NoDataIsNeverWritten) {
@@ -363,8 +360,8 @@ TEST_F(DeviceTaskTest, CompareReportsTwelveDifferencesListingTheFirstTen) {
   }
   ASSERT_TRUE(device_->StartCompareTask(*e));
   EXPECT_EQ(device_->DifferenceCount(), 12);
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  const auto& box = prompter_.shown[0];
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  const auto& box = prompter_.requests[0];
   EXPECT_EQ(box.caption, LoadString(160));
   EXPECT_EQ(box.icon, platform::MessageIcon::Information);
   EXPECT_TRUE(box.text.starts_with("Отличия: 12 (показанны только первые 10):\n\n1) Параметер 'P0 (D0)' в конфигурации: "
@@ -383,7 +380,7 @@ TEST_F(DeviceTaskTest, CompareReportsTwelveDifferencesListingTheFirstTen) {
   for (int i = 0; i < 13; ++i) DeviceValue(names[i], 1);
   ASSERT_TRUE(device_->StartCompareTask(*e));
   EXPECT_EQ(device_->DifferenceCount(), 0);
-  EXPECT_EQ(prompter_.shown.back().text, LoadString(152));
+  EXPECT_EQ(prompter_.requests.back().text, LoadString(152));
 }
 
 TEST_F(DeviceTaskTest, SingleParameterTasks) {

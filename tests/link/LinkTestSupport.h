@@ -3,7 +3,7 @@
 // application state at its start, no current model and the own frame selected.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,17 +11,13 @@
 #include "link/AppState.h"
 #include "model/DeviceModelHooks.h"
 #include "platform/Prompter.h"
+#include "support/ScopedConfigDir.h"
 
 class LinkTestBase : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/z580-link-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    hadOld_ = old != nullptr;
-    if (old) old_ = old;
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    config_.emplace("z580-link");
+    root_ = config_->Path();
     App().Reset();
     model::SetCurrentDeviceModel(nullptr);
     exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
@@ -30,19 +26,13 @@ class LinkTestBase : public ::testing::Test {
     exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
     model::SetCurrentDeviceModel(nullptr);
     App().Reset();
-    if (hadOld_)
-      setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    else
-      unsetenv("XDG_CONFIG_HOME");
-    const std::string cmd = "rm -rf '" + root_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    config_.reset();
   }
 
   std::string root_;
 
  private:
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<ScopedConfigDir> config_;
 };
 
 // A device model with the link's questions answered as a test wants.
@@ -55,12 +45,3 @@ struct TestModel : model::DeviceModelHooks {
   bool IsValidAddress(int address, const std::string&) const override { return address <= maxAddress; }
 };
 
-// Records the message boxes and answers OK.
-class LinkPrompter : public platform::Prompter {
- public:
-  int Show(const platform::MessageRequest& request) override {
-    shown.push_back(request);
-    return platform::kAnswerOk;
-  }
-  std::vector<platform::MessageRequest> shown;
-};

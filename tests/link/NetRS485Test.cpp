@@ -15,14 +15,6 @@ namespace {
 
 class NetRS485Test : public LinkTestBase {};
 
-struct RecordingPrompter : platform::Prompter {
-  std::vector<platform::MessageRequest> shown;
-  int Show(const platform::MessageRequest& request) override {
-    shown.push_back(request);
-    return platform::kAnswerOk;
-  }
-};
-
 TEST_F(NetRS485Test, ModuleSettingsStartAtTheirInitialValues) {
   Elements::NetRS485 net;
   net.InitParameters();
@@ -152,17 +144,15 @@ TEST_F(NetRS485Test, FrameChecksAndTheRefusalMessage) {
   EXPECT_TRUE(net.CheckFrameSettings("PrtY", "Отсутствует"));
   EXPECT_TRUE(net.CheckFrameSettings("Addr", "7"));
 
-  RecordingPrompter prompter;
-  platform::Prompter* previous = platform::SetPrompter(&prompter);
+  platform::CollectingPrompter prompter;
   EXPECT_TRUE(net.CheckEditedSetting("PrtY", "Отсутствует"));
-  EXPECT_TRUE(prompter.shown.empty());
+  EXPECT_TRUE(prompter.requests.empty());
   EXPECT_FALSE(net.CheckEditedSetting("PrtY", "Четность"));
   EXPECT_FALSE(net.CheckEditedSetting("Addr", "256"));
-  platform::SetPrompter(previous);
-  ASSERT_EQ(prompter.shown.size(), 2u);
-  EXPECT_EQ(prompter.shown[0].text, resources::LoadString(258));
-  EXPECT_EQ(prompter.shown[0].icon, platform::MessageIcon::Error);
-  EXPECT_NE(prompter.shown[0].text.find("отличных от \"ТЕВИ\""), std::string::npos);
+  ASSERT_EQ(prompter.requests.size(), 2u);
+  EXPECT_EQ(prompter.requests[0].text, resources::LoadString(258));
+  EXPECT_EQ(prompter.requests[0].icon, platform::MessageIcon::Error);
+  EXPECT_NE(prompter.requests[0].text.find("отличных от \"ТЕВИ\""), std::string::npos);
 }
 
 TEST_F(NetRS485Test, NetworkParametersOfTheBaseModel) {

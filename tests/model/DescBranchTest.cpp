@@ -8,7 +8,7 @@
 #include "model/DescBranch.h"
 #include "model/DeviceModelHooks.h"
 #include "support/FakeLink.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 #include "support/FakeTreeRows.h"
 
 namespace {

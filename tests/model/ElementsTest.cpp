@@ -13,24 +13,6 @@
 
 namespace {
 
-class RecordingPrompter : public platform::Prompter {
- public:
-  std::vector<platform::MessageRequest> shown;
-  int Show(const platform::MessageRequest& r) override {
-    shown.push_back(r);
-    return platform::kAnswerOk;
-  }
-};
-
-class ScopedPrompter {
- public:
-  explicit ScopedPrompter(platform::Prompter* p) : previous_(platform::SetPrompter(p)) {}
-  ~ScopedPrompter() { platform::SetPrompter(previous_); }
-
- private:
-  platform::Prompter* previous_;
-};
-
 // An element named "E" with parameters P0..Pn-1.
 std::unique_ptr<Elements::InvisibleElement> Element(int n) {
   auto e = std::make_unique<Elements::InvisibleElement>();
@@ -156,8 +138,7 @@ TEST(ElementValues, ChangeStateProblemsAndReset) {
 }
 
 TEST(LinearIndex, LearnedFromTheFirstIndexedParameterThenChecked) {
-  RecordingPrompter prompter;
-  ScopedPrompter scope(&prompter);
+  platform::CollectingPrompter prompter;
   auto e = Element(3);
   EXPECT_EQ(e->GetLinearIndex(), -1);  // nothing indexed
   int indices[] = {3, 3, 4};
@@ -167,17 +148,17 @@ TEST(LinearIndex, LearnedFromTheFirstIndexedParameterThenChecked) {
   }
   e->parameters[2]->description = "Третий";
   EXPECT_EQ(e->GetLinearIndex(), 3);
-  EXPECT_TRUE(prompter.shown.empty());
+  EXPECT_TRUE(prompter.requests.empty());
   EXPECT_EQ(e->GetLinearIndex(), 3);
-  ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_EQ(prompter.shown[0].text, "Параметр 'P2' (Третий) имеет подозрительный линейный индекс.");
-  EXPECT_EQ(prompter.shown[0].caption, "Предупреждение");
-  EXPECT_EQ(prompter.shown[0].icon, platform::MessageIcon::Warning);
+  ASSERT_EQ(prompter.requests.size(), 1u);
+  EXPECT_EQ(prompter.requests[0].text, "Параметр 'P2' (Третий) имеет подозрительный линейный индекс.");
+  EXPECT_EQ(prompter.requests[0].caption, "Предупреждение");
+  EXPECT_EQ(prompter.requests[0].icon, platform::MessageIcon::Warning);
 
   e->SetLinearIndex(7);
-  prompter.shown.clear();
+  prompter.requests.clear();
   EXPECT_EQ(e->GetLinearIndex(), 7);
-  EXPECT_TRUE(prompter.shown.empty());
+  EXPECT_TRUE(prompter.requests.empty());
   EXPECT_EQ(e->parameters[2]->linearIndex, 7);
 }
 

@@ -14,7 +14,7 @@
 #include "link/NetRS485prg.h"
 #include "model/DeviceModelHooks.h"
 #include "platform/Archive.h"
-#include "support/FakePrompter.h"
+#include "platform/Prompter.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ const char* const kSmallDescription[] = {
 
 // A document whose tree is built from the description lines.
 std::unique_ptr<CPelmDoc> BuildTree(const std::vector<std::string>& lines) {
-  FakePrompter prompter;
+  platform::CollectingPrompter prompter;
   auto doc = std::make_unique<CPelmDoc>();
   bool skip = false;
   for (const auto& line : lines) {

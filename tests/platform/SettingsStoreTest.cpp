@@ -1,3 +1,4 @@
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/ScopedConfigDir.h"
 #include "platform/Registry.h"
 #include "platform/SettingsStore.h"
 
@@ -22,23 +24,10 @@ namespace {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/z580-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    hadOld_ = old != nullptr;
-    if (old) old_ = old;
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    config_.emplace("z580-settings");
+    root_ = config_->Path();
   }
-  void TearDown() override {
-    if (hadOld_) {
-      setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    std::string cmd = "rm -rf '" + root_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-  }
+  void TearDown() override { config_.reset(); }
   static std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
@@ -50,8 +39,7 @@ class SettingsTest : public ::testing::Test {
     out << text;
   }
   std::string root_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<ScopedConfigDir> config_;
 };
 
 TEST_F(SettingsTest, FirstStartReadsDefaultsAndWritingCreatesTheKey) {

@@ -1,3 +1,4 @@
+#include <optional>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/ScopedConfigDir.h"
 #include "platform/SettingsStore.h"
 #include "platform/Sio.h"
 #include "platform/SioBaud.h"
@@ -375,16 +377,10 @@ TEST(SioStatic, SpinWaitsAtLeastTheTime) {
 class PortNames : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/z580-ports-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    config_.emplace("z580-ports");
+    root_ = config_->Path();
   }
-  void TearDown() override {
-    setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    ASSERT_EQ(std::system(("rm -rf '" + root_ + "'").c_str()), 0);
-  }
+  void TearDown() override { config_.reset(); }
   void FakeTty(const std::string& name, bool withDevice) {
     std::string dir = root_ + "/sys/" + name;
     ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
@@ -392,7 +388,8 @@ class PortNames : public ::testing::Test {
       ASSERT_EQ(::symlink("/", (dir + "/device").c_str()), 0);
     }
   }
-  std::string root_, old_;
+  std::string root_;
+  std::optional<ScopedConfigDir> config_;
 };
 
 TEST_F(PortNames, NamesMapThroughTheTableOrToTheDefaultDevice) {

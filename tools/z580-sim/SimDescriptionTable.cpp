@@ -18,28 +18,6 @@ namespace z580sim {
 
 namespace {
 
-// Collects the parser's messages instead of showing them.
-class CollectingPrompter : public platform::Prompter {
- public:
-  int Show(const platform::MessageRequest& request) override {
-    if (!messages.empty()) messages += "; ";
-    messages += request.text;
-    return platform::kAnswerOk;
-  }
-  std::string messages;
-};
-
-class PrompterGuard {
- public:
-  explicit PrompterGuard(platform::Prompter* p) : previous_(platform::SetPrompter(p)) {}
-  ~PrompterGuard() { platform::SetPrompter(previous_); }
-  PrompterGuard(const PrompterGuard&) = delete;
-  PrompterGuard& operator=(const PrompterGuard&) = delete;
-
- private:
-  platform::Prompter* previous_;
-};
-
 // One name of the built tree: its first parameter and where its instances are.
 struct Occurrence {
   const Parameter* first = nullptr;
@@ -135,26 +113,16 @@ bool LoadTableFromDescription(int model, const std::string& text, ParameterTable
   const ParameterTable builtIn = BuiltInTable(model);
   if (builtIn.Size() == 0) return fail("unknown model index " + std::to_string(model));
 
-  CollectingPrompter prompter;
-  PrompterGuard guard(&prompter);
+  platform::CollectingPrompter prompter;
   CPelmDoc doc;
-  bool skip = false;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (line.empty()) continue;
-    if (!doc.ParseDescriptionLine(line, skip))
-      return fail("the description line \"" + line + "\" does not load" +
-                  (prompter.messages.empty() ? "" : ": " + prompter.messages));
-  }
+  std::string failedLine;
+  if (!doc.ParseDescriptionText(text, &failedLine))
+    return fail("the description line \"" + failedLine + "\" does not load" +
+                (prompter.requests.empty() ? "" : ": " + prompter.Texts()));
   if (!doc.rootBranch) return fail("the description has no root branch");
-  doc.rootBranch->BuildParameters(doc, false, 0);
-  if (doc.scannersBranch) doc.scannersBranch->BuildParameters(doc, false, 0);
+  doc.BuildTrees();
   doc.ReleaseParseLists();
-  if (!prompter.messages.empty()) return fail("the description does not load: " + prompter.messages);
+  if (!prompter.requests.empty()) return fail("the description does not load: " + prompter.Texts());
 
   std::map<std::string, Occurrence> names;
   std::vector<std::string> order;
