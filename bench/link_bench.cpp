@@ -1,9 +1,6 @@
 // Cost of one frame exchange against a module that answers at once: the median of
 // many TransactFrame reads through the program's port, beside the median of a bare
 // write-poll-read round trip of the same bytes on the same pseudo-terminal.
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Simulator.h"
 #include "link/DeviceIO.h"
 #include "link/ExchangeFrame.h"
@@ -22,35 +20,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double MedianMicroseconds(std::vector<double>& samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
-}
-
-// One request written whole, then poll and read until the carriage return.
-bool BareRoundTrip(int fd, const std::string& request) {
-  if (::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return false;
-  char buffer[64];
-  size_t got = 0;
-  while (got < sizeof buffer) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 1000) <= 0) return false;
-    const ssize_t n = ::read(fd, buffer + got, sizeof buffer - got);
-    if (n <= 0) return false;
-    got += static_cast<size_t>(n);
-    if (buffer[got - 1] == '\r') return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::max(5000, std::atoi(argv[1])) : 5000;
-  // The settings element stores itself on exit: keep the user's settings out of it.
-  char folder[] = "/tmp/z580-bench-XXXXXX";
-  if (mkdtemp(folder) == nullptr) return 1;
-  setenv("XDG_CONFIG_HOME", folder, 1);
+  const std::string folder = bench::UsePrivateSettingsFolder();
+  if (folder.empty()) return 1;
 
   z580sim::SimConfig config;
   config.model = 2;
@@ -68,18 +43,11 @@ int main(int argc, char** argv) {
   // Bare round trips on the slave side, set raw at the same rate.
   std::vector<double> bare;
   {
-    const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = bench::OpenRawSlave(sim.SlavePath());
     if (fd < 0) return 1;
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    cfsetispeed(&t, B115200);
-    cfsetospeed(&t, B115200);
-    tcsetattr(fd, TCSANOW, &t);
     for (int i = 0; i < count; ++i) {
       const auto start = Clock::now();
-      if (!BareRoundTrip(fd, request)) {
+      if (!bench::BareRoundTrip(fd, request)) {
         std::fprintf(stderr, "bare round trip %d failed\n", i);
         return 1;
       }
@@ -118,10 +86,10 @@ int main(int argc, char** argv) {
   }
   sim.Stop();
   const std::string cleanup = std::string("rm -rf '") + folder + "'";
-  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", folder);
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", folder.c_str());
 
-  const double frameMedian = MedianMicroseconds(framed);
-  const double bareMedian = MedianMicroseconds(bare);
+  const double frameMedian = bench::Median(framed);
+  const double bareMedian = bench::Median(bare);
   std::printf("TransactFrame read:   median %.1f us over %d\n", frameMedian, count);
   std::printf("bare round trip:      median %.1f us over %d\n", bareMedian, count);
   std::printf("ratio:                %.2f\n", frameMedian / bareMedian);

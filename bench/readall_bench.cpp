@@ -5,9 +5,6 @@
 // sent frames. Prints both and their ratio.
 //
 //   readall_bench [descriptions folder] [runs]
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Simulator.h"
 #include "app/CPelmDoc.h"
 #include "link/AppState.h"
@@ -132,31 +130,11 @@ z580sim::ParameterTable ServedTable(int model, const DescBranch& root) {
   return table;
 }
 
-bool BareRoundTrip(int fd, const std::string& request) {
-  if (::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return false;
-  char buffer[64];
-  size_t got = 0;
-  while (got < sizeof buffer) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 1000) <= 0) return false;
-    const ssize_t n = ::read(fd, buffer + got, sizeof buffer - got);
-    if (n <= 0) return false;
-    got += static_cast<size_t>(n);
-    if (buffer[got - 1] == '\r') return true;
-  }
-  return false;
-}
-
 int CountNotes(const DescBranch& branch) {
   int n = 0;
   for (const auto& p : branch.parameters) n += p->note.empty() ? 0 : 1;
   for (const auto& child : branch.children) n += CountNotes(*child);
   return n;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 }  // namespace
@@ -165,10 +143,8 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argc > 1 ? argv[1] : Z580_SOURCE_DIR "/data/descriptions";
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
 
-  // The settings element stores itself on exit: keep the user's settings out of it.
-  char config[] = "/tmp/z580-bench-XXXXXX";
-  if (mkdtemp(config) == nullptr) return 1;
-  setenv("XDG_CONFIG_HOME", config, 1);
+  const std::string config = bench::UsePrivateSettingsFolder();
+  if (config.empty()) return 1;
   QuietPrompter quiet;
   platform::SetPrompter(&quiet);
 
@@ -239,19 +215,12 @@ int main(int argc, char** argv) {
       exchange::EncodeRequest(1, Parameter::HashOfName("Addr"), nullptr, 0, {8, 16, 0});
   std::vector<double> bareMs;
   {
-    const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = bench::OpenRawSlave(sim.SlavePath());
     if (fd < 0) return 1;
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    cfsetispeed(&t, B115200);
-    cfsetospeed(&t, B115200);
-    tcsetattr(fd, TCSANOW, &t);
     for (int run = 0; run < runs; ++run) {
       const auto start = Clock::now();
       for (size_t i = 0; i < frames; ++i) {
-        if (!BareRoundTrip(fd, request)) {
+        if (!bench::BareRoundTrip(fd, request)) {
           std::fprintf(stderr, "bare round trip %zu failed\n", i);
           return 1;
         }
@@ -262,10 +231,10 @@ int main(int argc, char** argv) {
   }
   sim.Stop();
   const std::string cleanup = std::string("rm -rf '") + config + "'";
-  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", config);
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", config.c_str());
 
-  const double task = Median(taskMs);
-  const double bare = Median(bareMs);
+  const double task = bench::Median(taskMs);
+  const double bare = bench::Median(bareMs);
   std::printf("tree:                 %s, %d parameters, %zu frames per read-all\n", largest.name.c_str(),
               largest.parameters, frames);
   std::printf("read-all task:        median %.1f ms over %d runs (%.1f us per frame)\n", task, runs,
