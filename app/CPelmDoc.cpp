@@ -97,6 +97,8 @@ CPelmDoc::CPelmDoc(DocumentViews* views, bool connect) : views_(views) {
 }
 
 CPelmDoc::~CPelmDoc() {
+  // The windows are gone (or going) by now: nothing of them is touched from here on.
+  views_ = nullptr;
   if (link_) link_->StopThreads();
   // The device-model object must not outlive the document it points to.
   if (auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
