@@ -97,6 +97,8 @@ CPelmDoc::CPelmDoc(DocumentViews* views, bool connect) : views_(views) {
 }
 
 CPelmDoc::~CPelmDoc() {
+  // The windows are gone (or going) by now: nothing of them is touched from here on.
+  views_ = nullptr;
   if (link_) link_->StopThreads();
   // The device-model object must not outlive the document it points to.
   if (auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
@@ -577,17 +579,23 @@ DocumentLoad CPelmDoc::OnOpenDocument(const std::string& path) {
     ShowFileMessage(kStrDamagedData);
     return DocumentLoad::Refused;
   }
+  DocumentLoad result = DocumentLoad::Unreadable;
   try {
     DeleteContents();
     modified = true;
     platform::Archive archive = platform::Archive::Loading(bytes);
-    const DocumentLoad result = Serialize(archive);
+    result = Serialize(archive);
     modified = false;
-    return result;
   } catch (const std::exception&) {
     platform::ShowMessage(resources::LoadString(kStrReadError), std::string(), MessageIcon::Error);
-    return DocumentLoad::Unreadable;
   }
+  // The tree no longer holds the previous file's values: a save must not write
+  // what it holds now under that file's name.
+  if (!BecomesDocument(result)) {
+    pathName.clear();
+    title.clear();
+  }
+  return result;
 }
 
 bool CPelmDoc::OnSaveDocument(const std::string& path, std::string& error) {

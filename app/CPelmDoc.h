@@ -144,7 +144,8 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   // Steps of the document manager. False: no new document (the quit flag, or no tree).
   bool OnNewDocument();
   // Reads the file and loads it (content reset, then Serialize). The caller makes
-  // the file the document's path only when BecomesDocument(result).
+  // the file the document's path only when BecomesDocument(result); a load that
+  // reset the tree and then failed leaves the document without path and title.
   DocumentLoad OnOpenDocument(const std::string& path);
   // Builds the file in memory under the exchange lock and writes it atomically;
   // false with the reason when the old file was left as it was.

@@ -108,7 +108,7 @@ void AppState::Reset() {
   firmwareMajor = -1;
   firmwareMinor = -1;
   showLinearIndexes = false;
-  automaticReading = false;
+  automaticReading = true;
   immediateWriting = false;
   noAttributeExchange = false;
   networkSettingsWritten = false;

@@ -43,7 +43,7 @@ class AppState {
 
   // Program modes.
   std::atomic<bool> showLinearIndexes{false};    // menu command 380
-  std::atomic<bool> automaticReading{false};     // 134
+  std::atomic<bool> automaticReading{true};      // 134, on until switched off
   std::atomic<bool> immediateWriting{false};     // 268
   std::atomic<bool> noAttributeExchange{false};  // 294
 

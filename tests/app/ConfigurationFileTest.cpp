@@ -247,6 +247,28 @@ TEST_F(ConfigurationFileTest, OlderAndUnknownSchemas) {
   }
 }
 
+TEST_F(ConfigurationFileTest, FailedLoadLeavesNoFileToSaveOver) {
+  const std::vector<uint8_t> saved = SavedConfiguration();
+  const std::string previous = Path("saved.z580");
+  const std::vector<uint8_t> brokenTag = {0xFF, 0xFF, 0x03, 0x00, 0x03, 0x00, 'F', 'o', 'o', 0, 0, 0, 0};
+  std::vector<uint8_t> broken = Header(5, {kSmallModel});
+  broken.insert(broken.end(), brokenTag.begin(), brokenTag.end());
+  for (const std::vector<uint8_t>& file : {Header(1, {}), Header(6, {kSmallModel}), broken}) {
+    ASSERT_TRUE(OpenDocumentFile(*doc_, previous).becameDocument);
+    ASSERT_EQ(doc_->pathName, previous);
+    const std::string path = Path("bad.z580");
+    WriteBytes(path, file);
+    prompter_->requests.clear();
+    EXPECT_FALSE(OpenDocumentFile(*doc_, path).becameDocument);
+    EXPECT_EQ(prompter_->requests.size(), 1u);
+    // The tree no longer holds the previous file's values: saving must not write
+    // them back under its name.
+    EXPECT_TRUE(doc_->pathName.empty());
+    EXPECT_TRUE(doc_->title.empty());
+  }
+  EXPECT_EQ(ReadBytes(previous), saved);
+}
+
 TEST_F(ConfigurationFileTest, ModelByteOutsideTheTableChangesNothing) {
   const std::vector<uint8_t> saved = SavedConfiguration();
   for (uint8_t model : {uint8_t{23}, uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0xFF}}) {

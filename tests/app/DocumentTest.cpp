@@ -170,6 +170,16 @@ TEST_F(DocumentTest, TasksNeedTheirTarget) {
   EXPECT_EQ(views_.rowDeletes, deletes + 1);
 }
 
+TEST_F(DocumentTest, DestroyedDocumentLeavesTheViewsAlone) {
+  // At exit the windows go first: the document's end must not reach into them.
+  doc_ = std::make_unique<CPelmDoc>(&views_, false);
+  const int deletes = views_.rowDeletes;
+  const int updates = views_.updates;
+  doc_.reset();
+  EXPECT_EQ(views_.rowDeletes, deletes);
+  EXPECT_EQ(views_.updates, updates);
+}
+
 TEST_F(DocumentTest, ModeCommands) {
   doc_ = std::make_unique<CPelmDoc>(&views_, false);
   prompter_.requests.clear();
@@ -223,6 +233,17 @@ TEST(AppStateTest, ExitCodeIsTheLowestResultBit) {
   EXPECT_EQ(exchange::ExitCodeForResultFlags(0x60), 205);
   EXPECT_EQ(exchange::ExitCodeForResultFlags(0x40), 206);
   EXPECT_EQ(exchange::ExitCodeForResultFlags(0x80), std::nullopt);
+}
+
+TEST(AppStateTest, ProgramModesStartAsTheMenuShowsThem) {
+  // Automatic reading is the one mode that is on until the user switches it off.
+  App().automaticReading = false;
+  App().immediateWriting = true;
+  App().Reset();
+  EXPECT_TRUE(App().automaticReading);
+  EXPECT_FALSE(App().immediateWriting);
+  EXPECT_FALSE(App().showLinearIndexes);
+  EXPECT_FALSE(App().noAttributeExchange);
 }
 
 TEST(AppStateTest, BatchSettingsDriveTheLinkFlags) {
