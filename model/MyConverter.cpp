@@ -41,18 +41,8 @@ std::string_view TrimTrailing(std::string_view t) {
 
 double ReadNumber(std::string_view text) { return platform::Atof(TrimTrailing(text)); }
 
-// Decimal like atoi, but a "0x" prefix reads hexadecimal: values are sometimes
-// shown in hexadecimal and must write back unchanged. Saturates at the int range.
-int ReadInteger(std::string_view text) {
-  text = TrimTrailing(text);
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  int base = (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) ? 16 : 10;
-  long long v = 0;
-  platform::ParseInteger(text, base, v);
-  return platform::ClampToInt(v);
-}
+// Saturates at the int range.
+int ReadInteger(std::string_view text) { return platform::ClampToInt(MyConverter::IntegerOfText(text)); }
 
 std::string_view FirstItem(std::string_view type) { return type.substr(0, type.find(':')); }
 
@@ -162,6 +152,17 @@ float FloatFromBigEndian(std::span<const std::uint8_t> d) {
 
 MyConverter::MyConverter() = default;
 
+long long MyConverter::IntegerOfText(std::string_view text) {
+  text = TrimTrailing(text);
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  int base = (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) ? 16 : 10;
+  long long v = 0;
+  platform::ParseInteger(text, base, v);
+  return v;
+}
+
 MyConverter::MyConverter(std::string n) : name(std::move(n)), type(resources::LoadString(kStrUnknownType)) {}
 
 std::optional<float> MyConverter::ReceivedFloat() const {
@@ -253,15 +254,18 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
   }
   if (EqualsNoCase(first, "CLK_frm")) {
     std::uint32_t acc = 0;
-    char previous = 0;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
       if (c >= '0' && c <= '9') {
         std::uint32_t d = static_cast<std::uint32_t>(c - '0');
-        acc = ((previous == ':') ? acc * 6 + d : acc * 10 + d) & 0xFFFF;
+        std::uint32_t m = 10;
+        // Seconds after the colon: "12:34" is 12 x 60 + 34, and a single digit
+        // ("12:3") is 12 x 60 + 3, as the user's input check counts it.
+        if (i > 0 && text[i - 1] == ':') m = text.size() - i >= 2 ? 6 : 60;
+        acc = (acc * m + d) & 0xFFFF;
       } else if (c != ':') {
         return kRefused;
       }
-      previous = c;
     }
     bool twoBytes = NameIsOneOf(name, {"Alr.t", "tHP", "tP.H"}) || acc >= 256;
     AppendBigEndian(data, acc, twoBytes ? 2 : 1);

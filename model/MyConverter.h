@@ -73,6 +73,11 @@ class MyConverter : public CObject {
   // Reads up to 8 bytes; false with x = 0 for longer data.
   static bool DecodeStoredDot(std::span<const std::uint8_t> data, float& x, int& point);
 
+  // The integer an "int" or "int16" write reads from a text: decimal like atoi, but
+  // a "0x" prefix reads hexadecimal, since values are sometimes shown so and must
+  // write back unchanged. Trailing blanks are ignored; saturates.
+  static long long IntegerOfText(std::string_view text);
+
   // The 7-bit code of a network-name character (upper-case letter, digit, ' ', '_',
   // '-'), or -1.
   static int NameCharCode(char32_t c);

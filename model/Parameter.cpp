@@ -128,6 +128,9 @@ int Parameter::CheckAndSetValue(const std::string& input, bool fullPrecision) {
     if (LimitsInForce() && (v < min || v > max)) return 0;
     double a = std::fabs(v);
     if (a - std::floor(a) > 0.00001) return 0;
+    // The write reads the text as an integer; a form it reads otherwise ("1e3",
+    // "0x1p3") would send another number than the one checked here.
+    if (static_cast<double>(IntegerOfText(text)) != std::trunc(v)) return 0;
   }
   valueChanged = true;
   return SetValue(text);

@@ -110,9 +110,35 @@ TEST(CheckAndSetValue, IntegersMustBeWholeAndComplete) {
   EXPECT_EQ(Check(p, "99999999999"), "99999999999");
   EXPECT_EQ(Check(p, std::string(256, '1')), "<refused>");
   Typed limited("int16", 0, 10);
-  EXPECT_EQ(Check(limited, "1e1"), "1e1");
+  EXPECT_EQ(Check(limited, "7.000001"), "7.000001");
   EXPECT_EQ(Check(limited, "11"), "<refused>");
   EXPECT_EQ(Check(limited, "-1"), "<refused>");
+}
+
+// What the check accepts is what the write sends.
+TEST(CheckAndSetValue, AcceptedTextsWriteTheNumberThatWasChecked) {
+  auto written = [](const char* type, double lower, double upper, const std::string& text) {
+    Typed p(type, lower, upper);
+    if (Check(p, text) == "<refused>") return std::string("<refused>");
+    ValueBytes data;
+    EXPECT_EQ(p.ConvertToData(data), 1) << text;
+    std::string shown;
+    p.ConvertDataToText(data, shown);
+    return shown;
+  };
+  // Exponent and hexadecimal-float forms are numbers, but the integer write would
+  // read only their leading digits.
+  EXPECT_EQ(written("int16", 0, 10, "1e1"), "<refused>");
+  EXPECT_EQ(written("int", 0, 0, "0x1p3"), "<refused>");
+  EXPECT_EQ(written("int", 0, 0, "1e-7"), "<refused>");
+  EXPECT_EQ(written("int", 0, 0, " 0x1F"), "31");
+  EXPECT_EQ(written("int16", 0, 0, "-0.000001"), "0");
+  EXPECT_EQ(written("int", 0, 301, "300.000001"), "300");
+  // One digit of seconds counts as seconds, in the check and in the write.
+  EXPECT_EQ(written("CLK_frm", 0, 723, "12:3"), "12:03");
+  EXPECT_EQ(written("CLK_frm", 0, 0, "1:5"), "01:05");
+  EXPECT_EQ(written("CLK_frm", 0, 0, "12:34"), "12:34");
+  EXPECT_EQ(written("CLK_frm", 0, 0, "0:05"), "00:05");
 }
 
 TEST(CheckAndSetValue, OtherTypesAreNotChecked) {

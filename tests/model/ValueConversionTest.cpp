@@ -140,6 +140,9 @@ TEST(ClockForm, MinutesAndSecondsRoundTrip) {
   EXPECT_EQ(Decode("X", "CLK_frm", {90}).text, "01:30");
   EXPECT_EQ(Encoded("X", "CLK_frm", "99:99"), (Bytes{0x17, 0x97}));
   EXPECT_EQ(Encoded("Alr.t", "CLK_frm", "0:05"), (Bytes{0x00, 0x05}));
+  // A single digit after the colon is seconds, not tens of seconds' sixths.
+  EXPECT_EQ(Encoded("X", "CLK_frm", "12:3"), (Bytes{0x02, 0xD3}));
+  EXPECT_EQ(Encoded("X", "CLK_frm", "1:5"), (Bytes{65}));
   EXPECT_EQ(Decode("X", "CLK_frm", {0x0E, 0x10}).text, "60:00");
   EXPECT_EQ(Decode("X", "CLK_frm", {0x0E, 0x10, 0x00}).text, "00:14");  // odd lengths use byte 0
   EXPECT_EQ(Decode("X", "CLK_frm", {1, 2, 3, 4, 5}).result, -1);
