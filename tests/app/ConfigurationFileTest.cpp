@@ -44,29 +44,10 @@ class ConfigurationFileTest : public DocumentTestBase {
     prompter_->requests.clear();  // the port that does not exist
   }
 
-  // Gives every stored field of every parameter a value of its own.
-  void FillDistinct() {
-    int n = 0;
-    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
-      ++n;
-      p.value = "знач " + std::to_string(n);
-      p.note = n % 2 ? "Ошибка " + std::to_string(n) : "";
-      p.valueChanged = n % 2 == 0;
-      p.editableChanged = n % 3 == 0;
-      p.ownerChanged = n % 4 == 0;
-      p.editable = static_cast<uint8_t>(n % 2);
-      p.owner = static_cast<uint8_t>(n % 3 == 1);
-      p.writable = n % 5 != 0;
-      p.mode = -n;
-      p.requestIndex = n * 7;
-      p.description = "Описание " + std::to_string(n);
-    });
-  }
-
   // A saved configuration of the small model with distinct values.
   std::vector<uint8_t> SavedConfiguration(std::vector<std::string>* snapshot = nullptr) {
     NewDocument(kSmallModel);
-    FillDistinct();
+    FillDistinct(*doc_->rootBranch);
     if (snapshot) *snapshot = Snapshot(*doc_->rootBranch);
     const std::string path = Path("saved.z580");
     EXPECT_TRUE(SaveDocumentFile(*doc_, path));

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TreeFixtures.h"
 #include "support/ScopedConfigDir.h"
 #include "app/CPelmDoc.h"
 #include "app/DocumentViews.h"
@@ -76,11 +77,6 @@ class DocumentTestBase : public ::testing::Test {
  private:
   std::optional<ScopedConfigDir> config_;
 };
-
-inline void ForEachParameter(DescBranch& branch, const std::function<void(Parameter&)>& f) {
-  for (auto& p : branch.parameters) f(*p);
-  for (auto& child : branch.children) ForEachParameter(*child, f);
-}
 
 // The first parameter of the subtree (the test fails without one).
 inline Parameter& FirstParameter(DescBranch& branch) {
