@@ -171,7 +171,7 @@ void Device::TransmitThread() {
 
     std::lock_guard lock(App().exchangeLock);
     bool opened = false;
-    if (!Port().IsOpen()) opened = Port().Open() == 0;
+    if (!Port().IsOpen()) opened = OpenSerialPort() == 0;
     ObjectWithParameters* element = pending_.exchange(nullptr);
     platform::Event* woke = events[index];
 
@@ -197,7 +197,7 @@ void Device::TransmitThread() {
                                                : kTaskInit;
       RunWalkTask(code, element);
     }
-    if (opened) Port().Close();
+    if (opened) CloseSerialPort();
   }
 }
 
@@ -535,10 +535,10 @@ std::string Device::DifferencesText() const {
 
 int Device::OpenPort(bool showMessage) {
   std::lock_guard lock(App().exchangeLock);
-  Port().Close();
+  CloseSerialPort();
   ApplyPortSettings();
   if (App().silent) return -1;
-  const int result = Port().Open();
+  const int result = OpenSerialPort();
   if (result != 0)
     App().resultFlags |= exchange::kResultPortOpenFailed;
   else
