@@ -98,18 +98,15 @@ int CountTaskParameters(const ObjectWithParameters& element, int mode) {
   return count;
 }
 
-// The two numbers before and after the first '.' of a version text, C's "%i"
-// each; a missing or unreadable piece is -1.
+// The first two pieces of a version text split at '.', C's "%i" each; a missing,
+// empty or unreadable piece is -1 (".5" is no version 5).
 void ParseFirmwareVersion(const std::string& text, int& major, int& minor) {
   int pieces[2] = {-1, -1};
-  size_t piece = 0;
   std::string_view rest = text;
-  while (!rest.empty() && piece < 2) {
+  for (size_t piece = 0; piece < 2 && !rest.empty(); ++piece) {
     const size_t dot = rest.find('.');
-    const std::string_view part = rest.substr(0, dot);
+    pieces[piece] = platform::ScanInt(rest.substr(0, dot)).value_or(-1);
     rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
-    if (part.empty()) continue;
-    pieces[piece++] = platform::ScanInt(part).value_or(-1);
   }
   major = pieces[0];
   minor = pieces[1];

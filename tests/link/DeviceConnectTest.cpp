@@ -182,6 +182,11 @@ TEST_F(DeviceConnectTest, IdentificationMatchesWithoutRegardToCaseAndReadsTheVer
   device_->IdentifyDevice(false);
   EXPECT_EQ(App().firmwareMajor.load(), 7);
   EXPECT_EQ(App().firmwareMinor.load(), -1);
+  // An empty piece is missing too: it does not shift the next one forward.
+  Module("ZD580-01", ".5");
+  device_->IdentifyDevice(false);
+  EXPECT_EQ(App().firmwareMajor.load(), -1);
+  EXPECT_EQ(App().firmwareMinor.load(), 5);
 
   // "ver" unreadable: the version is unknown, and the error is shown.
   port_->values.erase({Hash("ver"), 0});
