@@ -344,7 +344,8 @@ void Device::FinishTask(bool sendInit) {
 
   if (App().networkSettingsWritten.exchange(false)) {
     if (!cancel.IsSet() && window != nullptr) window->PostApply();
-  } else if (sendInit) {
+  } else if (sendInit && !cancel.IsSet()) {
+    // A stopping link sends nothing more: the INIT would only fail and report that.
     std::string error;
     if (!SendInitCommand(error)) PostMessageBox(LoadString(kStrInitFailed) + error);
   }

@@ -409,6 +409,18 @@ TEST_F(DeviceTaskTest, SingleParameterTasks) {
   const auto messages = window_.Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, LoadString(179) + LoadString(253));
+
+  // The link is being stopped while the write ends: no INIT, and no error about it.
+  // (The transmit thread then ends, so this comes last.)
+  port_->requests.clear();
+  port_->handler = [&](const FakePort::Request& r) {
+    device_->Port().CancelEvent().Set();
+    return FakePort::Answer(Fault::None, r.data);
+  };
+  ASSERT_TRUE(device_->StartWriteOneTask(p));
+  WaitTaskEnd();
+  EXPECT_EQ(RequestNames({"P0", "INIT"}), (std::vector<std::string>{"write P0"}));
+  EXPECT_EQ(window_.Messages().size(), 1u);
   model::SetCurrentDeviceModel(nullptr);
 }
 
