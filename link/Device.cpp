@@ -439,7 +439,9 @@ void Device::CountTimeOut(bool read) {
   const int count = ++App().consecutiveTimeOuts;
   if (count < kTimeOutLimit) return;
   App().consecutiveTimeOuts = 0;
-  abort_.Set();
+  // The abort stops the walk of the running task. Outside a task nothing would
+  // reset it, and a stale abort would end the next connection attempt at once.
+  if (dialogOpen_) abort_.Set();
   if (!read) {
     AddProgressLine(LoadString(kStrWriteLimit));
     App().resultFlags = exchange::kResultExchangeError;

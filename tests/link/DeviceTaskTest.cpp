@@ -252,6 +252,20 @@ TEST_F(DeviceTaskTest, FiveFailedWritesStopTheWalk) {
   EXPECT_EQ(lines.at(1), "  Запись: P0 = 0 [новое значение]");
   EXPECT_EQ(App().consecutiveTimeOuts.load(), 0);
   EXPECT_EQ(window_.Dialogs()[0].captionId, 267);
+
+  // Five failed writes outside a task (a dialog's, an immediate write) leave no
+  // abort behind that would stop the next identification of the module.
+  Parameter p("P0");
+  p.type = "int";
+  p.value = "1";
+  for (int i = 0; i < 5; ++i) EXPECT_NE(device_->WriteParameter(p, 1), 0);
+  EXPECT_EQ(App().resultFlags.load(), exchange::kResultExchangeError);
+  EXPECT_EQ(App().consecutiveTimeOuts.load(), 0);
+  EXPECT_FALSE(device_->AbortEvent().IsSet());
+  port_->handler = nullptr;
+  const std::string id = "ZD580-01";
+  port_->values[{Hash("dev"), 0}] = std::vector<uint8_t>(id.rbegin(), id.rend());
+  EXPECT_EQ(device_->IdentifyDevice(false), 3);
 }
 
 TEST_F(DeviceTaskTest, WritesSelectTheirParametersAndTheNetworkSettingsAskForApply) {
