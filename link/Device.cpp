@@ -98,18 +98,15 @@ int CountTaskParameters(const ObjectWithParameters& element, int mode) {
   return count;
 }
 
-// The two numbers before and after the first '.' of a version text, C's "%i"
-// each; a missing or unreadable piece is -1.
+// The first two pieces of a version text split at '.', C's "%i" each; a missing,
+// empty or unreadable piece is -1 (".5" is no version 5).
 void ParseFirmwareVersion(const std::string& text, int& major, int& minor) {
   int pieces[2] = {-1, -1};
-  size_t piece = 0;
   std::string_view rest = text;
-  while (!rest.empty() && piece < 2) {
+  for (size_t piece = 0; piece < 2 && !rest.empty(); ++piece) {
     const size_t dot = rest.find('.');
-    const std::string_view part = rest.substr(0, dot);
+    pieces[piece] = platform::ScanInt(rest.substr(0, dot)).value_or(-1);
     rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
-    if (part.empty()) continue;
-    pieces[piece++] = platform::ScanInt(part).value_or(-1);
   }
   major = pieces[0];
   minor = pieces[1];
@@ -171,7 +168,7 @@ void Device::TransmitThread() {
 
     std::lock_guard lock(App().exchangeLock);
     bool opened = false;
-    if (!Port().IsOpen()) opened = Port().Open() == 0;
+    if (!Port().IsOpen()) opened = OpenSerialPort() == 0;
     ObjectWithParameters* element = pending_.exchange(nullptr);
     platform::Event* woke = events[index];
 
@@ -197,7 +194,7 @@ void Device::TransmitThread() {
                                                : kTaskInit;
       RunWalkTask(code, element);
     }
-    if (opened) Port().Close();
+    if (opened) CloseSerialPort();
   }
 }
 
@@ -347,7 +344,8 @@ void Device::FinishTask(bool sendInit) {
 
   if (App().networkSettingsWritten.exchange(false)) {
     if (!cancel.IsSet() && window != nullptr) window->PostApply();
-  } else if (sendInit) {
+  } else if (sendInit && !cancel.IsSet()) {
+    // A stopping link sends nothing more: the INIT would only fail and report that.
     std::string error;
     if (!SendInitCommand(error)) PostMessageBox(LoadString(kStrInitFailed) + error);
   }
@@ -441,7 +439,9 @@ void Device::CountTimeOut(bool read) {
   const int count = ++App().consecutiveTimeOuts;
   if (count < kTimeOutLimit) return;
   App().consecutiveTimeOuts = 0;
-  abort_.Set();
+  // The abort stops the walk of the running task. Outside a task nothing would
+  // reset it, and a stale abort would end the next connection attempt at once.
+  if (dialogOpen_) abort_.Set();
   if (!read) {
     AddProgressLine(LoadString(kStrWriteLimit));
     App().resultFlags = exchange::kResultExchangeError;
@@ -535,10 +535,10 @@ std::string Device::DifferencesText() const {
 
 int Device::OpenPort(bool showMessage) {
   std::lock_guard lock(App().exchangeLock);
-  Port().Close();
+  CloseSerialPort();
   ApplyPortSettings();
   if (App().silent) return -1;
-  const int result = Port().Open();
+  const int result = OpenSerialPort();
   if (result != 0)
     App().resultFlags |= exchange::kResultPortOpenFailed;
   else

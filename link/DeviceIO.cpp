@@ -71,6 +71,16 @@ void DeviceIO::ApplyPortSettings() {
   App().networkSettingsWritten = false;
 }
 
+int DeviceIO::OpenSerialPort() {
+  std::lock_guard lock(busLock_);
+  return port_->Open();
+}
+
+int DeviceIO::CloseSerialPort() {
+  std::lock_guard lock(busLock_);
+  return port_->Close();
+}
+
 void DeviceIO::SetConverterMode(int mode) {
   std::lock_guard lock(busLock_);
   port_->wholeWrite = mode != 0 ? 1 : 0;

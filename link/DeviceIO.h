@@ -62,6 +62,11 @@ class DeviceIO {
   // reply's bytes after its address go to `outData`.
   int TransactAlternateFrame(const uint8_t* request, int length, std::vector<uint8_t>& outData);
 
+  // Open and close the port between frames: another thread (calibration, state
+  // window) may send a frame at any time, and its port must not change under it.
+  int OpenSerialPort();
+  int CloseSerialPort();
+
   // The converter mode (the port's whole-write flag): 1 a converter that switches
   // direction itself, 0 RTS-driven sending. Set between frames, never inside one.
   void SetConverterMode(int mode);

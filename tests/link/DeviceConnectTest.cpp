@@ -2,7 +2,10 @@
 // in-process fake port.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -179,6 +182,11 @@ TEST_F(DeviceConnectTest, IdentificationMatchesWithoutRegardToCaseAndReadsTheVer
   device_->IdentifyDevice(false);
   EXPECT_EQ(App().firmwareMajor.load(), 7);
   EXPECT_EQ(App().firmwareMinor.load(), -1);
+  // An empty piece is missing too: it does not shift the next one forward.
+  Module("ZD580-01", ".5");
+  device_->IdentifyDevice(false);
+  EXPECT_EQ(App().firmwareMajor.load(), -1);
+  EXPECT_EQ(App().firmwareMinor.load(), 5);
 
   // "ver" unreadable: the version is unknown, and the error is shown.
   port_->values.erase({Hash("ver"), 0});
@@ -256,6 +264,57 @@ TEST_F(DeviceConnectTest, OpenPortFailureSetsFlag2AndTellsOnce) {
   App().silent = true;
   EXPECT_EQ(device_->OpenPort(true), -1);
   EXPECT_FALSE(port_->IsOpen());
+}
+
+// A port that notes when it is closed or opened while a frame is under way.
+struct WatchedPort : FakePort {
+  std::atomic<bool> busy{false};
+  std::atomic<bool> changedWhileBusy{false};
+  int Open() override {
+    if (busy) changedWhileBusy = true;
+    return FakePort::Open();
+  }
+  int Close() override {
+    if (busy) changedWhileBusy = true;
+    return FakePort::Close();
+  }
+  int Transact(const uint8_t* request, int length, uint8_t reply[kReplySize], int& replyCount) override {
+    busy = true;
+    const int result = FakePort::Transact(request, length, reply, replyCount);
+    busy = false;
+    return result;
+  }
+};
+
+TEST_F(DeviceConnectTest, ReopeningWaitsForTheFrameOfAnotherThread) {
+  auto owned = std::make_unique<WatchedPort>();
+  WatchedPort* port = owned.get();
+  device_->ReplacePort(std::move(owned));
+  std::atomic<bool> entered{false}, release{false};
+  port->handler = [&](const FakePort::Request&) {
+    entered = true;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!release && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return FakePort::Answer(Fault::None, {1});
+  };
+
+  // A frame of another thread (a calibration dialog's, say) is under way...
+  std::thread frame([&] {
+    uint8_t data[exchange::kMaxDataLength];
+    uint8_t length = 0;
+    std::string error;
+    device_->TransactFrame(1, Hash("rEAd"), nullptr, 0, data, length, error, 0);
+  });
+  while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // ...when the link reopens the port: the port is closed and opened after it.
+  std::thread reopen([&] { device_->OpenPort(false); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  release = true;
+  frame.join();
+  reopen.join();
+  EXPECT_FALSE(port->changedWhileBusy);
+  EXPECT_TRUE(port->IsOpen());
 }
 
 }  // namespace

@@ -252,6 +252,20 @@ TEST_F(DeviceTaskTest, FiveFailedWritesStopTheWalk) {
   EXPECT_EQ(lines.at(1), "  Запись: P0 = 0 [новое значение]");
   EXPECT_EQ(App().consecutiveTimeOuts.load(), 0);
   EXPECT_EQ(window_.Dialogs()[0].captionId, 267);
+
+  // Five failed writes outside a task (a dialog's, an immediate write) leave no
+  // abort behind that would stop the next identification of the module.
+  Parameter p("P0");
+  p.type = "int";
+  p.value = "1";
+  for (int i = 0; i < 5; ++i) EXPECT_NE(device_->WriteParameter(p, 1), 0);
+  EXPECT_EQ(App().resultFlags.load(), exchange::kResultExchangeError);
+  EXPECT_EQ(App().consecutiveTimeOuts.load(), 0);
+  EXPECT_FALSE(device_->AbortEvent().IsSet());
+  port_->handler = nullptr;
+  const std::string id = "ZD580-01";
+  port_->values[{Hash("dev"), 0}] = std::vector<uint8_t>(id.rbegin(), id.rend());
+  EXPECT_EQ(device_->IdentifyDevice(false), 3);
 }
 
 TEST_F(DeviceTaskTest, WritesSelectTheirParametersAndTheNetworkSettingsAskForApply) {
@@ -409,6 +423,18 @@ TEST_F(DeviceTaskTest, SingleParameterTasks) {
   const auto messages = window_.Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, LoadString(179) + LoadString(253));
+
+  // The link is being stopped while the write ends: no INIT, and no error about it.
+  // (The transmit thread then ends, so this comes last.)
+  port_->requests.clear();
+  port_->handler = [&](const FakePort::Request& r) {
+    device_->Port().CancelEvent().Set();
+    return FakePort::Answer(Fault::None, r.data);
+  };
+  ASSERT_TRUE(device_->StartWriteOneTask(p));
+  WaitTaskEnd();
+  EXPECT_EQ(RequestNames({"P0", "INIT"}), (std::vector<std::string>{"write P0"}));
+  EXPECT_EQ(window_.Messages().size(), 1u);
   model::SetCurrentDeviceModel(nullptr);
 }
 
