@@ -10,6 +10,8 @@ class CZ580M01 : public CBaseDevice {
   explicit CZ580M01(DeviceDocument* document) : CBaseDevice(document) {}
 
   const char* GetRuntimeClassName() const override { return "CZ580M01"; }
+  // Its readings "rEAd", "iRDt" and "iRD" carry measurement status codes.
+  bool HasMeasurementReadings() const override { return true; }
 };
 
 }  // namespace BaseDevice

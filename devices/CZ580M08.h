@@ -10,6 +10,10 @@ class CZ580M08 : public CBaseDevice {
   explicit CZ580M08(DeviceDocument* document) : CBaseDevice(document) {}
 
   const char* GetRuntimeClassName() const override { return "CZ580M08"; }
+  // The line always carries 8 data bits, whatever "LEn" says.
+  bool IsEightBitOnlyModel() const override { return true; }
+  // Its readings "rEAd", "iRDt" and "iRD" carry measurement status codes.
+  bool HasMeasurementReadings() const override { return true; }
 };
 
 }  // namespace BaseDevice

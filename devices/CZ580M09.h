@@ -10,6 +10,8 @@ class CZ580M09 : public CBaseDevice {
   explicit CZ580M09(DeviceDocument* document) : CBaseDevice(document) {}
 
   const char* GetRuntimeClassName() const override { return "CZ580M09"; }
+  // Its readings "rEAd", "iRDt" and "iRD" carry measurement status codes.
+  bool HasMeasurementReadings() const override { return true; }
 };
 
 }  // namespace BaseDevice

@@ -114,6 +114,19 @@ TEST(CreateDeviceModel, ClassesOtherWindowsTestFor) {
   EXPECT_TRUE(fourChannels->IsFourChannel());
 }
 
+// The link and the value conversion ask these of the current model instead of
+// testing its class.
+TEST(CreateDeviceModel, ClassQuestionsOfTheLinkAndTheConversion) {
+  FakeDeviceDocument doc;
+  for (int i = 0; i < 23; ++i) {
+    auto model = CreateDeviceModel(static_cast<signed char>(i), &doc);
+    ASSERT_NE(model, nullptr);
+    const bool measuring = i == 0 || i == 7 || i == 8 || i == 12 || i == 17;  // M01, M08, M09, M13, M18
+    EXPECT_EQ(model->HasMeasurementReadings(), measuring) << i;
+    EXPECT_EQ(model->IsEightBitOnlyModel(), i == 7 || i == 17) << i;  // M08 and M18
+  }
+}
+
 TEST(CreateDeviceModel, SplashOnlyForTheValueCheckingModels) {
   FakeDeviceDocument doc;
   FakeSplash splash;
