@@ -109,8 +109,8 @@ TEST(SimDescriptionTable, AnalogInputsAnswerWithInitialValues) {
   EXPECT_EQ(m.Ask(16, true, "An.Hi", {0, 7}), (Bytes{0x42, 0xC8, 0x00, 0x00, 0, 7}));  // 100.0
   EXPECT_EQ(m.Ask(16, true, "FiLt", {0, 0}), (Bytes{0x01, 0, 0}));
   EXPECT_EQ(m.Ask(16, true, "in.SL", {0, 8}), kIndexError);
-  EXPECT_EQ(m.Ask(16, true, "rEAd"), (Bytes{0, 0, 0, 0}));
-  EXPECT_EQ(m.Ask(23, true, "rEAd"), (Bytes{0, 0, 0, 0}));  // eighth input
+  EXPECT_EQ(m.Ask(16, true, "rEAd"), (Bytes{0, 0, 0, 0, 0, 0}));  // a float and two bytes more
+  EXPECT_EQ(m.Ask(23, true, "rEAd"), (Bytes{0, 0, 0, 0, 0, 0}));  // eighth input
   EXPECT_EQ(m.Ask(16, false, "rEAd", {0x3F, 0x80, 0, 0}), kReadOnly);
   EXPECT_EQ(m.Ask(16, false, "ver", {'1'}), kReadOnly);
   EXPECT_EQ(m.Ask(16, true, "POUt", {0, 0}), kNotFound);  // not on this model
@@ -140,6 +140,36 @@ TEST(SimDescriptionTable, StrainGaugePhAndMainsAnswerWithInitialValues) {
     Module m(20);
     EXPECT_EQ(m.Ask(16, true, "uk.hi"), (Bytes{0x43, 0x5C, 0x00, 0x00}));  // 220.0
     EXPECT_EQ(m.Ask(16, true, "Av.t"), Bytes{1});
+  }
+}
+
+TEST(SimDescriptionTable, NamesAnsweredInTheFirmwaresOwnForm) {
+  {
+    Module m(7);
+    // The calibration result: two bytes of value and three bytes more.
+    ASSERT_TRUE(m.sim->SetValue("JuRD", 0, {0x01, 0x00}));
+    const Bytes result = m.Ask(16, true, "JuRD");
+    ASSERT_EQ(result.size(), 5u);
+    EXPECT_EQ(Bytes(result.begin(), result.begin() + 2), (Bytes{0x01, 0x00}));
+    // This model's reading: a float and two bytes more; a status is a single byte.
+    ASSERT_TRUE(m.sim->SetValue("rEAd", 1, {0x3F, 0x80, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(m.Ask(17, true, "rEAd"), (Bytes{0x3F, 0x80, 0x00, 0x00, 0x00, 0x00}));
+    ASSERT_TRUE(m.sim->SetValue("rEAd", 2, {0xFD}));
+    EXPECT_EQ(m.Ask(18, true, "rEAd"), Bytes{0xFD});
+    // Applying the coefficients: written without data, answered.
+    m.Ask(16, false, "UApl");
+    ASSERT_FALSE(m.sim->Requests().empty());
+    EXPECT_TRUE(m.sim->Requests().back().answered);
+    EXPECT_EQ(m.sim->Requests().back().errorCode, -1);
+  }
+  EXPECT_EQ(Module(12).Ask(16, true, "iRD").size(), 6u);
+  EXPECT_EQ(Module(6).Ask(16, true, "rEAd").size(), 4u);  // a plain float on other models
+  {
+    Module m(18);
+    // A float-typed command written without data answers with the value it made.
+    ASSERT_TRUE(m.sim->SetValue("U.Apl", 0, {0x3F, 0x80, 0x00, 0x00}));
+    EXPECT_EQ(m.Ask(16, false, "U.Apl"), (Bytes{0x3F, 0x80, 0x00, 0x00}));
+    EXPECT_EQ(m.Ask(16, false, "U.Apl", {0x40, 0x00, 0x00, 0x00}), (Bytes{0x40, 0x00, 0x00, 0x00}));
   }
 }
 

@@ -136,6 +136,7 @@ bool LoadTableFromDescription(int model, const std::string& text, ParameterTable
     for (const char* own : {"dev", "ver", "tdev", "INIT", "APLY"})
       if (platform::EqualsNoCase(name, own))
         if (const ParameterSpec* b = builtIn.Find(std::string(own))) spec = *b;
+    AdjustForModel(model, spec);
     return result.Add(spec, &why);
   };
 

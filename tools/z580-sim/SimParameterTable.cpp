@@ -44,8 +44,9 @@ bool ParameterTable::Add(const ParameterSpec& spec, std::string* error) {
   if (spec.name.empty()) return fail("empty name");
   const uint16_t hash = NameHash(spec.name);
   if (byHash_.count(hash)) return fail("name hash already in the table");
-  if (spec.length < 0 || spec.indexCount < 0 || spec.channels < 0) return fail("negative size");
-  const int replyBytes = (spec.kind == ValueKind::Command ? 0 : spec.length) + (spec.indexCount > 0 ? 2 : 0);
+  if (spec.length < 0 || spec.indexCount < 0 || spec.channels < 0 || spec.replyTail < 0) return fail("negative size");
+  const int replyBytes =
+      (spec.kind == ValueKind::Command ? 0 : spec.length) + spec.replyTail + (spec.indexCount > 0 ? 2 : 0);
   if (replyBytes > kMaxReplyData) return fail("value does not fit one reply");
   if (spec.kind == ValueKind::StoredDot && (spec.length < 2 || spec.length > 4)) return fail("stored-dot length");
   if (!spec.initial.empty() && spec.kind != ValueKind::Command &&
@@ -121,6 +122,7 @@ ParameterTable BuiltInTable(int model) {
   ParameterSpec read = Make("rEAd", ValueKind::Float, 4, {0x3F, 0x80, 0x00, 0x00});
   read.readOnly = true;
   read.channels = model == 14 ? 4 : 1;
+  AdjustForModel(model, read);
   t.Add(read);
   ParameterSpec status = Make("Rd.St", ValueKind::Unsigned, 1, {0x00});
   status.readOnly = true;
@@ -143,7 +145,35 @@ std::string Lower(const std::string& s) {
   return out;
 }
 
+bool SameName(const std::string& a, const char* b) { return Lower(a) == Lower(b); }
+
 }  // namespace
+
+void AdjustForModel(int model, ParameterSpec& spec) {
+  if (SameName(spec.name, "JuRD")) {
+    spec.kind = ValueKind::Unsigned;
+    spec.length = 2;
+    spec.replyTail = 3;
+    if (!spec.initial.empty()) {
+      unsigned v = 0;
+      for (uint8_t b : spec.initial) v = (v << 8) | b;
+      spec.initial = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+    }
+    return;
+  }
+  if (SameName(spec.name, "U.Apl") || SameName(spec.name, "UApl")) {
+    spec.dataLessWrite = true;
+    return;
+  }
+  const bool sixByteReading = model == 0 || model == 7 || model == 8 || model == 12 || model == 17;
+  if (sixByteReading && spec.kind == ValueKind::Float &&
+      (SameName(spec.name, "rEAd") || SameName(spec.name, "iRDt") || SameName(spec.name, "iRD"))) {
+    spec.kind = ValueKind::Bytes;
+    spec.length = 6;
+    if (spec.initial.empty()) spec.initial.assign(4, 0);
+    spec.initial.resize(6, 0);
+  }
+}
 
 bool SpecFromTypeText(const std::string& name, const std::string& typeText, ParameterSpec& spec) {
   if (typeText.empty()) return false;

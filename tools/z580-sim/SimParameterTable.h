@@ -35,6 +35,8 @@ struct ParameterSpec {
   int indexCount = 0;      // 0: not indexed; N: linear indexes 0..N-1, sent after the value
   int channels = 0;        // polled: answered at address offsets 0..channels-1
   int enumItems = 0;       // Enum: number of items (0: not checked)
+  int replyTail = 0;       // bytes a read reply carries after the value (and before the index)
+  bool dataLessWrite = false;  // a write carries no value; the reply holds the stored one
 };
 
 class ParameterTable {
@@ -60,6 +62,13 @@ const char* DeviceIdOf(int model);
 // LEn, PrtY, Sbit, A.Len, Addr, the commands INIT and APLY, and a few ordinary
 // parameters. Empty for an unknown model index.
 ParameterTable BuiltInTable(int model);
+
+// Where this model's firmware answers a name otherwise than the plain byte form of
+// its type: the calibration result "JuRD" (a two-byte value and three bytes more),
+// the commands "U.Apl"/"UApl" (written without data, answered with the value),
+// and the readings "rEAd", "iRDt", "iRD" of the models whose program side takes a
+// 6-byte reply as a float followed by two bytes (model indexes 0, 7, 8, 12, 17).
+void AdjustForModel(int model, ParameterSpec& spec);
 
 // The byte form of a parameter from its description type text ("float",
 // "STORED_DOT", "int", "int16", "sint", "sint16", "CLK_frm", "string", "ASCI",

@@ -579,12 +579,15 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
   if (request.read) {
     if (!value.empty()) return error(kErrSize);
     if (spec.kind != ValueKind::Command) reply.frame.data = e->values[slot];
+    reply.frame.data.insert(reply.frame.data.end(), static_cast<size_t>(spec.replyTail), 0);
   } else {
     if (spec.readOnly) return error(kErrRom);
     if (spec.hasAttributes && !e->editable) return error(kErrLocked);
     const size_t len = static_cast<size_t>(spec.length);
+    // A command written without data: the module acts and answers with its value.
+    const bool command = spec.dataLessWrite && value.empty();
     Bytes stored;
-    switch (spec.kind) {
+    switch (command ? ValueKind::Command : spec.kind) {
       case ValueKind::Bytes:
       case ValueKind::Float:
       case ValueKind::Name:
@@ -620,7 +623,9 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
       if (a == 0 || a > 2047) return error(kErrRejected);
       if (a > 255 && !elevenBits) return error(kErrCombination);
     }
-    if (spec.kind != ValueKind::Command) {
+    if (command) {
+      if (spec.kind != ValueKind::Command) reply.frame.data = e->values[slot];
+    } else if (spec.kind != ValueKind::Command) {
       e->values[slot] = stored;
       reply.frame.data = stored;
     }
