@@ -28,7 +28,8 @@ bool ParseReply(const std::string& text, Frame& out, int bits = 8) {
 }
 
 struct Running {
-  explicit Running(SimConfig c) : sim(std::make_unique<Simulator>(c)) {
+  explicit Running(SimConfig c) : Running(c, BuiltInTable(c.model)) {}
+  Running(SimConfig c, ParameterTable t) : sim(std::make_unique<Simulator>(c, std::move(t))) {
     std::string error;
     started = sim->Start(&error);
     EXPECT_TRUE(started) << error;
@@ -250,6 +251,39 @@ TEST(Simulator, ApplySwitchesLineSettingsAndAddress) {
   ASSERT_TRUE(r.port->Configure({B19200, true, 'E'}));
   EXPECT_EQ(r.port->Transact(Request(16, true, "dev"), 300), "");  // old address
   EXPECT_TRUE(r.Ask(Request(0x21, true, "dev"), reply));
+}
+
+TEST(Simulator, InitRestartsWithTheStoredSettingsAndProtocol) {
+  ParameterTable t = BuiltInTable(12);
+  ParameterSpec prot;
+  prot.name = "Prot";
+  prot.kind = ValueKind::Enum;
+  prot.enumItems = 3;  // own, Modbus RTU, Modbus ASCII
+  ASSERT_TRUE(t.Add(prot));
+  Running r(Model(12), std::move(t));
+  Frame reply;
+  ASSERT_TRUE(r.Ask(Request(16, false, "bPS", {4}), reply));  // 19200
+  ASSERT_TRUE(r.Ask(Request(16, false, "Prot", {1}), reply));
+  ASSERT_TRUE(r.Ask(Request(16, true, "INIT"), reply));  // a read of the command changes nothing
+  EXPECT_EQ(r.sim->CurrentLine().baud, 9600u);
+  EXPECT_EQ(r.sim->CurrentProtocol(), Protocol::Own);
+
+  ASSERT_TRUE(r.Ask(Request(16, false, "INIT"), reply));  // answered, then restarted
+  EXPECT_EQ(reply.hash, NameHash("INIT"));
+  EXPECT_EQ(r.sim->CurrentLine().baud, 19200u);
+  EXPECT_EQ(r.sim->CurrentProtocol(), Protocol::ModbusRtu);
+
+  // The switch-back request brings it back and is what "Prot" then holds.
+  ASSERT_TRUE(r.port->Configure({B19200, false, 'N'}));
+  const Bytes rtu = WrapModbusRtu(ModbusSwitchBack(16));
+  const std::string request(rtu.begin(), rtu.end());
+  r.port->Send(request);
+  std::string echo;
+  for (int i = 0; i < 8 && echo.size() < request.size(); ++i) echo += r.port->Receive(200, request.back());
+  EXPECT_EQ(echo, request);
+  EXPECT_EQ(r.sim->CurrentProtocol(), Protocol::Own);
+  ASSERT_TRUE(r.Ask(Request(16, true, "Prot"), reply));
+  EXPECT_EQ(reply.data, Bytes{0});
 }
 
 TEST(Simulator, MainsModelAnswersApply) {

@@ -29,6 +29,8 @@ constexpr uint8_t kErrCombination = 0x47;
 
 const uint16_t kAttributesHash = NameHash("M.s.t.r.");
 const uint16_t kApplyHash = NameHash("APLY");
+const uint16_t kInitHash = NameHash("INIT");
+const uint16_t kProtHash = NameHash("Prot");
 const uint16_t kAddrHash = NameHash("Addr");
 const uint16_t kAddrLenHash = NameHash("A.Len");
 
@@ -215,7 +217,15 @@ int Simulator::CurrentAddressBits() const {
 
 void Simulator::SetProtocol(Protocol protocol) {
   std::lock_guard<std::mutex> lock(mutex_);
+  SwitchProtocol(protocol);
+}
+
+// Called with the mutex held. "Prot" lists the own protocol, Modbus RTU and Modbus
+// ASCII; the percent frame has no item there.
+void Simulator::SwitchProtocol(Protocol protocol) {
   config_.protocol = protocol;
+  if (protocol == Protocol::Percent) return;
+  if (Entry* e = FindEntry(kProtHash)) e->values[0] = {static_cast<uint8_t>(protocol)};
 }
 
 Protocol Simulator::CurrentProtocol() const {
@@ -274,6 +284,7 @@ void Simulator::SyncNetworkValues() {
   set("Sbit", {static_cast<uint8_t>(config_.line.stopBits == 2 ? 1 : 0)});
   set("A.Len", {static_cast<uint8_t>(config_.addressBits == 11 ? 1 : 0)});
   set("Addr", {static_cast<uint8_t>(config_.address >> 8), static_cast<uint8_t>(config_.address & 0xFF)});
+  SwitchProtocol(config_.protocol);
 }
 
 void Simulator::ApplyNetworkValues() {
@@ -438,7 +449,7 @@ void Simulator::HandleRtu(bool gapExpired) {
       rec.outcome = "switch-back, now own protocol";
       SendReply(rec, reply);
       std::lock_guard<std::mutex> lock(mutex_);
-      config_.protocol = Protocol::Own;
+      SwitchProtocol(Protocol::Own);
     }
     Log(std::move(rec));
     return;
@@ -484,7 +495,7 @@ void Simulator::HandleChunk(const std::string& chunk) {
       rec.outcome = "switch-back, now own protocol";
       SendReply(rec, reply);
       std::lock_guard<std::mutex> lock(mutex_);
-      config_.protocol = Protocol::Own;
+      SwitchProtocol(Protocol::Own);
     } else {
       rec.outcome = "ignored: not the switch-back request";
     }
@@ -496,7 +507,7 @@ void Simulator::HandleChunk(const std::string& chunk) {
       rec.outcome = "switch-back, now own protocol";
       SendReply(rec, reply);
       std::lock_guard<std::mutex> lock(mutex_);
-      config_.protocol = Protocol::Own;
+      SwitchProtocol(Protocol::Own);
     } else {
       rec.outcome = "ignored: not the switch-back request";
     }
@@ -535,9 +546,14 @@ void Simulator::HandleOwnFrame(const std::string& body, RequestRecord& rec, Repl
     Answer(request, rec, reply);
   }
   SendReply(rec, reply);
-  if (reply.applyAfter) {
+  if (reply.applyAfter || reply.restartAfter) {
     std::lock_guard<std::mutex> lock(mutex_);
     ApplyNetworkValues();
+    const Entry* prot = reply.restartAfter ? FindEntry(kProtHash) : nullptr;
+    if (prot && !prot->values[0].empty() && prot->values[0].back() <= 2) {
+      config_.protocol = static_cast<Protocol>(prot->values[0].back());
+      if (config_.protocol != Protocol::Own) rec.outcome += std::string("; protocol now ") + ProtocolName(config_.protocol);
+    }
     rec.outcome += "; line now " + std::to_string(config_.line.baud) + " address " + std::to_string(config_.address);
   }
 }
@@ -630,6 +646,7 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
       reply.frame.data = stored;
     }
     if (request.hash == kApplyHash) reply.applyAfter = true;
+    if (request.hash == kInitHash) reply.restartAfter = true;
   }
   reply.frame.data.insert(reply.frame.data.end(), indexTail.begin(), indexTail.end());
   rec.outcome = "reply [" + HexBytes(reply.frame.data) + "]";

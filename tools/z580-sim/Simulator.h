@@ -123,7 +123,8 @@ class Simulator {
     bool ownFrame = false;
     Frame frame;        // own-protocol reply before encoding
     int errorCode = -1;
-    bool applyAfter = false;
+    bool applyAfter = false;    // APLY: the network values take effect
+    bool restartAfter = false;  // INIT: as after power-up, also the protocol of "Prot"
   };
 
   void Run();
@@ -141,6 +142,7 @@ class Simulator {
   void Log(RequestRecord rec);
   void SyncNetworkValues();
   void ApplyNetworkValues();
+  void SwitchProtocol(Protocol protocol);
   void CloseMaster();
   Entry* FindEntry(uint16_t hash);
   const Entry* FindEntry(const std::string& name) const;
