@@ -260,7 +260,9 @@ TEST(Simulator, InitRestartsWithTheStoredSettingsAndProtocol) {
   prot.kind = ValueKind::Enum;
   prot.enumItems = 3;  // own, Modbus RTU, Modbus ASCII
   ASSERT_TRUE(t.Add(prot));
-  Running r(Model(12), std::move(t));
+  SimConfig c = Model(12);
+  c.restartOnInit = true;
+  Running r(c, std::move(t));
   Frame reply;
   ASSERT_TRUE(r.Ask(Request(16, false, "bPS", {4}), reply));  // 19200
   ASSERT_TRUE(r.Ask(Request(16, false, "Prot", {1}), reply));

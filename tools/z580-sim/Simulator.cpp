@@ -646,7 +646,7 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
       reply.frame.data = stored;
     }
     if (request.hash == kApplyHash) reply.applyAfter = true;
-    if (request.hash == kInitHash) reply.restartAfter = true;
+    if (request.hash == kInitHash && config_.restartOnInit) reply.restartAfter = true;
   }
   reply.frame.data.insert(reply.frame.data.end(), indexTail.begin(), indexTail.end());
   rec.outcome = "reply [" + HexBytes(reply.frame.data) + "]";

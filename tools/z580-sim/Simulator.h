@@ -36,6 +36,10 @@ struct SimConfig {
   Protocol protocol = Protocol::Own;  // the protocol the module starts in
   bool checkLine = true;       // silent when the program's line settings differ
   int repliesToApply = -1;     // -1: as the model does (only index 20 answers "APLY")
+  // INIT as a power cycle: the stored network settings and the protocol of "Prot"
+  // take effect. Off unless asked: a test that writes "Prot" and then INIT would
+  // lose its module, as a program does with a real one.
+  bool restartOnInit = false;
   size_t logLimit = 100000;    // requests kept in memory (the oldest half goes first); 0: none
 };
 

@@ -36,6 +36,8 @@ void Usage() {
                "  --addr-len 8|11      address length (default 8)\n"
                "  --protocol own|rtu|ascii|percent   protocol at start (default own)\n"
                "  --no-line-check      answer whatever line settings the program uses\n"
+               "  --no-init-restart    INIT keeps the line settings and the protocol (by default\n"
+               "                       they change to the stored ones, as after power-up)\n"
                "  --log FILE           append the request log to FILE (default stderr)\n"
                "  --control FIFO       read fault commands, one per line, from FIFO\n"
                "  --fault CMD          apply a fault command at start (repeatable):\n"
@@ -59,6 +61,7 @@ int main(int argc, char** argv) {
   SimConfig config;
   config.model = -1;
   config.logLimit = 0;  // the log goes to the file or stderr; nothing piles up in memory
+  config.restartOnInit = true;
   std::string link, logPath, control, description;
   std::vector<std::string> faults;
   for (int i = 1; i < argc; ++i) {
@@ -83,6 +86,7 @@ int main(int argc, char** argv) {
       config.protocol = p == "rtu" ? Protocol::ModbusRtu : p == "ascii" ? Protocol::ModbusAscii
                       : p == "percent" ? Protocol::Percent : Protocol::Own;
     } else if (opt == "--no-line-check") config.checkLine = false;
+    else if (opt == "--no-init-restart") config.restartOnInit = false;
     else if (opt == "--description") ok = (v = value()) != nullptr, description = v ? v : "";
     else if (opt == "--link") ok = (v = value()) != nullptr, link = v ? v : "";
     else if (opt == "--log") ok = (v = value()) != nullptr, logPath = v ? v : "";
