@@ -187,6 +187,21 @@ TEST(SimDescriptionTable, CombinedModuleIndexesItsBranchesAndPollsItsCounters) {
   EXPECT_EQ(stored, Bytes{7});
 }
 
+TEST(SimDescriptionTable, PolledChannelsAreTheRequestIndexes) {
+  // A scaled branch numbers its four instances 0, 2, 4, 6: the program polls them
+  // at those address offsets.
+  ParameterTable t;
+  std::string error;
+  ASSERT_TRUE(LoadTableFromDescription(1,
+                                       "parameter a int A\nbranch B 1 2 3 a\nroot R 1 1 1 B\n"
+                                       "parameter !rEAd float R noattr\nbranch V*2 4 2 3 !rEAd\n"
+                                       "scanners S 1 26 26 V*2\n",
+                                       t, &error))
+      << error;
+  ASSERT_NE(t.Find("rEAd"), nullptr);
+  EXPECT_EQ(t.Find("rEAd")->channels, 7);
+}
+
 TEST(SimDescriptionTable, TextsThatDoNotLoadLeaveTheTable) {
   ParameterTable t = BuiltInTable(0);
   std::string error;

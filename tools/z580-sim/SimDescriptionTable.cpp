@@ -22,7 +22,7 @@ namespace {
 struct Occurrence {
   const Parameter* first = nullptr;
   int inTree = 0;
-  int polled = 0;
+  int polled = 0;   // highest request index + 1 of the polled instances
   int indexes = 0;  // highest linear index + 1 of the indexed instances
 };
 
@@ -36,7 +36,11 @@ void Collect(const DescBranch* b, bool polled, std::map<std::string, Occurrence>
       it->second.first = p.get();
       order.push_back(key);
     }
-    (polled ? it->second.polled : it->second.inTree) += 1;
+    // A polled instance is asked at the module address plus its request index.
+    if (polled)
+      it->second.polled = std::max(it->second.polled, p->requestIndex + 1);
+    else
+      it->second.inTree += 1;
     if (p->indexed && !polled) it->second.indexes = std::max(it->second.indexes, p->linearIndex + 1);
   }
   for (const auto& c : b->children) Collect(c.get(), polled, names, order);
