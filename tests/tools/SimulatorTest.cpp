@@ -344,6 +344,30 @@ TEST(Simulator, SwitchBackFromEachForeignProtocol) {
   }
 }
 
+TEST(Simulator, BadChecksumOfAForeignReplyIsStillAWholeFrame) {
+  // At address 0x12 the Modbus ASCII reply's LRC is 0A: its low digit must stay a
+  // hexadecimal digit, or the program sees a broken frame instead of a bad LRC.
+  for (Protocol p : {Protocol::ModbusAscii, Protocol::Percent}) {
+    SimConfig c = Model(0);
+    c.address = 0x12;
+    c.protocol = p;
+    Running r(c);
+    r.sim->SetFault(Fault::BadCrc);
+    const bool ascii = p == Protocol::ModbusAscii;
+    const std::string answer =
+        r.port->Transact(ascii ? WrapModbusAscii(ModbusSwitchBack(0x12)) : WrapPercent('%', 0x12, kPercentSwitchBack));
+    const size_t cr = answer.find('\r');
+    ASSERT_TRUE(cr != std::string::npos && cr >= 5) << answer;
+    const size_t start = ascii ? 1 : 3;  // after ':' or after '!' and the address
+    EXPECT_EQ(answer.substr(start, cr - start).find_first_not_of("0123456789ABCDEF"), std::string::npos) << answer;
+    Bytes msg;
+    uint8_t address = 0;
+    std::string payload;
+    EXPECT_FALSE(ascii ? UnwrapModbusAscii(answer.substr(0, cr), msg)
+                       : UnwrapPercent(answer.substr(0, cr), '!', address, payload));
+  }
+}
+
 TEST(Simulator, PutIntoAnotherProtocolWhileRunning) {
   Running r(Model(0));
   Frame reply;

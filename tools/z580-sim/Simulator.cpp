@@ -446,6 +446,7 @@ void Simulator::HandleRtu(bool gapExpired) {
       rec.outcome = "ignored: line settings differ (" + why + ")";
     } else {
       reply.text = want;  // the module echoes a write-single-coil request
+      reply.framing = Protocol::ModbusRtu;
       rec.outcome = "switch-back, now own protocol";
       SendReply(rec, reply);
       std::lock_guard<std::mutex> lock(mutex_);
@@ -492,6 +493,7 @@ void Simulator::HandleChunk(const std::string& chunk) {
     Bytes msg;
     if (UnwrapModbusAscii(body, msg) && msg == ModbusSwitchBack(ownAddress)) {
       reply.text = WrapModbusAscii(msg);
+      reply.framing = Protocol::ModbusAscii;
       rec.outcome = "switch-back, now own protocol";
       SendReply(rec, reply);
       std::lock_guard<std::mutex> lock(mutex_);
@@ -504,6 +506,7 @@ void Simulator::HandleChunk(const std::string& chunk) {
     std::string payload;
     if (UnwrapPercent(body, '%', address, payload) && address == ownAddress && payload == kPercentSwitchBack) {
       reply.text = WrapPercent('!', address, "");
+      reply.framing = Protocol::Percent;
       rec.outcome = "switch-back, now own protocol";
       SendReply(rec, reply);
       std::lock_guard<std::mutex> lock(mutex_);
@@ -719,9 +722,16 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply) {
     if (fault == Fault::BadCrc) b.back() ^= 0x5A;
     text = EncodeTetrads(b);
   } else if (fault == Fault::BadCrc && text.size() >= 3) {
-    // the checksum sits just before the end: the last byte (RTU) or before CR (LF)
-    const size_t at = text.back() == '\n' ? text.size() - 3 : text.back() == '\r' ? text.size() - 2 : text.size() - 1;
-    text[at] = text[at] == '0' ? '1' : text[at] == 'F' ? 'E' : static_cast<char>(text[at] ^ 0x01);
+    if (reply.framing == Protocol::ModbusRtu) {
+      text.back() = static_cast<char>(text.back() ^ 0x5A);  // the CRC's high byte
+    } else {
+      // The low digit of the checksum, before CR LF (ASCII) or CR (percent), becomes
+      // another hexadecimal digit: a whole frame whose checksum is wrong.
+      const size_t at = text.size() - (reply.framing == Protocol::ModbusAscii ? 3 : 2);
+      static const char digits[] = "0123456789ABCDEF";
+      const char* d = std::strchr(digits, text[at]);
+      text[at] = d && *d ? digits[(d - digits + 1) % 16] : '0';
+    }
   }
   if (fault == Fault::Garbage && !text.empty()) text.erase(0, 1);
   if (fault == Fault::CutReply) text.resize(text.size() / 2);

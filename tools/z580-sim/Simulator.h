@@ -125,6 +125,7 @@ class Simulator {
   struct Reply {
     std::string text;   // bytes to write
     bool ownFrame = false;
+    Protocol framing = Protocol::Own;  // of `text` when not an own frame
     Frame frame;        // own-protocol reply before encoding
     int errorCode = -1;
     bool applyAfter = false;    // APLY: the network values take effect
