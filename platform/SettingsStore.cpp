@@ -154,10 +154,15 @@ bool ParseValueLine(std::string_view line, SettingValue& value) {
   return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+// `missing` tells a file that is not there from one that could not be read.
+bool ReadWholeFile(const std::string& path, std::string& out, bool* missing = nullptr) {
   out.clear();
+  if (missing) *missing = false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    if (missing) *missing = errno == ENOENT;
+    return false;
+  }
   char buf[8192];
   bool ok = true;
   for (;;) {
@@ -229,6 +234,17 @@ class FolderLock {
   int fd_ = -1;
 };
 
+// Writes the text of a damaged hive file to a new file beside it.
+bool KeepDamagedCopy(const std::string& path, std::string_view text) {
+  std::string copy = path + ".damaged-XXXXXX";
+  int fd = ::mkostemp(copy.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok) ::unlink(copy.c_str());
+  return ok;
+}
+
 template <typename Change>
 bool ChangeHive(Hive hive, Change change) {
   std::lock_guard<std::mutex> guard(WriteMutex());
@@ -237,11 +253,20 @@ bool ChangeHive(Hive hive, Change change) {
   FolderLock lock(dir);
   if (!lock.Held()) return false;
 
-  SettingsData data = LoadHive(hive);
+  const std::string path = HiveFilePath(hive);
+  // A file that is there but cannot be read is never replaced: its values would be lost.
+  SettingsData data;
+  std::string old;
+  bool missing = false;
+  if (ReadWholeFile(path, old, &missing)) {
+    // A damaged file (a hand edit gone wrong) is replaced, but its text stays beside it.
+    if (!ParseSettingsText(old, data) && !KeepDamagedCopy(path, old)) return false;
+  } else if (!missing) {
+    return false;
+  }
   if (!change(data)) return false;
   const std::string text = SerializeSettings(data, hive);
 
-  const std::string path = HiveFilePath(hive);
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;

@@ -161,6 +161,30 @@ TEST_F(SettingsTest, DamagedFileReadsAsEmpty) {
   EXPECT_TRUE(ParseSettingsText(Slurp(path), data));
 }
 
+TEST_F(SettingsTest, AWriteNeverDestroysAFileItCouldNotRead) {
+  mkdir((root_ + "/TEVI").c_str(), 0700);
+  const std::string path = root_ + "/TEVI/HKEY_CURRENT_USER.ini";
+  // A hand-edited table with one typo: the write heals the file, and the old text
+  // stays beside it for its owner.
+  const std::string damaged = "[ports]\nCOM3 /dev/ttyUSB0\nCOM4=/dev/ttyUSB1\n";
+  Spit(path, damaged);
+  EXPECT_TRUE(WriteProgramDword("address", 16));
+  uint32_t v = 0;
+  EXPECT_TRUE(ReadProgramDword("address", v, 1));
+  std::string kept;
+  FILE* p = popen(("cat '" + root_ + "/TEVI/'HKEY_CURRENT_USER.ini.damaged*").c_str(), "r");
+  char buf[256];
+  while (p && fgets(buf, sizeof buf, p)) kept += buf;
+  if (p) pclose(p);
+  EXPECT_EQ(kept, damaged);
+
+  // A file too large to be ours is left alone, and the write fails quietly.
+  const std::string big = "[k]\n" + std::string(5u << 20, ';') + "\n";
+  Spit(path, big);
+  EXPECT_FALSE(WriteProgramDword("address", 17));
+  EXPECT_TRUE(Slurp(path) == big);  // (not printed: 5 MB)
+}
+
 TEST_F(SettingsTest, UnwritableFolderFailsQuietly) {
   // A file where the folder should be: fails even for a privileged user.
   setenv("XDG_CONFIG_HOME", (root_ + "/blocker").c_str(), 1);
