@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/Text.h"
 
@@ -355,6 +356,10 @@ bool ParseSettingsText(std::string_view text, SettingsData& data) {
   data.keys.clear();
   if (text.find('\0') != std::string_view::npos) return false;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  // Indexes by upper-cased name, so that a long file parses in one pass; they mirror
+  // SettingsData::Put (the first spelling of a name stays, the last value wins).
+  std::unordered_map<std::string, size_t> keyIndex;
+  std::vector<std::unordered_map<std::string, size_t>> valueIndex;
   int current = -1;
   while (!text.empty()) {
     size_t nl = text.find('\n');
@@ -373,14 +378,12 @@ bool ParseSettingsText(std::string_view text, SettingsData& data) {
         data.keys.clear();
         return false;
       }
-      current = -1;
-      for (size_t i = 0; i < data.keys.size(); ++i) {
-        if (EqualsNoCase(data.keys[i].path, path)) current = static_cast<int>(i);
-      }
-      if (current < 0) {
+      auto [it, added] = keyIndex.try_emplace(ToUpper(path), data.keys.size());
+      if (added) {
         data.keys.push_back(SettingKey{std::string(path), {}});
-        current = static_cast<int>(data.keys.size()) - 1;
+        valueIndex.emplace_back();
       }
+      current = static_cast<int>(it->second);
       continue;
     }
     SettingValue value;
@@ -388,7 +391,14 @@ bool ParseSettingsText(std::string_view text, SettingsData& data) {
       data.keys.clear();
       return false;
     }
-    data.Put(data.keys[static_cast<size_t>(current)].path, value);
+    std::vector<SettingValue>& values = data.keys[static_cast<size_t>(current)].values;
+    auto [it, added] = valueIndex[static_cast<size_t>(current)].try_emplace(ToUpper(value.name), values.size());
+    if (added) {
+      values.push_back(std::move(value));
+    } else {
+      value.name = std::move(values[it->second].name);
+      values[it->second] = std::move(value);
+    }
   }
   return true;
 }

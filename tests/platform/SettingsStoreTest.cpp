@@ -185,6 +185,26 @@ TEST_F(SettingsTest, AWriteNeverDestroysAFileItCouldNotRead) {
   EXPECT_TRUE(Slurp(path) == big);  // (not printed: 5 MB)
 }
 
+TEST(SettingsText, NamesRepeatedInAnotherCaseMergeAndLargeFilesParseInOnePass) {
+  SettingsData data;
+  ASSERT_TRUE(ParseSettingsText("[Key]\n\"Name\"=dword:1\n[KEY]\nNAME=x\n[other]\n", data));
+  ASSERT_EQ(data.keys.size(), 2u);
+  ASSERT_EQ(data.keys[0].values.size(), 1u);
+  EXPECT_EQ(data.keys[0].path, "Key");  // the first spelling stays, the last value wins
+  EXPECT_EQ(data.keys[0].values[0].name, "Name");
+  EXPECT_EQ(data.keys[0].values[0].text, "x");
+
+  // A file near the size limit with many keys and values: each lookup used to scan
+  // everything before it, which took hours, and every settings read parses the file.
+  std::string big;
+  constexpr int kKeys = 30000, kValuesInOne = 60000;
+  for (int i = 0; i < kKeys; ++i) big += "[k" + std::to_string(i) + "]\n";
+  for (int i = 0; i < kValuesInOne; ++i) big += "\"v" + std::to_string(i) + "\"=dword:1\n";
+  ASSERT_TRUE(ParseSettingsText(big, data));
+  ASSERT_EQ(data.keys.size(), static_cast<size_t>(kKeys));
+  EXPECT_EQ(data.keys.back().values.size(), static_cast<size_t>(kValuesInOne));
+}
+
 TEST_F(SettingsTest, UnwritableFolderFailsQuietly) {
   // A file where the folder should be: fails even for a privileged user.
   setenv("XDG_CONFIG_HOME", (root_ + "/blocker").c_str(), 1);
