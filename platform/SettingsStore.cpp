@@ -259,13 +259,15 @@ bool ChangeHive(Hive hive, Change change) {
   SettingsData data;
   std::string old;
   bool missing = false;
+  bool damaged = false;
   if (ReadWholeFile(path, old, &missing)) {
-    // A damaged file (a hand edit gone wrong) is replaced, but its text stays beside it.
-    if (!ParseSettingsText(old, data) && !KeepDamagedCopy(path, old)) return false;
+    damaged = !ParseSettingsText(old, data);
   } else if (!missing) {
     return false;
   }
   if (!change(data)) return false;
+  // A damaged file (a hand edit gone wrong) is replaced, but its text stays beside it.
+  if (damaged && !KeepDamagedCopy(path, old)) return false;
   const std::string text = SerializeSettings(data, hive);
 
   std::string temp = path + ".XXXXXX";
