@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/Text.h"
 
@@ -154,10 +155,15 @@ bool ParseValueLine(std::string_view line, SettingValue& value) {
   return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+// `missing` tells a file that is not there from one that could not be read.
+bool ReadWholeFile(const std::string& path, std::string& out, bool* missing = nullptr) {
   out.clear();
+  if (missing) *missing = false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    if (missing) *missing = errno == ENOENT;
+    return false;
+  }
   char buf[8192];
   bool ok = true;
   for (;;) {
@@ -229,6 +235,17 @@ class FolderLock {
   int fd_ = -1;
 };
 
+// Writes the text of a damaged hive file to a new file beside it.
+bool KeepDamagedCopy(const std::string& path, std::string_view text) {
+  std::string copy = path + ".damaged-XXXXXX";
+  int fd = ::mkostemp(copy.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok) ::unlink(copy.c_str());
+  return ok;
+}
+
 template <typename Change>
 bool ChangeHive(Hive hive, Change change) {
   std::lock_guard<std::mutex> guard(WriteMutex());
@@ -237,11 +254,22 @@ bool ChangeHive(Hive hive, Change change) {
   FolderLock lock(dir);
   if (!lock.Held()) return false;
 
-  SettingsData data = LoadHive(hive);
+  const std::string path = HiveFilePath(hive);
+  // A file that is there but cannot be read is never replaced: its values would be lost.
+  SettingsData data;
+  std::string old;
+  bool missing = false;
+  bool damaged = false;
+  if (ReadWholeFile(path, old, &missing)) {
+    damaged = !ParseSettingsText(old, data);
+  } else if (!missing) {
+    return false;
+  }
   if (!change(data)) return false;
+  // A damaged file (a hand edit gone wrong) is replaced, but its text stays beside it.
+  if (damaged && !KeepDamagedCopy(path, old)) return false;
   const std::string text = SerializeSettings(data, hive);
 
-  const std::string path = HiveFilePath(hive);
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
@@ -330,6 +358,10 @@ bool ParseSettingsText(std::string_view text, SettingsData& data) {
   data.keys.clear();
   if (text.find('\0') != std::string_view::npos) return false;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  // Indexes by upper-cased name, so that a long file parses in one pass; they mirror
+  // SettingsData::Put (the first spelling of a name stays, the last value wins).
+  std::unordered_map<std::string, size_t> keyIndex;
+  std::vector<std::unordered_map<std::string, size_t>> valueIndex;
   int current = -1;
   while (!text.empty()) {
     size_t nl = text.find('\n');
@@ -348,14 +380,12 @@ bool ParseSettingsText(std::string_view text, SettingsData& data) {
         data.keys.clear();
         return false;
       }
-      current = -1;
-      for (size_t i = 0; i < data.keys.size(); ++i) {
-        if (EqualsNoCase(data.keys[i].path, path)) current = static_cast<int>(i);
-      }
-      if (current < 0) {
+      auto [it, added] = keyIndex.try_emplace(ToUpper(path), data.keys.size());
+      if (added) {
         data.keys.push_back(SettingKey{std::string(path), {}});
-        current = static_cast<int>(data.keys.size()) - 1;
+        valueIndex.emplace_back();
       }
+      current = static_cast<int>(it->second);
       continue;
     }
     SettingValue value;
@@ -363,7 +393,14 @@ bool ParseSettingsText(std::string_view text, SettingsData& data) {
       data.keys.clear();
       return false;
     }
-    data.Put(data.keys[static_cast<size_t>(current)].path, value);
+    std::vector<SettingValue>& values = data.keys[static_cast<size_t>(current)].values;
+    auto [it, added] = valueIndex[static_cast<size_t>(current)].try_emplace(ToUpper(value.name), values.size());
+    if (added) {
+      values.push_back(std::move(value));
+    } else {
+      value.name = std::move(values[it->second].name);
+      values[it->second] = std::move(value);
+    }
   }
   return true;
 }

@@ -19,8 +19,10 @@
 // A missing, unreadable or damaged file reads as empty. A write reads the file, changes
 // one value, writes a temporary file in the same folder, flushes it to disk and renames
 // it over the old one, so a reader never sees half a file. Writers (also in other
-// processes) take an exclusive lock on the folder for the read-change-write. Every
-// failure is quiet: the functions only report it by their result.
+// processes) take an exclusive lock on the folder for the read-change-write. A write
+// never replaces a file it cannot read (it fails instead); a damaged file is replaced,
+// and its text is kept beside it as "<hive>.ini.damaged-XXXXXX". Every failure is
+// quiet: the functions only report it by their result.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -171,11 +171,22 @@ std::string MapChars(std::string_view utf8, F f) {
 std::string ToUpper(std::string_view utf8) { return MapChars(utf8, ToUpperChar); }
 std::string ToLower(std::string_view utf8) { return MapChars(utf8, ToLowerChar); }
 
+namespace {
+// The upper-case code point at pos. A byte that is not UTF-8 keeps its own value
+// (above every code point), so that unconverted texts do not all compare equal.
+char32_t FoldedAt(std::string_view s, size_t& pos) {
+  const size_t start = pos;
+  const char32_t c = DecodeUtf8(s, pos);
+  if (c == 0xFFFD && pos == start + 1) return 0x110000 + static_cast<unsigned char>(s[start]);
+  return ToUpperChar(c);
+}
+}  // namespace
+
 int CompareNoCase(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
-    char32_t ca = ToUpperChar(DecodeUtf8(a, i));
-    char32_t cb = ToUpperChar(DecodeUtf8(b, j));
+    char32_t ca = FoldedAt(a, i);
+    char32_t cb = FoldedAt(b, j);
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   if (i < a.size()) return 1;
@@ -189,7 +200,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   size_t i = 0, j = 0;
   while (j < prefix.size()) {
     if (i >= text.size()) return false;
-    if (ToUpperChar(DecodeUtf8(text, i)) != ToUpperChar(DecodeUtf8(prefix, j))) return false;
+    if (FoldedAt(text, i) != FoldedAt(prefix, j)) return false;
   }
   return true;
 }

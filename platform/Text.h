@@ -28,7 +28,8 @@ char32_t ToLowerChar(char32_t c);
 std::string ToUpper(std::string_view utf8);
 std::string ToLower(std::string_view utf8);
 
-// Case-insensitive comparison (negative, zero, positive) by upper-cased code points.
+// Case-insensitive comparison (negative, zero, positive) by upper-cased code points;
+// bytes that are not UTF-8 compare by their own value, after every code point.
 int CompareNoCase(std::string_view a, std::string_view b);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);

@@ -161,6 +161,50 @@ TEST_F(SettingsTest, DamagedFileReadsAsEmpty) {
   EXPECT_TRUE(ParseSettingsText(Slurp(path), data));
 }
 
+TEST_F(SettingsTest, AWriteNeverDestroysAFileItCouldNotRead) {
+  mkdir((root_ + "/TEVI").c_str(), 0700);
+  const std::string path = root_ + "/TEVI/HKEY_CURRENT_USER.ini";
+  // A hand-edited table with one typo: the write heals the file, and the old text
+  // stays beside it for its owner.
+  const std::string damaged = "[ports]\nCOM3 /dev/ttyUSB0\nCOM4=/dev/ttyUSB1\n";
+  Spit(path, damaged);
+  EXPECT_TRUE(WriteProgramDword("address", 16));
+  uint32_t v = 0;
+  EXPECT_TRUE(ReadProgramDword("address", v, 1));
+  std::string kept;
+  FILE* p = popen(("cat '" + root_ + "/TEVI/'HKEY_CURRENT_USER.ini.damaged*").c_str(), "r");
+  char buf[256];
+  while (p && fgets(buf, sizeof buf, p)) kept += buf;
+  if (p) pclose(p);
+  EXPECT_EQ(kept, damaged);
+
+  // A file too large to be ours is left alone, and the write fails quietly.
+  const std::string big = "[k]\n" + std::string(5u << 20, ';') + "\n";
+  Spit(path, big);
+  EXPECT_FALSE(WriteProgramDword("address", 17));
+  EXPECT_TRUE(Slurp(path) == big);  // (not printed: 5 MB)
+}
+
+TEST(SettingsText, NamesRepeatedInAnotherCaseMergeAndLargeFilesParseInOnePass) {
+  SettingsData data;
+  ASSERT_TRUE(ParseSettingsText("[Key]\n\"Name\"=dword:1\n[KEY]\nNAME=x\n[other]\n", data));
+  ASSERT_EQ(data.keys.size(), 2u);
+  ASSERT_EQ(data.keys[0].values.size(), 1u);
+  EXPECT_EQ(data.keys[0].path, "Key");  // the first spelling stays, the last value wins
+  EXPECT_EQ(data.keys[0].values[0].name, "Name");
+  EXPECT_EQ(data.keys[0].values[0].text, "x");
+
+  // A file near the size limit with many keys and values: each lookup used to scan
+  // everything before it, which took hours, and every settings read parses the file.
+  std::string big;
+  constexpr int kKeys = 30000, kValuesInOne = 60000;
+  for (int i = 0; i < kKeys; ++i) big += "[k" + std::to_string(i) + "]\n";
+  for (int i = 0; i < kValuesInOne; ++i) big += "\"v" + std::to_string(i) + "\"=dword:1\n";
+  ASSERT_TRUE(ParseSettingsText(big, data));
+  ASSERT_EQ(data.keys.size(), static_cast<size_t>(kKeys));
+  EXPECT_EQ(data.keys.back().values.size(), static_cast<size_t>(kValuesInOne));
+}
+
 TEST_F(SettingsTest, UnwritableFolderFailsQuietly) {
   // A file where the folder should be: fails even for a privileged user.
   setenv("XDG_CONFIG_HOME", (root_ + "/blocker").c_str(), 1);

@@ -61,3 +61,14 @@ TEST(CaseFolding, AsciiAndCyrillicFoldLikeTheCodePage) {
   EXPECT_TRUE(StartsWithNoCase("БУИМ 9", "буим"));
   EXPECT_FALSE(StartsWithNoCase("БУ", "буим"));
 }
+
+TEST(CaseFolding, BytesThatAreNoUtf8CompareByValue) {
+  // Windows-1251 bytes that slipped through unconverted ("Порт", "Прог") must not all
+  // look alike: every one of them decodes as a replacement character.
+  EXPECT_FALSE(EqualsNoCase("\xCF\xEE\xF0\xF2", "\xCF\xF0\xEE\xE3"));
+  EXPECT_TRUE(EqualsNoCase("\xCF\xEE\xF0\xF2", "\xCF\xEE\xF0\xF2"));
+  EXPECT_LT(CompareNoCase("a\xC0", "a\xC1"), 0);
+  EXPECT_FALSE(EqualsNoCase("\xFF", "\xEF\xBF\xBD"));  // a stray byte is not a real U+FFFD
+  EXPECT_FALSE(StartsWithNoCase("\xC0\xC1x", "\xC2"));
+  EXPECT_TRUE(StartsWithNoCase("\xC0\xC1x", "\xC0\xC1"));
+}
