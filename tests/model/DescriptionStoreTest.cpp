@@ -1,5 +1,7 @@
 #include "model/DescriptionStore.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -45,7 +47,7 @@ std::string LongText() {
 }
 
 std::string WriteTemp(const std::string& name, const std::vector<char>& bytes) {
-  std::string path = ::testing::TempDir() + name;
+  std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
@@ -216,7 +218,7 @@ TEST_F(DescriptionStoreFile, OpenStreamIsReadOnly) {
 TEST(DescriptionStore, NoStorageMeansEveryReadIsEmpty) {
   std::string text = "untouched";
   const std::string foreign = WriteTemp("descstore_foreign.dat", {'r', 'o', 'o', 't', '\r', '\n'});
-  const std::string missing = ::testing::TempDir() + "descstore_missing.dat";
+  const std::string missing = ::testing::TempDir() + std::to_string(::getpid()) + "_descstore_missing.dat";
   std::remove(missing.c_str());
   for (bool create : {false, true}) {
     DescriptionStore store(foreign, create);

@@ -1,5 +1,7 @@
 #include "platform/CompoundFile.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -99,7 +101,7 @@ TEST(CompoundFile, ForeignOrMissingInputIsNoCompoundFile) {
 
 TEST(CompoundFile, OpensFromPath) {
   CompoundFileImage img = Sample(3);
-  std::string path = ::testing::TempDir() + "cfb_open_path.dat";
+  std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_cfb_open_path.dat";
   std::FILE* out = std::fopen(path.c_str(), "wb");
   ASSERT_NE(out, nullptr);
   std::fwrite(img.bytes.data(), 1, img.bytes.size(), out);

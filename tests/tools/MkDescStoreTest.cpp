@@ -1,5 +1,7 @@
 // The description packer, run as the build runs it, and its output read back
 // through the program's own store.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -74,7 +76,8 @@ class Packer : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(Env("Z580_BUILD_DIR").empty());
     dir_ = fs::path(::testing::TempDir()) /
-           ("mkdescstore_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("mkdescstore_" + std::to_string(::getpid()) + "_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "texts");
   }
