@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "link/DeviceIO.h"
 #include "link/ExchangeFrame.h"
@@ -59,14 +60,7 @@ int main(int argc, char** argv) {
   std::vector<double> framed;
   {
     DeviceIO io;
-    Elements::NetRS485prg& s = io.Settings();
-    s.SetParameterValue("Port", sim.SlavePath());
-    s.SetParameterValue("bPS", "115200");
-    s.SetParameterValue("Addr", "16");
-    s.SetParameterValue("A.Len", "8");
-    s.SetParameterValue("LEn", "8");
-    s.SetParameterValue("Sbit", "1");
-    s.SetParameterValue("PrtY", "Отсутствует");
+    z580sim::MatchPortSettings(io.Settings(), sim);
     io.ApplyPortSettings();
     if (io.Port().Open() != 0) {
       std::fprintf(stderr, "cannot open %s\n", sim.SlavePath().c_str());

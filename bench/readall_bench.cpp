@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "app/CPelmDoc.h"
 #include "link/AppState.h"
@@ -180,14 +181,7 @@ int main(int argc, char** argv) {
   {
     Device device;
     device.finishPauseMs = 0;
-    Elements::NetRS485prg& s = device.Settings();
-    s.SetParameterValue("Port", sim.SlavePath());
-    s.SetParameterValue("bPS", "115200");
-    s.SetParameterValue("Addr", "16");
-    s.SetParameterValue("A.Len", "8");
-    s.SetParameterValue("LEn", "8");
-    s.SetParameterValue("Sbit", "1");
-    s.SetParameterValue("PrtY", "Отсутствует");
+    z580sim::MatchPortSettings(device.Settings(), sim);
     if (device.OpenPort(false) != 0) {
       std::fprintf(stderr, "cannot open %s\n", sim.SlavePath().c_str());
       return 1;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "LinkTestSupport.h"
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "link/DeviceIO.h"
 #include "link/ResultFlags.h"
@@ -30,14 +31,7 @@ class DeviceIOSimTest : public LinkTestBase {
     std::string error;
     ASSERT_TRUE(sim_->Start(&error)) << error;
     io_ = std::make_unique<DeviceIO>();
-    Elements::NetRS485prg& s = io_->Settings();
-    s.SetParameterValue("Port", sim_->SlavePath());
-    s.SetParameterValue("bPS", std::to_string(baud));
-    s.SetParameterValue("LEn", "8");
-    s.SetParameterValue("PrtY", "Отсутствует");
-    s.SetParameterValue("Sbit", "1");
-    s.SetParameterValue("A.Len", "8");
-    s.SetParameterValue("Addr", "16");
+    z580sim::MatchPortSettings(io_->Settings(), *sim_);
     io_->ApplyPortSettings();
     ASSERT_EQ(io_->Port().Open(), 0);
   }

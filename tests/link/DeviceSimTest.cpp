@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "LinkTestSupport.h"
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "link/Device.h"
 #include "link/ModelTable.h"
@@ -46,14 +47,7 @@ class DeviceSimTest : public LinkTestBase {
     ASSERT_TRUE(sim_->Start(&error)) << error;
     device_ = std::make_unique<Device>();
     device_->finishPauseMs = 0;
-    Elements::NetRS485prg& s = device_->Settings();
-    s.SetParameterValue("Port", sim_->SlavePath());
-    s.SetParameterValue("bPS", std::to_string(config.line.baud));
-    s.SetParameterValue("LEn", "8");
-    s.SetParameterValue("PrtY", "Отсутствует");
-    s.SetParameterValue("Sbit", "1");
-    s.SetParameterValue("A.Len", std::to_string(config.addressBits));
-    s.SetParameterValue("Addr", std::to_string(config.address));
+    z580sim::MatchPortSettings(device_->Settings(), *sim_);
   }
   static z580sim::SimConfig Config(int model, unsigned baud = 115200) {
     z580sim::SimConfig config;

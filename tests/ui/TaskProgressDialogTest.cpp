@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "app/ui/TaskProgressDialog.h"
 #include "app/ui/TaskWindowQt.h"
@@ -48,14 +49,7 @@ class TaskProgressDialogTest : public ::testing::Test {
     window_.SetMainWindow(mainWindow_.get());
     device_ = std::make_unique<Device>();
     device_->finishPauseMs = 0;
-    Elements::NetRS485prg& s = device_->Settings();
-    s.SetParameterValue("Port", sim_->SlavePath());
-    s.SetParameterValue("bPS", "115200");
-    s.SetParameterValue("LEn", "8");
-    s.SetParameterValue("PrtY", "Отсутствует");
-    s.SetParameterValue("Sbit", "1");
-    s.SetParameterValue("A.Len", "8");
-    s.SetParameterValue("Addr", "16");
+    z580sim::MatchPortSettings(device_->Settings(), *sim_);
     ASSERT_EQ(device_->OpenPort(false), 0);
   }
   void TearDown() override {
