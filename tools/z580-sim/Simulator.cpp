@@ -426,7 +426,6 @@ void Simulator::ProcessBuffer(bool gapExpired) {
 void Simulator::HandleRtu(bool gapExpired) {
   RequestRecord rec;
   rec.protocol = Protocol::ModbusRtu;
-  Reply reply;
   Bytes expected;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -445,12 +444,7 @@ void Simulator::HandleRtu(bool gapExpired) {
     if (!ok) {
       rec.outcome = "ignored: line settings differ (" + why + ")";
     } else {
-      reply.text = want;  // the module echoes a write-single-coil request
-      reply.framing = Protocol::ModbusRtu;
-      rec.outcome = "switch-back, now own protocol";
-      SendReply(rec, reply);
-      std::lock_guard<std::mutex> lock(mutex_);
-      SwitchProtocol(Protocol::Own);
+      AcceptSwitchBack(rec, want, Protocol::ModbusRtu);  // the module echoes a write-single-coil request
     }
     Log(std::move(rec));
     return;
@@ -461,6 +455,16 @@ void Simulator::HandleRtu(bool gapExpired) {
     rec.outcome = "ignored: not the switch-back request";
     Log(std::move(rec));
   }
+}
+
+void Simulator::AcceptSwitchBack(RequestRecord& rec, const std::string& answer, Protocol framing) {
+  Reply reply;
+  reply.text = answer;
+  reply.framing = framing;
+  rec.outcome = "switch-back, now own protocol";
+  SendReply(rec, reply);
+  std::lock_guard<std::mutex> lock(mutex_);
+  SwitchProtocol(Protocol::Own);
 }
 
 void Simulator::HandleChunk(const std::string& chunk) {
@@ -492,12 +496,7 @@ void Simulator::HandleChunk(const std::string& chunk) {
   } else if (p == Protocol::ModbusAscii) {
     Bytes msg;
     if (UnwrapModbusAscii(body, msg) && msg == ModbusSwitchBack(ownAddress)) {
-      reply.text = WrapModbusAscii(msg);
-      reply.framing = Protocol::ModbusAscii;
-      rec.outcome = "switch-back, now own protocol";
-      SendReply(rec, reply);
-      std::lock_guard<std::mutex> lock(mutex_);
-      SwitchProtocol(Protocol::Own);
+      AcceptSwitchBack(rec, WrapModbusAscii(msg), Protocol::ModbusAscii);
     } else {
       rec.outcome = "ignored: not the switch-back request";
     }
@@ -505,12 +504,7 @@ void Simulator::HandleChunk(const std::string& chunk) {
     uint8_t address = 0;
     std::string payload;
     if (UnwrapPercent(body, '%', address, payload) && address == ownAddress && payload == kPercentSwitchBack) {
-      reply.text = WrapPercent('!', address, "");
-      reply.framing = Protocol::Percent;
-      rec.outcome = "switch-back, now own protocol";
-      SendReply(rec, reply);
-      std::lock_guard<std::mutex> lock(mutex_);
-      SwitchProtocol(Protocol::Own);
+      AcceptSwitchBack(rec, WrapPercent('!', address, ""), Protocol::Percent);
     } else {
       rec.outcome = "ignored: not the switch-back request";
     }

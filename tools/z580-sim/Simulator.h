@@ -141,6 +141,8 @@ class Simulator {
   void AnswerAttributes(const Frame& request, RequestRecord& rec, Reply& reply);
   bool LineMatches(std::string& why);
   void SendReply(RequestRecord& rec, Reply& reply);
+  // Answers a switch-back request in its own framing and returns to the own protocol.
+  void AcceptSwitchBack(RequestRecord& rec, const std::string& answer, Protocol framing);
   void FlushPendingReply();
   void WriteAll(const std::string& bytes);
   bool SleepMs(int ms);  // false when woken for stopping
