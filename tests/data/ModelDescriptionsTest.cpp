@@ -16,15 +16,12 @@
 #include <vector>
 
 #include "app/CPelmDoc.h"
-#include "devices/CDevicePW.h"
-#include "devices/CreateDeviceModel.h"
 #include "model/DescriptionStore.h"
 #include "model/MyConverter.h"
 #include "model/Parameter.h"
 #include "platform/CompoundFile.h"
 #include "platform/Text.h"
 #include "platform/Prompter.h"
-#include "support/FakeTableControl.h"
 
 namespace {
 
@@ -504,64 +501,6 @@ TEST(ModelDescriptions, EveryTextKeepsTheRules) {
       });
     }
   }
-}
-
-}  // namespace
-
-namespace {
-
-// The device model of each index meets its own description: the state tables get
-// one row per instance of the state parameters, the "Log" pairs and the status
-// rows find what they look up.
-TEST(ModelDescriptions, EachDeviceModelFindsItsNamesInItsDescription) {
-  // Index -> rows of the inputs and of the outputs table.
-  const std::map<int, std::pair<size_t, size_t>> tables = {
-      {0, {8, 0}},  {1, {0, 8}},  {2, {0, 6}},  {3, {8, 4}},   {4, {16, 0}},
-      {5, {0, 8}},  {8, {4, 0}},  {9, {0, 16}}, {10, {8, 0}},  {11, {4, 4}},
-      {15, {0, 32}}, {16, {32, 0}}};
-  for (int model = 0; model < kModels; ++model) {
-    SCOPED_TRACE(DescriptionStreamName(model));
-    LoadedModel m = Load(model);
-    auto device = CreateDeviceModel(static_cast<signed char>(model), m.doc.get());
-    ASSERT_NE(device, nullptr);
-    FakeTableControl inputs, outputs;
-    device->FillInputsList(&inputs);
-    device->FillOutputsList(&outputs);
-    const auto it = tables.find(model);
-    const auto expected = it == tables.end() ? std::pair<size_t, size_t>{0, 0} : it->second;
-    ASSERT_EQ(inputs.rows.size(), expected.first);
-    ASSERT_EQ(outputs.rows.size(), expected.second);
-    if (!inputs.rows.empty()) {
-      EXPECT_NE(inputs.rows.back().Text(1).find(std::to_string(expected.first)), std::string::npos);
-      EXPECT_NE(inputs.rows.back().objects.at(0), nullptr);
-    }
-    for (const auto& row : outputs.rows) { EXPECT_FALSE(row.Text(1).empty()); }
-
-    // A model with status rows polls "Rd.St".
-    if (device->GetStatusBitCaption(0) != 0) {
-      EXPECT_NE(m.doc->scannersBranch->FindParameterAt("Rd.St", 0), nullptr);
-    }
-  }
-
-  // The logic functions of index 11: a function taking both of a pair takes the partner along.
-  LoadedModel m = Load(11);
-  auto device = CreateDeviceModel(11, m.doc.get());
-  Parameter* log0 = m.doc->rootBranch->FindParameterAt("Log", 0);
-  Parameter* log1 = m.doc->rootBranch->FindParameterAt("Log", 1);
-  ASSERT_NE(log0, nullptr);
-  ASSERT_NE(log1, nullptr);
-  log1->value = log1->GetEnumName(4);
-  EXPECT_EQ(device->OnParameterEdited(*log1), log0);
-  EXPECT_EQ(log0->value, log1->value);
-
-  // Index 20's calibration texts name the values of its own parameters.
-  LoadedModel power = Load(20);
-  power.doc->rootBranch->FindParameterAt("uk.hi", 0)->value = "220";
-  power.doc->rootBranch->FindParameterAt("ik.hi", 0)->value = "5";
-  auto mains = CreateDeviceModel(20, power.doc.get());
-  std::string text;
-  dynamic_cast<BaseDevice::CDevicePW&>(*mains).GetCalibrationStepText(text, 1);
-  EXPECT_NE(text.find("напряжение 220 В, ток 5 А"), std::string::npos) << text;
 }
 
 }  // namespace
