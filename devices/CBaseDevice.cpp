@@ -201,22 +201,19 @@ Parameter* CBaseDevice::GetApplyParameter() {
   return applyParameter_.get();
 }
 
-}  // namespace BaseDevice
-
-namespace BaseDevice {
-
 void CBaseDevice::ResetWithDefaultsCommand(int channels) {
   model::LinkOps* link = document_ ? document_->GetLink() : nullptr;
   if (!link) return;
-  // A command without data; "Нет данных" would never be sent.
   Parameter command("S.Def");
-  command.value.clear();
   command.type = "void";
   for (int channel = 0; channel < channels; ++channel) {
     if (channels > 1) {
       command.indexed = true;
       command.linearIndex = channel;
     }
+    // A command without data, whatever the last exchange left in it; the link
+    // never sends "Нет данных".
+    command.value.clear();
     command.note.clear();
     // The module resets itself before it can answer in a way that decodes.
     if (link->WriteParameter(command, 1) == 0 || command.note == resources::LoadString(kStrUndecodable)) continue;
