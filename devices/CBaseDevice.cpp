@@ -1,6 +1,7 @@
 #include "devices/CBaseDevice.h"
 
 #include "devices/DeviceDocument.h"
+#include "devices/MainMenu.h"
 #include "devices/StateDialog.h"
 #include "devices/TableControl.h"
 #include "model/DescBranch.h"
@@ -22,6 +23,12 @@ constexpr int kStrCounters = 304;
 constexpr int kStrResetting = 305;
 constexpr int kStrOutputs = 437;
 constexpr int kStrStateWindow = 32821;
+constexpr int kStrOutputsWindow = 32822;
+constexpr int kStrInputsWindow = 32823;
+constexpr int kStrResetFailed = 148;
+constexpr int kStrResetDone = 172;
+constexpr int kStrUndecodable = 196;
+constexpr int kCmdReadAll = 139;
 constexpr int kStrAppTitle = 57344;
 
 constexpr unsigned kListStyle = myClass::TableControl::kStyleFullRowSelect | myClass::TableControl::kStyleInfoTip;
@@ -47,25 +54,33 @@ std::map<int, Parameter*> CBaseDevice::PolledInstances(const std::string& name) 
 }
 
 bool CBaseDevice::FillInputsList(myClass::TableControl* table) {
+  const int width = table ? (table->GetClientWidth() - 2) * 2 / 6 : 0;
+  return FillInputsTable(table, {{kStrValue, width}, {kStrCounters, width}, {kStrResetting, width}}, kStrCounterLabel,
+                         true);
+}
+
+bool CBaseDevice::FillInputsTable(myClass::TableControl* table, const std::vector<Column>& columns, int labelFormat,
+                                  bool resetButtons) {
   if (!table) return false;
   table->SetExtendedStyle(kListStyle);
-  const int width = (table->GetClientWidth() - 2) * 2 / 6;
-  table->InsertColumn(0, resources::LoadString(kStrValue), kCentre, width);
-  table->InsertColumn(1, resources::LoadString(kStrCounters), kCentre, width);
-  table->InsertColumn(2, resources::LoadString(kStrResetting), kCentre, width);
+  std::vector<int> widths;
+  for (const Column& c : columns) {
+    table->InsertColumn(static_cast<int>(widths.size()), resources::LoadString(c.heading), kCentre, c.width);
+    widths.push_back(c.width);
+  }
   if (HasInputs()) {
     for (const auto& [index, parameter] : PolledInstances(GetInputsStateParamName())) {
       // The row a list gives may differ from the one asked for when the indexes
       // have gaps; the rest of the row follows the one it got.
       const int row = table->InsertItem(index, CellValueText(*parameter));
       if (row < 0) continue;
-      table->SetItemText(row, 1, platform::Format(resources::LoadString(kStrCounterLabel).c_str(), index + 1));
+      table->SetItemText(row, 1, platform::Format(resources::LoadString(labelFormat).c_str(), index + 1));
       table->SetCell(row, -1, parameter, myClass::TableControl::kCellNotEdited);
+      if (!resetButtons) continue;
       table->SetItemText(row, 2, resources::LoadString(kStrReset));
       table->SetFlags(row, 2, myClass::TableControl::kCellButton, myClass::TableControl::kCellButton);
     }
   }
-  const std::vector<int> widths{width, width, width};
   return table->AutoSizeColumns(&widths);
 }
 
@@ -103,9 +118,18 @@ void CBaseDevice::RewriteOutputParameters() {
   }
 }
 
+void CBaseDevice::Calibrate() {
+  CalibrationLauncher* launcher = GetCalibrationLauncher();
+  if (launcher && HasCalibration()) launcher->Run(GetCalibrationWizard(), *this);
+}
+
 std::string CBaseDevice::GetStateWindowTitle() const { return resources::LoadString(kStrStateWindow); }
 
-std::string CBaseDevice::GetStatusBitText(int, unsigned*) const { return {}; }
+std::string CBaseDevice::InputsStateTitle() { return resources::LoadString(kStrInputsWindow); }
+
+std::string CBaseDevice::OutputsStateTitle() { return resources::LoadString(kStrOutputsWindow); }
+
+std::string CBaseDevice::GetStatusBitText(int, const unsigned*) const { return {}; }
 
 void CBaseDevice::UpdateStateList(StateDialog* dialog) {
   const auto* current = dynamic_cast<const CBaseDevice*>(model::CurrentDeviceModel());
@@ -135,6 +159,21 @@ void CBaseDevice::UpdateStateList(StateDialog* dialog) {
   }
 }
 
+void CBaseDevice::UpdateStateFromRowParameters(StateDialog* dialog) {
+  const auto* current = dynamic_cast<const CBaseDevice*>(model::CurrentDeviceModel());
+  if (!dialog || !current || !current->HasInputs()) return;
+  const int rows = dialog->GetInputRowCount();
+  for (int row = 0; row < rows; ++row) {
+    const auto* parameter = dynamic_cast<const Parameter*>(dialog->GetInputRowObject(row));
+    // A value the user typed is not the input's state.
+    if (!parameter || parameter->valueChanged) continue;
+    StateIndicator* indicator = dialog->GetInputIndicator(row);
+    if (!indicator || indicator->GetStateText() == parameter->value) continue;
+    indicator->SetStateText(parameter->value);
+    indicator->Invalidate();
+  }
+}
+
 void CBaseDevice::ResetToDefaults() {
   if (!document_ || !document_->GetParameterTree()) {
     platform::ShowMessage(resources::LoadString(kStrNoTree), resources::LoadString(kStrAppTitle),
@@ -160,6 +199,32 @@ Parameter* CBaseDevice::GetApplyParameter() {
     applyParameter_->type = "void";
   }
   return applyParameter_.get();
+}
+
+void CBaseDevice::ResetWithDefaultsCommand(int channels) {
+  model::LinkOps* link = document_ ? document_->GetLink() : nullptr;
+  if (!link) return;
+  Parameter command("S.Def");
+  command.type = "void";
+  for (int channel = 0; channel < channels; ++channel) {
+    if (channels > 1) {
+      command.indexed = true;
+      command.linearIndex = channel;
+    }
+    // A command without data, whatever the last exchange left in it; the link
+    // never sends "Нет данных".
+    command.value.clear();
+    command.note.clear();
+    // The module resets itself before it can answer in a way that decodes.
+    if (link->WriteParameter(command, 1) == 0 || command.note == resources::LoadString(kStrUndecodable)) continue;
+    platform::ShowMessage(command.note, resources::LoadString(kStrResetFailed), platform::MessageIcon::Warning,
+                          platform::MessageButtons::Ok, true);
+    return;
+  }
+  if (platform::ShowMessage(resources::LoadString(kStrResetDone), std::string(), platform::MessageIcon::Information,
+                            platform::MessageButtons::YesNo) != platform::kAnswerYes)
+    return;
+  if (MainMenu* menu = GetMainMenu()) menu->PostCommand(kCmdReadAll);
 }
 
 }  // namespace BaseDevice

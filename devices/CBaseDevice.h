@@ -5,7 +5,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "devices/CalibrationLauncher.h"
 #include "model/CObject.h"
 #include "model/DeviceModelHooks.h"
 
@@ -63,16 +65,22 @@ class CBaseDevice : public CObject, public model::DeviceModelHooks {
   // initial values.
   virtual void RewriteOutputParameters();
 
-  virtual void Calibrate() {}
-  virtual bool HasCalibration() const { return false; }
+  // The calibration window the model opens (None: it has none).
+  virtual CalibrationWizard GetCalibrationWizard() const { return CalibrationWizard::None; }
+  // Runs the model's calibration window through the registered launcher.
+  virtual void Calibrate();
+  virtual bool HasCalibration() const { return GetCalibrationWizard() != CalibrationWizard::None; }
   // The text after the line break is the state window's title.
   virtual std::string GetStateWindowTitle() const;
+  // Adds the model's own items to the main menu (through GetMainMenu()).
   virtual void AddModelMenuItems() {}
+  // A command of an item the model added; false when it is not the model's.
+  virtual bool OnModelCommand(int /*command*/) { return false; }
 
   virtual bool HasDataLengthParameter() const { return true; }
-  // The text of a status row of "Rd.St" for the reading in word (which a model may
-  // shift as it goes through the rows); empty when the row means nothing.
-  virtual std::string GetStatusBitText(int row, unsigned* word) const;
+  // The text of a status row of "Rd.St" for the reading in word; empty when the row
+  // means nothing. The word is never changed, so rows may be asked in any order.
+  virtual std::string GetStatusBitText(int row, const unsigned* word) const;
 
   // Updates the input indicators of the state dialog from "r.cn" (one bit per row
   // that has an indicator, the lowest bit first). Runs on the dialog's poll thread.
@@ -91,8 +99,27 @@ class CBaseDevice : public CObject, public model::DeviceModelHooks {
   DeviceDocument* GetDocument() const { return document_; }
 
  protected:
+  // Titles of the state window for models with inputs only and outputs only.
+  static std::string InputsStateTitle();
+  static std::string OutputsStateTitle();
   // Shows "0" for a value that was never read.
   static std::string CellValueText(const Parameter& parameter);
+  // An inputs table: the columns (string id of the heading, width), one row per
+  // instance of the inputs parameter with its value, the label (string id of a
+  // format taking the linear index + 1) in column 1 and, when asked, a reset
+  // button in column 2.
+  struct Column {
+    int heading;
+    int width;
+  };
+  bool FillInputsTable(myClass::TableControl* table, const std::vector<Column>& columns, int labelFormat,
+                       bool resetButtons);
+  // The input indicators follow the values of the parameters bound to their rows
+  // (no device read), except those the user changed.
+  void UpdateStateFromRowParameters(StateDialog* dialog);
+  // Writes the "S.Def" command (once, or once per channel with the channel as its
+  // index) and offers to read the parameters back.
+  void ResetWithDefaultsCommand(int channels);
   // Every instance of the named parameter in the polled-parameter branch, by linear
   // index.
   std::map<int, Parameter*> PolledInstances(const std::string& name) const;

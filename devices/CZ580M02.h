@@ -1,5 +1,5 @@
 #pragma once
-// The model of index 1 ("Z580-02").
+// The model of index 1 ("Z580-02"): analog outputs.
 
 #include "devices/CBaseDevice.h"
 
@@ -8,6 +8,14 @@ namespace BaseDevice {
 class CZ580M02 : public CBaseDevice {
  public:
   explicit CZ580M02(DeviceDocument* document) : CBaseDevice(document) {}
+
+  bool HasOutputs() const override { return true; }
+  std::string GetOutputsStateParamName() const override { return "r.oe"; }
+  void GetOutputLedRect(Rect& rect) const override { rect = {14, 22, 30, 40}; }
+  int GetOutputLedStep() const override { return 39; }
+  std::string GetStateWindowTitle() const override { return OutputsStateTitle(); }
+
+  CalibrationWizard GetCalibrationWizard() const override { return CalibrationWizard::AnalogOutputDialog; }
 };
 
 }  // namespace BaseDevice

@@ -10,6 +10,7 @@ class CZ580M07 : public CBaseDevice {
   explicit CZ580M07(DeviceDocument* document) : CBaseDevice(document) {}
 
   const char* GetRuntimeClassName() const override { return "CZ580M07"; }
+  bool HasScanners() const override { return true; }
 };
 
 }  // namespace BaseDevice

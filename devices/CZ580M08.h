@@ -14,6 +14,11 @@ class CZ580M08 : public CBaseDevice {
   bool IsEightBitOnlyModel() const override { return true; }
   // Its readings "rEAd", "iRDt" and "iRD" carry measurement status codes.
   bool HasMeasurementReadings() const override { return true; }
+
+  bool HasScanners() const override { return true; }
+  // The line's data length is fixed, so the network dialog offers none.
+  bool HasDataLengthParameter() const override { return false; }
+  CalibrationWizard GetCalibrationWizard() const override { return CalibrationWizard::CommonAnalogInput; }
 };
 
 }  // namespace BaseDevice

@@ -14,14 +14,14 @@ struct Table {
   std::vector<std::string> problems;
 };
 
-// Undoes the escapes a table line may hold: \n, \t, \\ .
+// Undoes the escapes a table line may hold: \n, \r, \t, \\ .
 std::string Unescape(const std::string& s) {
   std::string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '\\' && i + 1 < s.size()) {
       char c = s[++i];
-      out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
     } else {
       out += s[i];
     }
