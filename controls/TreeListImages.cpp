@@ -99,7 +99,7 @@ QVector<QPixmap> MakeMarkImages() {
     QPixmap p = Blank(16, 12);
     QPainter g(&p);
     g.setPen(Qt::NoPen);
-    g.setBrush(QColor(64, 64, 64));
+    g.setBrush(QColor(60, 60, 110));  // not a grey, so it never mixes with text
     g.drawPolygon(i == 0 ? QPolygon({QPoint(4, 8), QPoint(12, 8), QPoint(8, 3)})
                          : QPolygon({QPoint(4, 3), QPoint(12, 3), QPoint(8, 8)}));
     images << p;
