@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <functional>
 
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
@@ -119,14 +118,17 @@ class RowDelegate : public QStyledItemDelegate {
       textRect = QRect(cell.left(), cell.top(), cell.width() - 4, cell.height());
     }
     const QFontMetrics metrics(font);
-    const std::string shown = ElideCellText(record.GetText(column), textRect.width(), [&](const std::string& s) {
-      return metrics.horizontalAdvance(QString::fromStdString(s));
-    });
-    if (!shown.empty()) {
+    const std::string& text = record.GetText(column);
+    QString shown = QString::fromStdString(text);
+    // Most texts fit: they are measured once and drawn as they are.
+    if (!text.empty() && textRect.width() > 8 && metrics.horizontalAdvance(shown) > textRect.width() - 8)
+      shown = QString::fromStdString(ElideCellText(text, textRect.width(), [&](const std::string& s) {
+        return metrics.horizontalAdvance(QString::fromStdString(s));
+      }));
+    if (!shown.isEmpty() && textRect.width() > 8) {
       const int alignment = tree_->GetColumnAlignment(column);
       const Qt::Alignment h = alignment == 1 ? Qt::AlignRight : alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
-      painter->drawText(textRect, static_cast<int>(h | Qt::AlignVCenter | Qt::TextSingleLine),
-                        QString::fromStdString(shown));
+      painter->drawText(textRect, static_cast<int>(h | Qt::AlignVCenter | Qt::TextSingleLine), shown);
     }
     if (!selected && tree_->GetGridLines())
       painter->fillRect(QRect(cell.right(), cell.top(), 1, cell.height()),
@@ -433,12 +435,9 @@ void CTreeListCtrl::SortChildren(int column, bool ascending, model::TreeItem par
 }
 
 void CTreeListCtrl::SortTree(int column, bool ascending) {
-  std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
-    if (item->childCount() == 0) return;
-    item->sortChildren(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
-  };
-  walk(invisibleRootItem());
+  // One sort of the whole model: the top level and every row with children, with a
+  // single relayout of the view.
+  sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 model::TreeItem CTreeListCtrl::RowAt(const QPoint& point) const {
