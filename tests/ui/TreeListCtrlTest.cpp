@@ -2,7 +2,9 @@
 // in-place editing and its one notification, the state-image click, header sorting.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -45,8 +47,10 @@ class CountingTree : public CTreeListCtrl {
     ++stateClicks;
     CTreeListCtrl::OnStateImageClick(row);
   }
+  void OnRightClick(model::TreeItem row, const QPoint&) override { rightClicks.push_back(row); }
   std::vector<EditEnd> ends;
   int stateClicks = 0;
+  std::vector<model::TreeItem> rightClicks;
 };
 
 struct Fixture {
@@ -139,7 +143,23 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
       {"tab", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Tab); }, "17", false, true},
       {"focus", [&](QLineEdit*) { f.tree->setFocus(); }, "17", false, false},
       {"escape", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Escape); }, "16", true, false},
+      // Scrolling ends the editing and stores it (last: it leaves the columns wide).
+      {"scroll",
+       [&](QLineEdit*) {
+         f.tree->Header()->resizeSection(5, 700);
+         QApplication::processEvents();
+         f.view.Scroll(ScrollRequest::LineRight);
+       },
+       "17", false, false},
   };
+  // The main window's shortcuts do not take the editors' keys.
+  int shortcutHits = 0;
+  for (QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
+    auto* action = new QAction(&f.view);
+    action->setShortcut(key);
+    f.view.addAction(action);
+    QObject::connect(action, &QAction::triggered, [&] { ++shortcutHits; });
+  }
   for (const Case& c : cases) {
     f.tree->SetItemText(row, 2, "16");
     f.tree->ends.clear();
@@ -149,6 +169,10 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
     f.view.activateWindow();
     box->setFocus();
     EXPECT_EQ(box->text(), "16");
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(box, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "") << c.name;
     box->setText("17");
     c.end(box);
     QApplication::processEvents();
@@ -160,6 +184,7 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
     EXPECT_EQ(f.tree->GetItemText(row, 2), c.stored) << c.name;
     EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
   }
+  EXPECT_EQ(shortcutHits, 0);
 }
 
 TEST(TreeListCtrl, ListEditorStoresTheShownTextEvenOnEscape) {
@@ -233,6 +258,13 @@ TEST(TreeListCtrl, PolledValueWarnsOnceAndStillEdits) {
   QApplication::processEvents();
   EXPECT_EQ(f.tree->stateClicks, 1);
   EXPECT_EQ(f.tree->GetItemStateImage(row), 3);
+
+  // A right click is reported once, and goes no further up.
+  const QPoint at = f.tree->CellRect(row, 1).center();
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, at, f.tree->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(f.tree->viewport(), &menu);
+  EXPECT_TRUE(menu.isAccepted());
+  EXPECT_EQ(f.tree->rightClicks, std::vector<model::TreeItem>{row});
 }
 
 TEST(TreeListCtrl, HeaderClicksSortAndMoveTheMark) {
