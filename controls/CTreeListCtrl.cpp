@@ -130,6 +130,13 @@ class RowDelegate : public QStyledItemDelegate {
       const Qt::Alignment h = alignment == 1 ? Qt::AlignRight : alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
       painter->drawText(textRect, static_cast<int>(h | Qt::AlignVCenter | Qt::TextSingleLine), shown);
     }
+    if (selected) {  // the focus frame round the whole row
+      painter->setPen(QPen(textColour, 1, Qt::DotLine));
+      painter->drawLine(fill.left(), fill.top(), fill.right(), fill.top());
+      painter->drawLine(fill.left(), fill.bottom(), fill.right(), fill.bottom());
+      if (column == 0) painter->drawLine(fill.left(), fill.top(), fill.left(), fill.bottom());
+      if (column == tree_->GetColumnCount() - 1) painter->drawLine(fill.right(), fill.top(), fill.right(), fill.bottom());
+    }
     if (!selected && tree_->GetGridLines())
       painter->fillRect(QRect(cell.right(), cell.top(), 1, cell.height()),
                         QBrush(ToQColor(tree_->GetGridColour()), Qt::CrossPattern));

@@ -118,8 +118,10 @@ CTreeListComboBox::CTreeListComboBox(CTreeListCtrl* tree, model::TreeItem row, i
       initialText_(initialText.empty() ? " " : initialText) {
   setObjectName("treelist-combobox");
   setFont(tree->font());
-  // A confirmed choice ends the editing.
-  connect(this, &QComboBox::activated, this, [this](int) { ReportEnd(); });
+  // A confirmed choice ends the editing; keys that only move the selection do not.
+  connect(this, &QComboBox::activated, this, [this](int) {
+    if (!inKeyPress_) ReportEnd();
+  });
 }
 
 void CTreeListComboBox::Open() {
@@ -166,7 +168,9 @@ bool CTreeListComboBox::event(QEvent* e) {
       ReportEnd();
       return true;
     }
+    inKeyPress_ = true;
     const bool handled = QComboBox::event(e);
+    inKeyPress_ = false;
     if (!reported_) WidenTo(this, fontMetrics().horizontalAdvance(currentText()) + 30);
     return handled;
   }

@@ -74,6 +74,7 @@ class CTreeListComboBox : public QComboBox {
   int column_;
   std::string initialText_;
   bool reported_ = false;
+  bool inKeyPress_ = false;  // the list's own key handling moves the selection
 };
 
 }  // namespace TreeList
