@@ -74,17 +74,19 @@ void CNewTreeListCtrlView::UpdateLayout() {
   placing_ = true;
   const int total = tree_->TotalWidth();
   const int barHeight = bar_->sizeHint().height();
-  tree_->setGeometry(0, 0, width(), height());
-  if (tree_->viewport()->width() < total) {
+  const QScrollBar* vertical = tree_->verticalScrollBar();
+  const int verticalWidth = vertical->isVisible() ? vertical->width() : 0;
+  // The tree's client width at the view's full width, without resizing it to find out.
+  const int client = width() - 2 * tree_->frameWidth() - verticalWidth;
+  if (client < total) {
     tree_->setGeometry(0, 0, width(), height() - barHeight);
-    const QScrollBar* vertical = tree_->verticalScrollBar();
-    const int verticalWidth = vertical->isVisible() ? vertical->width() : 0;
     bar_->setGeometry(0, height() - barHeight, width() - verticalWidth, barHeight);
-    bar_->setRange(0, total - tree_->viewport()->width());
-    bar_->setPageStep(tree_->viewport()->width());
+    bar_->setRange(0, total - client);
+    bar_->setPageStep(client);
     bar_->setEnabled(true);
     bar_->show();
   } else {
+    tree_->setGeometry(0, 0, width(), height());
     bar_->setRange(0, 0);
     bar_->setEnabled(false);
     bar_->hide();

@@ -304,6 +304,19 @@ TEST(TreeListCtrl, WideColumnsScrollInSixPixelSteps) {
   EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 12);
   f.view.Scroll(ScrollRequest::Thumb, 0);
   EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 0);
+
+  // Narrowed while scrolled to the end: the last column stays at the right edge.
+  f.view.Scroll(ScrollRequest::RightEnd);
+  f.tree->Header()->resizeSection(5, 300);
+  QApplication::processEvents();
+  ASSERT_TRUE(f.view.HorizontalBar()->isVisible());
+  const int end = f.tree->TotalWidth() - f.tree->viewport()->width();
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), end);
+  EXPECT_EQ(f.view.HorizontalBar()->value(), end);
+  f.tree->Header()->resizeSection(5, 90);
+  QApplication::processEvents();
+  EXPECT_FALSE(f.view.HorizontalBar()->isVisible());
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 0);
 }
 
 }  // namespace
