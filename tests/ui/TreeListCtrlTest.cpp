@@ -102,6 +102,12 @@ TEST(TreeListCtrl, ModelTreeFillsTheControlAndDeletionKeepsTheCount) {
   EXPECT_EQ(f.tree->GetItemText(first, 0), fake.At(fakeFirst).Text(0));
   EXPECT_EQ(f.tree->GetItemText(first, 2), fake.At(fakeFirst).Text(2));
 
+  // A double click in column 0 opens or closes the row.
+  const model::TreeItem branch = f.tree->GetChildItem(model::kNoItem);
+  const bool wasExpanded = f.tree->topLevelItem(0)->isExpanded();
+  f.DoubleClick(branch, 0);
+  EXPECT_NE(f.tree->topLevelItem(0)->isExpanded(), wasExpanded);
+
   // Deleting a row takes its subtree with it; the count follows.
   int before = f.tree->RowCount();
   model::TreeItem withChildren = model::kNoItem;
@@ -254,6 +260,13 @@ TEST(TreeListCtrl, PolledValueWarnsOnceAndStillEdits) {
   EXPECT_EQ(prompter.requests[0].icon, platform::MessageIcon::Warning);
   EXPECT_NE(f.tree->OpenEditBox(), nullptr);
 
+  // A disabled row opens nothing and says nothing.
+  f.tree->SetItemDisabled(row, true, true, false);
+  f.DoubleClick(row, 2);
+  EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+  EXPECT_EQ(prompter.requests.size(), 1u);
+  f.tree->SetItemDisabled(row, false, true, false);
+
   // A click on the state image reaches the owner once, after the click.
   f.tree->SetItemStateImage(row, 1);
   QTest::mouseClick(f.tree->viewport(), Qt::LeftButton, {}, f.tree->StateImageRect(row).center());
@@ -272,7 +285,10 @@ TEST(TreeListCtrl, PolledValueWarnsOnceAndStillEdits) {
 
 TEST(TreeListCtrl, HeaderClicksSortAndMoveTheMark) {
   Fixture f;
-  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"}) f.tree->InsertItem(t, 28, 28, false, false, 0);
+  const char* values[] = {"b", "C", "a", "D"};
+  int n = 0;
+  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"})
+    f.tree->SetItemText(f.tree->InsertItem(t, 28, 28, false, false, 0), 2, values[n++]);
   auto order = [&] {
     std::string s;
     for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
@@ -287,6 +303,7 @@ TEST(TreeListCtrl, HeaderClicksSortAndMoveTheMark) {
   f.view.OnHeaderItemClick(0);
   EXPECT_EQ(order(), "Вход;Канал 2;Канал 9;Канал 10;");
   f.view.OnHeaderItemClick(2);
+  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // by column 2: a, b, C, D
   EXPECT_EQ(header->GetSortMark(0), kNoMark);
   EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
 }
