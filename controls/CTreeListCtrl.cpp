@@ -171,8 +171,6 @@ CTreeListCtrl::CTreeListCtrl(QWidget* parent) : QTreeWidget(parent), header_(new
 CTreeListCtrl::~CTreeListCtrl() {
   // Editors open at the end are discarded: nothing is stored into rows that go.
   CloseEditors();
-  delete editBox_;
-  delete listEditor_;
 }
 
 int CTreeListCtrl::InsertColumn(int index, const QString& text, int alignment, int width) {
