@@ -1,0 +1,186 @@
+#include "controls/CTreeListEditors.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+#include "controls/CTreeListCtrl.h"
+
+namespace TreeList {
+
+namespace {
+
+// Keys that belong to an open editor, not to the main window's shortcuts.
+bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
+  switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Delete: return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: return withArrows;
+    default: return key->modifiers().testFlag(Qt::ControlModifier);
+  }
+}
+
+bool IsTab(const QKeyEvent* key) { return key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab; }
+bool IsEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
+
+// The box is widened to its text and 5 pixels, never past the control's right edge.
+void WidenTo(QWidget* editor, int textWidth) {
+  const QWidget* parent = editor->parentWidget();
+  const int wanted = textWidth + 5;
+  if (editor->width() >= wanted || !parent) return;
+  editor->resize(std::min(wanted, parent->width() - editor->x()), editor->height());
+}
+
+}  // namespace
+
+CTreeListEditBox::CTreeListEditBox(CTreeListCtrl* tree, model::TreeItem row, int column, std::string initialText,
+                                   Qt::Alignment alignment)
+    : QLineEdit(tree->viewport()), tree_(tree), row_(row), column_(column), initialText_(std::move(initialText)) {
+  setObjectName("treelist-editbox");
+  setFont(tree->font());
+  setAlignment(alignment | Qt::AlignVCenter);
+}
+
+void CTreeListEditBox::Open() {
+  setText(QString::fromStdString(initialText_));
+  show();
+  setFocus(Qt::OtherFocusReason);
+  selectAll();
+}
+
+void CTreeListEditBox::ReportEnd() {
+  if (reported_) return;
+  reported_ = true;
+  EditEnd end;
+  end.row = row_;
+  end.column = column_;
+  end.text = text().toStdString();
+  end.cancelled = cancelled_;
+  end.endedByTab = endedByTab_;
+  tree_->OnEndLabelEdit(end);
+}
+
+void CTreeListEditBox::Dismiss() {
+  reported_ = true;
+  hide();
+  deleteLater();
+}
+
+void CTreeListEditBox::Widen() { WidenTo(this, fontMetrics().horizontalAdvance(text()) + textMargins().left() + 8); }
+
+bool CTreeListEditBox::event(QEvent* e) {
+  if (e->type() == QEvent::ShortcutOverride && IsEditorKey(static_cast<QKeyEvent*>(e), false)) {
+    e->accept();
+    return true;
+  }
+  if (e->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(e);
+    endedByTab_ = cancelled_ = false;
+    if (IsTab(key)) {
+      endedByTab_ = true;
+      ReportEnd();
+      return true;
+    }
+    if (IsEnter(key)) {
+      ReportEnd();
+      return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+      cancelled_ = true;
+      ReportEnd();
+      return true;
+    }
+    const bool handled = QLineEdit::event(e);
+    if (!reported_) Widen();
+    return handled;
+  }
+  return QLineEdit::event(e);
+}
+
+void CTreeListEditBox::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  // The box's own context menu takes the focus only for a moment.
+  if (event->reason() != Qt::PopupFocusReason) ReportEnd();
+}
+
+CTreeListComboBox::CTreeListComboBox(CTreeListCtrl* tree, model::TreeItem row, int column,
+                                     const std::string& initialText)
+    : QComboBox(tree->viewport()),
+      tree_(tree),
+      row_(row),
+      column_(column),
+      initialText_(initialText.empty() ? " " : initialText) {
+  setObjectName("treelist-combobox");
+  setFont(tree->font());
+  // A confirmed choice ends the editing; keys that only move the selection do not.
+  connect(this, &QComboBox::activated, this, [this](int) {
+    if (!inKeyPress_) ReportEnd();
+  });
+}
+
+void CTreeListComboBox::Open() {
+  const QString initial = QString::fromStdString(initialText_);
+  if (findText(initial, Qt::MatchExactly) < 0) insertItem(0, initial);
+  setCurrentIndex(findText(initial, Qt::MatchExactly));
+  show();
+  setFocus(Qt::OtherFocusReason);
+}
+
+void CTreeListComboBox::ReportEnd() {
+  if (reported_) return;
+  reported_ = true;
+  EditEnd end;
+  end.row = row_;
+  end.column = column_;
+  end.text = currentText().toStdString();
+  end.endedByTab = endedByTab_;
+  tree_->OnComboItemChanged(end);
+}
+
+void CTreeListComboBox::Dismiss() {
+  reported_ = true;
+  hidePopup();
+  hide();
+  deleteLater();
+}
+
+bool CTreeListComboBox::event(QEvent* e) {
+  if (e->type() == QEvent::ShortcutOverride && IsEditorKey(static_cast<QKeyEvent*>(e), true)) {
+    e->accept();
+    return true;
+  }
+  if (e->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(e);
+    endedByTab_ = false;
+    if (IsTab(key)) {
+      endedByTab_ = true;
+      ReportEnd();
+      return true;
+    }
+    // Escape and Enter both end with the list's shown text.
+    if (IsEnter(key) || key->key() == Qt::Key_Escape) {
+      ReportEnd();
+      return true;
+    }
+    inKeyPress_ = true;
+    const bool handled = QComboBox::event(e);
+    inKeyPress_ = false;
+    if (!reported_) WidenTo(this, fontMetrics().horizontalAdvance(currentText()) + 30);
+    return handled;
+  }
+  return QComboBox::event(e);
+}
+
+void CTreeListComboBox::focusOutEvent(QFocusEvent* event) {
+  QComboBox::focusOutEvent(event);
+  // Opening the list's own popup is not the end of the editing.
+  if (event->reason() != Qt::PopupFocusReason) ReportEnd();
+}
+
+}  // namespace TreeList

@@ -1,0 +1,339 @@
+// The tree-list control offscreen: rows through the model's interface, deletion,
+// in-place editing and its one notification, the state-image click, header sorting.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QScrollBar>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CPelmDoc.h"
+#include "controls/CNewTreeListCtrlView.h"
+#include "controls/CTreeListCtrl.h"
+#include "controls/CTreeListEditors.h"
+#include "controls/CTreeListHeaderCtrl.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
+#include "platform/Prompter.h"
+#include "support/FakeTreeRows.h"
+
+namespace {
+
+using namespace TreeList;
+
+// Counts the end notifications, as the parameter tree will receive them.
+class CountingTree : public CTreeListCtrl {
+ public:
+  void OnEndLabelEdit(const EditEnd& end) override {
+    ends.push_back(end);
+    CTreeListCtrl::OnEndLabelEdit(end);
+  }
+  void OnComboItemChanged(const EditEnd& end) override {
+    ends.push_back(end);
+    CTreeListCtrl::OnComboItemChanged(end);
+  }
+  void OnStateImageClick(model::TreeItem row) override {
+    ++stateClicks;
+    CTreeListCtrl::OnStateImageClick(row);
+  }
+  void OnRightClick(model::TreeItem row, const QPoint&) override { rightClicks.push_back(row); }
+  std::vector<EditEnd> ends;
+  int stateClicks = 0;
+  std::vector<model::TreeItem> rightClicks;
+};
+
+struct Fixture {
+  Fixture() : tree(new CountingTree), view(nullptr, tree) {
+    const char* captions[] = {"Описание", "Имя", "Значение", "Атрибут", "Владелец", "Ошибки"};
+    for (int i = 0; i < 6; ++i) tree->InsertColumn(i, captions[i], i == 2 ? 2 : 0, 90);
+    view.resize(640, 300);
+    view.Create();
+    view.show();
+  }
+  // A value cell: opens its editor by a double click.
+  void DoubleClick(model::TreeItem row, int column) {
+    const QRect r = tree->CellRect(row, column);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, r.center());
+  }
+  CountingTree* tree;
+  CNewTreeListCtrlView view;
+};
+
+std::string Read(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(TreeListCtrl, ModelTreeFillsTheControlAndDeletionKeepsTheCount) {
+  ASSERT_NE(QApplication::instance(), nullptr);
+  CPelmDoc doc;
+  const std::filesystem::path file = std::filesystem::path(std::getenv("Z580_SOURCE_DIR")) / "data/descriptions/z580-08.tree";
+  ASSERT_TRUE(doc.ParseDescriptionText(Read(file)));
+  doc.BuildTrees();
+  ASSERT_NE(doc.rootBranch, nullptr);
+
+  Fixture f;
+  FakeTreeRows fake;
+  doc.rootBranch->InsertTreeItems(*f.tree, model::kNoItem, -1, false);
+  doc.rootBranch->InsertTreeItems(fake, model::kNoItem, -1, false);
+  ASSERT_GT(fake.RowCount(), 20u);
+  EXPECT_EQ(f.tree->RowCount(), static_cast<int>(fake.RowCount()));
+  EXPECT_EQ(f.tree->topLevelItemCount(), static_cast<int>(fake.Children(model::kNoItem).size()));
+
+  // The rows carry what the elements gave them.
+  const model::TreeItem top = f.tree->GetChildItem(model::kNoItem);
+  const model::TreeItem first = f.tree->GetChildItem(top);
+  ASSERT_NE(first, model::kNoItem);
+  EXPECT_EQ(f.tree->GetItemObject(top), static_cast<CObject*>(doc.rootBranch));
+  const auto fakeFirst = fake.Children(fake.Children(model::kNoItem).front()).front();
+  EXPECT_EQ(f.tree->GetItemText(first, 0), fake.At(fakeFirst).Text(0));
+  EXPECT_EQ(f.tree->GetItemText(first, 2), fake.At(fakeFirst).Text(2));
+
+  // A double click in column 0 opens or closes the row.
+  const model::TreeItem branch = f.tree->GetChildItem(model::kNoItem);
+  const bool wasExpanded = f.tree->topLevelItem(0)->isExpanded();
+  f.DoubleClick(branch, 0);
+  EXPECT_NE(f.tree->topLevelItem(0)->isExpanded(), wasExpanded);
+
+  // Deleting a row takes its subtree with it; the count follows.
+  int before = f.tree->RowCount();
+  model::TreeItem withChildren = model::kNoItem;
+  for (model::TreeItem r = first; r != model::kNoItem; r = f.tree->GetNextSiblingItem(r))
+    if (f.tree->GetChildItem(r) != model::kNoItem) withChildren = r;
+  ASSERT_NE(withChildren, model::kNoItem);
+  int subtree = 1;
+  for (model::TreeItem c = f.tree->GetChildItem(withChildren); c != model::kNoItem; c = f.tree->GetNextSiblingItem(c))
+    ++subtree;  // the branches of this tree are one level deep under it
+  EXPECT_FALSE(f.tree->DeleteChildren(withChildren));
+  EXPECT_EQ(f.tree->RowCount(), before - (subtree - 1));
+  EXPECT_TRUE(f.tree->DeleteItem(withChildren));
+  EXPECT_EQ(f.tree->RowCount(), before - subtree);
+  // A stale handle changes nothing and answers empty.
+  EXPECT_FALSE(f.tree->DeleteItem(withChildren));
+  EXPECT_EQ(f.tree->GetItemText(withChildren, 0), "");
+  EXPECT_EQ(f.tree->GetItemObject(withChildren), nullptr);
+  f.tree->DeleteAllItems();
+  EXPECT_EQ(f.tree->RowCount(), 0);
+  EXPECT_EQ(f.tree->topLevelItemCount(), 0);
+}
+
+TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
+  Fixture f;
+  Parameter p("Addr");
+  p.type = "int";
+  p.value = "16";
+  const model::TreeItem row = p.InsertTreeItem(*f.tree, model::kNoItem, 28, 28, false);
+  f.tree->SortTree(0, true);
+
+  struct Case {
+    const char* name;
+    std::function<void(QLineEdit*)> end;
+    std::string stored;
+    bool cancelled, tab;
+  };
+  const Case cases[] = {
+      {"enter", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Return); }, "17", false, false},
+      {"tab", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Tab); }, "17", false, true},
+      {"focus", [&](QLineEdit*) { f.tree->setFocus(); }, "17", false, false},
+      {"escape", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Escape); }, "16", true, false},
+      // Scrolling ends the editing and stores it (last: it leaves the columns wide).
+      {"scroll",
+       [&](QLineEdit*) {
+         f.tree->Header()->resizeSection(5, 700);
+         QApplication::processEvents();
+         f.view.Scroll(ScrollRequest::LineRight);
+       },
+       "17", false, false},
+  };
+  // The main window's shortcuts do not take the editors' keys.
+  int shortcutHits = 0;
+  for (QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
+    auto* action = new QAction(&f.view);
+    action->setShortcut(key);
+    f.view.addAction(action);
+    QObject::connect(action, &QAction::triggered, [&] { ++shortcutHits; });
+  }
+  for (const Case& c : cases) {
+    f.tree->SetItemText(row, 2, "16");
+    f.tree->ends.clear();
+    f.DoubleClick(row, 2);
+    auto* box = f.tree->OpenEditBox();
+    ASSERT_NE(box, nullptr) << c.name;
+    f.view.activateWindow();
+    box->setFocus();
+    EXPECT_EQ(box->text(), "16");
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(box, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "") << c.name;
+    box->setText("17");
+    c.end(box);
+    QApplication::processEvents();
+    ASSERT_EQ(f.tree->ends.size(), 1u) << c.name;
+    EXPECT_EQ(f.tree->ends[0].row, row);
+    EXPECT_EQ(f.tree->ends[0].column, 2);
+    EXPECT_EQ(f.tree->ends[0].cancelled, c.cancelled) << c.name;
+    EXPECT_EQ(f.tree->ends[0].endedByTab, c.tab) << c.name;
+    EXPECT_EQ(f.tree->GetItemText(row, 2), c.stored) << c.name;
+    EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+  }
+  EXPECT_EQ(shortcutHits, 0);
+}
+
+TEST(TreeListCtrl, ListEditorStoresTheShownTextEvenOnEscape) {
+  Fixture f;
+  Parameter p("PrtY");
+  p.type = "нет:чет_ность:<hide>x";
+  p.value = "нет";
+  const model::TreeItem row = p.InsertTreeItem(*f.tree, model::kNoItem, 27, 27, false);
+  f.DoubleClick(row, 2);
+  QComboBox* list = f.tree->OpenListEditor();
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->itemText(0), "нет");
+  EXPECT_EQ(list->itemText(1), "чет ность");
+  // Arrows move the choice without ending the editing.
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(list->currentIndex(), 1);
+  EXPECT_TRUE(f.tree->ends.empty());
+  QTest::keyClick(list, Qt::Key_Escape);
+  QApplication::processEvents();
+  ASSERT_EQ(f.tree->ends.size(), 1u);
+  EXPECT_EQ(f.tree->GetItemText(row, 2), "чет ность");
+}
+
+TEST(TreeListCtrl, OpenEditorsAreDiscardedNotStored) {
+  Fixture f;
+  Parameter p("Addr");
+  p.type = "int";
+  p.value = "16";
+  const model::TreeItem row = p.InsertTreeItem(*f.tree, model::kNoItem, 28, 28, false);
+
+  // A poll update of the cell leaves the open editor's text alone.
+  f.DoubleClick(row, 2);
+  ASSERT_NE(f.tree->OpenEditBox(), nullptr);
+  f.tree->OpenEditBox()->setText("99");
+  const std::string polled = "20";
+  f.tree->SetItemTexts(row, nullptr, &polled, nullptr, nullptr, nullptr, model::kBlack);
+  EXPECT_EQ(f.tree->OpenEditBox()->text(), "99");
+
+  // A press on the header discards the edit.
+  QTest::mousePress(f.tree->Header()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+  QApplication::processEvents();
+  EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+  EXPECT_TRUE(f.tree->ends.empty());
+  EXPECT_EQ(f.tree->GetItemText(row, 2), "20");
+
+  // Deleting every row with an editor open stores nothing into the rows that go.
+  f.DoubleClick(row, 2);
+  ASSERT_NE(f.tree->OpenEditBox(), nullptr);
+  f.tree->DeleteAllItems();
+  QApplication::processEvents();
+  EXPECT_TRUE(f.tree->ends.empty());
+  EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+}
+
+TEST(TreeListCtrl, PolledValueWarnsOnceAndStillEdits) {
+  Fixture f;
+  platform::CollectingPrompter prompter;
+  Parameter p("Addr");
+  p.type = "int";
+  p.pollPrepared = true;
+  p.pollRunning = true;
+  const model::TreeItem row = p.InsertTreeItem(*f.tree, model::kNoItem, 26, 26, false);
+  EXPECT_EQ(f.tree->GetItemStateImage(row), 3);
+  f.DoubleClick(row, 2);
+  ASSERT_EQ(prompter.requests.size(), 1u);
+  EXPECT_EQ(prompter.requests[0].icon, platform::MessageIcon::Warning);
+  EXPECT_NE(f.tree->OpenEditBox(), nullptr);
+
+  // A disabled row opens nothing and says nothing.
+  f.tree->SetItemDisabled(row, true, true, false);
+  f.DoubleClick(row, 2);
+  EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+  EXPECT_EQ(prompter.requests.size(), 1u);
+  f.tree->SetItemDisabled(row, false, true, false);
+
+  // A click on the state image reaches the owner once, after the click.
+  f.tree->SetItemStateImage(row, 1);
+  QTest::mouseClick(f.tree->viewport(), Qt::LeftButton, {}, f.tree->StateImageRect(row).center());
+  EXPECT_EQ(f.tree->stateClicks, 0);
+  QApplication::processEvents();
+  EXPECT_EQ(f.tree->stateClicks, 1);
+  EXPECT_EQ(f.tree->GetItemStateImage(row), 3);
+
+  // A right click is reported once, and goes no further up.
+  const QPoint at = f.tree->CellRect(row, 1).center();
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, at, f.tree->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(f.tree->viewport(), &menu);
+  EXPECT_TRUE(menu.isAccepted());
+  EXPECT_EQ(f.tree->rightClicks, std::vector<model::TreeItem>{row});
+}
+
+TEST(TreeListCtrl, HeaderClicksSortAndMoveTheMark) {
+  Fixture f;
+  const char* values[] = {"b", "C", "a", "D"};
+  int n = 0;
+  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"})
+    f.tree->SetItemText(f.tree->InsertItem(t, 28, 28, false, false, 0), 2, values[n++]);
+  auto order = [&] {
+    std::string s;
+    for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
+      s += f.tree->GetItemText(r, 0) + ";";
+    return s;
+  };
+  CTreeListHeaderCtrl* header = f.tree->Header();
+  EXPECT_EQ(header->GetSortMark(0), kMarkAscending);
+  f.view.OnHeaderItemClick(0);  // column 0 starts ascending: the first click descends
+  EXPECT_EQ(order(), "Канал 10;Канал 9;Канал 2;Вход;");
+  EXPECT_EQ(header->GetSortMark(0), kMarkDescending);
+  f.view.OnHeaderItemClick(0);
+  EXPECT_EQ(order(), "Вход;Канал 2;Канал 9;Канал 10;");
+  f.view.OnHeaderItemClick(2);
+  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // by column 2: a, b, C, D
+  EXPECT_EQ(header->GetSortMark(0), kNoMark);
+  EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
+}
+
+TEST(TreeListCtrl, WideColumnsScrollInSixPixelSteps) {
+  Fixture f;
+  EXPECT_FALSE(f.view.HorizontalBar()->isVisible());  // 540 pixels fit in 640
+  f.tree->Header()->resizeSection(5, 400);
+  QApplication::processEvents();
+  ASSERT_TRUE(f.view.HorizontalBar()->isVisible());
+  EXPECT_EQ(f.view.HorizontalBar()->maximum(), f.tree->TotalWidth() - f.tree->viewport()->width());
+  f.view.Scroll(ScrollRequest::Thumb, 5);
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 6);
+  f.view.Scroll(ScrollRequest::LineRight);
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 12);
+  f.view.Scroll(ScrollRequest::Thumb, 0);
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 0);
+
+  // Narrowed while scrolled to the end: the last column stays at the right edge.
+  f.view.Scroll(ScrollRequest::RightEnd);
+  f.tree->Header()->resizeSection(5, 300);
+  QApplication::processEvents();
+  ASSERT_TRUE(f.view.HorizontalBar()->isVisible());
+  const int end = f.tree->TotalWidth() - f.tree->viewport()->width();
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), end);
+  EXPECT_EQ(f.view.HorizontalBar()->value(), end);
+  f.tree->Header()->resizeSection(5, 90);
+  QApplication::processEvents();
+  EXPECT_FALSE(f.view.HorizontalBar()->isVisible());
+  EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 0);
+}
+
+}  // namespace
