@@ -121,6 +121,9 @@ class Device : public DeviceIO, public model::LinkOps {
 
   // The pause at the end of a task (tests and benchmarks shorten it).
   int finishPauseMs = 2000;
+  // The polling thread gives way to everything else; a benchmark that measures its
+  // own cost on a busy machine keeps it at normal priority.
+  bool lowScanPriority = true;
 
  protected:
   // The polling thread, when one runs; StopThreads joins it.

@@ -74,7 +74,7 @@ void Device::StopScanThread() {
 
 void Device::ScanThread(std::vector<Parameter*> parameters, std::uint64_t generation) {
   // Polls wait for everything else; failing to lower the priority is harmless.
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+  if (lowScanPriority) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
   exchange::PollSchedule schedule(std::move(parameters));
   ScanLoop(schedule, generation);
 }
