@@ -201,6 +201,7 @@ TEST_F(ScanThreadTest, RecordsOfAnOldTreeNeverReachTheWindow) {
   TakeUntilAll({&p});
   // The tree goes: a new generation; the running thread's records are dropped.
   App().pollResults.NewGeneration();
+  ASSERT_TRUE(exchange::HasPollWindow());  // waits for a delivery under way
   const int posts = window.posts.load();
   std::this_thread::sleep_for(milliseconds(80));
   EXPECT_EQ(App().pollResults.Size(), 0u);
