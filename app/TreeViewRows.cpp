@@ -94,3 +94,10 @@ void RefreshRows(PelmTreeRows& rows, bool showIndex) {
   for (model::TreeItem row = rows.GetRootItem(); row != model::kNoItem; row = rows.GetNextSiblingItem(row))
     RefreshRow(rows, row, showIndex);
 }
+
+void ForgetTreeRows(DescBranch* branch) {
+  if (branch == nullptr) return;
+  for (auto& p : branch->parameters) p->treeItem = model::kNoItem;
+  branch->rowsShown = 0;
+  for (auto& child : branch->children) ForgetTreeRows(child.get());
+}

@@ -7,6 +7,7 @@
 #include "app/PelmTreeRows.h"
 
 class CPelmDoc;
+class DescBranch;
 
 struct ViewColumn {
   int titleId;    // string id of the caption
@@ -39,6 +40,11 @@ std::string ConfigurationRowText(const CPelmDoc& document);
 // its menu items, and expands the configuration and device rows. Nothing when the
 // control already holds rows (the returned rows are then empty).
 ViewRows BuildViewRows(PelmTreeRows& rows, CPelmDoc& document);
+
+// The rows are about to go while the tree stays: its parameters forget their rows
+// (so that no poll record and no refresh reaches a deleted row) and its branches
+// show no rows. branch may be null.
+void ForgetTreeRows(DescBranch* branch);
 
 // Refreshes every row in pre-order: elements their index and colour, polled
 // parameters their caption, other parameters all their texts.

@@ -32,15 +32,7 @@ class TreeViewTest : public DocumentTestBase {
 };
 
 TEST_F(TreeViewTest, ColumnsAndTheRowsOfADocumentWithoutTree) {
-  const int widths[] = {360, 70, 180, 110, 90, 220};
-  const int right[] = {0, 1, 1, 1, 1, 0};
-  for (size_t i = 0; i < kViewColumns.size(); ++i) {
-    EXPECT_EQ(kViewColumns[i].width, widths[i]);
-    EXPECT_EQ(kViewColumns[i].alignment, right[i]);
-    EXPECT_FALSE(LoadString(kViewColumns[i].titleId).empty());
-  }
-  EXPECT_EQ(LoadString(kViewColumns[5].titleId), "Ошибки обмена и несоответствия");
-
+  for (const ViewColumn& column : kViewColumns) EXPECT_FALSE(LoadString(column.titleId).empty());
   const ViewRows made = BuildViewRows(rows_, document_);
   EXPECT_EQ(rows_.Text(made.configuration, 0), "Конфигурация Z580 (" + document_.title + ")");
   EXPECT_EQ(rows_.At(made.configuration).image, 25);
@@ -83,6 +75,15 @@ TEST_F(TreeViewTest, PolledRowsHaveABoldHeadingAndRefreshShowsTheirChannels) {
   EXPECT_EQ(rows_.Text(tree.parameters[0]->treeItem, 2), "6");
   RefreshRows(rows_, false);
   EXPECT_EQ(rows_.Text(reading.treeItem, 0), reading.description);
+
+  // The rows go, the tree stays: no parameter keeps a row, and they come back.
+  ForgetTreeRows(&tree);
+  ForgetTreeRows(&polled);
+  EXPECT_EQ(reading.treeItem, model::kNoItem);
+  EXPECT_EQ(tree.parameters[0]->treeItem, model::kNoItem);
+  FakePelmTreeRows fresh;
+  BuildViewRows(fresh, document_);
+  EXPECT_NE(tree.parameters[0]->treeItem, model::kNoItem);
 }
 
 class NavigationTest : public TreeViewTest {
