@@ -463,6 +463,9 @@ void CPelmDoc::RegisterBranch(DescBranch* branch) {
 }
 
 void CPelmDoc::ClearContents() {
+  // The polling thread and the queued poll records point into the tree that goes.
+  if (link_) link_->StopScanThread();
+  App().pollResults.NewGeneration();
   selected = nullptr;
   treeList.clear();
   ClearDescriptions();

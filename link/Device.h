@@ -10,13 +10,19 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/DeviceIO.h"
 #include "model/LinkOps.h"
 #include "platform/Event.h"
 
+class DescBranch;
 class ObjectWithParameters;
 class Parameter;
+
+namespace exchange {
+class PollSchedule;
+}
 
 class Device : public DeviceIO, public model::LinkOps {
  public:
@@ -45,6 +51,13 @@ class Device : public DeviceIO, public model::LinkOps {
   // Starts the transmit thread when it does not run; false when it cannot.
   bool StartTransmitThread();
   bool TransmitThreadRunning() const { return transmit_.joinable(); }
+  // Starts the polling thread over the polled parameters of the branch (the set is
+  // fixed from then on) at the lowest priority. 0 started or already running; 1
+  // when it cannot be started (after a message).
+  int StartScanThread(DescBranch& polledBranch);
+  bool ScanThreadRunning() const { return scanThread_.joinable(); }
+  // Stops the polling thread alone (stop, join); the transmit thread goes on.
+  void StopScanThread();
 
   // Tree tasks: the element is walked on the transmit thread while the progress
   // dialog runs (this blocks the window thread until the task ended). True when
@@ -108,6 +121,9 @@ class Device : public DeviceIO, public model::LinkOps {
 
   // The pause at the end of a task (tests and benchmarks shorten it).
   int finishPauseMs = 2000;
+  // The polling thread gives way to everything else; a benchmark that measures its
+  // own cost on a busy machine keeps it at normal priority.
+  bool lowScanPriority = true;
 
  protected:
   // The polling thread, when one runs; StopThreads joins it.
@@ -122,6 +138,8 @@ class Device : public DeviceIO, public model::LinkOps {
   void PostMessageBox(const std::string& text);
   void AddLine(const std::string& text, bool scrollToEnd);
   bool TrySwitchBack(uint8_t selector);
+  void ScanThread(std::vector<Parameter*> parameters, std::uint64_t generation);
+  void ScanLoop(exchange::PollSchedule& schedule, std::uint64_t generation);
 
   platform::Event readAll_{true, false};
   platform::Event readOne_{true, false};
@@ -131,6 +149,7 @@ class Device : public DeviceIO, public model::LinkOps {
   platform::Event compare_{true, false};
   platform::Event init_{true, false};
   platform::Event abort_{true, false};
+  platform::Event scanStop_{true, false};
 
   std::thread transmit_;
 

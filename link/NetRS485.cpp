@@ -1,5 +1,7 @@
 #include "link/NetRS485.h"
 
+#include "link/NetworkChecks.h"
+
 #include <memory>
 
 #include "model/DeviceModelHooks.h"
@@ -69,40 +71,11 @@ std::string NetRS485::HeldValue(std::string_view name) const {
 }
 
 bool NetRS485::CheckAddressSettings(std::string_view name, const std::string& text) const {
-  // The first protocol item carries addresses above 255; without a "Prot" parameter
-  // the protocol counts as the first.
-  bool firstProtocol = true;
-  if (const Parameter* prot = GetParameterByName("Prot")) {
-    int index = -1;
-    firstProtocol = prot->FindEnumIndex(prot->value, index) && index == 0;
-  }
-  if (platform::EqualsNoCase(name, "addr")) {
-    const int address = platform::Atoi(text);
-    const std::string length = HeldValue("A.Len");
-    if (address > 255 && (length != "11" || !firstProtocol)) return false;
-    const model::DeviceModelHooks* model = model::CurrentDeviceModel();
-    return model == nullptr || model->IsValidAddress(address, length);
-  }
-  if (platform::EqualsNoCase(name, "a.len")) return !(text != "11" && platform::Atoi(HeldValue("Addr")) > 255);
-  if (platform::EqualsNoCase(name, "prot")) return !(!firstProtocol && platform::Atoi(HeldValue("Addr")) > 255);
-  return true;
+  return Elements::CheckAddressSettings(*this, name, text);
 }
 
 bool NetRS485::CheckFrameSettings(std::string_view name, const std::string& text) const {
-  const bool parityEdited = platform::EqualsNoCase(name, "PrtY");
-  const bool lengthEdited = platform::EqualsNoCase(name, "LEn");
-  const bool stopEdited = platform::EqualsNoCase(name, "Sbit");
-  if (!parityEdited && !lengthEdited && !stopEdited) return true;
-
-  const std::string parity = parityEdited ? text : HeldValue("PrtY");
-  const int dataBits = platform::Atoi(lengthEdited ? text : HeldValue("LEn"));
-  const int stopBits = platform::Atoi(stopEdited ? text : HeldValue("Sbit"));
-  const Parameter* prty = GetParameterByName("PrtY");
-  auto item = [&](int index) { return prty != nullptr ? prty->GetEnumName(index) : ParityItem(index); };
-
-  if (parity == item(0) && dataBits == 7 && stopBits == 1) return false;
-  if ((parity == item(1) || parity == item(2)) && dataBits == 8 && stopBits == 2) return false;
-  return true;
+  return Elements::CheckFrameSettings(*this, name, text);
 }
 
 bool NetRS485::CheckEditedSetting(std::string_view name, const std::string& text) const {

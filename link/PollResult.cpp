@@ -2,18 +2,27 @@
 
 namespace exchange {
 
-void PollResultQueue::Push(std::unique_ptr<PollResult> record) {
-  if (!record) return;
-  std::lock_guard lock(lock_);
+bool PollResultQueue::Push(std::unique_ptr<PollResult> record) {
+  if (!record) return false;
+  std::unique_lock lock(lock_);
+  if (record->generation != generation_) {
+    lock.unlock();
+    return false;
+  }
   records_.push_back(std::move(record));
+  return true;
 }
 
 std::unique_ptr<PollResult> PollResultQueue::PopFront() {
+  std::deque<std::unique_ptr<PollResult>> stale;  // freed outside the lock
   std::lock_guard lock(lock_);
-  if (records_.empty()) return nullptr;
-  std::unique_ptr<PollResult> record = std::move(records_.front());
-  records_.pop_front();
-  return record;
+  while (!records_.empty()) {
+    std::unique_ptr<PollResult> record = std::move(records_.front());
+    records_.pop_front();
+    if (record->generation == generation_) return record;
+    stale.push_back(std::move(record));
+  }
+  return nullptr;
 }
 
 void PollResultQueue::Flush() {
@@ -27,6 +36,18 @@ void PollResultQueue::Flush() {
 size_t PollResultQueue::Size() const {
   std::lock_guard lock(lock_);
   return records_.size();
+}
+
+std::uint64_t PollResultQueue::Generation() const {
+  std::lock_guard lock(lock_);
+  return generation_;
+}
+
+std::uint64_t PollResultQueue::NewGeneration() {
+  std::deque<std::unique_ptr<PollResult>> dropped;
+  std::lock_guard lock(lock_);
+  dropped.swap(records_);
+  return ++generation_;
 }
 
 }  // namespace exchange

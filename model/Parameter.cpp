@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <vector>
 
 #include "model/DeviceModelHooks.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
+#include "platform/Event.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 
@@ -180,13 +182,26 @@ bool Parameter::PreparePolling() {
 }
 
 int Parameter::StartPolling() {
-  if (pollRunning.exchange(true)) return 1;
+  if (pollRunning.load()) return 1;
+  pollArmedPeriod = pollPeriod;
+  pollArmedAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
+  pollArmCount.fetch_add(1, std::memory_order_release);
+  pollRunning = true;
+  PollingChanged().Set();
   return 0;
 }
 
 int Parameter::StopPolling() {
   if (!pollRunning.exchange(false)) return 1;
+  PollingChanged().Set();
   return 0;
+}
+
+platform::Event& Parameter::PollingChanged() {
+  static platform::Event changed(false, false);
+  return changed;
 }
 
 int Parameter::GetImageIndex() const {
@@ -195,8 +210,8 @@ int Parameter::GetImageIndex() const {
 }
 
 std::optional<std::string> Parameter::GetNumberKindText() const {
-  if (EqualsNoCase(type, "float")) return resources::LoadString(kStrRealNumber);
-  if (EqualsNoCase(type, "int")) return resources::LoadString(kStrWholeNumber);
+  if (TypeIsOneOf(type, {"float", "stored_dot"})) return resources::LoadString(kStrRealNumber);
+  if (TypeIsOneOf(type, {"int", "int16"})) return resources::LoadString(kStrWholeNumber);
   return std::nullopt;
 }
 

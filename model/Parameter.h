@@ -10,6 +10,10 @@
 #include "model/MyConverter.h"
 #include "model/TreeRows.h"
 
+namespace platform {
+class Event;
+}
+
 class Parameter : public MyConverter {
  public:
   // Name, value and type empty; everything else as for a named parameter.
@@ -38,6 +42,11 @@ class Parameter : public MyConverter {
   int pollPeriod = 1000;  // ms
   std::atomic<bool> pollRunning{false};
   std::atomic<bool> pollPrepared{false};  // stands for the poll timer's existence
+  // What the polling thread's schedule takes up on a start: the period and the
+  // moment of the start (steady clock, ns), published by the count going up.
+  std::atomic<int> pollArmedPeriod{1000};
+  std::atomic<std::int64_t> pollArmedAt{0};
+  std::atomic<unsigned> pollArmCount{0};
   model::TreeItem treeItem = model::kNoItem;
   std::string initialValue;
 
@@ -62,15 +71,21 @@ class Parameter : public MyConverter {
   static void HashStep(std::uint8_t code, int bitCount, std::uint16_t& reg);
 
   // Polling: prepare once, then start/stop; Start/Stop return 1 when nothing changed.
+  // A start arms the timer with the current period: the first expiry one period
+  // later, then every period.
   bool PreparePolling();
   int StartPolling();
   int StopPolling();
+  // Set (auto reset) by every start and stop, so that the polling thread takes the
+  // change up at once.
+  static platform::Event& PollingChanged();
   bool IsPolled() const { return pollPrepared.load(); }
 
   bool AnyChangeFlag() const { return valueChanged || editableChanged || ownerChanged; }
 
   int GetImageIndex() const;
-  // "вещественным числом" for "float", "целым числом" for "int", none otherwise.
+  // "вещественным числом" for "float" and "stored_dot", "целым числом" for "int"
+  // and "int16", none otherwise (a clock time "CLK_frm" is neither).
   std::optional<std::string> GetNumberKindText() const;
 
   // The row colour by note and change flags.

@@ -172,6 +172,15 @@ TEST(ParameterRecord, ImagesAndNumberKinds) {
   EXPECT_EQ(p.GetImageIndex(), 30);
   p.type = "Int";
   EXPECT_EQ(p.GetNumberKindText(), "целым числом");
+  // Every type whose limits are checked has its word, or none for a clock time.
+  for (const char* type : {"int16", "INT16"}) {
+    p.type = type;
+    EXPECT_EQ(p.GetNumberKindText(), "целым числом") << type;
+  }
+  p.type = "stored_dot";
+  EXPECT_EQ(p.GetNumberKindText(), "вещественным числом");
+  p.type = "CLK_frm";
+  EXPECT_EQ(p.GetNumberKindText(), std::nullopt);
 }
 
 TEST(HtmlRow, ScalarWithLimitsAndAttributes) {

@@ -1,0 +1,37 @@
+#include "link/PollWindow.h"
+
+#include <mutex>
+
+#include "link/AppState.h"
+
+namespace exchange {
+
+namespace {
+
+// Held while posting, so that a window being removed is never called afterwards.
+std::mutex gWindowLock;
+PollWindow* gWindow = nullptr;
+
+}  // namespace
+
+PollWindow* SetPollWindow(PollWindow* window) {
+  std::lock_guard lock(gWindowLock);
+  PollWindow* previous = gWindow;
+  gWindow = window;
+  return previous;
+}
+
+bool HasPollWindow() {
+  std::lock_guard lock(gWindowLock);
+  return gWindow != nullptr;
+}
+
+bool DeliverPollResult(std::unique_ptr<PollResult> record) {
+  std::lock_guard lock(gWindowLock);
+  if (gWindow == nullptr) return false;
+  if (!App().pollResults.Push(std::move(record))) return false;
+  gWindow->PostPollResults();
+  return true;
+}
+
+}  // namespace exchange
