@@ -34,7 +34,7 @@ inline DescBranch& AddChild(DescBranch& parent, const std::string& name) {
 class StatusModel : public BaseDevice::CBaseDevice {
  public:
   StatusModel() : CBaseDevice(nullptr) {}
-  std::string GetStatusBitText(int row, unsigned* word) const override {
+  std::string GetStatusBitText(int row, const unsigned* word) const override {
     return "бит " + std::to_string(row) + "=" + std::to_string((*word >> row) & 1);
   }
   bool HasScanners() const override { return true; }
