@@ -174,6 +174,11 @@ void CSetupCarrier::accept() {
   done(QDialog::Accepted);
 }
 
+void CSetupCarrier::done(int result) {
+  worker_->Stop();
+  QDialog::done(result);
+}
+
 void CSetupCarrier::reject() {
   if (!worker_->Finished()) {
     SetStatusText(resources::LoadString(kStrStopping), false);

@@ -48,6 +48,9 @@ class CSetupCarrier : public QDialog, public SetupSink {
 
   // The commands; the first pass of a way out stops the worker, the second closes.
   void accept() override;  // OK (posted by the worker after a connection)
+  // Every end joins the worker and clears the link's abort, so that the link's
+  // next operations run.
+  void done(int result) override;
   void reject() override;  // "Выход", Escape, closing the window
   void OnOffline();
   void OnConnect();
