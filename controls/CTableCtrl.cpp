@@ -337,7 +337,8 @@ void CTableCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
 void CTableCtrl::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
     BeginEdit(currentIndex().row(), currentIndex().column());
-    return;
+    // A row that opens no editor leaves Enter to the dialog (its default button).
+    if (edit_ || list_) return;
   }
   QTableView::keyPressEvent(event);
 }

@@ -21,6 +21,7 @@ namespace {
 constexpr int kStrScanning = 203;
 constexpr int kStrStopping = 204;
 constexpr int kStrLinkEstablished = 207;
+constexpr int kStrLinkFailed = 262;
 constexpr int kStrPortSettings = 210;
 constexpr int kStrValue = 211;
 constexpr int kRowHeight = 18;
@@ -100,6 +101,10 @@ void CSetupCarrier::Init(bool offlineAllowed) {
     table_->SetFlags(row, 0, myClass::TableControl::kCellNotEdited, myClass::TableControl::kCellNotEdited);
   }
   buttons_[kOffline]->setEnabled(offlineAllowed);
+  // Opened after a failed connection: a port that could not be opened is named
+  // at once, with the reason.
+  if (const std::string reason = link_->OpenFailureReason(); !reason.empty())
+    SetStatusText(resources::LoadString(kStrLinkFailed) + " " + reason, true);
 
   worker_ = std::make_unique<SetupWorker>(*link_, *this);
   worker_->Start();

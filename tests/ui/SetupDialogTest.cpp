@@ -275,6 +275,9 @@ TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
   EXPECT_NE(prompter_.requests[0].text.find("не существует"), std::string::npos);
 
   CSetupCarrier dialog(*device_, GetDeviceBrand(), true, nullptr);
+  // The dialog that follows the failure names it at once.
+  EXPECT_TRUE(dialog.StatusIsError());
+  EXPECT_TRUE(dialog.StatusText().contains("/dev/z580-no-such-port не существует"));
   int stage = 0;
   QString status;
   const int result = Run(dialog, [&] {
