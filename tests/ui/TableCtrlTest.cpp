@@ -305,6 +305,24 @@ TEST_F(TableCtrlTest, ButtonCellsAndFittedHeight) {
   EXPECT_EQ(table_->height(), 16 * table_->rowHeight(0) + table_->horizontalHeader()->sizeHint().height() + 10);
 }
 
+TEST_F(TableCtrlTest, TheFocusedRowIsFilledUnlessDisabled) {
+  for (int i = 0; i < 3; ++i) AddRow("int", "");
+  table_->SetFlags(2, 1, TableControl::kCellDisabled, TableControl::kCellDisabled);
+  table_->setCurrentIndex(table_->model()->index(1, 0));
+  const QImage image = table_->viewport()->grab().toImage();
+  auto pixel = [&](int row, int column) {
+    const QRect cell = table_->visualRect(table_->model()->index(row, column));
+    return image.pixelColor(cell.left() + 2, cell.center().y()).rgb() & 0xFFFFFF;
+  };
+  EXPECT_EQ(pixel(0, 1), 0xFFFFFFu);
+  EXPECT_EQ(pixel(1, 1), 0xD2D2D2u);
+  // Row 2 cannot take the focus: a move there is refused, and its cell is never filled.
+  table_->setFocus();
+  QTest::keyClick(table_, Qt::Key_Down);
+  EXPECT_EQ(table_->GetFocusRow(), 1);
+  EXPECT_EQ(pixel(2, 1), 0xFFFFFFu);
+}
+
 TEST_F(TableCtrlTest, DestroyingTheTableDeletesEachOwnedObjectOnce) {
   int deletes = 0;
   table_->InsertItem(0, "a");
