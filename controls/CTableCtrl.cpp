@@ -75,6 +75,12 @@ bool CmyEdit::Create(const QRect& rect, QWidget* owner, int id, const Parameter*
   return true;
 }
 
+void CmyEdit::Close() {
+  delete tip_;
+  tip_ = nullptr;
+  hide();
+}
+
 void CmyEdit::PlaceTip() {
   if (!tip_ || !isVisible()) return;
   tip_->adjustSize();
@@ -108,6 +114,15 @@ void CmyEdit::focusOutEvent(QFocusEvent* event) {
 // ---------------------------------------------------------------- CmyComboBox
 
 CmyComboBox::CmyComboBox(QWidget* parent) : QComboBox(parent) {}
+
+void CmyComboBox::keyPressEvent(QKeyEvent* event) {
+  // Escape ends the editing on its release; it must not reach the dialog and close it.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QComboBox::keyPressEvent(event);
+}
 
 void CmyComboBox::keyReleaseEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
@@ -402,7 +417,7 @@ void CTableCtrl::CloseEditors() {
   if (CmyEdit* edit = edit_) {
     edit_ = nullptr;
     edit->disconnect(this);
-    edit->hide();
+    edit->Close();
     edit->deleteLater();
   }
   if (CmyComboBox* list = list_) {

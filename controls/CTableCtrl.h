@@ -34,6 +34,8 @@ class CmyEdit : public QLineEdit {
   // Places the box over rect with the table's font; with a range tip that tells the
   // parameter's limits. Sets the commit flag.
   virtual bool Create(const QRect& rect, QWidget* owner, int id, const Parameter* parameter, bool showRangeTip);
+  // Hides the box; the range tip goes first.
+  void Close();
   bool commit = true;
   // The tip while it exists (null without one).
   QLabel* RangeTip() const { return tip_; }
@@ -68,6 +70,7 @@ class CmyComboBox : public QComboBox {
   void cancelled();
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 };

@@ -246,8 +246,20 @@ TEST_F(TableCtrlTest, ListTakesTheTypeItemsAndACommittedChoice) {
   ASSERT_NE(list, nullptr);
   ASSERT_EQ(list->count(), 2);
   EXPECT_EQ(list->currentText(), "off");
-  // Escape closes without a change.
+  // Escape closes without a change, and goes no further (in a dialog it would close it).
+  bool escapeReachedTheWindow = false;
+  struct EscapeWatch : QObject {
+    bool* seen;
+    explicit EscapeWatch(bool* s) : seen(s) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) *seen = true;
+      return false;
+    }
+  } watch(&escapeReachedTheWindow);
+  window_->installEventFilter(&watch);
   QTest::keyClick(list, Qt::Key_Escape);
+  window_->removeEventFilter(&watch);
+  EXPECT_FALSE(escapeReachedTheWindow);
   EXPECT_EQ(table_->ListBox(), nullptr);
   EXPECT_TRUE(table_->ended.empty());
 
