@@ -169,7 +169,10 @@ void CTableCtrl::SetExtendedStyle(unsigned style) {
   setSelectionBehavior((style & kStyleFullRowSelect) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
 }
 
-int CTableCtrl::GetClientWidth() { return viewport()->width(); }
+int CTableCtrl::GetClientWidth() {
+  // Also right after construction, before the first layout sized the viewport.
+  return contentsRect().width() - (verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0);
+}
 
 int CTableCtrl::GetColumnCount() const { return model_->columnCount(); }
 
@@ -356,6 +359,15 @@ void CTableCtrl::keyPressEvent(QKeyEvent* event) {
     if (edit_ || list_) return;
   }
   QTableView::keyPressEvent(event);
+}
+
+void CTableCtrl::focusInEvent(QFocusEvent* event) {
+  // Taking the focus picks no row by itself: a row that looks focused but is not
+  // selected would invite an OK that then asks for a selection.
+  const bool hadRow = currentIndex().isValid();
+  QTableView::focusInEvent(event);
+  if (!hadRow && currentIndex().isValid() && event->reason() != Qt::MouseFocusReason)
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
 void CTableCtrl::wheelEvent(QWheelEvent* event) {

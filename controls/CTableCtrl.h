@@ -140,6 +140,7 @@ class CTableCtrl : public QTableView, public TableControl {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   bool RowDisabled(int row) const;

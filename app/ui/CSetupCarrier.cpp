@@ -52,7 +52,7 @@ void CSetupCarrier::Init(bool offlineAllowed) {
 
   table_ = new myClass::CSetupTableCtrl(this);
   table_->setObjectName(QStringLiteral("list1337"));
-  table_->setFixedSize(360, 170);
+  table_->setFixedSize(420, 170);
   table_->SetRowHeight(kRowHeight);
   layout->addWidget(table_, 0, 1);
 
