@@ -342,12 +342,9 @@ void CTableCtrl::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CTableCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The second press of a double click presses no button: a double click on a
+  // button cell acts once, as its first click.
   const QModelIndex hit = indexAt(event->position().toPoint());
-  // The second press of a double click is a press as well.
-  if (hit.isValid()) {
-    pressedRow_ = hit.row();
-    pressedColumn_ = hit.column();
-  }
   QTableView::mouseDoubleClickEvent(event);
   if (hit.isValid() && !RowDisabled(hit.row())) BeginEdit(hit.row(), hit.column());
 }

@@ -308,6 +308,10 @@ TEST_F(TableCtrlTest, ButtonCellsAndFittedHeight) {
   QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(0, 1));
   QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(1, 1));
   EXPECT_EQ(table_->buttons, (std::vector<std::pair<int, int>>{{0, 1}}));
+  // A double click: its first click presses the button, its second does not.
+  QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(0, 1));
+  QTest::mouseDClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(0, 1));
+  EXPECT_EQ(table_->buttons.size(), 2u);
   // Button cells are not edited.
   table_->BeginEdit(0, 1);
   EXPECT_EQ(table_->EditBox(), nullptr);
