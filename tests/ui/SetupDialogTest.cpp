@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "link/NetRS485prg.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "support/ScopedConfigDir.h"
 
 using PreStart::CSetupCarrier;
 using resources::LoadString;
@@ -82,11 +84,15 @@ class QuickDeviceLink : public PreStart::DeviceSetupLink {
 
 class SetupDialogTest : public ::testing::Test {
  protected:
-  void SetUp() override { App().Reset(); }
+  void SetUp() override {
+    config_.emplace("z580-setup");
+    App().Reset();
+  }
   void TearDown() override {
     device_.reset();
     if (sim_) sim_->Stop();
     App().Reset();
+    config_.reset();
   }
 
   void StartSimulator(unsigned baud) {
@@ -119,6 +125,8 @@ class SetupDialogTest : public ::testing::Test {
     return -1;
   }
 
+  // The settings the link stores as it goes stay in the test's own folder.
+  std::optional<ScopedConfigDir> config_;
   platform::CollectingPrompter prompter_;
   std::unique_ptr<z580sim::Simulator> sim_;
   std::unique_ptr<Device> device_;
