@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -22,6 +23,9 @@
 #include "calibration/ui/CCalibrate1.h"
 #include "calibration/ui/CCalibration.h"
 #include "calibration/ui/CWeightTDDlg.h"
+#include "calibration/ui/CalibrationLauncherQt.h"
+#include "devices/CBaseDevice.h"
+#include "link/ModelTable.h"
 #include "calibration/ui/CommonWizardPages.h"
 #include "link/Device.h"
 #include "platform/CFormat.h"
@@ -318,6 +322,43 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
   lost.show();
   ASSERT_TRUE(WaitUntil([&] { return lost.weightEdit()->text().toStdString() == LoadString(194); }, 5000));
   lost.reject();
+}
+
+TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
+  Open(8);
+  calibration::ResetWrongCodeCount();
+  auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+  ASSERT_NE(model, nullptr);
+  // Plays the user on whichever dialog is open: four wrong codes in the first run;
+  // in the second a right code of type 3, then Cancel in the second dialog.
+  int wrongCodes = 0;
+  bool secondRun = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (auto* first = qobject_cast<Dialogs::CCalibrate1*>(w)) {
+      first->typeCombo()->setCurrentIndex(secondRun ? 3 : 1);
+      first->codeEdit()->setText(secondRun ? QString::number(calibration::kAccessCodeType3) : QStringLiteral("1"));
+      if (!secondRun) ++wrongCodes;
+      first->accept();
+    } else if (auto* second = qobject_cast<Dialogs::CCalibrate2*>(w)) {
+      second->reject();
+    }
+  });
+  user.start(30);
+  CalibrationLauncherQt launcher;
+  launcher.Run(BaseDevice::CalibrationWizard::AnalogInputDialogs, *model);
+  EXPECT_EQ(wrongCodes, 4);
+  EXPECT_EQ(prompter_.texts, std::vector<std::string>(4, LoadString(507)));
+  EXPECT_EQ(Frames(), std::vector<std::string>{});
+
+  secondRun = true;
+  prompter_.texts.clear();
+  launcher.Run(BaseDevice::CalibrationWizard::AnalogInputDialogs, *model);
+  const std::string name = exchange::ModelDisplayName(8);
+  EXPECT_EQ(prompter_.texts, (std::vector<std::string>{platform::Format(LoadString(511).c_str(), name.c_str()),
+                                                       platform::Format(LoadString(512).c_str(), name.c_str())}));
+  EXPECT_EQ(Frames(), (std::vector<std::string>{"W CLB.A []", "W CLB.A []"}));
 }
 
 }  // namespace
