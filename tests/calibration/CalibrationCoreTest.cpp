@@ -121,6 +121,39 @@ TEST(AnalogInput, AccessCodesCountWrongAttemptsAcrossOpenings) {
   EXPECT_EQ(InstructionId(1, 41), 504);
 }
 
+// Answers Yes/No boxes from a list and keeps their texts.
+class AnswerList : public platform::Prompter {
+ public:
+  explicit AnswerList(std::deque<int> a) : answers(std::move(a)), previous_(platform::SetPrompter(this)) {}
+  ~AnswerList() override { platform::SetPrompter(previous_); }
+  int Show(const platform::MessageRequest& r) override {
+    texts.push_back(r.text);
+    const int a = answers.empty() ? platform::kAnswerNo : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return a;
+  }
+  std::deque<int> answers;
+  std::vector<std::string> texts;
+
+ private:
+  platform::Prompter* previous_;
+};
+
+TEST(AnalogInput, SensorCodeWriteAsksAfterEachFailure) {
+  ScriptedCalibrationLink link;
+  link.frames["in-t"] = {{false, {}, "Таймаут"}, {true, {}, {}}};
+  {
+    AnswerList prompter({platform::kAnswerYes});
+    EXPECT_TRUE(WriteSensorCode(link, nullptr, 26, 5));  // no tree: nothing to read back
+    EXPECT_EQ(prompter.texts, std::vector<std::string>{"Таймаут\n" + LoadString(515)});
+  }
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"W in-t [26,0,5]", "W in-t [26,0,5]"}));
+  link.frames["in-t"] = {{false, {}, "Ошибка"}};
+  AnswerList prompter({platform::kAnswerNo});
+  EXPECT_FALSE(WriteSensorCode(link, nullptr, 2, 0));
+  EXPECT_EQ(prompter.texts.size(), 1u);
+}
+
 // Runs the machine as its window does: pauses pass at once, boxes take the scripted
 // answers (OK when none is left), presses go on while it idles.
 struct Drive {

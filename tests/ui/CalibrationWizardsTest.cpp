@@ -361,4 +361,37 @@ TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
   EXPECT_EQ(Frames(), (std::vector<std::string>{"W CLB.A []", "W CLB.A []"}));
 }
 
+TEST_F(CalibrationWizardsTest, CancelStopsThePendingResultPoll) {
+  Open(7);
+  std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, false);
+  sheet->Begin();
+  // The sheet finds a page by its class or a class derived from it.
+  EXPECT_EQ(sheet->FindPageByClass<CTextPage>(), sheet->Page(1));
+  EXPECT_EQ(sheet->FindPageByClass<CErrorPage>(), sheet->Page(4));
+  sheet->SetActivePage(1);
+  sheet->Button(CmySheet::kIdNext)->click();
+  EXPECT_TRUE(sheet->TimerActive(1));
+  sheet->Button(CmySheet::kIdCancel)->click();
+  EXPECT_FALSE(sheet->TimerActive(1));
+  QTest::qWait(calibration::kFirstPollDelayMs + 500);
+  EXPECT_EQ(Names(), std::vector<std::string>{"W JuSh"});
+}
+
+TEST_F(CalibrationWizardsTest, TareWeightOfTheOneChannelModelHasNoIndex) {
+  Open(13, {"weight 0 3.25"});
+  CWeightTDDlg dialog(*link_, doc_->rootBranch, false);
+  dialog.show();
+  EXPECT_TRUE(dialog.channelCombo()->isHidden());
+  ASSERT_TRUE(WaitUntil([&] { return dialog.weightEdit()->text() == "3.250"; }, 3000));
+  dialog.accept();
+  bool sent = false;
+  for (const std::string& f : Frames()) {
+    if (f.rfind("W U.Wgh", 0) == 0) {
+      EXPECT_EQ(f, "W U.Wgh []");
+      sent = true;
+    }
+  }
+  EXPECT_TRUE(sent);
+}
+
 }  // namespace
