@@ -44,14 +44,15 @@ constexpr uint8_t kDone = 0x80;
 }  // namespace
 
 void SimCalibration::AdjustSpec(ParameterSpec& spec) const {
-  if ((model_ == 1 || model_ == 2) && Same(spec.name, "CLB.K")) {
-    // Two points per output, each with its own raw value and the attributes.
+  if ((model_ == 1 || model_ == 2) && Same(spec.name, "CLB.K") && spec.indexCount == 0) {
+    // Two points per output, each with its own raw value and the attributes (a
+    // table that already indexes it keeps its own shape).
     spec.kind = ValueKind::Unsigned;
     spec.length = 2;
     spec.indexCount = 16;
     spec.hasAttributes = true;
     spec.initial = {0x08, 0x00};
-  } else if (model_ == 14 && Same(spec.name, "U.Wgh")) {
+  } else if (model_ == 14 && Same(spec.name, "U.Wgh") && spec.indexCount == 0) {
     spec.indexCount = 4;  // the channel
   }
 }
