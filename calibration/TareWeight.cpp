@@ -1,5 +1,7 @@
 #include "calibration/TareWeight.h"
 
+#include <optional>
+
 #include "calibration/CalibrationLink.h"
 #include "calibration/CommonWizard.h"
 #include "model/DescBranch.h"
@@ -15,7 +17,9 @@ std::string ReadWeightText(CalibrationLink& link, DescBranch* tree, int channel)
   if (weight == nullptr) return {};
   if (link.ReadParameter(*weight) != 0) return resources::LoadString(194);
   if (!platform::EqualsNoCase(weight->type, "float")) return {};
-  return platform::Format("%.3f", platform::Atof(weight->value));
+  // The float as received, not its text rounded to the parameter's decimal places.
+  const std::optional<float> received = weight->ReceivedFloat();
+  return platform::Format("%.3f", received ? static_cast<double>(*received) : platform::Atof(weight->value));
 }
 
 bool StoreTareWeight(CalibrationLink& link, DescBranch* tree, int channel, bool fourChannels) {
