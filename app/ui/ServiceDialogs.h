@@ -11,3 +11,6 @@ bool RunApplyDialog(CPelmDoc& document, QWidget* parent);
 
 // The single-parameter dialog (command 378).
 void RunSinglePointDialog(CPelmDoc& document, QWidget* parent);
+
+// The input/output state dialog (command 32821).
+void RunStateDialog(CPelmDoc& document, QWidget* parent);
