@@ -2,6 +2,7 @@
 // The printable list of every parameter of the loaded model ("parlist.html" in the
 // "Zt580" folder of the user's documents folder): the page's text, its bytes on
 // disk (Windows-1251, CR LF), where it goes and how it is opened.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
