@@ -65,7 +65,9 @@ void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
     s.replace(pos, from.size(), to);
 }
 
+// Model texts on the HTML page: an '&' of the text must not start an entity.
 std::string EscapeAngles(std::string s) {
+  ReplaceAll(s, "&", "&amp;");
   ReplaceAll(s, "<", "&lt;");
   ReplaceAll(s, ">", "&gt;");
   return s;
@@ -297,7 +299,7 @@ void Parameter::RefreshTreeItem(model::TreeRows& rows) {
 
 void Parameter::WriteHtmlRow(std::string& out, int rowNumber, const std::string& indexingText) const {
   out += Format("<tr>\n\t<td>%i\t</td>\n", rowNumber);
-  out += "\t<td>" + name + "\t</td>\n";
+  out += "\t<td>" + EscapeAngles(name) + "\t</td>\n";
   out += "\t<td>" + Format("%04X", NameHash()) + "\t</td>\n";
 
   std::string caption = EscapeAngles(description);

@@ -1,0 +1,79 @@
+#include "app/ApplyCommand.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "devices/CBaseDevice.h"
+#include "link/AppState.h"
+#include "link/Device.h"
+#include "model/ObjectWithParameters.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "platform/Prompter.h"
+#include "resources/StringTable.h"
+
+namespace Dialogs {
+namespace {
+
+constexpr int kStrSpeed = 187;
+constexpr int kStrDataLength = 188;
+constexpr int kStrParity = 189;
+constexpr int kStrStopBits = 190;
+constexpr int kStrAddressLength = 191;
+constexpr int kStrAddress = 192;
+constexpr int kStrNotWritten = 193;
+constexpr int kStrNoNetworkElement = 287;
+constexpr int kStrAppTitle = 57344;
+
+constexpr const char* kNoLink = "Нет данных - контекст устройства не получен диалогом APLY\n\nВнутренняя ошибка программы";
+
+}  // namespace
+
+ApplyCommand::ApplyCommand(Device* link, ObjectWithParameters* network, BaseDevice::CBaseDevice* model)
+    : link_(link), network_(network), model_(model) {}
+
+std::string ApplyCommand::Summary() const {
+  using resources::LoadString;
+  if (!link_) return kNoLink;
+  if (!network_) return LoadString(kStrNoNetworkElement);
+  const bool dataLength = !model_ || model_->HasDataLengthParameter();
+  std::string text;
+  auto line = [&](int title, const char* name) { text += LoadString(title) + ": " + network_->GetParameterValue(name) + "\n"; };
+  line(kStrSpeed, "bPS");
+  if (dataLength) line(kStrDataLength, "LEn");
+  line(kStrParity, "PrtY");
+  line(kStrStopBits, "Sbit");
+  line(kStrAddressLength, "A.Len");
+  line(kStrAddress, "Addr");
+  return text;
+}
+
+bool ApplyCommand::Send(bool broadcast) {
+  if (!link_) return false;
+  Parameter* apply = model_ ? model_->GetApplyParameter() : nullptr;
+  int result = -1;
+  if (apply) result = broadcast ? SendApplyBroadcast(*link_, *apply, broadcastPauseMs) : link_->WriteParameter(*apply, 1);
+  if (result != 0) {
+    const std::string name = apply ? apply->name : std::string("APLY");
+    platform::ShowMessage(platform::Format(resources::LoadString(kStrNotWritten).c_str(), name.c_str()),
+                          resources::LoadString(kStrAppTitle), platform::MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
+int ApplyCommand::SendApplyBroadcast(DeviceIO& link, Parameter& apply, int pauseMs) {
+  const int saved = apply.requestIndex;
+  apply.requestIndex = -1;
+  if (pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+  int result;
+  {
+    std::lock_guard lock(App().exchangeLock);
+    result = link.ExchangeParameter(0, &apply, nullptr, false);
+  }
+  apply.requestIndex = saved;
+  return result;
+}
+
+}  // namespace Dialogs

@@ -1,0 +1,157 @@
+// The network-settings change dialog through the document's APLY command, offscreen,
+// against the simulated module that answers "APLY" and switches its line.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <mutex>
+
+#include "ServiceDialogTestSupport.h"
+#include "app/ApplyCommand.h"
+#include "app/ui/CApply.h"
+#include "devices/CBaseDevice.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+using resources::LoadString;
+
+class NoDataLengthModel : public BaseDevice::CBaseDevice {
+ public:
+  NoDataLengthModel() : CBaseDevice(nullptr) {}
+  bool HasDataLengthParameter() const override { return false; }
+};
+
+void Click(QDialog* dialog, const QString& text) {
+  for (QPushButton* button : dialog->findChildren<QPushButton*>())
+    if (button->text() == text) return QTest::mouseClick(button, Qt::LeftButton);
+  ADD_FAILURE() << "no button " << text.toStdString();
+}
+
+class ApplyDialogTest : public ServiceDialogTest {
+ protected:
+  void SetUp() override {
+    ServiceDialogTest::SetUp();
+    StartModule(20);
+    OpenDocument();
+    ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
+    { std::lock_guard lock(App().exchangeLock); }
+    ASSERT_NE(doc_->networkBranch, nullptr);
+  }
+
+  // Writes a new network value into the module (it takes effect on APLY).
+  void WriteModuleSetting(const char* name, const std::string& value) {
+    Parameter* p = doc_->networkBranch->GetParameterByName(name);
+    ASSERT_NE(p, nullptr) << name;
+    p->SetValue(value);
+    ASSERT_EQ(doc_->GetDevice()->WriteParameter(*p, 1), 0) << p->note;
+  }
+
+  Elements::NetRS485prg& Settings() { return doc_->GetDevice()->Settings(); }
+};
+
+TEST_F(ApplyDialogTest, SummaryHasFiveOrSixLinesOrSaysWhatIsMissing) {
+  Dialogs::ApplyCommand full(doc_->GetDevice(), doc_->networkBranch, nullptr);
+  const std::string six = full.Summary();
+  EXPECT_EQ(six, "Скорость: 115200\nДлина слова данных: " + doc_->networkBranch->GetParameterValue("LEn") +
+                     "\nЧетность: " + doc_->networkBranch->GetParameterValue("PrtY") +
+                     "\nКол-во стоп-бит: " + doc_->networkBranch->GetParameterValue("Sbit") +
+                     "\nДлина адреса: " + doc_->networkBranch->GetParameterValue("A.Len") + "\nАдрес: 16\n");
+  NoDataLengthModel model;
+  const std::string five = Dialogs::ApplyCommand(doc_->GetDevice(), doc_->networkBranch, &model).Summary();
+  EXPECT_EQ(std::count(five.begin(), five.end(), '\n'), 5);
+  EXPECT_EQ(five.find(LoadString(188)), std::string::npos);
+  EXPECT_EQ(Dialogs::ApplyCommand(doc_->GetDevice(), nullptr, &model).Summary(), LoadString(287));
+  Dialogs::ApplyCommand noLink(nullptr, doc_->networkBranch, &model);
+  EXPECT_EQ(noLink.Summary().rfind("Нет данных - контекст устройства не получен диалогом APLY", 0), 0u);
+  sim_->ClearRequests();
+  EXPECT_FALSE(noLink.Send(false));
+  EXPECT_TRUE(prompter_.requests.empty());
+  EXPECT_FALSE(sim_->WaitForRequests(1, 200));
+}
+
+TEST_F(ApplyDialogTest, ModuleSwitchesAndTheProgramFollows) {
+  WriteModuleSetting("bPS", "57600");
+  WriteModuleSetting("Addr", "17");
+  QString summary, title;
+  bool ticked = false;
+  WhenModal([&](QDialog* dialog) {
+    title = dialog->windowTitle();
+    summary = dialog->findChild<QLabel*>("summary")->text();
+    ticked = dialog->findChild<QCheckBox*>("changeSettings")->isChecked();
+    Click(dialog, "OK");
+  });
+  sim_->ClearRequests();
+  doc_->OnApply();
+  EXPECT_EQ(views_.applyDialogs, 1);
+  EXPECT_EQ(title, "Перевод прибора на новый режим работы");
+  EXPECT_TRUE(summary.startsWith("Скорость: 57600\n")) << summary.toStdString();
+  EXPECT_TRUE(summary.endsWith("Адрес: 17\n")) << summary.toStdString();
+  EXPECT_TRUE(ticked);
+  ASSERT_FALSE(sim_->Requests().empty());
+  EXPECT_EQ(sim_->Requests()[0].name, "APLY");
+  EXPECT_EQ(sim_->Requests()[0].address, 16u);
+  EXPECT_EQ(sim_->CurrentLine().baud, 57600u);
+  EXPECT_EQ(sim_->CurrentAddress(), 17u);
+  EXPECT_EQ(Settings().GetParameterValue("bPS"), "57600");
+  EXPECT_EQ(Settings().GetParameterValue("Addr"), "17");
+  // The reopened port talks to the module at its new settings.
+  Parameter* addr = doc_->networkBranch->GetParameterByName("Addr");
+  EXPECT_EQ(doc_->GetDevice()->ReadParameter(*addr, 0), 0) << addr->note;
+  EXPECT_EQ(addr->value, "17");
+  EXPECT_TRUE(prompter_.requests.empty());
+}
+
+TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeepsTheProgram) {
+  // A port that is closed: the message, the dialog stays, nothing changes.
+  doc_->GetDevice()->Port().Close();
+  Settings().SetParameterValue("Sbit", "2");
+  bool stillOpen = false;
+  WhenModal([&](QDialog* dialog) {
+    Click(dialog, "OK");
+    stillOpen = dialog->isVisible();
+    Click(dialog, "Отмена");
+  });
+  doc_->OnApply();
+  EXPECT_TRUE(stillOpen);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!");
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
+  EXPECT_EQ(Settings().GetParameterValue("Sbit"), "2");
+  Settings().SetParameterValue("Sbit", "1");
+  ASSERT_EQ(doc_->GetDevice()->OpenPort(false), 0);
+
+  // A broadcast goes to address 255; the parameter's own request index is back.
+  auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+  ASSERT_NE(model, nullptr);
+  model->GetApplyParameter()->requestIndex = 3;
+  WhenModal([&](QDialog* dialog) {
+    dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
+    Click(dialog, "OK");
+  });
+  sim_->ClearRequests();
+  doc_->OnApply();
+  ASSERT_EQ(sim_->Requests().size(), 1u);
+  EXPECT_EQ(sim_->Requests()[0].name, "APLY");
+  EXPECT_EQ(sim_->Requests()[0].address, 255u);
+  EXPECT_EQ(model->GetApplyParameter()->requestIndex, 3);
+  model->GetApplyParameter()->requestIndex = 0;
+
+  // Unticked: the module switches, the program keeps its own settings.
+  WriteModuleSetting("Addr", "18");
+  WhenModal([&](QDialog* dialog) {
+    dialog->findChild<QCheckBox*>("changeSettings")->setChecked(false);
+    Click(dialog, "OK");
+  });
+  sim_->ClearRequests();
+  doc_->OnApply();
+  ASSERT_FALSE(sim_->Requests().empty());
+  EXPECT_EQ(sim_->Requests()[0].name, "APLY");
+  EXPECT_EQ(sim_->CurrentAddress(), 18u);
+  EXPECT_EQ(Settings().GetParameterValue("Addr"), "16");
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#pragma once
+// The service dialogs' tests: the program's document connected to a simulated
+// module of a chosen model, views whose APLY dialog is the real one, and a helper
+// that acts on the modal dialog once it shows (and closes it should it hang).
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Simulator.h"
+#include "app/DocumentTestSupport.h"
+#include "app/ui/ServiceDialogs.h"
+#include "link/Device.h"
+#include "model/DescriptionStore.h"
+#include "platform/Prompter.h"
+#include "platform/Registry.h"
+#include "support/FakeTaskWindow.h"
+
+class ApplyDialogViews : public FakeViews {
+ public:
+  bool RunApplyDialog(CPelmDoc& document) override {
+    ++applyDialogs;
+    return ::RunApplyDialog(document, nullptr);
+  }
+};
+
+// Calls act with the first modal dialog that shows; a dialog still open after
+// limitMs is rejected, so that a failing test never hangs.
+inline void WhenModal(std::function<void(QDialog*)> act, int limitMs = 20000) {
+  auto* timer = new QTimer;
+  auto started = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, started, act, limitMs] {
+    *started += 5;
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog && dialog->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      act(dialog);
+      return;
+    }
+    if (*started > limitMs) {
+      timer->stop();
+      timer->deleteLater();
+    }
+  });
+  timer->start(5);
+}
+
+class ServiceDialogTest : public DocumentTestBase {
+ protected:
+  void TearDown() override {
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  void StartModule(int model) {
+    z580sim::ParameterTable table;
+    std::string error;
+    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
+    z580sim::SimConfig config;
+    config.model = model;
+    config.line.baud = 115200;
+    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    WriteProgramString("port_path", sim_->SlavePath());
+    WriteProgramDword("baud_rate", 115200);
+    WriteProgramDword("byte_size", 8);
+    WriteProgramDword("stop_bits", 1);
+    WriteProgramDword("parity_scheme", 3);
+    WriteProgramDword("address", config.address);
+    WriteProgramDword("address_length", 8);
+  }
+
+  void OpenDocument() {
+    doc_ = std::make_unique<CPelmDoc>(&views_, true);
+    doc_->GetDevice()->finishPauseMs = 0;
+    doc_->initPauseMs = 0;
+    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_NE(doc_->rootBranch, nullptr);
+  }
+
+  ApplyDialogViews views_;
+  platform::CollectingPrompter prompter_;
+  FakeTaskWindow window_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<CPelmDoc> doc_;
+};
