@@ -266,8 +266,10 @@ void CMainFrame::SetPlacementLock(bool locked) {
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   }
+  // Changing the flags hides a shown window.
+  const bool shown = isVisible();
   setWindowFlag(Qt::WindowMinMaxButtonsHint, !locked);
-  if (isVisible() && !isMinimized() && !isMaximized()) show();
+  if (shown) show();
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
