@@ -1,5 +1,6 @@
 #include "app/ui/CPelmApp.h"
 
+#include <QAction>
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -304,6 +305,12 @@ void CPelmApp::SyncModelMenuItems() {
   if (!frame_) return;
   frame_->RemoveItem(mainframe::kCmdTareWeight);
   if (BaseDevice::CBaseDevice* model = CurrentModel()) model->AddModelMenuItems();
+  // The state window's button tells the model's own title.
+  if (QAction* state = frame_->Action(mainframe::kCmdStateInOut)) {
+    const BaseDevice::CBaseDevice* model = CurrentModel();
+    const std::string prompt = model ? model->GetStateWindowTitle() : mainframe::CommandPrompt(mainframe::kCmdStateInOut);
+    state->setToolTip(QString::fromStdString(mainframe::TooltipText(prompt)));
+  }
   // The strain-gauge models offer the tare weight until their own menu hook does.
   const int index = App().modelIndex;
   if ((index == 13 || index == 14) && frame_->Action(mainframe::kCmdTareWeight) == nullptr)

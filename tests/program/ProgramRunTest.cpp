@@ -211,6 +211,13 @@ TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
   EXPECT_TRUE(sim_->Requests().empty());
 }
 
+TEST_F(ProgramRunTest, ReadThatCannotBeSavedEndsAt200) {
+  StartModule(19);
+  const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
+  EXPECT_EQ(run.exitCode, 200) << run.errors;
+  EXPECT_FALSE(sim_->Requests().empty());  // the module was read
+}
+
 TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
   PointProgramAt(dir_ + "/no-such-port");
   EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 201);

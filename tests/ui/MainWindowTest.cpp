@@ -17,6 +17,7 @@
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/CHeadBandDlg.h"
 #include "app/ui/CMainFrame.h"
+#include "controls/CComboEx.h"
 #include "controls/CDrawMenu.h"
 
 namespace {
@@ -135,6 +136,30 @@ TEST(MainWindowTest, SplashCreatedAgainOnlyChangesItsText) {
   EXPECT_EQ(splash.Picture()->Text(), QStringLiteral("Проверка значений..."));
   splash.Destroy();
   EXPECT_FALSE(splash.IsVisible());
+}
+
+TEST(MainWindowTest, ComboShowsItsMarkedItemInGreenAlsoWhenClosed) {
+  CComboEx combo;
+  combo.SetItems({QStringLiteral("4-20 мА"), QStringLiteral("0-20 мА"), QStringLiteral("0-5 мА")});
+  combo.resize(160, 26);
+  combo.setCurrentIndex(1);
+  auto greenPixels = [&] {
+    const QImage image = combo.grab().toImage();
+    int green = 0;
+    for (int x = 0; x < image.width(); ++x)
+      for (int y = 0; y < image.height(); ++y) {
+        const QRgb p = image.pixel(x, y);
+        green += qGreen(p) > 120 && qRed(p) < 90 && qBlue(p) < 90;
+      }
+    return green;
+  };
+  EXPECT_EQ(greenPixels(), 0);  // no marked item
+  combo.SetMarkedItem(1);
+  EXPECT_GT(greenPixels(), 5);
+  combo.setCurrentIndex(2);
+  EXPECT_EQ(greenPixels(), 0);
+  combo.SetItems({QStringLiteral("a")});
+  EXPECT_EQ(combo.count(), 1);
 }
 
 }  // namespace
