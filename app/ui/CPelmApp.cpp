@@ -129,6 +129,7 @@ bool CPelmApp::InitInstance() {
   }
   UpdateAllViews();
   SyncModelMenuItems();
+  ShowRecentFiles();
 
   StartBatch();
   frame_->setAcceptDrops(true);
@@ -182,6 +183,7 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
     return false;
   }
   document_->SetPathName(commandLineFile_);
+  recent_.Add(commandLineFile_);
   return true;
 }
 

@@ -208,6 +208,7 @@ TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
   std::ofstream(dir_ + "/empty.z580").close();
   EXPECT_EQ(Run({"/write", "/close", "empty.z580"}).exitCode, 200);
   EXPECT_EQ(Run({"/read", "/close"}).exitCode, 200);  // nowhere to read into
+  EXPECT_EQ(Run({"-write", "-close"}).exitCode, 200);
   EXPECT_TRUE(sim_->Requests().empty());
 }
 
@@ -247,6 +248,21 @@ TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
   run = Run({"/read", "/close", "out.z580"},
             [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
   EXPECT_EQ(run.exitCode, 204) << run.errors;
+}
+
+TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
+  StartModule(19);
+  const std::string file = ReadConfiguration();
+  sim_->ClearRequests();
+  const RunResult run = Run({"/write", "/close", "read.z580"},
+                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  EXPECT_EQ(run.exitCode, 204) << run.errors;
+  std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+  std::stringstream text;
+  text << ini.rdbuf();
+  EXPECT_NE(text.str().find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos)
+      << text.str();
+  EXPECT_NE(text.str().find(file), std::string::npos) << text.str();
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
