@@ -20,7 +20,10 @@ QPixmap SplashPicture() {
   gradient.setColorAt(1, QColor(200, 214, 230));
   painter.fillRect(picture.rect(), gradient);
   painter.setPen(QColor(40, 70, 120));
-  QFont font(QStringLiteral("Sans Serif"), 28, QFont::Bold);
+  // The desktop's own face: looking up another one costs more than the whole band.
+  QFont font = QApplication::font();
+  font.setPixelSize(36);
+  font.setBold(true);
   painter.setFont(font);
   painter.drawText(picture.rect().adjusted(0, 30, 0, 0), Qt::AlignCenter, QString::fromUtf8(resources::kProductName));
   painter.setPen(QColor(150, 150, 150));
@@ -31,8 +34,7 @@ QPixmap SplashPicture() {
 }  // namespace
 
 CBitmapStatic::CBitmapStatic(QWidget* parent) : QLabel(parent) {
-  QFont font(QStringLiteral("MS Shell Dlg"));
-  font.setStyleHint(QFont::SansSerif);
+  QFont font = QApplication::font();
   font.setPixelSize(12);
   setFont(font);
 }

@@ -26,21 +26,19 @@ MainMenuEditor* gEditor = nullptr;
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
-// A small image for a command the icon theme has nothing for: its image number.
+// A small image for a command the icon theme has nothing for: a tile in a colour of
+// its own per image number (drawn without text: a font lookup would cost more
+// than the whole toolbar).
 QIcon NumberIcon(int image) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(70, 110, 170));
   painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor::fromHsv((image * 47) % 360, 150, 190));
   painter.drawRoundedRect(QRectF(1, 1, 14, 14), 3, 3);
-  painter.setPen(Qt::white);
-  QFont font = painter.font();
-  font.setPixelSize(9);
-  font.setBold(true);
-  painter.setFont(font);
-  painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QString::number(image));
+  painter.setBrush(Qt::white);
+  painter.drawEllipse(QRectF(5, 5, 6, 6));
   return QIcon(pixmap);
 }
 

@@ -1,6 +1,5 @@
 #include "app/ui/TreeTextView.h"
 
-#include <QFontDatabase>
 #include <QStringList>
 
 #include "app/CPelmDoc.h"
@@ -24,7 +23,7 @@ void AddBranch(const DescBranch& branch, int depth, QStringList& lines) {
 TreeTextView::TreeTextView(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setLineWrapMode(QPlainTextEdit::NoWrap);
-  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
 }
 
 void TreeTextView::Refresh(CPelmDoc* doc) {
