@@ -76,8 +76,13 @@ QSize CDrawMenu::sizeFromContents(ContentsType type, const QStyleOption* option,
     return {width, kItemHeight};
   }
   if (type == CT_MenuBarItem) {
+    // Measured in the font the item is drawn in.
     const QSize base = QProxyStyle::sizeFromContents(type, option, size, widget);
-    return {base.width(), std::max(base.height(), kItemHeight)};
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    QString text = item ? item->text : QString();
+    text.replace(QLatin1Char('&'), QString());
+    const int width = QFontMetrics(MenuFont()).horizontalAdvance(text) + 15;
+    return {std::max(base.width(), width), std::max(base.height(), kItemHeight)};
   }
   return QProxyStyle::sizeFromContents(type, option, size, widget);
 }

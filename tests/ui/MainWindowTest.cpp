@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -38,6 +39,16 @@ TEST(MainWindowScreenshotTest, MenuToolbarAndStatusBar) {
   EXPECT_EQ(frame.ToolBar()->actions().size(), 20);
   EXPECT_EQ(frame.menuBar()->actions().size(), 5);
   EXPECT_FALSE(frame.statusBar()->findChildren<QLabel*>().isEmpty());
+
+  frame.grab().save(QString::fromLocal8Bit(qgetenv("Z580_BUILD_DIR")) + QStringLiteral("/main-window.png"));
+  // Menu-bar items are as wide as their text in the menu's font.
+  for (QAction* bar : frame.menuBar()->actions()) {
+    QString text = bar->text();
+    text.remove(QLatin1Char('&'));
+    EXPECT_GE(frame.menuBar()->actionGeometry(bar).width(),
+              QFontMetrics(CDrawMenu::MenuFont()).horizontalAdvance(text) + 15)
+        << text.toStdString();
+  }
 
   QMenu* device = frame.SubMenu(1);
   device->popup(frame.mapToGlobal(QPoint(10, 30)));
