@@ -137,6 +137,7 @@ bool CPelmApp::InitInstance() {
     document_->SetPathName(rememberedName);
     recent_.Add(rememberedName);
     ShowRecentFiles();
+    frame_->UpdateFrameTitle();
   }
   splash_.Destroy();
   return true;

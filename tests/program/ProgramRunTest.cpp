@@ -22,6 +22,11 @@
 #include "Simulator.h"
 #include "app/CPelmDoc.h"
 #include "app/NamedExitEvent.h"
+#include "app/ProgramFiles.h"
+#include "app/RecentFileList.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CPelmApp.h"
+#include "app/ui/TreeTextView.h"
 #include "app/DocumentTestSupport.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -316,6 +321,37 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 
   // "calibrate" has no task of its own: it ends as "close" does.
   EXPECT_EQ(Run({"/calibrate"}).exitCode, 0);
+}
+
+// The application object in this process: an interactive start naming a file that
+// does not exist yet makes a new configuration with that file as its path, so that
+// saving writes it (through the document's one save path).
+TEST_F(ProgramRunTest, InteractiveStartTakesAMissingFileAsThePathOfANewConfiguration) {
+  StartModule(19);
+  WriteProgramString("port_path", sim_->SlavePath());
+  CmyCommandLineInfo commandLine(dir_);
+  commandLine.ParseWords({"fresh.z580"});
+  int argc = 1;
+  char name[] = "zt580";
+  char* argv[] = {name, nullptr};
+  {
+    CPelmApp application(argc, argv, std::move(commandLine));
+    ASSERT_TRUE(application.InitInstance());
+    ASSERT_NE(application.MainFrame(), nullptr);
+    EXPECT_EQ(application.Document()->pathName, dir_ + "/fresh.z580");
+    EXPECT_EQ(application.MainFrame()->windowTitle().toStdString(), "Конфигуратор Z580-20 - fresh.z580");
+    EXPECT_FALSE(application.MainFrame()->View()->toPlainText().isEmpty());  // the tree shows
+    EXPECT_FALSE(FileHasContent(dir_ + "/fresh.z580"));
+    EXPECT_TRUE(application.OnFileSave());
+    EXPECT_TRUE(FileHasContent(dir_ + "/fresh.z580"));
+    application.MainFrame()->CloseFromProgram();
+    EXPECT_TRUE(application.QuitRequested());
+    EXPECT_EQ(application.ExitInstance(), 0);
+  }
+  RecentFileList recent;
+  recent.Load();
+  ASSERT_FALSE(recent.Entries().empty());
+  EXPECT_EQ(recent.Entries()[0], dir_ + "/fresh.z580");
 }
 
 }  // namespace
