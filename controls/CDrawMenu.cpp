@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QPainter>
 #include <QStyleOptionMenuItem>
 
@@ -31,6 +32,10 @@ void DrawCheck(QPainter* painter, const QRect& item, const QColor& colour) {
 }  // namespace
 
 CDrawMenu::CDrawMenu(QStyle* base) : QProxyStyle(base) {}
+
+int CDrawMenu::SetOwnerDraw(const QMenu* menu, bool /*skipThisLevel*/) {
+  return menu ? static_cast<int>(menu->actions().size()) : 0;
+}
 
 QFont CDrawMenu::MenuFont() {
   QFont font(QStringLiteral("MS Shell Dlg"));

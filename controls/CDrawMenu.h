@@ -6,6 +6,8 @@
 // popups and the tree's popups use it.
 #include <QProxyStyle>
 
+class QMenu;
+
 class CDrawMenu : public QProxyStyle {
   Q_OBJECT
 
@@ -29,4 +31,7 @@ class CDrawMenu : public QProxyStyle {
 
   // The font items are measured and drawn in.
   static QFont MenuFont();
+  // Menus that a model or a control builds or changes are drawn by the style as
+  // they are: nothing to mark. Returns the menu's item count (0 for none).
+  static int SetOwnerDraw(const QMenu* menu, bool skipThisLevel = false);
 };

@@ -76,14 +76,16 @@ class ProgramRunTest : public DocumentTestBase {
   }
 
   // Runs the program with the words; onRunning is called on this thread while it runs.
-  RunResult Run(const std::vector<std::string>& words, const std::function<void()>& onRunning = {}) {
+  RunResult Run(const std::vector<std::string>& words, const std::function<void()>& onRunning = {},
+                bool offscreen = true) {
     const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
     const std::string errors = dir_ + "/stderr.txt";
     std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
-                                    "XDG_RUNTIME_DIR=" + dir_ + "/home", "QT_QPA_PLATFORM=offscreen",
+                                    "XDG_RUNTIME_DIR=" + dir_ + "/home",
                                     // The toolkit's own caches are not ours to chase.
                                     "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
                                     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1", "PATH=/usr/bin:/bin"};
+    if (offscreen) env.push_back("QT_QPA_PLATFORM=offscreen");
     const pid_t pid = fork();
     if (pid == 0) {
       const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -312,6 +314,11 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
   run = Run({"/test", "whatever.z580"});
   EXPECT_EQ(run.exitCode, 0) << run.errors;
   for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.name == "dev" || r.name == "ver") << r.name;
+
+  // A silent run needs no display (it picks the offscreen platform itself); it
+  // works without a module, so a read has nothing to do.
+  run = Run({"/silent", "/read", "/close", "out.z580"}, {}, false);
+  EXPECT_EQ(run.exitCode, 206) << run.errors;
 
   // "close" alone closes the window as soon as it is up.
   sim_->ClearRequests();
