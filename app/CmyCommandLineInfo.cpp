@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <type_traits>
 
@@ -56,7 +57,11 @@ void CmyCommandLineInfo::ParseWords(const std::vector<std::string>& words) {
 
 void CmyCommandLineInfo::ParseWord(std::string_view word) {
   if (word.empty()) return;
-  if (IsSwitchWord(word)) {
+  // A file that exists is a file name even when its first folder is named like a
+  // switch ("/x/a.z580"): the desktop passes absolute paths.
+  std::error_code error;
+  const bool existingFile = word[0] == '/' && std::filesystem::is_regular_file(std::string(word), error);
+  if (!existingFile && IsSwitchWord(word)) {
     ParseSwitchWord(word.substr(1));
     return;
   }
