@@ -1,4 +1,5 @@
-# make run  - installs what is missing, builds, starts the configurator
+# make run  - installs what is missing, builds, starts the configurator against a
+#             simulated module (make run PORT=/dev/ttyUSB0: on that port instead)
 # make test - installs what is missing, builds with sanitizers, runs every test
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
@@ -15,8 +16,10 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZ580_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+PORT ?=
+
 run: build
-	$(BUILD_DIR)/app/ui/zt580
+	scripts/run-configurator $(BUILD_DIR) $(PORT)
 
 build-test: deps
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZ580_SANITIZE=ON

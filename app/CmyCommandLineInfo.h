@@ -1,0 +1,56 @@
+#pragma once
+// The command line of an unattended run: the switches set the link, choose the
+// task, place the window and end the program; any other word names the
+// configuration file. Parsing is pure; creating the error log and the exit event
+// is left to the caller (CreateErrorLogFile, NamedExitEvent).
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/BatchSettings.h"
+
+class CmyCommandLineInfo {
+ public:
+  // Relative file names (the configuration file, "elog") resolve against the
+  // directory the program was started in.
+  explicit CmyCommandLineInfo(std::string startDirectory);
+
+  // Every word after the program's name, in order.
+  void ParseWords(const std::vector<std::string>& words);
+  // One word as the shell gave it.
+  void ParseWord(std::string_view word);
+
+  exchange::BatchSettings batch;
+  // The configuration file, in the case in which it was typed (absolute), or empty.
+  std::string fileName;
+  // The error-log file ("elog"), absolute, or empty.
+  std::string errorLogPath;
+  // The external exit event's name ("exitevent"), or empty.
+  std::string exitEventName;
+  // Lines for standard error: switches that were refused.
+  std::vector<std::string> warnings;
+
+  // Whether a word beginning with '/' is a switch word (its first piece names a
+  // known switch or "ext") rather than an absolute file name.
+  static bool IsSwitchWord(std::string_view word);
+
+ private:
+  void ParseSwitchWord(std::string_view word);
+  void ParsePiece(std::string_view piece);
+  std::string Absolute(const std::string& path) const;
+
+  std::string startDirectory_;
+};
+
+// Creates the file empty (truncating it); false when it cannot be made.
+bool CreateErrorLogFile(const std::string& path);
+
+// Whether a run must end at once with exit code 200 before anything is connected:
+// "write" or "read" without a file name, or a write whose file is missing or empty
+// (fileUsable: the named file exists and is not empty).
+bool BatchNeedsMissingFileExit(const exchange::BatchSettings& batch, const std::string& fileName,
+                               bool fileUsable);
+
+// The command a batch run posts to the main window first: write 140, calibrate 303,
+// read 139 (in this priority); 0 for none.
+int FirstBatchCommand(const exchange::BatchSettings& batch);

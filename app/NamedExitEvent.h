@@ -1,0 +1,32 @@
+#pragma once
+// The external exit event of "exitevent": a manual-reset event another process can
+// set, by name. A POSIX named semaphore "/z580-<name>" stands for it: set means a
+// count above 0 (the waiter never takes it, so it stays set). The semaphore is
+// unlinked at the end only when this process created it.
+#include <semaphore.h>
+
+#include <string>
+
+class NamedExitEvent {
+ public:
+  // Creates the event, or opens it when it exists; IsValid() tells whether it worked
+  // (a name with '/' or too long for the system is refused).
+  explicit NamedExitEvent(const std::string& name);
+  ~NamedExitEvent();
+  NamedExitEvent(const NamedExitEvent&) = delete;
+  NamedExitEvent& operator=(const NamedExitEvent&) = delete;
+
+  bool IsValid() const { return semaphore_ != SEM_FAILED; }
+  bool IsSet() const;
+  // Sets the event (for another process, and tests).
+  void Set();
+  const std::string& SystemName() const { return systemName_; }
+  bool Created() const { return created_; }
+
+  static std::string SystemNameFor(const std::string& name) { return "/z580-" + name; }
+
+ private:
+  std::string systemName_;
+  sem_t* semaphore_ = SEM_FAILED;
+  bool created_ = false;
+};

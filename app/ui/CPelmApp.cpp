@@ -1,0 +1,517 @@
+#include "app/ui/CPelmApp.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "app/CPelmDoc.h"
+#include "app/DocumentFiles.h"
+#include "app/MainFrameRules.h"
+#include "app/ProgramFiles.h"
+#include "app/ui/CAboutDlg.h"
+#include "app/ui/CDrawMenuInstall.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/DialogStandIns.h"
+#include "app/ui/TreeTextView.h"
+#include "devices/CBaseDevice.h"
+#include "devices/CBrand.h"
+#include "devices/CalibrationLauncher.h"
+#include "devices/SplashWindow.h"
+#include "link/AppState.h"
+#include "link/Device.h"
+#include "link/ResultFlags.h"
+#include "platform/Archive.h"
+#include "platform/CFormat.h"
+#include "platform/FileBytes.h"
+#include "platform/Prompter.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+constexpr int kStrInitialising = 162;
+constexpr int kStrTareWeight = 288;
+constexpr const char* kWindowsFailed = "Не удалось выполнить создание окон.\nПрограмме не хватает ресурсов!";
+constexpr const char* kFileFilter = "Файлы конфигураций (*.z580)";
+constexpr const char* kNewFileName = "Zt580";
+constexpr const char* kSaveChanges = "Сохранить изменения в %s?";
+
+void Warn(const std::string& text) {
+  std::fprintf(stderr, "zt580: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+BaseDevice::CBaseDevice* CurrentModel() { return dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel()); }
+
+// The model byte of a configuration file, -1 when it has none (old schemas) or
+// cannot be read.
+int FileModelIndex(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!platform::ReadWholeFile(path, bytes, error)) return -1;
+  platform::Archive archive = platform::Archive::Loading(bytes);
+  try {
+    if (archive.ReadClassTag(CPelmDoc::kClassName) != CPelmDoc::kSchema) return -1;
+    return static_cast<int8_t>(archive.ReadByte());
+  } catch (const platform::ArchiveError&) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+CPelmApp::CPelmApp(int& argc, char** argv, CmyCommandLineInfo commandLine)
+    : QApplication(argc, argv),
+      commandLine_(std::move(commandLine)),
+      silentRun_((commandLine_.batch.modeFlags & exchange::kModeSilent) != 0),
+      prompter_(silentRun_) {
+  setApplicationName(QStringLiteral("zt580"));
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("zt580")));
+  InstallMenuStyle(*this);
+}
+
+CPelmApp::~CPelmApp() {
+  StopServiceThreads();
+  BaseDevice::SetSplashWindow(nullptr);
+  frame_.reset();
+  document_.reset();
+  BaseDevice::SetCalibrationLauncher(nullptr);
+  DeleteDeviceBrand();
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool CPelmApp::InitInstance() {
+  if (!silentRun_) splash_.Create(QString::fromStdString(resources::LoadString(kStrInitialising)), nullptr);
+  BaseDevice::SetSplashWindow(&splash_);
+  App().accessLevel = 2;
+  recent_.Load();
+  App().ClearBatch();
+  ApplyCommandLine();
+  App().SetProgramDirectory(FindDataDirectory(GetProgramDirectory("")));
+
+  const exchange::BatchSettings batch = App().Batch();
+  const bool batchRun = (batch.runFlags & exchange::kRunBatch) != 0;
+  // Nothing to write from, or nowhere to read into: no connection, no window.
+  if (BatchNeedsMissingFileExit(batch, commandLineFile_, FileHasContent(commandLineFile_))) {
+    App().resultFlags = exchange::kResultMissingConfigFile;
+    return EndStartUp();
+  }
+  bool openFile = false;
+  std::string rememberedName;
+  if (!commandLineFile_.empty() && !(batch.runFlags & exchange::kRunRead)) {
+    if (FileHasContent(commandLineFile_))
+      openFile = true;
+    else
+      rememberedName = commandLineFile_;
+  }
+
+  // The document connects to the module as it is made.
+  document_ = std::make_unique<CPelmDoc>(this, true);
+  if (document_->quitFlag) return EndStartUp();
+  // A batch run without its module has nothing to do; the result flags say why.
+  if (batchRun && App().modelIndex < 0) return EndStartUp();
+
+  CreateMainFrame();
+  if (!frame_) {
+    platform::ShowMessage(kWindowsFailed, std::string(), platform::MessageIcon::Error);
+    return EndStartUp();
+  }
+  const bool ready = openFile ? OpenCommandLineFile(batchRun) : document_->OnNewDocument();
+  if (!ready) {
+    frame_.reset();
+    return EndStartUp();
+  }
+  UpdateAllViews();
+  SyncModelMenuItems();
+  ShowRecentFiles();
+
+  StartBatch();
+  frame_->setAcceptDrops(true);
+  if (!rememberedName.empty()) {
+    document_->SetPathName(rememberedName);
+    recent_.Add(rememberedName);
+    ShowRecentFiles();
+    frame_->UpdateFrameTitle();
+  }
+  splash_.Destroy();
+  return true;
+}
+
+void CPelmApp::ApplyCommandLine() {
+  App().SetBatch(commandLine_.batch);
+  for (const std::string& warning : commandLine_.warnings) Warn(warning);
+  if (!commandLine_.errorLogPath.empty()) {
+    if (!CreateErrorLogFile(commandLine_.errorLogPath))
+      Warn("cannot create the error log \"" + commandLine_.errorLogPath + "\"");
+    App().SetErrorLogPath(commandLine_.errorLogPath);
+  }
+  if (!commandLine_.exitEventName.empty()) {
+    externalExit_ = std::make_unique<NamedExitEvent>(commandLine_.exitEventName);
+    if (!externalExit_->IsValid()) {
+      Warn("cannot create the exit event \"" + commandLine_.exitEventName + "\"");
+      externalExit_.reset();
+    }
+  }
+  commandLineFile_ = commandLine_.fileName;
+}
+
+bool CPelmApp::OpenCommandLineFile(bool batchRun) {
+  if (!batchRun) {
+    // The user is asked about another model's file; declined or unreadable, the
+    // program starts with a new configuration instead.
+    const OpenOutcome outcome = ::OpenDocumentFile(*document_, commandLineFile_);
+    if (outcome.becameDocument) {
+      recent_.Add(commandLineFile_);
+      return true;
+    }
+    return document_->OnNewDocument();
+  }
+  // Nobody is there to answer: a file of another model than the module's is refused.
+  const int fileModel = FileModelIndex(commandLineFile_);
+  if (fileModel >= 0 && fileModel != App().modelIndex) {
+    Warn("the file \"" + commandLineFile_ + "\" holds the configuration of another model");
+    App().resultFlags = exchange::kResultConnectFailed;
+    return false;
+  }
+  if (!BecomesDocument(document_->OnOpenDocument(commandLineFile_))) {
+    App().resultFlags = exchange::kResultMissingConfigFile;
+    return false;
+  }
+  document_->SetPathName(commandLineFile_);
+  recent_.Add(commandLineFile_);
+  return true;
+}
+
+bool CPelmApp::EndStartUp() {
+  splash_.Destroy();
+  const exchange::BatchSettings batch = App().Batch();
+  const bool batchRun = (batch.runFlags & exchange::kRunBatch) != 0;
+  const bool testedWell = (batch.modeFlags & exchange::kModeTest) && App().modelIndex >= 0;
+  // A batch run that did nothing never reports success.
+  if (batchRun && App().resultFlags == 0 && !testedWell) App().resultFlags = exchange::kResultConnectFailed;
+  return false;
+}
+
+void CPelmApp::CreateMainFrame() {
+  CMainFrame::Hooks hooks;
+  hooks.canClose = [this] { return SaveModified(); };
+  hooks.closing = [this] { OnFrameClosing(); };
+  hooks.openDropped = [this](const std::string& path) {
+    if (SaveModified()) OpenDocumentFile(path);
+  };
+  hooks.busy = [this] { return commandDepth_ > 0; };
+  hooks.documentTitle = [this] { return document_ ? document_->title : std::string(); };
+  frame_ = std::make_unique<CMainFrame>(std::move(hooks));
+  prompter_.SetMainWindow(frame_.get());
+  taskWindow_.SetMainWindow(frame_.get());
+  taskWindow_.onApply = [this] { Continue([this] { document_->OnApply(); }); };
+  taskWindow_.onBatchSave = [this] { Continue([this] { SaveToCommandLineFile(); }); };
+  WireCommands();
+  ShowRecentFiles();
+}
+
+// ---------------------------------------------------------------- commands
+
+void CPelmApp::Wire(int command, std::function<void()> handler) {
+  frame_->SetCommandHandler(command, [this, handler = std::move(handler)] {
+    ++commandDepth_;
+    handler();
+    --commandDepth_;
+    DrainContinuations();
+  });
+}
+
+void CPelmApp::WireCommands() {
+  using namespace mainframe;
+  CMainFrame& f = *frame_;
+  Wire(kCmdNew, [this] { OnFileNew(); });
+  Wire(kCmdOpen, [this] { OnFileOpen(); });
+  Wire(kCmdSave, [this] { OnFileSave(); });
+  Wire(kCmdSaveAs, [this] { OnFileSaveAs(); });
+  for (int i = 0; i < kRecentFileCount; ++i) {
+    Wire(kCmdRecentFile + i, [this, i] {
+      if (i < static_cast<int>(recent_.Entries().size()) && SaveModified())
+        OpenDocumentFile(recent_.Entries()[static_cast<size_t>(i)]);
+    });
+  }
+  Wire(kCmdExit, [this] { QTimer::singleShot(0, frame_.get(), [this] { frame_->close(); }); });
+  Wire(kCmdAbout, [this] {
+    Dialogs::CAboutDlg about(frame_.get());
+    about.exec();
+  });
+  for (int command : {CPelmDoc::kCmdReadTree, CPelmDoc::kCmdWriteTree, CPelmDoc::kCmdWriteChangedTree,
+                      CPelmDoc::kCmdCompareTree, CPelmDoc::kCmdReadBranch, CPelmDoc::kCmdWriteBranch,
+                      CPelmDoc::kCmdWriteChangedBranch, CPelmDoc::kCmdCompareBranch})
+    Wire(command, [this, command] { RunTreeTask(command); });
+  // The tree's keys act on the selected branch.
+  for (int key = kCmdReadBranchKey; key <= kCmdCompareBranchKey; ++key)
+    Wire(key, [this, key] { RunTreeTask(CPelmDoc::kCmdReadBranch + key - kCmdReadBranchKey); });
+
+  auto resettable = [] {
+    const BaseDevice::CBaseDevice* model = CurrentModel();
+    return model != nullptr && std::string(model->GetRuntimeClassName()) != "CZ580M07";
+  };
+  Wire(CPelmDoc::kCmdResetDevice, [this] { document_->OnResetDevice(); });
+  f.SetCommandEnabler(CPelmDoc::kCmdResetDevice, resettable);
+  Wire(CPelmDoc::kCmdSendInit, [this] { document_->OnSendInit(); });
+  f.SetCommandEnabler(CPelmDoc::kCmdSendInit, resettable);
+  Wire(CPelmDoc::kCmdApply, [this] { document_->OnApply(); });
+  Wire(CPelmDoc::kCmdCheckLink, [this] {
+    document_->OnCheckLink();
+    frame_->UpdateFrameTitle();
+  });
+  for (int command : {CPelmDoc::kCmdConverterAuto, CPelmDoc::kCmdConverterSemiAuto})
+    Wire(command, [this, command] { document_->OnConverterMode(command); });
+  f.SetCommandChecker(CPelmDoc::kCmdConverterAuto,
+                      [this] { return document_->GetDevice() && document_->GetDevice()->ConverterMode() == 1; });
+  f.SetCommandChecker(CPelmDoc::kCmdConverterSemiAuto,
+                      [this] { return document_->GetDevice() && document_->GetDevice()->ConverterMode() == 0; });
+  for (int command : {CPelmDoc::kCmdShowLinearIndexes, CPelmDoc::kCmdAutomaticReading, CPelmDoc::kCmdImmediateWriting,
+                      CPelmDoc::kCmdNoAttributes})
+    Wire(command, [this, command] { document_->OnModeCommand(command); });
+  f.SetCommandChecker(CPelmDoc::kCmdShowLinearIndexes, [] { return App().showLinearIndexes.load(); });
+  f.SetCommandChecker(CPelmDoc::kCmdAutomaticReading, [] { return App().automaticReading.load(); });
+  f.SetCommandChecker(CPelmDoc::kCmdImmediateWriting, [] { return App().immediateWriting.load(); });
+  f.SetCommandChecker(CPelmDoc::kCmdNoAttributes, [] { return App().noAttributeExchange.load(); });
+
+  Wire(kCmdCalibrate, [this] {
+    if (BaseDevice::CBaseDevice* model = CurrentModel()) model->Calibrate();
+    UpdateAllViews();
+  });
+  f.SetCommandEnabler(kCmdCalibrate, [] { return CurrentModel() != nullptr && CurrentModel()->HasCalibration(); });
+  if (BaseDevice::GetCalibrationLauncher() != nullptr) {
+    Wire(kCmdTareWeight, [] {
+      BaseDevice::CalibrationLauncher* launcher = BaseDevice::GetCalibrationLauncher();
+      if (BaseDevice::CBaseDevice* model = CurrentModel(); launcher && model)
+        launcher->Run(BaseDevice::CalibrationWizard::TareWeight, *model);
+    });
+  }
+  // The input/output state dialog: enabled for models without polled parameters
+  // once its handler is wired.
+  f.SetCommandEnabler(kCmdStateInOut, [] { return CurrentModel() != nullptr && !CurrentModel()->HasScanners(); });
+  Wire(CPelmDoc::kCmdAccessLevel, [] { ShowAccessLevelNotice(); });
+}
+
+void CPelmApp::RunTreeTask(int command) {
+  const bool ran = document_->OnTreeTask(command);
+  // A batch run whose task could not start must still end.
+  if (!ran && App().batchRun && batchDone_) batchDone_->Set();
+}
+
+void CPelmApp::SyncModelMenuItems() {
+  if (!frame_) return;
+  frame_->RemoveItem(mainframe::kCmdTareWeight);
+  if (BaseDevice::CBaseDevice* model = CurrentModel()) model->AddModelMenuItems();
+  // The state window's button tells the model's own title.
+  if (QAction* state = frame_->Action(mainframe::kCmdStateInOut)) {
+    const BaseDevice::CBaseDevice* model = CurrentModel();
+    const std::string prompt = model ? model->GetStateWindowTitle() : mainframe::CommandPrompt(mainframe::kCmdStateInOut);
+    state->setToolTip(QString::fromStdString(mainframe::TooltipText(prompt)));
+  }
+  // The strain-gauge models offer the tare weight until their own menu hook does.
+  const int index = App().modelIndex;
+  if ((index == 13 || index == 14) && frame_->Action(mainframe::kCmdTareWeight) == nullptr)
+    frame_->InsertItemBefore(3, mainframe::kCmdCalibrate, mainframe::kCmdTareWeight,
+                             resources::LoadString(kStrTareWeight));
+}
+
+void CPelmApp::Continue(std::function<void()> step) {
+  continuations_.push_back(std::move(step));
+  DrainContinuations();
+}
+
+void CPelmApp::DrainContinuations() {
+  // Steps wait for the command on the stack (a task's progress dialog) to end.
+  while (commandDepth_ == 0 && !continuations_.empty() && !closing_) {
+    std::function<void()> step = std::move(continuations_.front());
+    continuations_.pop_front();
+    ++commandDepth_;
+    step();
+    --commandDepth_;
+  }
+}
+
+// ---------------------------------------------------------------- the batch run
+
+void CPelmApp::StartBatch() {
+  const exchange::BatchSettings batch = App().Batch();
+  frame_->ApplyPlacement(mainframe::WindowPlacement(batch));
+  frame_->UpdateCommandStates();
+  if (batch.converterMode != 0 && document_->GetDevice())
+    document_->GetDevice()->SetConverterMode(batch.converterMode == 2 ? 1 : 0);
+  if (batch.modeFlags & exchange::kModeAutoReadOn) App().automaticReading = true;
+  if (batch.modeFlags & exchange::kModeAutoReadOff) App().automaticReading = false;
+  if (batch.runFlags & exchange::kRunBatch) {
+    batchDone_ = std::make_unique<platform::Event>(false, true);
+    App().batchDoneEvent = batchDone_.get();
+    const int first = FirstBatchCommand(batch);
+    // No handler runs "calibrate": its run ends at once, as "close" does.
+    if (first != 0 && first != mainframe::kCmdCalibrateInputs) {
+      batchDone_->Reset();
+      frame_->PostCommand(first);
+    }
+    batchDoneThread_ = std::thread([this] { BatchDoneThread(); });
+  }
+  exitWatch_ = std::thread([this] { ExitWatchThread(); });
+}
+
+void CPelmApp::BatchDoneThread() {
+  if (platform::Event::WaitAny({batchDone_.get(), &exitEvent_}, platform::Event::kInfinite) != 0) return;
+  // The rest runs on the window thread after the task's own continuation.
+  QMetaObject::invokeMethod(this, [this] { Continue([this] { OnBatchDone(); }); }, Qt::QueuedConnection);
+}
+
+void CPelmApp::OnBatchDone() {
+  const exchange::BatchSettings batch = App().Batch();
+  if (frame_) frame_->SetPlacementLock(false);
+  App().batchDoneEvent = nullptr;
+  App().ClearBatch();
+  if (frame_ && (batch.runFlags & (exchange::kRunClose | exchange::kRunCalibrate))) frame_->CloseFromProgram();
+}
+
+void CPelmApp::ExitWatchThread() {
+  bool external = false;
+  while (!exitEvent_.Wait(100)) {
+    if (externalExit_ && externalExit_->IsSet()) {
+      external = true;
+      break;
+    }
+  }
+  App().FlushPollResultQueue();
+  if (!external) return;
+  externalExitSeen_ = true;
+  App().resultFlags = exchange::kResultAborted;
+  // A running task stops; the window closes once its command has returned.
+  if (Device* device = CurrentDevice()) device->AbortEvent().Set();
+  QMetaObject::invokeMethod(
+      this, [this] { Continue([this] { if (frame_) frame_->CloseFromProgram(); }); }, Qt::QueuedConnection);
+}
+
+void CPelmApp::SaveToCommandLineFile() {
+  // An aborted read keeps the file as it was rather than overwrite it with a part.
+  if (externalExitSeen_ || (App().resultFlags & exchange::kResultAborted)) return;
+  if (!::SaveToCommandLineFile(*document_, commandLineFile_)) Warn("cannot save \"" + commandLineFile_ + "\"");
+}
+
+// ---------------------------------------------------------------- the end
+
+void CPelmApp::OnFrameClosing() {
+  if (closing_) return;
+  if (document_) document_->OnCloseDocument();
+  StopServiceThreads();
+  closing_ = true;
+  quitRequested_ = true;
+  QTimer::singleShot(0, this, &QApplication::quit);
+}
+
+void CPelmApp::StopServiceThreads() {
+  if (document_ && document_->GetDevice()) document_->GetDevice()->StopThreads();
+  exitEvent_.Set();
+  if (exitWatch_.joinable()) exitWatch_.join();
+  if (batchDoneThread_.joinable()) batchDoneThread_.join();
+  App().batchDoneEvent = nullptr;
+}
+
+int CPelmApp::ExitInstance() {
+  StopServiceThreads();
+  recent_.Save();
+  if (externalExitSeen_) return 200 + 5;
+  return App().ExitCode().value_or(0);
+}
+
+// ---------------------------------------------------------------- documents
+
+void CPelmApp::ShowRecentFiles() {
+  if (frame_) frame_->SetRecentFiles(recent_.Entries());
+}
+
+bool CPelmApp::SaveModified() {
+  if (!document_ || !document_->modified) return true;
+  const std::string name = document_->title.empty() ? kNewFileName : document_->title;
+  switch (platform::ShowMessage(platform::Format(kSaveChanges, name.c_str()), std::string(),
+                                platform::MessageIcon::Warning, platform::MessageButtons::YesNoCancel)) {
+    case platform::kAnswerYes: return OnFileSave();
+    case platform::kAnswerNo: return true;
+    default: return false;
+  }
+}
+
+void CPelmApp::OnFileNew() {
+  if (!SaveModified()) return;
+  document_->OnNewDocument();
+  document_->SetTitle(std::string());
+  UpdateAllViews();
+  SyncModelMenuItems();
+}
+
+void CPelmApp::OnFileOpen() {
+  if (!SaveModified()) return;
+  const QString path = QFileDialog::getOpenFileName(frame_.get(), QStringLiteral("Открыть"), QString(),
+                                                    QString::fromUtf8(kFileFilter));
+  if (!path.isEmpty()) OpenDocumentFile(path.toStdString());
+}
+
+bool CPelmApp::OpenDocumentFile(const std::string& path) {
+  const OpenOutcome outcome = ::OpenDocumentFile(*document_, path);
+  if (outcome.becameDocument) {
+    recent_.Add(path);
+  } else {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) recent_.Remove(path);
+  }
+  ShowRecentFiles();
+  UpdateAllViews();
+  SyncModelMenuItems();
+  return outcome.becameDocument;
+}
+
+bool CPelmApp::OnFileSave() {
+  if (document_->pathName.empty()) return OnFileSaveAs();
+  return SaveDocumentFile(*document_, document_->pathName);
+}
+
+bool CPelmApp::OnFileSaveAs() {
+  const std::string suggested = document_->pathName.empty() ? std::string(kNewFileName) + ".z580" : document_->pathName;
+  QString path = QFileDialog::getSaveFileName(frame_.get(), QStringLiteral("Сохранить как"),
+                                              QString::fromStdString(suggested), QString::fromUtf8(kFileFilter));
+  if (path.isEmpty()) return false;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".z580");
+  if (!SaveDocumentFile(*document_, path.toStdString())) return false;
+  recent_.Add(path.toStdString());
+  ShowRecentFiles();
+  frame_->UpdateFrameTitle();
+  return true;
+}
+
+// ---------------------------------------------------------------- DocumentViews
+
+void CPelmApp::UpdateAllViews() {
+  if (!frame_) return;
+  frame_->View()->Refresh(document_.get());
+  frame_->UpdateCommandStates();
+}
+
+void CPelmApp::BeginWaitCursor() {
+  if (QThread::currentThread() == thread()) setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+void CPelmApp::EndWaitCursor() {
+  if (QThread::currentThread() == thread() && overrideCursor() != nullptr) restoreOverrideCursor();
+}
+
+void CPelmApp::DeleteTreeRows() {
+  if (frame_) frame_->View()->Clear();
+}
+
+bool CPelmApp::RunConnectionSetup(Device& link) {
+  splash_.Destroy();
+  return RunConnectionSetupStandIn(link);
+}
+
+bool CPelmApp::RunApplyDialog(CPelmDoc& document) { return RunApplyDialogStandIn(document); }

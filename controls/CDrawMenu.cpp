@@ -1,0 +1,156 @@
+#include "controls/CDrawMenu.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QPainter>
+#include <QStyleOptionMenuItem>
+
+#include "app/MainFrameRules.h"
+
+namespace {
+
+constexpr int kCheckColumn = 18;
+
+QColor Tint(const QColor& highlight) {
+  const mainframe::Rgb t = mainframe::SelectionTint({highlight.red(), highlight.green(), highlight.blue()});
+  return QColor(t.r, t.g, t.b);
+}
+
+void DrawCheck(QPainter* painter, const QRect& item, const QColor& colour) {
+  // The check image: 12x12 at (left + 3, top + 1).
+  const QRect box(item.left() + 3, item.top() + 1 + (item.height() - 14) / 2, 12, 12);
+  QPen pen(colour, 2);
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  painter->setPen(pen);
+  painter->drawPolyline(QPolygon({QPoint(box.left() + 2, box.center().y()), QPoint(box.left() + 5, box.bottom() - 2),
+                                  QPoint(box.right() - 1, box.top() + 2)}));
+  painter->restore();
+}
+
+}  // namespace
+
+CDrawMenu::CDrawMenu(QStyle* base) : QProxyStyle(base) {}
+
+int CDrawMenu::SetOwnerDraw(const QMenu* menu, bool /*skipThisLevel*/) {
+  return menu ? static_cast<int>(menu->actions().size()) : 0;
+}
+
+QFont CDrawMenu::MenuFont() {
+  QFont font(QStringLiteral("MS Shell Dlg"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(14);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+int CDrawMenu::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
+  switch (metric) {
+    case PM_MenuPanelWidth: return 1;
+    case PM_MenuHMargin:
+    case PM_MenuVMargin: return 1;
+    default: return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+}
+
+void CDrawMenu::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                              const QWidget* widget) const {
+  if (element == PE_PanelMenu || element == PE_FrameMenu) {
+    painter->fillRect(option->rect, QColor::fromRgb(kBackground));
+    if (element == PE_FrameMenu) {
+      painter->setPen(QColor::fromRgb(kSeparatorDark));
+      painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+    }
+    return;
+  }
+  QProxyStyle::drawPrimitive(element, option, painter, widget);
+}
+
+QSize CDrawMenu::sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                                  const QWidget* widget) const {
+  if (type == CT_MenuItem) {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (!item) return QProxyStyle::sizeFromContents(type, option, size, widget);
+    if (item->menuItemType == QStyleOptionMenuItem::Separator) return {size.width(), kSeparatorHeight};
+    const QFontMetrics metrics(MenuFont());
+    QString text = item->text;
+    text.replace(QLatin1Char('&'), QString());
+    // The text and its shortcut, a gap between them, the check and image column.
+    const int width = metrics.horizontalAdvance(text) + 28 + 24;
+    return {width, kItemHeight};
+  }
+  if (type == CT_MenuBarItem) {
+    // Measured in the font the item is drawn in.
+    const QSize base = QProxyStyle::sizeFromContents(type, option, size, widget);
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    QString text = item ? item->text : QString();
+    text.replace(QLatin1Char('&'), QString());
+    const int width = QFontMetrics(MenuFont()).horizontalAdvance(text) + 15;
+    return {std::max(base.width(), width), std::max(base.height(), kItemHeight)};
+  }
+  return QProxyStyle::sizeFromContents(type, option, size, widget);
+}
+
+void CDrawMenu::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                            const QWidget* widget) const {
+  const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+  if (!item || (element != CE_MenuItem && element != CE_MenuBarItem && element != CE_MenuBarEmptyArea)) {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    return;
+  }
+  const bool barItem = element != CE_MenuItem;
+  const QPalette& palette = option->palette;
+  const QColor background = barItem ? palette.color(QPalette::Button) : QColor::fromRgb(kBackground);
+  const QColor highlight = palette.color(QPalette::Highlight);
+  const bool enabled = option->state & State_Enabled;
+  const QColor grey = palette.color(QPalette::Disabled, QPalette::WindowText);
+  const QColor textColour = enabled ? palette.color(QPalette::WindowText) : grey;
+  const QColor shortcutColour = enabled ? QColor::fromRgb(kShortcut) : grey;
+
+  QRect r = option->rect;
+  painter->save();
+  painter->fillRect(r, background);
+  if (element == CE_MenuBarEmptyArea) {
+    painter->restore();
+    return;
+  }
+  if (item->menuItemType == QStyleOptionMenuItem::Separator) {
+    const QRect etch = r.adjusted(10, 3, -10, -3);
+    painter->setPen(Qt::white);
+    painter->drawLine(etch.topLeft(), etch.topRight());
+    painter->drawLine(etch.topLeft(), etch.bottomLeft());
+    painter->setPen(QColor::fromRgb(kSeparatorDark));
+    painter->drawLine(etch.bottomLeft(), etch.bottomRight());
+    painter->drawLine(etch.topRight(), etch.bottomRight());
+    painter->restore();
+    return;
+  }
+  const bool selected = (option->state & State_Selected) && enabled;
+  if (selected || (barItem && (option->state & State_Sunken))) {
+    painter->fillRect(r, Tint(highlight));
+    painter->setPen(highlight);
+    painter->drawRect(r.adjusted(0, 0, -1, -1));
+  }
+  if (!barItem) {
+    if (item->checked) DrawCheck(painter, r, textColour);
+    else if (!item->icon.isNull())
+      painter->drawPixmap(r.left() + 3, r.top() + 2,
+                          item->icon.pixmap(16, 16, enabled ? QIcon::Normal : QIcon::Disabled));
+  }
+  QRect textRect = r;
+  if (!barItem) textRect.setLeft(textRect.left() + kCheckColumn);
+  textRect.adjust(5, 2, -5, -2);
+  painter->setFont(MenuFont());
+  const auto [text, shortcut] = mainframe::SplitAtTab(item->text.toStdString());
+  painter->setPen(textColour);
+  const int align = (barItem ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextSingleLine |
+                    Qt::TextShowMnemonic;
+  painter->drawText(textRect, align, QString::fromStdString(text));
+  if (!shortcut.empty()) {
+    painter->setPen(shortcutColour);
+    painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                      QString::fromStdString(shortcut));
+  }
+  painter->restore();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The program's own menu drawing, as a style over the desktop's: a light
+// background, a tinted frame round the selected item, a check image, the item's
+// image in a 16-pixel column, the shortcut right-aligned in green after the
+// text, etched separators and fixed item heights. The main window's menu bar and
+// popups and the tree's popups use it.
+#include <QProxyStyle>
+
+class QMenu;
+
+class CDrawMenu : public QProxyStyle {
+  Q_OBJECT
+
+ public:
+  explicit CDrawMenu(QStyle* base = nullptr);
+
+  static constexpr QRgb kBackground = 0xF0F0F0;
+  static constexpr QRgb kShortcut = 0x009600;  // as RGB: green
+  static constexpr QRgb kSeparatorDark = 0x646464;
+  static constexpr int kItemHeight = 20;
+  static constexpr int kSeparatorHeight = 8;
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget = nullptr) const override;
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget = nullptr) const override;
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
+  int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
+                  const QWidget* widget = nullptr) const override;
+
+  // The font items are measured and drawn in.
+  static QFont MenuFont();
+  // Menus that a model or a control builds or changes are drawn by the style as
+  // they are: nothing to mark. Returns the menu's item count (0 for none).
+  static int SetOwnerDraw(const QMenu* menu, bool skipThisLevel = false);
+};

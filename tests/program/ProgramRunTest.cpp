@@ -1,0 +1,364 @@
+// The program itself, as a child process with a hard time-out, a private HOME and
+// settings folder and the offscreen platform, against the simulated module on a
+// pseudo-terminal: unattended runs, their files, their traffic and exit codes.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Simulator.h"
+#include "app/CPelmDoc.h"
+#include "app/NamedExitEvent.h"
+#include "app/ProgramFiles.h"
+#include "app/RecentFileList.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CPelmApp.h"
+#include "app/ui/TreeTextView.h"
+#include "app/DocumentTestSupport.h"
+#include "platform/Prompter.h"
+#include "platform/Text.h"
+#include "resources/StringTable.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kHardTimeoutMs = 90000;
+
+struct RunResult {
+  int exitCode = -1;  // -1: killed at the time-out
+  std::string errors;  // standard error
+};
+
+class ProgramRunTest : public DocumentTestBase {
+ protected:
+  void SetUp() override {
+    DocumentTestBase::SetUp();
+    dir_ = Path("run");
+    fs::create_directories(dir_ + "/home");
+    fs::create_directories(dir_ + "/config/TEVI");
+  }
+  void TearDown() override {
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  void StartModule(int model, const std::function<void(z580sim::Simulator&)>& prepare = {}) {
+    z580sim::ParameterTable table;
+    std::string error;
+    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
+    z580sim::SimConfig config;
+    config.model = model;
+    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
+    if (prepare) prepare(*sim_);
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    PointProgramAt(sim_->SlavePath());
+  }
+
+  // The program's own settings file: its port, the rest at the defaults the
+  // simulated module also starts with.
+  void PointProgramAt(const std::string& port) {
+    std::ofstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+    ini << "[Software\\TEVI\\Zt580]\n\"port_path\"=\"" << port << "\"\n";
+  }
+
+  // Runs the program with the words; onRunning is called on this thread while it runs.
+  RunResult Run(const std::vector<std::string>& words, const std::function<void()>& onRunning = {},
+                bool offscreen = true) {
+    const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
+    const std::string errors = dir_ + "/stderr.txt";
+    std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
+                                    "XDG_RUNTIME_DIR=" + dir_ + "/home",
+                                    // The toolkit's own caches are not ours to chase.
+                                    "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
+                                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1", "PATH=/usr/bin:/bin"};
+    if (offscreen) env.push_back("QT_QPA_PLATFORM=offscreen");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 2);
+      dup2(fd, 1);
+      if (chdir(dir_.c_str()) != 0) _exit(126);
+      std::vector<char*> argv{const_cast<char*>(program.c_str())};
+      for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+      argv.push_back(nullptr);
+      std::vector<char*> envp;
+      for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+      envp.push_back(nullptr);
+      execve(program.c_str(), argv.data(), envp.data());
+      _exit(127);
+    }
+    RunResult result;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHardTimeoutMs);
+    bool called = false;
+    for (;;) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        break;
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the program did not end within " << kHardTimeoutMs << " ms";
+        break;
+      }
+      if (onRunning && !called) {
+        called = true;
+        onRunning();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    result.errors = text.str();
+    return result;
+  }
+
+  // Waits until the module saw a request for a parameter of the tree (the task
+  // began), then calls act.
+  void WhenTaskRuns(const std::function<void()>& act) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      for (const auto& r : sim_->Requests()) {
+        if (!r.name.empty() && r.name != "dev" && r.name != "ver" && r.name != "tdev") {
+          act();
+          return;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ADD_FAILURE() << "no task began";
+  }
+
+  std::vector<z580sim::RequestRecord> Writes() const {
+    std::vector<z580sim::RequestRecord> writes;
+    for (const auto& r : sim_->Requests())
+      if (r.decoded && !r.read) writes.push_back(r);
+    return writes;
+  }
+
+  // A configuration file of the module's model read by the program itself.
+  std::string ReadConfiguration() {
+    const std::string file = dir_ + "/read.z580";
+    const RunResult run = Run({"/read", "/close", "read.z580"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    return file;
+  }
+
+  std::string dir_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  platform::CollectingPrompter prompter_;
+};
+
+TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
+  StartModule(19);
+  const std::string file = ReadConfiguration();
+  ASSERT_TRUE(fs::exists(file));
+
+  // The file loads into the document, every parameter the module answered holds its
+  // value, and the document's own save of it is the same bytes.
+  std::set<std::string> answered;
+  for (const auto& r : sim_->Requests())
+    if (r.decoded && r.read && r.answered && r.errorCode < 0) answered.insert(platform::ToUpper(r.name));
+  CPelmDoc doc(nullptr, false);
+  ASSERT_EQ(doc.OnOpenDocument(file), DocumentLoad::Loaded);
+  EXPECT_EQ(App().modelIndex.load(), 19);
+  int withValue = 0;
+  ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
+    if (!answered.count(platform::ToUpper(p.name))) return;
+    EXPECT_NE(p.value, resources::LoadString(194)) << p.name;
+    ++withValue;
+  });
+  EXPECT_GT(withValue, 3);
+  std::string error;
+  ASSERT_TRUE(doc.OnSaveDocument(Path("again.z580"), error)) << error;
+  EXPECT_EQ(ReadBytes(Path("again.z580")), ReadBytes(file));
+  App().SetDeviceModel(nullptr);
+}
+
+TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
+  StartModule(20);  // the model that answers "APLY"
+  const std::string file = ReadConfiguration();
+  sim_->ClearRequests();
+
+  const RunResult write = Run({"/write", "/close", "read.z580"});
+  EXPECT_EQ(write.exitCode, 0) << write.errors;
+  EXPECT_GT(Writes().size(), 3u);
+  for (const auto& w : Writes()) EXPECT_NE(w.name, "APLY");
+
+  sim_->ClearRequests();
+  const RunResult aply = Run({"/write/aply/close", file});
+  EXPECT_EQ(aply.exitCode, 0) << aply.errors;
+  int applies = 0;
+  for (const auto& w : Writes()) applies += w.name == "APLY";
+  EXPECT_EQ(applies, 1);
+}
+
+TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
+  StartModule(19);
+  EXPECT_EQ(Run({"/write", "/close", "missing.z580"}).exitCode, 200);
+  std::ofstream(dir_ + "/empty.z580").close();
+  EXPECT_EQ(Run({"/write", "/close", "empty.z580"}).exitCode, 200);
+  EXPECT_EQ(Run({"/read", "/close"}).exitCode, 200);  // nowhere to read into
+  EXPECT_EQ(Run({"-write", "-close"}).exitCode, 200);
+  EXPECT_TRUE(sim_->Requests().empty());
+}
+
+TEST_F(ProgramRunTest, ReadThatCannotBeSavedEndsAt200) {
+  StartModule(19);
+  const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
+  EXPECT_EQ(run.exitCode, 200) << run.errors;
+  EXPECT_FALSE(sim_->Requests().empty());  // the module was read
+}
+
+TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
+  PointProgramAt(dir_ + "/no-such-port");
+  EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 201);
+  EXPECT_FALSE(fs::exists(dir_ + "/out.z580"));
+}
+
+TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
+  StartModule(19);
+  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"},
+                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Silence, -1); }); });
+  EXPECT_EQ(run.exitCode, 202) << run.errors;
+  std::ifstream log(dir_ + "/errors.log");
+  std::string line;
+  int lines = 0;
+  while (std::getline(log, line)) ++lines;
+  EXPECT_GE(lines, 1);
+}
+
+TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
+  StartModule(19);
+  RunResult run = Run({"/read", "/close", "out.z580"},
+                      [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Garbage, -1); }); });
+  EXPECT_EQ(run.exitCode, 203) << run.errors;
+
+  sim_->ClearFaults();
+  sim_->ClearRequests();
+  run = Run({"/read", "/close", "out.z580"},
+            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  EXPECT_EQ(run.exitCode, 204) << run.errors;
+}
+
+TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
+  StartModule(19);
+  const std::string file = ReadConfiguration();
+  sim_->ClearRequests();
+  const RunResult run = Run({"/write", "/close", "read.z580"},
+                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  EXPECT_EQ(run.exitCode, 204) << run.errors;
+  std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+  std::stringstream text;
+  text << ini.rdbuf();
+  EXPECT_NE(text.str().find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos)
+      << text.str();
+  EXPECT_NE(text.str().find(file), std::string::npos) << text.str();
+}
+
+TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
+  StartModule(19, [](z580sim::Simulator& sim) { sim.SetReplyDelay(100); });
+  std::ofstream(dir_ + "/out.z580") << "old";
+  const std::string name = "z580test" + std::to_string(getpid());
+  const RunResult run = Run({"/read", "/exitevent:" + name, "out.z580"}, [&] {
+    WhenTaskRuns([&] {
+      NamedExitEvent event(name);
+      event.Set();
+      // The program's own handle keeps the event until it ends.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+  });
+  EXPECT_EQ(run.exitCode, 205) << run.errors;
+  std::ifstream in(dir_ + "/out.z580");
+  std::string kept;
+  in >> kept;
+  EXPECT_EQ(kept, "old");
+}
+
+TEST_F(ProgramRunTest, UnknownModuleEndsAt206AndAnotherModelsFileIsRefused) {
+  StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); });
+  EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 206);
+  sim_->Stop();
+
+  // A file of model 19 while a module of model 5 answers.
+  StartModule(19);
+  const std::string file = ReadConfiguration();
+  sim_->Stop();
+  StartModule(5);
+  sim_->ClearRequests();
+  EXPECT_EQ(Run({"/write", "/close", file}).exitCode, 206);
+  EXPECT_TRUE(Writes().empty());
+}
+
+TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
+  StartModule(19);
+  // "test" connects and ends, also with a file named.
+  RunResult run = Run({"/test"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  run = Run({"/test", "whatever.z580"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.name == "dev" || r.name == "ver") << r.name;
+
+  // A silent run needs no display (it picks the offscreen platform itself); it
+  // works without a module, so a read has nothing to do.
+  run = Run({"/silent", "/read", "/close", "out.z580"}, {}, false);
+  EXPECT_EQ(run.exitCode, 206) << run.errors;
+
+  // "close" alone closes the window as soon as it is up.
+  sim_->ClearRequests();
+  run = Run({"/close"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_TRUE(Writes().empty());
+
+  // "calibrate" has no task of its own: it ends as "close" does.
+  EXPECT_EQ(Run({"/calibrate"}).exitCode, 0);
+}
+
+// The application object in this process: an interactive start naming a file that
+// does not exist yet makes a new configuration with that file as its path, so that
+// saving writes it (through the document's one save path).
+TEST_F(ProgramRunTest, InteractiveStartTakesAMissingFileAsThePathOfANewConfiguration) {
+  StartModule(19);
+  WriteProgramString("port_path", sim_->SlavePath());
+  CmyCommandLineInfo commandLine(dir_);
+  commandLine.ParseWords({"fresh.z580"});
+  int argc = 1;
+  char name[] = "zt580";
+  char* argv[] = {name, nullptr};
+  {
+    CPelmApp application(argc, argv, std::move(commandLine));
+    ASSERT_TRUE(application.InitInstance());
+    ASSERT_NE(application.MainFrame(), nullptr);
+    EXPECT_EQ(application.Document()->pathName, dir_ + "/fresh.z580");
+    EXPECT_EQ(application.MainFrame()->windowTitle().toStdString(), "Конфигуратор Z580-20 - fresh.z580");
+    EXPECT_FALSE(application.MainFrame()->View()->toPlainText().isEmpty());  // the tree shows
+    EXPECT_FALSE(FileHasContent(dir_ + "/fresh.z580"));
+    EXPECT_TRUE(application.OnFileSave());
+    EXPECT_TRUE(FileHasContent(dir_ + "/fresh.z580"));
+    application.MainFrame()->CloseFromProgram();
+    EXPECT_TRUE(application.QuitRequested());
+    EXPECT_EQ(application.ExitInstance(), 0);
+  }
+  RecentFileList recent;
+  recent.Load();
+  ASSERT_FALSE(recent.Entries().empty());
+  EXPECT_EQ(recent.Entries()[0], dir_ + "/fresh.z580");
+}
+
+}  // namespace
