@@ -13,6 +13,7 @@
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
+#include "model/WalkScope.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -391,7 +392,9 @@ void Device::AddLine(const std::string& text, bool scrollToEnd) {
 
 void Device::StepProgress() { ++App().doneCount; }
 
-bool Device::IsAbortSet() { return abort_.IsSet() || Port().CancelEvent().IsSet(); }
+bool Device::IsAbortSet() {
+  return abort_.IsSet() || Port().CancelEvent().IsSet() || model::WalkScope::CurrentWalkStopped();
+}
 
 void Device::PostMessageBox(const std::string& text) {
   platform::MessageRequest request;
@@ -439,8 +442,11 @@ void Device::CountTimeOut(bool read) {
   const int count = ++App().consecutiveTimeOuts;
   if (count < kTimeOutLimit) return;
   App().consecutiveTimeOuts = 0;
-  // The abort stops the walk of the running task. Outside a task nothing would
-  // reset it, and a stale abort would end the next connection attempt at once.
+  // The walk this runs in stops, in a task or outside one (a branch read on the
+  // window thread). The abort event also ends the task's closing pause; outside a
+  // task nothing would reset it, and a stale abort would end the next connection
+  // attempt at once.
+  model::WalkScope::StopCurrentWalk();
   if (dialogOpen_) abort_.Set();
   if (!read) {
     AddProgressLine(LoadString(kStrWriteLimit));
