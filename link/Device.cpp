@@ -541,10 +541,9 @@ std::string Device::DifferencesText() const {
 
 int Device::OpenPort(bool showMessage) {
   std::lock_guard lock(App().exchangeLock);
-  CloseSerialPort();
-  ApplyPortSettings();
-  if (App().silent) return -1;
-  const int result = OpenSerialPort();
+  const bool silent = App().silent;
+  const int result = ReopenSerialPort(!silent);
+  if (silent) return -1;
   if (result != 0)
     App().resultFlags |= exchange::kResultPortOpenFailed;
   else
