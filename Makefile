@@ -1,12 +1,14 @@
 # make run  - installs what is missing, builds, starts the configurator
-# make test - installs what is missing, builds with sanitizers, runs every test
+# make test - installs what is missing, builds with sanitizers, runs every test,
+#             and compiles the Release configuration
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
 FUZZ_DIR ?= build-fuzz
+RELEASE_DIR ?= build-release
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-test fuzz clean
+.PHONY: run test deps build build-test build-release fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -22,6 +24,11 @@ build-test: deps
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZ580_SANITIZE=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
+# Compile only: optimized builds meet warnings that a Debug build does not.
+build-release: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZ580_FUZZ=ON
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
@@ -29,7 +36,8 @@ fuzz: deps
 
 test: build-test
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory build-release
 	$(MAKE) --no-print-directory fuzz
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(FUZZ_DIR) $(RELEASE_DIR)

@@ -16,7 +16,12 @@ namespace fs = std::filesystem;
 
 std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
+// GCC 12 at -O2 and above reports a false -Wrestrict inside std::string's insert
+// here (GCC bug 105329); the code is plain concatenation.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
 std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+#pragma GCC diagnostic pop
 
 bool SetError(std::string& error, const std::string& what, const fs::path& path, int err) {
   error = what + " " + Quoted(path) + ": " + SystemText(err);
