@@ -24,9 +24,7 @@ class DeviceConcurrencyTest : public LinkTestBase {
   void SetUp() override {
     LinkTestBase::SetUp();
     device_ = std::make_unique<Device>();
-    auto port = std::make_unique<FakePort>();
-    port_ = port.get();
-    device_->ReplacePort(std::move(port));
+    device_->ReplacePort(std::unique_ptr<FakePort>(port_ = new FakePort));
     port_->values[{Hash("Addr"), 0}] = {0, 1};
   }
   void TearDown() override {
@@ -72,10 +70,9 @@ TEST_F(DeviceConcurrencyTest, AFrameNeverMeetsAClosedPortWithoutItsReason) {
       3,
       [&] {
         for (int i = 0; i < 300; ++i) {
-          uint8_t data[exchange::kMaxDataLength];
           uint8_t n = 0;
           std::string text;
-          if (device_->TransactFrame(1, Hash("Addr"), nullptr, 0, data, n, text, 0) != 1 && failed++ == 0)
+          if (device_->TransactFrame(1, Hash("Addr"), nullptr, 0, nullptr, n, text, 0) != 1 && failed++ == 0)
             firstError = "'" + text + "'";
         }
       },
@@ -86,7 +83,6 @@ TEST_F(DeviceConcurrencyTest, AFrameNeverMeetsAClosedPortWithoutItsReason) {
 }
 
 TEST_F(DeviceConcurrencyTest, TheDeviceModelIsReplacedWhileFramesRun) {
-  std::atomic<int> models{0};
   WhileFramesRun(
       3,
       [&] {
@@ -94,8 +90,8 @@ TEST_F(DeviceConcurrencyTest, TheDeviceModelIsReplacedWhileFramesRun) {
         p.type = "int";
         p.value = "1";
         for (int i = 0; i < 200; ++i) {
-          // "APLY" asks the model whether a reply comes; the settings ask whether
-          // the line carries 8 bits; a write asks whether it is a network setting.
+          // "APLY" asks the model whether a reply comes, the settings whether the line
+          // carries 8 bits, a write whether it changes the network settings.
           uint8_t n = 0;
           std::string text;
           device_->TransactFrame(0, exchange::kHashAPLY, nullptr, 0, nullptr, n, text, 0);
@@ -103,12 +99,7 @@ TEST_F(DeviceConcurrencyTest, TheDeviceModelIsReplacedWhileFramesRun) {
           device_->WriteParameter(p, 1);
         }
       },
-      [&] {
-        App().SetDeviceModel(std::make_unique<TestModel>());
-        ++models;
-      });
-  EXPECT_GT(models.load(), 0);
-  EXPECT_NE(App().DeviceModel(), nullptr);
+      [&] { App().SetDeviceModel(std::make_unique<TestModel>()); });
   App().SetDeviceModel(nullptr);
   EXPECT_EQ(model::CurrentDeviceModel(), nullptr);
 }
