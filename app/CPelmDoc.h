@@ -45,7 +45,7 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   // fails. The intermediate branches a parse copies into the trees are bounded
   // too, so that a hostile count cannot exhaust memory.
   static constexpr long long kMaxTreeParameters = 100000;
-  static constexpr long long kMaxParseCopies = 4 * kMaxTreeParameters;
+  static constexpr long long kMaxParseCopies = 2 * kMaxTreeParameters;
 
   // Command ids.
   static constexpr int kCmdReadTree = 139;
