@@ -18,10 +18,14 @@ std::string SystemText(int err) { return std::error_code(err, std::generic_categ
 
 // GCC 12 at -O2 and above reports a false -Wrestrict inside std::string's insert
 // here (GCC bug 105329); the code is plain concatenation.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wrestrict"
+#endif
 std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 bool SetError(std::string& error, const std::string& what, const fs::path& path, int err) {
   error = what + " " + Quoted(path) + ": " + SystemText(err);
