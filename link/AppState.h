@@ -83,7 +83,7 @@ class AppState {
   // from model::DeviceModelHooks); model::CurrentDeviceModel() follows it. Setting
   // a new one destroys the previous one after the new one is in force, holding the
   // exchange lock throughout and the bus lock for the change: other threads use the
-  // model under one of those locks, the window thread at any time.
+  // model under one of those locks; the window thread, which replaces it, at any time.
   void SetDeviceModel(std::unique_ptr<model::DeviceModelHooks> deviceModel);
   model::DeviceModelHooks* DeviceModel() const;
 

@@ -48,7 +48,8 @@ class DeviceIO {
   // One request frame with its retries. `outData` holds at least 15 bytes (may be
   // null when no data is wanted). 1: success, the reply's data stored; 0: failure,
   // `errorText` set (a cancelled transaction leaves it empty and the result flags
-  // as they were; a closed port gives the port-open error text and flags 8). `outLength` is 0 unless a reply with a valid CRC arrived.
+  // as they were; a closed port gives the port-open error text and flags 8).
+  // `outLength` is 0 unless a reply with a valid CRC arrived.
   // channel -1 broadcasts, else it is added to the module address.
   int TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength, uint8_t* outData,
                     uint8_t& outLength, std::string& errorText, int channel);
