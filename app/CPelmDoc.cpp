@@ -303,6 +303,12 @@ bool CPelmDoc::ParseBranch(const std::vector<std::string_view>& t, int kind) {
   const bool network = kind == kBranch && (EqualsNoCase(t[1], "Сетевые_параметры") ||
                                            EqualsNoCase(t[1], "Network_parametres"));
   const std::string key = platform::ToUpper(t[1]);
+  long long otherTreeDescriptions = 0;
+  long long otherTreeNodes = 0;
+  if (const DescBranch* other = kind == kRoot ? scannersBranch : kind == kScanners ? rootBranch : nullptr) {
+    otherTreeDescriptions = other->CountDescriptions();
+    otherTreeNodes = other->CountNodes();
+  }
   std::vector<DescBranch*> madeHere;
   long long selfDescriptions = 0;
   long long selfNodes = 0;
@@ -316,8 +322,11 @@ bool CPelmDoc::ParseBranch(const std::vector<std::string_view>& t, int kind) {
       descriptions += selfDescriptions;
       nodes += selfNodes;
     }
-    if (madeDescriptions_ + descriptions > kMaxTreeParameters || madeNodes_ + nodes > kMaxTreeParameters)
+    // No instance may hold more than a whole tree; a root or scanners instance
+    // together with the other tree as it stands.
+    if (descriptions + otherTreeDescriptions > kMaxTreeParameters || nodes + otherTreeNodes > kMaxTreeParameters)
       return false;
+    if (madeDescriptions_ + descriptions > kMaxParseCopies || madeNodes_ + nodes > kMaxParseCopies) return false;
     madeDescriptions_ += descriptions;
     madeNodes_ += nodes;
 
@@ -522,6 +531,9 @@ bool CPelmDoc::LoadTree() {
       return false;
     }
   }
+
+  // The text is one zero-terminated string: whatever follows a zero byte is no part of it.
+  if (const size_t zero = bytes.find('\0'); zero != std::string::npos) bytes.resize(zero);
 
   versionMajor = App().firmwareMajor;
   versionMinor = App().firmwareMinor;

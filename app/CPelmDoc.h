@@ -40,9 +40,12 @@ inline bool BecomesDocument(DocumentLoad load) {
 
 class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocument {
  public:
-  // More parameter descriptions (or branch objects) than this in one parse is a
-  // damaged text: the line that would pass it fails.
+  // A parameter tree (root and scanners together) of more parameter descriptions
+  // or branch objects than this is a damaged text: the line that would pass it
+  // fails. The intermediate branches a parse copies into the trees are bounded
+  // too, so that a hostile count cannot exhaust memory.
   static constexpr long long kMaxTreeParameters = 100000;
+  static constexpr long long kMaxParseCopies = 2 * kMaxTreeParameters;
 
   // Command ids.
   static constexpr int kCmdReadTree = 139;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "link/Device.h"
 #include "link/ResultFlags.h"
 
 AppState::AppState() { model::SetAppVersionTexts(&versionTexts); }
@@ -44,14 +45,22 @@ void AppState::SetProgramDirectory(const std::string& directory) {
 }
 
 void AppState::SetDeviceModel(std::unique_ptr<model::DeviceModelHooks> deviceModel) {
+  // The link's threads use the model under the exchange lock or the bus lock (in
+  // that order): it changes, and the old one goes, only while both are held.
+  std::lock_guard exchange(exchangeLock);
   std::unique_ptr<model::DeviceModelHooks> old;
-  {
+  auto swap = [&] {
     std::lock_guard lock(stateLock_);
     model::SetCurrentDeviceModel(deviceModel.get());
     old = std::move(deviceModel_);
     deviceModel_ = std::move(deviceModel);
-  }
-  // Destroyed outside the lock: a model's destructor may ask the state again.
+  };
+  if (Device* device = CurrentDevice())
+    device->WhileNoFrameRuns(swap);
+  else
+    swap();
+  // Destroyed outside the state lock and the bus lock: a model's destructor may ask
+  // the state again, or send a frame.
   old.reset();
 }
 

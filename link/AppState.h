@@ -81,7 +81,9 @@ class AppState {
 
   // The current device-model object, owned here (the device-model classes derive
   // from model::DeviceModelHooks); model::CurrentDeviceModel() follows it. Setting
-  // a new one destroys the previous one after the new one is in force.
+  // a new one destroys the previous one after the new one is in force, holding the
+  // exchange lock throughout and the bus lock for the change: other threads use the
+  // model under one of those locks; the window thread, which replaces it, at any time.
   void SetDeviceModel(std::unique_ptr<model::DeviceModelHooks> deviceModel);
   model::DeviceModelHooks* DeviceModel() const;
 

@@ -13,6 +13,7 @@
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
+#include "model/WalkScope.h"
 #include "platform/CFormat.h"
 #include "platform/PortOpenReason.h"
 #include "platform/Prompter.h"
@@ -392,7 +393,9 @@ void Device::AddLine(const std::string& text, bool scrollToEnd) {
 
 void Device::StepProgress() { ++App().doneCount; }
 
-bool Device::IsAbortSet() { return abort_.IsSet() || Port().CancelEvent().IsSet(); }
+bool Device::IsAbortSet() {
+  return abort_.IsSet() || Port().CancelEvent().IsSet() || model::WalkScope::CurrentWalkStopped();
+}
 
 void Device::PostMessageBox(const std::string& text) {
   platform::MessageRequest request;
@@ -440,8 +443,11 @@ void Device::CountTimeOut(bool read) {
   const int count = ++App().consecutiveTimeOuts;
   if (count < kTimeOutLimit) return;
   App().consecutiveTimeOuts = 0;
-  // The abort stops the walk of the running task. Outside a task nothing would
-  // reset it, and a stale abort would end the next connection attempt at once.
+  // The walk this runs in stops, in a task or outside one (a branch read on the
+  // window thread). The abort event also ends the task's closing pause; outside a
+  // task nothing would reset it, and a stale abort would end the next connection
+  // attempt at once.
+  model::WalkScope::StopCurrentWalk();
   if (dialogOpen_) abort_.Set();
   if (!read) {
     AddProgressLine(LoadString(kStrWriteLimit));
@@ -536,10 +542,9 @@ std::string Device::DifferencesText() const {
 
 int Device::OpenPort(bool showMessage) {
   std::lock_guard lock(App().exchangeLock);
-  CloseSerialPort();
-  ApplyPortSettings();
-  if (App().silent) return -1;
-  const int result = OpenSerialPort();
+  const bool silent = App().silent;
+  const int result = ReopenSerialPort(!silent);
+  if (silent) return -1;
   if (result != 0)
     App().resultFlags |= exchange::kResultPortOpenFailed;
   else

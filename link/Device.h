@@ -85,7 +85,8 @@ class Device : public DeviceIO, public model::LinkOps {
   // A line in the open progress dialog (dropped while none is open).
   void AddProgressLine(const std::string& text) override;
   void StepProgress() override;
-  // Whether the walk is to stop: the abort event, or the link is stopping.
+  // Whether the walk is to stop: the abort event, the link is stopping, or the walk
+  // on this thread met the limit of consecutive time-outs.
   bool IsAbortSet() override;
 
   // The end of a task (transmit thread): last lines, a pause that the abort

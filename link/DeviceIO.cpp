@@ -50,6 +50,17 @@ std::unique_ptr<Sio> DeviceIO::ReplacePort(std::unique_ptr<Sio> port) {
 void DeviceIO::ApplyPortSettings() {
   // The port's fields are read by every frame.
   std::lock_guard lock(busLock_);
+  ApplyPortSettingsLocked();
+}
+
+int DeviceIO::ReopenSerialPort(bool open) {
+  std::lock_guard lock(busLock_);
+  port_->Close();
+  ApplyPortSettingsLocked();
+  return open ? port_->Open() : -1;
+}
+
+void DeviceIO::ApplyPortSettingsLocked() {
   Elements::NetRS485prg& s = *settings_;
   Sio& sio = *port_;
   sio.portName = s.GetParameterValue("Port");
@@ -69,6 +80,11 @@ void DeviceIO::ApplyPortSettings() {
   }
   s.ClearModifiedFlags();
   App().networkSettingsWritten = false;
+}
+
+void DeviceIO::WhileNoFrameRuns(const std::function<void()>& change) {
+  std::lock_guard lock(busLock_);
+  change();
 }
 
 int DeviceIO::OpenSerialPort() {
@@ -112,8 +128,17 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   sio.rtuFraming = exchange::ProtocolSelector() == exchange::kSelectorModbusRtu;
   const model::DeviceModelHooks* model = model::CurrentDeviceModel();
   const bool replyIgnored = nameHash == exchange::kHashAPLY && model != nullptr && !model->RepliesToApply();
-  reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
-  if (replyIgnored || reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
+  // A closed port is a failure with its reason, never taken for a cancel (nor an
+  // "APLY" that nobody heard for one that was sent).
+  if (!sio.IsOpen()) {
+    reply.outcome = exchange::FrameOutcome::PortClosed;
+  } else {
+    reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
+    if (replyIgnored) return reply;
+    if (reply.outcome == exchange::FrameOutcome::Cancelled && !sio.IsOpen())
+      reply.outcome = exchange::FrameOutcome::PortClosed;
+  }
+  if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
 
   uint32_t flags = App().resultFlags.load();
   while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {
@@ -138,7 +163,8 @@ int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector
   replyLength = 0;
   const exchange::FrameReply result = SendFrame(requestBit, nameHash, data.data(), static_cast<int>(data.size()),
                                                 parameter.requestIndex, parameter.note);
-  if (result.outcome == exchange::FrameOutcome::Cancelled) return -1;
+  if (result.outcome == exchange::FrameOutcome::Cancelled || result.outcome == exchange::FrameOutcome::PortClosed)
+    return -1;
   if (result.outcome != exchange::FrameOutcome::Success) return 1;
   replyLength = std::clamp(result.dataLength, 0, exchange::kMaxDataLength);
   std::memcpy(reply, result.data, static_cast<size_t>(replyLength));

@@ -4,6 +4,7 @@
 // parameter (with its access attributes and index), and sends the switch-back
 // requests of the other framings while connecting.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,11 +40,16 @@ class DeviceIO {
   // Copies the settings element's values into the port's fields, clears the
   // element's change flags and the network-settings-written flag.
   void ApplyPortSettings();
+  // Closes the port, applies the settings and, when asked, opens it again, all in
+  // one hold of the bus lock: no frame of another thread meets the port closed or
+  // half set up. The open's result, or -1 when not asked to open.
+  int ReopenSerialPort(bool open);
 
   // One request frame with its retries. `outData` holds at least 15 bytes (may be
   // null when no data is wanted). 1: success, the reply's data stored; 0: failure,
   // `errorText` set (a cancelled transaction leaves it empty and the result flags
-  // as they were). `outLength` is 0 unless a reply with a valid CRC arrived.
+  // as they were; a closed port gives the port-open error text and flags 8).
+  // `outLength` is 0 unless a reply with a valid CRC arrived.
   // channel -1 broadcasts, else it is added to the module address.
   int TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength, uint8_t* outData,
                     uint8_t& outLength, std::string& errorText, int channel);
@@ -61,6 +67,10 @@ class DeviceIO {
   // wrapped, with its retries under the bus lock. Returns a transport code; the
   // reply's bytes after its address go to `outData`.
   int TransactAlternateFrame(const uint8_t* request, int length, std::vector<uint8_t>& outData);
+
+  // Runs `change` while no frame runs (the bus lock held), for what every frame
+  // reads, such as the current device model. `change` sends nothing.
+  void WhileNoFrameRuns(const std::function<void()>& change);
 
   // Open and close the port between frames: another thread (calibration, state
   // window) may send a frame at any time, and its port must not change under it.
@@ -91,6 +101,7 @@ class DeviceIO {
   int WriteNetworkName(Parameter& parameter, std::vector<std::string>* trace, bool attributeOverride);
   int ExchangeSwitchBack(Parameter* parameter);
   exchange::FrameTransport Transport();
+  void ApplyPortSettingsLocked();
 
   std::unique_ptr<Sio> port_;
   std::unique_ptr<Elements::NetRS485prg> settings_;

@@ -179,6 +179,8 @@ std::string FrameErrorText(const FrameReply& reply) {
     case FrameOutcome::Success:
     case FrameOutcome::Cancelled:
       return {};
+    case FrameOutcome::PortClosed:
+      return resources::LoadString(321);
     case FrameOutcome::TimeOut:
       return resources::LoadString(197);
     case FrameOutcome::LineError:
@@ -207,6 +209,7 @@ uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply) {
       return flags == kResultNoUsableReply ? flags : kResultExchangeError;
     case FrameOutcome::LineError:
     case FrameOutcome::LostStart:
+    case FrameOutcome::PortClosed:
       return kResultNoUsableReply;
     case FrameOutcome::Success:
     case FrameOutcome::BadChecksum:

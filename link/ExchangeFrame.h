@@ -67,7 +67,8 @@ enum class FrameOutcome {
   TimeOut,       // port result 2: retried once
   LineError,     // port result 3: retried 16 times
   LostStart,     // no "#" at the start of the reply: retried 10 times
-  Cancelled,     // port result -1: port closed or transaction cancelled, not retried
+  Cancelled,     // port result -1 on an open port: transaction cancelled, not retried
+  PortClosed,    // the port is closed: text 321, not retried
   BadChecksum,   // malformed or cut reply, or CRC mismatch: text 423
   ForeignHash,   // reply for another name: text 422
   DeviceError,   // "n.Err" reply: the device error text
@@ -114,13 +115,15 @@ FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash,
                                const FrameTransport& transport, int* attempts = nullptr);
 
 // The error text a failed frame leaves for its caller: "" for Success and Cancelled,
-// the device error text for an "n.Err" reply (text 223 when it carries no code).
+// the port-open error text for a closed port, the device error text for an "n.Err"
+// reply (text 223 when it carries no code).
 std::string FrameErrorText(const FrameReply& reply);
 
 // The run's result flags after a frame's final outcome. Assigned, not combined:
 // 4 after a time-out (unless already 8), 8 after line errors or lost starts, 16 for
 // an error reply with a code; any reply that arrived turns a time-out state (4)
-// into 8. A cancelled frame leaves them as they are.
+// into 8; a closed port gives 8 like a reply that never starts. A cancelled frame
+// leaves them as they are.
 uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply);
 
 // Data of the attribute request ("M.s.t.r."). Only a write with full access writes

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "model/DeviceModelHooks.h"
+#include "model/WalkScope.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
@@ -160,6 +161,7 @@ void DescBranch::WalkChildren(model::WalkResult& total, model::WalkResult (DescB
 }
 
 model::WalkResult DescBranch::CompareWithDevice(model::LinkOps& link) {
+  const model::WalkScope walk;
   if (link.IsAbortSet()) return {};
   model::WalkResult total = InvisibleElement::CompareWithDevice(link);
   WalkChildren(total, &DescBranch::CompareWithDevice, link);
@@ -167,6 +169,7 @@ model::WalkResult DescBranch::CompareWithDevice(model::LinkOps& link) {
 }
 
 model::WalkResult DescBranch::ReadFromDevice(model::LinkOps& link) {
+  const model::WalkScope walk;
   if (link.IsAbortSet()) return {};
   model::WalkResult total = InvisibleElement::ReadFromDevice(link);
   WalkChildren(total, &DescBranch::ReadFromDevice, link);
@@ -174,6 +177,7 @@ model::WalkResult DescBranch::ReadFromDevice(model::LinkOps& link) {
 }
 
 model::WalkResult DescBranch::WriteToDevice(model::LinkOps& link, int mode) {
+  const model::WalkScope walk;
   if (link.IsAbortSet()) return {};
   model::WalkResult total = InvisibleElement::WriteToDevice(link, mode);
   for (auto& child : children) {

@@ -42,7 +42,9 @@ class DeviceModelHooks {
 // "Addr" (without regard to case).
 bool IsBaseNetworkParameter(const std::string& name);
 
-// The current device model, or null. Safe to read from any thread.
+// The current device model, or null. The pointer may be read on any thread; a
+// thread other than the window thread uses the model only under the exchange lock
+// or the link's bus lock, which its replacement holds.
 DeviceModelHooks* CurrentDeviceModel();
 // Installs the current model (null: none); returns the previous one.
 DeviceModelHooks* SetCurrentDeviceModel(DeviceModelHooks* model);

@@ -1,5 +1,6 @@
 #include "model/InvisibleElement.h"
 
+#include "model/WalkScope.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "resources/StringTable.h"
@@ -22,6 +23,7 @@ int InvisibleElement::SetParameterValue(std::string_view name, const std::string
 }
 
 model::WalkResult InvisibleElement::CompareWithDevice(model::LinkOps& link) {
+  const model::WalkScope walk;
   if (link.IsAbortSet()) return {};
   link.AddProgressLine(
       platform::Format("%s '%s'", resources::LoadString(kStrComparingBranch).c_str(), elementName.c_str()));
@@ -29,6 +31,7 @@ model::WalkResult InvisibleElement::CompareWithDevice(model::LinkOps& link) {
 }
 
 model::WalkResult InvisibleElement::ReadFromDevice(model::LinkOps& link) {
+  const model::WalkScope walk;
   if (link.IsAbortSet()) return {};
   link.AddProgressLine(
       platform::Format("%s '%s'", resources::LoadString(kStrReadingBranch).c_str(), elementName.c_str()));
@@ -36,6 +39,7 @@ model::WalkResult InvisibleElement::ReadFromDevice(model::LinkOps& link) {
 }
 
 model::WalkResult InvisibleElement::WriteToDevice(model::LinkOps& link, int mode) {
+  const model::WalkScope walk;
   bool anyToWrite = mode > 0;
   for (size_t i = 0; !anyToWrite && i < parameters.size(); ++i) anyToWrite = TakesPartInWrite(*parameters[i], mode);
   if (anyToWrite)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/WalkScope.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
@@ -94,6 +95,7 @@ void ObjectWithParameters::SetLinearIndex(int index) {
 }
 
 model::WalkResult ObjectWithParameters::CompareWithDevice(model::LinkOps& link) {
+  const model::WalkScope walk;
   model::WalkResult r;
   if (link.IsAbortSet()) return r;
   for (size_t i = 0; i < parameters.size(); ++i) {
@@ -110,6 +112,7 @@ model::WalkResult ObjectWithParameters::CompareWithDevice(model::LinkOps& link) 
 }
 
 model::WalkResult ObjectWithParameters::ReadFromDevice(model::LinkOps& link) {
+  const model::WalkScope walk;
   model::WalkResult r;
   if (link.IsAbortSet()) return r;
   for (size_t i = 0; i < parameters.size(); ++i) {
@@ -132,6 +135,7 @@ bool ObjectWithParameters::TakesPartInWrite(const Parameter& p, int mode) {
 }
 
 model::WalkResult ObjectWithParameters::WriteToDevice(model::LinkOps& link, int mode) {
+  const model::WalkScope walk;
   model::WalkResult r;
   if (link.IsAbortSet()) return r;
   for (auto& p : parameters) {

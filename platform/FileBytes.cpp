@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <system_error>
@@ -15,7 +16,16 @@ namespace fs = std::filesystem;
 
 std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
 
+// GCC 12 at -O2 and above reports a false -Wrestrict inside std::string's insert
+// here (GCC bug 105329); the code is plain concatenation.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
 std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 bool SetError(std::string& error, const std::string& what, const fs::path& path, int err) {
   error = what + " " + Quoted(path) + ": " + SystemText(err);
@@ -106,6 +116,100 @@ bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::strin
   return true;
 }
 
+namespace {
+
+// Puts the new bytes into the file itself: its inode, owner, mode and links stay.
+// The old bytes are kept in memory first, so that a failed write can put them back.
+bool WriteInPlace(int fd, const fs::path& path, std::span<const uint8_t> bytes, std::string& error) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return SetError(error, "Cannot read", path, errno);
+  std::vector<uint8_t> old(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
+  bool haveOld = true;
+  for (size_t done = 0; done < old.size();) {
+    const ssize_t n = ::pread(fd, old.data() + done, old.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) {
+      old.resize(done);
+      break;
+    }
+    if (n < 0) {
+      // A file we may write but not read: a failed write cannot be undone.
+      haveOld = false;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  auto putAt0 = [fd](std::span<const uint8_t> data) {
+    size_t done = 0;
+    while (done < data.size()) {
+      const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += static_cast<size_t>(n);
+    }
+    return ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+  };
+  if (putAt0(bytes)) return true;
+  const int err = errno;
+  SetError(error, "Cannot write", path, err);
+  if (!haveOld || !putAt0(old)) error += " (the file may be damaged: its old content could not be restored)";
+  return false;
+}
+
+// Writes a fresh file beside the target and renames it over the target. 1 done,
+// 0 failed (error set, nothing changed), -1 the folder takes no new file or the
+// rename is refused there: the caller writes in place instead.
+int WriteByRename(const fs::path& path, const fs::path& target, const struct stat* old,
+                  std::span<const uint8_t> bytes, std::string& error) {
+  const std::string name = target.filename().string();
+  fs::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  fs::path tempPath;
+  Fd fd(CreateTemporary(dir, name, tempPath));
+  if (fd.get() < 0) {
+    const int err = errno;
+    if (old != nullptr) return -1;
+    SetError(error, "Cannot create", path, err);
+    return 0;
+  }
+  auto fail = [&](const char* what, int err) {
+    ::unlink(tempPath.c_str());
+    SetError(error, what, path, err);
+    return 0;
+  };
+  if (old != nullptr) {
+    // The group a direct write would leave; a folder that forces another one, or
+    // a group we may not give, means writing in place.
+    struct stat fresh {};
+    if (::fstat(fd.get(), &fresh) != 0) return fail("Cannot write", errno);
+    if (fresh.st_gid != old->st_gid && ::fchown(fd.get(), static_cast<uid_t>(-1), old->st_gid) != 0) {
+      ::unlink(tempPath.c_str());
+      return -1;
+    }
+    (void)::fchmod(fd.get(), old->st_mode & 07777);
+  }
+  if (!WriteAll(fd.get(), bytes)) return fail("Cannot write", errno);
+  if (::fsync(fd.get()) != 0) return fail("Cannot flush", errno);
+  if (fd.Close() != 0) return fail("Cannot write", errno);
+  if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    // A sticky folder refuses to replace another user's entry.
+    if (old != nullptr && (err == EPERM || err == EACCES)) {
+      ::unlink(tempPath.c_str());
+      return -1;
+    }
+    return fail("Cannot replace", err);
+  }
+  // Make the rename itself durable; the new file is in place either way.
+  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dirFd.get() >= 0) (void)::fsync(dirFd.get());
+  return 1;
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const fs::path& path, std::span<const uint8_t> bytes, std::string& error) {
   error.clear();
   fs::path target = path;
@@ -120,30 +224,30 @@ bool WriteFileAtomically(const fs::path& path, std::span<const uint8_t> bytes, s
     error = "Cannot write " + Quoted(path) + ": not a file name";
     return false;
   }
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
 
-  fs::path tempPath;
-  Fd fd(CreateTemporary(dir, name, tempPath));
-  if (fd.get() < 0) return SetError(error, "Cannot create a file in the folder of", path, errno);
-
-  auto fail = [&](const char* what, int err) {
-    ::unlink(tempPath.c_str());
-    return SetError(error, what, path, err);
-  };
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    (void)::fchmod(fd.get(), old.st_mode & 07777);
+  // Opening the file for writing asks the system what a direct write would: a file
+  // the user may not write is refused with its reason before anything changes.
+  // Non-blocking, so that a FIFO without a reader does not wait.
+  const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  int raw = ::open(target.c_str(), O_RDWR | flags);
+  if (raw < 0 && errno == EACCES) raw = ::open(target.c_str(), O_WRONLY | flags);
+  Fd fd(raw);
+  if (fd.get() < 0) {
+    if (errno != ENOENT) return SetError(error, "Cannot write", path, errno);
+    return WriteByRename(path, target, nullptr, bytes, error) == 1;
   }
-  if (!WriteAll(fd.get(), bytes)) return fail("Cannot write", errno);
-  if (::fsync(fd.get()) != 0) return fail("Cannot flush", errno);
-  if (fd.Close() != 0) return fail("Cannot write", errno);
-  if (::rename(tempPath.c_str(), target.c_str()) != 0) return fail("Cannot replace", errno);
-
-  // Make the rename itself durable; the new file is in place either way.
-  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.get() >= 0) (void)::fsync(dirFd.get());
-  return true;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return SetError(error, "Cannot write", path, errno);
+  if (!S_ISREG(st.st_mode)) {
+    error = "Cannot write " + Quoted(path) + ": not a regular file";
+    return false;
+  }
+  // A rename would cut the other links and give the file to the writing user.
+  if (st.st_nlink == 1 && st.st_uid == ::geteuid()) {
+    const int renamed = WriteByRename(path, target, &st, bytes, error);
+    if (renamed >= 0) return renamed == 1;
+  }
+  return WriteInPlace(fd.get(), path, bytes, error);
 }
 
 }  // namespace platform

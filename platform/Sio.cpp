@@ -142,6 +142,8 @@ int Sio::Open() {
   const double multiplier = std::ceil(interval + characterTime);
   responseTimeout = static_cast<uint16_t>(static_cast<uint32_t>(multiplier * 30 + 100));
 
+  serial_icounter_struct counters{};
+  countersSupported_ = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
   fd_ = fd;
   Purge(2);
   return 0;
@@ -170,7 +172,7 @@ int Sio::Close() {
 
 void Sio::SnapshotErrorCounters() {
   serial_icounter_struct c{};
-  haveCounters_ = ::ioctl(fd_, TIOCGICOUNT, &c) == 0;
+  haveCounters_ = countersSupported_ && ::ioctl(fd_, TIOCGICOUNT, &c) == 0;
   if (haveCounters_) {
     counters_[0] = c.frame;
     counters_[1] = c.parity;

@@ -70,6 +70,9 @@ class Sio {
   std::atomic<int> fd_{-1};  // IsOpen may be asked from another thread
   platform::Event cancel_{true, false};
   bool haveCounters_ = false;
+  // Whether the device keeps line-error counters at all (a pseudo-terminal does
+  // not): asked once when the port opens, not before every frame.
+  bool countersSupported_ = false;
   int counters_[4] = {};  // frame, parity, overrun, break
 };
 

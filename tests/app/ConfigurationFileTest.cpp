@@ -3,6 +3,10 @@
 // model's file, and the batch read's saving.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,6 +19,7 @@
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 #include "platform/Prompter.h"
+#include "support/Unprivileged.h"
 
 using resources::LoadString;
 
@@ -423,6 +428,41 @@ TEST_F(ConfigurationFileTest, FailedSavesKeepTheOldFileAndReport) {
   EXPECT_EQ(doc_->pathName, path);
   EXPECT_GT(ReadBytes(path).size(), 15u);
   EXPECT_EQ(ReadBytes(path)[14], kSmallModel);
+}
+
+TEST_F(ConfigurationFileTest, SavesRefuseAFileTheUserMayNotWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the saves as user 65534";
+  NewDocument(kSmallModel);
+  // The user's own folder and a file that the user protected.
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("z580-protected-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  ASSERT_EQ(::chown(folder.c_str(), kUnprivilegedId, kUnprivilegedId), 0);
+  const std::string path = (folder / "kept.z580").string();
+  WriteBytes(path, {'o', 'l', 'd'});
+  ASSERT_EQ(::chown(path.c_str(), kUnprivilegedId, kUnprivilegedId), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+
+  App().resultFlags = 0;
+  const std::optional<std::string> report = RunUnprivileged([&] {
+    std::string out;
+    out += SaveToCommandLineFile(*doc_, path) ? "saved " : "refused ";
+    out += std::to_string(App().resultFlags.load()) + "\n";
+    prompter_->requests.clear();
+    out += SaveDocumentFile(*doc_, path) ? "saved" : "refused";
+    for (const auto& r : prompter_->requests) out += "\n" + r.text;
+    return out;
+  });
+  ASSERT_TRUE(report.has_value());
+  EXPECT_EQ(report->rfind("refused 1\nrefused\n", 0), 0u) << *report;
+  EXPECT_NE(report->find("kept.z580"), std::string::npos) << *report;
+  EXPECT_NE(report->find("Permission denied"), std::string::npos) << *report;
+  EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

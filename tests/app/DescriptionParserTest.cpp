@@ -283,19 +283,22 @@ TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
 TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
   platform::CollectingPrompter prompter;
   CPelmDoc doc;
-  // The instances made before the limit stay, like those of any failed line.
-  EXPECT_EQ(Parse(doc, {"parameter a int A", "branch X 100000000 1 1 a"}), 1);
-  EXPECT_EQ(doc.branchList.size(), 100000u);
+  // The instances made before the limit of copies stay, like those of any failed line.
+  EXPECT_EQ(Parse(doc, {"parameter a int A", "branch X 100000000 1 1 a a a a a a a a a a"}), 1);
+  EXPECT_EQ(doc.branchList.size(), static_cast<size_t>(CPelmDoc::kMaxParseCopies / 10));
+  // Branches without members count as branch objects.
   EXPECT_EQ(Parse(doc, {"branch Empty 100000000 1 1"}), 0);
-  EXPECT_EQ(doc.branchList.size(), 100000u);
+  EXPECT_EQ(doc.branchList.size(), static_cast<size_t>(CPelmDoc::kMaxParseCopies));
   EXPECT_TRUE(prompter.requests.empty());
 
-  // Growth by copies: each level holds ten of the one below.
+  // Growth by copies: each level holds ten of the one below; a level of a whole
+  // tree's size passes the bound of copies.
   CPelmDoc copies;
   ASSERT_EQ(Parse(copies, {"parameter a int A", "branch L0 10 1 1 a a a a a a a a a a", "branch L1 10 1 1 L0",
-                           "branch L2 10 1 1 L1"}),
+                           "branch L2 10 1 1 L1", "branch L3 10 1 1 L2"}),
             -1);
-  EXPECT_EQ(Parse(copies, {"branch L3 10 1 1 L2"}), 0);
+  EXPECT_EQ(Parse(copies, {"branch L4 10 1 1 L3"}), 0);
+  EXPECT_EQ(copies.branchList.size(), 40u);
   // A branch that names itself holds copies of every earlier branch of that name,
   // its own earlier instances too, which doubles at every instance.
   CPelmDoc self;

@@ -113,6 +113,46 @@ TEST_F(DocumentTest, TreeLoaderSplitsLinesAndBuildsWhatParsedBeforeAFailure) {
   EXPECT_NE(App().DeviceModel(), nullptr);
 }
 
+TEST_F(DocumentTest, ADescriptionTextEndsAtItsFirstZeroByte) {
+  App().modelIndex = kModel;
+  UseStore(std::string("parameter A int Первый\nroot R 1 1 1 A\n") + '\0' + "what follows is no text\n");
+  EXPECT_TRUE(doc_->LoadTree());
+  EXPECT_TRUE(prompter_.requests.empty());
+  ASSERT_NE(doc_->rootBranch, nullptr);
+  EXPECT_EQ(doc_->rootBranch->parameters.size(), 1u);
+}
+
+TEST_F(DocumentTest, TheTreeLimitCountsWhatTheFinishedTreesHold) {
+  App().modelIndex = kModel;
+  const std::string sixty = "parameter p int P\nbranch A 60000 0 0 p\n";
+  // 60000 parameters, their branches copied into the root: a tree within the limit.
+  UseStore(sixty + "root R 1 0 0 A\n");
+  EXPECT_TRUE(doc_->LoadTree());
+  EXPECT_TRUE(prompter_.requests.empty());
+  ASSERT_NE(doc_->rootBranch, nullptr);
+  EXPECT_EQ(doc_->rootBranch->children.size(), 60000u);
+  EXPECT_EQ(doc_->rootBranch->children.back()->parameters.size(), 1u);
+
+  // Trees that would pass it: twice that nested in the root, or root and scanners together.
+  const struct {
+    std::string text;
+    bool root;
+  } refused[] = {
+      {sixty + "branch B 2 0 0 A\nroot R 1 0 0 B\n", false},
+      {sixty + "root R 1 0 0 A\nscanners S 1 0 0 A\n", true},
+  };
+  for (const auto& c : refused) {
+    doc_->ClearContents();
+    prompter_.requests.clear();
+    UseStore(c.text);
+    EXPECT_TRUE(doc_->LoadTree());
+    ASSERT_FALSE(prompter_.requests.empty());
+    EXPECT_EQ(prompter_.requests[0].text, LoadString(174));
+    EXPECT_EQ(doc_->rootBranch != nullptr, c.root);
+    EXPECT_EQ(doc_->scannersBranch, nullptr);
+  }
+}
+
 TEST_F(DocumentTest, TreeLoaderWithoutRootStillMakesTheModelObject) {
   App().modelIndex = kModel;
   UseStore("parameter A int Первый\n");

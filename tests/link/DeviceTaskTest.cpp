@@ -214,6 +214,33 @@ TEST_F(DeviceTaskTest, FiveConsecutiveReadTimeOutsStopTheWalkOnce) {
             platform::Format(LoadString(176).c_str(), 5, "Z580-03") + LoadString(178));
 }
 
+TEST_F(DeviceTaskTest, FiveTimeOutsStopAWalkOutsideATaskAndLeaveNoAbortBehind) {
+  App().modelIndex = 2;
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) names.push_back("P" + std::to_string(i));
+  auto e = Element(names);
+  port_->handler = [](const FakePort::Request&) { return FakePort::Answer(Fault::Silence); };
+  // A read of a branch on the calling thread, as the tree's windows do it.
+  e->ReadFromDevice(*device_);
+  EXPECT_EQ(port_->requests.size(), 10u);
+  ASSERT_EQ(window_.Messages().size(), 1u);
+  EXPECT_EQ(window_.Messages()[0].text.rfind(platform::Format(LoadString(176).c_str(), 5, "Z580-03"), 0), 0u);
+  EXPECT_FALSE(device_->IsAbortSet());
+
+  // The same for writes; the next walk and the next identification still run.
+  port_->requests.clear();
+  e->WriteToDevice(*device_, 1);
+  EXPECT_EQ(port_->requests.size(), 10u);
+  port_->handler = nullptr;
+  DeviceValue("P11", 3);
+  const std::string id = "ZD580-01";
+  port_->values[{Hash("dev"), 0}] = std::vector<uint8_t>(id.rbegin(), id.rend());
+  EXPECT_EQ(device_->IdentifyDevice(false), 3);
+  e->ReadFromDevice(*device_);
+  EXPECT_EQ(e->parameters[11]->value, "3");
+  EXPECT_EQ(window_.Messages().size(), 1u);
+}
+
 TEST_F(DeviceTaskTest, OnlyTimeOutsInARowThatAreCountedReachTheLimit) {
   Parameter p("P0");
   p.type = "int";

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/FileBytes.h"
+#include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
 using platform::ReadWholeFile;
@@ -122,26 +124,126 @@ TEST_F(FileBytesTest, AFailedRenameLeavesTheOldEntryAndNoTemporaryFile) {
 }
 
 TEST_F(FileBytesTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
-  const fs::path file = dir_ / "old.z580";
-  const Bytes old = {1, 2, 3, 4};
-  Put(file, old);
+  // Once through a new file and a rename, once in place (a hard link forces it).
+  for (const bool linked : {false, true}) {
+    SCOPED_TRACE(linked ? "in place" : "renamed");
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const fs::path file = dir_ / "old.z580";
+    const Bytes old = {1, 2, 3, 4};
+    Put(file, old);
+    if (linked) fs::create_hard_link(file, dir_ / "link.z580");
 
-  // A file-size limit makes the write fail even for a user who may write anywhere.
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct sigaction ignore {}, previous {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 16;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    // A file-size limit makes the write fail even for a user who may write anywhere.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    const bool written = WriteFileAtomically(file, Bytes(4096, 0xAB), error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_FALSE(written);
+    EXPECT_NE(error.find("old.z580"), std::string::npos) << error;
+    EXPECT_EQ(Slurp(file), old);
+    EXPECT_EQ(EntriesInDir(), linked ? 2u : 1u);
+    if (linked) {
+      EXPECT_EQ(Slurp(dir_ / "link.z580"), old);
+    }
+  }
+}
+
+TEST_F(FileBytesTest, KeepsTheLinksOwnerAndGroupOfTheFile) {
+  const fs::path file = dir_ / "conf.z580";
+  const fs::path link = dir_ / "second-name.z580";
+  Put(file, Bytes{1, 2, 3});
+  fs::create_hard_link(file, link);
   std::string error;
-  const bool written = WriteFileAtomically(file, Bytes(4096, 0xAB), error);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::sigaction(SIGXFSZ, &previous, nullptr);
+  ASSERT_TRUE(WriteFileAtomically(link, Bytes{9, 8}, error)) << error;
+  EXPECT_EQ(Slurp(file), (Bytes{9, 8}));
+  EXPECT_EQ(fs::hard_link_count(file), 2u);
+  EXPECT_EQ(EntriesInDir(), 2u);
 
-  EXPECT_FALSE(written);
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(Slurp(file), old);
-  EXPECT_EQ(EntriesInDir(), 1u);
+  if (::geteuid() != 0) GTEST_SKIP() << "owner and group cases need root to give files away";
+  // Another user's file that we may write keeps its owner; our own file keeps a
+  // group that is not ours.
+  const fs::path theirs = dir_ / "theirs.z580";
+  const fs::path grouped = dir_ / "grouped.z580";
+  Put(theirs, Bytes{1});
+  Put(grouped, Bytes{1});
+  ASSERT_EQ(::chown(theirs.c_str(), 1234, 1234), 0);
+  ASSERT_EQ(::chmod(theirs.c_str(), 0666), 0);
+  ASSERT_EQ(::chown(grouped.c_str(), 0, 1234), 0);
+  for (const fs::path& p : {theirs, grouped}) {
+    struct stat before {};
+    ASSERT_EQ(::stat(p.c_str(), &before), 0);
+    ASSERT_TRUE(WriteFileAtomically(p, Bytes{5, 6, 7}, error)) << error;
+    struct stat after {};
+    ASSERT_EQ(::stat(p.c_str(), &after), 0);
+    EXPECT_EQ(Slurp(p), (Bytes{5, 6, 7}));
+    EXPECT_EQ(after.st_uid, before.st_uid) << p;
+    EXPECT_EQ(after.st_gid, before.st_gid) << p;
+    EXPECT_EQ(after.st_mode, before.st_mode) << p;
+  }
+  EXPECT_EQ(EntriesInDir(), 4u);
+}
+
+TEST_F(FileBytesTest, AnUnprivilegedUserSavesAsADirectWriteWould) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to set the files up and to run the saves as user 65534";
+  const uid_t nobody = kUnprivilegedId;
+  const struct Case {
+    const char* folder;  // with its owner and mode
+    uid_t folderOwner;
+    mode_t folderMode;
+    const char* name;  // of a file of 3 bytes with its owner and mode ("new.z580": none)
+    uid_t owner;
+    mode_t mode;
+    bool saved;
+  } cases[] = {
+      {"own", nobody, 0755, "protected.z580", nobody, 0444, false},
+      {"locked", 0, 0555, "writable.z580", nobody, 0644, true},  // a read-only folder
+      {"locked", 0, 0555, "new.z580", 0, 0, false},
+      {"shared", 0, 01777, "common.z580", 0, 0666, true},  // sticky, someone else's
+      {"shared", 0, 01777, "mine.z580", nobody, 0600, true},
+  };
+  for (const Case& c : cases) {
+    const fs::path folder = dir_ / c.folder, file = folder / c.name;
+    fs::create_directories(folder);
+    ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, c.folderOwner), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+    if (std::string(c.name) == "new.z580") continue;
+    Put(file, Bytes{1, 2, 3});
+    ASSERT_EQ(::chown(file.c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+  }
+  const Bytes fresh(992, 0x5A);
+  const std::optional<std::string> report = RunUnprivileged([&] {
+    std::ostringstream out;
+    for (const Case& c : cases) {
+      const fs::path file = dir_ / c.folder / c.name;
+      struct stat before {}, after {};
+      const bool existed = ::stat(file.c_str(), &before) == 0;
+      std::string error;
+      const bool saved = WriteFileAtomically(file, fresh, error);
+      const bool exists = ::stat(file.c_str(), &after) == 0;
+      if (saved != c.saved || (!saved && error.find("Permission denied") == std::string::npos))
+        out << c.name << ": " << (saved ? "saved" : error) << "\n";
+      else if (exists != (existed || saved) || (exists && Slurp(file) != (saved ? fresh : Bytes{1, 2, 3})))
+        out << c.name << ": wrong content\n";
+      // Another user's file and a file in a read-only folder are written in place.
+      else if (saved && (after.st_uid != c.owner || (after.st_mode & 07777) != c.mode ||
+                         ((c.owner != nobody || c.folderMode == 0555) && after.st_ino != before.st_ino)))
+        out << c.name << ": owner, mode or inode changed\n";
+    }
+    return out.str();
+  });
+  if (!report) GTEST_SKIP() << "cannot run as user 65534 here";
+  EXPECT_EQ(*report, "");
+  EXPECT_EQ(EntriesInDir(), 3u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "shared"), fs::directory_iterator()), 2);
 }

@@ -57,7 +57,16 @@ bool TwoByteIntName(const std::string& name) {
 bool MakeSpec(const std::string& name, const std::string& type, int dot, double low, double high,
               const std::string& init, ParameterSpec& spec, std::string& why) {
   std::string typeText = type;
+  // GCC 12 at -O2 and above reports a false -Wrestrict inside std::string's insert
+  // here (GCC bug 105329).
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
   if (dot > 0) typeText += ":" + std::to_string(dot);
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
   if (!SpecFromTypeText(name, typeText, spec)) {
     why = name + ": no type";
     return false;
