@@ -237,7 +237,7 @@ void CTableCtrl::SetRowColor(int row, std::uint32_t colour) {
 
 bool CTableCtrl::DeleteItem(int row) {
   if (row < 0 || row >= GetItemCount()) return false;
-  if (row == editRow_) CloseEditors();
+  if (row == editRow_) DropEditors();
   model_->removeRow(row);
   cells_.RemoveRow(row);
   if (focusRow_ >= GetItemCount()) focusRow_ = -1;
@@ -245,7 +245,7 @@ bool CTableCtrl::DeleteItem(int row) {
 }
 
 void CTableCtrl::DeleteAllItems() {
-  CloseEditors();
+  DropEditors();
   model_->removeRows(0, GetItemCount());
   cells_.Clear();
   focusRow_ = -1;
@@ -396,7 +396,7 @@ void CTableCtrl::BeginEdit(int row, int column) {
   editCellText_ = GetItemText(row, column);
   const QString text = Q(table::EditorTextOf(editCellText_));
 
-  CloseEditors();
+  DropEditors();
   if (table::EditorForType(parameter->type) == table::EditorKind::Edit) {
     auto* edit = new CmyEdit(viewport());
     edit_ = edit;
@@ -437,6 +437,12 @@ void CTableCtrl::CloseEditors() {
   }
 }
 
+void CTableCtrl::DropEditors() {
+  if (!edit_ && !list_) return;
+  CloseEditors();
+  OnCancelEdit();
+}
+
 void CTableCtrl::EndEditBox() {
   CmyEdit* edit = edit_;
   if (!edit || ending_) return;
@@ -444,7 +450,10 @@ void CTableCtrl::EndEditBox() {
   const std::string text = edit->text().toStdString();
   const bool commit = edit->commit && table::IsEdit(editCellText_, text);
   CloseEditors();
-  if (commit) OnEndEdit(text);
+  if (commit)
+    OnEndEdit(text);
+  else
+    OnCancelEdit();
   ending_ = false;
 }
 
@@ -464,12 +473,14 @@ void CTableCtrl::CancelList() {
   if (!list_ || ending_) return;
   ending_ = true;
   CloseEditors();
+  OnCancelEdit();
   ending_ = false;
 }
 
 void CTableCtrl::OnButtonCell(int, int) {}
 void CTableCtrl::OnBeginEdit(CObject*) {}
 void CTableCtrl::OnEndEdit(const std::string&) {}
+void CTableCtrl::OnCancelEdit() {}
 int CTableCtrl::SetCellText(int, int, const std::string&) { return 0; }
 
 // ---------------------------------------------------------------- drawing

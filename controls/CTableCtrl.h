@@ -126,6 +126,9 @@ class CTableCtrl : public QTableView, public TableControl {
   virtual void OnButtonCell(int row, int column);
   virtual void OnBeginEdit(CObject* object);
   virtual void OnEndEdit(const std::string& text);
+  // The editing ended without a text handed over (Escape, an untouched "Н/Д", a
+  // list closed without a choice, or the editor dropped for another one).
+  virtual void OnCancelEdit();
   virtual int SetCellText(int row, int column, const std::string& text);
 
   // Drawing of one cell (the delegate calls it).
@@ -147,6 +150,8 @@ class CTableCtrl : public QTableView, public TableControl {
   int AllowedRow(int requested) const;
   void UpdateRow(int row);
   void CloseEditors();
+  // Closes an open editor without handing its text over.
+  void DropEditors();
   void EndEditBox();
   void EndList(int item);
   void CancelList();

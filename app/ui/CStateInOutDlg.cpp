@@ -10,7 +10,7 @@
 #include "app/ui/CGradientStatic.h"
 #include "app/ui/CmyStatic.h"
 #include "app/ui/ServiceDialogs.h"
-#include "app/ui/StateTable.h"
+#include "app/ui/CStateTableCtrl.h"
 #include "devices/CBaseDevice.h"
 #include "link/AppState.h"
 #include "model/Parameter.h"
@@ -40,9 +40,9 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
 
   inputsCaption_ = new CGradientStatic(QStringLiteral("Входы"), this);
   outputsCaption_ = new CGradientStatic(QStringLiteral("Выходы"), this);
-  inputs_ = new StateTable(this);
+  inputs_ = new myClass::CStateTableCtrl(this);
   inputs_->setObjectName(QStringLiteral("inputs"));
-  outputs_ = new StateTable(this);
+  outputs_ = new myClass::CStateTableCtrl(this);
   outputs_->setObjectName(QStringLiteral("outputs"));
   inputsCaption_->setGeometry(DialogUnits({0, 0, 160, 16}));
   outputsCaption_->setGeometry(DialogUnits({161, 0, 321, 16}));
@@ -61,13 +61,16 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
     model->FillInputsList(inputs_);
     model->FillOutputsList(outputs_);
   }
-  for (int row = 0; row < inputs_->rowCount(); ++row) {
+  for (int row = 0; row < inputs_->GetItemCount(); ++row) {
     inputObjects_.push_back(inputs_->RowObject(row));
     inputParameters_.push_back(dynamic_cast<Parameter*>(inputs_->RowObject(row)));
   }
-  for (int row = 0; row < outputs_->rowCount(); ++row)
+  for (int row = 0; row < outputs_->GetItemCount(); ++row)
     outputParameters_.push_back(dynamic_cast<Parameter*>(outputs_->RowObject(row)));
-  marks_.Resize(inputs_->rowCount(), outputs_->rowCount());
+  marks_.Resize(inputs_->GetItemCount(), outputs_->GetItemCount());
+  const auto link = [this] { return document_.GetLink(); };
+  inputs_->Attach(link, [this](int row) { return marks_.Input(row); });
+  outputs_->Attach(link, [this](int row) { return marks_.Output(row); });
 
   const bool hasInputs = model && model->HasInputs();
   const bool hasOutputs = model && model->HasOutputs();
@@ -76,8 +79,8 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
     inputs_->show();
     BaseDevice::Rect first;
     model->GetInputLedRect(first);
-    PlaceLeds(inputs_->rowCount(), first, model->GetInputLedStep(), model->GetLedRowStep(), myClass::CmyStatic::kInputId,
-              inputLeds_);
+    PlaceLeds(inputs_->GetItemCount(), first, model->GetInputLedStep(), model->GetLedRowStep(),
+              myClass::CmyStatic::kInputId, inputLeds_);
   } else {
     outputs_->move(inputs_->pos());
   }
@@ -91,7 +94,7 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
       first.left += kRightShift;
       first.right += kRightShift;
     }
-    PlaceLeds(outputs_->rowCount(), first, model->GetOutputLedStep(), model->GetLedRowStep(),
+    PlaceLeds(outputs_->GetItemCount(), first, model->GetOutputLedStep(), model->GetLedRowStep(),
               myClass::CmyStatic::kOutputId, outputLeds_);
   }
   int width = DialogUnits({0, 0, 325, 246}).width();
@@ -103,12 +106,6 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
   setFixedSize(width, tallest + inputs_->y() + 20);
   inputs_->AutoSizeColumns(nullptr);
   outputs_->AutoSizeColumns(nullptr);
-
-  connect(inputs_, &StateTable::buttonCell, this, &CStateInOutDlg::OnButtonCell);
-  connect(outputs_, &StateTable::beginEdit, this, [this](int row) {
-    if (std::atomic<bool>* mark = marks_.Output(row)) mark->store(true);
-  });
-  connect(outputs_, &StateTable::endEdit, this, &CStateInOutDlg::OnEndEdit);
 
   poller_ = std::make_unique<StatePoller>(*this, document_.GetLink(), marks_);
   QPointer<CStateInOutDlg> self(this);
@@ -167,29 +164,6 @@ void CStateInOutDlg::OnAllOutputs() {
   if (model::LinkOps* link = document_.GetLink()) SwitchAllOutputs(outputParameters_, *link);
 }
 
-void CStateInOutDlg::OnButtonCell(int row) {
-  Parameter* parameter = At(inputParameters_, row);
-  model::LinkOps* link = document_.GetLink();
-  if (parameter && link) ResetCounter(*parameter, *link, marks_.Input(row));
-}
-
-void CStateInOutDlg::OnEndEdit(int row, const QString& text) {
-  Parameter* parameter = At(outputParameters_, row);
-  model::LinkOps* link = document_.GetLink();
-  if (!parameter || !link) {
-    if (std::atomic<bool>* mark = marks_.Output(row)) mark->store(false);
-    return;
-  }
-  if (WriteEditedOutput(*parameter, text.toStdString(), *link, CurrentModel(), marks_.Output(row))) {
-    std::string value;
-    {
-      std::lock_guard lock(App().exchangeLock);
-      value = parameter->value;
-    }
-    outputs_->SetItemText(row, 0, value);
-  }
-}
-
 // ---------------------------------------------------------------- the worker's view
 
 int CStateInOutDlg::GetInputRowCount() { return static_cast<int>(inputObjects_.size()); }
@@ -205,7 +179,7 @@ void CStateInOutDlg::SetInputCell(int row, const std::string& text) {
 }
 
 void CStateInOutDlg::SetInputRowColour(int row, model::ColorRef colour) {
-  QMetaObject::invokeMethod(this, [this, row, colour] { inputs_->SetRowColour(row, colour); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, [this, row, colour] { inputs_->SetRowColor(row, colour); }, Qt::QueuedConnection);
 }
 
 void CStateInOutDlg::SetOutputCell(int row, const std::string& text) {
@@ -213,7 +187,7 @@ void CStateInOutDlg::SetOutputCell(int row, const std::string& text) {
 }
 
 void CStateInOutDlg::SetOutputRowColour(int row, model::ColorRef colour) {
-  QMetaObject::invokeMethod(this, [this, row, colour] { outputs_->SetRowColour(row, colour); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, [this, row, colour] { outputs_->SetRowColor(row, colour); }, Qt::QueuedConnection);
 }
 
 }  // namespace Dialogs

@@ -15,12 +15,12 @@ class QPushButton;
 
 namespace myClass {
 class CmyStatic;
+class CStateTableCtrl;
 }
 
 namespace Dialogs {
 
 class CGradientStatic;
-class StateTable;
 
 class CStateInOutDlg : public QDialog, public StateView {
   Q_OBJECT
@@ -29,8 +29,8 @@ class CStateInOutDlg : public QDialog, public StateView {
   CStateInOutDlg(CPelmDoc& document, QWidget* parent);
   ~CStateInOutDlg() override;
 
-  StateTable* InputsTable() const { return inputs_; }
-  StateTable* OutputsTable() const { return outputs_; }
+  myClass::CStateTableCtrl* InputsTable() const { return inputs_; }
+  myClass::CStateTableCtrl* OutputsTable() const { return outputs_; }
   myClass::CmyStatic* InputLed(int row) const;
   myClass::CmyStatic* OutputLed(int row) const;
   bool WorkerStopped() const;
@@ -62,14 +62,12 @@ class CStateInOutDlg : public QDialog, public StateView {
   QRect DialogUnits(const BaseDevice::Rect& r) const;
   void PlaceLeds(int rowCount, BaseDevice::Rect first, int columnStep, int rowStep, int controlId,
                  std::vector<myClass::CmyStatic*>& leds);
-  void OnButtonCell(int row);
-  void OnEndEdit(int row, const QString& text);
 
   CPelmDoc& document_;
   CGradientStatic* inputsCaption_ = nullptr;   // 1338
   CGradientStatic* outputsCaption_ = nullptr;  // 1339
-  StateTable* inputs_ = nullptr;               // 1342
-  StateTable* outputs_ = nullptr;              // 1343
+  myClass::CStateTableCtrl* inputs_ = nullptr;   // 1342
+  myClass::CStateTableCtrl* outputs_ = nullptr;  // 1343
   std::vector<myClass::CmyStatic*> inputLeds_;
   std::vector<myClass::CmyStatic*> outputLeds_;
   // The rows' parameters, fixed once the model filled the tables (the worker reads them).

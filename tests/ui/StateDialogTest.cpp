@@ -1,10 +1,13 @@
-// The input/output state dialog offscreen against the simulated discrete module
-// with counters, four outputs and the input-state word: the worker fills the rows
-// and the indicators, the colours follow the values, a counter reset and the
-// all-outputs switch reach the module, and the first Cancel waits for the worker.
+// The input/output state dialog offscreen against the simulated modules, with the
+// program's own model classes: the discrete module with counters, four outputs and
+// the input-state word (the worker fills the rows and the indicators, the colours
+// follow the values, a counter reset, an output edit and the all-outputs switch
+// reach the module, an abandoned edit gives the row back to the worker, and the
+// first Cancel waits for the worker), and the counters-only module (one side).
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
@@ -13,24 +16,14 @@
 #include "ServiceDialogTestSupport.h"
 #include "app/ui/CStateInOutDlg.h"
 #include "app/ui/CmyStatic.h"
-#include "app/ui/StateTable.h"
+#include "app/ui/CStateTableCtrl.h"
 #include "devices/CBaseDevice.h"
+#include "devices/CZ580M03.h"
+#include "devices/CZ580M04.h"
+#include "devices/CZ580M05.h"
+#include "devices/CreateDeviceModel.h"
 
 namespace {
-
-// The model of a discrete input/output module as the state dialog asks it.
-class DiscreteModel : public BaseDevice::CBaseDevice {
- public:
-  explicit DiscreteModel(BaseDevice::DeviceDocument* document) : CBaseDevice(document) {}
-  bool HasInputs() const override { return true; }
-  bool HasOutputs() const override { return true; }
-  std::string GetInputsStateParamName() const override { return "r.Cou"; }
-  std::string GetOutputsStateParamName() const override { return "r.oe"; }
-  void GetInputLedRect(BaseDevice::Rect& rect) const override { rect = {10, 20, 22, 32}; }
-  void GetOutputLedRect(BaseDevice::Rect& rect) const override { rect = {10, 20, 22, 32}; }
-  int GetInputLedStep() const override { return 16; }
-  int GetOutputLedStep() const override { return 16; }
-};
 
 // Waits, serving the window thread's events, until the condition holds (bounded).
 bool WaitFor(const std::function<bool()>& condition, int limitMs = 10000) {
@@ -44,11 +37,14 @@ bool WaitFor(const std::function<bool()>& condition, int limitMs = 10000) {
 
 class StateDialogTest : public ServiceDialogTest {
  protected:
-  void SetUp() override {
-    ServiceDialogTest::SetUp();
-    StartModule(3);
+  // The module of a model index with the program's model class for it.
+  template <typename Model>
+  void Open(int model) {
+    StartModule(model);
     OpenDocument();
-    App().SetDeviceModel(std::make_unique<DiscreteModel>(doc_.get()));
+    auto device = CreateDeviceModel(static_cast<signed char>(model), doc_.get());
+    ASSERT_NE(dynamic_cast<Model*>(device.get()), nullptr);
+    App().SetDeviceModel(std::move(device));
   }
   void TearDown() override {
     App().SetDeviceModel(nullptr);
@@ -87,9 +83,13 @@ class StateDialogTest : public ServiceDialogTest {
     return p.value;
   }
   static QRgb Pixel(QWidget* w) { return w->grab().toImage().pixel(3, 3); }
+  static QPoint CellCentre(myClass::CStateTableCtrl* table, int row, int column) {
+    return table->visualRect(table->model()->index(row, column)).center();
+  }
 };
 
 TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
+  Open<BaseDevice::CZ580M04>(3);
   SetModuleValue("r.Cou", 0, 5);
   SetModuleValue("r.Cou", 1, 7);
   SetModuleValue("r.cn", 0, 0x5);                // inputs 1 and 3 on
@@ -101,9 +101,11 @@ TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
   Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "Состояние входов и выходов");
+  myClass::CStateTableCtrl* inputs = dialog.InputsTable();
+  myClass::CStateTableCtrl* outputs = dialog.OutputsTable();
   // 8 counters: 4 columns, 2 rows; 4 outputs: 2 and 2.
-  ASSERT_EQ(dialog.InputsTable()->rowCount(), 8);
-  ASSERT_EQ(dialog.OutputsTable()->rowCount(), 4);
+  ASSERT_EQ(inputs->GetItemCount(), 8);
+  ASSERT_EQ(outputs->GetItemCount(), 4);
   ASSERT_NE(dialog.InputLed(7), nullptr);
   EXPECT_EQ(dialog.InputLed(8), nullptr);
   EXPECT_EQ(dialog.InputLed(4)->x(), dialog.InputLed(0)->x());
@@ -111,16 +113,20 @@ TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
   EXPECT_EQ(dialog.InputLed(4)->text(), "5");
   ASSERT_NE(dialog.OutputLed(3), nullptr);
   EXPECT_GT(dialog.OutputLed(0)->x(), dialog.InputLed(3)->x());  // the outputs side is to the right
+  // Rows of 20 pixels, each table as tall as its rows, the dialog as the taller.
+  EXPECT_EQ(inputs->rowHeight(0), 20);
+  EXPECT_EQ(inputs->height(), 8 * 20 + inputs->horizontalHeader()->sizeHint().height() + 10);
+  EXPECT_EQ(dialog.height(), inputs->height() + inputs->y() + 20);
 
   // The worker fills the cells and the indicators.
   ASSERT_TRUE(WaitFor([&] {
-    return dialog.OutputLed(2)->GetStateText() == "0.000" && dialog.InputsTable()->item(1, 0)->text() == "7" &&
+    return dialog.OutputLed(2)->GetStateText() == "0.000" && inputs->GetItemText(1, 0) == "7" &&
            dialog.InputLed(2)->GetStateText() == "1";
-  })) << dialog.OutputLed(2)->GetStateText() << "|" << dialog.InputsTable()->item(1, 0)->text().toStdString() << "|"
-      << dialog.InputLed(2)->GetStateText() << "|" << dialog.OutputsTable()->item(2, 0)->text().toStdString();
+  })) << dialog.OutputLed(2)->GetStateText() << "|" << inputs->GetItemText(1, 0) << "|"
+      << dialog.InputLed(2)->GetStateText() << "|" << outputs->GetItemText(2, 0);
   EXPECT_EQ(dialog.OutputLed(0)->GetStateText(), "1.000");
   EXPECT_EQ(dialog.OutputLed(1)->GetStateText(), "0.500");
-  EXPECT_EQ(dialog.InputsTable()->item(0, 0)->text(), "5");
+  EXPECT_EQ(inputs->GetItemText(0, 0), "5");
   EXPECT_EQ(dialog.InputLed(1)->GetStateText(), "0");
   QTest::qWait(20);
   const QRgb window = dialog.palette().color(QPalette::Window).rgb();
@@ -130,28 +136,41 @@ TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
   EXPECT_EQ(Pixel(dialog.InputLed(0)), qRgb(255, 176, 98));
   EXPECT_EQ(Pixel(dialog.InputLed(1)), window);
 
-  // A counter reset writes 0 to the module.
-  auto* reset = qobject_cast<QPushButton*>(dialog.InputsTable()->cellWidget(0, 2));
-  ASSERT_NE(reset, nullptr);
-  QTest::mouseClick(reset, Qt::LeftButton);
+  // The reset button of a counter writes 0 to the module; its other cells are no buttons.
+  QTest::mouseClick(inputs->viewport(), Qt::LeftButton, {}, CellCentre(inputs, 0, 1));
+  EXPECT_EQ(ModuleValue("r.Cou", 0), 5u);
+  QTest::mouseClick(inputs->viewport(), Qt::LeftButton, {}, CellCentre(inputs, 0, 2));
   EXPECT_EQ(ModuleValue("r.Cou", 0), 0u);
   EXPECT_TRUE(prompter_.requests.empty());
 
-  // An edited output is written at once; an unchanged "Н/Д" is not.
-  emit dialog.OutputsTable()->beginEdit(2);
-  emit dialog.OutputsTable()->endEdit(2, "1");
+  // An edited output is written at once.
+  const auto edit = [&](int row, const char* text, Qt::Key key) {
+    outputs->BeginEdit(row, 0);
+    ASSERT_NE(outputs->EditBox(), nullptr);
+    if (text) outputs->EditBox()->setText(QString::fromUtf8(text));
+    QTest::keyClick(outputs->EditBox(), key);
+    ASSERT_EQ(outputs->EditBox(), nullptr);
+  };
+  edit(2, "1", Qt::Key_Return);
   EXPECT_EQ(ModuleFloat("r.oe", 2), "1.000");
-  sim_->ClearRequests();
-  emit dialog.OutputsTable()->endEdit(3, "Н/Д");
-  for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.read) << r.name;
-  emit dialog.OutputsTable()->endEdit(2, "0");
+  edit(2, "0", Qt::Key_Return);
   EXPECT_EQ(ModuleFloat("r.oe", 2), "0.000");
+  // An untouched "Н/Д" and an Escape write nothing, and the worker takes the row up again.
+  sim_->ClearRequests();
+  outputs->SetItemText(3, 0, "Нет данных");
+  edit(3, nullptr, Qt::Key_Return);
+  edit(2, "1", Qt::Key_Escape);
+  for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.read) << r.name;
+  SetModuleFloat("r.oe", 2, "0.25");
+  SetModuleFloat("r.oe", 3, "0.75");
+  EXPECT_TRUE(WaitFor([&] { return outputs->GetItemText(2, 0) == "0.250" && outputs->GetItemText(3, 0) == "0.750"; }))
+      << outputs->GetItemText(2, 0) << "|" << outputs->GetItemText(3, 0);
 
-  // One output at 0: all go on; then all off.
-  dialog.OnAllOutputs();
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(ModuleFloat("r.oe", i), "1.000") << i;
+  // No output at 0 (1, 0.5, 0.25, 0.75): all go off; then, all at 0, all on.
   dialog.OnAllOutputs();
   for (int i = 0; i < 4; ++i) EXPECT_EQ(ModuleFloat("r.oe", i), "0.000") << i;
+  dialog.OnAllOutputs();
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(ModuleFloat("r.oe", i), "1.000") << i;
 
   // The first Cancel only asks the worker to stop; the dialog ends once it has.
   dialog.reject();
@@ -159,6 +178,53 @@ TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
   ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
   EXPECT_TRUE(dialog.WorkerStopped());
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(StateDialogTest, OneSidedModulesShowOnlyTheirSide) {
+  const auto close = [](Dialogs::CStateInOutDlg& dialog) {
+    dialog.reject();
+    EXPECT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
+  };
+  {
+    Open<BaseDevice::CZ580M05>(4);
+    Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Состояние входов");
+    EXPECT_TRUE(dialog.InputsTable()->isVisible());
+    EXPECT_FALSE(dialog.OutputsTable()->isVisible());
+    EXPECT_EQ(dialog.OutputLed(0), nullptr);
+    // 16 counters: 8 columns of 2, numbered row by row; the table shows all 16 rows.
+    ASSERT_NE(dialog.InputLed(15), nullptr);
+    EXPECT_EQ(dialog.InputLed(16), nullptr);
+    EXPECT_EQ(dialog.InputLed(8)->text(), "9");
+    EXPECT_EQ(dialog.InputLed(8)->x(), dialog.InputLed(0)->x());
+    EXPECT_EQ(dialog.InputLed(7)->y(), dialog.InputLed(0)->y());
+    myClass::CStateTableCtrl* inputs = dialog.InputsTable();
+    EXPECT_EQ(inputs->height(), 16 * 20 + inputs->horizontalHeader()->sizeHint().height() + 10);
+    close(dialog);
+  }
+  App().SetDeviceModel(nullptr);
+  doc_.reset();
+  sim_->Stop();
+  {
+    // Outputs only: the outputs side takes the place of the inputs side, and the
+    // dialog is as wide as one side.
+    Open<BaseDevice::CZ580M03>(2);
+    Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Состояние выходов");
+    EXPECT_FALSE(dialog.InputsTable()->isVisible());
+    EXPECT_TRUE(dialog.OutputsTable()->isVisible());
+    EXPECT_EQ(dialog.OutputsTable()->pos(), dialog.InputsTable()->pos());
+    EXPECT_LT(dialog.width(), 2 * dialog.OutputsTable()->width());
+    // 6 outputs: 3 columns of 2.
+    ASSERT_NE(dialog.OutputLed(5), nullptr);
+    EXPECT_EQ(dialog.OutputLed(6), nullptr);
+    EXPECT_EQ(dialog.OutputLed(3)->x(), dialog.OutputLed(0)->x());
+    EXPECT_GT(dialog.OutputLed(3)->y(), dialog.OutputLed(0)->y());
+    EXPECT_LT(dialog.OutputLed(0)->x(), dialog.OutputsTable()->x() + dialog.OutputsTable()->width());
+    close(dialog);
+  }
 }
 
 }  // namespace

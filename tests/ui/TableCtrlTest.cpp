@@ -147,6 +147,8 @@ class RecordingTable : public myClass::CTableCtrl {
   void OnButtonCell(int row, int column) override { buttons.push_back({row, column}); }
   void OnBeginEdit(CObject* object) override { begun.push_back(object); }
   void OnEndEdit(const std::string& text) override { ended.push_back(text); }
+  void OnCancelEdit() override { ++cancelled; }
+  int cancelled = 0;
   std::vector<std::pair<int, int>> buttons;
   std::vector<CObject*> begun;
   std::vector<std::string> ended;
@@ -205,6 +207,7 @@ TEST_F(TableCtrlTest, EditBoxEndsOnceWithTheTextOrNotAtAll) {
   other_->setFocus();
   EXPECT_EQ(table_->EditBox(), nullptr);
   EXPECT_TRUE(table_->ended.empty());
+  EXPECT_EQ(table_->cancelled, 1);
 
   // Escape: no end of editing.
   table_->BeginEdit(0, 1);
@@ -212,6 +215,12 @@ TEST_F(TableCtrlTest, EditBoxEndsOnceWithTheTextOrNotAtAll) {
   QTest::keyClick(table_->EditBox(), Qt::Key_Escape);
   EXPECT_EQ(table_->EditBox(), nullptr);
   EXPECT_TRUE(table_->ended.empty());
+  EXPECT_EQ(table_->cancelled, 2);
+  // An editor dropped for another one is cancelled too.
+  table_->BeginEdit(0, 1);
+  table_->BeginEdit(1, 1);
+  EXPECT_EQ(table_->cancelled, 3);
+  QTest::keyClick(table_->EditBox(), Qt::Key_Escape);
 
   // A click elsewhere: exactly one, with the typed text.
   table_->BeginEdit(1, 1);
@@ -228,6 +237,7 @@ TEST_F(TableCtrlTest, EditBoxEndsOnceWithTheTextOrNotAtAll) {
   QTest::keyClick(table_->EditBox(), Qt::Key_Return);
   QApplication::processEvents();
   EXPECT_EQ(table_->ended, (std::vector<std::string>{"5", "6"}));
+  EXPECT_EQ(table_->cancelled, 4);
 }
 
 TEST_F(TableCtrlTest, ListTakesTheTypeItemsAndACommittedChoice) {
@@ -262,12 +272,14 @@ TEST_F(TableCtrlTest, ListTakesTheTypeItemsAndACommittedChoice) {
   EXPECT_FALSE(escapeReachedTheWindow);
   EXPECT_EQ(table_->ListBox(), nullptr);
   EXPECT_TRUE(table_->ended.empty());
+  EXPECT_EQ(table_->cancelled, 1);
 
   table_->BeginEdit(0, 1);
   emit table_->ListBox()->activated(0);
   EXPECT_EQ(table_->ListBox(), nullptr);
   EXPECT_EQ(table_->GetItemText(0, 1), "on");
   EXPECT_EQ(table_->ended, std::vector<std::string>{"on"});
+  EXPECT_EQ(table_->cancelled, 1);
 }
 
 TEST_F(TableCtrlTest, DoubleClickAndEnterStartEditing) {
