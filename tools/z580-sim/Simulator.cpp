@@ -69,16 +69,17 @@ std::string FormatRecord(const RequestRecord& r) {
 
 Simulator::Simulator(SimConfig config) : Simulator(config, BuiltInTable(config.model)) {}
 
-Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config) {
+Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config), calibration_(config.model) {
   for (const ParameterSpec& spec : table.All()) {
     Entry e;
     e.spec = spec;
-    Bytes initial = spec.initial;
-    if (initial.empty() && spec.kind != ValueKind::Command) initial.assign(static_cast<size_t>(spec.length), 0);
-    const int slots = std::max({1, spec.indexCount, spec.channels});
+    calibration_.AdjustSpec(e.spec);
+    Bytes initial = e.spec.initial;
+    if (initial.empty() && e.spec.kind != ValueKind::Command) initial.assign(static_cast<size_t>(e.spec.length), 0);
+    const int slots = std::max({1, e.spec.indexCount, e.spec.channels});
     e.values.assign(static_cast<size_t>(slots), initial);
-    e.editable = spec.editable;
-    e.makerOwned = spec.makerOwned;
+    e.editable = e.spec.editable;
+    e.makerOwned = e.spec.makerOwned;
     entries_.push_back(std::move(e));
   }
   if (config_.repliesToApply < 0) config_.repliesToApply = config_.model == 20 ? 1 : 0;
@@ -259,6 +260,14 @@ bool Simulator::SetValue(const std::string& name, int slot, const Bytes& bytes) 
   Entry* e = FindEntry(NameHash(name));
   if (!e || slot < 0 || static_cast<size_t>(slot) >= e->values.size() || bytes.size() > 8) return false;
   e->values[static_cast<size_t>(slot)] = bytes;
+  return true;
+}
+
+bool Simulator::SetEditable(const std::string& name, bool editable) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Entry* e = FindEntry(NameHash(name));
+  if (!e) return false;
+  e->editable = editable;
   return true;
 }
 
@@ -572,6 +581,13 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
     AnswerAttributes(request, rec, reply);
     return;
   }
+  const SimCalibration::Handling calibration = calibration_.Answer(
+      request, reply.frame.data, rec.outcome, [this](const std::string& name, size_t slot) -> Bytes* {
+        Entry* entry = FindEntry(NameHash(name));
+        return entry && slot < entry->values.size() ? &entry->values[slot] : nullptr;
+      });
+  if (calibration == SimCalibration::Handling::Silent) reply.ownFrame = false;
+  if (calibration != SimCalibration::Handling::NotMine) return;
   Entry* e = FindEntry(request.hash);
   const int offset = request.address == 255 ? 0 : static_cast<int>(request.address - config_.address);
   if (!e || (offset > 0 && offset >= e->spec.channels)) return error(kErrNotFound);
@@ -842,6 +858,7 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   long a = 0, b = 1;
   if (verb == "clear" && words.size() == 1) {
     sim.ClearFaults();
+    sim.Calibration().Reset();
     return true;
   }
   if (verb == "hangup" && words.size() == 1) {
@@ -883,6 +900,11 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
       return fail(std::string(name) + " takes an optional count");
     sim.SetFault(fault, static_cast<int>(b));
     return true;
+  }
+  switch (sim.Calibration().ApplyCommand(sim, words, error)) {
+    case SimCalibration::CommandResult::Done: return true;
+    case SimCalibration::CommandResult::Failed: return false;
+    case SimCalibration::CommandResult::NotMine: break;
   }
   return fail("unknown command");
 }

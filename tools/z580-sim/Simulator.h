@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "SimCalibration.h"
 #include "SimFrameCodec.h"
 #include "SimParameterTable.h"
 
@@ -114,6 +115,10 @@ class Simulator {
   bool GetValue(const std::string& name, int slot, Bytes& out) const;
   bool SetValue(const std::string& name, int slot, const Bytes& bytes);
   bool GetAttributes(const std::string& name, bool& editable, bool& makerOwned) const;
+  bool SetEditable(const std::string& name, bool editable);
+
+  // The module's side of the calibration commands and their scripted faults.
+  SimCalibration& Calibration() { return calibration_; }
 
  private:
   struct Entry {
@@ -159,6 +164,7 @@ class Simulator {
   mutable std::mutex mutex_;
   mutable std::condition_variable logChanged_;
   SimConfig config_;
+  SimCalibration calibration_;
   std::vector<Entry> entries_;
   std::vector<RequestRecord> log_;
   std::function<void(const std::string&)> sink_;

@@ -43,7 +43,10 @@ void Usage() {
                "  --fault CMD          apply a fault command at start (repeatable):\n"
                "                       silence | delay MS | drop [N] | garbage [N] | badcrc [N] |\n"
                "                       foreign [N] | error CODE [N] | cut [N] | hangup | clear |\n"
-               "                       protocol own|rtu|ascii|percent\n");
+               "                       protocol own|rtu|ascii|percent\n"
+               "                       calibration: jurd CODE | jurd-busy N | clbs-busy N|never |\n"
+               "                       clb-status CODE | clbt N | clbg-size N | clbp-status CODE [N] |\n"
+               "                       clbp-silent [N] | locked NAME | unlocked NAME | weight CH VALUE\n");
 }
 
 bool ToLong(const char* s, long lo, long hi, long& out) {

@@ -1,0 +1,68 @@
+#pragma once
+// The analog-output calibration without its window: the points offered (the 4 mA
+// and 20 mA points of each output that is not discrete), the choice of a point
+// ("CLB.K" read with its attributes, "CLB.I"), the write of a point's raw value
+// with the attribute round trip, the step buttons' range and the end ("CLB.A").
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/Parameter.h"
+
+namespace calibration {
+
+class CalibrationLink;
+
+inline constexpr int kMaxPointValue = 4095;
+
+struct OutputPoint {
+  int point = 0;  // 2 (output - 1) for the 4 mA point, + 1 for the 20 mA point
+  std::string text;
+};
+
+// The outputs' type parameters by output (index 0 is output 1; null: missing).
+using OutputTypes = std::array<Parameter*, 8>;
+
+// The list entries, in output order. outputCount is 8, or 6 for the model that has
+// six outputs. An output type that was never read is read first when automatic
+// reading is on.
+std::vector<OutputPoint> ListPoints(CalibrationLink& link, const OutputTypes& types, int outputCount,
+                                    bool automaticReading);
+
+// A step button: the value plus the step when that stays within 0..4095.
+std::optional<int> StepValue(int value, int step);
+
+// The text of the value box as a point value: only a complete integer 0..4095.
+std::optional<int> ParsePointValue(const std::string& text);
+
+class AnalogOutputCalibration {
+ public:
+  explicit AnalogOutputCalibration(CalibrationLink& link) : link_(link) {}
+
+  // Makes the point current: the previous point's value (valueText) is written
+  // first. Returns the value to show, or nothing when the user chose to end the
+  // calibration (then "CLB.A" was sent and the dialog closes).
+  std::optional<int> SelectPoint(int point, const std::string& valueText);
+  // Writes the current point's value (nothing without a current point).
+  void WriteValue(int value);
+  // "Закончить": the current value written, "CLB.A"; true when the module
+  // answered (the window then pauses before it closes).
+  bool Finish(const std::optional<int>& value);
+
+  int currentPoint() const { return current_; }
+  bool hasPoint() const { return current_ >= 0; }
+  // The attribute flags of the current point as the module had them.
+  uint8_t savedEditable = 1;
+  uint8_t savedOwner = 0;
+
+  static constexpr int kFinishPauseMs = 500;
+
+ private:
+  void MakePointParameter(Parameter& p, int point) const;
+
+  CalibrationLink& link_;
+  int current_ = -1;
+};
+
+}  // namespace calibration

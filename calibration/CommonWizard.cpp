@@ -1,0 +1,122 @@
+#include "calibration/CommonWizard.h"
+
+#include "calibration/AccessCodes.h"
+#include "calibration/CalibrationLink.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "resources/StringTable.h"
+
+namespace calibration {
+
+namespace {
+constexpr int kStrTimeOut = 197;
+}
+
+std::vector<std::string> SensorChoices(const std::string& inTypeText, bool withoutToken3) {
+  std::vector<std::string> choices;
+  size_t start = 0;
+  for (int token = 0;; ++token) {
+    const size_t colon = inTypeText.find(':', start);
+    const std::string item = inTypeText.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (item.empty()) break;
+    if (token >= 2 && !(token == 3 && withoutToken3)) choices.push_back(item);
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return choices;
+}
+
+bool IsCommonWizardCode(const std::string& typed) { return typed == kCommonWizardAccessCode; }
+
+bool WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice) {
+  Parameter* inT = tree ? tree->FindParameter("in-t") : nullptr;
+  if (inT == nullptr) return true;
+  inT->value = choice;
+  return link.WriteParameter(*inT) == 0;
+}
+
+void MakeCommandParameter(Parameter& parameter, const std::string& type, const std::string& value) {
+  parameter.type = type;
+  parameter.value = value;
+}
+
+std::string WriteStepCommand(CalibrationLink& link, const std::string& name) {
+  Parameter command(name);
+  MakeCommandParameter(command, "int", "0");
+  return link.WriteParameter(command) == 0 ? std::string() : command.note;
+}
+
+PollOutcome DecodeResultRead(int readResult, const std::string& text, uint8_t& busyCount) {
+  PollOutcome out;
+  if (readResult != 0) {
+    out.kind = PollOutcome::Failed;
+    out.errorText = text == resources::LoadString(kStrTimeOut) ? text + "."
+                                                               : "Не удалось считать результат выполненной операции.";
+    return out;
+  }
+  long long number = 0;
+  if (platform::ParseInteger(text, 10, number) == 0) {
+    out.kind = PollOutcome::KeepText;
+    return out;
+  }
+  out.kind = PollOutcome::Failed;
+  switch (number & 0xFF) {
+    case 0:
+      out.kind = PollOutcome::Done;
+      break;
+    case 1:
+      out.errorText = "Юстировку масштаба следует выполнять после юстировки смещения.";
+      break;
+    case 2:
+      out.errorText = "Значение сигнала на входе выше нормы.";
+      break;
+    case 3:
+      out.errorText = "Значение сигнала на входе ниже нормы.";
+      break;
+    case 4:
+      out.errorText = "Значение сигнала на входе не устойчиво, попробуйте повторить операцию.";
+      break;
+    case 5:
+      out.errorText = "Тип датчика 4…20 мА не калибруется.";
+      break;
+    case 6:
+      ++busyCount;
+      if (busyCount > kBusyLimit)
+        out.errorText = "Прибору не удается завершить операцию.";
+      else
+        out.kind = PollOutcome::PollAgain;
+      break;
+    default:
+      out.errorText = platform::Format("Неопознанная ошибка (%i).", platform::ClampToInt(number));
+      break;
+  }
+  return out;
+}
+
+PollOutcome ResultPoll::Poll(CalibrationLink& link, int timerId) {
+  if (timerId == kFirstPollTimer) busyCount = 0;
+  Parameter result("JuRD");
+  result.type = "int";
+  const int read = link.ReadParameter(result);
+  return DecodeResultRead(read, read == 0 ? result.value : result.note, busyCount);
+}
+
+std::string SaveCoefficients(CalibrationLink& link) {
+  Parameter save("Prmn");
+  MakeCommandParameter(save, "int", "0");
+  std::string error;
+  if (link.WriteParameter(save) != 0) error = save.note.empty() ? " " : save.note;
+  Parameter apply("UApl");
+  MakeCommandParameter(apply, "void", "");
+  link.WriteParameter(apply);
+  return error;
+}
+
+std::string ErrorPageText(const std::string& message) {
+  std::string text = message;
+  if (!text.empty()) text += "\r\n\r\n";
+  return text + "Для того чтобы повторить операцию юстировки нажмите кнопку «Повторить».";
+}
+
+}  // namespace calibration

@@ -1,0 +1,78 @@
+#pragma once
+// The common analog-input wizard without its pages: the sensor choices of "in-t",
+// the access check, the step commands "JuSh"/"JuSc", the poll of the result
+// "JuRD", the save commands and the error page's text. The pages call these and
+// only show what comes back.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class DescBranch;
+class Parameter;
+
+namespace calibration {
+
+class CalibrationLink;
+
+// Caption of the wizards' error boxes.
+inline constexpr const char* kCalibrationErrorCaption = "Ошибка юстировки";
+
+// The sensor types offered: the tokens of the "in-t" type text up to the first
+// empty one, without tokens 0 and 1, and without token 3 on the model that has no
+// such input (withoutToken3).
+std::vector<std::string> SensorChoices(const std::string& inTypeText, bool withoutToken3);
+
+// The access code check of the first page: the typed text exactly.
+bool IsCommonWizardCode(const std::string& typed);
+
+// Writes the chosen sensor type to the tree's "in-t" (nothing when it is missing).
+// False when the write failed (the wizard goes on all the same).
+bool WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice);
+
+// Writes a step command ("JuSh" or "JuSc", type "int", value "0"); empty on success,
+// else the parameter's error text.
+std::string WriteStepCommand(CalibrationLink& link, const std::string& name);
+
+// What one poll of "JuRD" asks for.
+struct PollOutcome {
+  enum Kind {
+    Done,       // success: go on to the next page
+    PollAgain,  // busy: poll again after kRetryDelayMs
+    Failed,     // the error page, with errorText as its message
+    KeepText,   // the error page, its message left as it was
+  };
+  Kind kind = Failed;
+  std::string errorText;
+};
+
+// The timers of the result poll.
+inline constexpr int kFirstPollTimer = 1;
+inline constexpr int kRetryPollTimer = 2;
+inline constexpr int kFirstPollDelayMs = 2000;
+inline constexpr int kRetryDelayMs = 1000;
+inline constexpr int kBusyLimit = 10;
+
+// The decoding of one "JuRD" read (readResult 0: text is the value, else the
+// error text); busyCount counts busy answers and is reset by the first poll.
+PollOutcome DecodeResultRead(int readResult, const std::string& text, uint8_t& busyCount);
+
+// Reads "JuRD" and decodes it. timerId 1 is the first poll after a step command
+// (the busy counter starts again), 2 a repeat.
+class ResultPoll {
+ public:
+  PollOutcome Poll(CalibrationLink& link, int timerId);
+  uint8_t busyCount = 0;
+};
+
+// The save page: "Prmn" (its error text returned, empty on success), then "UApl"
+// with no value, whose result does not count.
+std::string SaveCoefficients(CalibrationLink& link);
+
+// The error page's text from its stored message (the message itself stays as it is).
+std::string ErrorPageText(const std::string& message);
+
+// A temporary command parameter: the name, its type and value (commands without a
+// value carry the empty text, never the no-data text).
+void MakeCommandParameter(Parameter& parameter, const std::string& type, const std::string& value);
+
+}  // namespace calibration

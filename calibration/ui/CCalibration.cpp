@@ -1,0 +1,123 @@
+#include "calibration/ui/CCalibration.h"
+
+#include <QGridLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include "link/AppState.h"
+
+namespace Dialogs {
+
+namespace {
+const int kSteps[6] = {-2, 2, -5, 5, -10, 10};
+}
+
+CCalibration::CCalibration(calibration::CalibrationLink& link, const calibration::OutputTypes& types,
+                           int outputCount, QWidget* parent)
+    : QDialog(parent), calibration_(link) {
+  setWindowTitle(QStringLiteral("Юстировка аналоговых выходов"));
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(QStringLiteral("Коэффициенты:"), this), 0, 0, 1, 2);
+  list_ = new QListWidget(this);
+  list_->setObjectName(QStringLiteral("id1336"));
+  grid->addWidget(list_, 1, 0, 4, 1);
+  edit_ = new QLineEdit(this);
+  edit_->setObjectName(QStringLiteral("id1328"));
+  grid->addWidget(edit_, 1, 1, 1, 2);
+  for (int i = 0; i < 6; ++i) {
+    steps_[i] = new QPushButton(QString::asprintf("%+d", kSteps[i]), this);
+    steps_[i]->setObjectName(QStringLiteral("id%1").arg(1329 + i));
+    steps_[i]->setAutoDefault(false);
+    grid->addWidget(steps_[i], 2 + i / 2, 1 + i % 2);
+    const int step = kSteps[i];
+    connect(steps_[i], &QPushButton::clicked, this, [this, step] { Step(step); });
+  }
+  finish_ = new QPushButton(QStringLiteral("Закончить"), this);
+  finish_->setObjectName(QStringLiteral("id1"));
+  finish_->setAutoDefault(false);
+  grid->addWidget(finish_, 5, 1, 1, 2);
+  connect(finish_, &QPushButton::clicked, this, &CCalibration::accept);
+  pause_ = new QTimer(this);
+  pause_->setSingleShot(true);
+  connect(pause_, &QTimer::timeout, this, [this] { QDialog::accept(); });
+
+  for (const calibration::OutputPoint& p : calibration::ListPoints(link, types, outputCount,
+                                                                   App().automaticReading.load())) {
+    auto* item = new QListWidgetItem(QString::fromStdString(p.text), list_);
+    item->setData(Qt::UserRole, p.point);
+  }
+  EnableEditing(false);
+  connect(list_, &QListWidget::currentRowChanged, this, &CCalibration::PointChanged);
+  // Only a finished edit is written, never each keystroke.
+  connect(edit_, &QLineEdit::editingFinished, this, &CCalibration::ValueEdited);
+}
+
+QPushButton* CCalibration::StepButton(int step) const {
+  for (int i = 0; i < 6; ++i)
+    if (kSteps[i] == step) return steps_[i];
+  return nullptr;
+}
+
+void CCalibration::EnableEditing(bool enabled) {
+  edit_->setEnabled(enabled);
+  for (QPushButton* b : steps_) b->setEnabled(enabled);
+}
+
+void CCalibration::PointChanged() {
+  QListWidgetItem* item = list_->currentItem();
+  if (item == nullptr || closing_) return;
+  const std::optional<int> value =
+      calibration_.SelectPoint(item->data(Qt::UserRole).toInt(), edit_->text().toStdString());
+  if (!value) {
+    closing_ = true;
+    QDialog::reject();
+    return;
+  }
+  EnableEditing(true);
+  const QSignalBlocker block(edit_);
+  edit_->setText(QString::number(*value));
+}
+
+void CCalibration::ValueEdited() {
+  if (closing_ || !calibration_.hasPoint()) return;
+  if (const std::optional<int> value = calibration::ParsePointValue(edit_->text().toStdString()))
+    calibration_.WriteValue(*value);
+}
+
+void CCalibration::Step(int step) {
+  const std::optional<int> value = calibration::ParsePointValue(edit_->text().toStdString());
+  if (!value) return;
+  const std::optional<int> next = calibration::StepValue(*value, step);
+  if (!next) return;
+  const QSignalBlocker block(edit_);
+  edit_->setText(QString::number(*next));
+  calibration_.WriteValue(*next);
+}
+
+void CCalibration::Close() {
+  if (closing_) return;
+  closing_ = true;
+  EnableEditing(false);
+  finish_->setEnabled(false);
+  const bool ended = calibration_.Finish(calibration::ParsePointValue(edit_->text().toStdString()));
+  if (ended)
+    pause_->start(calibration::AnalogOutputCalibration::kFinishPauseMs);
+  else
+    QDialog::accept();
+}
+
+void CCalibration::accept() { Close(); }
+
+void CCalibration::reject() {
+  if (closing_ && !pause_->isActive()) {
+    QDialog::reject();
+    return;
+  }
+  Close();
+}
+
+}  // namespace Dialogs

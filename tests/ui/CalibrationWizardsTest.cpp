@@ -1,0 +1,397 @@
+// Each calibration window once end to end through its real pages, offscreen,
+// against the simulated module serving the model's description: the frames the
+// module received are compared with the sequence the wizard must send.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "Simulator.h"
+#include "app/DocumentTestSupport.h"
+#include "calibration/AccessCodes.h"
+#include "calibration/AnalogInput.h"
+#include "calibration/CalibrationLink.h"
+#include "calibration/ui/CCalibrate1.h"
+#include "calibration/ui/CCalibration.h"
+#include "calibration/ui/CWeightTDDlg.h"
+#include "calibration/ui/CalibrationLauncherQt.h"
+#include "devices/CBaseDevice.h"
+#include "link/ModelTable.h"
+#include "calibration/ui/CommonWizardPages.h"
+#include "link/Device.h"
+#include "platform/CFormat.h"
+#include "platform/Prompter.h"
+#include "resources/StringTable.h"
+
+using resources::LoadString;
+
+namespace {
+
+// Answers boxes from a queue (OK or Yes when it is empty) and keeps their texts.
+class ScriptedPrompter : public platform::Prompter {
+ public:
+  ScriptedPrompter() : previous_(platform::SetPrompter(this)) {}
+  ~ScriptedPrompter() override { platform::SetPrompter(previous_); }
+  int Show(const platform::MessageRequest& r) override {
+    texts.push_back(r.text);
+    if (!answers.empty()) {
+      const int a = answers.front();
+      answers.pop_front();
+      return a;
+    }
+    return r.buttons == platform::MessageButtons::YesNo ? platform::kAnswerYes : platform::kAnswerOk;
+  }
+  std::deque<int> answers;
+  std::vector<std::string> texts;
+
+ private:
+  platform::Prompter* previous_;
+};
+
+// The name hash's two bytes as the frames list them.
+std::string HashBytes(const char* name) {
+  const uint16_t h = Parameter::HashOfName(name);
+  return std::to_string(h >> 8) + "," + std::to_string(h & 0xFF);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+class CalibrationWizardsTest : public DocumentTestBase {
+ protected:
+  void TearDown() override {
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  void Open(int model, const std::vector<std::string>& faults = {}) {
+    z580sim::ParameterTable table;
+    std::string error;
+    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
+    z580sim::SimConfig config;
+    config.model = model;
+    config.line.baud = 115200;
+    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    for (const std::string& f : faults) ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, f, &error)) << error;
+    WriteProgramString("port_path", sim_->SlavePath());
+    WriteProgramDword("baud_rate", 115200);
+    WriteProgramDword("byte_size", 8);
+    WriteProgramDword("stop_bits", 1);
+    WriteProgramDword("parity_scheme", 3);
+    WriteProgramDword("address", config.address);
+    WriteProgramDword("address_length", 8);
+    doc_ = std::make_unique<CPelmDoc>(&views_, true);
+    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_EQ(App().modelIndex.load(), model);
+    link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
+    sim_->ClearRequests();
+  }
+
+  // "R name [data]" / "W name [data]" of every request since the last call.
+  std::vector<std::string> Frames() {
+    std::vector<std::string> out;
+    for (const z580sim::RequestRecord& r : sim_->Requests()) {
+      std::string data;
+      for (uint8_t b : r.data) data += (data.empty() ? "" : ",") + std::to_string(b);
+      out.push_back(std::string(r.read ? "R " : "W ") + r.name + " [" + data + "]");
+    }
+    sim_->ClearRequests();
+    return out;
+  }
+  // The same without the data.
+  std::vector<std::string> Names() {
+    std::vector<std::string> out;
+    for (const std::string& f : Frames()) out.push_back(f.substr(0, f.find(" [")));
+    return out;
+  }
+
+  FakeViews views_;
+  ScriptedPrompter prompter_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<CPelmDoc> doc_;
+  std::unique_ptr<calibration::DeviceCalibrationLink> link_;
+};
+
+TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPage) {
+  Open(17, {"jurd-busy 1"});
+  std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, true);
+  sheet->Begin();
+  auto* code = sheet->FindPageByClass<CCodeBasePage>();
+  ASSERT_NE(code, nullptr);
+  // The model without the fourth sensor type does not offer it.
+  Parameter* inT = doc_->rootBranch->FindParameter("in-t");
+  ASSERT_NE(inT, nullptr);
+  EXPECT_EQ(code->sensorCombo()->count(), static_cast<int>(calibration::SensorChoices(inT->type, true).size()));
+  QPushButton* next = sheet->Button(CmySheet::kIdNext);
+
+  code->codeEdit()->setText("619 ");
+  next->click();
+  EXPECT_EQ(prompter_.texts.back(), "Код доступа не верен!");
+  code->codeEdit()->setText("619");
+  next->click();
+  EXPECT_EQ(sheet->ActiveIndex(), 0);
+  EXPECT_FALSE(code->sensorCombo()->isHidden());
+  code->sensorCombo()->setCurrentIndex(0);
+  next->click();
+  ASSERT_EQ(sheet->ActiveIndex(), 1);
+  next->click();  // offset
+  EXPECT_FALSE(next->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return sheet->ActiveIndex() == 2; }, 8000));
+  EXPECT_TRUE(next->isEnabled());
+  next->click();  // scale
+  ASSERT_TRUE(WaitUntil([&] { return sheet->ActiveIndex() == 3; }, 8000));
+  EXPECT_EQ(sheet->Button(CmySheet::kIdFinish)->text(), "Сохранить");
+  sheet->Button(CmySheet::kIdFinish)->click();
+  EXPECT_EQ(sheet->result(), QDialog::Accepted);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"W M.s.t.r.:in-t", "W in-t", "W JuSh", "R JuRD", "R JuRD", "W JuSc",
+                                               "R JuRD", "R JuRD", "W Prmn", "W UApl"}));
+
+  // The module refuses the scale step: the error page, and "Повторить" starts again.
+  std::string error;
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "jurd-busy 0", &error));
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "jurd 2", &error));
+  sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, true);
+  sheet->Begin();
+  sheet->SetActivePage(2);
+  sheet->Button(CmySheet::kIdNext)->click();
+  auto* errorPage = sheet->FindPageByClass<CErrorPage>();
+  ASSERT_TRUE(WaitUntil([&] { return sheet->ActivePage() == errorPage; }, 8000));
+  EXPECT_EQ(errorPage->Text().toStdString(),
+            "Значение сигнала на входе выше нормы.\n\nДля того чтобы повторить операцию юстировки нажмите кнопку "
+            "«Повторить».");
+  EXPECT_EQ(sheet->Button(CmySheet::kIdCancel)->text(), "Выход");
+  sheet->Button(CmySheet::kIdFinish)->click();
+  EXPECT_EQ(sheet->ActiveIndex(), 0);
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(sheet->Button(CmySheet::kIdCancel)->text(), "Отмена");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"W JuSc", "R JuRD"}));
+}
+
+TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
+  Open(0, {"clbs-busy 1"});
+  calibration::ResetWrongCodeCount();
+  Dialogs::CCalibrate1 first(*link_, doc_->rootBranch);
+  first.show();
+  first.typeCombo()->setCurrentIndex(1);
+  first.sensorCombo()->setCurrentIndex(8);  // sensor code 1
+  first.codeEdit()->setText(QString::number(calibration::kAccessCodeType1));
+  first.accept();
+  ASSERT_TRUE(first.choice().has_value());
+  EXPECT_EQ(first.choice()->instruction, LoadString(496));  // instruction index 2 of code 1
+  EXPECT_EQ(Frames(), (std::vector<std::string>{"W in-t [1,0,0]", "R M.s.t.r.:in-t [0,0," + HashBytes("in-t") + "]", "R in-t [0,0]"}));
+
+  {
+    Dialogs::CCalibrate2 second(*link_, *first.choice());
+    second.show();
+    QPushButton* go = second.continueButton();
+    go->click();
+    EXPECT_TRUE(go->isHidden());
+    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
+    EXPECT_EQ(second.MainText().toStdString(), LoadString(563));
+    go->click();
+    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
+    EXPECT_NE(second.MainText().indexOf("1.125000"), -1);
+    go->click();
+    ASSERT_EQ(second.machine().step(), 4);
+    EXPECT_EQ(second.MainText().toStdString(), LoadString(521));
+    go->click();
+    EXPECT_EQ(second.result(), QDialog::Accepted);
+  }
+  EXPECT_EQ(Frames(), (std::vector<std::string>{"W CLB.I [1]", "R CLB.S []", "R CLB.S []", "R CLB.T []",
+                                                "R CLB.G [1]", "W CLB.P []", "W CLB.A []", "W CLB.A []"}));
+
+  // A write the module never answers: the error box, the retry question, No.
+  std::string error;
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "clbp-silent all", &error));
+  prompter_.answers = {platform::kAnswerOk, platform::kAnswerNo};
+  {
+    Dialogs::CCalibrate2 second(*link_, {3, "", 0});
+    second.show();
+    second.continueButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
+    second.continueButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
+    second.continueButton()->click();
+    EXPECT_EQ(second.result(), QDialog::Rejected);
+  }
+  EXPECT_EQ(Names(), (std::vector<std::string>{"W CLB.I", "R CLB.S", "R CLB.S", "R CLB.T", "R CLB.G", "R CLB.G",
+                                               "R CLB.G", "R CLB.G", "W CLB.P", "W CLB.P", "W CLB.A", "W CLB.A"}));
+  EXPECT_EQ(prompter_.texts.back(), LoadString(515));
+}
+
+TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes) {
+  Open(2);
+  calibration::OutputTypes types{};
+  for (size_t i = 0; i < types.size(); ++i) types[i] = doc_->outputTable[i];
+  Dialogs::CCalibration dialog(*link_, types, 6);
+  dialog.show();
+  ASSERT_EQ(dialog.pointList()->count(), 12);  // six outputs, never 7 and 8
+  EXPECT_EQ(dialog.pointList()->item(11)->text(), "K20 выхода №6");
+  Frames();
+  EXPECT_FALSE(dialog.valueEdit()->isEnabled());
+
+  dialog.pointList()->setCurrentRow(1);
+  EXPECT_EQ(dialog.valueEdit()->text(), "2048");
+  dialog.StepButton(10)->click();
+  const std::string k = HashBytes("CLB.K");
+  EXPECT_EQ(Frames(), (std::vector<std::string>{
+                          "R M.s.t.r.:CLB.K [0,1," + k + "]", "R CLB.K [0,1]", "W CLB.I [1]",
+                          "R M.s.t.r.:CLB.K [0,1," + k + "]", "R CLB.K [0,1]", "W M.s.t.r.:CLB.K [3,0,1," + k + "]",
+                          "W CLB.K [8,10,0,1]", "W M.s.t.r.:CLB.K [3,0,1," + k + "]", "W CLB.K [8,10,0,1]"}));
+  // Typing: only a whole value in range is written, when the edit is finished.
+  for (const char* typed : {"", "-5", "5000"}) {
+    dialog.valueEdit()->setText(typed);
+    emit dialog.valueEdit()->editingFinished();
+  }
+  EXPECT_EQ(Frames(), std::vector<std::string>{});
+
+  // The previous point's value goes first when another point is chosen.
+  dialog.valueEdit()->setText("4094");
+  dialog.pointList()->setCurrentRow(0);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K",
+                                               "W M.s.t.r.:CLB.K", "W CLB.K", "R M.s.t.r.:CLB.K", "R CLB.K",
+                                               "W CLB.I"}));
+
+  // A point the module marks not editable: asked, made editable, and set back after each write.
+  std::string error;
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "locked CLB.K", &error));
+  dialog.valueEdit()->clear();
+  dialog.pointList()->setCurrentRow(2);
+  ASSERT_FALSE(prompter_.texts.empty());
+  EXPECT_NE(prompter_.texts.back().find("'Нередактируемый'"), std::string::npos);
+  dialog.StepButton(2)->click();  // 2048 + 2
+  dialog.accept();
+  ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 3000));
+  EXPECT_EQ(Names(), (std::vector<std::string>{
+                         // the new point: read, the question, made editable, chosen
+                         "R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K", "W CLB.I",
+                         // +2: editable again, the value, the module's attributes back
+                         "R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K",
+                         "W M.s.t.r.:CLB.K", "W CLB.K",
+                         // "Закончить": the value once more, then the end
+                         "R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K",
+                         "W M.s.t.r.:CLB.K", "W CLB.K", "R CLB.A"}));
+  z580sim::Bytes value;
+  ASSERT_TRUE(sim_->GetValue("CLB.K", 1, value));
+  EXPECT_EQ(value, (z580sim::Bytes{0x0F, 0xFE}));
+  ASSERT_TRUE(sim_->GetValue("CLB.K", 2, value));
+  EXPECT_EQ(value, (z580sim::Bytes{0x08, 0x02}));
+}
+
+TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
+  Open(14, {"weight 2 12.5"});
+  CWeightTDDlg dialog(*link_, doc_->rootBranch, true);
+  dialog.show();
+  ASSERT_FALSE(dialog.channelCombo()->isHidden());
+  dialog.channelCombo()->setCurrentIndex(2);
+  ASSERT_TRUE(WaitUntil([&] { return dialog.weightEdit()->text() == "12.500"; }, 3000));
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  const std::vector<std::string> frames = Frames();
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(frames.end() - 3, frames.end()),
+            (std::vector<std::string>{"W U.Wgh [0,2]", "R M.s.t.r.:p.wgh [0,2," + HashBytes("p.wgh") + "]",
+                                      "R p.wgh [0,2]"}));
+  for (size_t i = 0; i + 3 < frames.size(); ++i) EXPECT_EQ(frames[i].rfind("R Rd.fF [0,", 0), 0u) << frames[i];
+  Parameter* tare = doc_->rootBranch->FindParameter("p.wgh", nullptr, nullptr, nullptr, 2);
+  ASSERT_NE(tare, nullptr);
+  EXPECT_EQ(platform::Atof(tare->value), 12.5);
+
+  // A lost link shows the no-data text.
+  std::string error;
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "silence", &error));
+  CWeightTDDlg lost(*link_, doc_->rootBranch, true);
+  lost.show();
+  ASSERT_TRUE(WaitUntil([&] { return lost.weightEdit()->text().toStdString() == LoadString(194); }, 5000));
+  lost.reject();
+}
+
+TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
+  Open(8);
+  calibration::ResetWrongCodeCount();
+  auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+  ASSERT_NE(model, nullptr);
+  // Plays the user on whichever dialog is open: four wrong codes in the first run;
+  // in the second a right code of type 3, then Cancel in the second dialog.
+  int wrongCodes = 0;
+  bool secondRun = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (auto* first = qobject_cast<Dialogs::CCalibrate1*>(w)) {
+      first->typeCombo()->setCurrentIndex(secondRun ? 3 : 1);
+      first->codeEdit()->setText(secondRun ? QString::number(calibration::kAccessCodeType3) : QStringLiteral("1"));
+      if (!secondRun) ++wrongCodes;
+      first->accept();
+    } else if (auto* second = qobject_cast<Dialogs::CCalibrate2*>(w)) {
+      second->reject();
+    }
+  });
+  user.start(30);
+  CalibrationLauncherQt launcher;
+  launcher.Run(BaseDevice::CalibrationWizard::AnalogInputDialogs, *model);
+  EXPECT_EQ(wrongCodes, 4);
+  EXPECT_EQ(prompter_.texts, std::vector<std::string>(4, LoadString(507)));
+  EXPECT_EQ(Frames(), std::vector<std::string>{});
+
+  secondRun = true;
+  prompter_.texts.clear();
+  launcher.Run(BaseDevice::CalibrationWizard::AnalogInputDialogs, *model);
+  const std::string name = exchange::ModelDisplayName(8);
+  EXPECT_EQ(prompter_.texts, (std::vector<std::string>{platform::Format(LoadString(511).c_str(), name.c_str()),
+                                                       platform::Format(LoadString(512).c_str(), name.c_str())}));
+  EXPECT_EQ(Frames(), (std::vector<std::string>{"W CLB.A []", "W CLB.A []"}));
+}
+
+TEST_F(CalibrationWizardsTest, CancelStopsThePendingResultPoll) {
+  Open(7);
+  std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, false);
+  sheet->Begin();
+  // The sheet finds a page by its class or a class derived from it.
+  EXPECT_EQ(sheet->FindPageByClass<CTextPage>(), sheet->Page(1));
+  EXPECT_EQ(sheet->FindPageByClass<CErrorPage>(), sheet->Page(4));
+  sheet->SetActivePage(1);
+  sheet->Button(CmySheet::kIdNext)->click();
+  EXPECT_TRUE(sheet->TimerActive(1));
+  sheet->Button(CmySheet::kIdCancel)->click();
+  EXPECT_FALSE(sheet->TimerActive(1));
+  QTest::qWait(calibration::kFirstPollDelayMs + 500);
+  EXPECT_EQ(Names(), std::vector<std::string>{"W JuSh"});
+}
+
+TEST_F(CalibrationWizardsTest, TareWeightOfTheOneChannelModelHasNoIndex) {
+  Open(13, {"weight 0 3.25"});
+  CWeightTDDlg dialog(*link_, doc_->rootBranch, false);
+  dialog.show();
+  EXPECT_TRUE(dialog.channelCombo()->isHidden());
+  ASSERT_TRUE(WaitUntil([&] { return dialog.weightEdit()->text() == "3.250"; }, 3000));
+  dialog.accept();
+  bool sent = false;
+  for (const std::string& f : Frames()) {
+    if (f.rfind("W U.Wgh", 0) == 0) {
+      EXPECT_EQ(f, "W U.Wgh []");
+      sent = true;
+    }
+  }
+  EXPECT_TRUE(sent);
+}
+
+}  // namespace
