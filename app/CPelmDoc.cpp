@@ -807,5 +807,28 @@ void CPelmDoc::OnResetDevice() {
 }
 
 void CPelmDoc::OnCheckLink() {
+  const int before = App().modelIndex;
   if (link_) link_->IdentifyDevice(true);
+  FollowModelChange(before);
+}
+
+void CPelmDoc::OnPortSetup() {
+  const int before = App().modelIndex;
+  if (link_ && views_) views_->RunConnectionSetup(*link_);
+  FollowModelChange(before);
+}
+
+bool CPelmDoc::FollowModelChange(int previousModel) {
+  const int model = App().modelIndex;
+  if (model == previousModel || DescriptionStreamName(model) == nullptr) return false;
+  if (modified && views_) views_->SaveModifiedBeforeModelChange(*this);
+  if (link_) link_->StopThreads();
+  ClearContents();
+  // The old file holds another model's tree: a save must not write this one there.
+  pathName.clear();
+  title.clear();
+  modified = false;
+  LoadTree();
+  if (views_) views_->UpdateAllViews();
+  return true;
 }

@@ -57,6 +57,7 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   static constexpr int kCmdSendInit = 301;
   static constexpr int kCmdApply = 265;
   static constexpr int kCmdCheckLink = 379;
+  static constexpr int kCmdPortSetup = 32819;
   static constexpr int kCmdConverterAuto = 32798;
   static constexpr int kCmdConverterSemiAuto = 32799;
   static constexpr int kCmdShowLinearIndexes = 380;
@@ -168,8 +169,14 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   void OnConverterMode(int command);
   // 269: the device model's reset to defaults.
   void OnResetDevice();
-  // 379: identifies the module again, with messages.
+  // 379: identifies the module again, with messages; another model gets its tree.
   void OnCheckLink();
+  // 32819: the connection-setup dialog; a model found or picked there gets its tree.
+  void OnPortSetup();
+  // When the model index is no longer previousModel, the new model's tree replaces
+  // the old one as a new document (no path, not modified); a modified document is
+  // offered for saving first. True when the tree was replaced.
+  bool FollowModelChange(int previousModel);
   // Writes the command "INIT"; false with the error text.
   bool SendInitCommand(std::string& errorText);
 

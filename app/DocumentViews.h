@@ -18,6 +18,10 @@ class DocumentViews {
   // The connection-setup dialog after a failed connection of an interactive run;
   // false when it ended with Cancel.
   virtual bool RunConnectionSetup(Device& link) = 0;
+  // A modified document is about to get the tree of another model (the link found,
+  // or the user picked, another one): the user may save it first. The tree is
+  // replaced whatever the answer. Nothing by default.
+  virtual void SaveModifiedBeforeModelChange(CPelmDoc& /*document*/) {}
   // The network-settings change dialog of an interactive APLY; true when it ended
   // with OK and the program's own port settings are to follow the module's.
   virtual bool RunApplyDialog(CPelmDoc& document) = 0;

@@ -14,6 +14,7 @@
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
+#include "platform/PortOpenReason.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
@@ -544,8 +545,9 @@ int Device::OpenPort(bool showMessage) {
   else
     App().resultFlags &= ~exchange::kResultPortOpenFailed;
   if (result != 0 && showMessage && !App().batchRun) {
-    platform::ShowMessage(Format(LoadString(kStrCannotOpenPort).c_str(), Port().portName.c_str()),
-                          LoadString(kStrPortDriverCaption), platform::MessageIcon::Error);
+    std::string text = Format(LoadString(kStrCannotOpenPort).c_str(), Port().portName.c_str());
+    if (const std::string reason = OpenFailureReason(); !reason.empty()) text += "\n" + reason;
+    platform::ShowMessage(text, LoadString(kStrPortDriverCaption), platform::MessageIcon::Error);
   }
   return result;
 }
@@ -608,11 +610,16 @@ bool Device::TrySwitchBack(uint8_t selector) {
   return false;
 }
 
-bool Device::EstablishLink() {
+std::string Device::OpenFailureReason() {
+  if (Port().IsOpen()) return {};
+  return platform::PortOpenFailureReason(Port().lastOpenErrno, Port().portName, ResolvePortPath(Port().portName));
+}
+
+bool Device::EstablishLink(bool showPortMessage) {
   std::lock_guard lock(App().exchangeLock);
   OwnFrameOnExit ownFrame;
   if (abort_.IsSet()) return false;
-  if (OpenPort(true) == -1) return false;
+  if (OpenPort(showPortMessage) == -1) return false;
 
   int rounds = 0;
   bool keepMode = false;

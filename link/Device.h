@@ -96,7 +96,11 @@ class Device : public DeviceIO, public model::LinkOps {
   int IdentifyDevice(bool showMessages);
   // Opens the port and identifies the module, trying both converter modes and
   // the switch-back requests of the other framings. True when recognised.
-  bool EstablishLink();
+  // showPortMessage: a port that cannot be opened shows message 164 (a caller that
+  // reports it otherwise, like the connection-setup dialog's worker, passes false).
+  bool EstablishLink(bool showPortMessage = true);
+  // Why the port could not be opened the last time, in words; empty when it opened.
+  std::string OpenFailureReason();
 
   // Writes the command "INIT"; false with the error text on failure.
   bool SendInitCommand(std::string& errorText);

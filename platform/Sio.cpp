@@ -94,7 +94,10 @@ int Sio::Open() {
   };
 
   termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) return fail(-2);
+  if (::tcgetattr(fd, &tio) != 0) {
+    lastOpenErrno = errno;  // ENOTTY: the path is no terminal
+    return fail(-2);
+  }
 
   tcflag_t parityFlags = 0;
   switch (parityCode) {
@@ -335,6 +338,10 @@ std::string ResolvePortPath(const std::string& portName) {
 namespace platform {
 
 void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out) {
+  EnumerateSerialPortsIn(sysClassTty, std::string(), out);
+}
+
+void EnumerateSerialPortsIn(const std::string& sysClassTty, const std::string& serialById, std::string& out) {
   out.clear();
   std::vector<std::string> names;
   auto add = [&](const std::string& name) {
@@ -365,6 +372,17 @@ void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out) {
   });
   for (const std::string& d : devices) add(d);
 
+  // The stable names of USB converters: they survive replugging, /dev/ttyUSBn does not.
+  std::vector<std::string> stable;
+  if (DIR* dir = serialById.empty() ? nullptr : ::opendir(serialById.c_str())) {
+    while (const dirent* e = ::readdir(dir)) {
+      if (e->d_name[0] != '.') stable.push_back(serialById + "/" + e->d_name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(stable.begin(), stable.end());
+  for (const std::string& d : stable) add(d);
+
   for (const std::string& n : names) {
     if (!out.empty()) out += ':';
     out += n;
@@ -373,4 +391,6 @@ void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out) {
 
 }  // namespace platform
 
-void EnumerateSerialPorts(std::string& out) { platform::EnumerateSerialPortsIn("/sys/class/tty", out); }
+void EnumerateSerialPorts(std::string& out) {
+  platform::EnumerateSerialPortsIn("/sys/class/tty", "/dev/serial/by-id", out);
+}

@@ -23,7 +23,7 @@ class Sio {
   Sio& operator=(const Sio&) = delete;
 
   // 0 opened and configured; -1 cannot open (lastOpenErrno keeps errno; also when
-  // another process holds the port); -2 not a terminal or the line settings cannot be
+  // another process holds the port); -2 not a terminal (lastOpenErrno ENOTTY) or the line settings cannot be
   // set, or bad parity code, stop bits or baud rate; -3 data bits outside 5 to 8.
   // A failed open leaves the port closed. An open port is closed first.
   virtual int Open();
@@ -76,10 +76,12 @@ class Sio {
 // The device path for a port name ("" when the name means nothing).
 std::string ResolvePortPath(const std::string& portName);
 // The computer's serial ports joined by ":" (no trailing ":"): the configured names of
-// the ports table, then /dev/NAME for each /sys/class/tty/NAME/device.
+// the ports table, then /dev/NAME for each /sys/class/tty/NAME/device, then the stable
+// names under /dev/serial/by-id.
 void EnumerateSerialPorts(std::string& out);
 
 namespace platform {
-// EnumerateSerialPorts with another sysfs tty folder (for tests).
+// EnumerateSerialPorts with other folders (for tests); without serialById: none.
 void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out);
+void EnumerateSerialPortsIn(const std::string& sysClassTty, const std::string& serialById, std::string& out);
 }  // namespace platform

@@ -44,8 +44,12 @@ class FakeViews : public DocumentViews {
   void DeleteTreeRows() override { ++rowDeletes; }
   bool RunConnectionSetup(Device&) override {
     ++setupDialogs;
+    if (setupPicksModel >= 0) App().modelIndex = setupPicksModel;
     return setupResult;
   }
+  void SaveModifiedBeforeModelChange(CPelmDoc&) override { ++saveOffers; }
+  int setupPicksModel = -1;  // the model the dialog sets, -1 none
+  int saveOffers = 0;
   bool RunApplyDialog(CPelmDoc&) override {
     ++applyDialogs;
     return applyResult;

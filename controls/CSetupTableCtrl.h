@@ -1,0 +1,17 @@
+#pragma once
+// The table of the connection and model lists: an edited text is offered to the
+// cell's parameter, and the cell then shows the parameter's value, so that a
+// refused text puts the old value back.
+#include "controls/CTableCtrl.h"
+
+namespace myClass {
+
+class CSetupTableCtrl : public CTableCtrl {
+  Q_OBJECT
+
+ public:
+  using CTableCtrl::CTableCtrl;
+  void OnEndEdit(const std::string& text) override;
+};
+
+}  // namespace myClass

@@ -1,0 +1,167 @@
+#pragma once
+// The table control: a report list whose cells carry an object (as a rule a
+// Parameter) and 16-bit flags that decide colour, focus, editing and push-button
+// cells. Cells are edited in place with a number edit box or a drop-down list,
+// chosen by the parameter's type. Owners derive from it and override the hooks.
+// Window thread only.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTableView>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "controls/core/TableCells.h"
+#include "devices/TableControl.h"
+
+class CObject;
+class Parameter;
+class QLabel;
+class QStandardItemModel;
+
+namespace myClass {
+
+// The number edit box: Enter hands the text over, Escape drops it; both move the
+// focus back to the table, whose loss-of-focus handling ends the editing.
+class CmyEdit : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  explicit CmyEdit(QWidget* parent);
+  ~CmyEdit() override;
+
+  // Places the box over rect with the table's font; with a range tip that tells the
+  // parameter's limits. Sets the commit flag.
+  virtual bool Create(const QRect& rect, QWidget* owner, int id, const Parameter* parameter, bool showRangeTip);
+  // Hides the box; the range tip goes first.
+  void Close();
+  bool commit = true;
+  // The tip while it exists (null without one).
+  QLabel* RangeTip() const { return tip_; }
+  QString RangeTipTitle() const { return tipTitle_; }
+  QString RangeTipText() const { return tipText_; }
+
+ signals:
+  void focusLost();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+
+ private:
+  void PlaceTip();
+  QWidget* owner_ = nullptr;
+  QLabel* tip_ = nullptr;
+  QString tipTitle_;
+  QString tipText_;
+};
+
+// The drop-down list: a chosen item ends the editing with it; Escape and the loss
+// of focus close the list without a change.
+class CmyComboBox : public QComboBox {
+  Q_OBJECT
+
+ public:
+  explicit CmyComboBox(QWidget* parent);
+
+ signals:
+  void cancelled();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+};
+
+class CTableCtrl : public QTableView, public TableControl {
+  Q_OBJECT
+
+ public:
+  static constexpr int kEditId = 106;
+  static constexpr int kListId = 105;
+
+  explicit CTableCtrl(QWidget* parent = nullptr);
+  ~CTableCtrl() override;
+
+  // TableControl.
+  void SetExtendedStyle(unsigned style) override;
+  int GetClientWidth() override;
+  int InsertColumn(int column, const std::string& heading, int format, int width) override;
+  int InsertItem(int row, const std::string& text) override;
+  bool SetItemText(int row, int column, const std::string& text) override;
+  bool SetCell(int row, int column, CObject* object, std::uint16_t flags) override;
+  bool SetFlags(int row, int column, std::uint16_t value, std::uint16_t mask) override;
+  bool AutoSizeColumns(const std::vector<int>* widths) override;
+
+  CObject* GetCell(int row, int column) const;
+  void GetRowCells(int row, std::vector<CObject*>& cells) const;
+  // For column -1 the OR of the row's flags; 0 when the list has no rows.
+  std::uint16_t GetFlags(int row, int column) const;
+  void SetRowColor(int row, std::uint32_t colour);
+  std::string GetItemText(int row, int column) const;
+  int GetItemCount() const;
+  int GetColumnCount() const;
+  // Removing rows frees their records (and the objects their cells own).
+  bool DeleteItem(int row);
+  void DeleteAllItems();
+  // The first selected row, -1 when none.
+  int GetSelectedRow() const;
+  // The row with the list's focus, -1 when none.
+  int GetFocusRow() const;
+  void SetRowHeight(int pixels);
+  // Height for min(rows, 16) rows, the header and 10 pixels; the width stays.
+  void FitHeightToRows();
+
+  // Opens the cell's editor when its row and flags allow.
+  virtual void BeginEdit(int row, int column);
+  int EditRow() const { return editRow_; }
+  int EditColumn() const { return editColumn_; }
+  // The open editors (null while closed).
+  CmyEdit* EditBox() const { return edit_; }
+  CmyComboBox* ListBox() const { return list_; }
+
+  // Hooks.
+  virtual void OnButtonCell(int row, int column);
+  virtual void OnBeginEdit(CObject* object);
+  virtual void OnEndEdit(const std::string& text);
+  virtual int SetCellText(int row, int column, const std::string& text);
+
+  // Drawing of one cell (the delegate calls it).
+  void PaintCell(QPainter* painter, const QRect& rect, int row, int column) const;
+
+ protected:
+  virtual void DrawButtonCell(QPainter* painter, const QRect& rect, int row, int column, const QString& text) const;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  bool RowDisabled(int row) const;
+  int AllowedRow(int requested) const;
+  void UpdateRow(int row);
+  void CloseEditors();
+  void EndEditBox();
+  void EndList(int item);
+  void CancelList();
+
+  QStandardItemModel* model_ = nullptr;
+  table::TableCells cells_;
+  std::vector<int> widths_;
+  int editRow_ = -1;
+  int editColumn_ = -1;
+  int pressedRow_ = -1;
+  int pressedColumn_ = -1;
+  int focusRow_ = -1;
+  std::string editCellText_;
+  QPointer<CmyEdit> edit_;
+  QPointer<CmyComboBox> list_;
+  bool ending_ = false;
+};
+
+}  // namespace myClass

@@ -1,0 +1,16 @@
+#pragma once
+// Why a serial port could not be opened, in words a user can act on: no such
+// device, no permission (naming the group that owns the device file), held by
+// another program, not a terminal.
+#include <string>
+
+namespace platform {
+
+// The reason for errno error of opening the port named portName (device path
+// devicePath, empty when the name means no device); empty when error is 0.
+std::string PortOpenFailureReason(int error, const std::string& portName, const std::string& devicePath);
+
+// The name of the group that owns the file, empty when it cannot be found.
+std::string FileGroupName(const std::string& path);
+
+}  // namespace platform

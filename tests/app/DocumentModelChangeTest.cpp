@@ -1,0 +1,84 @@
+// The document follows a model change of the link check (379) and of the
+// connection-setup dialog (32819): the new model's tree replaces the old one,
+// after the offer to save a modified document, and never under the old file name.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "DocumentTestSupport.h"
+#include "Simulator.h"
+#include "link/Device.h"
+#include "platform/Prompter.h"
+
+namespace {
+
+class DocumentModelChangeTest : public DocumentTestBase {
+ protected:
+  void TearDown() override {
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  void StartModule(int model) {
+    z580sim::ParameterTable table;
+    std::string error;
+    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
+    z580sim::SimConfig config;
+    config.model = model;
+    config.line.baud = 115200;
+    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    WriteProgramString("port_path", sim_->SlavePath());
+    WriteProgramDword("baud_rate", 115200);
+    WriteProgramDword("address", config.address);
+  }
+
+  // The current tree's parameter names, joined.
+  std::string TreeNames() {
+    std::string names;
+    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) { names += p.name + ","; });
+    return names;
+  }
+
+  FakeViews views_;
+  platform::CollectingPrompter prompter_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<CPelmDoc> doc_;
+};
+
+TEST_F(DocumentModelChangeTest, PortSetupAndLinkCheckRebuildTheTreeForAnotherModel) {
+  StartModule(5);
+  doc_ = std::make_unique<CPelmDoc>(&views_, true);
+  ASSERT_TRUE(doc_->OnNewDocument());
+  ASSERT_EQ(App().modelIndex.load(), 5);
+  const std::string model5 = TreeNames();
+
+  // The dialog changes nothing: the tree stays.
+  DescBranch* root = doc_->rootBranch;
+  doc_->OnPortSetup();
+  EXPECT_EQ(views_.setupDialogs, 1);
+  EXPECT_EQ(doc_->rootBranch, root);
+
+  // An offline choice of another model, over a modified document with a file.
+  doc_->SetPathName(Path("old.z580"));
+  doc_->modified = true;
+  views_.setupPicksModel = 12;
+  doc_->OnPortSetup();
+  EXPECT_EQ(views_.saveOffers, 1);
+  ASSERT_NE(doc_->rootBranch, nullptr);
+  EXPECT_NE(TreeNames(), model5);
+  EXPECT_EQ(doc_->pathName, "");
+  EXPECT_FALSE(doc_->modified);
+  EXPECT_GT(views_.updates, 0);
+
+  // The link check finds the module of model 5 again: its tree comes back,
+  // without an offer for a document that was not modified.
+  doc_->OnCheckLink();
+  EXPECT_EQ(App().modelIndex.load(), 5);
+  EXPECT_EQ(TreeNames(), model5);
+  EXPECT_EQ(views_.saveOffers, 1);
+}
+
+}  // namespace

@@ -1,0 +1,302 @@
+// The connection-setup dialog, offscreen, with its worker: against the simulated
+// module where the real sequence matters, against a scripted link where only the
+// dialog's own sequence does. Also the model choice and the port-open reasons.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SimLinkSettings.h"
+#include "Simulator.h"
+#include "app/ui/CSelectDeviceDlg.h"
+#include "app/ui/CSetupCarrier.h"
+#include "controls/CSetupTableCtrl.h"
+#include "devices/CBrand.h"
+#include "link/AppState.h"
+#include "link/Device.h"
+#include "link/NetRS485prg.h"
+#include "platform/Prompter.h"
+#include "resources/StringTable.h"
+
+using PreStart::CSetupCarrier;
+using resources::LoadString;
+
+namespace {
+
+constexpr const char* kSpeeds[] = {"2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"};
+
+// A link whose attempts are scripted; it records the speed of each attempt.
+class ScriptedLink : public PreStart::SetupLink {
+ public:
+  ScriptedLink() { settings_.InitParameters(); }
+  bool EstablishLink() override {
+    {
+      std::lock_guard lock(mutex_);
+      speeds_.push_back(settings_.GetParameterValue("bPS"));
+    }
+    ++attempts;
+    return attempt ? attempt() : false;
+  }
+  std::string OpenFailureReason() override { return {}; }
+  platform::Event& AbortEvent() override { return abort_; }
+  Elements::NetRS485prg& Settings() override { return settings_; }
+  std::vector<std::string> Speeds() {
+    std::lock_guard lock(mutex_);
+    return speeds_;
+  }
+
+  std::function<bool()> attempt;
+  std::atomic<int> attempts{0};
+
+ private:
+  Elements::NetRS485prg settings_;
+  platform::Event abort_{true, false};
+  std::mutex mutex_;
+  std::vector<std::string> speeds_;
+};
+
+// The program's link against the simulator, each attempt one identification at
+// the settings shown, so that a silent speed costs two reads and not a whole search.
+class QuickDeviceLink : public PreStart::DeviceSetupLink {
+ public:
+  explicit QuickDeviceLink(Device& device) : DeviceSetupLink(device), device_(device) {}
+  bool EstablishLink() override {
+    speeds.push_back(device_.Settings().GetParameterValue("bPS"));
+    return device_.OpenPort(false) == 0 && device_.IdentifyDevice(false) == 3;
+  }
+  std::vector<std::string> speeds;  // worker thread; read after the dialog ended
+
+ private:
+  Device& device_;
+};
+
+class SetupDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { App().Reset(); }
+  void TearDown() override {
+    device_.reset();
+    if (sim_) sim_->Stop();
+    App().Reset();
+  }
+
+  void StartSimulator(unsigned baud) {
+    z580sim::SimConfig config;
+    config.model = 2;
+    config.line.baud = baud;
+    sim_ = std::make_unique<z580sim::Simulator>(config);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+    device_ = std::make_unique<Device>();
+    z580sim::MatchPortSettings(device_->Settings(), *sim_);
+  }
+
+  // Runs the dialog; step is called every 10 ms on the window thread until it
+  // returns true. A dialog still open after the limit ends with -1.
+  static int Run(CSetupCarrier& dialog, std::function<bool()> step, int limitMs = 20000) {
+    QTimer stepper;
+    QObject::connect(&stepper, &QTimer::timeout, [&] {
+      if (step && step()) step = nullptr;
+    });
+    stepper.start(10);
+    QTimer::singleShot(limitMs, &dialog, [&] { dialog.done(-1); });
+    return dialog.exec();
+  }
+
+  static int RowOf(CSetupCarrier& dialog, const char* name) {
+    auto* table = dialog.Table();
+    for (int row = 0; row < table->GetItemCount(); ++row)
+      if (auto* p = dynamic_cast<Parameter*>(table->GetCell(row, 1)); p && p->name == name) return row;
+    return -1;
+  }
+
+  platform::CollectingPrompter prompter_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<Device> device_;
+};
+
+TEST_F(SetupDialogTest, ScanFindsTheModuleAtItsSpeedAndCloses) {
+  StartSimulator(19200);
+  device_->Settings().SetParameterValue("bPS", "115200");
+  auto link = std::make_unique<QuickDeviceLink>(*device_);
+  QuickDeviceLink* quick = link.get();
+  CSetupCarrier dialog(std::move(link), GetDeviceBrand(), true, nullptr);
+  const int row = RowOf(dialog, "bPS");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(dialog.Table()->GetItemText(row, 1), "115200");
+
+  bool pressed = false;
+  const int result = Run(dialog, [&] {
+    if (!pressed) QTest::mouseClick(dialog.Button(CSetupCarrier::kScan), Qt::LeftButton);
+    pressed = true;
+    return true;
+  });
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(quick->speeds, (std::vector<std::string>{"2400", "4800", "9600", "14400", "19200"}));
+  EXPECT_EQ(dialog.Table()->GetItemText(row, 1), "19200");
+  EXPECT_EQ(device_->Settings().GetParameterValue("bPS"), "19200");
+  EXPECT_EQ(App().modelIndex.load(), 2);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(207));
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
+  // The dialog's way out left the link usable.
+  EXPECT_FALSE(device_->AbortEvent().IsSet());
+}
+
+TEST_F(SetupDialogTest, ScanWithoutAModuleTriesEverySpeedAndRestoresTheShownOne) {
+  auto link = std::make_unique<ScriptedLink>();
+  ScriptedLink* scripted = link.get();
+  scripted->Settings().SetParameterValue("bPS", "38400");
+  CSetupCarrier dialog(std::move(link), GetDeviceBrand(), true, nullptr);
+  const int row = RowOf(dialog, "bPS");
+
+  int stage = 0;
+  QString statusAfterScan;
+  const int result = Run(dialog, [&] {
+    if (stage == 0) {
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kScan), Qt::LeftButton);
+      stage = 1;
+    } else if (stage == 1 && dialog.StatusIsError()) {
+      statusAfterScan = dialog.StatusText();
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kExit), Qt::LeftButton);
+      EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(204));
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_EQ(scripted->Speeds(), std::vector<std::string>(std::begin(kSpeeds), std::end(kSpeeds)));
+  EXPECT_EQ(statusAfterScan.toStdString(), LoadString(262));
+  EXPECT_TRUE(dialog.Table()->isEnabled());
+  EXPECT_TRUE(dialog.Button(CSetupCarrier::kScan)->isEnabled());
+  EXPECT_EQ(scripted->Settings().GetParameterValue("bPS"), "38400");
+  EXPECT_EQ(dialog.Table()->GetItemText(row, 1), "38400");
+  EXPECT_TRUE(prompter_.requests.empty());
+}
+
+TEST_F(SetupDialogTest, ExitDuringAScanClosesWithinOneAttempt) {
+  auto link = std::make_unique<ScriptedLink>();
+  ScriptedLink* scripted = link.get();
+  scripted->attempt = [scripted] {
+    // A silent attempt that the abort cuts short, as the link's waits are.
+    scripted->AbortEvent().Wait(5000);
+    return false;
+  };
+  CSetupCarrier dialog(std::move(link), GetDeviceBrand(), true, nullptr);
+  const std::string shown = scripted->Settings().GetParameterValue("bPS");
+  std::chrono::steady_clock::time_point pressedAt;
+  int stage = 0;
+  const int result = Run(dialog, [&] {
+    if (stage == 0) {
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kScan), Qt::LeftButton);
+      stage = 1;
+    } else if (scripted->attempts > 0) {
+      pressedAt = std::chrono::steady_clock::now();
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_LT(std::chrono::steady_clock::now() - pressedAt, std::chrono::seconds(2));
+  EXPECT_EQ(scripted->attempts.load(), 1);
+  EXPECT_EQ(scripted->Settings().GetParameterValue("bPS"), shown);
+  EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(204));
+  EXPECT_FALSE(scripted->AbortEvent().IsSet());
+}
+
+TEST_F(SetupDialogTest, FactorySettingsReachAModuleWithFactorySettings) {
+  StartSimulator(9600);
+  const std::string port = device_->Settings().GetParameterValue("Port");
+  device_->Settings().SetParameterValue("bPS", "57600");
+  device_->Settings().SetParameterValue("Addr", "3");
+  CSetupCarrier dialog(*device_, GetDeviceBrand(), true, nullptr);
+  bool pressed = false;
+  const int result = Run(dialog, [&] {
+    if (!pressed) QTest::mouseClick(dialog.Button(CSetupCarrier::kFactory), Qt::LeftButton);
+    pressed = true;
+    return true;
+  });
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(device_->Settings().GetParameterValue("bPS"), "9600");
+  EXPECT_EQ(device_->Settings().GetParameterValue("Addr"), "16");
+  EXPECT_EQ(device_->Settings().GetParameterValue("Port"), port);
+  EXPECT_EQ(dialog.Table()->GetItemText(RowOf(dialog, "Addr"), 1), "16");
+  EXPECT_EQ(App().modelIndex.load(), 2);
+}
+
+TEST_F(SetupDialogTest, OfflineChoiceSetsTheModelAndTurnsAutomaticReadingOff) {
+  {
+    CSetupCarrier closed(std::make_unique<ScriptedLink>(), GetDeviceBrand(), false, nullptr);
+    EXPECT_FALSE(closed.Button(CSetupCarrier::kOffline)->isEnabled());
+  }
+  CSetupCarrier dialog(std::make_unique<ScriptedLink>(), GetDeviceBrand(), true, nullptr);
+  int stage = 0;
+  const int result = Run(dialog, [&] {
+    if (stage == 0) {
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kOffline), Qt::LeftButton);
+      stage = 1;
+      return false;
+    }
+    auto* choice = dialog.findChild<CSelectDeviceDlg*>();
+    if (choice == nullptr || !choice->isVisible()) return false;
+    EXPECT_EQ(choice->Table()->GetItemCount(), 23);
+    // OK without a selection: message 201, the list stays.
+    choice->accept();
+    EXPECT_TRUE(choice->isVisible());
+    choice->Table()->selectRow(5);
+    choice->accept();
+    return true;
+  });
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(App().modelIndex.load(), 5);
+  EXPECT_EQ(App().Batch().modeFlags, 0x02);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(201));
+  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::None);
+}
+
+TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
+  device_ = std::make_unique<Device>();
+  device_->Settings().SetParameterValue("Port", "/dev/z580-no-such-port");
+  // The link's own message says why as well.
+  EXPECT_EQ(device_->OpenPort(true), -1);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_NE(prompter_.requests[0].text.find("Не удается открыть порт /dev/z580-no-such-port"), std::string::npos);
+  EXPECT_NE(prompter_.requests[0].text.find("не существует"), std::string::npos);
+
+  CSetupCarrier dialog(*device_, GetDeviceBrand(), true, nullptr);
+  // The dialog that follows the failure names it at once.
+  EXPECT_TRUE(dialog.StatusIsError());
+  EXPECT_TRUE(dialog.StatusText().contains("/dev/z580-no-such-port не существует"));
+  int stage = 0;
+  QString status;
+  const int result = Run(dialog, [&] {
+    if (stage == 0) {
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kConnect), Qt::LeftButton);
+      EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(203));
+      stage = 1;
+    } else if (dialog.StatusIsError()) {
+      status = dialog.StatusText();
+      dialog.reject();
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_TRUE(status.startsWith(QString::fromStdString(LoadString(262)))) << status.toStdString();
+  EXPECT_TRUE(status.contains("/dev/z580-no-such-port не существует")) << status.toStdString();
+  // The worker shows no message box of its own.
+  EXPECT_EQ(prompter_.requests.size(), 1u);
+}
+
+}  // namespace
