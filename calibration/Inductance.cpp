@@ -202,7 +202,10 @@ UserTableOutcome SaveUserTable(CalibrationLink& link, DescBranch* polled, DescBr
   }
   for (size_t j = 0; j < coefficients->size(); ++j) {
     Parameter k("uU.Kf");
-    MakeTemporary(k, "float", platform::Format("%f", static_cast<double>((*coefficients)[j])), static_cast<int>(j));
+    std::string text = platform::Format("%f", static_cast<double>((*coefficients)[j]));
+    // Rounding noise below the format's precision is no negative zero on the wire.
+    if (text == "-0.000000") text.erase(0, 1);
+    MakeTemporary(k, "float", text, static_cast<int>(j));
     if (link.WriteParameter(k) != 0) {
       out.text = k.note.empty() ? std::string(" ") : k.note;
       out.caption = "Ошибка записи параметра uU.Kf.";
