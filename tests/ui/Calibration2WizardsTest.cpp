@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -22,6 +24,8 @@
 #include "calibration/ui/CSheetPW.h"
 #include "calibration/ui/CSheetTD.h"
 #include "calibration/ui/CSheetVI.h"
+#include "calibration/ui/CalibrationLauncherQt.h"
+#include "devices/CBaseDevice.h"
 #include "controls/CFlyProgress.h"
 #include "devices/CDevicePW.h"
 #include "link/Device.h"
@@ -216,6 +220,21 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
                                       "R p.Crd []"}));
 }
 
+TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
+  Open(18, {"rdst 8"});
+  CalibrationPH::CSheetPH sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
+  sheet.Begin();
+  sheet.SetActivePage(sheet.FindPageByClass<CalibrationPH::CSavePHPage>());
+  Click(sheet, CmySheet::kIdFinish);
+  EXPECT_TRUE(sheet.isVisible());
+  EXPECT_EQ(prompter_.texts, std::vector<std::string>{"Пожалуйста, повторите операцию юстировки."});
+  EXPECT_EQ(sheet.Button(CmySheet::kIdBack)->text(), "Повторить");
+  EXPECT_FALSE(sheet.Button(CmySheet::kIdFinish)->isEnabled());
+  Click(sheet, CmySheet::kIdBack);
+  EXPECT_EQ(sheet.ActiveIndex(), 0);
+  EXPECT_EQ(Frames(), (std::vector<std::string>{"W U.Apl []", "R Rd.St []"}));
+}
+
 TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
   Open(14, {"reading Rd.fV 2 2.0"});
   CalibrationTD::CSheetTD sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch, true);
@@ -359,6 +378,64 @@ TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   EXPECT_EQ(Frames(), (std::vector<std::string>{"R tdev []", "W zU.Sh []", "W zU.Sc []", "W U.Apl []", "R Rd.St []"}));
+}
+
+TEST(ReadingSheet, AStepOverItsLimitEndsOnTheErrorPage) {
+  CReadingSheet sheet(nullptr, 100, "Шаг не завершён.", true);
+  sheet.AddPage(new CTextPage(&sheet, QStringLiteral("Шаг 1")));
+  sheet.AddPage(new CTextPage(&sheet, QStringLiteral("Шаг 2")));
+  auto* error = new CErrorPage(&sheet);
+  sheet.AddPage(error);
+  sheet.Begin();
+  sheet.StartProgress();
+  EXPECT_FALSE(sheet.Button(CmySheet::kIdNext)->isEnabled());
+  EXPECT_FALSE(sheet.progressLabel()->isHidden());
+  ASSERT_TRUE(WaitUntil([&] { return sheet.ActivePage() == error; }, 3000));
+  EXPECT_EQ(error->message, "Шаг не завершён.");
+  EXPECT_FALSE(sheet.progress()->IsRunning());
+  EXPECT_TRUE(sheet.progressLabel()->isHidden());
+  // A step that ends in time stops the limit with it.
+  sheet.SetActivePage(0);
+  sheet.StartProgress();
+  sheet.StopProgress();
+  QTest::qWait(250);
+  EXPECT_EQ(sheet.ActiveIndex(), 0);
+  EXPECT_TRUE(sheet.Button(CmySheet::kIdNext)->isEnabled());
+}
+
+TEST_F(Calibration2WizardsTest, ModelsOpenTheirWizards) {
+  RegisterCalibrationLauncher(nullptr);
+  struct Case {
+    int model;
+    std::function<bool(QWidget*)> is;
+    int pages;
+  } cases[] = {
+      {12, [](QWidget* w) { return qobject_cast<CalibrationVI::CSheetVI*>(w) != nullptr; }, 6},
+      {14, [](QWidget* w) { return qobject_cast<CalibrationTD::CSheetTD*>(w) != nullptr; }, 7},
+      {18, [](QWidget* w) { return qobject_cast<CalibrationPH::CSheetPH*>(w) != nullptr; }, 5},
+      {20, [](QWidget* w) { return qobject_cast<CalibrationPW::CSheetPW*>(w) != nullptr; }, 6},
+      {22, [](QWidget* w) { return qobject_cast<CalibrationPW::CSheetPW*>(w) != nullptr; }, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    Open(c.model);
+    auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+    ASSERT_NE(model, nullptr);
+    bool seen = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      if (auto* sheet = qobject_cast<CmySheet*>(QApplication::activeModalWidget())) {
+        seen = c.is(sheet) && sheet->PageCount() == c.pages;
+        sheet->reject();
+      }
+    });
+    user.start(30);
+    model->Calibrate();
+    EXPECT_TRUE(seen);
+    doc_.reset();
+    sim_->Stop();
+  }
+  BaseDevice::SetCalibrationLauncher(nullptr);
 }
 
 }  // namespace
