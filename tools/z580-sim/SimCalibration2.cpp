@@ -105,7 +105,8 @@ SimCalibration2::Outcome SimCalibration2::Answer(const Frame& request, Bytes& da
     busyLeft_ = statusBusyReads_;
     return out;  // stored and answered by the table
   }
-  if (model_ == 18 && !request.read && h == NameHash("U.Apl")) {
+  // The wizard's apply carries no value; a written value is stored as usual.
+  if (model_ == 18 && !request.read && h == NameHash("U.Apl") && request.data.empty()) {
     data = FloatBytes(slope_);
     outcome = "slope [" + HexBytes(data) + "]";
     out.kind = Outcome::Answered;
