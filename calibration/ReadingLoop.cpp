@@ -10,6 +10,7 @@ bool ReadingLoop::Start(Pass pass, int periodMs) {
     std::lock_guard lock(mutex_);
     stop_ = false;
   }
+  stopRequested_ = false;
   const std::uint64_t generation = ++generation_;
   thread_ = std::thread([this, pass = std::move(pass), periodMs, generation] {
     std::unique_lock lock(mutex_);
@@ -29,6 +30,7 @@ void ReadingLoop::Stop() {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
+  stopRequested_ = true;
   // Readings already posted belong to a closed generation from here on.
   ++generation_;
   wake_.notify_all();

@@ -30,6 +30,8 @@ class ReadingLoop {
   bool Start(Pass pass, int periodMs = kReadingPeriodMs);
   void Stop();
   bool Running() const { return thread_.joinable(); }
+  // For the pass: stop between two exchanges rather than finish the list.
+  bool StopRequested() const { return stopRequested_.load(); }
   // Whether a reading of that generation may still be shown (the starting thread only).
   bool IsCurrent(std::uint64_t generation) const { return Running() && generation == generation_.load(); }
   std::uint64_t Generation() const { return generation_.load(); }
@@ -39,6 +41,7 @@ class ReadingLoop {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
+  std::atomic<bool> stopRequested_{false};
   std::atomic<std::uint64_t> generation_{0};
 };
 

@@ -30,24 +30,29 @@ CReadingSheet::~CReadingSheet() { loop_.Stop(); }
 
 void CReadingSheet::StartReadingThread() {
   if (link() == nullptr || loop_.Running()) return;
-  // The thread works on its own copy of the list.
-  std::vector<CReading> list = readings_;
+  // The thread works on its own copy of the parameters; the controls stay here.
+  std::vector<Parameter*> list;
+  for (const CReading& r : readings_) list.push_back(r.parameter);
   calibration::CalibrationLink* link = this->link();
   loop_.Start([list, link, this](std::uint64_t generation) {
-    for (const CReading& r : list) {
-      SheetReading reading{r.control, r.parameter ? r.parameter->name : std::string(),
-                           calibration::ReadSharedCopy(*link, r.parameter)};
+    for (size_t slot = 0; slot < list.size(); ++slot) {
+      if (loop_.StopRequested()) return;
+      const std::string name = list[slot] ? list[slot]->name : std::string();
+      const calibration::Reading reading = calibration::ReadSharedCopy(*link, list[slot]);
       QMetaObject::invokeMethod(
-          this, [this, generation, reading] { Deliver(generation, reading); }, Qt::QueuedConnection);
+          this, [this, generation, slot, name, reading] { Deliver(generation, slot, name, reading); },
+          Qt::QueuedConnection);
     }
   });
 }
 
 void CReadingSheet::StopReadingThread() { loop_.Stop(); }
 
-void CReadingSheet::Deliver(std::uint64_t generation, const SheetReading& reading) {
-  if (!loop_.IsCurrent(generation)) return;  // read before the last stop
-  if (auto* page = dynamic_cast<CReadingPage*>(ActivePage())) page->OnReadingUpdated(reading);
+void CReadingSheet::Deliver(std::uint64_t generation, size_t slot, const std::string& name,
+                            const calibration::Reading& reading) {
+  if (!loop_.IsCurrent(generation) || slot >= readings_.size()) return;  // read before the last stop
+  if (auto* page = dynamic_cast<CReadingPage*>(ActivePage()))
+    page->OnReadingUpdated(SheetReading{readings_[slot].control, name, reading});
 }
 
 void CReadingSheet::StartProgress() {

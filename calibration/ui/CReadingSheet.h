@@ -26,7 +26,7 @@ struct CReading {
   Parameter* parameter = nullptr;
 };
 
-// What a page receives.
+// What a page receives (the control as the reading list had it).
 struct SheetReading {
   QPointer<QLineEdit> control;
   std::string name;
@@ -65,7 +65,9 @@ class CReadingSheet : public CmySheet {
   void OnTimer(int id) override;
 
  private:
-  void Deliver(std::uint64_t generation, const SheetReading& reading);
+  // slot: the reading's place in the list the thread copied (the list changes
+  // only while the thread is stopped, so a current generation means the same list).
+  void Deliver(std::uint64_t generation, size_t slot, const std::string& name, const calibration::Reading& reading);
 
   calibration::ReadingLoop loop_;
   std::vector<CReading> readings_;
