@@ -18,6 +18,8 @@ class CSheetPW : public CReadingSheet {
  public:
   CSheetPW(calibration::CalibrationLink* link, BaseDevice::CDevicePW& model, int modelIndex,
            QWidget* parent = nullptr);
+  // The thread reads the sheet's own "Mode": it stops before that goes.
+  ~CSheetPW() override { StopReadingThread(); }
   BaseDevice::CDevicePW& model() const { return model_; }
   Parameter& modeParameter() { return mode_; }
 
