@@ -74,8 +74,8 @@ struct TablePoint {
 
 struct UserTableOutcome {
   bool done = false;
-  std::string text;     // the box's text (failure) or a remark (done)
-  std::string caption;  // the box's caption
+  std::string text;                // the box's text (failure) or a remark (done)
+  std::string caption;             // the box's caption
   bool calibrationFailed = false;  // "Ошибка калибровки!" after the apply
 };
 // Validates the points, writes "uU.Pn" of each row, the coefficients, "U.Apl",

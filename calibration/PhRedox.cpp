@@ -28,8 +28,7 @@ bool IsTwoPointMode(int mode) { return mode == 1 || mode == 3; }
 bool IsRedoxMode(int mode) { return mode == 2 || mode == 3; }
 
 std::string PointCommand(int mode, int step) {
-  static const char* const kCommands[4][2] = {
-      {"U.pH1", ""}, {"U.pHL", "U.pHH"}, {"U.Rx1", ""}, {"U.RxL", "U.RxH"}};
+  static const char* const kCommands[4][2] = {{"U.pH1", ""}, {"U.pHL", "U.pHH"}, {"U.Rx1", ""}, {"U.RxL", "U.RxH"}};
   if (mode < 0 || mode > 3 || step < 1 || step > 2) return {};
   return kCommands[mode][step - 1];
 }

@@ -42,7 +42,7 @@ struct Confirmation {
   bool ok = false;
   std::string failedName;  // "tco.t" could not be read or is no entry of its list
   int temperatureSource = -1;
-  std::string text;        // the question
+  std::string text;  // the question
 };
 // Reads "tco.t", then the temperature parameter (source 0 "TSe.T", 1 "C.Tem"),
 // "E.Crd" and "p.Crd" (each "Нет данных" when its read fails).

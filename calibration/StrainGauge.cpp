@@ -48,9 +48,9 @@ std::vector<std::string> SensitivityEntries(const std::string& sensType) {
   const std::vector<std::string> names = EnumerationNames(sensType);
   for (size_t j = 0; j < names.size(); ++j) {
     const auto range = SensitivityRange(static_cast<int>(j));
-    entries.push_back(range ? platform::Format("%s (%s..%s мВ)", names[j].c_str(), range->first.c_str(),
-                                               range->second.c_str())
-                            : names[j]);
+    entries.push_back(
+        range ? platform::Format("%s (%s..%s мВ)", names[j].c_str(), range->first.c_str(), range->second.c_str())
+              : names[j]);
   }
   return entries;
 }
@@ -149,8 +149,8 @@ std::optional<UserLine> ComputeUserLine(const UserPoint& lower, const UserPoint&
   return line;
 }
 
-UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* tree, int channel,
-                         bool fourChannels, const UserPoint& lower, const UserPoint& upper) {
+UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* tree, int channel, bool fourChannels,
+                         const UserPoint& lower, const UserPoint& upper) {
   UserSaveOutcome out;
   const std::optional<UserLine> line = ComputeUserLine(lower, upper, out.message);
   if (!line) return out;

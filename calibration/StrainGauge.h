@@ -90,7 +90,7 @@ struct UserSaveOutcome {
   bool repeat = false;  // a failure bit: Back shows "Повторить"
   std::string message;
 };
-UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* tree, int channel,
-                         bool fourChannels, const UserPoint& lower, const UserPoint& upper);
+UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* tree, int channel, bool fourChannels,
+                         const UserPoint& lower, const UserPoint& upper);
 
 }  // namespace calibration

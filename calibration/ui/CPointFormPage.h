@@ -23,7 +23,7 @@ class CPointFormPage : public CWizardPage {
   QLineEdit* edit1355() const { return edit1355_; }
 
  protected:
-  QLabel* text_ = nullptr;       // 1345
+  QLabel* text_ = nullptr;  // 1345
   QLabel* label1338_ = nullptr;
   QLineEdit* edit1353_ = nullptr;
   QLabel* unit1341_ = nullptr;

@@ -126,7 +126,8 @@ int CStepPage::OnWizardNext() {
 
 void CStepPage::OnReadingUpdated(const SheetReading& reading) {
   if (!platform::EqualsNoCase(reading.name, "Rd.St")) {
-    if (reading.reading.ok && reading.control) SetIfDiffers(reading.control, QString::fromStdString(reading.reading.value));
+    if (reading.reading.ok && reading.control)
+      SetIfDiffers(reading.control, QString::fromStdString(reading.reading.value));
     return;
   }
   if (!reading.reading.ok || !calibration::IsPointTaken(reading.reading.value)) return;

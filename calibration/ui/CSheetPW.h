@@ -16,8 +16,7 @@ class CSheetPW : public CReadingSheet {
   Q_OBJECT
 
  public:
-  CSheetPW(calibration::CalibrationLink* link, BaseDevice::CDevicePW& model, int modelIndex,
-           QWidget* parent = nullptr);
+  CSheetPW(calibration::CalibrationLink* link, BaseDevice::CDevicePW& model, int modelIndex, QWidget* parent = nullptr);
   // The thread reads the sheet's own "Mode": it stops before that goes.
   ~CSheetPW() override { StopReadingThread(); }
   BaseDevice::CDevicePW& model() const { return model_; }

@@ -181,8 +181,8 @@ CUserMinPage::CUserMinPage(CSheetTD* sheet, const QString& title, bool upper)
 
 void CUserMinPage::OnInitDialog() {
   DescBranch* tree = td()->tree();
-  Parameter* limit = tree ? tree->FindParameter(upper_ ? "v.max" : "v.min", nullptr, nullptr, nullptr, td()->channel)
-                          : nullptr;
+  Parameter* limit =
+      tree ? tree->FindParameter(upper_ ? "v.max" : "v.min", nullptr, nullptr, nullptr, td()->channel) : nullptr;
   if (limit != nullptr && td()->link() != nullptr && td()->link()->ReadParameter(*limit) == 0)
     point().value = static_cast<float>(platform::Atof(limit->value));
 }
@@ -196,12 +196,12 @@ void CUserMinPage::OnSetActive() {
       td()->link() != nullptr ? calibration::SensitivityLines(*td()->link(), sens, upper_) : std::string();
   const char* less = upper_ ? "большему" : "меньшему";
   const char* lessValue = upper_ ? "большее" : "меньшее";
-  SetText(platform::Format(
-              "1) Подать на вход прибора напряжение, которое будет соответствовать %s значению физической "
-              "величины.\r\n2) Ввести %s значение физической величины в единицах и процентах от измеряемого "
-              "диапазона.\r\n3) Нажать кнопку «Продолжить» для перехода к следующему шагу.\r\n\r\n",
-              less, lessValue) +
-          lines);
+  SetText(
+      platform::Format("1) Подать на вход прибора напряжение, которое будет соответствовать %s значению физической "
+                       "величины.\r\n2) Ввести %s значение физической величины в единицах и процентах от измеряемого "
+                       "диапазона.\r\n3) Нажать кнопку «Продолжить» для перехода к следующему шагу.\r\n\r\n",
+                       less, lessValue) +
+      lines);
   const QString label = upper_ ? QStringLiteral("Большее значение физической величины:")
                                : QStringLiteral("Меньшее значение физической величины:");
   label1338_->setText(label);
@@ -220,7 +220,8 @@ void CUserMinPage::OnSetActive() {
 void CUserMinPage::OnReadingUpdated(const SheetReading& reading) {
   if (reading.reading.ok && reading.reading.number) {
     point().voltage = *reading.reading.number;
-    SetIfDiffers(edit1355_, QString::fromStdString(platform::Format("%.4f", static_cast<double>(*reading.reading.number))));
+    SetIfDiffers(edit1355_,
+                 QString::fromStdString(platform::Format("%.4f", static_cast<double>(*reading.reading.number))));
   } else {
     point().voltage.reset();
     SetIfDiffers(edit1355_, QString::fromStdString(resources::LoadString(194)));
@@ -249,9 +250,7 @@ void CUserMinPage::OnKillActive() {
   td()->ClearReadings();
 }
 
-int CUserMinPage::OnWizardBack() {
-  return upper_ ? sheet()->PageIndex(sheet()->FindPageByClass<CUserMinPage>()) : 0;
-}
+int CUserMinPage::OnWizardBack() { return upper_ ? sheet()->PageIndex(sheet()->FindPageByClass<CUserMinPage>()) : 0; }
 
 void CUserSavePage::OnKillActive() { sheet()->SetButtonText(CmySheet::kIdBack, QStringLiteral("< Назад")); }
 

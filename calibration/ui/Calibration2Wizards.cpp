@@ -9,8 +9,8 @@
 #include "devices/CZ580M14.h"
 #include "link/AppState.h"
 
-void RunCalibration2Wizard(BaseDevice::CalibrationWizard wizard, calibration::CalibrationLink& link,
-                           CPelmDoc& document, BaseDevice::CBaseDevice& model, QWidget* parent) {
+void RunCalibration2Wizard(BaseDevice::CalibrationWizard wizard, calibration::CalibrationLink& link, CPelmDoc& document,
+                           BaseDevice::CBaseDevice& model, QWidget* parent) {
   using BaseDevice::CalibrationWizard;
   DescBranch* tree = document.GetParameterTree();
   DescBranch* polled = document.GetPolledBranch();

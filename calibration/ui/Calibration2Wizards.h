@@ -11,5 +11,5 @@ namespace calibration {
 class CalibrationLink;
 }
 
-void RunCalibration2Wizard(BaseDevice::CalibrationWizard wizard, calibration::CalibrationLink& link,
-                           CPelmDoc& document, BaseDevice::CBaseDevice& model, QWidget* parent);
+void RunCalibration2Wizard(BaseDevice::CalibrationWizard wizard, calibration::CalibrationLink& link, CPelmDoc& document,
+                           BaseDevice::CBaseDevice& model, QWidget* parent);

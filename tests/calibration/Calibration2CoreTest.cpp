@@ -80,8 +80,8 @@ TEST(StrainGauge, UserLineThroughTwoPointsWithChannelIndex) {
     EXPECT_TRUE(out.done);
     EXPECT_EQ(out.message, "");
     const std::string idx = four ? ":2" : "";
-    EXPECT_EQ(link.calls, (std::vector<std::string>{"write zu.fn" + idx + "=0.000000", "write zu.fx" + idx + "=10.000000",
-                                                    "write U.Apl=", "read Rd.St",
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"write zu.fn" + idx + "=0.000000",
+                                                    "write zu.fx" + idx + "=10.000000", "write U.Apl=", "read Rd.St",
                                                     "write v.min:" + std::string(four ? "2" : "0") + "=0.000000 e1",
                                                     "write v.max:" + std::string(four ? "2" : "0") + "=50.000000 e1"}));
   }
@@ -97,13 +97,37 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
     size_t calls;
     std::string message;
   } cases[] = {
-      {"equal percents", {50, 1, 1.0f}, {50, 2, 2.0f}, {}, false, false, 0,
+      {"equal percents",
+       {50, 1, 1.0f},
+       {50, 2, 2.0f},
+       {},
+       false,
+       false,
+       0,
        "Значения величины в процентах для двух точек совпадают. Юстировка не выполнена."},
-      {"no reading yet", {0, 1, std::nullopt}, {100, 2, 2.0f}, {}, false, false, 0,
+      {"no reading yet",
+       {0, 1, std::nullopt},
+       {100, 2, 2.0f},
+       {},
+       false,
+       false,
+       0,
        "Нет текущего значения напряжения для одной из точек. Юстировка не выполнена."},
-      {"overflowing line", {0, 0, 0.0f}, {1e-30f, 3e38f, 1.0f}, {}, false, false, 0,
+      {"overflowing line",
+       {0, 0, 0.0f},
+       {1e-30f, 3e38f, 1.0f},
+       {},
+       false,
+       false,
+       0,
        "Юстировочные коэффициенты по введённым данным не вычисляются. Юстировка не выполнена."},
-      {"failure bit", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("32")}, false, true, 4,
+      {"failure bit",
+       {0, 0, 0.0f},
+       {100, 1, 1.0f},
+       {Value("32")},
+       false,
+       true,
+       4,
        "Ошибка юстировки! Пожалуйста, повторите операцию юстировки."},
       {"status unread", {0, 0, 0.0f}, {100, 1, 1.0f}, {Fails("Таймаут")}, true, false, 6, kUnverifiedText},
       {"bit outside the mask", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("512")}, true, false, 6, ""},
@@ -121,7 +145,8 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
   // A failed coefficient write stops before "U.Apl" with the link's text.
   ScriptedCalibrationLink link;
   link.answers["zu.fx"] = {Fails("Ошибка связи")};
-  const UserSaveOutcome out = SaveUser(link, doc->scannersBranch, doc->rootBranch, 0, false, {0, 0, 0.0f}, {100, 1, 1.0f});
+  const UserSaveOutcome out =
+      SaveUser(link, doc->scannersBranch, doc->rootBranch, 0, false, {0, 0, 0.0f}, {100, 1, 1.0f});
   EXPECT_FALSE(out.done);
   EXPECT_EQ(out.message, "Ошибка связи");
   EXPECT_EQ(link.calls.size(), 2u);
@@ -133,8 +158,9 @@ TEST(StrainGauge, TypedPointsAndTheirMessage) {
   EXPECT_EQ(ParsePointText("абв"), std::nullopt);
   EXPECT_EQ(ParsePointText(""), std::nullopt);
   EXPECT_EQ(PointInputError(true, true), "");
-  EXPECT_EQ(PointInputError(false, false),
-            "Неверно введены следующие данные:\r\n - значение величины в процентах\r\n - значение величины в единицах.");
+  EXPECT_EQ(
+      PointInputError(false, false),
+      "Неверно введены следующие данные:\r\n - значение величины в процентах\r\n - значение величины в единицах.");
   EXPECT_EQ(PointInputError(true, false), "Неверно введены следующие данные:\r\n - значение величины в единицах.");
 }
 
@@ -177,7 +203,8 @@ TEST(PhRedox, ModesCommandsAndInstructions) {
     int type, points, mode;
     const char* first;
     const char* second;
-  } cases[] = {{0, 0, 0, "U.pH1", ""}, {0, 1, 1, "U.pHL", "U.pHH"}, {1, 0, 2, "U.Rx1", ""}, {1, 1, 3, "U.RxL", "U.RxH"}};
+  } cases[] = {
+      {0, 0, 0, "U.pH1", ""}, {0, 1, 1, "U.pHL", "U.pHH"}, {1, 0, 2, "U.Rx1", ""}, {1, 1, 3, "U.RxL", "U.RxH"}};
   for (const Case& c : cases) {
     EXPECT_EQ(PhMode(c.type, c.points), c.mode);
     EXPECT_EQ(PointCommand(c.mode, 1), c.first);
@@ -188,10 +215,11 @@ TEST(PhRedox, ModesCommandsAndInstructions) {
             "1) Поместите датчик во второй буферный раствор;\r\n\r\n2) Введите значение pH буферного раствора в "
             "соответствующее поле;\r\n\r\n3) Дождитесь устойчивых показаний в поле «Текущее значение pH»;\r\n\r\n4) "
             "Нажмите кнопку «Продолжить», чтобы выполнить юстировку второй точки.");
-  EXPECT_EQ(PointInstruction(2, 1),
-            "1) Поместите датчик в буферный раствор;\r\n\r\n2) Введите значение ОВП буферного раствора в "
-            "соответствующее поле;\r\n\r\n3) Дождитесь устойчивых показаний в поле «Текущее значение ОВП, мВ»;\r\n\r\n4) "
-            "Нажмите кнопку «Продолжить», чтобы выполнить юстировку.");
+  EXPECT_EQ(
+      PointInstruction(2, 1),
+      "1) Поместите датчик в буферный раствор;\r\n\r\n2) Введите значение ОВП буферного раствора в "
+      "соответствующее поле;\r\n\r\n3) Дождитесь устойчивых показаний в поле «Текущее значение ОВП, мВ»;\r\n\r\n4) "
+      "Нажмите кнопку «Продолжить», чтобы выполнить юстировку.");
 
   const std::optional<std::string> typed = NormaliseBufferValue("6,86");
   ASSERT_TRUE(typed);
@@ -210,7 +238,7 @@ TEST(PhRedox, StatusWatchAndSlopeCheck) {
   struct Slope {
     const char* text;
     SlopeReport::Kind kind;
-  } slopes[] = {{"0.96", SlopeReport::Good},     {"1.1", SlopeReport::Good},     {"1.000", SlopeReport::Good},
+  } slopes[] = {{"0.96", SlopeReport::Good},       {"1.1", SlopeReport::Good},         {"1.000", SlopeReport::Good},
                 {"0.95", SlopeReport::OutOfRange}, {"1.101", SlopeReport::OutOfRange}, {"", SlopeReport::Unknown}};
   for (const Slope& s : slopes) EXPECT_EQ(SlopeOfText(s.text).kind, s.kind) << s.text;
   EXPECT_EQ(SlopeOfText("0.96").text, "Числовое значение отклонения крутизны водородной характеристики: 0.96");
@@ -260,11 +288,15 @@ TEST(Mains, ModeReadingsOnTheStepPages) {
     int step;
     ModeVerdict verdict;
   } cases[] = {
-      {&m19, "Mode", "2", 1, ModeVerdict::Done},    {&m19, "mode", "4", 2, ModeVerdict::Done},
-      {&m19, "Mode", "2", 2, ModeVerdict::Wait},    {&m19, "Mode", "1", 1, ModeVerdict::Error},
-      {&m19, "Mode", "3", 1, ModeVerdict::Error},   // the error bit wins over a done bit
-      {&m19, "Mode", "Нет данных", 1, ModeVerdict::Ignore}, {&m19, "Rd.St", "2", 1, ModeVerdict::Ignore},
-      {&m21, "Mode", "0", 3, ModeVerdict::Done},    {&m21, "Mode", "0", 2, ModeVerdict::Wait},
+      {&m19, "Mode", "2", 1, ModeVerdict::Done},
+      {&m19, "mode", "4", 2, ModeVerdict::Done},
+      {&m19, "Mode", "2", 2, ModeVerdict::Wait},
+      {&m19, "Mode", "1", 1, ModeVerdict::Error},
+      {&m19, "Mode", "3", 1, ModeVerdict::Error},  // the error bit wins over a done bit
+      {&m19, "Mode", "Нет данных", 1, ModeVerdict::Ignore},
+      {&m19, "Rd.St", "2", 1, ModeVerdict::Ignore},
+      {&m21, "Mode", "0", 3, ModeVerdict::Done},
+      {&m21, "Mode", "0", 2, ModeVerdict::Wait},
       {&m21, "Mode", "8", 1, ModeVerdict::Done},
   };
   for (const Case& c : cases) EXPECT_EQ(JudgeModeReading(c.name, c.value, *c.model, c.step), c.verdict) << c.value;
@@ -348,17 +380,19 @@ TEST(Inductance, TableSaveValidatesBeforeWriting) {
   }
   ScriptedCalibrationLink link;
   link.answers["Rd.St"] = {Value("128")};
-  const UserTableOutcome out = SaveUserTable(link, doc->scannersBranch, doc->rootBranch,
-                                             points({{"0.000", "0.000"}, {"10.000", "100.000"}}));
+  const UserTableOutcome out =
+      SaveUserTable(link, doc->scannersBranch, doc->rootBranch, points({{"0.000", "0.000"}, {"10.000", "100.000"}}));
   EXPECT_TRUE(out.done);
   EXPECT_TRUE(out.calibrationFailed);
-  EXPECT_EQ(link.calls, (std::vector<std::string>{"write uU.Pn:0=0.000", "write uU.Pn:1=10.000", "write uU.Kf:0=0.000000",
-                                                  "write uU.Kf:1=10.000000", "write uU.Kf:2=0.000000",
-                                                  "write uU.Kf:3=0.000000", "write U.Apl=", "read Rd.St"}));
+  EXPECT_EQ(link.calls,
+            (std::vector<std::string>{"write uU.Pn:0=0.000", "write uU.Pn:1=10.000", "write uU.Kf:0=0.000000",
+                                      "write uU.Kf:1=10.000000", "write uU.Kf:2=0.000000", "write uU.Kf:3=0.000000",
+                                      "write U.Apl=", "read Rd.St"}));
   // A failed point write names the parameter in the caption and writes no coefficient.
   ScriptedCalibrationLink failing;
   failing.answers["uU.Pn"] = {Value(""), Fails("Таймаут")};
-  const UserTableOutcome failed = SaveUserTable(failing, nullptr, nullptr, points({{"0", "0"}, {"1", "1"}, {"2", "0"}}));
+  const UserTableOutcome failed =
+      SaveUserTable(failing, nullptr, nullptr, points({{"0", "0"}, {"1", "1"}, {"2", "0"}}));
   EXPECT_EQ(failed.caption, "Ошибка записи параметра uU.Pn.");
   EXPECT_EQ(failed.text, "Таймаут");
   EXPECT_EQ(failing.calls.size(), 2u);
@@ -395,9 +429,15 @@ TEST(Inductance, AveragingAndPointCount) {
   EXPECT_FALSE(MeasureAverage(link, reading, error));
   EXPECT_EQ(error, "Таймаут");
 
-  for (const auto& [text, n] : std::vector<std::pair<std::string, std::optional<int>>>{
-           {"2", 2}, {"21", 21}, {"1", std::nullopt}, {"22", std::nullopt}, {"0x5", std::nullopt},
-           {" 5", std::nullopt}, {"5a", std::nullopt}, {"", std::nullopt}, {"010", 10}})
+  for (const auto& [text, n] : std::vector<std::pair<std::string, std::optional<int>>>{{"2", 2},
+                                                                                       {"21", 21},
+                                                                                       {"1", std::nullopt},
+                                                                                       {"22", std::nullopt},
+                                                                                       {"0x5", std::nullopt},
+                                                                                       {" 5", std::nullopt},
+                                                                                       {"5a", std::nullopt},
+                                                                                       {"", std::nullopt},
+                                                                                       {"010", 10}})
     EXPECT_EQ(ParsePointCount(text), n) << text;
 }
 

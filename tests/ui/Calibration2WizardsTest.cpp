@@ -25,8 +25,8 @@
 #include "calibration/ui/CSheetTD.h"
 #include "calibration/ui/CSheetVI.h"
 #include "calibration/ui/CalibrationLauncherQt.h"
-#include "devices/CBaseDevice.h"
 #include "controls/CFlyProgress.h"
+#include "devices/CBaseDevice.h"
 #include "devices/CDevicePW.h"
 #include "link/Device.h"
 #include "platform/CFormat.h"
@@ -195,8 +195,8 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
   Click(sheet, CmySheet::kIdNext);
   auto* step1 = sheet.FindPageByClass<CalibrationPH::CStep1Page>();
   ASSERT_EQ(sheet.ActivePage(), step1);
-  ASSERT_TRUE(WaitUntil([&] { return step1->edit1353()->text() == "6.900" && step1->edit1355()->text() == "21.500"; },
-                        3000));
+  ASSERT_TRUE(
+      WaitUntil([&] { return step1->edit1353()->text() == "6.900" && step1->edit1355()->text() == "21.500"; }, 3000));
   step1->edit1354()->setText("6,86");
   Click(sheet, CmySheet::kIdNext);
   EXPECT_TRUE(sheet.progress()->IsRunning());
@@ -205,7 +205,8 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
   EXPECT_FALSE(sheet.progress()->IsRunning());
   step2->edit1354()->setText("9.18");
   Click(sheet, CmySheet::kIdNext);
-  ASSERT_TRUE(WaitUntil([&] { return sheet.ActivePage() == sheet.FindPageByClass<CalibrationPH::CSavePHPage>(); }, 5000));
+  ASSERT_TRUE(
+      WaitUntil([&] { return sheet.ActivePage() == sheet.FindPageByClass<CalibrationPH::CSavePHPage>(); }, 5000));
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   EXPECT_EQ(prompter_.texts.back(),
@@ -213,11 +214,12 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
             "выходят за допустимые пределы. Рекомендуется заменить электроды.");
   EXPECT_EQ(prompter_.icons.back(), platform::MessageIcon::Warning);
   const std::string busy = "R Rd.St []";
-  EXPECT_EQ(Frames({"Rd.Rs", "Rd.Tm"}),
-            (std::vector<std::string>{"R M.s.t.r.:tco.t", "R tco.t []", "R M.s.t.r.:TSe.T", "R TSe.T []", "R M.s.t.r.:E.Crd", "R E.Crd []", "R M.s.t.r.:p.Crd", "R p.Crd []",
-                                      "W U.pHL [" + FloatData(6.86f) + "]", busy, "W U.pHH [" + FloatData(9.18f) + "]",
-                                      busy, "W U.Apl []", busy, "R M.s.t.r.:E.Crd", "R E.Crd []", "R M.s.t.r.:p.Crd",
-                                      "R p.Crd []"}));
+  EXPECT_EQ(
+      Frames({"Rd.Rs", "Rd.Tm"}),
+      (std::vector<std::string>{"R M.s.t.r.:tco.t", "R tco.t []", "R M.s.t.r.:TSe.T", "R TSe.T []", "R M.s.t.r.:E.Crd",
+                                "R E.Crd []", "R M.s.t.r.:p.Crd", "R p.Crd []", "W U.pHL [" + FloatData(6.86f) + "]",
+                                busy, "W U.pHH [" + FloatData(9.18f) + "]", busy, "W U.Apl []", busy,
+                                "R M.s.t.r.:E.Crd", "R E.Crd []", "R M.s.t.r.:p.Crd", "R p.Crd []"}));
 }
 
 TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
@@ -270,12 +272,11 @@ TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   EXPECT_EQ(Frames({"Rd.fV"}),
-            (std::vector<std::string>{"R M.s.t.r.:v.min", "R v.min [0,2]", "R M.s.t.r.:Sens", "R Sens [0,2]",
-                                      "R M.s.t.r.:v.max", "R v.max [0,2]", "R M.s.t.r.:Sens", "R Sens [0,2]",
-                                      "W zu.fn [" + FloatData(0) + ",0,2]", "W zu.fx [" + FloatData(10) + ",0,2]",
-                                      "W U.Apl []", "R Rd.St []", "W M.s.t.r.:v.min",
-                                      "W v.min [" + FloatData(0) + ",0,2]", "W M.s.t.r.:v.max",
-                                      "W v.max [" + FloatData(50) + ",0,2]"}));
+            (std::vector<std::string>{
+                "R M.s.t.r.:v.min", "R v.min [0,2]", "R M.s.t.r.:Sens", "R Sens [0,2]", "R M.s.t.r.:v.max",
+                "R v.max [0,2]", "R M.s.t.r.:Sens", "R Sens [0,2]", "W zu.fn [" + FloatData(0) + ",0,2]",
+                "W zu.fx [" + FloatData(10) + ",0,2]", "W U.Apl []", "R Rd.St []", "W M.s.t.r.:v.min",
+                "W v.min [" + FloatData(0) + ",0,2]", "W M.s.t.r.:v.max", "W v.max [" + FloatData(50) + ",0,2]"}));
 }
 
 TEST_F(Calibration2WizardsTest, StrainGaugeFactoryStepsWithoutChannelIndex) {
@@ -347,7 +348,8 @@ TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   std::vector<std::string> expected;
-  for (int row = 0; row < 3; ++row) expected.push_back("W uU.Pn [" + FloatData(static_cast<float>(row)) + ",0," + std::to_string(row) + "]");
+  for (int row = 0; row < 3; ++row)
+    expected.push_back("W uU.Pn [" + FloatData(static_cast<float>(row)) + ",0," + std::to_string(row) + "]");
   const float k[] = {0, 1.5f, 0, -0.5f, 1, 0, -1.5f, 0.5f};
   for (int j = 0; j < 8; ++j) expected.push_back("W uU.Kf [" + FloatData(k[j]) + ",0," + std::to_string(j) + "]");
   expected.push_back("W U.Apl []");
@@ -367,7 +369,10 @@ TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
   ASSERT_EQ(sheet.ActiveIndex(), 1);
   Parameter* tdev = doc_->rootBranch->FindParameter("tdev");
   ASSERT_NE(tdev, nullptr);
-  EXPECT_NE(static_cast<CTextPage*>(sheet.ActivePage())->Text().indexOf(QString::fromStdString("прибора  " + tdev->value + ".")), -1);
+  EXPECT_NE(static_cast<CTextPage*>(sheet.ActivePage())
+                ->Text()
+                .indexOf(QString::fromStdString("прибора  " + tdev->value + ".")),
+            -1);
   Click(sheet, CmySheet::kIdNext);
   ASSERT_EQ(sheet.ActiveIndex(), 2);
   Click(sheet, CmySheet::kIdNext);  // the module refuses: the box, the page stays

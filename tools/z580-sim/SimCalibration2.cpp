@@ -57,11 +57,15 @@ void SimCalibration2::AdjustSpec(ParameterSpec& spec) const {
 
 std::vector<unsigned> SimCalibration2::ModeDoneWords() const {
   switch (model_) {
-    case 19: return {0x02, 0x04, 0x10};
-    case 20: return {0x02, 0x04, 0x40, 0x80};
+    case 19:
+      return {0x02, 0x04, 0x10};
+    case 20:
+      return {0x02, 0x04, 0x40, 0x80};
     case 21:
-    case 22: return {0x08, 0x04, 0x00};  // the last step clears the whole word
-    default: return {};
+    case 22:
+      return {0x08, 0x04, 0x00};  // the last step clears the whole word
+    default:
+      return {};
   }
 }
 
