@@ -212,8 +212,7 @@ UserTableOutcome SaveUserTable(CalibrationLink& link, DescBranch* polled, DescBr
       return out;
     }
   }
-  bool verified = false;
-  out.calibrationFailed = ApplyAndCheckFailed(link, polled, tree, &verified);
+  out.calibrationFailed = ApplyAndCheckFailed(link, polled, tree);
   out.done = true;
   return out;
 }

@@ -74,7 +74,7 @@ struct TablePoint {
 
 struct UserTableOutcome {
   bool done = false;
-  std::string text;                // the box's text (failure) or a remark (done)
+  std::string text;                // the box's text (failure)
   std::string caption;             // the box's caption
   bool calibrationFailed = false;  // "Ошибка калибровки!" after the apply
 };
