@@ -6,6 +6,7 @@
 #include "calibration/CalibrationLink.h"
 #include "calibration/ui/CCalibrate1.h"
 #include "calibration/ui/CCalibration.h"
+#include "calibration/ui/Calibration2Wizards.h"
 #include "calibration/ui/CWeightTDDlg.h"
 #include "calibration/ui/CommonWizardPages.h"
 #include "devices/CBaseDevice.h"
@@ -49,12 +50,13 @@ void CalibrationLauncherQt::Run(BaseDevice::CalibrationWizard wizard, BaseDevice
       dialog.exec();
       break;
     }
-    case CalibrationWizard::None:
     case CalibrationWizard::Inductance:
     case CalibrationWizard::StrainGauge:
     case CalibrationWizard::PhRedox:
     case CalibrationWizard::Mains:
-      // Built by the wizards of their own.
+      RunCalibration2Wizard(wizard, link, *document, model, parent);
+      break;
+    case CalibrationWizard::None:
       break;
   }
 }

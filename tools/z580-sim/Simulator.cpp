@@ -69,11 +69,12 @@ std::string FormatRecord(const RequestRecord& r) {
 
 Simulator::Simulator(SimConfig config) : Simulator(config, BuiltInTable(config.model)) {}
 
-Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config), calibration_(config.model) {
+Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config), calibration_(config.model), calibration2_(config.model) {
   for (const ParameterSpec& spec : table.All()) {
     Entry e;
     e.spec = spec;
     calibration_.AdjustSpec(e.spec);
+    calibration2_.AdjustSpec(e.spec);
     Bytes initial = e.spec.initial;
     if (initial.empty() && e.spec.kind != ValueKind::Command) initial.assign(static_cast<size_t>(e.spec.length), 0);
     const int slots = std::max({1, e.spec.indexCount, e.spec.channels});
@@ -588,6 +589,9 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
       });
   if (calibration == SimCalibration::Handling::Silent) reply.ownFrame = false;
   if (calibration != SimCalibration::Handling::NotMine) return;
+  const SimCalibration2::Outcome second = calibration2_.Answer(request, reply.frame.data, rec.outcome);
+  if (second.kind == SimCalibration2::Outcome::DeviceError) return error(second.code);
+  if (second.kind == SimCalibration2::Outcome::Answered) return;
   Entry* e = FindEntry(request.hash);
   const int offset = request.address == 255 ? 0 : static_cast<int>(request.address - config_.address);
   if (!e || (offset > 0 && offset >= e->spec.channels)) return error(kErrNotFound);
@@ -859,6 +863,7 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   if (verb == "clear" && words.size() == 1) {
     sim.ClearFaults();
     sim.Calibration().Reset();
+    sim.Calibration2().Reset();
     return true;
   }
   if (verb == "hangup" && words.size() == 1) {
@@ -905,6 +910,11 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
     case SimCalibration::CommandResult::Done: return true;
     case SimCalibration::CommandResult::Failed: return false;
     case SimCalibration::CommandResult::NotMine: break;
+  }
+  switch (sim.Calibration2().ApplyCommand(sim, words, error)) {
+    case SimCalibration2::CommandResult::Done: return true;
+    case SimCalibration2::CommandResult::Failed: return false;
+    case SimCalibration2::CommandResult::NotMine: break;
   }
   return fail("unknown command");
 }

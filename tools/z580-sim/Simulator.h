@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "SimCalibration.h"
+#include "SimCalibration2.h"
 #include "SimFrameCodec.h"
 #include "SimParameterTable.h"
 
@@ -119,6 +120,7 @@ class Simulator {
 
   // The module's side of the calibration commands and their scripted faults.
   SimCalibration& Calibration() { return calibration_; }
+  SimCalibration2& Calibration2() { return calibration2_; }
 
  private:
   struct Entry {
@@ -165,6 +167,7 @@ class Simulator {
   mutable std::condition_variable logChanged_;
   SimConfig config_;
   SimCalibration calibration_;
+  SimCalibration2 calibration2_;
   std::vector<Entry> entries_;
   std::vector<RequestRecord> log_;
   std::function<void(const std::string&)> sink_;

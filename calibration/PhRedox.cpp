@@ -1,0 +1,135 @@
+#include "calibration/PhRedox.h"
+
+#include "calibration/CalibrationLink.h"
+#include "calibration/SharedReading.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
+#include "platform/CFormat.h"
+#include "resources/StringTable.h"
+
+namespace calibration {
+
+namespace {
+constexpr int kStrNoData = 194;
+
+std::string Instruction(const char* place, bool redox, const char* tail) {
+  const char* what = redox ? "ОВП" : "pH";
+  const char* field = redox ? "«Текущее значение ОВП, мВ»" : "«Текущее значение pH»";
+  return platform::Format(
+      "1) Поместите датчик %sбуферный раствор;\r\n\r\n2) Введите значение %s буферного раствора в "
+      "соответствующее поле;\r\n\r\n3) Дождитесь устойчивых показаний в поле %s;\r\n\r\n4) Нажмите кнопку "
+      "«Продолжить», чтобы выполнить юстировку%s.",
+      place, what, field, tail);
+}
+}  // namespace
+
+int PhMode(int typeEntry, int pointsEntry) { return (typeEntry == 1 ? 2 : 0) + (pointsEntry == 1 ? 1 : 0); }
+bool IsTwoPointMode(int mode) { return mode == 1 || mode == 3; }
+bool IsRedoxMode(int mode) { return mode == 2 || mode == 3; }
+
+std::string PointCommand(int mode, int step) {
+  static const char* const kCommands[4][2] = {{"U.pH1", ""}, {"U.pHL", "U.pHH"}, {"U.Rx1", ""}, {"U.RxL", "U.RxH"}};
+  if (mode < 0 || mode > 3 || step < 1 || step > 2) return {};
+  return kCommands[mode][step - 1];
+}
+
+std::string PointInstruction(int mode, int step) {
+  if (mode < 0 || mode > 3 || step < 1 || step > 2) return {};
+  if (step == 2 && !IsTwoPointMode(mode)) return {};
+  const bool redox = IsRedoxMode(mode);
+  if (!IsTwoPointMode(mode)) return Instruction("в ", redox, "");
+  const char* place = step == 1 ? "в первый " : "во второй ";
+  // Only the pH texts name the point.
+  const char* tail = redox ? "" : step == 1 ? " первой точки" : " второй точки";
+  return Instruction(place, redox, tail);
+}
+
+std::optional<std::string> NormaliseBufferValue(const std::string& text) {
+  std::string dotted = text;
+  for (char& c : dotted)
+    if (c == ',') c = '.';
+  if (!platform::ScanDouble(dotted)) return std::nullopt;
+  return dotted;
+}
+
+void WritePoint(CalibrationLink& link, int mode, int step, const std::string& value) {
+  const std::string name = PointCommand(mode, step);
+  if (name.empty()) return;
+  Parameter point(name);
+  MakeTemporary(point, "float", value);
+  link.WriteParameter(point);
+}
+
+bool IsPointTaken(const std::string& statusText) {
+  const std::optional<int> word = StatusWord(statusText);
+  return word && (static_cast<unsigned>(*word) & kPhBusyBit) == 0;
+}
+
+Confirmation ReadConfirmation(CalibrationLink& link, DescBranch* tree) {
+  Confirmation out;
+  Parameter* source = tree ? tree->FindParameter("tco.t") : nullptr;
+  int position = -1;
+  if (source == nullptr || link.ReadParameter(*source) != 0 || !source->FindEnumIndex(source->value, position)) {
+    out.failedName = source ? source->name : "tco.t";
+    return out;
+  }
+  out.ok = true;
+  out.temperatureSource = position;
+  const char* temperature = position == 0 ? "TSe.T" : position == 1 ? "C.Tem" : nullptr;
+  std::string pairs;
+  for (const char* name : {temperature, "E.Crd", "p.Crd"}) {
+    if (name == nullptr) continue;
+    Parameter* p = tree->FindParameter(name);
+    std::string description, value = resources::LoadString(kStrNoData);
+    if (p != nullptr) {
+      p->value = value;
+      link.ReadParameter(*p);
+      description = p->description;
+      value = p->value;
+      // A failed read leaves the no-data text.
+      if (!p->note.empty()) value = p->value = resources::LoadString(kStrNoData);
+    }
+    pairs += platform::Format("%s: %s\n", description.c_str(), value.c_str());
+  }
+  out.text = pairs + "\nУказанные параметры верны?";
+  return out;
+}
+
+SlopeReport SlopeOfText(const std::string& applyValue) {
+  SlopeReport report;
+  double v = 0;
+  if (platform::ParseDouble(applyValue, v) == 0) {
+    report.kind = SlopeReport::Unknown;
+    report.text = "Не удалось определить отклонение крутизны водородной характеристики.";
+  } else if (v >= 0.96 && v <= 1.1) {
+    report.kind = SlopeReport::Good;
+    report.text = platform::Format("Числовое значение отклонения крутизны водородной характеристики: %.2f", v);
+  } else {
+    report.kind = SlopeReport::OutOfRange;
+    report.text = platform::Format(
+        "Числовое значение отклонения крутизны водородной характеристики: %.2f.\n\nПараметры электродной пары "
+        "выходят за допустимые пределы. Рекомендуется заменить электроды.",
+        v);
+  }
+  return report;
+}
+
+PhSaveOutcome SavePh(CalibrationLink& link, DescBranch* polled, DescBranch* tree, int mode) {
+  PhSaveOutcome out;
+  Parameter apply("U.Apl");
+  MakeTemporary(apply, "float", "");
+  link.WriteParameter(apply);
+  const Reading status = ReadSharedCopy(link, FindPolledFirst(polled, tree, "Rd.St"));
+  if (!status.ok) return out;
+  const std::optional<int> word = StatusWord(status.value);
+  if (word && (static_cast<unsigned>(*word) & kPhRepeatBit) != 0) {
+    out.repeat = true;
+    return out;
+  }
+  if (!IsRedoxMode(mode)) out.slope = SlopeOfText(apply.value);
+  for (const char* name : {"E.Crd", "p.Crd"})
+    if (Parameter* p = tree ? tree->FindParameter(name) : nullptr) link.ReadParameter(*p);
+  return out;
+}
+
+}  // namespace calibration
