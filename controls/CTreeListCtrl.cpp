@@ -166,6 +166,9 @@ CTreeListCtrl::CTreeListCtrl(QWidget* parent) : QTreeWidget(parent), header_(new
   p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
   p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
   setPalette(p);
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+    if (!expandingFromProgram_) OnItemExpanding(static_cast<RowItem*>(item)->handle);
+  });
 }
 
 CTreeListCtrl::~CTreeListCtrl() {
@@ -218,7 +221,7 @@ const CTLItem* CTreeListCtrl::Record(model::TreeItem row) const {
 }
 
 model::TreeItem CTreeListCtrl::Insert(CObject* object, const std::string& text, int image, int selectedImage,
-                                      bool editByText, bool editByList, model::TreeItem parent) {
+                                      bool editByText, bool editByList, model::TreeItem parent, bool first) {
   QTreeWidgetItem* parentItem = invisibleRootItem();
   if (parent != model::kNoItem) {
     parentItem = Row(parent);
@@ -231,7 +234,10 @@ model::TreeItem CTreeListCtrl::Insert(CObject* object, const std::string& text, 
   else if (editByText)
     item->record.SetEditByText(true);
   item->record.object = object;
-  parentItem->addChild(item);
+  if (first)
+    parentItem->insertChild(0, item);
+  else
+    parentItem->addChild(item);
   rows_[item->handle] = item;
   ++rowCount_;
   return item->handle;
@@ -246,6 +252,11 @@ model::TreeItem CTreeListCtrl::InsertItem(const std::string& text, int image, in
 model::TreeItem CTreeListCtrl::InsertItemFast(CObject* object, const std::string& text, int image, int selectedImage,
                                               bool editByText, bool editByList, model::TreeItem parent) {
   return Insert(object, text, image, selectedImage, editByText, editByList, parent);
+}
+
+model::TreeItem CTreeListCtrl::InsertItemFirst(CObject* object, const std::string& text, int image,
+                                               int selectedImage, model::TreeItem parent) {
+  return Insert(object, text, image, selectedImage, false, false, parent, true);
 }
 
 model::TreeItem CTreeListCtrl::InsertItem(CObject* object, const std::string& text, int image, int selectedImage,
@@ -359,6 +370,36 @@ model::TreeItem CTreeListCtrl::GetNextSiblingItem(model::TreeItem row) {
 model::TreeItem CTreeListCtrl::ParentItem(model::TreeItem row) const {
   RowItem* item = Row(row);
   return item && item->parent() ? static_cast<RowItem*>(item->parent())->handle : model::kNoItem;
+}
+
+model::TreeItem CTreeListCtrl::PrevSiblingItem(model::TreeItem row) const {
+  RowItem* item = Row(row);
+  if (!item) return model::kNoItem;
+  const QTreeWidgetItem* parent = item->parent() ? item->parent() : invisibleRootItem();
+  const int previous = parent->indexOfChild(item) - 1;
+  return previous >= 0 ? static_cast<RowItem*>(parent->child(previous))->handle : model::kNoItem;
+}
+
+model::TreeItem CTreeListCtrl::SelectedItem() const {
+  const auto* item = static_cast<const RowItem*>(currentItem());
+  return item && item->isSelected() ? item->handle : model::kNoItem;
+}
+
+void CTreeListCtrl::SelectRow(model::TreeItem row) {
+  RowItem* item = Row(row);
+  if (!item) return;
+  setCurrentItem(item);
+  scrollToItem(item);
+  current_ = row;
+}
+
+void CTreeListCtrl::ExpandRow(model::TreeItem row, bool expand) {
+  RowItem* item = Row(row);
+  if (!item) return;
+  expandingFromProgram_ = true;
+  item->setExpanded(expand);
+  expandingFromProgram_ = false;
+  emit layoutRequested();
 }
 
 CObject* CTreeListCtrl::GetItemObject(model::TreeItem row) {

@@ -55,6 +55,9 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
                              model::TreeItem parent);
   model::TreeItem InsertItemFast(CObject* object, const std::string& text, int image, int selectedImage,
                                  bool editByText, bool editByList, model::TreeItem parent);
+  // Like InsertItemFast, but as the first child of parent.
+  model::TreeItem InsertItemFirst(CObject* object, const std::string& text, int image, int selectedImage,
+                                  model::TreeItem parent);
   // Removes the row with everything beneath it; false for a row without record.
   bool DeleteItem(model::TreeItem row);
   // Removes the rows beneath the row; true when any removal failed.
@@ -87,6 +90,14 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   int GetItemStateImage(model::TreeItem row) const;
   const CTLItem* Record(model::TreeItem row) const;
   model::TreeItem ParentItem(model::TreeItem row) const;
+  model::TreeItem PrevSiblingItem(model::TreeItem row) const;
+
+  // The selected row (kNoItem: none); selecting a row also scrolls it into view.
+  model::TreeItem SelectedItem() const;
+  void SelectRow(model::TreeItem row);
+  // Opens or closes a row from the program: unlike the user's opening, this does
+  // not run OnItemExpanding.
+  void ExpandRow(model::TreeItem row, bool expand);
 
   void SetGridLines(bool on);
   bool GetGridLines() const { return gridLines_; }
@@ -147,6 +158,8 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   virtual void OnStateImageClick(model::TreeItem row);
   // A right click (row may be kNoItem); the owner decides the menu.
   virtual void OnRightClick(model::TreeItem /*row*/, const QPoint& /*globalPos*/) {}
+  // The user opened a row (its button, a key, a double click).
+  virtual void OnItemExpanding(model::TreeItem /*row*/) {}
 
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -158,7 +171,7 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
  private:
   RowItem* Row(model::TreeItem row) const;
   model::TreeItem Insert(CObject* object, const std::string& text, int image, int selectedImage, bool editByText,
-                         bool editByList, model::TreeItem parent);
+                         bool editByList, model::TreeItem parent, bool first = false);
   void Forget(QTreeWidgetItem* item);  // unregisters the row and its descendants
   void Redraw(model::TreeItem row);
 
@@ -173,6 +186,7 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   model::ColorRef gridColour_ = 0xE4E4E4;
   int gridStyle_ = 2;
   model::TreeItem current_ = model::kNoItem;
+  bool expandingFromProgram_ = false;
   const ImageList* images_ = nullptr;
   const ImageList* stateImages_ = nullptr;
   std::unordered_map<model::TreeItem, RowItem*> rows_;

@@ -1,0 +1,271 @@
+// The parameter tree view as the user works it: against the simulated module it
+// reads a branch when it is opened, reads all, takes an edit in place, writes only
+// that change, polls a parameter from its state icon, offers the row menus and
+// fills itself again when another model's tree comes.
+// The screenshot samples a red, a green and a polled row (also run under Xvfb).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QImage>
+#include <QTest>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ServiceDialogTestSupport.h"
+#include "app/TreeControlLogic.h"
+#include "app/ui/CPelmTreeListCtrl.h"
+#include "app/ui/CPelmTreeListView.h"
+#include "controls/CTreeListEditors.h"
+#include "link/PollWindow.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
+
+namespace {
+
+// The module with polled readings whose values the user may edit.
+constexpr int kModel = 8;
+
+class PelmTreeViewTest : public ServiceDialogTest {
+ protected:
+  void TearDown() override {
+    if (doc_) doc_->SetViews(nullptr);
+    view_.reset();
+    ServiceDialogTest::TearDown();
+  }
+
+  // The document (of the module, or offline) with its view shown and filled.
+  void OpenView(bool connect) {
+    if (connect) {
+      StartModule(kModel);
+      OpenDocument();
+    } else {
+      App().modelIndex = kModel;
+      doc_ = std::make_unique<CPelmDoc>(nullptr, false);
+      ASSERT_TRUE(doc_->OnNewDocument());
+    }
+    ASSERT_NE(doc_->scannersBranch, nullptr);
+    view_ = std::make_unique<CPelmTreeListView>(*doc_);
+    doc_->SetViews(view_.get());
+    view_->resize(1100, 700);
+    view_->show();
+    requestsBeforeFill_ = sim_ ? sim_->Requests().size() : 0;
+    view_->UpdateAllViews();
+    tree_ = view_->PelmTree();
+    ASSERT_NE(view_->BuiltRows().polledParameters, model::kNoItem);
+  }
+
+  // Opens every row above the row and brings it into view.
+  void Reveal(model::TreeItem row) {
+    for (model::TreeItem up = tree_->ParentItem(row); up != model::kNoItem; up = tree_->ParentItem(up))
+      tree_->ExpandRow(up, true);
+    tree_->SelectRow(row);
+    QApplication::processEvents();
+  }
+
+  // Types text into the cell's in-place editor and confirms it with Enter.
+  void EditCell(model::TreeItem row, int column, const std::string& text) {
+    Reveal(row);
+    QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(row, column).center());
+    TreeList::CTreeListEditBox* box = tree_->OpenEditBox();
+    ASSERT_NE(box, nullptr) << "no editor in column " << column;
+    box->setText(QString::fromStdString(text));
+    QTest::keyClick(box, Qt::Key_Return);
+    QApplication::processEvents();
+  }
+
+  // A right click on the row; returns the ids the popup offered (none shown: empty).
+  std::vector<int> RightClick(model::TreeItem row, int choose) {
+    Reveal(row);
+    std::vector<int> offered;
+    tree_->runPopup = [&](const std::vector<PopupItem>& items, const QPoint&) {
+      for (const PopupItem& item : items) offered.push_back(item.id);
+      return choose;
+    };
+    const QPoint at = tree_->CellRect(row, 0).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree_->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree_->viewport(), &event);
+    return offered;
+  }
+
+  // The first polled parameter with a row, and a poll result for it as the polling
+  // thread hands it over.
+  Parameter* FirstPolled() {
+    Parameter* polled = nullptr;
+    ForEachParameter(*doc_->scannersBranch, [&](Parameter& p) {
+      if (!polled && p.IsPolled() && p.treeItem != model::kNoItem) polled = &p;
+    });
+    return polled;
+  }
+  static bool Deliver(Parameter* p, const std::string& value) {
+    auto record = std::make_unique<exchange::PollResult>();
+    record->parameter = p;
+    record->value = value;
+    record->generation = App().pollResults.Generation();
+    return exchange::DeliverPollResult(std::move(record));
+  }
+
+  std::string Text(model::TreeItem row, int column) const { return tree_->GetItemText(row, column); }
+  model::ColorRef Colour(model::TreeItem row) const { return tree_->Record(row)->colour; }
+
+  std::unique_ptr<CPelmTreeListView> view_;
+  CPelmTreeListCtrl* tree_ = nullptr;
+  size_t requestsBeforeFill_ = 0;
+};
+
+bool IsWriteOf(const z580sim::RequestRecord& r, const std::string& name) {
+  return !r.read && (r.name == name || r.name.ends_with(":" + name));
+}
+
+TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
+  OpenView(true);
+  // Filling opens the top rows without reading anything.
+  EXPECT_EQ(sim_->Requests().size(), requestsBeforeFill_) << "the fill read from the module";
+
+  // The parameter to edit: a plain writable number in a branch of its own.
+  Parameter* edited = nullptr;
+  ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+    if (!edited && p.writable && p.type == "int" && p.treeItem != model::kNoItem && p.owner == 0 &&
+        !model::IsBaseNetworkParameter(p.name) && tree_->ParentItem(p.treeItem) != view_->BuiltRows().deviceParameters)
+      edited = &p;
+  });
+  ASSERT_NE(edited, nullptr);
+  const model::TreeItem branchRow = tree_->ParentItem(edited->treeItem);
+
+  // The user opens its branch: the unread parameters there are read at once.
+  Reveal(branchRow);
+  tree_->ExpandRow(branchRow, false);
+  ASSERT_EQ(Text(edited->treeItem, 2), "Нет данных");
+  QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(branchRow, 0).center());
+  EXPECT_NE(edited->value, "Нет данных") << prompter_.Texts();
+  EXPECT_EQ(Text(edited->treeItem, 2), edited->value);
+
+  // Read all, then an edit in place: taken, green, nothing written yet.
+  ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
+  { std::lock_guard wait(App().exchangeLock); }
+  EXPECT_EQ(Text(edited->treeItem, 2), edited->value);
+  App().immediateWriting = false;
+  const std::string typed = edited->value == "1" ? "0" : "1";
+  EditCell(edited->treeItem, 2, typed);
+  EXPECT_EQ(edited->value, typed) << prompter_.Texts();
+  EXPECT_TRUE(edited->valueChanged);
+  EXPECT_TRUE(doc_->modified);
+  EXPECT_EQ(Colour(edited->treeItem), model::kChangedGreen);
+
+  // "Write changed" sends that parameter only, and the row turns black again.
+  const size_t before = sim_->Requests().size();
+  ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdWriteChangedTree));
+  { std::lock_guard wait(App().exchangeLock); }
+  const auto requests = sim_->Requests();
+  int written = 0;
+  for (size_t i = before; i < requests.size(); ++i) {
+    if (requests[i].read) continue;
+    ++written;
+    EXPECT_TRUE(IsWriteOf(requests[i], edited->name)) << requests[i].name;
+  }
+  EXPECT_GT(written, 0);
+  EXPECT_EQ(Colour(edited->treeItem), model::kBlack);
+
+  // Polling: a period typed into the polled row, then its state icon switches it on.
+  Parameter* polled = FirstPolled();
+  ASSERT_EQ(polled->requestIndex, 0);
+  const model::TreeItem pollRow = polled->treeItem;
+  EditCell(pollRow, 1, "150.7");
+  EXPECT_EQ(polled->pollPeriod, 150);
+  EXPECT_EQ(Text(pollRow, 1), "150");
+  ASSERT_EQ(tree_->GetItemStateImage(pollRow), 1);
+  const std::string unpolled = Text(pollRow, 2);
+  QTest::mouseClick(tree_->viewport(), Qt::LeftButton, {}, tree_->StateImageRect(pollRow).center());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tree_->GetItemStateImage(pollRow) == 3; }, 2000));
+  EXPECT_TRUE(polled->pollRunning);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Text(pollRow, 2).empty() && Text(pollRow, 2) != unpolled; }, 10000));
+  const std::string first = Text(pollRow, 2);
+  EXPECT_EQ(Text(pollRow, 5), "");
+  // The module's reading changes: the row follows without anything else done.
+  z580sim::Bytes bytes;
+  ASSERT_TRUE(sim_->GetValue(polled->name, 0, bytes));
+  ASSERT_GE(bytes.size(), 4u);
+  bytes[0] = 0x41;  // 12.5
+  bytes[1] = 0x48;
+  ASSERT_TRUE(sim_->SetValue(polled->name, 0, bytes));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Text(pollRow, 2) != first; }, 10000)) << first;
+
+  // The menus: none on a polled row, the branch menu on a branch, the parameter
+  // menu on a parameter, whose "no data" command acts on that parameter.
+  EXPECT_TRUE(RightClick(pollRow, 0).empty());
+  EXPECT_EQ(RightClick(branchRow, 0), (std::vector<int>{279, 280, 281, 282}));
+  EXPECT_EQ(doc_->selected, tree_->GetItemObject(branchRow));
+  EXPECT_EQ(RightClick(edited->treeItem, kCmdSetNoData), (std::vector<int>{32808, 32809, 0, 32811}));
+  EXPECT_EQ(doc_->selected, edited);
+  EXPECT_EQ(edited->value, "Нет данных");
+  EXPECT_EQ(Text(edited->treeItem, 2), "Нет данных");
+
+  // Another model's tree replaces this one: the rows go with the old tree, a poll
+  // record still queued for it is dropped, and the view fills itself again.
+  ASSERT_TRUE(Deliver(polled, "1"));
+  App().modelIndex = 0;
+  ASSERT_TRUE(doc_->FollowModelChange(kModel));
+  QApplication::processEvents();  // the drain posted for the old record runs here
+  ASSERT_NE(doc_->rootBranch, nullptr);
+  EXPECT_EQ(tree_->GetItemObject(view_->BuiltRows().deviceParameters), static_cast<CObject*>(doc_->rootBranch));
+  EXPECT_TRUE(doc_->GetDevice()->TransmitThreadRunning());
+}
+
+bool Dark(QRgb c) { return qGray(c) < 140; }
+bool Red(QRgb c) { return qRed(c) > 180 && qGreen(c) < 90 && qBlue(c) < 90; }
+bool Green(QRgb c) { return qGreen(c) > 120 && qRed(c) < 90 && qBlue(c) < 90; }
+
+int Count(const QImage& image, const QRect& r, const std::function<bool(QRgb)>& test) {
+  int n = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (image.rect().contains(x, y) && test(image.pixel(x, y))) ++n;
+  return n;
+}
+
+TEST_F(PelmTreeViewTest, ScreenshotShowsRedGreenAndPolledRows) {
+  OpenView(false);  // no module: the tree of the chosen model, nothing read
+  Parameter* failed = nullptr;
+  Parameter* changed = nullptr;
+  ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+    if (p.treeItem == model::kNoItem || !p.writable) return;
+    if (!failed)
+      failed = &p;
+    else if (!changed && tree_->ParentItem(p.treeItem) == tree_->ParentItem(failed->treeItem))
+      changed = &p;
+  });
+  ASSERT_NE(changed, nullptr);
+  failed->note = "Таймаут при передаче данных (нет связи)";
+  changed->value = "7";
+  changed->valueChanged = true;
+  view_->UpdateAllViews();
+
+  Parameter* polled = FirstPolled();
+  ASSERT_TRUE(Deliver(polled, "123.456"));
+  QApplication::processEvents();
+  ASSERT_EQ(Text(polled->treeItem, 2), "123.456");
+
+  Reveal(polled->treeItem);
+  Reveal(failed->treeItem);
+  tree_->SelectRow(view_->BuiltRows().configuration);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view_.get()) || qgetenv("QT_QPA_PLATFORM") == "offscreen");
+  QApplication::processEvents();
+  const QImage image = view_->grab().toImage();
+  if (const char* dir = std::getenv("Z580_BUILD_DIR"))
+    image.save(QString::fromLocal8Bit(dir) + "/pelmtree-screenshot-" + QApplication::platformName() + ".png");
+  const QPoint origin = tree_->viewport()->mapTo(view_.get(), QPoint(0, 0));
+  auto cell = [&](model::TreeItem r, int column) { return tree_->CellRect(r, column).translated(origin); };
+
+  EXPECT_GT(Count(image, cell(failed->treeItem, 0), Red), 10);
+  EXPECT_GT(Count(image, cell(failed->treeItem, 5), Red), 10);
+  EXPECT_GT(Count(image, cell(changed->treeItem, 2), Green), 10);
+  EXPECT_EQ(Count(image, cell(changed->treeItem, 2), Red), 0);
+  EXPECT_GT(Count(image, cell(polled->treeItem, 2), Dark), 10);
+  EXPECT_EQ(Count(image, cell(polled->treeItem, 2), Red), 0);
+  EXPECT_EQ(Count(image, cell(polled->treeItem, 2), Green), 0);
+}
+
+}  // namespace
