@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,7 +22,8 @@
 #include "app/CmyCommandLineInfo.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CPelmApp.h"
-#include "app/ui/TreeTextView.h"
+#include "app/ui/CPelmTreeListCtrl.h"
+#include "app/ui/CPelmTreeListView.h"
 #include "link/AppState.h"
 #include "link/ExchangeFrame.h"
 #include "model/Parameter.h"
@@ -35,38 +37,43 @@ void Signal(int fd) {
   if (::write(fd, &byte, 1) != 1) std::_Exit(3);
 }
 
-// The program's start, as its main does, reporting the first paint of the tree.
-int ChildProgram(int fd, int argc, char** argv) {
-  CPelmApp application(argc, argv, CmyCommandLineInfo("/"));
-  if (!application.InitInstance()) return 2;
-  QObject::connect(application.MainFrame()->View(), &TreeTextView::treePainted, &application, [&] {
-    Signal(fd);
-    application.MainFrame()->CloseFromProgram();
-  });
-  application.exec();
-  return application.ExitInstance();
-}
-
+// Reports the first paint of a widget, once the condition holds (then quits).
 class FirstPaint : public QObject {
  public:
-  explicit FirstPaint(int fd) : fd_(fd) {}
+  FirstPaint(int fd, std::function<bool()> ready, std::function<void()> done)
+      : fd_(fd), ready_(std::move(ready)), done_(std::move(done)) {}
   bool eventFilter(QObject* object, QEvent* event) override {
-    if (event->type() == QEvent::Paint && fd_ >= 0) {
+    if (event->type() == QEvent::Paint && fd_ >= 0 && ready_()) {
       Signal(fd_);
       fd_ = -1;
-      QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(QCoreApplication::instance(), done_, Qt::QueuedConnection);
     }
     return QObject::eventFilter(object, event);
   }
 
  private:
   int fd_;
+  std::function<bool()> ready_;
+  std::function<void()> done_;
 };
+
+// The program's start, as its main does, reporting the first paint of the filled tree.
+int ChildProgram(int fd, int argc, char** argv) {
+  CPelmApp application(argc, argv, CmyCommandLineInfo("/"));
+  if (!application.InitInstance()) return 2;
+  CPelmTreeListCtrl* tree = application.MainFrame()->View()->PelmTree();
+  FirstPaint watch(
+      fd, [tree] { return tree->topLevelItemCount() > 0; },
+      [&application] { application.MainFrame()->CloseFromProgram(); });
+  tree->viewport()->installEventFilter(&watch);
+  application.exec();
+  return application.ExitInstance();
+}
 
 int ChildEmpty(int fd, int argc, char** argv) {
   QApplication application(argc, argv);
   QWidget window;
-  FirstPaint watch(fd);
+  FirstPaint watch(fd, [] { return true; }, [] { QCoreApplication::quit(); });
   window.installEventFilter(&watch);
   window.showMaximized();
   return application.exec();

@@ -17,7 +17,7 @@
 #include <QUrl>
 #include <QWindow>
 
-#include "app/ui/TreeTextView.h"
+#include "app/ui/CPelmTreeListView.h"
 #include "link/AppState.h"
 
 namespace {
@@ -52,14 +52,17 @@ CMainFrame::CMainFrame(Hooks hooks, QWidget* parent) : QMainWindow(parent), hook
   BuildMenu();
   BuildToolBar();
   BuildStatusBar();
-  view_ = new TreeTextView(this);
-  setCentralWidget(view_);
   // The idle update of the commands.
   auto* idle = new QTimer(this);
   connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
   idle->start(250);
   SetMainMenuEditor(this);
   UpdateCommandStates();
+}
+
+void CMainFrame::SetView(CPelmTreeListView* view) {
+  view_ = view;
+  setCentralWidget(view);
 }
 
 CMainFrame::~CMainFrame() {

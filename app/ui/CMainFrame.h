@@ -18,7 +18,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QToolBar;
-class TreeTextView;
+class CPelmTreeListView;
 
 class CMainFrame : public QMainWindow, public MainMenuEditor {
   Q_OBJECT
@@ -64,7 +64,9 @@ class CMainFrame : public QMainWindow, public MainMenuEditor {
   // The four entries of the recent-file list.
   void SetRecentFiles(const std::vector<std::string>& paths);
 
-  TreeTextView* View() const { return view_; }
+  // The document's view becomes the central widget (the frame owns it).
+  void SetView(CPelmTreeListView* view);
+  CPelmTreeListView* View() const { return view_; }
   QToolBar* ToolBar() const { return toolBar_; }
   QMenu* SubMenu(int index) const;
 
@@ -98,7 +100,7 @@ class CMainFrame : public QMainWindow, public MainMenuEditor {
   std::vector<QAction*> recentActions_;
   QAction* recentPlaceholder_ = nullptr;
   QToolBar* toolBar_ = nullptr;
-  TreeTextView* view_ = nullptr;
+  CPelmTreeListView* view_ = nullptr;
   bool placementLock_ = false;
   QPoint lockedPosition_;
   QSize lockedSize_;

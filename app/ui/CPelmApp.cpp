@@ -18,7 +18,7 @@
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/DialogStandIns.h"
-#include "app/ui/TreeTextView.h"
+#include "app/ui/CPelmTreeListView.h"
 #include "devices/CBaseDevice.h"
 #include "devices/CBrand.h"
 #include "devices/CalibrationLauncher.h"
@@ -208,6 +208,7 @@ void CPelmApp::CreateMainFrame() {
   hooks.busy = [this] { return commandDepth_ > 0; };
   hooks.documentTitle = [this] { return document_ ? document_->title : std::string(); };
   frame_ = std::make_unique<CMainFrame>(std::move(hooks));
+  frame_->SetView(new CPelmTreeListView(*document_, frame_.get()));
   prompter_.SetMainWindow(frame_.get());
   taskWindow_.SetMainWindow(frame_.get());
   taskWindow_.onApply = [this] { Continue([this] { document_->OnApply(); }); };
@@ -249,9 +250,6 @@ void CPelmApp::WireCommands() {
                       CPelmDoc::kCmdCompareTree, CPelmDoc::kCmdReadBranch, CPelmDoc::kCmdWriteBranch,
                       CPelmDoc::kCmdWriteChangedBranch, CPelmDoc::kCmdCompareBranch})
     Wire(command, [this, command] { RunTreeTask(command); });
-  // The tree's keys act on the selected branch.
-  for (int key = kCmdReadBranchKey; key <= kCmdCompareBranchKey; ++key)
-    Wire(key, [this, key] { RunTreeTask(CPelmDoc::kCmdReadBranch + key - kCmdReadBranchKey); });
 
   auto resettable = [] {
     const BaseDevice::CBaseDevice* model = CurrentModel();
@@ -296,6 +294,10 @@ void CPelmApp::WireCommands() {
   // once its handler is wired.
   f.SetCommandEnabler(kCmdStateInOut, [] { return CurrentModel() != nullptr && !CurrentModel()->HasScanners(); });
   Wire(CPelmDoc::kCmdAccessLevel, [] { ShowAccessLevelNotice(); });
+  // Problem navigation and the commands on the tree's selected branch belong to the view.
+  for (int command : {kCmdPreviousProblem, kCmdNextProblem, kCmdReadBranchKey, kCmdWriteBranchKey,
+                      kCmdWriteChangedBranchKey, kCmdCompareBranchKey})
+    Wire(command, [this, command] { frame_->View()->OnCommand(command); });
 }
 
 void CPelmApp::RunTreeTask(int command) {
@@ -493,7 +495,7 @@ bool CPelmApp::OnFileSaveAs() {
 
 void CPelmApp::UpdateAllViews() {
   if (!frame_) return;
-  frame_->View()->Refresh(document_.get());
+  frame_->View()->UpdateAllViews();
   frame_->UpdateCommandStates();
 }
 
@@ -506,7 +508,7 @@ void CPelmApp::EndWaitCursor() {
 }
 
 void CPelmApp::DeleteTreeRows() {
-  if (frame_) frame_->View()->Clear();
+  if (frame_) frame_->View()->DeleteTreeRows();
 }
 
 bool CPelmApp::RunConnectionSetup(Device& link) {

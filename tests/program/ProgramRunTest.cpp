@@ -26,7 +26,8 @@
 #include "app/RecentFileList.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CPelmApp.h"
-#include "app/ui/TreeTextView.h"
+#include "app/ui/CPelmTreeListCtrl.h"
+#include "app/ui/CPelmTreeListView.h"
 #include "app/DocumentTestSupport.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -347,7 +348,7 @@ TEST_F(ProgramRunTest, InteractiveStartTakesAMissingFileAsThePathOfANewConfigura
     ASSERT_NE(application.MainFrame(), nullptr);
     EXPECT_EQ(application.Document()->pathName, dir_ + "/fresh.z580");
     EXPECT_EQ(application.MainFrame()->windowTitle().toStdString(), "Конфигуратор Z580-20 - fresh.z580");
-    EXPECT_FALSE(application.MainFrame()->View()->toPlainText().isEmpty());  // the tree shows
+    EXPECT_GT(application.MainFrame()->View()->PelmTree()->topLevelItemCount(), 0);  // the tree shows
     EXPECT_FALSE(FileHasContent(dir_ + "/fresh.z580"));
     EXPECT_TRUE(application.OnFileSave());
     EXPECT_TRUE(FileHasContent(dir_ + "/fresh.z580"));
