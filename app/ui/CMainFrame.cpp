@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QScreen>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -247,7 +248,12 @@ bool CMainFrame::RemoveItem(int command) {
 
 void CMainFrame::ApplyPlacement(const mainframe::Placement& placement) {
   switch (placement.show) {
-    case mainframe::WindowShow::Maximised: showMaximized(); break;
+    case mainframe::WindowShow::Maximised:
+      // Without a window manager (a bare X server) maximising does nothing: fill
+      // the screen by hand first so that the tree's columns still have their room.
+      if (QScreen* display = screen()) setGeometry(display->availableGeometry());
+      showMaximized();
+      break;
     case mainframe::WindowShow::Minimised: showMinimized(); break;
     case mainframe::WindowShow::Placed:
       setGeometry(placement.x, placement.y, placement.width, placement.height);

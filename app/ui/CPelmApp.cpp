@@ -122,7 +122,7 @@ bool CPelmApp::InitInstance() {
     platform::ShowMessage(kWindowsFailed, std::string(), platform::MessageIcon::Error);
     return EndStartUp();
   }
-  const bool ready = openFile ? OpenCommandLineFile(batchRun) : document_->OnNewDocument();
+  const bool ready = openFile ? OpenCommandLineFile(batchRun) : NewDocument();
   if (!ready) {
     frame_.reset();
     return EndStartUp();
@@ -170,7 +170,7 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
       recent_.Add(commandLineFile_);
       return true;
     }
-    return document_->OnNewDocument();
+    return NewDocument();
   }
   // Nobody is there to answer: a file of another model than the module's is refused.
   const int fileModel = FileModelIndex(commandLineFile_);
@@ -444,10 +444,16 @@ bool CPelmApp::SaveModified() {
   }
 }
 
+bool CPelmApp::NewDocument() {
+  if (!document_->OnNewDocument()) return false;
+  // A new configuration is named as the document manager names it until it is saved.
+  document_->SetTitle(kNewFileName);
+  return true;
+}
+
 void CPelmApp::OnFileNew() {
   if (!SaveModified()) return;
-  document_->OnNewDocument();
-  document_->SetTitle(std::string());
+  NewDocument();
   UpdateAllViews();
   SyncModelMenuItems();
 }

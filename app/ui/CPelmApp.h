@@ -66,6 +66,8 @@ class CPelmApp : public QApplication, public DocumentViews {
 
  private:
   void ApplyCommandLine();
+  // A new, empty configuration with the default title.
+  bool NewDocument();
   bool OpenCommandLineFile(bool batchRun);
   bool EndStartUp();
   void CreateMainFrame();
