@@ -133,11 +133,15 @@ class ProgramRunTest : public DocumentTestBase {
   // Waits until the module saw a request for a parameter of the tree (the task
   // began), then calls act.
   void WhenTaskRuns(const std::function<void()>& act) {
+    // Slow replies until then: on a loaded machine this thread could otherwise
+    // wake up only after the whole task had run.
+    sim_->SetReplyDelay(20);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
       for (const auto& r : sim_->Requests()) {
         if (!r.name.empty() && r.name != "dev" && r.name != "ver" && r.name != "tdev") {
           act();
+          sim_->SetReplyDelay(0);
           return;
         }
       }
