@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "TreeTestSupport.h"
 #include "app/PollDrain.h"
@@ -37,21 +38,9 @@ class PollSimTest : public DocumentTestBase {
   }
 
   void StartModule(int model) {
-    z580sim::ParameterTable table;
     std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
-    z580sim::SimConfig config;
-    config.model = model;
-    config.line.baud = 115200;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-    WriteProgramString("port_path", sim_->SlavePath());
-    WriteProgramDword("baud_rate", 115200);
-    WriteProgramDword("byte_size", 8);
-    WriteProgramDword("stop_bits", 1);
-    WriteProgramDword("parity_scheme", 3);
-    WriteProgramDword("address", config.address);
-    WriteProgramDword("address_length", 8);
+    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
+    ASSERT_NE(sim_, nullptr) << error;
   }
 
   FakeViews views_;

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "app/DocumentTestSupport.h"
 #include "calibration/CalibrationLink.h"
@@ -76,22 +77,10 @@ class Calibration2WizardsTest : public DocumentTestBase {
   }
 
   void Open(int model, const std::vector<std::string>& faults = {}) {
-    z580sim::ParameterTable table;
     std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
-    z580sim::SimConfig config;
-    config.model = model;
-    config.line.baud = 115200;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
+    ASSERT_NE(sim_, nullptr) << error;
     Fault(faults);
-    WriteProgramString("port_path", sim_->SlavePath());
-    WriteProgramDword("baud_rate", 115200);
-    WriteProgramDword("byte_size", 8);
-    WriteProgramDword("stop_bits", 1);
-    WriteProgramDword("parity_scheme", 3);
-    WriteProgramDword("address", config.address);
-    WriteProgramDword("address_length", 8);
     doc_ = std::make_unique<CPelmDoc>(&views_, true);
     ASSERT_TRUE(doc_->OnNewDocument());
     ASSERT_EQ(App().modelIndex.load(), model);
