@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,8 +33,8 @@
 #include "app/ui/CStateInOutDlg.h"
 #include "app/ui/TreeTextView.h"
 #include "calibration/ui/CCalibration.h"
-#include "controls/CSetupTableCtrl.h"
 #include "calibration/ui/CWeightTDDlg.h"
+#include "controls/CSetupTableCtrl.h"
 #include "devices/CalibrationLauncher.h"
 #include "link/ModelTable.h"
 #include "link/TaskWindow.h"
@@ -240,7 +239,7 @@ TEST_F(MainWindowWiringTest, ServiceCommandsReachTheirWindows) {
     QElapsedTimer clock;
     clock.start();
     while (!driver.Done() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Done()) << driver.stuckOn;
   }
 
   // The link check finds the same model: the tree stays.
