@@ -836,8 +836,14 @@ void CPelmDoc::OnPortSetup() {
 bool CPelmDoc::FollowModelChange(int previousModel) {
   const int model = App().modelIndex;
   if (model == previousModel || DescriptionStreamName(model) == nullptr) return false;
-  if (modified && views_) views_->SaveModifiedBeforeModelChange(*this);
   if (link_) link_->StopThreads();
+  if (modified && views_) {
+    // The tree still is the old model's: a save now must say so in its model
+    // byte, or the file would load as the new model with the old one's records.
+    App().modelIndex = previousModel;
+    views_->SaveModifiedBeforeModelChange(*this);
+    App().modelIndex = model;
+  }
   ClearContents();
   // The old file holds another model's tree: a save must not write this one there.
   pathName.clear();

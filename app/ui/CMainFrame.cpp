@@ -23,8 +23,6 @@
 
 namespace {
 
-MainMenuEditor* gEditor = nullptr;
-
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 // A small image for a command the icon theme has nothing for: a tile in a colour of
@@ -45,9 +43,6 @@ QIcon NumberIcon(int image) {
 
 }  // namespace
 
-MainMenuEditor* CurrentMainMenuEditor() { return gEditor; }
-void SetMainMenuEditor(MainMenuEditor* editor) { gEditor = editor; }
-
 CMainFrame::CMainFrame(Hooks hooks, QWidget* parent) : QMainWindow(parent), hooks_(std::move(hooks)) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   BuildMenu();
@@ -57,7 +52,7 @@ CMainFrame::CMainFrame(Hooks hooks, QWidget* parent) : QMainWindow(parent), hook
   auto* idle = new QTimer(this);
   connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
   idle->start(250);
-  SetMainMenuEditor(this);
+  BaseDevice::SetMainMenu(this);
   UpdateCommandStates();
 }
 
@@ -67,7 +62,7 @@ void CMainFrame::SetView(CPelmTreeListView* view) {
 }
 
 CMainFrame::~CMainFrame() {
-  if (CurrentMainMenuEditor() == this) SetMainMenuEditor(nullptr);
+  if (BaseDevice::GetMainMenu() == this) BaseDevice::SetMainMenu(nullptr);
 }
 
 QAction* CMainFrame::MakeAction(int command, const QString& text, const QString& key) {
@@ -227,8 +222,8 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& paths) {
   if (recentPlaceholder_) recentPlaceholder_->setVisible(paths.empty());
 }
 
-bool CMainFrame::InsertItemBefore(int submenu, int beforeCommand, int command, const std::string& text) {
-  QMenu* menu = SubMenu(submenu);
+bool CMainFrame::InsertItem(int subMenu, int beforeCommand, int command, const std::string& text) {
+  QMenu* menu = SubMenu(subMenu);
   QAction* before = Action(beforeCommand);
   if (!menu || !before || !menu->actions().contains(before) || Action(command)) return false;
   QAction* action = MakeAction(command, FromUtf8(text), QString());
@@ -237,12 +232,19 @@ bool CMainFrame::InsertItemBefore(int submenu, int beforeCommand, int command, c
   return true;
 }
 
-bool CMainFrame::RemoveItem(int command) {
+bool CMainFrame::HasItem(int subMenu, int command) {
+  QMenu* menu = SubMenu(subMenu);
   QAction* action = Action(command);
-  if (!action) return false;
+  return menu && action && menu->actions().contains(action);
+}
+
+bool CMainFrame::RemoveItem(int subMenu, int command) {
+  if (!HasItem(subMenu, command)) return false;
+  QAction* action = Action(command);
   actions_.erase(command);
-  for (QMenu* menu : subMenus_) menu->removeAction(action);
-  delete action;
+  SubMenu(subMenu)->removeAction(action);
+  // Deleted later: the item may be the one whose command is running now.
+  action->deleteLater();
   return true;
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/MainFrameRules.h"
-#include "app/ui/MainMenuEditor.h"
+#include "devices/MainMenu.h"
 
 class QAction;
 class QLabel;
@@ -20,7 +20,7 @@ class QMenu;
 class QToolBar;
 class CPelmTreeListView;
 
-class CMainFrame : public QMainWindow, public MainMenuEditor {
+class CMainFrame : public QMainWindow, public BaseDevice::MainMenu {
   Q_OBJECT
 
  public:
@@ -70,9 +70,12 @@ class CMainFrame : public QMainWindow, public MainMenuEditor {
   QToolBar* ToolBar() const { return toolBar_; }
   QMenu* SubMenu(int index) const;
 
-  // A device model's changes to the menu.
-  bool InsertItemBefore(int submenu, int beforeCommand, int command, const std::string& text) override;
-  bool RemoveItem(int command) override;
+  // A device model's changes to the menu (BaseDevice::MainMenu; the window
+  // registers itself as the models' menu while it exists). An item goes in only
+  // when the sub-menu holds beforeCommand and no item has the command yet.
+  bool InsertItem(int subMenu, int beforeCommand, int command, const std::string& text) override;
+  bool RemoveItem(int subMenu, int command) override;
+  bool HasItem(int subMenu, int command) override;
 
   // Closes without asking (the end of a batch run, the external exit event).
   void CloseFromProgram();

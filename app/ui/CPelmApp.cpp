@@ -12,15 +12,18 @@
 
 #include "app/CPelmDoc.h"
 #include "app/DocumentFiles.h"
+#include "app/HtmlExport.h"
 #include "app/MainFrameRules.h"
 #include "app/ProgramFiles.h"
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/CMainFrame.h"
-#include "app/ui/DialogStandIns.h"
 #include "app/ui/CPelmTreeListView.h"
+#include "app/ui/CSetupCarrier.h"
+#include "app/ui/ServiceDialogs.h"
 #include "devices/CBaseDevice.h"
 #include "devices/CBrand.h"
+#include "calibration/ui/CalibrationLauncherQt.h"
 #include "devices/CalibrationLauncher.h"
 #include "devices/SplashWindow.h"
 #include "link/AppState.h"
@@ -35,7 +38,6 @@
 namespace {
 
 constexpr int kStrInitialising = 162;
-constexpr int kStrTareWeight = 288;
 constexpr const char* kWindowsFailed = "Не удалось выполнить создание окон.\nПрограмме не хватает ресурсов!";
 constexpr const char* kFileFilter = "Файлы конфигураций (*.z580)";
 constexpr const char* kNewFileName = "Zt580";
@@ -127,8 +129,7 @@ bool CPelmApp::InitInstance() {
     frame_.reset();
     return EndStartUp();
   }
-  UpdateAllViews();
-  SyncModelMenuItems();
+  ShowNewTree();
   ShowRecentFiles();
 
   StartBatch();
@@ -213,6 +214,8 @@ void CPelmApp::CreateMainFrame() {
   taskWindow_.SetMainWindow(frame_.get());
   taskWindow_.onApply = [this] { Continue([this] { document_->OnApply(); }); };
   taskWindow_.onBatchSave = [this] { Continue([this] { SaveToCommandLineFile(); }); };
+  // The models' calibration windows open over the main window.
+  RegisterCalibrationLauncher(frame_.get());
   WireCommands();
   ShowRecentFiles();
 }
@@ -260,10 +263,22 @@ void CPelmApp::WireCommands() {
   Wire(CPelmDoc::kCmdSendInit, [this] { document_->OnSendInit(); });
   f.SetCommandEnabler(CPelmDoc::kCmdSendInit, resettable);
   Wire(CPelmDoc::kCmdApply, [this] { document_->OnApply(); });
-  Wire(CPelmDoc::kCmdCheckLink, [this] {
-    document_->OnCheckLink();
-    frame_->UpdateFrameTitle();
+  // The link check and the connection setup may find or pick another model.
+  Wire(CPelmDoc::kCmdCheckLink, [this] { FollowModel([this] { document_->OnCheckLink(); }); });
+  Wire(CPelmDoc::kCmdPortSetup, [this] { FollowModel([this] { document_->OnPortSetup(); }); });
+  Wire(kCmdSinglePoint, [this] { RunSinglePointDialog(*document_, frame_.get()); });
+  Wire(kCmdStateInOut, [this] {
+    const BaseDevice::CBaseDevice* model = CurrentModel();
+    if (model != nullptr && std::string(model->GetRuntimeClassName()) != "CZ580M07")
+      RunStateDialog(*document_, frame_.get());
   });
+  // Models with polled parameters show them in the view instead; a model with
+  // neither inputs nor outputs would get an empty window.
+  f.SetCommandEnabler(kCmdStateInOut, [] {
+    const BaseDevice::CBaseDevice* model = CurrentModel();
+    return model != nullptr && !model->HasScanners() && (model->HasInputs() || model->HasOutputs());
+  });
+  Wire(kCmdExportHtml, [this] { htmlexport::ExportHtml(*document_, htmlOpener); });
   for (int command : {CPelmDoc::kCmdConverterAuto, CPelmDoc::kCmdConverterSemiAuto})
     Wire(command, [this, command] { document_->OnConverterMode(command); });
   f.SetCommandChecker(CPelmDoc::kCmdConverterAuto,
@@ -283,16 +298,10 @@ void CPelmApp::WireCommands() {
     UpdateAllViews();
   });
   f.SetCommandEnabler(kCmdCalibrate, [] { return CurrentModel() != nullptr && CurrentModel()->HasCalibration(); });
-  if (BaseDevice::GetCalibrationLauncher() != nullptr) {
-    Wire(kCmdTareWeight, [] {
-      BaseDevice::CalibrationLauncher* launcher = BaseDevice::GetCalibrationLauncher();
-      if (BaseDevice::CBaseDevice* model = CurrentModel(); launcher && model)
-        launcher->Run(BaseDevice::CalibrationWizard::TareWeight, *model);
-    });
-  }
-  // The input/output state dialog: enabled for models without polled parameters
-  // once its handler is wired.
-  f.SetCommandEnabler(kCmdStateInOut, [] { return CurrentModel() != nullptr && !CurrentModel()->HasScanners(); });
+  // The model's own menu items (the tare weight of the strain-gauge models).
+  Wire(kCmdTareWeight, [] {
+    if (BaseDevice::CBaseDevice* model = CurrentModel()) model->OnModelCommand(kCmdTareWeight);
+  });
   Wire(CPelmDoc::kCmdAccessLevel, [] { ShowAccessLevelNotice(); });
   // Problem navigation and the commands on the tree's selected branch belong to the view.
   for (int command : {kCmdPreviousProblem, kCmdNextProblem, kCmdReadBranchKey, kCmdWriteBranchKey,
@@ -308,7 +317,7 @@ void CPelmApp::RunTreeTask(int command) {
 
 void CPelmApp::SyncModelMenuItems() {
   if (!frame_) return;
-  frame_->RemoveItem(mainframe::kCmdTareWeight);
+  // Each model adds its items once; the model that goes takes them away.
   if (BaseDevice::CBaseDevice* model = CurrentModel()) model->AddModelMenuItems();
   // The state window's button tells the model's own title.
   if (QAction* state = frame_->Action(mainframe::kCmdStateInOut)) {
@@ -316,11 +325,21 @@ void CPelmApp::SyncModelMenuItems() {
     const std::string prompt = model ? model->GetStateWindowTitle() : mainframe::CommandPrompt(mainframe::kCmdStateInOut);
     state->setToolTip(QString::fromStdString(mainframe::TooltipText(prompt)));
   }
-  // The strain-gauge models offer the tare weight until their own menu hook does.
-  const int index = App().modelIndex;
-  if ((index == 13 || index == 14) && frame_->Action(mainframe::kCmdTareWeight) == nullptr)
-    frame_->InsertItemBefore(3, mainframe::kCmdCalibrate, mainframe::kCmdTareWeight,
-                             resources::LoadString(kStrTareWeight));
+}
+
+void CPelmApp::ShowNewTree() {
+  if (!frame_) return;
+  UpdateAllViews();
+  SyncModelMenuItems();
+  frame_->UpdateFrameTitle();
+}
+
+void CPelmApp::FollowModel(const std::function<void()>& command) {
+  const int before = App().modelIndex;
+  command();
+  // The document has loaded the other model's tree.
+  if (App().modelIndex != before) ShowNewTree();
+  frame_->UpdateFrameTitle();
 }
 
 void CPelmApp::Continue(std::function<void()> step) {
@@ -344,11 +363,12 @@ void CPelmApp::DrainContinuations() {
 void CPelmApp::StartBatch() {
   const exchange::BatchSettings batch = App().Batch();
   frame_->ApplyPlacement(mainframe::WindowPlacement(batch));
-  frame_->UpdateCommandStates();
   if (batch.converterMode != 0 && document_->GetDevice())
     document_->GetDevice()->SetConverterMode(batch.converterMode == 2 ? 1 : 0);
+  // "autoread", and the connection setup's offline choice (mode byte 2).
   if (batch.modeFlags & exchange::kModeAutoReadOn) App().automaticReading = true;
   if (batch.modeFlags & exchange::kModeAutoReadOff) App().automaticReading = false;
+  frame_->UpdateCommandStates();
   if (batch.runFlags & exchange::kRunBatch) {
     batchDone_ = std::make_unique<platform::Event>(false, true);
     App().batchDoneEvent = batchDone_.get();
@@ -454,8 +474,7 @@ bool CPelmApp::NewDocument() {
 void CPelmApp::OnFileNew() {
   if (!SaveModified()) return;
   NewDocument();
-  UpdateAllViews();
-  SyncModelMenuItems();
+  ShowNewTree();
 }
 
 void CPelmApp::OnFileOpen() {
@@ -474,8 +493,7 @@ bool CPelmApp::OpenDocumentFile(const std::string& path) {
     if (!std::filesystem::exists(path, error)) recent_.Remove(path);
   }
   ShowRecentFiles();
-  UpdateAllViews();
-  SyncModelMenuItems();
+  ShowNewTree();
   return outcome.becameDocument;
 }
 
@@ -519,7 +537,13 @@ void CPelmApp::DeleteTreeRows() {
 
 bool CPelmApp::RunConnectionSetup(Device& link) {
   splash_.Destroy();
-  return RunConnectionSetupStandIn(link);
+  // At start-up there is no main window yet; command 32819 opens it over the window.
+  return RunConnectionSetupDialog(link, frame_.get());
 }
 
-bool CPelmApp::RunApplyDialog(CPelmDoc& document) { return RunApplyDialogStandIn(document); }
+void CPelmApp::SaveModifiedBeforeModelChange(CPelmDoc& /*document*/) {
+  // The tree is replaced whatever the answer: Cancel only means "do not save".
+  SaveModified();
+}
+
+bool CPelmApp::RunApplyDialog(CPelmDoc& document) { return ::RunApplyDialog(document, frame_.get()); }

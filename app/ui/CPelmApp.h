@@ -13,6 +13,7 @@
 
 #include "app/CmyCommandLineInfo.h"
 #include "app/DocumentViews.h"
+#include "app/HtmlExport.h"
 #include "app/NamedExitEvent.h"
 #include "app/RecentFileList.h"
 #include "app/ui/CHeadBandDlg.h"
@@ -62,7 +63,11 @@ class CPelmApp : public QApplication, public DocumentViews {
   void EndWaitCursor() override;
   void DeleteTreeRows() override;
   bool RunConnectionSetup(Device& link) override;
+  void SaveModifiedBeforeModelChange(CPelmDoc& document) override;
   bool RunApplyDialog(CPelmDoc& document) override;
+
+  // How command 32804 opens the exported page (tests replace the desktop's opener).
+  htmlexport::FileOpener htmlOpener = htmlexport::OpenWithDefaultHandler;
 
  private:
   void ApplyCommandLine();
@@ -75,6 +80,10 @@ class CPelmApp : public QApplication, public DocumentViews {
   void Wire(int command, std::function<void()> handler);
   void RunTreeTask(int command);
   void SyncModelMenuItems();
+  // The view, the model's menu items and the title after the tree was replaced.
+  void ShowNewTree();
+  // Runs a command that may change the model, and shows the new model's tree.
+  void FollowModel(const std::function<void()>& command);
   void StartBatch();
   void BatchDoneThread();
   void ExitWatchThread();

@@ -9,6 +9,7 @@
 #include "DocumentTestSupport.h"
 #include "Simulator.h"
 #include "link/Device.h"
+#include "platform/Archive.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -65,8 +66,16 @@ TEST_F(DocumentModelChangeTest, PortSetupAndLinkCheckRebuildTheTreeForAnotherMod
   doc_->SetPathName(Path("old.z580"));
   doc_->modified = true;
   views_.setupPicksModel = 12;
+  views_.saveOfferPath = Path("saved.z580");
   doc_->OnPortSetup();
   EXPECT_EQ(views_.saveOffers, 1);
+  // Saved at the offer, the file is the old model's, as its tree is.
+  ASSERT_TRUE(views_.saved);
+  const std::vector<uint8_t> bytes = ReadBytes(Path("saved.z580"));
+  platform::Archive archive = platform::Archive::Loading(bytes);
+  ASSERT_EQ(archive.ReadClassTag(CPelmDoc::kClassName), CPelmDoc::kSchema);
+  EXPECT_EQ(archive.ReadByte(), 5);
+  EXPECT_EQ(App().modelIndex.load(), 12);
   ASSERT_NE(doc_->rootBranch, nullptr);
   EXPECT_NE(TreeNames(), model5);
   EXPECT_EQ(doc_->pathName, "");

@@ -47,7 +47,15 @@ class FakeViews : public DocumentViews {
     if (setupPicksModel >= 0) App().modelIndex = setupPicksModel;
     return setupResult;
   }
-  void SaveModifiedBeforeModelChange(CPelmDoc&) override { ++saveOffers; }
+  void SaveModifiedBeforeModelChange(CPelmDoc& document) override {
+    ++saveOffers;
+    if (!saveOfferPath.empty()) {
+      std::string error;
+      saved = document.OnSaveDocument(saveOfferPath, error);
+    }
+  }
+  std::string saveOfferPath;  // where the offer saves the document, "" nowhere
+  bool saved = false;
   int setupPicksModel = -1;  // the model the dialog sets, -1 none
   int saveOffers = 0;
   bool RunApplyDialog(CPelmDoc&) override {

@@ -87,18 +87,20 @@ class ProgramRunTest : public DocumentTestBase {
                                     "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
                                     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1", "PATH=/usr/bin:/bin"};
     if (offscreen) env.push_back("QT_QPA_PLATFORM=offscreen");
+    // Built before the fork: the child of a process with threads (the toolkit's
+    // pool of earlier tests) must not allocate, or it may wait on a lock forever.
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
       const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(fd, 2);
       dup2(fd, 1);
       if (chdir(dir_.c_str()) != 0) _exit(126);
-      std::vector<char*> argv{const_cast<char*>(program.c_str())};
-      for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
-      argv.push_back(nullptr);
-      std::vector<char*> envp;
-      for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-      envp.push_back(nullptr);
       execve(program.c_str(), argv.data(), envp.data());
       _exit(127);
     }
@@ -133,15 +135,11 @@ class ProgramRunTest : public DocumentTestBase {
   // Waits until the module saw a request for a parameter of the tree (the task
   // began), then calls act.
   void WhenTaskRuns(const std::function<void()>& act) {
-    // Slow replies until then: on a loaded machine this thread could otherwise
-    // wake up only after the whole task had run.
-    sim_->SetReplyDelay(20);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
       for (const auto& r : sim_->Requests()) {
         if (!r.name.empty() && r.name != "dev" && r.name != "ver" && r.name != "tdev") {
           act();
-          sim_->SetReplyDelay(0);
           return;
         }
       }
@@ -164,6 +162,10 @@ class ProgramRunTest : public DocumentTestBase {
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     return file;
   }
+
+  // Replies a little late, so that a fault set once the task began still finds it
+  // running on a loaded machine.
+  static void SlowReplies(z580sim::Simulator& sim) { sim.SetReplyDelay(10); }
 
   std::string dir_;
   std::unique_ptr<z580sim::Simulator> sim_;
@@ -238,7 +240,7 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
 }
 
 TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
-  StartModule(19);
+  StartModule(19, SlowReplies);
   const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"},
                             [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Silence, -1); }); });
   EXPECT_EQ(run.exitCode, 202) << run.errors;
@@ -250,7 +252,7 @@ TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
 }
 
 TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
-  StartModule(19);
+  StartModule(19, SlowReplies);
   RunResult run = Run({"/read", "/close", "out.z580"},
                       [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Garbage, -1); }); });
   EXPECT_EQ(run.exitCode, 203) << run.errors;
@@ -263,7 +265,7 @@ TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
 }
 
 TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
-  StartModule(19);
+  StartModule(19, SlowReplies);
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
   const RunResult run = Run({"/write", "/close", "read.z580"},

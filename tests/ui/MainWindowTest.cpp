@@ -20,6 +20,7 @@
 #include "app/ui/CMainFrame.h"
 #include "controls/CComboEx.h"
 #include "controls/CDrawMenu.h"
+#include "devices/MainMenu.h"
 
 namespace {
 
@@ -106,19 +107,27 @@ TEST(MainWindowTest, CommandsRunThroughTheTableAndFollowTheirUpdateRules) {
 }
 
 TEST(MainWindowTest, ModelMenuItemGoesBeforeItsCommandOnce) {
-  CMainFrame frame(CMainFrame::Hooks{});
-  MainMenuEditor* editor = CurrentMainMenuEditor();
-  ASSERT_EQ(editor, &frame);
-  ASSERT_TRUE(editor->InsertItemBefore(3, mainframe::kCmdCalibrate, 111, "Измерение веса тары"));
-  EXPECT_FALSE(editor->InsertItemBefore(3, mainframe::kCmdCalibrate, 111, "Измерение веса тары"));
-  EXPECT_FALSE(editor->InsertItemBefore(0, mainframe::kCmdCalibrate, 112, "x"));  // not in that menu
-  const QList<QAction*> items = frame.SubMenu(3)->actions();
-  const qsizetype at = items.indexOf(frame.Action(111));
-  ASSERT_GE(at, 0);
-  EXPECT_EQ(items[at + 1], frame.Action(mainframe::kCmdCalibrate));
-  EXPECT_TRUE(editor->RemoveItem(111));
-  EXPECT_FALSE(editor->RemoveItem(111));
-  EXPECT_EQ(frame.Action(111), nullptr);
+  BaseDevice::MainMenu* menu = nullptr;
+  {
+    CMainFrame frame(CMainFrame::Hooks{});
+    menu = BaseDevice::GetMainMenu();
+    ASSERT_EQ(menu, &frame);
+    ASSERT_TRUE(menu->InsertItem(3, mainframe::kCmdCalibrate, 111, "Измерение веса тары"));
+    EXPECT_FALSE(menu->InsertItem(3, mainframe::kCmdCalibrate, 111, "Измерение веса тары"));
+    EXPECT_FALSE(menu->InsertItem(0, mainframe::kCmdCalibrate, 112, "x"));  // not in that menu
+    EXPECT_TRUE(menu->HasItem(3, 111));
+    EXPECT_FALSE(menu->HasItem(0, 111));
+    const QList<QAction*> items = frame.SubMenu(3)->actions();
+    const qsizetype at = items.indexOf(frame.Action(111));
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(items[at + 1], frame.Action(mainframe::kCmdCalibrate));
+    EXPECT_FALSE(menu->RemoveItem(0, 111));
+    EXPECT_TRUE(menu->RemoveItem(3, 111));
+    EXPECT_FALSE(menu->RemoveItem(3, 111));
+    EXPECT_EQ(frame.Action(111), nullptr);
+  }
+  // A model deleted after the window finds no menu to change.
+  EXPECT_EQ(BaseDevice::GetMainMenu(), nullptr);
 }
 
 TEST(MainWindowTest, PlacementLockHoldsTheWindowUntilReleased) {
