@@ -31,7 +31,8 @@
 #include "app/ui/CSetupCarrier.h"
 #include "app/ui/CSinglePoint.h"
 #include "app/ui/CStateInOutDlg.h"
-#include "app/ui/TreeTextView.h"
+#include "app/ui/CPelmTreeListCtrl.h"
+#include "app/ui/CPelmTreeListView.h"
 #include "calibration/ui/CCalibration.h"
 #include "calibration/ui/CWeightTDDlg.h"
 #include "controls/CSetupTableCtrl.h"
@@ -142,6 +143,19 @@ class MainWindowWiringTest : public DocumentTestBase {
   }
 
   CMainFrame& Frame() { return *app_->MainFrame(); }
+
+  // Every row's first column, depth first: what the tree shows.
+  QString TreeText() {
+    QString text;
+    std::function<void(QTreeWidgetItem*)> add = [&](QTreeWidgetItem* item) {
+      text += item->text(0) + '\n';
+      for (int i = 0; i < item->childCount(); ++i) add(item->child(i));
+    };
+    CPelmTreeListCtrl* tree = Frame().View()->PelmTree();
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) add(tree->topLevelItem(i));
+    return text;
+  }
+
   bool Enabled(int command) {
     Frame().UpdateCommandStates();
     QAction* action = Frame().Action(command);
@@ -196,7 +210,7 @@ TEST_F(MainWindowWiringTest, OfflineStartAndPortSetupFollowTheChosenModel) {
   EXPECT_EQ(TareItems(), 1);
   EXPECT_TRUE(Enabled(mainframe::kCmdCalibrate));
   EXPECT_FALSE(Enabled(mainframe::kCmdStateInOut));  // its values are polled in the view
-  const QString model13Tree = Frame().View()->toPlainText();
+  const QString model13Tree = TreeText();
   EXPECT_FALSE(model13Tree.isEmpty());
 
   // 111 opens the tare-weight dialog over the main window.
@@ -206,7 +220,7 @@ TEST_F(MainWindowWiringTest, OfflineStartAndPortSetupFollowTheChosenModel) {
   RunDriven(mainframe::kCmdPortSetup, ChooseOffline(5));
   EXPECT_EQ(App().modelIndex.load(), 5);
   EXPECT_EQ(TareItems(), 0);
-  EXPECT_NE(Frame().View()->toPlainText(), model13Tree);
+  EXPECT_NE(TreeText(), model13Tree);
   EXPECT_NE(Frame().windowTitle().toStdString().find(exchange::ModelDisplayName(5)), std::string::npos);
   EXPECT_TRUE(Enabled(mainframe::kCmdStateInOut));  // outputs, nothing polled
 
@@ -244,7 +258,7 @@ TEST_F(MainWindowWiringTest, ServiceCommandsReachTheirWindows) {
 
   // The link check finds the same model: the tree stays.
   sim_->ClearRequests();
-  const QString tree = Frame().View()->toPlainText();
+  const QString tree = TreeText();
   {
     ModalDriver driver({});
     ASSERT_TRUE(Frame().RunCommand(CPelmDoc::kCmdCheckLink));
@@ -254,7 +268,7 @@ TEST_F(MainWindowWiringTest, ServiceCommandsReachTheirWindows) {
   bool identified = false;
   for (const auto& r : sim_->Requests()) identified = identified || r.name == "dev";
   EXPECT_TRUE(identified);
-  EXPECT_EQ(Frame().View()->toPlainText(), tree);
+  EXPECT_EQ(TreeText(), tree);
 
   home_ = std::getenv("HOME") ? std::getenv("HOME") : "";
   ::setenv("HOME", root_.c_str(), 1);
