@@ -272,11 +272,10 @@ void CPelmApp::WireCommands() {
     if (model != nullptr && std::string(model->GetRuntimeClassName()) != "CZ580M07")
       RunStateDialog(*document_, frame_.get());
   });
-  // Models with polled parameters show them in the view instead; a model with
-  // neither inputs nor outputs would get an empty window.
+  // Models with polled parameters show them in the view instead.
   f.SetCommandEnabler(kCmdStateInOut, [] {
     const BaseDevice::CBaseDevice* model = CurrentModel();
-    return model != nullptr && !model->HasScanners() && (model->HasInputs() || model->HasOutputs());
+    return model != nullptr && !model->HasScanners();
   });
   Wire(kCmdExportHtml, [this] { htmlexport::ExportHtml(*document_, htmlOpener); });
   for (int command : {CPelmDoc::kCmdConverterAuto, CPelmDoc::kCmdConverterSemiAuto})
