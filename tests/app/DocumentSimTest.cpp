@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "DocumentTestSupport.h"
-#include "SimLinkSettings.h"
+#include "SimDocumentTest.h"
 #include "Simulator.h"
 #include "app/DocumentFiles.h"
 #include "devices/CBaseDevice.h"
@@ -24,31 +24,8 @@ using resources::LoadString;
 
 namespace {
 
-class DocumentSimTest : public DocumentTestBase {
+class DocumentSimTest : public SimDocumentTest<FakeViews> {
  protected:
-  void TearDown() override {
-    doc_.reset();
-    if (sim_) sim_->Stop();
-    DocumentTestBase::TearDown();
-  }
-
-  // The module of the model on a pseudo-terminal, and the program's port settings
-  // pointing at it.
-  void StartModule(int model) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
-  }
-
-  // The program's document: it connects in its constructor.
-  void OpenDocument() {
-    doc_ = std::make_unique<CPelmDoc>(&views_, true);
-    doc_->GetDevice()->finishPauseMs = 0;
-    doc_->initPauseMs = 0;
-    ASSERT_TRUE(doc_->OnNewDocument());
-    ASSERT_NE(doc_->rootBranch, nullptr);
-  }
-
   // The transmit thread ends its task under the exchange lock.
   static void WaitTaskEnd() { std::lock_guard lock(App().exchangeLock); }
 
@@ -78,11 +55,6 @@ class DocumentSimTest : public DocumentTestBase {
     return found;
   }
 
-  FakeViews views_;
-  platform::CollectingPrompter prompter_;
-  FakeTaskWindow window_;
-  std::unique_ptr<z580sim::Simulator> sim_;
-  std::unique_ptr<CPelmDoc> doc_;
 };
 
 TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "SimLinkSettings.h"
+#include "SimDocumentTest.h"
 #include "Simulator.h"
 #include "TreeTestSupport.h"
 #include "app/PollDrain.h"
@@ -29,26 +29,7 @@ class PostCounter : public exchange::PollWindow {
   std::atomic<int> posts{0};
 };
 
-class PollSimTest : public DocumentTestBase {
- protected:
-  void TearDown() override {
-    doc_.reset();
-    if (sim_) sim_->Stop();
-    DocumentTestBase::TearDown();
-  }
-
-  void StartModule(int model) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
-  }
-
-  FakeViews views_;
-  platform::CollectingPrompter prompter_;
-  FakeTaskWindow window_;
-  std::unique_ptr<z580sim::Simulator> sim_;
-  std::unique_ptr<CPelmDoc> doc_;
-};
+using PollSimTest = SimDocumentTest<FakeViews>;
 
 TEST_F(PollSimTest, ReadEditWriteChangedAndPoll) {
   StartModule(4);

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "SimLinkSettings.h"
+#include "app/SimDocumentTest.h"
 #include "Simulator.h"
 #include "app/DocumentTestSupport.h"
 #include "app/ui/ServiceDialogs.h"
@@ -49,31 +49,4 @@ inline void WhenModal(std::function<void(QDialog*)> act, int limitMs = 20000) {
   timer->start(5);
 }
 
-class ServiceDialogTest : public DocumentTestBase {
- protected:
-  void TearDown() override {
-    doc_.reset();
-    if (sim_) sim_->Stop();
-    DocumentTestBase::TearDown();
-  }
-
-  void StartModule(int model) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
-  }
-
-  void OpenDocument() {
-    doc_ = std::make_unique<CPelmDoc>(&views_, true);
-    doc_->GetDevice()->finishPauseMs = 0;
-    doc_->initPauseMs = 0;
-    ASSERT_TRUE(doc_->OnNewDocument());
-    ASSERT_NE(doc_->rootBranch, nullptr);
-  }
-
-  ApplyDialogViews views_;
-  platform::CollectingPrompter prompter_;
-  FakeTaskWindow window_;
-  std::unique_ptr<z580sim::Simulator> sim_;
-  std::unique_ptr<CPelmDoc> doc_;
-};
+using ServiceDialogTest = SimDocumentTest<ApplyDialogViews>;

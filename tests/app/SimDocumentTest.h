@@ -1,0 +1,47 @@
+#pragma once
+// A document of the program connected to a simulated module: the module on a
+// pseudo-terminal, the program's stored port settings pointing at it, and the
+// window layer faked by Views.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "DocumentTestSupport.h"
+#include "SimLinkSettings.h"
+#include "Simulator.h"
+#include "app/CPelmDoc.h"
+#include "link/Device.h"
+#include "platform/Prompter.h"
+#include "support/FakeTaskWindow.h"
+
+template <class Views>
+class SimDocumentTest : public DocumentTestBase {
+ protected:
+  void TearDown() override {
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  void StartModule(int model) {
+    std::string error;
+    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
+    ASSERT_NE(sim_, nullptr) << error;
+  }
+
+  // The program's document: it connects in its constructor.
+  void OpenDocument() {
+    doc_ = std::make_unique<CPelmDoc>(&views_, true);
+    doc_->GetDevice()->finishPauseMs = 0;
+    doc_->initPauseMs = 0;
+    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_NE(doc_->rootBranch, nullptr);
+  }
+
+  Views views_;
+  platform::CollectingPrompter prompter_;
+  FakeTaskWindow window_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<CPelmDoc> doc_;
+};
