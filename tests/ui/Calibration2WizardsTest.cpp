@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "SimLinkSettings.h"
+#include "CalibrationTestSupport.h"
 #include "Simulator.h"
 #include "app/DocumentTestSupport.h"
 #include "calibration/CalibrationLink.h"
@@ -36,62 +36,14 @@
 
 namespace {
 
-class ScriptedPrompter : public platform::Prompter {
- public:
-  ScriptedPrompter() : previous_(platform::SetPrompter(this)) {}
-  ~ScriptedPrompter() override { platform::SetPrompter(previous_); }
-  int Show(const platform::MessageRequest& r) override {
-    texts.push_back(r.text);
-    icons.push_back(r.icon);
-    return r.buttons == platform::MessageButtons::YesNo ? platform::kAnswerYes : platform::kAnswerOk;
-  }
-  std::vector<std::string> texts;
-  std::vector<platform::MessageIcon> icons;
-
- private:
-  platform::Prompter* previous_;
-};
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(20);
-  }
-  return true;
-}
-
 std::string FloatData(float v) {
   uint32_t bits;
   std::memcpy(&bits, &v, 4);
   return platform::Format("%u,%u,%u,%u", bits >> 24, (bits >> 16) & 0xFF, (bits >> 8) & 0xFF, bits & 0xFF);
 }
 
-class Calibration2WizardsTest : public DocumentTestBase {
+class Calibration2WizardsTest : public CalibrationSimTest {
  protected:
-  void TearDown() override {
-    doc_.reset();
-    if (sim_) sim_->Stop();
-    DocumentTestBase::TearDown();
-  }
-
-  void Open(int model, const std::vector<std::string>& faults = {}) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
-    Fault(faults);
-    doc_ = std::make_unique<CPelmDoc>(&views_, true);
-    ASSERT_TRUE(doc_->OnNewDocument());
-    ASSERT_EQ(App().modelIndex.load(), model);
-    link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
-    sim_->ClearRequests();
-  }
-
-  void Fault(const std::vector<std::string>& faults) {
-    std::string error;
-    for (const std::string& f : faults) ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, f, &error)) << error;
-  }
 
   // "R name [data]" / "W name [data]" since the last call, without the names in
   // skip, and with runs of the same frame (the polled readings) shown once.
@@ -112,11 +64,6 @@ class Calibration2WizardsTest : public DocumentTestBase {
 
   void Click(CmySheet& sheet, int id) { sheet.Button(id)->click(); }
 
-  FakeViews views_;
-  ScriptedPrompter prompter_;
-  std::unique_ptr<z580sim::Simulator> sim_;
-  std::unique_ptr<CPelmDoc> doc_;
-  std::unique_ptr<calibration::DeviceCalibrationLink> link_;
 };
 
 TEST_F(Calibration2WizardsTest, MainsStepsFollowTheModeWordToTheEnd) {

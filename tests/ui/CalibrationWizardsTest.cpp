@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-#include "SimLinkSettings.h"
+#include "CalibrationTestSupport.h"
 #include "Simulator.h"
 #include "app/DocumentTestSupport.h"
 #include "calibration/AccessCodes.h"
@@ -37,63 +37,14 @@ using resources::LoadString;
 
 namespace {
 
-// Answers boxes from a queue (OK or Yes when it is empty) and keeps their texts.
-class ScriptedPrompter : public platform::Prompter {
- public:
-  ScriptedPrompter() : previous_(platform::SetPrompter(this)) {}
-  ~ScriptedPrompter() override { platform::SetPrompter(previous_); }
-  int Show(const platform::MessageRequest& r) override {
-    texts.push_back(r.text);
-    if (!answers.empty()) {
-      const int a = answers.front();
-      answers.pop_front();
-      return a;
-    }
-    return r.buttons == platform::MessageButtons::YesNo ? platform::kAnswerYes : platform::kAnswerOk;
-  }
-  std::deque<int> answers;
-  std::vector<std::string> texts;
-
- private:
-  platform::Prompter* previous_;
-};
-
 // The name hash's two bytes as the frames list them.
 std::string HashBytes(const char* name) {
   const uint16_t h = Parameter::HashOfName(name);
   return std::to_string(h >> 8) + "," + std::to_string(h & 0xFF);
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(20);
-  }
-  return true;
-}
-
-class CalibrationWizardsTest : public DocumentTestBase {
+class CalibrationWizardsTest : public CalibrationSimTest {
  protected:
-  void TearDown() override {
-    doc_.reset();
-    if (sim_) sim_->Stop();
-    DocumentTestBase::TearDown();
-  }
-
-  void Open(int model, const std::vector<std::string>& faults = {}) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
-    for (const std::string& f : faults) ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, f, &error)) << error;
-    doc_ = std::make_unique<CPelmDoc>(&views_, true);
-    ASSERT_TRUE(doc_->OnNewDocument());
-    ASSERT_EQ(App().modelIndex.load(), model);
-    link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
-    sim_->ClearRequests();
-  }
-
   // "R name [data]" / "W name [data]" of every request since the last call.
   std::vector<std::string> Frames() {
     std::vector<std::string> out;
@@ -112,11 +63,6 @@ class CalibrationWizardsTest : public DocumentTestBase {
     return out;
   }
 
-  FakeViews views_;
-  ScriptedPrompter prompter_;
-  std::unique_ptr<z580sim::Simulator> sim_;
-  std::unique_ptr<CPelmDoc> doc_;
-  std::unique_ptr<calibration::DeviceCalibrationLink> link_;
 };
 
 TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPage) {

@@ -1,0 +1,89 @@
+#pragma once
+// What the calibration window tests share: a prompter that answers from a queue,
+// a bounded wait that keeps the event loop running, and a document connected to
+// a simulated module with the calibration link on it.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SimLinkSettings.h"
+#include "Simulator.h"
+#include "app/CPelmDoc.h"
+#include "app/DocumentTestSupport.h"
+#include "calibration/CalibrationLink.h"
+#include "link/AppState.h"
+#include "platform/Prompter.h"
+
+// Answers boxes from a queue (OK or Yes when it is empty) and keeps their texts and icons.
+class ScriptedPrompter : public platform::Prompter {
+ public:
+  ScriptedPrompter() : previous_(platform::SetPrompter(this)) {}
+  ~ScriptedPrompter() override { platform::SetPrompter(previous_); }
+  int Show(const platform::MessageRequest& r) override {
+    texts.push_back(r.text);
+    icons.push_back(r.icon);
+    if (!answers.empty()) {
+      const int a = answers.front();
+      answers.pop_front();
+      return a;
+    }
+    return r.buttons == platform::MessageButtons::YesNo ? platform::kAnswerYes : platform::kAnswerOk;
+  }
+  std::deque<int> answers;
+  std::vector<std::string> texts;
+  std::vector<platform::MessageIcon> icons;
+
+ private:
+  platform::Prompter* previous_;
+};
+
+// Runs the event loop until done() or ms have passed; false on time-out.
+inline bool WaitUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+class CalibrationSimTest : public DocumentTestBase {
+ protected:
+  void TearDown() override {
+    doc_.reset();
+    if (sim_) sim_->Stop();
+    DocumentTestBase::TearDown();
+  }
+
+  // The module of the model with the fault commands applied, the program's document
+  // connected to it, and a request log that starts empty.
+  void Open(int model, const std::vector<std::string>& faults = {}) {
+    std::string error;
+    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
+    ASSERT_NE(sim_, nullptr) << error;
+    Fault(faults);
+    doc_ = std::make_unique<CPelmDoc>(&views_, true);
+    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_EQ(App().modelIndex.load(), model);
+    link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
+    sim_->ClearRequests();
+  }
+
+  void Fault(const std::vector<std::string>& faults) {
+    std::string error;
+    for (const std::string& f : faults) ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, f, &error)) << error;
+  }
+
+  FakeViews views_;
+  ScriptedPrompter prompter_;
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<CPelmDoc> doc_;
+  std::unique_ptr<calibration::DeviceCalibrationLink> link_;
+};
