@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SimWords.h"
 #include "Simulator.h"
 
 namespace z580sim {
@@ -18,24 +19,6 @@ bool Same(const std::string& a, const char* b) {
     if (x != y) return false;
   }
   return true;
-}
-
-bool Number(const std::string& word, long& out) {
-  if (word == "all" || word == "never") {
-    out = -1;
-    return true;
-  }
-  char* end = nullptr;
-  errno = 0;
-  out = std::strtol(word.c_str(), &end, 0);
-  return !word.empty() && errno == 0 && *end == '\0';
-}
-
-Bytes FloatBytes(float v) {
-  uint32_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  return {static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 8),
-          static_cast<uint8_t>(bits)};
 }
 
 constexpr uint8_t kRunning = 0x01;
@@ -165,13 +148,13 @@ SimCalibration::CommandResult SimCalibration::ApplyCommand(Simulator& sim, const
     return CommandResult::Failed;
   };
   long a = 0, b = -1;
-  const bool one = words.size() == 2 && Number(words[1], a);
+  const bool one = words.size() == 2 && ReadFaultNumber(words[1], a);
   if (verb == "locked" || verb == "unlocked") {
     if (words.size() != 2) return fail("needs a parameter name");
     return sim.SetEditable(words[1], verb == "unlocked") ? CommandResult::Done : fail("no such parameter");
   }
   if (verb == "weight") {
-    if (words.size() != 3 || !Number(words[1], a) || a < 0) return fail("needs a channel and a value");
+    if (words.size() != 3 || !ReadFaultNumber(words[1], a) || a < 0) return fail("needs a channel and a value");
     char* end = nullptr;
     const float v = std::strtof(words[2].c_str(), &end);
     if (*end != '\0') return fail("needs a channel and a value");
@@ -199,13 +182,13 @@ SimCalibration::CommandResult SimCalibration::ApplyCommand(Simulator& sim, const
     if (!one || a < 1 || a > 8) return fail("needs a size 1..8");
     coefficientSize_ = static_cast<int>(a);
   } else if (verb == "clbp-status") {
-    if (words.size() < 2 || words.size() > 3 || !Number(words[1], a) || a < 0 || a > 255 ||
-        (words.size() == 3 && !Number(words[2], b)))
+    if (words.size() < 2 || words.size() > 3 || !ReadFaultNumber(words[1], a) || a < 0 || a > 255 ||
+        (words.size() == 3 && !ReadFaultNumber(words[2], b)))
       return fail("needs a status and an optional count");
     writeStatus_ = static_cast<int>(a);
     writeStatusCount_ = static_cast<int>(b);
   } else if (verb == "clbp-silent") {
-    if (words.size() > 2 || (words.size() == 2 && !Number(words[1], b))) return fail("takes an optional count");
+    if (words.size() > 2 || (words.size() == 2 && !ReadFaultNumber(words[1], b))) return fail("takes an optional count");
     silentWrites_ = words.size() == 2 ? static_cast<int>(b) : 1;
   } else {
     return CommandResult::NotMine;

@@ -4,29 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SimWords.h"
 #include "Simulator.h"
 
 namespace z580sim {
 
 namespace {
-
-Bytes FloatBytes(float v) {
-  uint32_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  return {static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 8),
-          static_cast<uint8_t>(bits)};
-}
-
-bool Number(const std::string& word, long& out) {
-  if (word == "all" || word == "never") {
-    out = -1;
-    return true;
-  }
-  char* end = nullptr;
-  errno = 0;
-  out = std::strtol(word.c_str(), &end, 0);
-  return !word.empty() && errno == 0 && *end == '\0';
-}
 
 bool FloatWord(const std::string& word, float& out) {
   char* end = nullptr;
@@ -149,11 +132,11 @@ SimCalibration2::CommandResult SimCalibration2::ApplyCommand(Simulator& sim, con
     return CommandResult::Failed;
   };
   long a = 0;
-  const bool one = words.size() == 2 && Number(words[1], a);
+  const bool one = words.size() == 2 && ReadFaultNumber(words[1], a);
   if (verb == "reading") {
     float v = 0;
     const bool invalid = words.size() == 4 && words[3] == "invalid";
-    if (words.size() != 4 || !Number(words[2], a) || a < 0 || (!invalid && !FloatWord(words[3], v)))
+    if (words.size() != 4 || !ReadFaultNumber(words[2], a) || a < 0 || (!invalid && !FloatWord(words[3], v)))
       return fail("needs a name, a channel and a value");
     const Bytes bytes = invalid ? Bytes{0xFF, 0xFF, 0xFF, 0xFF} : FloatBytes(v);
     return sim.SetValue(words[1], static_cast<int>(a), bytes) ? CommandResult::Done : fail("no such reading");
@@ -175,8 +158,8 @@ SimCalibration2::CommandResult SimCalibration2::ApplyCommand(Simulator& sim, con
     modeErrorStep_ = static_cast<int>(a);
   } else if (verb == "error-on") {
     long count = 1;
-    if (words.size() < 3 || words.size() > 4 || !Number(words[2], a) || a < 0 || a > 255 ||
-        (words.size() == 4 && (!Number(words[3], count) || count == 0)))
+    if (words.size() < 3 || words.size() > 4 || !ReadFaultNumber(words[2], a) || a < 0 || a > 255 ||
+        (words.size() == 4 && (!ReadFaultNumber(words[3], count) || count == 0)))
       return fail("needs a name, a code and an optional count");
     errors_[NameHash(words[1])] = {static_cast<uint8_t>(a), static_cast<int>(count)};
   } else {
