@@ -314,11 +314,10 @@ void CPelmApp::RunTreeTask(int command) {
   if (!ran && App().batchRun && batchDone_) batchDone_->Set();
 }
 
-void CPelmApp::SyncModelMenuItems() {
+void CPelmApp::UpdateStateWindowTooltip() {
   if (!frame_) return;
-  // Each model adds its items once; the model that goes takes them away.
-  if (BaseDevice::CBaseDevice* model = CurrentModel()) model->AddModelMenuItems();
-  // The state window's button tells the model's own title.
+  // The model's menu items come with the view's fill of its tree; the state
+  // window's button tells the model's own title.
   if (QAction* state = frame_->Action(mainframe::kCmdStateInOut)) {
     const BaseDevice::CBaseDevice* model = CurrentModel();
     const std::string prompt = model ? model->GetStateWindowTitle() : mainframe::CommandPrompt(mainframe::kCmdStateInOut);
@@ -329,7 +328,7 @@ void CPelmApp::SyncModelMenuItems() {
 void CPelmApp::ShowNewTree() {
   if (!frame_) return;
   UpdateAllViews();
-  SyncModelMenuItems();
+  UpdateStateWindowTooltip();
   frame_->UpdateFrameTitle();
 }
 

@@ -79,7 +79,7 @@ class CPelmApp : public QApplication, public DocumentViews {
   void WireCommands();
   void Wire(int command, std::function<void()> handler);
   void RunTreeTask(int command);
-  void SyncModelMenuItems();
+  void UpdateStateWindowTooltip();
   // The view, the model's menu items and the title after the tree was replaced.
   void ShowNewTree();
   // Runs a command that may change the model, and shows the new model's tree.

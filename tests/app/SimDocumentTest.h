@@ -1,7 +1,7 @@
 #pragma once
 // A document of the program connected to a simulated module: the module on a
 // pseudo-terminal, the program's stored port settings pointing at it, and the
-// window layer faked by Views.
+// window layer faked by Views; Prompter answers the message boxes.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,7 +15,7 @@
 #include "platform/Prompter.h"
 #include "support/FakeTaskWindow.h"
 
-template <class Views>
+template <class Views, class Prompter = platform::CollectingPrompter>
 class SimDocumentTest : public DocumentTestBase {
  protected:
   void TearDown() override {
@@ -40,7 +40,7 @@ class SimDocumentTest : public DocumentTestBase {
   }
 
   Views views_;
-  platform::CollectingPrompter prompter_;
+  Prompter prompter_;
   FakeTaskWindow window_;
   std::unique_ptr<z580sim::Simulator> sim_;
   std::unique_ptr<CPelmDoc> doc_;

@@ -12,10 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "SimLinkSettings.h"
 #include "Simulator.h"
-#include "app/CPelmDoc.h"
-#include "app/DocumentTestSupport.h"
+#include "app/SimDocumentTest.h"
 #include "calibration/CalibrationLink.h"
 #include "link/AppState.h"
 #include "platform/Prompter.h"
@@ -54,23 +52,14 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms) {
   return true;
 }
 
-class CalibrationSimTest : public DocumentTestBase {
+class CalibrationSimTest : public SimDocumentTest<FakeViews, ScriptedPrompter> {
  protected:
-  void TearDown() override {
-    doc_.reset();
-    if (sim_) sim_->Stop();
-    DocumentTestBase::TearDown();
-  }
-
   // The module of the model with the fault commands applied, the program's document
   // connected to it, and a request log that starts empty.
   void Open(int model, const std::vector<std::string>& faults = {}) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
+    StartModule(model);
     Fault(faults);
-    doc_ = std::make_unique<CPelmDoc>(&views_, true);
-    ASSERT_TRUE(doc_->OnNewDocument());
+    OpenDocument();
     ASSERT_EQ(App().modelIndex.load(), model);
     link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
     sim_->ClearRequests();
@@ -81,9 +70,5 @@ class CalibrationSimTest : public DocumentTestBase {
     for (const std::string& f : faults) ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, f, &error)) << error;
   }
 
-  FakeViews views_;
-  ScriptedPrompter prompter_;
-  std::unique_ptr<z580sim::Simulator> sim_;
-  std::unique_ptr<CPelmDoc> doc_;
   std::unique_ptr<calibration::DeviceCalibrationLink> link_;
 };
