@@ -56,8 +56,12 @@ bool ApplyCommand::Send(bool broadcast) {
   if (apply) result = broadcast ? SendApplyBroadcast(*link_, *apply, broadcastPauseMs) : link_->WriteParameter(*apply, 1);
   if (result != 0) {
     const std::string name = apply ? apply->name : std::string("APLY");
-    platform::ShowMessage(platform::Format(resources::LoadString(kStrNotWritten).c_str(), name.c_str()),
-                          resources::LoadString(kStrAppTitle), platform::MessageIcon::Error);
+    std::string text = platform::Format(resources::LoadString(kStrNotWritten).c_str(), name.c_str());
+    // The link's error text tells a module that refused from a line without answer.
+    std::string why = apply ? apply->note : std::string();
+    while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+    if (!why.empty()) text += "\n" + why;
+    platform::ShowMessage(text, resources::LoadString(kStrAppTitle), platform::MessageIcon::Error);
     return false;
   }
   return true;

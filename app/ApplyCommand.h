@@ -24,8 +24,8 @@ class ApplyCommand {
   // the model has none), or the text of what is missing.
   std::string Summary() const;
 
-  // Sends "APLY"; true on success. A failure is reported (message 193) and changes
-  // nothing. Without a link nothing is sent and the result is false.
+  // Sends "APLY"; true on success. A failure is reported (message 193 and the
+  // link's error text) and changes nothing. Without a link nothing is sent and the result is false.
   bool Send(bool broadcast);
 
   // Writes the parameter to the broadcast address after a pause; the parameter's

@@ -544,6 +544,10 @@ int Device::OpenPort(bool showMessage) {
   std::lock_guard lock(App().exchangeLock);
   const bool silent = App().silent;
   const int result = ReopenSerialPort(!silent);
+  // A new line: what came back before says nothing about it.
+  ResetTally();
+  lastIdentify_ = -1;
+  unknownDeviceId_.clear();
   if (silent) return -1;
   if (result != 0)
     App().resultFlags |= exchange::kResultPortOpenFailed;
@@ -562,6 +566,7 @@ int Device::IdentifyDevice(bool showMessages) {
   if (abort_.IsSet()) return 0;
   std::string errorText, infoText;
   int result = 0;
+  const exchange::ReplyTally before = Tally();
 
   Parameter dev("dev");
   if (ExchangeParameter(1, &dev, nullptr, false) != 0) {
@@ -582,6 +587,8 @@ int Device::IdentifyDevice(bool showMessages) {
       App().modelIndex = model;
     }
   }
+  lastIdentify_ = result;
+  if (result == 2) unknownDeviceId_ = dev.value;
   if (abort_.IsSet()) return result;
 
   Parameter ver("ver");
@@ -598,6 +605,12 @@ int Device::IdentifyDevice(bool showMessages) {
   }
 
   if (showMessages) {
+    if (result == 0 && Port().IsOpen()) {
+      // Which settings met the silence (or the garbled replies).
+      exchange::ConnectAttempt attempt = AttemptWith(Tally().Since(before));
+      attempt.failed = true;
+      errorText += exchange::ConnectFailureReason({attempt}) + "\n";
+    }
     if (!errorText.empty()) platform::ShowMessage(errorText, std::string(), platform::MessageIcon::Error);
     if (!infoText.empty()) platform::ShowMessage(infoText, std::string(), platform::MessageIcon::Information);
   }
@@ -618,6 +631,27 @@ bool Device::TrySwitchBack(uint8_t selector) {
 std::string Device::OpenFailureReason() {
   if (Port().IsOpen()) return {};
   return platform::PortOpenFailureReason(Port().lastOpenErrno, Port().portName, ResolvePortPath(Port().portName));
+}
+
+exchange::ConnectAttempt Device::AttemptWith(const exchange::ReplyTally& tally) {
+  exchange::ConnectAttempt attempt;
+  Sio& port = Port();
+  attempt.address = port.moduleAddress;
+  attempt.addressLength = port.addressLength;
+  attempt.baud = port.baudRate;
+  attempt.dataBits = port.dataBits;
+  attempt.parityCode = port.parityCode;
+  attempt.stopBits = port.stopBits;
+  attempt.tally = tally;
+  return attempt;
+}
+
+exchange::ConnectAttempt Device::LastAttempt() {
+  std::lock_guard lock(App().exchangeLock);
+  exchange::ConnectAttempt attempt = AttemptWith(Tally());
+  attempt.failed = Port().IsOpen() && (lastIdentify_ == 0 || lastIdentify_ == 2);
+  attempt.deviceId = unknownDeviceId_;
+  return attempt;
 }
 
 bool Device::EstablishLink(bool showPortMessage) {

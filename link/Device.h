@@ -115,6 +115,9 @@ class Device : public DeviceIO, public model::LinkOps {
   bool EstablishLink(bool showPortMessage = true);
   // Why the port could not be opened the last time, in words; empty when it opened.
   std::string OpenFailureReason();
+  // The settings and replies of the identifications since the port was last
+  // opened; failed when the last of them recognised no module.
+  exchange::ConnectAttempt LastAttempt();
 
   // Writes the command "INIT"; false with the error text on failure.
   bool SendInitCommand(std::string& errorText);
@@ -143,6 +146,7 @@ class Device : public DeviceIO, public model::LinkOps {
   void PostMessageBox(const std::string& text);
   void AddLine(const std::string& text, bool scrollToEnd);
   bool TrySwitchBack(uint8_t selector);
+  exchange::ConnectAttempt AttemptWith(const exchange::ReplyTally& tally);
   void ScanThread(std::vector<Parameter*> parameters, std::uint64_t generation);
   void ScanLoop(exchange::PollSchedule& schedule, std::uint64_t generation);
 
@@ -164,6 +168,12 @@ class Device : public DeviceIO, public model::LinkOps {
   std::atomic<bool> dialogOpen_{false};
   std::atomic<int> linesShown_{0};
   std::atomic<int64_t> taskStart_{0};  // seconds
+
+  // Of the identifications since the port was opened (under the exchange lock):
+  // the last result (-1 none) and the "dev" of a module of no known model, kept
+  // through the later tries of the same connection.
+  int lastIdentify_ = -1;
+  std::string unknownDeviceId_;
 
   mutable std::mutex differencesLock_;
   int differenceCount_ = 0;

@@ -139,6 +139,7 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }
   if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
+  tally_.Count(reply.outcome, exchange::ProtocolSelector());
 
   uint32_t flags = App().resultFlags.load();
   while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {
@@ -363,6 +364,19 @@ int DeviceIO::TransactAlternateFrame(const uint8_t* request, int length, std::ve
   Sio& sio = *port_;
   const uint8_t selector = exchange::ProtocolSelector();
   sio.rtuFraming = selector == exchange::kSelectorModbusRtu;
-  return exchange::TransactAlternateWithRetries(selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress),
-                                                request, static_cast<size_t>(length), Transport(), outData);
+  const int result = exchange::TransactAlternateWithRetries(
+      selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress), request, static_cast<size_t>(length),
+      Transport(), outData);
+  if (sio.IsOpen()) tally_.CountTransport(result, selector);
+  return result;
+}
+
+exchange::ReplyTally DeviceIO::Tally() {
+  std::lock_guard lock(busLock_);
+  return tally_;
+}
+
+void DeviceIO::ResetTally() {
+  std::lock_guard lock(busLock_);
+  tally_ = {};
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "link/ConnectAttempt.h"
 #include "link/ExchangeFrame.h"
 #include "link/NetRS485prg.h"
 #include "platform/Sio.h"
@@ -82,6 +83,11 @@ class DeviceIO {
   void SetConverterMode(int mode);
   int ConverterMode();
 
+  // What the frames of every thread brought back since the last reset (the link
+  // resets it when it opens the port): tells a silent line from a garbled one.
+  exchange::ReplyTally Tally();
+  void ResetTally();
+
   // Set at construction from the access level.
   bool fullAccess = false;
 
@@ -106,4 +112,5 @@ class DeviceIO {
   std::unique_ptr<Sio> port_;
   std::unique_ptr<Elements::NetRS485prg> settings_;
   std::mutex busLock_;
+  exchange::ReplyTally tally_;  // under busLock_
 };

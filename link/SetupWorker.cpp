@@ -32,6 +32,7 @@ std::vector<std::string> SpeedItems(const std::string& type) {
 
 bool DeviceSetupLink::EstablishLink() { return device_.EstablishLink(false); }
 std::string DeviceSetupLink::OpenFailureReason() { return device_.OpenFailureReason(); }
+exchange::ConnectAttempt DeviceSetupLink::LastAttempt() { return device_.LastAttempt(); }
 platform::Event& DeviceSetupLink::AbortEvent() { return device_.AbortEvent(); }
 Elements::NetRS485prg& DeviceSetupLink::Settings() { return device_.Settings(); }
 
@@ -81,10 +82,18 @@ void SetupWorker::ApplyFactorySettings() {
   }
 }
 
-std::string SetupWorker::FailureText() {
+std::string SetupWorker::FailureText(const std::vector<exchange::ConnectAttempt>& attempts) {
   std::string text = resources::LoadString(kStrLinkFailed);
-  if (const std::string reason = link_.OpenFailureReason(); !reason.empty()) text += " " + reason;
+  std::string reason = link_.OpenFailureReason();
+  if (reason.empty()) reason = exchange::ConnectFailureReason(attempts);
+  if (!reason.empty()) text += " " + reason;
   return text;
+}
+
+std::string SetupWorker::OpeningStatus() {
+  const exchange::ConnectAttempt attempt = link_.LastAttempt();
+  if (!attempt.failed && link_.OpenFailureReason().empty()) return {};
+  return FailureText({attempt});
 }
 
 void SetupWorker::Run() {
@@ -107,7 +116,7 @@ void SetupWorker::RunConnect() {
     sink_.SetStatus(resources::LoadString(kStrLinkEstablished), false);
     sink_.PostCommand(kCommandOk);
   } else if (!link_.AbortEvent().IsSet()) {
-    sink_.SetStatus(FailureText(), true);
+    sink_.SetStatus(FailureText({link_.LastAttempt()}), true);
   }
 }
 
@@ -122,6 +131,7 @@ void SetupWorker::RunScan() {
   const std::string kept = speed.value;
   platform::Event& abort = link_.AbortEvent();
   bool aborted = abort.IsSet();
+  std::vector<exchange::ConnectAttempt> attempts;
   if (!aborted) {
     for (const std::string& item : SpeedItems(speed.type)) {
       SetValue(speed, item);
@@ -133,6 +143,7 @@ void SetupWorker::RunScan() {
         sink_.PostCommand(kCommandOk);
         return;
       }
+      attempts.push_back(link_.LastAttempt());
       if (abort.IsSet()) {
         aborted = true;
         break;
@@ -141,7 +152,7 @@ void SetupWorker::RunScan() {
   }
   SetValue(speed, kept);
   sink_.ShowValue(row, kept);
-  if (!aborted) sink_.SetStatus(FailureText(), true);
+  if (!aborted) sink_.SetStatus(FailureText(attempts), true);
   sink_.EnableTable(true);
 }
 

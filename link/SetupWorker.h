@@ -7,7 +7,9 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "link/ConnectAttempt.h"
 #include "platform/Event.h"
 
 class Device;
@@ -39,6 +41,8 @@ class SetupLink {
   virtual bool EstablishLink() = 0;
   // Why the port could not be opened, empty when it opened.
   virtual std::string OpenFailureReason() = 0;
+  // What the last attempt tried and what came back; not failed when unknown.
+  virtual exchange::ConnectAttempt LastAttempt() { return {}; }
   virtual platform::Event& AbortEvent() = 0;
   virtual Elements::NetRS485prg& Settings() = 0;
 };
@@ -50,6 +54,7 @@ class DeviceSetupLink : public SetupLink {
   explicit DeviceSetupLink(Device& device) : device_(device) {}
   bool EstablishLink() override;
   std::string OpenFailureReason() override;
+  exchange::ConnectAttempt LastAttempt() override;
   platform::Event& AbortEvent() override;
   Elements::NetRS485prg& Settings() override;
 
@@ -85,6 +90,10 @@ class SetupWorker {
   // and resets the link's abort, so that the link's next operations run.
   void Stop();
 
+  // The status the dialog opens with: why the last attempt failed (the port, or
+  // the module that did not answer), empty when none failed.
+  std::string OpeningStatus();
+
   // The row of the speed parameter "bPS", -1 when the settings have none.
   int SpeedRow() const;
 
@@ -93,7 +102,8 @@ class SetupWorker {
   void RunConnect();
   void RunScan();
   void SetValue(Parameter& parameter, const std::string& text);
-  std::string FailureText();
+  // Text 262 and the reason: the port's, else what the attempts met.
+  std::string FailureText(const std::vector<exchange::ConnectAttempt>& attempts);
 
   SetupLink& link_;
   SetupSink& sink_;

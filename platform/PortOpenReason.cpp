@@ -1,6 +1,7 @@
 #include "platform/PortOpenReason.h"
 
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -23,6 +24,39 @@ std::string FileGroupName(const std::string& path) {
   return found->gr_name;
 }
 
+namespace {
+
+std::string OwnerName(uid_t uid) {
+  std::vector<char> buffer(16384);
+  passwd entry {};
+  passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+      found->pw_name == nullptr)
+    return {};
+  return found->pw_name;
+}
+
+// Joining the owning group helps only when that group may read and write the
+// device (the usual 0660 root:dialout); otherwise only its owner can open it.
+std::string PermissionReason(const std::string& shown, const std::string& devicePath) {
+  const std::string denied = Format("Причина: нет прав на доступ к %s.", shown.c_str());
+  struct stat st {};
+  if (devicePath.empty() || ::stat(devicePath.c_str(), &st) != 0)
+    return denied + " Пользователь должен входить в группу, которой принадлежит устройство.";
+  constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+  if ((st.st_mode & kGroupReadWrite) == kGroupReadWrite) {
+    const std::string group = FileGroupName(devicePath);
+    if (group.empty()) return denied + " Пользователь должен входить в группу, которой принадлежит устройство.";
+    return denied + Format(" Пользователь должен входить в группу \"%s\", которой принадлежит устройство.",
+                           group.c_str());
+  }
+  const std::string owner = OwnerName(st.st_uid);
+  if (owner.empty()) return denied + " Открыть устройство может только его владелец.";
+  return denied + Format(" Открыть устройство может только его владелец \"%s\".", owner.c_str());
+}
+
+}  // namespace
+
 std::string PortOpenFailureReason(int error, const std::string& portName, const std::string& devicePath) {
   if (error == 0) return {};
   const std::string& shown = devicePath.empty() ? portName : devicePath;
@@ -32,16 +66,8 @@ std::string PortOpenFailureReason(int error, const std::string& portName, const 
     case ENXIO:
       return Format("Причина: устройство %s не существует.", shown.c_str());
     case EACCES:
-    case EPERM: {
-      const std::string group = FileGroupName(devicePath);
-      if (group.empty())
-        return Format("Причина: нет прав на доступ к %s. Пользователь должен входить в группу, которой принадлежит "
-                      "устройство.",
-                      shown.c_str());
-      return Format("Причина: нет прав на доступ к %s. Пользователь должен входить в группу \"%s\", которой "
-                    "принадлежит устройство.",
-                    shown.c_str(), group.c_str());
-    }
+    case EPERM:
+      return PermissionReason(shown, devicePath);
     case EBUSY:
 #if EWOULDBLOCK != EBUSY
     case EWOULDBLOCK:

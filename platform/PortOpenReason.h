@@ -1,6 +1,7 @@
 #pragma once
 // Why a serial port could not be opened, in words a user can act on: no such
-// device, no permission (naming the group that owns the device file), held by
+// device, no permission (naming the group that owns the device file when that
+// group may read and write it, otherwise its owner), held by
 // another program, not a terminal.
 #include <string>
 

@@ -21,7 +21,6 @@ namespace {
 constexpr int kStrScanning = 203;
 constexpr int kStrStopping = 204;
 constexpr int kStrLinkEstablished = 207;
-constexpr int kStrLinkFailed = 262;
 constexpr int kStrPortSettings = 210;
 constexpr int kStrValue = 211;
 constexpr int kRowHeight = 18;
@@ -101,12 +100,11 @@ void CSetupCarrier::Init(bool offlineAllowed) {
     table_->SetFlags(row, 0, myClass::TableControl::kCellNotEdited, myClass::TableControl::kCellNotEdited);
   }
   buttons_[kOffline]->setEnabled(offlineAllowed);
-  // Opened after a failed connection: a port that could not be opened is named
-  // at once, with the reason.
-  if (const std::string reason = link_->OpenFailureReason(); !reason.empty())
-    SetStatusText(resources::LoadString(kStrLinkFailed) + " " + reason, true);
-
   worker_ = std::make_unique<SetupWorker>(*link_, *this);
+  // Opened after a failed connection: why it failed is shown at once (the port
+  // that could not be opened, the module that did not answer).
+  if (const std::string status = worker_->OpeningStatus(); !status.empty()) SetStatusText(status, true);
+
   worker_->Start();
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "LinkTestSupport.h"
+#include "link/ConnectAttempt.h"
 #include "link/Device.h"
 #include "link/ResultFlags.h"
 #include "model/Parameter.h"
@@ -106,6 +107,57 @@ TEST_F(DeviceConnectTest, NoModuleGivesTheWholeSearchThenFalse) {
   EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
   EXPECT_EQ(App().modelIndex.load(), -1);
   EXPECT_TRUE(prompter_.requests.empty());
+}
+
+TEST_F(DeviceConnectTest, AFailedSearchSaysWhatItMetWithTheSettingsTried) {
+  device_->Settings().SetParameterValue("Addr", "17");
+  device_->Settings().SetParameterValue("bPS", "19200");
+  device_->Settings().SetParameterValue("PrtY", "Четность");
+  device_->Settings().SetParameterValue("Sbit", "2");
+  const std::string tried = "адрес 17, 19200 бит/с, 8E2; протокол прибора, Modbus RTU, Modbus ASCII, кадр «%»";
+  const std::string garbled = "Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): ";
+  struct Case {
+    Fault fault;
+    std::string reason;
+  } cases[] = {
+      {Fault::Silence, "Прибор не отвечает: " + tried + "."},
+      {Fault::BadCrc, garbled + tried + ". Проверьте скорость и формат кадра."},
+      {Fault::ForeignHash, garbled + tried + ". Проверьте скорость и формат кадра."},
+      {Fault::Garbage, garbled + tried + ". Проверьте скорость и формат кадра."},
+      {Fault::LineError, garbled + tried + ". Проверьте скорость и формат кадра."},
+  };
+  for (const Case& c : cases) {
+    port_->handler = [&](const FakePort::Request&) { return FakePort::Answer(c.fault); };
+    EXPECT_FALSE(device_->EstablishLink());
+    const exchange::ConnectAttempt attempt = device_->LastAttempt();
+    EXPECT_TRUE(attempt.failed);
+    EXPECT_EQ(exchange::ConnectFailureReason({attempt}), c.reason) << static_cast<int>(c.fault);
+  }
+
+  // A module of no known model is named.
+  port_->handler = nullptr;
+  Module("ZD999");
+  EXPECT_FALSE(device_->EstablishLink());
+  EXPECT_EQ(exchange::ConnectFailureReason({device_->LastAttempt()}),
+            "Прибор ответил, но его тип \"ZD999\" программе не известен: " + tried + ".");
+
+  // The link-check message says it too, for its own frames only.
+  port_->handler = [](const FakePort::Request&) { return FakePort::Answer(Fault::Silence); };
+  prompter_.requests.clear();
+  EXPECT_EQ(device_->IdentifyDevice(true), 0);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_NE(prompter_.requests[0].text.find("Прибор не отвечает: адрес 17, 19200 бит/с, 8E2; протокол прибора.\n"),
+            std::string::npos)
+      << prompter_.requests[0].text;
+
+  // A module that is found leaves nothing to explain; a new port starts afresh.
+  port_->handler = nullptr;
+  Module("ZD580-03");
+  EXPECT_TRUE(device_->EstablishLink());
+  EXPECT_FALSE(device_->LastAttempt().failed);
+  EXPECT_EQ(device_->OpenPort(false), 0);
+  EXPECT_FALSE(device_->LastAttempt().failed);
+  EXPECT_EQ(device_->LastAttempt().tally.answered, 0);
 }
 
 TEST_F(DeviceConnectTest, ModuleLeftInModbusRtuIsFoundAfterTheSwitchBack) {

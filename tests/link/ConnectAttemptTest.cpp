@@ -1,0 +1,96 @@
+// The reason a failed connection gives: what was tried and what came back, for
+// one attempt and for a scan over the speeds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/ConnectAttempt.h"
+
+using exchange::ConnectAttempt;
+using exchange::FrameOutcome;
+
+namespace {
+
+ConnectAttempt Attempt(unsigned baud, std::vector<FrameOutcome> outcomes, uint8_t selector = 0) {
+  ConnectAttempt a;
+  a.failed = true;
+  a.address = 16;
+  a.baud = baud;
+  for (FrameOutcome o : outcomes) a.tally.Count(o, selector);
+  return a;
+}
+
+TEST(ConnectFailureReason, NamesWhatWasTriedAndWhatCameBack) {
+  const auto silent = FrameOutcome::TimeOut;
+  ConnectAttempt allProtocols = Attempt(9600, {silent});
+  for (int code : {2, 2, 2}) allProtocols.tally.CountTransport(code, 1);
+  allProtocols.tally.CountTransport(2, 2);
+  allProtocols.tally.CountTransport(2, 3);
+  allProtocols.tally.CountTransport(-1, 3);  // a cancelled send tells nothing
+  ConnectAttempt wide = Attempt(19200, {silent});
+  wide.addressLength = 11;
+  wide.parityCode = 1;
+  wide.stopBits = 2;
+  ConnectAttempt odd = Attempt(4800, {silent});
+  odd.parityCode = 4;
+  odd.dataBits = 7;
+  ConnectAttempt unknown = Attempt(9600, {silent, FrameOutcome::Success, FrameOutcome::Success});
+  unknown.deviceId = "ZD999";
+  ConnectAttempt errorOnly = Attempt(9600, {FrameOutcome::DeviceError});
+  ConnectAttempt linked = Attempt(9600, {FrameOutcome::Success});
+  linked.failed = false;
+  ConnectAttempt garbledRtu = Attempt(9600, {silent});
+  garbledRtu.tally.CountTransport(4, 1);
+
+  struct Case {
+    const char* what;
+    std::vector<ConnectAttempt> attempts;
+    std::string expected;
+  } cases[] = {
+      {"silent", {Attempt(9600, {silent, silent})}, "Прибор не отвечает: адрес 16, 9600 бит/с, 8N1; протокол прибора."},
+      {"silent in every framing",
+       {allProtocols},
+       "Прибор не отвечает: адрес 16, 9600 бит/с, 8N1; протокол прибора, Modbus RTU, Modbus ASCII, кадр «%»."},
+      {"11-bit address, 8E2", {wide}, "Прибор не отвечает: адрес 16 (11 бит), 19200 бит/с, 8E2; протокол прибора."},
+      {"7O1", {odd}, "Прибор не отвечает: адрес 16, 4800 бит/с, 7O1; протокол прибора."},
+      {"a scan without answer names every speed",
+       {Attempt(2400, {silent}), Attempt(4800, {silent}), Attempt(115200, {silent})},
+       "Прибор не отвечает ни на одной скорости: адрес 16, 2400, 4800, 115200 бит/с, 8N1; протокол прибора."},
+      {"bad checksum",
+       {Attempt(9600, {FrameOutcome::BadChecksum, silent})},
+       "Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): адрес 16, 9600 бит/с, "
+       "8N1; протокол прибора. Проверьте скорость и формат кадра."},
+      {"a scan names the speeds that brought garbled replies",
+       {Attempt(2400, {silent}), Attempt(19200, {FrameOutcome::ForeignHash}), Attempt(38400, {FrameOutcome::LostStart}),
+        Attempt(57600, {FrameOutcome::LineError})},
+       "Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): адрес 16, 19200, 38400, "
+       "57600 бит/с, 8N1; протокол прибора. Проверьте скорость и формат кадра."},
+      {"a garbled reply in another framing",
+       {garbledRtu},
+       "Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): адрес 16, 9600 бит/с, "
+       "8N1; протокол прибора, Modbus RTU. Проверьте скорость и формат кадра."},
+      {"unknown model",
+       {Attempt(2400, {silent}), unknown},
+       "Прибор ответил, но его тип \"ZD999\" программе не известен: адрес 16, 9600 бит/с, 8N1; протокол прибора."},
+      {"only the module's error", {errorOnly}, "Прибор отвечает, но не назвал свой тип: адрес 16, 9600 бит/с, 8N1; протокол прибора."},
+      {"nothing failed", {linked}, ""},
+      {"no attempt", {}, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(exchange::ConnectFailureReason(c.attempts), c.expected) << c.what;
+}
+
+TEST(ConnectFailureReason, TallySinceCountsOnlyTheNewFrames) {
+  exchange::ReplyTally tally;
+  tally.Count(FrameOutcome::Success, 1);
+  const exchange::ReplyTally before = tally;
+  tally.Count(FrameOutcome::TimeOut, 0);
+  tally.Count(FrameOutcome::Cancelled, 0);
+  tally.Count(FrameOutcome::PortClosed, 0);
+  const exchange::ReplyTally since = tally.Since(before);
+  EXPECT_EQ(since.answered, 0);
+  EXPECT_EQ(since.silent, 1);
+  EXPECT_EQ(since.Protocols(), 1u);
+}
+
+}  // namespace
