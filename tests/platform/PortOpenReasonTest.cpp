@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "platform/PortOpenReason.h"
 #include "platform/Sio.h"
 #include "support/ScopedConfigDir.h"
+#include "support/Unprivileged.h"
 
 namespace {
 
@@ -62,17 +64,63 @@ TEST_F(PortOpenReason, EachFailureOfTheSerialPortIsNamed) {
   first.Close();
   ::close(master);
 
-  // No permission: the group that owns the device file is named.
-  struct stat st {};
-  ASSERT_EQ(::stat(plain.c_str(), &st), 0);
-  const group* owner = ::getgrgid(st.st_gid);
-  ASSERT_NE(owner, nullptr);
-  const std::string denied = platform::PortOpenFailureReason(EACCES, plain, plain);
-  EXPECT_TRUE(Contains(denied, "нет прав")) << denied;
-  EXPECT_TRUE(Contains(denied, std::string("группу \"") + owner->gr_name + "\"")) << denied;
-  EXPECT_TRUE(Contains(platform::PortOpenFailureReason(EACCES, "COM9", ""), "группу, которой")) ;
+  // Without a device file to look at, the hint stays general.
+  EXPECT_TRUE(Contains(platform::PortOpenFailureReason(EACCES, "COM9", ""), "группу, которой"));
 
   EXPECT_EQ(platform::PortOpenFailureReason(0, plain, plain), "");
+}
+
+// Joining the owning group helps only when the group may read and write the
+// device; otherwise only the owner may open it.
+TEST_F(PortOpenReason, ThePermissionHintNamesTheGroupOnlyWhenItMayReadAndWrite) {
+  const std::string path = root_ + "/ttyDenied";
+  std::ofstream(path) << "x";
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const std::string groupName = ::getgrgid(st.st_gid)->gr_name;
+  const std::string owner = ::getpwuid(st.st_uid)->pw_name;
+  const std::string joinGroup = "Пользователь должен входить в группу \"" + groupName + "\", которой принадлежит устройство.";
+  const std::string ownerOnly = "Открыть устройство может только его владелец \"" + owner + "\".";
+  struct Case {
+    mode_t mode;
+    std::string hint;
+  } cases[] = {{0660, joinGroup}, {0640, ownerOnly}, {0600, ownerOnly}, {0620, ownerOnly}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+    const std::string reason = platform::PortOpenFailureReason(EACCES, path, path);
+    EXPECT_EQ(reason, "Причина: нет прав на доступ к " + path + ". " + c.hint) << std::oct << c.mode;
+  }
+
+  // The real refusal, as a user outside the device's group meets it: a terminal
+  // of root:dialout 0660, then of root:root 0600.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave = ::ptsname(master);
+  const struct group* dialout = ::getgrnam("dialout");
+  const gid_t deviceGroup = dialout != nullptr ? dialout->gr_gid : 0;
+  const std::string deviceGroupName = dialout != nullptr ? "dialout" : "root";
+  auto openAs = [&](uid_t uid, gid_t gid, mode_t mode) -> std::optional<std::string> {
+    if (::chown(slave.c_str(), uid, gid) != 0 || ::chmod(slave.c_str(), mode) != 0) return "cannot set up " + slave;
+    return RunUnprivileged([&] {
+      Sio port;
+      port.portName = slave;
+      if (port.Open() == 0) return std::string("opened");
+      return platform::PortOpenFailureReason(port.lastOpenErrno, slave, slave);
+    });
+  };
+  const std::optional<std::string> shared = openAs(0, deviceGroup, 0660);
+  if (!shared) {
+    ::close(master);
+    GTEST_SKIP() << "the refusal needs root to drop to an unprivileged user";
+  }
+  EXPECT_TRUE(Contains(*shared, "группу \"" + deviceGroupName + "\", которой")) << *shared;
+  const std::optional<std::string> own = openAs(0, 0, 0600);
+  ASSERT_TRUE(own);
+  EXPECT_TRUE(Contains(*own, "только его владелец \"root\"")) << *own;
+  EXPECT_FALSE(Contains(*own, "группу")) << *own;
+  ::close(master);
 }
 
 TEST_F(PortOpenReason, PortListAddsTheStableConverterNames) {

@@ -13,6 +13,7 @@
 #include "app/ApplyCommand.h"
 #include "app/ui/CApply.h"
 #include "devices/CBaseDevice.h"
+#include "link/DeviceErrors.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -118,7 +119,7 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeeps
   doc_->OnApply();
   EXPECT_TRUE(stillOpen);
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!");
+  EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!\n" + LoadString(321));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
   EXPECT_EQ(Settings().GetParameterValue("Sbit"), "2");
   Settings().SetParameterValue("Sbit", "1");
@@ -152,6 +153,35 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeeps
   EXPECT_EQ(sim_->Requests()[0].name, "APLY");
   EXPECT_EQ(sim_->CurrentAddress(), 18u);
   EXPECT_EQ(Settings().GetParameterValue("Addr"), "16");
+}
+
+// A module that refuses "APLY" is told from a line that does not answer: message
+// 193 with the link's error text; the dialog stays for another try.
+TEST_F(ApplyDialogTest, ARefusalIsToldFromNoAnswer) {
+  constexpr uint8_t kRefused = 0x37;
+  std::string refusal;
+  ASSERT_TRUE(DeviceErrorText(&kRefused, 1, refusal));
+  struct Case {
+    z580sim::Fault fault;
+    std::string why;
+  } cases[] = {{z580sim::Fault::DeviceError, refusal}, {z580sim::Fault::Silence, LoadString(197)}};
+  for (const Case& c : cases) {
+    sim_->SetFault(c.fault, -1, kRefused);
+    prompter_.requests.clear();
+    bool stillOpen = false;
+    WhenModal([&](QDialog* dialog) {
+      Click(dialog, "OK");
+      stillOpen = dialog->isVisible();
+      Click(dialog, "Отмена");
+    });
+    doc_->OnApply();
+    sim_->ClearFaults();
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(prompter_.requests.size(), 1u);
+    EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!\n" + c.why);
+    EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
+  }
+  EXPECT_EQ(sim_->CurrentAddress(), 16u);
 }
 
 }  // namespace

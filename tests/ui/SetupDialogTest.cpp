@@ -307,4 +307,70 @@ TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
   EXPECT_EQ(prompter_.requests.size(), 1u);
 }
 
+// Started on a line where the module stays silent: the dialog says so with the
+// settings tried when it opens, after "Установить связь" and after a scan.
+TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
+  StartSimulator(115200);
+  sim_->SetFault(z580sim::Fault::Silence, -1);
+  // The start-up connection that failed.
+  ASSERT_EQ(device_->OpenPort(false), 0);
+  ASSERT_EQ(device_->IdentifyDevice(false), 0);
+  // A short list of speeds keeps the scan short; the worker takes them from the type.
+  device_->Settings().GetParameterByName("bPS")->type = "9600:115200";
+  const QString silent = QString::fromStdString(LoadString(262) +
+                                                " Прибор не отвечает: адрес 16, 115200 бит/с, 8N1; протокол прибора.");
+
+  CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
+  EXPECT_TRUE(dialog.StatusIsError());
+  EXPECT_EQ(dialog.StatusText(), silent);
+  int stage = 0;
+  QString afterConnect, afterScan;
+  const int result = Run(dialog, [&] {
+    if (stage == 0) {
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kConnect), Qt::LeftButton);
+      stage = 1;
+    } else if (stage == 1 && dialog.StatusIsError()) {
+      afterConnect = dialog.StatusText();
+      QTest::mouseClick(dialog.Button(CSetupCarrier::kScan), Qt::LeftButton);
+      stage = 2;
+    } else if (stage == 2 && !dialog.StatusIsError()) {
+      stage = 3;  // the scan has begun
+    } else if (stage == 3 && dialog.StatusIsError()) {
+      afterScan = dialog.StatusText();
+      dialog.reject();
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_EQ(afterConnect, silent);
+  EXPECT_EQ(afterScan.toStdString(),
+            LoadString(262) +
+                " Прибор не отвечает ни на одной скорости: адрес 16, 9600, 115200 бит/с, 8N1; протокол прибора.");
+}
+
+// Replies that arrive but cannot be read point at the speed and framing instead.
+TEST_F(SetupDialogTest, GarbledRepliesPointAtTheSpeedAndFraming) {
+  StartSimulator(115200);
+  sim_->SetFault(z580sim::Fault::BadCrc, -1);
+  CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
+  // Nothing was tried yet: nothing to explain.
+  EXPECT_EQ(dialog.StatusText(), "");
+  bool pressed = false;
+  QString status;
+  const int result = Run(dialog, [&] {
+    if (!pressed) QTest::mouseClick(dialog.Button(CSetupCarrier::kConnect), Qt::LeftButton);
+    pressed = true;
+    if (!dialog.StatusIsError()) return false;
+    status = dialog.StatusText();
+    dialog.reject();
+    return true;
+  });
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_EQ(status.toStdString(),
+            LoadString(262) +
+                " Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): адрес 16, "
+                "115200 бит/с, 8N1; протокол прибора. Проверьте скорость и формат кадра.");
+}
+
 }  // namespace
