@@ -40,12 +40,14 @@ std::string TriedText(const std::vector<const ConnectAttempt*>& attempts, unsign
 
 }  // namespace
 
-void ReplyTally::Count(FrameOutcome outcome, uint8_t selector) {
+void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCame) {
   switch (outcome) {
     case FrameOutcome::Cancelled:
     case FrameOutcome::PortClosed:
       return;
-    case FrameOutcome::TimeOut: ++silent; break;
+    // A reply that never ended (a wrong speed rarely gives the carriage return)
+    // is garbled, not silence.
+    case FrameOutcome::TimeOut: ++(charactersCame ? unreadable : silent); break;
     case FrameOutcome::Success:
     case FrameOutcome::DeviceError: ++answered; break;
     // Line errors, a lost start, a bad checksum, another name: characters came

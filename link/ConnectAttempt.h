@@ -19,7 +19,8 @@ struct ReplyTally {
   int answered = 0;      // a reply that was read (a value or the module's error)
   int frames[4] = {};    // frames per protocol selector (0 the module's own frame)
 
-  void Count(FrameOutcome outcome, uint8_t selector);
+  // charactersCame: a time-out after characters that did not make a reply.
+  void Count(FrameOutcome outcome, uint8_t selector, bool charactersCame = false);
   // A transport code of the other framings (0, 2..6; -1 counts nothing).
   void CountTransport(int code, uint8_t selector);
   // What was counted after `before`, taken from the same tally.

@@ -139,7 +139,7 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }
   if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
-  tally_.Count(reply.outcome, exchange::ProtocolSelector());
+  tally_.Count(reply.outcome, exchange::ProtocolSelector(), reply.strayChars > 0);
 
   uint32_t flags = App().resultFlags.load();
   while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {

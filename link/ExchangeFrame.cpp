@@ -138,7 +138,11 @@ FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash,
 
 FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t requestHash) {
   FrameReply result;
-  if (portResult == 2) { result.outcome = FrameOutcome::TimeOut; return result; }
+  if (portResult == 2) {
+    result.outcome = FrameOutcome::TimeOut;
+    result.strayChars = std::clamp(count, 0, kMaxReplyChars);
+    return result;
+  }
   if (portResult == 3) { result.outcome = FrameOutcome::LineError; return result; }
   if (portResult == -1) { result.outcome = FrameOutcome::Cancelled; return result; }
 

@@ -93,6 +93,7 @@ struct FrameReply {
   int dataLength = 0;
   uint16_t hash = 0;
   uint8_t addressByte = 0;  // byte 0 of the reply as it came
+  int strayChars = 0;       // characters of a reply that timed out unfinished
 };
 
 // Classifies one transaction: the port result and the reply characters that arrived

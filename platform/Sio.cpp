@@ -277,11 +277,8 @@ int Sio::ReadReply(uint8_t* reply, int& replyCount) {
     WaitResult w = NowNs() >= until ? WaitResult::TimedOut : WaitFor(fd_, cancel_, POLLIN, until, revents);
     if (w == WaitResult::TimedOut) {
       if (LineErrorsGrew()) return 3;
-      if (rtuFraming && count > 0) {
-        replyCount = count;
-        return 0;
-      }
-      return 2;
+      replyCount = count;
+      return rtuFraming && count > 0 ? 0 : 2;
     }
     if (w != WaitResult::Ready) return ToResult(w);
     if (!(revents & POLLIN)) return 3;  // POLLERR, POLLHUP, POLLNVAL

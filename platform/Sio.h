@@ -29,7 +29,8 @@ class Sio {
   virtual int Open();
   // 0 done (replyCount bytes, possibly none); -1 port closed or cancelled; 2 no
   // complete reply within the response time-out; 3 line error, break or hang-up.
-  // replyCount is 0 unless the result is 0.
+  // replyCount is 0 unless the result is 0, or 2 after characters that came
+  // without their end (a cut or garbled reply: the line is not silent).
   virtual int Transact(const uint8_t* request, int length, uint8_t reply[kReplySize], int& replyCount);
   // kind 0 receive, 1 transmit, 2 both: 0 done (other kinds do nothing); -1 failed; -2 closed.
   virtual int Purge(int kind);

@@ -85,6 +85,19 @@ class DeviceSimTest : public LinkTestBase {
   std::unique_ptr<Device> device_;
 };
 
+// Half a reply without its end (what a wrong speed mostly gives) arrives
+// through the real port: the line is garbled, not silent.
+TEST_F(DeviceSimTest, RepliesThatNeverEndAreGarbledNotSilent) {
+  Start(Config(2));
+  sim_->SetFault(z580sim::Fault::CutReply, -1);
+  ASSERT_EQ(device_->OpenPort(false), 0);
+  EXPECT_EQ(device_->IdentifyDevice(false), 0);
+  const exchange::ConnectAttempt attempt = device_->LastAttempt();
+  EXPECT_EQ(attempt.tally.silent, 0);
+  EXPECT_GT(attempt.tally.unreadable, 0);
+  EXPECT_EQ(exchange::ConnectFailureReason({attempt}).rfind("Ответы прибора не читаются", 0), 0u);
+}
+
 TEST_F(DeviceSimTest, EveryModelIsIdentified) {
   for (int model = 0; model < exchange::kModelCount; ++model) {
     SCOPED_TRACE(model);
