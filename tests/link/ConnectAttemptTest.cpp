@@ -80,17 +80,4 @@ TEST(ConnectFailureReason, NamesWhatWasTriedAndWhatCameBack) {
   for (const Case& c : cases) EXPECT_EQ(exchange::ConnectFailureReason(c.attempts), c.expected) << c.what;
 }
 
-TEST(ConnectFailureReason, TallySinceCountsOnlyTheNewFrames) {
-  exchange::ReplyTally tally;
-  tally.Count(FrameOutcome::Success, 1);
-  const exchange::ReplyTally before = tally;
-  tally.Count(FrameOutcome::TimeOut, 0);
-  tally.Count(FrameOutcome::Cancelled, 0);
-  tally.Count(FrameOutcome::PortClosed, 0);
-  const exchange::ReplyTally since = tally.Since(before);
-  EXPECT_EQ(since.answered, 0);
-  EXPECT_EQ(since.silent, 1);
-  EXPECT_EQ(since.Protocols(), 1u);
-}
-
 }  // namespace
