@@ -126,14 +126,6 @@ TEST_F(TreeControlTest, OpeningABranchOnASilentLineStopsAtTheTimeOutLimit) {
   EXPECT_TRUE(big.parameters[11]->note.empty());
   EXPECT_EQ(rows.At(rows.GetRootItem()).colour, model::kRed);
   EXPECT_EQ(document.calls, (std::vector<std::string>{"wait on", "wait off"}));
-
-  // The stop ends with the walk: the next opening reads again.
-  App().automaticReading = true;
-  fake.requests.clear();
-  fake.handler = nullptr;
-  ExpandRows(rows, rows.GetRootItem(), &document);
-  EXPECT_EQ(fake.requests.size(), 7u);  // the seven never tried
-  EXPECT_FALSE(device.IsAbortSet());
 }
 
 TEST_F(TreeControlTest, TheStateIconSwitchesPolling) {
