@@ -100,11 +100,14 @@ CPelmDoc::~CPelmDoc() {
   // The windows are gone (or going) by now: nothing of them is touched from here on.
   views_ = nullptr;
   if (link_) link_->StopThreads();
-  // The device-model object must not outlive the document it points to.
+  ClearContents();
+}
+
+void CPelmDoc::DropDeviceModel() {
+  // Only this document's: a parser's document never takes the program's model.
   if (auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
       model != nullptr && model->GetDocument() == this)
     App().SetDeviceModel(nullptr);
-  ClearContents();
 }
 
 bool CPelmDoc::ParseDescriptionLine(const std::string& line, bool& skip) {
@@ -475,6 +478,10 @@ void CPelmDoc::ClearContents() {
   // The polling thread and the queued poll records point into the tree that goes.
   if (link_) link_->StopScanThread();
   App().pollResults.NewGeneration();
+  // The device-model object belongs to the tree: it caches the tree's parameters
+  // and its commands act on them. Whatever replaces the tree makes a new one; a
+  // load that fails leaves none, so no command of the old model stays enabled.
+  DropDeviceModel();
   selected = nullptr;
   treeList.clear();
   ClearDescriptions();

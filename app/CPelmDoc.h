@@ -134,8 +134,8 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   // Builds the current model's tree from the description store in the program's
   // directory, and its device-model object. False when there is no description.
   bool LoadTree();
-  // Drops the description lists and every branch, the selection and the rows of
-  // the view.
+  // Drops the description lists and every branch, the device-model object made
+  // for them, the selection and the rows of the view.
   void ClearContents();
   // Adds the branch's child branches (each before its parent), then the branch,
   // to the tree list.
@@ -213,6 +213,8 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
 
  private:
   DocumentLoad LoadFromArchive(platform::Archive& archive);
+  // The device-model object goes when it is this document's.
+  void DropDeviceModel();
   void RebuildFreshTree();
   void CopyNetworkSettingsToProgram();
 

@@ -6,6 +6,7 @@
 #include "model/DescBranch.h"
 #include "model/LinkOps.h"
 #include "model/Parameter.h"
+#include "model/WalkScope.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
 
@@ -25,7 +26,8 @@ int ReadOnExpand(model::LinkOps* link, Parameter* parameter) {
   if (link == nullptr) return -1;
   if (parameter->value != LoadString(kStrNoData) || !parameter->note.empty() || !App().automaticReading)
     return -2;
-  return link->ReadParameter(*parameter, 0);
+  // Time-outs count: on a silent line the walk of the branch stops at the limit.
+  return link->ReadParameter(*parameter, 1);
 }
 
 void ExpandRows(PelmTreeRows& rows, model::TreeItem row, BaseDevice::DeviceDocument* document) {
@@ -34,15 +36,21 @@ void ExpandRows(PelmTreeRows& rows, model::TreeItem row, BaseDevice::DeviceDocum
   if (document) document->BeginWaitCursor();
   if (auto* branch = dynamic_cast<DescBranch*>(object); branch != nullptr && branch->rowsShown != -1)
     branch->InsertRemainingParameterItems(rows, row, App().showLinearIndexes);
-  if (dynamic_cast<Elements::InvisibleElement*>(object) != nullptr) {
+  if (auto* element = dynamic_cast<Elements::InvisibleElement*>(object)) {
     model::LinkOps* link = document ? document->GetLink() : nullptr;
+    // A walk of its own: the link stops it after the consecutive time-outs of a
+    // dead line (with its one message) instead of trying every parameter.
+    const model::WalkScope walk;
     for (model::TreeItem child = rows.GetChildItem(row); child != model::kNoItem;
          child = rows.GetNextSiblingItem(child)) {
+      if (model::WalkScope::CurrentWalkStopped()) break;
       auto* p = dynamic_cast<Parameter*>(rows.GetItemObject(child));
       if (p == nullptr || p->IsPolled() || p->name == "    ") continue;
       ReadOnExpand(link, p);
       p->RefreshTreeItem(rows);
     }
+    // The branch's own row shows at once whether reads under it failed.
+    element->ShowLinearIndexInTree(rows, row, App().showLinearIndexes);
   }
   if (document) document->EndWaitCursor();
 }

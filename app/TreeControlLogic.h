@@ -32,12 +32,15 @@ inline constexpr int kCmdPreviousProblem = 276;
 inline constexpr int kCmdNextProblem = 277;
 
 // Reads the parameter when it has never been read, has no note and automatic
-// reading is on: the link's result; -3 no parameter, -1 no link, -2 nothing to do.
+// reading is on, counting a time-out: the link's result; -3 no parameter, -1 no
+// link, -2 nothing to do.
 int ReadOnExpand(model::LinkOps* link, Parameter* parameter);
 
 // A row opens: a branch gets the rows of its parameters not shown yet, and each
 // child row of an element that shows an unread parameter (not polled, not named
-// four blanks) is read and refreshed. document may be null (nothing is read).
+// four blanks) is read and refreshed, until the link stops the walk at its limit
+// of consecutive time-outs; then the element's own row takes its problem colour.
+// document may be null (nothing is read).
 void ExpandRows(PelmTreeRows& rows, model::TreeItem row, BaseDevice::DeviceDocument* document);
 
 // The state icon of a parameter row was clicked: 1 becomes 3 and a polled

@@ -92,14 +92,15 @@ std::optional<int> AnalogOutputCalibration::SelectPoint(int point, const std::st
   MakeCommandParameter(select, "int", platform::Format("%1i", point));
   if (link_.WriteParameter(select) != 0) ShowLinkError("Комманда CLB.I вернула ошибку:\n", select);
   current_ = point;
+  held_ = value;
   return value;
 }
 
-void AnalogOutputCalibration::WriteValue(int value) {
-  if (current_ < 0) return;
+bool AnalogOutputCalibration::WriteValue(int value) {
+  if (current_ < 0) return false;
   Parameter k("CLB.K");
   MakePointParameter(k, current_);
-  link_.ReadParameter(k);
+  if (link_.ReadParameter(k) == 0) held_ = platform::Atoi(k.value);
   if (savedEditable == 0) {
     k.editable = 1;
     link_.WriteParameter(k);
@@ -115,7 +116,10 @@ void AnalogOutputCalibration::WriteValue(int value) {
   if (written != 0) {
     platform::ShowMessage("Комманда записи CLB.K вернула ошибку:\n" + error, std::string(),
                           platform::MessageIcon::Warning);
+    return false;
   }
+  held_ = value;
+  return true;
 }
 
 bool AnalogOutputCalibration::Finish(const std::optional<int>& value) {

@@ -36,6 +36,10 @@ std::optional<int> StepValue(int value, int step);
 // The text of the value box as a point value: only a complete integer 0..4095.
 std::optional<int> ParsePointValue(const std::string& text);
 
+// A typed value that is no point value: it is not written.
+inline constexpr const char* kValueNotWrittenText =
+    "Значение не записано: введите целое число от 0 до 4095.";
+
 class AnalogOutputCalibration {
  public:
   explicit AnalogOutputCalibration(CalibrationLink& link) : link_(link) {}
@@ -44,14 +48,17 @@ class AnalogOutputCalibration {
   // first. Returns the value to show, or nothing when the user chose to end the
   // calibration (then "CLB.A" was sent and the dialog closes).
   std::optional<int> SelectPoint(int point, const std::string& valueText);
-  // Writes the current point's value (nothing without a current point).
-  void WriteValue(int value);
+  // Writes the current point's value (nothing without a current point). False
+  // when it was not written: heldValue() then tells what the module holds.
+  bool WriteValue(int value);
   // "Закончить": the current value written, "CLB.A"; true when the module
   // answered (the window then pauses before it closes).
   bool Finish(const std::optional<int>& value);
 
   int currentPoint() const { return current_; }
   bool hasPoint() const { return current_ >= 0; }
+  // The current point's value in the module as last read or written.
+  int heldValue() const { return held_; }
   // The attribute flags of the current point as the module had them.
   uint8_t savedEditable = 1;
   uint8_t savedOwner = 0;
@@ -63,6 +70,7 @@ class AnalogOutputCalibration {
 
   CalibrationLink& link_;
   int current_ = -1;
+  int held_ = 0;
 };
 
 }  // namespace calibration

@@ -212,7 +212,7 @@ UserTableOutcome SaveUserTable(CalibrationLink& link, DescBranch* polled, DescBr
       return out;
     }
   }
-  out.calibrationFailed = ApplyAndCheckFailed(link, polled, tree);
+  out.calibrationFailed = ApplyAndCheckFailed(link, polled, tree, &out.verified);
   out.done = true;
   return out;
 }

@@ -77,6 +77,7 @@ struct UserTableOutcome {
   std::string text;                // the box's text (failure)
   std::string caption;             // the box's caption
   bool calibrationFailed = false;  // "Ошибка калибровки!" after the apply
+  bool verified = true;            // false: the status word could not be read
 };
 // Validates the points, writes "uU.Pn" of each row, the coefficients, "U.Apl",
 // and checks "Rd.St". Nothing is written when the points do not make a spline.

@@ -1,6 +1,9 @@
 #include "calibration/PhRedox.h"
 
+#include <cmath>
+
 #include "calibration/CalibrationLink.h"
+#include "calibration/CommonWizard.h"
 #include "calibration/SharedReading.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
@@ -45,19 +48,25 @@ std::string PointInstruction(int mode, int step) {
 }
 
 std::optional<std::string> NormaliseBufferValue(const std::string& text) {
-  std::string dotted = text;
-  for (char& c : dotted)
-    if (c == ',') c = '.';
-  if (!platform::ScanDouble(dotted)) return std::nullopt;
+  std::string dotted = WithDecimalPoint(text);
+  const size_t first = dotted.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::nullopt;
+  dotted = dotted.substr(first, dotted.find_last_not_of(" \t") - first + 1);
+  // "6.86abc" is no value, and one the float on the wire cannot carry ("1e39")
+  // would never reach the module.
+  double v = 0;
+  if (platform::ParseDouble(dotted, v) != dotted.size() || !std::isfinite(static_cast<float>(v)))
+    return std::nullopt;
   return dotted;
 }
 
-void WritePoint(CalibrationLink& link, int mode, int step, const std::string& value) {
+std::string WritePoint(CalibrationLink& link, int mode, int step, const std::string& value) {
   const std::string name = PointCommand(mode, step);
-  if (name.empty()) return;
+  if (name.empty()) return {};
   Parameter point(name);
   MakeTemporary(point, "float", value);
-  link.WriteParameter(point);
+  if (link.WriteParameter(point) == 0) return {};
+  return point.note.empty() ? std::string(" ") : point.note;
 }
 
 bool IsPointTaken(const std::string& statusText) {
@@ -120,9 +129,12 @@ PhSaveOutcome SavePh(CalibrationLink& link, DescBranch* polled, DescBranch* tree
   MakeTemporary(apply, "float", "");
   link.WriteParameter(apply);
   const Reading status = ReadSharedCopy(link, FindPolledFirst(polled, tree, "Rd.St"));
-  if (!status.ok) return out;
-  const std::optional<int> word = StatusWord(status.value);
-  if (word && (static_cast<unsigned>(*word) & kPhRepeatBit) != 0) {
+  const std::optional<int> word = status.ok ? StatusWord(status.value) : std::nullopt;
+  if (!word) {
+    out.unverified = true;
+    return out;
+  }
+  if ((static_cast<unsigned>(*word) & kPhRepeatBit) != 0) {
     out.repeat = true;
     return out;
   }

@@ -27,12 +27,13 @@ std::string PointCommand(int mode, int step);
 // The instruction of a point page.
 std::string PointInstruction(int mode, int step);
 
-// The buffer value typed: every "," made "."; none when it does not parse.
+// The buffer value typed: every "," made "."; none unless the whole text (blanks
+// around it aside) is one number that a float carries.
 std::optional<std::string> NormaliseBufferValue(const std::string& text);
 
-// Writes the point command with the typed value (the result does not count: the
-// status word decides). Nothing for a step without a command.
-void WritePoint(CalibrationLink& link, int mode, int step, const std::string& value);
+// Writes the point command with the typed value. Empty when it was written (or
+// the step writes none), else the link's error text: the point was not taken.
+std::string WritePoint(CalibrationLink& link, int mode, int step, const std::string& value);
 
 // Whether a "Rd.St" reading ends the point: it parses and the busy bit is clear.
 bool IsPointTaken(const std::string& statusText);
@@ -56,7 +57,8 @@ struct SlopeReport {
 SlopeReport SlopeOfText(const std::string& applyValue);
 
 struct PhSaveOutcome {
-  bool repeat = false;  // bit 0x08: "Повторить", the wizard stays
+  bool repeat = false;      // bit 0x08: "Повторить", the wizard stays
+  bool unverified = false;  // the status word could not be read: the result is not known
   SlopeReport slope;
 };
 // "U.Apl" (its reply carries the slope), the status word; then the slope for pH

@@ -110,10 +110,7 @@ std::string SensitivityLines(CalibrationLink& link, Parameter* sens, bool upperP
 }
 
 std::optional<float> ParsePointText(const std::string& text) {
-  std::string dotted = text;
-  for (char& c : dotted)
-    if (c == ',') c = '.';
-  const std::optional<double> v = platform::ScanDouble(dotted);
+  const std::optional<double> v = platform::ScanDouble(WithDecimalPoint(text));
   if (!v) return std::nullopt;
   return static_cast<float>(*v);
 }

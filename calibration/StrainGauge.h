@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "calibration/CommonWizard.h"
+
 class DescBranch;
 class Parameter;
 
@@ -46,10 +48,6 @@ enum class StatusCheck {
   Unverified,  // missing or not read: the result is not known
 };
 StatusCheck CheckStatusAfterSave(CalibrationLink& link, DescBranch* polled, DescBranch* tree, unsigned failBits);
-
-// The text shown when the status word could not be read after a save.
-inline constexpr const char* kUnverifiedText =
-    "Не удалось прочитать слово состояния прибора: результат юстировки не проверен.";
 
 // Factory save: "U.Apl" (result not counted), then the status word; when it
 // is good (or unknown) every "Sens" of the map is read again.

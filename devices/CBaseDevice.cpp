@@ -204,6 +204,10 @@ Parameter* CBaseDevice::GetApplyParameter() {
 void CBaseDevice::ResetWithDefaultsCommand(int channels) {
   model::LinkOps* link = document_ ? document_->GetLink() : nullptr;
   if (!link) return;
+  // The module loses its configuration: asked first, as every other model's reset.
+  if (platform::ShowMessage(resources::LoadString(kStrResetQuestion), std::string(), platform::MessageIcon::Warning,
+                            platform::MessageButtons::YesNo) != platform::kAnswerYes)
+    return;
   Parameter command("S.Def");
   command.type = "void";
   for (int channel = 0; channel < channels; ++channel) {

@@ -117,8 +117,9 @@ class CBaseDevice : public CObject, public model::DeviceModelHooks {
   // The input indicators follow the values of the parameters bound to their rows
   // (no device read), except those the user changed.
   void UpdateStateFromRowParameters(StateDialog* dialog);
-  // Writes the "S.Def" command (once, or once per channel with the channel as its
-  // index) and offers to read the parameters back.
+  // After question 173 (No sends nothing), writes the "S.Def" command (once, or
+  // once per channel with the channel as its index) and offers to read the
+  // parameters back.
   void ResetWithDefaultsCommand(int channels);
   // Every instance of the named parameter in the polled-parameter branch, by linear
   // index.

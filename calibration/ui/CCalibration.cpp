@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "link/AppState.h"
+#include "platform/Prompter.h"
 
 namespace Dialogs {
 
@@ -51,7 +52,10 @@ CCalibration::CCalibration(calibration::CalibrationLink& link, const calibration
     item->setData(Qt::UserRole, p.point);
   }
   EnableEditing(false);
-  connect(list_, &QListWidget::currentRowChanged, this, &CCalibration::PointChanged);
+  // A point is chosen by selecting it. The current row alone is no choice: the list
+  // makes its first row current when it takes the focus as the dialog shows, and
+  // nothing may go to the module before the user picks a point.
+  connect(list_, &QListWidget::itemSelectionChanged, this, &CCalibration::PointChanged);
   // Only a finished edit is written, never each keystroke.
   connect(edit_, &QLineEdit::editingFinished, this, &CCalibration::ValueEdited);
 }
@@ -68,8 +72,9 @@ void CCalibration::EnableEditing(bool enabled) {
 }
 
 void CCalibration::PointChanged() {
-  QListWidgetItem* item = list_->currentItem();
-  if (item == nullptr || closing_) return;
+  const QList<QListWidgetItem*> selected = list_->selectedItems();
+  if (selected.isEmpty() || closing_) return;
+  QListWidgetItem* item = selected.front();
   const std::optional<int> value =
       calibration_.SelectPoint(item->data(Qt::UserRole).toInt(), edit_->text().toStdString());
   if (!value) {
@@ -84,8 +89,19 @@ void CCalibration::PointChanged() {
 
 void CCalibration::ValueEdited() {
   if (closing_ || !calibration_.hasPoint()) return;
-  if (const std::optional<int> value = calibration::ParsePointValue(edit_->text().toStdString()))
-    calibration_.WriteValue(*value);
+  const std::optional<int> value = calibration::ParsePointValue(edit_->text().toStdString());
+  if (!value) {
+    platform::ShowMessage(calibration::kValueNotWrittenText, std::string(), platform::MessageIcon::Warning);
+    ShowHeldValue();
+    return;
+  }
+  if (!calibration_.WriteValue(*value)) ShowHeldValue();
+}
+
+void CCalibration::ShowHeldValue() {
+  // What the edit shows is what the output is set to.
+  const QSignalBlocker block(edit_);
+  edit_->setText(QString::number(calibration_.heldValue()));
 }
 
 void CCalibration::Step(int step) {
@@ -95,7 +111,7 @@ void CCalibration::Step(int step) {
   if (!next) return;
   const QSignalBlocker block(edit_);
   edit_->setText(QString::number(*next));
-  calibration_.WriteValue(*next);
+  if (!calibration_.WriteValue(*next)) ShowHeldValue();
 }
 
 void CCalibration::Close() {

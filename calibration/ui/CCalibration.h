@@ -32,6 +32,7 @@ class CCalibration : public QDialog {
  private:
   void PointChanged();
   void ValueEdited();
+  void ShowHeldValue();
   void Step(int step);
   void Close();
   void EnableEditing(bool enabled);

@@ -113,12 +113,19 @@ int CStepPage::OnWizardNext() {
     platform::ShowMessage("Введено некорректное значение!", "Ошибка ввода", platform::MessageIcon::Warning);
     return kStay;
   }
+  ph()->StopReadingThread();
+  const std::string error =
+      sheet()->link() != nullptr ? calibration::WritePoint(*sheet()->link(), ph()->mode, step_, *value) : std::string();
+  if (!error.empty()) {
+    // The module did not take the point: no watch for it, the page stays as it was.
+    ph()->StartReadingThread();
+    platform::ShowMessage(error, kCalibrationErrorCaption, platform::MessageIcon::Warning);
+    return kStay;
+  }
   sheet()->EnableButton(CmySheet::kIdNext, false);
   sheet()->EnableButton(CmySheet::kIdBack, false);
-  ph()->StopReadingThread();
   if (step_ == 1) ph()->ClearReadings();
   ph()->AddReading({nullptr, calibration::FindPolledFirst(ph()->polled(), ph()->tree(), "Rd.St")});
-  if (sheet()->link() != nullptr) calibration::WritePoint(*sheet()->link(), ph()->mode, step_, *value);
   ph()->StartReadingThread();
   ph()->StartProgress();
   return kStay;
@@ -156,6 +163,8 @@ bool CSavePHPage::OnWizardFinish() {
                           platform::MessageIcon::Warning);
     return false;
   }
+  if (out.unverified)
+    platform::ShowMessage(calibration::kUnverifiedText, std::string(), platform::MessageIcon::Warning);
   if (out.slope.kind != calibration::SlopeReport::None)
     platform::ShowMessage(out.slope.text, "Параметры электродной пары",
                           out.slope.kind == calibration::SlopeReport::Good ? platform::MessageIcon::Information

@@ -20,7 +20,8 @@ namespace myClass {
 int CPointsTableCtrl::SetCellText(int row, int column, const std::string& text) {
   auto* parameter = dynamic_cast<Parameter*>(GetCell(row, column));
   if (parameter == nullptr) return 1;
-  parameter->CheckAndSetValue(text, true);
+  // "0,5" is half a unit here as in every other wizard, never 0.
+  parameter->CheckAndSetValue(calibration::WithDecimalPoint(text), true);
   SetItemText(row, column, parameter->value);
   return 1;
 }
@@ -127,8 +128,12 @@ int CMaxPage::OnWizardNext() {
 
 bool CSaveVIPage::OnWizardFinish() {
   auto* vi = static_cast<CSheetVI*>(sheet());
-  if (vi->link() != nullptr && calibration::ApplyAndCheckFailed(*vi->link(), vi->polled(), vi->tree()))
+  if (vi->link() == nullptr) return true;
+  bool verified = true;
+  if (calibration::ApplyAndCheckFailed(*vi->link(), vi->polled(), vi->tree(), &verified))
     platform::ShowMessage("Ошибка калибровки!", std::string(), platform::MessageIcon::Warning);
+  else if (!verified)
+    platform::ShowMessage(calibration::kUnverifiedText, std::string(), platform::MessageIcon::Warning);
   return true;
 }
 
@@ -221,6 +226,7 @@ bool CUserTablePage::OnWizardFinish() {
     return false;
   }
   if (out.calibrationFailed) platform::ShowMessage("Ошибка калибровки!", std::string(), platform::MessageIcon::Warning);
+  if (!out.verified) platform::ShowMessage(calibration::kUnverifiedText, std::string(), platform::MessageIcon::Warning);
   return true;
 }
 

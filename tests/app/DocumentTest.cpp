@@ -5,11 +5,14 @@
 #include <zlib.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "DocumentTestSupport.h"
 #include "devices/CBaseDevice.h"
+#include "devices/CDevicePW.h"
+#include "devices/MainMenu.h"
 #include "link/Device.h"
 #include "link/ResultFlags.h"
 #include "model/DescriptionStore.h"
@@ -264,6 +267,61 @@ TEST_F(DocumentTest, TestModeQuitsAndInteractiveApplyOpensItsDialog) {
   doc_->OnApply();
   EXPECT_EQ(views_.applyDialogs, 1);
   EXPECT_EQ(views_.updates, 1);
+}
+
+// The main menu as the models change it: the items they added.
+class ItemMenu : public BaseDevice::MainMenu {
+ public:
+  ItemMenu() { BaseDevice::SetMainMenu(this); }
+  ~ItemMenu() override { BaseDevice::SetMainMenu(nullptr); }
+  bool InsertItem(int, int, int command, const std::string&) override {
+    items.insert(command);
+    return true;
+  }
+  bool RemoveItem(int, int command) override { return items.erase(command) != 0; }
+  bool HasItem(int, int command) override { return items.count(command) != 0; }
+  void PostCommand(int) override {}
+  std::set<int> items;
+};
+
+TEST_F(DocumentTest, AFailedTreeLoadLeavesNoModelOfTheOldTree) {
+  ItemMenu menu;
+  doc_ = std::make_unique<CPelmDoc>(&views_, false);
+  const std::string file = Path("old.z580");
+  // The tare-weight model adds its menu item; the mains model caches parameters of
+  // the tree for its step texts.
+  for (int model : {13, 20}) {
+    App().modelIndex = model;
+    App().SetProgramDirectory(BuiltProgramDirectory());
+    ASSERT_TRUE(doc_->OnNewDocument());
+    auto* device = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+    ASSERT_NE(device, nullptr);
+    device->AddModelMenuItems();
+    if (auto* mains = dynamic_cast<BaseDevice::CDevicePW*>(device)) {
+      std::string text;
+      mains->GetCalibrationStepText(text, 1);
+    }
+    std::string error;
+    ASSERT_TRUE(doc_->OnSaveDocument(file, error)) << error;
+
+    // New and Open while zt580.dat cannot be read: the model goes with the tree.
+    App().SetProgramDirectory(root_);
+    prompter_.requests.clear();
+    EXPECT_FALSE(doc_->OnNewDocument());
+    EXPECT_EQ(App().DeviceModel(), nullptr) << model;
+    EXPECT_EQ(model::CurrentDeviceModel(), nullptr);
+    EXPECT_TRUE(menu.items.empty()) << model;
+    ASSERT_FALSE(prompter_.requests.empty());
+    EXPECT_EQ(prompter_.requests.back().text, LoadString(186));
+
+    App().SetProgramDirectory(BuiltProgramDirectory());
+    ASSERT_TRUE(doc_->OnNewDocument());
+    ASSERT_NE(App().DeviceModel(), nullptr);
+    App().SetProgramDirectory(root_);
+    EXPECT_EQ(doc_->OnOpenDocument(file), DocumentLoad::NoTree);
+    EXPECT_EQ(App().DeviceModel(), nullptr) << model;
+    EXPECT_EQ(doc_->rootBranch, nullptr);
+  }
 }
 
 TEST(AppStateTest, ExitCodeIsTheLowestResultBit) {

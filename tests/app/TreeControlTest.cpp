@@ -5,10 +5,13 @@
 #include "TreeTestSupport.h"
 #include "app/CPelmDoc.h"
 #include "app/TreeControlLogic.h"
+#include "link/Device.h"
+#include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
 #include "support/FakeDeviceDocument.h"
 #include "support/FakeLink.h"
+#include "support/FakePort.h"
 
 using resources::LoadString;
 
@@ -77,12 +80,15 @@ TEST_F(TreeControlTest, ExpandingAnElementReadsItsUnreadNamedParameterRows) {
   link.readResults["A"] = 2;
   link.onCall = [](const std::string&, Parameter& p) { p.note = "Таймаут"; };
   const model::TreeItem root = rows_.GetRootItem();
+  ASSERT_NE(rows_.At(root).colour, model::kRed);
   ExpandRows(rows_, root, &device);
   // "A" only: "    " is no parameter name, "B" has a value, the sub-branch is a row
-  // of its own and the polled branch is not below.
-  EXPECT_EQ(link.calls, std::vector<std::string>{"read A (0)"});
+  // of its own and the polled branch is not below. Its time-out counts.
+  EXPECT_EQ(link.calls, std::vector<std::string>{"read A (1)"});
   EXPECT_EQ(rows_.Text(a_->treeItem, 5), "Таймаут");
   EXPECT_EQ(rows_.At(a_->treeItem).colour, model::kRed);
+  // The opened branch's own row too, not only at the next refresh of all rows.
+  EXPECT_EQ(rows_.At(root).colour, model::kRed);
   EXPECT_EQ(device.calls.front(), "wait on");
   EXPECT_EQ(device.calls.back(), "wait off");
 
@@ -93,6 +99,33 @@ TEST_F(TreeControlTest, ExpandingAnElementReadsItsUnreadNamedParameterRows) {
   a_->note.clear();
   ExpandRows(rows_, root, nullptr);
   EXPECT_EQ(link.calls.size(), 1u);
+}
+
+TEST_F(TreeControlTest, OpeningABranchOnASilentLineStopsAtTheTimeOutLimit) {
+  App().automaticReading = true;
+  App().modelIndex = 2;
+  Device device;
+  auto port = std::make_unique<FakePort>();
+  FakePort& fake = *port;
+  device.ReplacePort(std::move(port));
+  fake.moduleAddress = 1;
+  fake.handler = [](const FakePort::Request&) { return FakePort::Answer(FakePort::Fault::Silence); };
+  DescBranch big;
+  big.elementName = "big";
+  for (int i = 0; i < 12; ++i) AddTo(big, "P" + std::to_string(i), "int", LoadString(194));
+  FakePelmTreeRows rows;
+  big.InsertTreeItems(rows, model::kNoItem, -1, false);
+  FakeDeviceDocument document;
+  document.link = &device;
+
+  ExpandRows(rows, rows.GetRootItem(), &document);
+  // Five parameters, each with its retry; then message 176 once, and the rest unread.
+  EXPECT_EQ(fake.requests.size(), 10u);
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(prompter_.requests[0].text.rfind(platform::Format(LoadString(176).c_str(), 5, "Z580-03"), 0), 0u);
+  EXPECT_TRUE(big.parameters[11]->note.empty());
+  EXPECT_EQ(rows.At(rows.GetRootItem()).colour, model::kRed);
+  EXPECT_EQ(document.calls, (std::vector<std::string>{"wait on", "wait off"}));
 }
 
 TEST_F(TreeControlTest, TheStateIconSwitchesPolling) {

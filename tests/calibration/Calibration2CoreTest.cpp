@@ -224,10 +224,20 @@ TEST(PhRedox, ModesCommandsAndInstructions) {
   const std::optional<std::string> typed = NormaliseBufferValue("6,86");
   ASSERT_TRUE(typed);
   ScriptedCalibrationLink link;
-  WritePoint(link, 1, 1, *typed);
-  WritePoint(link, 0, 2, *typed);  // one point: the second page writes nothing
+  EXPECT_EQ(WritePoint(link, 1, 1, *typed), "");
+  EXPECT_EQ(WritePoint(link, 0, 2, *typed), "");  // one point: the second page writes nothing
   EXPECT_EQ(link.calls, std::vector<std::string>{"write U.pHL=6.86"});
-  EXPECT_EQ(NormaliseBufferValue("pH"), std::nullopt);
+  // A point the module refuses is not taken: the link's text comes back.
+  link.answers["U.pHH"] = {Fails("Прибор сообщил об ошибке")};
+  EXPECT_EQ(WritePoint(link, 1, 2, "9.18"), "Прибор сообщил об ошибке");
+
+  // Only one whole number that a float carries is a buffer value.
+  const std::pair<const char*, std::optional<std::string>> values[] = {
+      {"6,86", "6.86"}, {" 7.01 ", "7.01"}, {"-250", "-250"}, {"1e3", "1e3"},  {"1e39", std::nullopt},
+      {"6.86abc", std::nullopt}, {"6,86,1", std::nullopt}, {"pH", std::nullopt}, {"", std::nullopt},
+      {"  ", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt},
+  };
+  for (const auto& [text, expected] : values) EXPECT_EQ(NormaliseBufferValue(text), expected) << text;
 }
 
 TEST(PhRedox, StatusWatchAndSlopeCheck) {
@@ -275,7 +285,19 @@ TEST(PhRedox, StatusWatchAndSlopeCheck) {
   link.calls.clear();
   const PhSaveOutcome redox = SavePh(link, doc->scannersBranch, doc->rootBranch, 3);
   EXPECT_EQ(redox.slope.kind, SlopeReport::None);
+  EXPECT_FALSE(redox.unverified);
   EXPECT_EQ(link.calls, (std::vector<std::string>{"write U.Apl=", "read Rd.St", "read E.Crd", "read p.Crd"}));
+
+  // A status word that cannot be read or makes no number leaves the result unknown.
+  for (const ParameterAnswer& status : {Fails("Таймаут"), Value("нет")}) {
+    link.calls.clear();
+    link.answers["Rd.St"] = {status};
+    const PhSaveOutcome unknown = SavePh(link, doc->scannersBranch, doc->rootBranch, 1);
+    EXPECT_TRUE(unknown.unverified);
+    EXPECT_FALSE(unknown.repeat);
+    EXPECT_EQ(unknown.slope.kind, SlopeReport::None);
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"write U.Apl=", "read Rd.St"}));
+  }
 }
 
 TEST(Mains, ModeReadingsOnTheStepPages) {
@@ -384,10 +406,18 @@ TEST(Inductance, TableSaveValidatesBeforeWriting) {
       SaveUserTable(link, doc->scannersBranch, doc->rootBranch, points({{"0.000", "0.000"}, {"10.000", "100.000"}}));
   EXPECT_TRUE(out.done);
   EXPECT_TRUE(out.calibrationFailed);
+  EXPECT_TRUE(out.verified);
   EXPECT_EQ(link.calls,
             (std::vector<std::string>{"write uU.Pn:0=0.000", "write uU.Pn:1=10.000", "write uU.Kf:0=0.000000",
                                       "write uU.Kf:1=10.000000", "write uU.Kf:2=0.000000", "write uU.Kf:3=0.000000",
                                       "write U.Apl=", "read Rd.St"}));
+  // A status word that cannot be read: done, but not verified.
+  link.answers["Rd.St"] = {Fails("Таймаут")};
+  const UserTableOutcome unknown =
+      SaveUserTable(link, doc->scannersBranch, doc->rootBranch, points({{"0.000", "0.000"}, {"10.000", "100.000"}}));
+  EXPECT_TRUE(unknown.done);
+  EXPECT_FALSE(unknown.calibrationFailed);
+  EXPECT_FALSE(unknown.verified);
   // A failed point write names the parameter in the caption and writes no coefficient.
   ScriptedCalibrationLink failing;
   failing.answers["uU.Pn"] = {Value(""), Fails("Таймаут")};

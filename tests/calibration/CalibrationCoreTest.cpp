@@ -361,6 +361,14 @@ TEST(AnalogOutput, PointThatIsNotEditableKeepsItsAttributes) {
   c.WriteValue(2002);
   EXPECT_EQ(link.calls, (std::vector<std::string>{"read CLB.K:3", "write CLB.K:3=2000 e1", "write CLB.K:3=2002 e1",
                                                   "write CLB.K:3=2002 e0"}));
+  EXPECT_EQ(c.heldValue(), 2002);
+  // A value the module refuses is not held: what it read before the write is.
+  link.answers["CLB.K"] = {{0, "2002", 1}, {0, "", 1}, {2, "Недопустимое значение", 1}};
+  prompter.requests.clear();
+  EXPECT_FALSE(c.WriteValue(4000));
+  EXPECT_EQ(c.heldValue(), 2002);
+  ASSERT_EQ(prompter.requests.size(), 1u);
+  EXPECT_EQ(prompter.requests[0].text, "Комманда записи CLB.K вернула ошибку:\nНедопустимое значение");
   // No to the question ends the calibration.
   link.calls.clear();
   link.answers["CLB.K"] = {{0, "7", 0}};

@@ -13,6 +13,7 @@
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/Prompter.h"
+#include "resources/StringTable.h"
 #include "support/FakeDeviceDocument.h"
 #include "support/FakePort.h"
 #include "support/ScopedConfigDir.h"
@@ -60,6 +61,29 @@ class ModelsOnTheLink : public ::testing::Test {
   platform::CollectingPrompter prompter_;
 };
 
+TEST_F(ModelsOnTheLink, ResetAsksFirstAndNoSendsNothing) {
+  // Every model that resets with "S.Def" asks question 173 first, as the others do.
+  for (int index : {12, 13, 14, 18}) {
+    port_->requests.clear();
+    prompter_.requests.clear();
+    prompter_.answer = platform::kAnswerNo;
+    Current(index)->ResetToDefaults();
+    EXPECT_TRUE(port_->requests.empty()) << index;
+    ASSERT_EQ(prompter_.requests.size(), 1u) << index;
+    EXPECT_EQ(prompter_.requests[0].text, resources::LoadString(173));
+    EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Warning);
+    EXPECT_EQ(prompter_.requests[0].buttons, platform::MessageButtons::YesNo);
+
+    // Yes: the one-channel models send one frame without index.
+    prompter_.answer = platform::kAnswerYes;
+    Current(index)->ResetToDefaults();
+    ASSERT_EQ(RequestsFor("S.Def").size(), index == 14 ? 4u : 1u) << index;
+    if (index != 14) {
+      EXPECT_TRUE(RequestsFor("S.Def")[0].data.empty());
+    }
+  }
+}
+
 TEST_F(ModelsOnTheLink, ResetByChannelStopsAtTheFirstDeviceError) {
   // Channel 0 resets with an answer that does not decode (a success for this
   // command only), channel 1 refuses.
@@ -67,6 +91,7 @@ TEST_F(ModelsOnTheLink, ResetByChannelStopsAtTheFirstDeviceError) {
   port_->handler = [&](const FakePort::Request&) {
     return ++answered == 1 ? Answer(Fault::None, {0x7F, 0x00, 0x00}) : Answer(Fault::DeviceError, {}, 2);
   };
+  prompter_.answer = platform::kAnswerYes;
   auto m = Current(14);
   m->ResetToDefaults();
   auto frames = RequestsFor("S.Def");
@@ -74,8 +99,8 @@ TEST_F(ModelsOnTheLink, ResetByChannelStopsAtTheFirstDeviceError) {
   EXPECT_FALSE(frames[0].read);
   EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x00, 0x00}));  // no value, the channel index
   EXPECT_EQ(frames[1].data, (std::vector<uint8_t>{0x00, 0x01}));
-  ASSERT_EQ(prompter_.requests.size(), 1u);
-  const platform::MessageRequest failure = prompter_.requests[0];
+  ASSERT_EQ(prompter_.requests.size(), 2u);  // the question, then the failure
+  const platform::MessageRequest failure = prompter_.requests[1];
   EXPECT_EQ(failure.caption, "Ошибка сброса параметров");
   EXPECT_EQ(failure.icon, platform::MessageIcon::Warning);
   EXPECT_TRUE(failure.ownedByMainWindow);
@@ -90,17 +115,9 @@ TEST_F(ModelsOnTheLink, ResetByChannelStopsAtTheFirstDeviceError) {
   frames = RequestsFor("S.Def");
   ASSERT_EQ(frames.size(), 4u);
   EXPECT_EQ(frames[3].data, (std::vector<uint8_t>{0x00, 0x03}));
-  ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text.rfind("Параметры в приборе были успешно сброшены", 0), 0u);
-  EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
-
-  // The one-channel models send one frame without index.
-  for (int index : {12, 13, 18}) {
-    port_->requests.clear();
-    Current(index)->ResetToDefaults();
-    ASSERT_EQ(RequestsFor("S.Def").size(), 1u) << index;
-    EXPECT_TRUE(RequestsFor("S.Def")[0].data.empty());
-  }
+  ASSERT_EQ(prompter_.requests.size(), 2u);
+  EXPECT_EQ(prompter_.requests[1].text.rfind("Параметры в приборе были успешно сброшены", 0), 0u);
+  EXPECT_EQ(prompter_.requests[1].icon, platform::MessageIcon::Information);
 }
 
 TEST_F(ModelsOnTheLink, PowerModelReadsItsStepValuesOnce) {

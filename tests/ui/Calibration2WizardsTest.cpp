@@ -21,6 +21,7 @@
 #include "Simulator.h"
 #include "app/DocumentTestSupport.h"
 #include "calibration/CalibrationLink.h"
+#include "calibration/CommonWizard.h"
 #include "calibration/ui/CSheetPH.h"
 #include "calibration/ui/CSheetPW.h"
 #include "calibration/ui/CSheetTD.h"
@@ -158,6 +159,43 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
                                 "R M.s.t.r.:E.Crd", "R E.Crd []", "R M.s.t.r.:p.Crd", "R p.Crd []"}));
 }
 
+TEST_F(Calibration2WizardsTest, PhPointThatIsNotTakenStopsThere) {
+  // The module refuses the first point once.
+  Open(18, {"error-on U.pHL 6", "reading Rd.Rs 0 6.9"});
+  CalibrationPH::CSheetPH sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
+  sheet.mode = 1;
+  sheet.temperatureSource = 2;  // no temperature reading
+  sheet.Begin();
+  auto* step1 = sheet.FindPageByClass<CalibrationPH::CStep1Page>();
+  sheet.SetActivePage(step1);
+  ASSERT_TRUE(WaitUntil([&] { return step1->edit1353()->text() == "6.900"; }, 3000));
+
+  // Values that are no single finite number: a message, and nothing goes out.
+  for (const char* typed : {"1e39", "6.86abc"}) {
+    step1->edit1354()->setText(typed);
+    Click(sheet, CmySheet::kIdNext);
+    EXPECT_EQ(prompter_.texts.back(), "Введено некорректное значение!") << typed;
+  }
+  EXPECT_EQ(Frames({"Rd.Rs"}), std::vector<std::string>{});
+
+  // The refused point: the link's text, no watch of the status word, the page stays.
+  step1->edit1354()->setText("6,86");
+  Click(sheet, CmySheet::kIdNext);
+  EXPECT_EQ(prompter_.texts.back(), "Значение мантиссы превышает ограничения дескриптора");  // code 6
+  EXPECT_EQ(sheet.ActivePage(), step1);
+  EXPECT_FALSE(sheet.progress()->IsRunning());
+  EXPECT_TRUE(sheet.Button(CmySheet::kIdNext)->isEnabled());
+  QTest::qWait(600);
+  EXPECT_EQ(sheet.ActivePage(), step1);
+  EXPECT_EQ(Frames({"Rd.Rs"}), std::vector<std::string>{"W U.pHL [" + FloatData(6.86f) + "]"});
+
+  // Taken the second time: the watch moves on to the second point.
+  Click(sheet, CmySheet::kIdNext);
+  ASSERT_TRUE(WaitUntil([&] { return sheet.ActivePage() == sheet.FindPageByClass<CalibrationPH::CStep2Page>(); },
+                        5000));
+  EXPECT_EQ(Frames({"Rd.Rs"}), (std::vector<std::string>{"W U.pHL [" + FloatData(6.86f) + "]", "R Rd.St []"}));
+}
+
 TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
   Open(18, {"rdst 8"});
   CalibrationPH::CSheetPH sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
@@ -171,6 +209,14 @@ TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
   Click(sheet, CmySheet::kIdBack);
   EXPECT_EQ(sheet.ActiveIndex(), 0);
   EXPECT_EQ(Frames(), (std::vector<std::string>{"W U.Apl []", "R Rd.St []"}));
+
+  // A status word that cannot be read: the sheet closes saying the result is not verified.
+  Fault({"clear", "error-on Rd.St 6"});
+  sheet.SetActivePage(sheet.FindPageByClass<CalibrationPH::CSavePHPage>());
+  Click(sheet, CmySheet::kIdFinish);
+  EXPECT_EQ(sheet.result(), QDialog::Accepted);
+  EXPECT_EQ(prompter_.texts.back(), calibration::kUnverifiedText);
+  EXPECT_EQ(prompter_.icons.back(), platform::MessageIcon::Warning);
 }
 
 TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
@@ -247,7 +293,7 @@ TEST_F(Calibration2WizardsTest, StrainGaugeFactoryStepsWithoutChannelIndex) {
 }
 
 TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
-  Open(12, {"reading Rd.fH 0 1.25"});
+  Open(12, {"reading Rd.fH 0 1.25", "error-on Rd.St 6"});
   CalibrationVI::CSheetVI sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();
   auto* first = sheet.FindPageByClass<CalibrationVI::CPage1VI>();
@@ -273,6 +319,9 @@ TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
   table->OnButtonCell(0, 3);
   EXPECT_EQ(table->GetItemText(0, 1), "1.250000");
   EXPECT_EQ(Frames(), std::vector<std::string>{"R Rd.fH []"});
+  // A decimal comma is read as the other wizards read it.
+  table->SetCellText(1, 2, "0,5");
+  EXPECT_EQ(table->GetItemText(1, 2), "0.500000");
   // Equal inductances are refused before anything is written.
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_TRUE(sheet.isVisible());
@@ -291,10 +340,12 @@ TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
   expected.push_back("W U.Apl []");
   expected.push_back("R Rd.St []");
   EXPECT_EQ(Frames(), expected);
+  // The status word did not come: the result is not called good.
+  EXPECT_EQ(prompter_.texts.back(), calibration::kUnverifiedText);
 }
 
 TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
-  Open(12, {"error-on zU.Sc 6"});
+  Open(12, {"error-on zU.Sc 6", "error-on Rd.St 6"});
   CalibrationVI::CSheetVI sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();
   auto* first = sheet.FindPageByClass<CalibrationVI::CPage1VI>();
@@ -318,6 +369,8 @@ TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
   ASSERT_EQ(sheet.ActiveIndex(), 3);
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
+  EXPECT_EQ(prompter_.texts.size(), 2u);
+  EXPECT_EQ(prompter_.texts.back(), calibration::kUnverifiedText);
   EXPECT_EQ(Frames(), (std::vector<std::string>{"R tdev []", "W zU.Sh []", "W zU.Sc []", "W U.Apl []", "R Rd.St []"}));
 }
 

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "CalibrationTestSupport.h"
+#include "RealInput.h"
 #include "Simulator.h"
 #include "app/DocumentTestSupport.h"
 #include "calibration/AccessCodes.h"
@@ -191,12 +192,26 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
                           "R M.s.t.r.:CLB.K [0,1," + k + "]", "R CLB.K [0,1]", "W CLB.I [1]",
                           "R M.s.t.r.:CLB.K [0,1," + k + "]", "R CLB.K [0,1]", "W M.s.t.r.:CLB.K [3,0,1," + k + "]",
                           "W CLB.K [8,10,0,1]", "W M.s.t.r.:CLB.K [3,0,1," + k + "]", "W CLB.K [8,10,0,1]"}));
-  // Typing: only a whole value in range is written, when the edit is finished.
+  // Typing: only a whole value in range is written, when the edit is finished;
+  // another is shown as not written and the edit shows the module's value again.
   for (const char* typed : {"", "-5", "5000"}) {
+    prompter_.texts.clear();
     dialog.valueEdit()->setText(typed);
     emit dialog.valueEdit()->editingFinished();
+    EXPECT_EQ(prompter_.texts, std::vector<std::string>{calibration::kValueNotWrittenText}) << typed;
+    EXPECT_EQ(dialog.valueEdit()->text(), "2058") << typed;
   }
   EXPECT_EQ(Frames(), std::vector<std::string>{});
+  // A value the module refuses: its error, and the edit back to what the module holds.
+  Fault({"error-on CLB.K 6 3"});
+  dialog.StepButton(5)->click();
+  ASSERT_EQ(prompter_.texts.size(), 2u);
+  EXPECT_EQ(prompter_.texts.back().rfind("Комманда записи CLB.K вернула ошибку:\n", 0), 0u);
+  EXPECT_EQ(dialog.valueEdit()->text(), "2058");
+  z580sim::Bytes held;
+  ASSERT_TRUE(sim_->GetValue("CLB.K", 1, held));
+  EXPECT_EQ(held, (z580sim::Bytes{0x08, 0x0A}));
+  Frames();
 
   // The previous point's value goes first when another point is chosen.
   dialog.valueEdit()->setText("4094");
@@ -229,6 +244,42 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   EXPECT_EQ(value, (z580sim::Bytes{0x0F, 0xFE}));
   ASSERT_TRUE(sim_->GetValue("CLB.K", 2, value));
   EXPECT_EQ(value, (z580sim::Bytes{0x08, 0x02}));
+}
+
+// The analog-output dialog as a person meets it: shown, active, with the keyboard
+// focus in its list.
+class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
+
+TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
+  Z580_REQUIRE_XCB();
+  Open(2);
+  calibration::OutputTypes types{};
+  for (size_t i = 0; i < types.size(); ++i) types[i] = doc_->outputTable[i];
+  Dialogs::CCalibration dialog(*link_, types, 6);
+  Frames();
+  ASSERT_TRUE(realinput::ShowActive(dialog));
+  QTest::qWait(100);
+  QListWidget* list = dialog.pointList();
+  ASSERT_TRUE(list->hasFocus());
+  EXPECT_EQ(Frames(), std::vector<std::string>{});
+  EXPECT_TRUE(list->selectedItems().isEmpty());
+  EXPECT_FALSE(dialog.valueEdit()->isEnabled());
+  for (int step : {-2, 2, -5, 5, -10, 10}) EXPECT_FALSE(dialog.StepButton(step)->isEnabled()) << step;
+
+  // The user clicks the second point: it is chosen, and only now asked for.
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(1)).center());
+  EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K", "W CLB.I"}));
+  EXPECT_TRUE(dialog.valueEdit()->isEnabled());
+  EXPECT_TRUE(dialog.StepButton(10)->isEnabled());
+  EXPECT_EQ(dialog.valueEdit()->text(), "2048");
+  // Down moves to the next point and chooses it.
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(list->currentRow(), 2);
+  const std::vector<std::string> names = Names();
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names.back(), "W CLB.I");
+  dialog.reject();
+  ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 3000));
 }
 
 TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
