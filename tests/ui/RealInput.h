@@ -7,8 +7,10 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTest>
 #include <QWidget>
+#include <cstdlib>
 
 #define Z580_REQUIRE_XCB()                                    \
   do {                                                        \
@@ -27,6 +29,20 @@ inline ::testing::AssertionResult ShowActive(QWidget& window) {
   window.activateWindow();
   if (!QTest::qWaitForWindowActive(&window)) return ::testing::AssertionFailure() << "window not active";
   QApplication::processEvents();
+  return ::testing::AssertionSuccess();
+}
+
+// Rolls the mouse wheel over a point of the screen through the X server (QTest has
+// no wheel): notches > 0 roll down, < 0 up.
+inline ::testing::AssertionResult Wheel(QPoint global, int notches) {
+  QStringList args{"mousemove", QString::number(global.x()), QString::number(global.y())};
+  for (int i = 0; i < std::abs(notches); ++i) args << "click" << (notches > 0 ? "5" : "4");
+  QProcess xdotool;
+  xdotool.start("xdotool", args);
+  if (!xdotool.waitForFinished(5000) || xdotool.exitCode() != 0)
+    return ::testing::AssertionFailure() << "xdotool failed: " << xdotool.readAllStandardError().toStdString();
+  // The events come back through the X connection.
+  QTest::qWait(300);
   return ::testing::AssertionSuccess();
 }
 

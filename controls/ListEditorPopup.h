@@ -1,0 +1,19 @@
+#pragma once
+// What the in-place list editors of the tree and the table share. Their drop-down
+// list is a window of its own: the focus moving into it, the wheel over the closed
+// box and Escape inside the open list must not be taken for the end of the editing
+// (or for a choice).
+#include <functional>
+
+class QComboBox;
+
+namespace controls {
+
+// True while the box's own list is open or holds the focus.
+bool FocusInOwnList(const QComboBox& box);
+
+// Calls onEscape once the box's open list has been closed by Escape (the editing then
+// ends as Escape in the closed box would end it).
+void OnListEscape(QComboBox& box, std::function<void()> onEscape);
+
+}  // namespace controls
