@@ -442,15 +442,19 @@ void CTableCtrl::BeginEdit(int row, int column) {
 }
 
 void CTableCtrl::CloseEditors() {
+  // A focused editor that is hidden passes the focus on as a Tab would, and the
+  // table takes that Tab as a move to the next row: the focus comes back first.
   if (CmyEdit* edit = edit_) {
     edit_ = nullptr;
     edit->disconnect(this);
+    if (edit->hasFocus()) setFocus(Qt::OtherFocusReason);
     edit->Close();
     edit->deleteLater();
   }
   if (CmyComboBox* list = list_) {
     list_ = nullptr;
     list->disconnect(this);
+    if (list->hasFocus()) setFocus(Qt::OtherFocusReason);
     list->hide();
     list->deleteLater();
   }
