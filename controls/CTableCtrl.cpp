@@ -432,6 +432,7 @@ void CTableCtrl::BeginEdit(int row, int column) {
     list->setGeometry(rect.adjusted(0, -2, 0, 0));
     list->setFont(font());
     for (const std::string& item : table::ListItemsOfType(parameter->type)) list->addItem(Q(item));
+    controls::FitListWidth(*list);
     list->setCurrentIndex(list->findText(text));
     list->show();
     list->setFocus(Qt::OtherFocusReason);

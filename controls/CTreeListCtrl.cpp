@@ -11,6 +11,7 @@
 
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
+#include "controls/ListEditorPopup.h"
 #include "controls/core/TreeListRules.h"
 #include "model/Parameter.h"
 #include "platform/Prompter.h"
@@ -614,6 +615,7 @@ void CTreeListCtrl::BeginEdit(int x, int /*y*/) {
     listEditor_->setGeometry(cell.left(), cell.top() - 2, cell.width(), height);
     listEditor_->setMaxVisibleItems(std::max(1, 100 / std::max(1, height)));
     listEditor_->Open();
+    controls::FitListWidth(*listEditor_);
   }
 }
 

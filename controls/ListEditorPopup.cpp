@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QStyle>
 
 namespace controls {
 
@@ -48,6 +49,13 @@ bool FocusInOwnList(const QComboBox& box) {
   const QWidget* focus = QApplication::focusWidget();
   const QWidget* popup = list->window();
   return focus != nullptr && popup != box.window() && (focus == popup || popup->isAncestorOf(focus));
+}
+
+void FitListWidth(QComboBox& box) {
+  QAbstractItemView* list = box.view();
+  const int frame = 2 * list->frameWidth() + 8;
+  const int bar = box.count() > box.maxVisibleItems() ? list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+  list->setMinimumWidth(list->sizeHintForColumn(0) + frame + bar);
 }
 
 void OnListEscape(QComboBox& box, std::function<void()> onEscape) {
