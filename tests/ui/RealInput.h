@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
 
 #define Z580_REQUIRE_XCB()                                    \
   do {                                                        \
@@ -31,6 +32,9 @@ inline ::testing::AssertionResult ShowActive(QWidget& window) {
   QApplication::processEvents();
   return ::testing::AssertionSuccess();
 }
+
+// Waits (at most 3 s) until the condition holds, with events delivered meanwhile.
+inline bool Until(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 3000); }
 
 // Rolls the mouse wheel over a point of the screen through the X server (QTest has
 // no wheel): notches > 0 roll down, < 0 up.

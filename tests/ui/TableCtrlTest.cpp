@@ -377,16 +377,16 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
   for (int i = 0; i < 30; ++i) AddRow("int", "1");
   ASSERT_TRUE(realinput::ShowActive(*window_));
   auto focus = [] { return QApplication::focusWidget(); };
-  auto until = [](const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 3000); };
+  using realinput::Until;
   // Opens the list editor of row 0 by a double click; the list box has the focus.
   auto open = [&]() -> QPointer<myClass::CmyComboBox> {
     QTest::mouseDClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(0, 1));
     QPointer<myClass::CmyComboBox> box = table_->ListBox();
-    EXPECT_TRUE(box && until([&] { return focus() == box; }));
+    EXPECT_TRUE(box && Until([&] { return focus() == box; }));
     return box;
   };
   auto dropped = [&](QPointer<myClass::CmyComboBox>& box) {
-    return until([&] { return box && box->isVisible() && box->view()->isVisible(); });
+    return Until([&] { return box && box->isVisible() && box->view()->isVisible(); });
   };
 
   // A click on the arrow drops the list down; a click on an item takes it, once.
@@ -398,7 +398,7 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
   QTest::qWait(QApplication::doubleClickInterval() + 50);
   QAbstractItemView* list = box->view();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
-  ASSERT_TRUE(until([&] { return table_->ListBox() == nullptr; }));
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
   QTest::qWait(50);
   EXPECT_EQ(table_->ended, std::vector<std::string>{"19200"});
   EXPECT_EQ(table_->GetItemText(0, 1), "19200");
@@ -411,7 +411,7 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
   ASSERT_TRUE(dropped(box));
   QTest::keyClick(focus(), Qt::Key_Up);
   QTest::keyClick(focus(), Qt::Key_Return);
-  ASSERT_TRUE(until([&] { return table_->ListBox() == nullptr; }));
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
   EXPECT_EQ(table_->ended, (std::vector<std::string>{"19200", "9600"}));
 
   // Escape in the open list closes it without a change.
@@ -421,7 +421,7 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
   ASSERT_TRUE(dropped(box));
   QTest::keyClick(focus(), Qt::Key_Down);
   QTest::keyClick(focus(), Qt::Key_Escape);
-  ASSERT_TRUE(until([&] { return table_->ListBox() == nullptr; }));
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
   EXPECT_EQ(table_->cancelled, 1);
   EXPECT_EQ(table_->GetItemText(0, 1), "9600");
 

@@ -342,8 +342,7 @@ TEST(TreeListCtrl, WideColumnsScrollInSixPixelSteps) {
 
 // ---- driven as a person does, on the X display
 
-// Waits until the condition holds, with events delivered meanwhile.
-bool Until(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 3000); }
+using realinput::Until;
 
 QWidget* Focus() { return QApplication::focusWidget(); }
 
