@@ -12,8 +12,10 @@
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 
+#include "controls/ListEditorPopup.h"
 #include "controls/core/TableRules.h"
 #include "model/Parameter.h"
 
@@ -113,12 +115,22 @@ void CmyEdit::focusOutEvent(QFocusEvent* event) {
 
 // ---------------------------------------------------------------- CmyComboBox
 
-CmyComboBox::CmyComboBox(QWidget* parent) : QComboBox(parent) {}
+CmyComboBox::CmyComboBox(QWidget* parent) : QComboBox(parent) {
+  // Escape in the open list closes it and then the editing, without a change.
+  controls::OnListEscape(*this, [this] { emit cancelled(); });
+}
 
 void CmyComboBox::keyPressEvent(QKeyEvent* event) {
   // Escape ends the editing on its release; it must not reach the dialog and close it.
   if (event->key() == Qt::Key_Escape) {
     event->accept();
+    return;
+  }
+  // Enter takes the shown item; it must not reach the table (which would open the
+  // editor again) or the dialog's default button.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    if (currentIndex() >= 0) emit activated(currentIndex());
     return;
   }
   QComboBox::keyPressEvent(event);
@@ -134,8 +146,13 @@ void CmyComboBox::keyReleaseEvent(QKeyEvent* event) {
 
 void CmyComboBox::focusOutEvent(QFocusEvent* event) {
   QComboBox::focusOutEvent(event);
-  // Opening the drop-down takes the focus only for a moment.
-  if (event->reason() != Qt::PopupFocusReason) emit cancelled();
+  // Opening the drop-down, and the drop-down taking the focus, are not the end.
+  if (event->reason() != Qt::PopupFocusReason && !controls::FocusInOwnList(*this)) emit cancelled();
+}
+
+void CmyComboBox::wheelEvent(QWheelEvent* event) {
+  // The wheel over the closed list picks nothing (each notch would be a choice).
+  event->accept();
 }
 
 // ---------------------------------------------------------------- CTableCtrl
@@ -153,9 +170,11 @@ CTableCtrl::CTableCtrl(QWidget* parent) : QTableView(parent), model_(new QStanda
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setStretchLastSection(false);
-  // Scrolling ends the editing, as a click elsewhere does.
+  // Scrolling ends the editing, as a click elsewhere does: the edit box hands its
+  // text over, the list closes without a change.
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
     if (edit_) EndEditBox();
+    if (list_) CancelList();
   });
 }
 
@@ -413,6 +432,7 @@ void CTableCtrl::BeginEdit(int row, int column) {
     list->setGeometry(rect.adjusted(0, -2, 0, 0));
     list->setFont(font());
     for (const std::string& item : table::ListItemsOfType(parameter->type)) list->addItem(Q(item));
+    controls::FitListWidth(*list);
     list->setCurrentIndex(list->findText(text));
     list->show();
     list->setFocus(Qt::OtherFocusReason);
@@ -423,15 +443,19 @@ void CTableCtrl::BeginEdit(int row, int column) {
 }
 
 void CTableCtrl::CloseEditors() {
+  // A focused editor that is hidden passes the focus on as a Tab would, and the
+  // table takes that Tab as a move to the next row: the focus comes back first.
   if (CmyEdit* edit = edit_) {
     edit_ = nullptr;
     edit->disconnect(this);
+    if (edit->hasFocus()) setFocus(Qt::OtherFocusReason);
     edit->Close();
     edit->deleteLater();
   }
   if (CmyComboBox* list = list_) {
     list_ = nullptr;
     list->disconnect(this);
+    if (list->hasFocus()) setFocus(Qt::OtherFocusReason);
     list->hide();
     list->deleteLater();
   }

@@ -58,8 +58,9 @@ class CmyEdit : public QLineEdit {
   QString tipText_;
 };
 
-// The drop-down list: a chosen item ends the editing with it; Escape and the loss
-// of focus close the list without a change.
+// The drop-down list: a chosen item (a click in the open list, Enter) ends the
+// editing with it; Escape and the loss of focus close the list without a change.
+// The list opens by a click on its arrow, F4 or Alt+Down.
 class CmyComboBox : public QComboBox {
   Q_OBJECT
 
@@ -73,6 +74,7 @@ class CmyComboBox : public QComboBox {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 };
 
 class CTableCtrl : public QTableView, public TableControl {

@@ -11,6 +11,7 @@
 
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
+#include "controls/ListEditorPopup.h"
 #include "controls/core/TreeListRules.h"
 #include "model/Parameter.h"
 #include "platform/Prompter.h"
@@ -151,6 +152,9 @@ class RowDelegate : public QStyledItemDelegate {
 
 CTreeListCtrl::CTreeListCtrl(QWidget* parent) : QTreeWidget(parent), header_(new CTreeListHeaderCtrl(this)) {
   setHeader(header_);
+  // The tree view makes the header it is given unclickable (sorting is not its own
+  // here): a click on a caption sorts through the host view.
+  header_->setSectionsClickable(true);
   header_->SetTree(this);
   setColumnCount(0);
   setItemDelegate(new RowDelegate(this));
@@ -585,6 +589,9 @@ EditorChoice CTreeListCtrl::ChooseEditor(model::TreeItem row, int column, const 
 }
 
 void CTreeListCtrl::BeginEdit(int x, int /*y*/) {
+  // An editor whose focus went to this press has not reported its end yet.
+  if (editBox_) editBox_->ReportPendingEnd();
+  if (listEditor_) listEditor_->ReportPendingEnd();
   CloseEditors();
   const model::TreeItem row = current_;
   const CTLItem* record = Record(row);
@@ -608,6 +615,7 @@ void CTreeListCtrl::BeginEdit(int x, int /*y*/) {
     listEditor_->setGeometry(cell.left(), cell.top() - 2, cell.width(), height);
     listEditor_->setMaxVisibleItems(std::max(1, 100 / std::max(1, height)));
     listEditor_->Open();
+    controls::FitListWidth(*listEditor_);
   }
 }
 

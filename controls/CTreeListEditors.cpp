@@ -2,8 +2,10 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QWheelEvent>
 
 #include "controls/CTreeListCtrl.h"
+#include "controls/ListEditorPopup.h"
 
 namespace TreeList {
 
@@ -21,7 +23,8 @@ bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Up:
-    case Qt::Key_Down: return withArrows;
+    case Qt::Key_Down:
+    case Qt::Key_F4: return withArrows;  // F4 and Alt+Down open the list
     default: return key->modifiers().testFlag(Qt::ControlModifier);
   }
 }
@@ -35,6 +38,19 @@ void WidenTo(QWidget* editor, int textWidth) {
   const int wanted = textWidth + 5;
   if (editor->width() >= wanted || !parent) return;
   editor->resize(std::min(wanted, parent->width() - editor->x()), editor->height());
+}
+
+// A press of the mouse elsewhere takes the focus before the press itself is handled.
+// A press on the header discards the edit, so the end is put off until that press
+// has run; any other loss of focus ends the editing at once.
+template <class Editor>
+void EndOnFocusLoss(Editor* editor, const QFocusEvent* event, bool& pending) {
+  if (event->reason() != Qt::MouseFocusReason) {
+    editor->ReportEnd();
+    return;
+  }
+  pending = true;
+  QMetaObject::invokeMethod(editor, [editor] { editor->ReportPendingEnd(); }, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -57,17 +73,25 @@ void CTreeListEditBox::Open() {
 void CTreeListEditBox::ReportEnd() {
   if (reported_) return;
   reported_ = true;
+  endPending_ = false;
   EditEnd end;
   end.row = row_;
   end.column = column_;
   end.text = text().toStdString();
   end.cancelled = cancelled_;
   end.endedByTab = endedByTab_;
+  // The keys that end the editing hand the focus back to the tree.
+  if (hasFocus()) tree_->setFocus(Qt::OtherFocusReason);
   tree_->OnEndLabelEdit(end);
+}
+
+void CTreeListEditBox::ReportPendingEnd() {
+  if (endPending_) ReportEnd();
 }
 
 void CTreeListEditBox::Dismiss() {
   reported_ = true;
+  endPending_ = false;
   hide();
   deleteLater();
 }
@@ -106,7 +130,7 @@ bool CTreeListEditBox::event(QEvent* e) {
 void CTreeListEditBox::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
   // The box's own context menu takes the focus only for a moment.
-  if (event->reason() != Qt::PopupFocusReason) ReportEnd();
+  if (event->reason() != Qt::PopupFocusReason && !reported_) EndOnFocusLoss(this, event, endPending_);
 }
 
 CTreeListComboBox::CTreeListComboBox(CTreeListCtrl* tree, model::TreeItem row, int column,
@@ -122,6 +146,8 @@ CTreeListComboBox::CTreeListComboBox(CTreeListCtrl* tree, model::TreeItem row, i
   connect(this, &QComboBox::activated, this, [this](int) {
     if (!inKeyPress_) ReportEnd();
   });
+  // Escape in the open list closes it and ends the editing, as Escape in the box does.
+  controls::OnListEscape(*this, [this] { ReportEnd(); });
 }
 
 void CTreeListComboBox::Open() {
@@ -135,16 +161,23 @@ void CTreeListComboBox::Open() {
 void CTreeListComboBox::ReportEnd() {
   if (reported_) return;
   reported_ = true;
+  endPending_ = false;
   EditEnd end;
   end.row = row_;
   end.column = column_;
   end.text = currentText().toStdString();
   end.endedByTab = endedByTab_;
+  if (hasFocus()) tree_->setFocus(Qt::OtherFocusReason);
   tree_->OnComboItemChanged(end);
+}
+
+void CTreeListComboBox::ReportPendingEnd() {
+  if (endPending_) ReportEnd();
 }
 
 void CTreeListComboBox::Dismiss() {
   reported_ = true;
+  endPending_ = false;
   hidePopup();
   hide();
   deleteLater();
@@ -179,8 +212,17 @@ bool CTreeListComboBox::event(QEvent* e) {
 
 void CTreeListComboBox::focusOutEvent(QFocusEvent* event) {
   QComboBox::focusOutEvent(event);
-  // Opening the list's own popup is not the end of the editing.
-  if (event->reason() != Qt::PopupFocusReason) ReportEnd();
+  // Opening the list's own popup, and the list taking the focus, are not the end of
+  // the editing.
+  if (event->reason() == Qt::PopupFocusReason || controls::FocusInOwnList(*this) || reported_) return;
+  EndOnFocusLoss(this, event, endPending_);
+}
+
+void CTreeListComboBox::wheelEvent(QWheelEvent* event) {
+  // Each notch would pick the next item and end the editing with it (in immediate-
+  // write mode a write to the module): the wheel picks nothing. The open list is a
+  // window of its own and scrolls by itself.
+  event->accept();
 }
 
 }  // namespace TreeList

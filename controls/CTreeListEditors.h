@@ -23,6 +23,8 @@ class CTreeListEditBox : public QLineEdit {
   void Open();
   // Reports the end of the editing to the control (once).
   void ReportEnd();
+  // Reports the end now when the loss of focus has put it off (see focusOutEvent).
+  void ReportPendingEnd();
   // Hides the box and frees it later; it reports nothing more.
   void Dismiss();
 
@@ -45,6 +47,7 @@ class CTreeListEditBox : public QLineEdit {
   int column_;
   std::string initialText_;
   bool reported_ = false;
+  bool endPending_ = false;
 };
 
 class CTreeListComboBox : public QComboBox {
@@ -57,6 +60,7 @@ class CTreeListComboBox : public QComboBox {
   // Adds the initial text first when the list lacks it, selects it, takes the focus.
   void Open();
   void ReportEnd();
+  void ReportPendingEnd();
   void Dismiss();
 
   model::TreeItem Row() const { return row_; }
@@ -66,6 +70,7 @@ class CTreeListComboBox : public QComboBox {
  protected:
   bool event(QEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   CTreeListCtrl* tree_;
@@ -74,6 +79,7 @@ class CTreeListComboBox : public QComboBox {
   int column_;
   std::string initialText_;
   bool reported_ = false;
+  bool endPending_ = false;
   bool inKeyPress_ = false;  // the list's own key handling moves the selection
 };
 

@@ -7,8 +7,11 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTest>
 #include <QWidget>
+#include <cstdlib>
+#include <functional>
 
 #define Z580_REQUIRE_XCB()                                    \
   do {                                                        \
@@ -27,6 +30,23 @@ inline ::testing::AssertionResult ShowActive(QWidget& window) {
   window.activateWindow();
   if (!QTest::qWaitForWindowActive(&window)) return ::testing::AssertionFailure() << "window not active";
   QApplication::processEvents();
+  return ::testing::AssertionSuccess();
+}
+
+// Waits (at most 3 s) until the condition holds, with events delivered meanwhile.
+inline bool Until(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 3000); }
+
+// Rolls the mouse wheel over a point of the screen through the X server (QTest has
+// no wheel): notches > 0 roll down, < 0 up.
+inline ::testing::AssertionResult Wheel(QPoint global, int notches) {
+  QStringList args{"mousemove", QString::number(global.x()), QString::number(global.y())};
+  for (int i = 0; i < std::abs(notches); ++i) args << "click" << (notches > 0 ? "5" : "4");
+  QProcess xdotool;
+  xdotool.start("xdotool", args);
+  if (!xdotool.waitForFinished(5000) || xdotool.exitCode() != 0)
+    return ::testing::AssertionFailure() << "xdotool failed: " << xdotool.readAllStandardError().toStdString();
+  // The events come back through the X connection.
+  QTest::qWait(300);
   return ::testing::AssertionSuccess();
 }
 

@@ -2,11 +2,15 @@
 // (editors, end of editing, focus over disabled rows, button cells, owned objects).
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QScrollBar>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,6 +21,7 @@
 #include "controls/core/TableCells.h"
 #include "controls/core/TableRules.h"
 #include "model/Parameter.h"
+#include "RealInput.h"
 
 using myClass::TableControl;
 namespace table = myClass::table;
@@ -361,6 +366,80 @@ TEST_F(TableCtrlTest, DestroyingTheTableDeletesEachOwnedObjectOnce) {
   EXPECT_EQ(deletes, 1);
   window_.reset();
   EXPECT_EQ(deletes, 2);
+}
+
+// The table's list editor driven as a person does, on the X display.
+class TableCtrlXvfb : public TableCtrlTest {};
+
+TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
+  Z580_REQUIRE_XCB();
+  AddRow("2400:9600:19200", "9600");
+  for (int i = 0; i < 30; ++i) AddRow("int", "1");
+  ASSERT_TRUE(realinput::ShowActive(*window_));
+  auto focus = [] { return QApplication::focusWidget(); };
+  using realinput::Until;
+  // Opens the list editor of row 0 by a double click; the list box has the focus.
+  auto open = [&]() -> QPointer<myClass::CmyComboBox> {
+    QTest::mouseDClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(0, 1));
+    QPointer<myClass::CmyComboBox> box = table_->ListBox();
+    EXPECT_TRUE(box && Until([&] { return focus() == box; }));
+    return box;
+  };
+  auto dropped = [&](QPointer<myClass::CmyComboBox>& box) {
+    return Until([&] { return box && box->isVisible() && box->view()->isVisible(); });
+  };
+
+  // A click on the arrow drops the list down; a click on an item takes it, once.
+  QPointer<myClass::CmyComboBox> box = open();
+  ASSERT_TRUE(box);
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 6, box->height() / 2));
+  ASSERT_TRUE(dropped(box));
+  EXPECT_EQ(table_->cancelled, 0);
+  QTest::qWait(QApplication::doubleClickInterval() + 50);
+  QAbstractItemView* list = box->view();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
+  QTest::qWait(50);
+  EXPECT_EQ(table_->ended, std::vector<std::string>{"19200"});
+  EXPECT_EQ(table_->GetItemText(0, 1), "19200");
+  EXPECT_EQ(table_->GetFocusRow(), 0);
+
+  // F4 drops it down, Up and Enter take the item above.
+  box = open();
+  ASSERT_TRUE(box);
+  QTest::keyClick(focus(), Qt::Key_F4);
+  ASSERT_TRUE(dropped(box));
+  QTest::keyClick(focus(), Qt::Key_Up);
+  QTest::keyClick(focus(), Qt::Key_Return);
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
+  EXPECT_EQ(table_->ended, (std::vector<std::string>{"19200", "9600"}));
+
+  // Escape in the open list closes it without a change.
+  box = open();
+  ASSERT_TRUE(box);
+  QTest::keyClick(focus(), Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(dropped(box));
+  QTest::keyClick(focus(), Qt::Key_Down);
+  QTest::keyClick(focus(), Qt::Key_Escape);
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
+  EXPECT_EQ(table_->cancelled, 1);
+  EXPECT_EQ(table_->GetItemText(0, 1), "9600");
+
+  // The wheel over the closed list picks nothing; over the table it scrolls, and
+  // that closes the list without a change.
+  box = open();
+  ASSERT_TRUE(box);
+  ASSERT_TRUE(realinput::Wheel(box->mapToGlobal(box->rect().center()), 2));
+  EXPECT_EQ(table_->ended.size(), 2u);
+  EXPECT_EQ(table_->cancelled, 1);
+  ASSERT_TRUE(box && table_->ListBox() == box);
+  EXPECT_EQ(box->currentText(), "9600");
+  ASSERT_TRUE(realinput::Wheel(table_->viewport()->mapToGlobal(CellCentre(8, 0)), 3));
+  EXPECT_GT(table_->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(table_->ListBox(), nullptr);
+  EXPECT_FALSE(box && box->isVisible());
+  EXPECT_EQ(table_->cancelled, 2);
+  EXPECT_EQ(table_->ended.size(), 2u);
 }
 
 TEST(FlyProgress, StartsAndStopsFromAnotherThread) {

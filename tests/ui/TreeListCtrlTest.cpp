@@ -2,11 +2,13 @@
 // in-place editing and its one notification, the state-image click, header sorting.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 #include <QScrollBar>
 #include <cstdlib>
@@ -26,6 +28,7 @@
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/Prompter.h"
+#include "RealInput.h"
 #include "support/FakeTreeRows.h"
 
 namespace {
@@ -334,6 +337,147 @@ TEST(TreeListCtrl, WideColumnsScrollInSixPixelSteps) {
   QApplication::processEvents();
   EXPECT_FALSE(f.view.HorizontalBar()->isVisible());
   EXPECT_EQ(f.tree->horizontalScrollBar()->value(), 0);
+}
+
+
+// ---- driven as a person does, on the X display
+
+using realinput::Until;
+
+QWidget* Focus() { return QApplication::focusWidget(); }
+
+TEST(TreeListCtrlXvfb, ListEditorDropsDownAndEndsOnceWithTheChoice) {
+  Z580_REQUIRE_XCB();
+  Fixture f;
+  ASSERT_TRUE(realinput::ShowActive(f.view));
+  Parameter p("PrtY");
+  p.type = "нет:чет:нечет";
+  p.value = "нет";
+  const model::TreeItem row = p.InsertTreeItem(*f.tree, model::kNoItem, 27, 27, false);
+
+  struct Case {
+    const char* name;
+    std::function<void(QComboBox*)> open;
+    std::function<void(QAbstractItemView*)> pick;
+    const char* stored;
+  };
+  auto clickItem = [](int i) {
+    return [i](QAbstractItemView* list) {
+      // A release right after the list opened is taken for the opening click's own.
+      QTest::qWait(QApplication::doubleClickInterval() + 50);
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(i, 0)).center());
+    };
+  };
+  auto keys = [](std::vector<Qt::Key> sequence) {
+    return [sequence](QAbstractItemView*) {
+      for (Qt::Key key : sequence) QTest::keyClick(Focus(), key);
+    };
+  };
+  const Case cases[] = {
+      {"arrow click, item click",
+       [](QComboBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 6, box->height() / 2)); },
+       clickItem(2), "нечет"},
+      {"F4, Down, Enter", [](QComboBox*) { QTest::keyClick(Focus(), Qt::Key_F4); }, keys({Qt::Key_Down, Qt::Key_Return}),
+       "чет"},
+      {"Alt+Down, item click", [](QComboBox*) { QTest::keyClick(Focus(), Qt::Key_Down, Qt::AltModifier); },
+       clickItem(2), "нечет"},
+      // Escape in the open list closes it and ends with the shown text, unchanged.
+      {"F4, Down, Escape", [](QComboBox*) { QTest::keyClick(Focus(), Qt::Key_F4); }, keys({Qt::Key_Down, Qt::Key_Escape}),
+       "нет"},
+  };
+  for (const Case& c : cases) {
+    f.tree->SetItemText(row, 2, "нет");
+    f.tree->ends.clear();
+    f.DoubleClick(row, 2);
+    QPointer<QComboBox> box = f.tree->OpenListEditor();
+    ASSERT_NE(box, nullptr) << c.name;
+    ASSERT_TRUE(Until([&] { return Focus() == box; })) << c.name;
+    c.open(box);
+    // The list taking the focus is not the end of the editing.
+    ASSERT_TRUE(Until([&] { return box && box->isVisible() && box->view()->isVisible(); })) << c.name;
+    QApplication::processEvents();
+    EXPECT_EQ(f.tree->OpenListEditor(), box) << c.name;
+    EXPECT_TRUE(f.tree->ends.empty()) << c.name;
+    c.pick(box->view());
+    ASSERT_TRUE(Until([&] { return f.tree->OpenListEditor() == nullptr; })) << c.name;
+    QTest::qWait(50);
+    ASSERT_EQ(f.tree->ends.size(), 1u) << c.name;
+    EXPECT_EQ(f.tree->GetItemText(row, 2), c.stored) << c.name;
+    EXPECT_EQ(Focus(), f.tree) << c.name;
+  }
+
+  // The wheel over the closed list picks nothing and ends nothing.
+  f.tree->SetItemText(row, 2, "нет");
+  f.tree->ends.clear();
+  f.DoubleClick(row, 2);
+  QPointer<QComboBox> box = f.tree->OpenListEditor();
+  ASSERT_NE(box, nullptr);
+  const QPoint middle = box->mapToGlobal(box->rect().center());
+  ASSERT_TRUE(realinput::Wheel(middle, 2));
+  ASSERT_TRUE(realinput::Wheel(middle, -1));
+  EXPECT_TRUE(f.tree->ends.empty());
+  ASSERT_TRUE(box && f.tree->OpenListEditor() == box);
+  EXPECT_EQ(box->currentText(), "нет");
+  f.tree->CloseEditors();
+}
+
+TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
+  Z580_REQUIRE_XCB();
+  Fixture f;
+  ASSERT_TRUE(realinput::ShowActive(f.view));
+  const char* values[] = {"b", "C", "a", "D"};
+  std::vector<model::TreeItem> rows;
+  int n = 0;
+  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"}) {
+    rows.push_back(f.tree->InsertItem(t, 28, 28, true, false, 0));
+    f.tree->SetItemText(rows.back(), 2, values[n++]);
+  }
+  auto order = [&] {
+    std::string s;
+    for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
+      s += f.tree->GetItemText(r, 0) + ";";
+    return s;
+  };
+  CTreeListHeaderCtrl* header = f.tree->Header();
+  auto clickCaption = [&](int column) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                             header->height() / 2));
+    QTest::qWait(50);
+  };
+  auto type = [&](model::TreeItem row, const char* text) {
+    f.DoubleClick(row, 2);
+    EXPECT_TRUE(Until([&] { return f.tree->OpenEditBox() && Focus() == f.tree->OpenEditBox(); }));
+    QTest::keyClicks(Focus(), text);
+  };
+
+  // A click on another row ends the edit with the typed text, once.
+  type(rows[0], "z");
+  QTest::mouseClick(f.tree->viewport(), Qt::LeftButton, {}, f.tree->CellRect(rows[1], 1).center());
+  ASSERT_TRUE(Until([&] { return f.tree->OpenEditBox() == nullptr; }));
+  QTest::qWait(50);
+  ASSERT_EQ(f.tree->ends.size(), 1u);
+  EXPECT_EQ(f.tree->GetItemText(rows[0], 2), "z");
+  f.tree->SetItemText(rows[0], 2, "b");
+  f.tree->ends.clear();
+
+  // A caption click while an edit is open: the edit goes unstored, the rows sort by
+  // that column and its mark shows the way.
+  type(rows[2], "zz");
+  clickCaption(2);
+  EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+  EXPECT_TRUE(f.tree->ends.empty());
+  EXPECT_EQ(f.tree->GetItemText(rows[2], 2), "a");
+  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // a, b, C, D
+  EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
+  EXPECT_EQ(header->GetSortMark(0), kNoMark);
+  clickCaption(2);
+  EXPECT_EQ(order(), "Канал 2;Канал 9;Канал 10;Вход;");
+  EXPECT_EQ(header->GetSortMark(2), kMarkDescending);
+  clickCaption(0);
+  EXPECT_EQ(order(), "Вход;Канал 2;Канал 9;Канал 10;");
+  EXPECT_EQ(header->GetSortMark(0), kMarkAscending);
+  EXPECT_EQ(header->GetSortMark(2), kNoMark);
 }
 
 }  // namespace
