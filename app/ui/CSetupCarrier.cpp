@@ -124,7 +124,11 @@ QString CSetupCarrier::StatusText() const { return status_->text(); }
 // ---------------------------------------------------------------- worker's side
 
 void CSetupCarrier::SetStatus(const std::string& text, bool error) {
-  QMetaObject::invokeMethod(this, [this, text, error] { SetStatusText(text, error); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, text, error] {
+        if (!stopping_) SetStatusText(text, error);
+      },
+      Qt::QueuedConnection);
 }
 
 void CSetupCarrier::EnableTable(bool enable) {
@@ -185,6 +189,7 @@ void CSetupCarrier::done(int result) {
 void CSetupCarrier::reject() {
   if (!worker_->Finished()) {
     SetStatusText(resources::LoadString(kStrStopping), false);
+    stopping_ = true;
     worker_->RequestExit(SetupWorker::kCommandCancel);
     return;
   }
@@ -194,6 +199,7 @@ void CSetupCarrier::reject() {
 void CSetupCarrier::OnOffline() {
   if (!worker_->Finished()) {
     SetStatusText(resources::LoadString(kStrStopping), false);
+    stopping_ = true;
     worker_->RequestExit(SetupWorker::kCommandOffline);
     return;
   }

@@ -73,6 +73,9 @@ class CSetupCarrier : public QDialog, public SetupSink {
   QLabel* status_ = nullptr;
   QPushButton* buttons_[7] = {};
   bool error_ = false;
+  // Set once the user asked to stop: a status the worker posted before it saw the
+  // request must not replace the "stopping" text.
+  bool stopping_ = false;
   std::unique_ptr<SetupWorker> worker_;
 };
 
