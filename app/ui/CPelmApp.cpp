@@ -4,10 +4,12 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "app/CPelmDoc.h"
@@ -75,9 +77,19 @@ CPelmApp::CPelmApp(int& argc, char** argv, CmyCommandLineInfo commandLine)
   setApplicationName(QStringLiteral("zt580"));
   setWindowIcon(QIcon::fromTheme(QStringLiteral("zt580")));
   InstallMenuStyle(*this);
+  // The menu bar's first standard icon makes Qt load every image-format plugin, some
+  // milliseconds of dynamic linking in the way of the first paint. Loaded here on a
+  // thread of their own, they are ready by the time the main window is built (Qt
+  // hands the plugin objects to the window thread).
+  try {
+    imagePlugins_ = std::thread([] { (void)QImageReader::supportedImageFormats(); });
+  } catch (const std::system_error&) {
+    // Without the thread the window loads them itself.
+  }
 }
 
 CPelmApp::~CPelmApp() {
+  if (imagePlugins_.joinable()) imagePlugins_.join();
   StopServiceThreads();
   BaseDevice::SetSplashWindow(nullptr);
   frame_.reset();
