@@ -447,8 +447,10 @@ int CPelmDoc::StartInitTask() {
 }
 
 void CPelmDoc::InitServiceElements() {
+  // The link's own settings element read the stored port settings (and listed the
+  // computer's ports) as the link was made, just before: reading them again would
+  // only repeat the same file reads and the same port scan.
   serviceElement_.InitParameters();
-  if (link_) link_->Settings().InitParameters();
 }
 
 void CPelmDoc::ApplyCommandLineLinkSettings() {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "link/BatchSettings.h"
+#include "link/ExchangeLock.h"
 #include "link/PollResult.h"
 #include "model/AppVersionTexts.h"
 #include "model/DeviceModelHooks.h"
@@ -25,7 +26,7 @@ class AppState {
   AppState& operator=(const AppState&) = delete;
 
   // Taken before the link's bus lock, never after; reentrant for the same thread.
-  std::recursive_mutex exchangeLock;
+  ExchangeLock exchangeLock;
 
   // The run's result flags (link/ResultFlags.h); the link assigns them.
   std::atomic<uint32_t> resultFlags{0};

@@ -92,13 +92,16 @@ void Device::ScanLoop(exchange::PollSchedule& schedule, std::uint64_t generation
         std::lock_guard lock(App().exchangeLock);
         exchange::PollTick(*due, *this, generation);
       }
-      std::this_thread::yield();
+      // The rest of the time slice goes to a task or a connection that waits for the
+      // link; with nobody waiting there is nobody to give it to.
+      App().exchangeLock.LetWaitersIn();
       continue;
     }
-    int timeoutMs = platform::Event::kInfinite;
-    if (const auto next = schedule.NextExpiry())
-      timeoutMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*next - now).count());
-    const int woke = platform::Event::WaitAny({&cancel, &scanStop_, &changed}, timeoutMs);
+    // Until the next expiry itself: a wait rounded up to whole milliseconds would
+    // leave the line idle for most of a short period.
+    const auto next = schedule.NextExpiry();
+    const int woke = next ? platform::Event::WaitAnyUntil({&cancel, &scanStop_, &changed}, *next)
+                          : platform::Event::WaitAny({&cancel, &scanStop_, &changed}, platform::Event::kInfinite);
     if (woke == 0 || woke == 1) break;
   }
   for (Parameter* p : schedule.Parameters()) p->StopPolling();

@@ -83,6 +83,15 @@ bool Event::Wait(int timeoutMs) {
 
 int Event::WaitAny(std::span<Event* const> events, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  return WaitFirst(events, timeoutMs < 0 ? nullptr : &deadline);
+}
+
+int Event::WaitAnyUntil(std::initializer_list<Event*> events, std::chrono::steady_clock::time_point deadline) {
+  return WaitFirst(std::span<Event* const>(events.begin(), events.size()), &deadline);
+}
+
+// A null deadline waits without limit.
+int Event::WaitFirst(std::span<Event* const> events, const std::chrono::steady_clock::time_point* deadline) {
   bool anyEvent = false;
   for (Event* e : events) anyEvent = anyEvent || e != nullptr;
   std::unique_lock<std::mutex> lock(Lock());
@@ -92,9 +101,9 @@ int Event::WaitAny(std::span<Event* const> events, int timeoutMs) {
     }
     // Nothing to wait for: never sleep forever.
     if (!anyEvent) return kWaitTimeout;
-    if (timeoutMs < 0) {
+    if (deadline == nullptr) {
       Changed().wait(lock);
-    } else if (Changed().wait_until(lock, deadline) == std::cv_status::timeout) {
+    } else if (Changed().wait_until(lock, *deadline) == std::cv_status::timeout) {
       for (size_t i = 0; i < events.size(); ++i) {
         if (events[i] && events[i]->TryConsumeLocked()) return static_cast<int>(i);
       }

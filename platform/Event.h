@@ -1,6 +1,7 @@
 #pragma once
 // Stand-in for a Windows event object: manual or auto reset, waits with a time-out,
 // a wait for the first of several events, and a file descriptor for poll().
+#include <chrono>
 #include <initializer_list>
 #include <span>
 
@@ -30,12 +31,16 @@ class Event {
   static int WaitAny(std::initializer_list<Event*> events, int timeoutMs) {
     return WaitAny(std::span<Event* const>(events.begin(), events.size()), timeoutMs);
   }
+  // As WaitAny, with a time-out that ends at the deadline itself rather than after
+  // whole milliseconds.
+  static int WaitAnyUntil(std::initializer_list<Event*> events, std::chrono::steady_clock::time_point deadline);
 
   // An eventfd that is readable exactly while the event is set (-1 when the system
   // could not make one). Only for poll(); never read or write it.
   int Fd() const { return fd_; }
 
  private:
+  static int WaitFirst(std::span<Event* const> events, const std::chrono::steady_clock::time_point* deadline);
   bool TryConsumeLocked();
   void SetStateLocked(bool set);
 

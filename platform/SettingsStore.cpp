@@ -265,10 +265,14 @@ bool ChangeHive(Hive hive, Change change) {
   } else if (!missing) {
     return false;
   }
+  const std::string before = missing || damaged ? std::string() : SerializeSettings(data, hive);
   if (!change(data)) return false;
   // A damaged file (a hand edit gone wrong) is replaced, but its text stays beside it.
   if (damaged && !KeepDamagedCopy(path, old)) return false;
   const std::string text = SerializeSettings(data, hive);
+  // Values written again as they are (the program's registration at every start)
+  // leave the file alone: each rewrite waits for the disk twice.
+  if (!missing && !damaged && text == before) return true;
 
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);

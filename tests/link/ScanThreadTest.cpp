@@ -12,6 +12,7 @@
 
 #include "LinkTestSupport.h"
 #include "link/Device.h"
+#include "link/ExchangeLock.h"
 #include "link/PollSchedule.h"
 #include "link/PollWindow.h"
 #include "model/DescBranch.h"
@@ -35,6 +36,30 @@ std::unique_ptr<Parameter> Polled(const std::string& name, int period) {
   p->pollPeriod = period;
   p->PreparePolling();
   return p;
+}
+
+// The scan thread hands the link over between two polls only while a thread waits
+// for the exchange lock: the lock must know of a waiter, and stay reentrant.
+TEST(ExchangeLockTest, KnowsOfAThreadBlockedOnItAndStaysReentrant) {
+  ExchangeLock lock;
+  lock.LetWaitersIn();  // nobody waits: returns at once
+  lock.lock();
+  lock.lock();  // the same thread again
+  std::atomic<bool> acquired{false};
+  std::thread task([&] {
+    std::lock_guard guard(lock);
+    acquired = true;
+  });
+  const auto until = Clock::now() + std::chrono::seconds(20);
+  while (!lock.Waited() && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+  EXPECT_TRUE(lock.Waited());
+  lock.unlock();
+  EXPECT_FALSE(acquired.load());  // still held once
+  lock.unlock();
+  lock.LetWaitersIn();
+  task.join();
+  EXPECT_TRUE(acquired.load());
+  EXPECT_FALSE(lock.Waited());
 }
 
 TEST(PollScheduleTest, FirstExpiryAfterAPeriodThenOnTheGridSkippingMissedOnes) {

@@ -85,6 +85,27 @@ TEST(Event, SetFromAnotherThreadWakesAWaiter) {
   setter.join();
 }
 
+// The polling thread waits until a poll's expiry itself, not a count of milliseconds.
+TEST(Event, WaitAnyUntilEndsAtItsDeadlineOrAtTheFirstSetEvent) {
+  Event a(false), b;
+  EXPECT_EQ(Event::WaitAnyUntil({&a, &b}, Clock::now() - std::chrono::seconds(1)), Event::kWaitTimeout);
+  b.Set();
+  EXPECT_EQ(Event::WaitAnyUntil({&a, &b}, Clock::now() - std::chrono::seconds(1)), 1);  // set beats a past deadline
+  b.Reset();
+  auto t = Clock::now();
+  EXPECT_EQ(Event::WaitAnyUntil({&a, &b}, t + std::chrono::milliseconds(25)), Event::kWaitTimeout);
+  EXPECT_GE(Clock::now() - t, std::chrono::milliseconds(25));
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    a.Set();
+  });
+  t = Clock::now();
+  EXPECT_EQ(Event::WaitAnyUntil({&a, &b}, t + std::chrono::seconds(30)), 0);
+  EXPECT_LT(MsSince(t), 10000);
+  EXPECT_FALSE(a.IsSet());  // auto reset: consumed
+  setter.join();
+}
+
 TEST(Event, AutoResetReleasesOneWaiterPerSet) {
   Event e(false);
   std::atomic<int> released{0};

@@ -132,6 +132,49 @@ TEST_F(SettingsTest, HandWrittenFileIsRead) {
   EXPECT_EQ(ReadSettingStrings(Hive::CurrentUser, kPortsKeyPath).size(), 2u);
 }
 
+// Every start writes the program's registration again: values that are already
+// there must not cost a rewrite (and its waits for the disk), nor touch a person's file.
+TEST_F(SettingsTest, WritingTheStoredValueLeavesTheFileAlone) {
+  const std::string path = root_ + "/TEVI/HKEY_CURRENT_USER.ini";
+  auto inode = [&path] {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+  };
+  ASSERT_TRUE(WriteProgramDword("baud_rate", 9600));
+  ASSERT_TRUE(WriteProgramString("port_path", "/dev/ttyUSB0"));
+  struct Step {
+    bool dword;
+    const char* name;
+    uint32_t number;
+    const char* text;
+    bool rewrites;
+  };
+  const Step steps[] = {
+      {true, "baud_rate", 9600, "", false},
+      {true, "BAUD_RATE", 9600, "", false},        // the same value under another case
+      {false, "port_path", 0, "/dev/ttyUSB0", false},
+      {true, "baud_rate", 19200, "", true},
+      {false, "port_path", 0, "/dev/ttyUSB1", true},
+      {true, "port_path", 5, "", true},            // a text becomes a number
+      {true, "address", 16, "", true},             // a new value
+  };
+  for (const Step& step : steps) {
+    const ino_t before = inode();
+    ASSERT_NE(before, ino_t{0});
+    EXPECT_TRUE(step.dword ? WriteProgramDword(step.name, step.number) : WriteProgramString(step.name, step.text));
+    EXPECT_EQ(inode() != before, step.rewrites) << step.name;
+  }
+  uint32_t v = 0;
+  EXPECT_TRUE(ReadProgramDword("port_path", v, 0));
+  EXPECT_EQ(v, 5u);
+
+  // A hand-written file keeps its comments while nothing in it changes.
+  const std::string handWritten = "; my ports\n[ports]\nCOM3=/dev/ttyUSB0\n\n[Software\\TEVI\\Zt580]\n\"baud_rate\"=dword:00002580\n";
+  Spit(path, handWritten);
+  EXPECT_TRUE(WriteProgramDword("baud_rate", 9600));
+  EXPECT_EQ(Slurp(path), handWritten);
+}
+
 TEST_F(SettingsTest, DamagedFileReadsAsEmpty) {
   const char* damaged[] = {
       "\"orphan\"=dword:1\n",                     // value outside a key
