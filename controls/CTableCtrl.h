@@ -113,6 +113,12 @@ class CTableCtrl : public QTableView, public TableControl {
   void SetRowHeight(int pixels);
   // Height for min(rows, 16) rows, the header and 10 pixels; the width stays.
   void FitHeightToRows();
+  // The width a column needs to show its caption and every cell's text whole.
+  int ContentWidth(int column) const;
+  // The table's width for its columns (and the scroll bar when the rows need
+  // one); the height stays. Owners that can make room call it after the columns
+  // were sized.
+  void FitWidthToColumns();
 
   // Opens the cell's editor when its row and flags allow.
   virtual void BeginEdit(int row, int column);
@@ -144,6 +150,7 @@ class CTableCtrl : public QTableView, public TableControl {
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   bool RowDisabled(int row) const;

@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include "app/ui/CPelmTreeListView.h"
+#include "controls/core/MenuRules.h"
 #include "link/AppState.h"
 
 namespace {
@@ -98,7 +99,7 @@ void CMainFrame::BuildMenu() {
   QMenu* top = nullptr;
   QMenu* sub = nullptr;
   for (const mainframe::MenuItem& item : mainframe::MainMenu()) {
-    const auto [text, key] = mainframe::SplitAtTab(item.text);
+    const auto [text, key] = menu::SplitAtTab(item.text);
     if (item.depth == 0) {
       top = menuBar()->addMenu(FromUtf8(text));
       subMenus_.push_back(top);
