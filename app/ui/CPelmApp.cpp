@@ -17,6 +17,7 @@
 #include "app/ProgramFiles.h"
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CDrawMenuInstall.h"
+#include "app/ui/QtTranslations.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CPelmTreeListView.h"
 #include "app/ui/CSetupCarrier.h"
@@ -75,6 +76,7 @@ CPelmApp::CPelmApp(int& argc, char** argv, CmyCommandLineInfo commandLine)
   setApplicationName(QStringLiteral("zt580"));
   setWindowIcon(QIcon::fromTheme(QStringLiteral("zt580")));
   InstallMenuStyle(*this);
+  LoadQtTranslations(*this);
 }
 
 CPelmApp::~CPelmApp() {
