@@ -18,6 +18,7 @@
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/QtTranslations.h"
+#include "app/ui/CommandImages.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CPelmTreeListView.h"
 #include "app/ui/CSetupCarrier.h"
@@ -74,7 +75,7 @@ CPelmApp::CPelmApp(int& argc, char** argv, CmyCommandLineInfo commandLine)
       silentRun_((commandLine_.batch.modeFlags & exchange::kModeSilent) != 0),
       prompter_(silentRun_) {
   setApplicationName(QStringLiteral("zt580"));
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("zt580")));
+  setWindowIcon(ProgramIcon());
   InstallMenuStyle(*this);
   LoadQtTranslations(*this);
 }
