@@ -4,11 +4,12 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-bool LoadQtTranslations(QApplication& application) {
+QTranslator* LoadQtTranslations(QApplication& application) {
   auto* translator = new QTranslator(&application);
-  if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      !QApplication::installTranslator(translator)) {
     delete translator;
-    return false;
+    return nullptr;
   }
-  return QApplication::installTranslator(translator);
+  return translator;
 }
