@@ -546,7 +546,7 @@ void CTableCtrl::PaintCell(QPainter* painter, const QRect& rect, int row, int co
   } else {
     painter->setPen(FromColorRef(look.text));
     const QRect textRect = rect.adjusted(3, 0, 0, 0);
-    if (column == 0) {
+    if (column == 0 && !centredFirstColumn_) {
       painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                         painter->fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
     } else {

@@ -111,6 +111,9 @@ class CTableCtrl : public QTableView, public TableControl {
   // The row with the list's focus, -1 when none.
   int GetFocusRow() const;
   void SetRowHeight(int pixels);
+  // Column 0 is drawn left-aligned with an ellipsis, unless a table of numbers
+  // asks for it centred like the others.
+  void SetCentredFirstColumn(bool centred) { centredFirstColumn_ = centred; }
   // Height for min(rows, 16) rows, the header and 10 pixels; the width stays.
   void FitHeightToRows();
   // The width a column needs to show its caption and every cell's text whole.
@@ -175,6 +178,7 @@ class CTableCtrl : public QTableView, public TableControl {
   QPointer<CmyEdit> edit_;
   QPointer<CmyComboBox> list_;
   bool ending_ = false;
+  bool centredFirstColumn_ = false;
 };
 
 }  // namespace myClass
