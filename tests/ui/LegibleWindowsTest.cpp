@@ -20,10 +20,9 @@
 #include <QToolTip>
 #include <QToolBar>
 #include <QTranslator>
-#include <chrono>
-#include <functional>
 #include <set>
 
+#include "CalibrationTestSupport.h"
 #include "RealInput.h"
 #include "ServiceDialogTestSupport.h"
 #include "app/ui/CDrawMenuInstall.h"
@@ -46,15 +45,6 @@
 namespace {
 
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
-
-bool WaitFor(const std::function<bool()>& condition, int limitMs = 10000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
 
 TEST(LegibleWindowsXvfb, QtsOwnTextsAreRussian) {
   Z580_REQUIRE_XCB();
@@ -129,7 +119,7 @@ TEST(LegibleWindowsXvfb, SubMenuArrowAndToolbarImagesThatDifferInShape) {
   ASSERT_NE(settings, nullptr);
   QTest::mouseClick(frame.menuBar(), Qt::LeftButton, {},
                     frame.menuBar()->actionGeometry(settings->menuAction()).center());
-  ASSERT_TRUE(WaitFor([&] { return QApplication::activePopupWidget() == settings; }));
+  ASSERT_TRUE(WaitUntil([&] { return QApplication::activePopupWidget() == settings; }, 10000));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
   const QImage shot = settings->grab().toImage();
   QAction* converter = nullptr;
@@ -210,7 +200,7 @@ TEST(LegibleWindowsXvfb, SetupPortCellShowsTheDeviceThatOpens) {
     if (table->fontMetrics().horizontalAdvance(shown) <= cell.width() - 3) continue;
     // Too long for the cell: resting the mouse on it shows it whole.
     QTest::mouseMove(table->viewport(), cell.center());
-    EXPECT_TRUE(WaitFor([&] { return QToolTip::isVisible() && QToolTip::text() == shown; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return QToolTip::isVisible() && QToolTip::text() == shown; }, 5000));
     QToolTip::hideText();
   }
 }
@@ -262,7 +252,7 @@ TEST_F(LegibleDialogsXvfb, StateDialogCaptionsAreWhole) {
     }
     EXPECT_FALSE(shown.empty());
     dialog.reject();
-    ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 10000));
   }
 }
 
