@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QTest>
 #include <QToolTip>
@@ -33,6 +34,7 @@
 #include "app/ui/QtTranslations.h"
 #include "calibration/CalibrationLink.h"
 #include "calibration/ui/CCalibrate1.h"
+#include "calibration/ui/CSheetVI.h"
 #include "controls/CNewTreeListCtrlView.h"
 #include "controls/CSetupTableCtrl.h"
 #include "controls/CTreeListCtrl.h"
@@ -281,6 +283,33 @@ TEST_F(LegibleDialogsXvfb, AnalogInputDialogShowsWholeSensorNamesAndDescription)
   EXPECT_FALSE(description->text().isEmpty());
   EXPECT_GE(description->height(), description->heightForWidth(description->width()));
   dialog.reject();
+}
+
+TEST_F(LegibleDialogsXvfb, InductancePointsFitTheTableWithNumbersCentred) {
+  Z580_REQUIRE_XCB();
+  Open(12);
+  calibration::DeviceCalibrationLink link(*doc_->GetDevice());
+  CalibrationVI::CSheetVI sheet(&link, doc_->rootBranch, doc_->scannersBranch);
+  sheet.Begin();
+  auto* page = sheet.FindPageByClass<CalibrationVI::CUserMeasuringPage>();
+  sheet.SetActivePage(page);
+  ASSERT_TRUE(realinput::ShowActive(sheet));
+  myClass::CPointsTableCtrl* table = page->table();
+  int columns = 0;
+  for (int column = 0; column < table->GetColumnCount(); ++column) columns += table->columnWidth(column);
+  EXPECT_LE(columns, table->viewport()->width());
+  EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
+
+  // The row number's ink sits in the middle of its cell.
+  const QImage shot = table->viewport()->grab().toImage();
+  const QRect cell = table->visualRect(table->model()->index(0, 0));
+  int left = cell.right(), right = cell.left();
+  for (int x = cell.left() + 1; x < cell.right(); ++x)
+    for (int y = cell.top() + 2; y < cell.bottom() - 1; ++y)
+      if (qGray(shot.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
+  ASSERT_LE(left, right) << "no row number drawn";
+  EXPECT_NEAR((left + right) / 2.0, cell.center().x(), 4.0);
+  sheet.reject();
 }
 
 }  // namespace
