@@ -25,6 +25,7 @@
 
 #include "CalibrationTestSupport.h"
 #include "RealInput.h"
+#include "app/ui/CAboutDlg.h"
 #include "ServiceDialogTestSupport.h"
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/CMainFrame.h"
@@ -157,6 +158,20 @@ TEST(LegibleWindowsXvfb, SubMenuArrowAndToolbarImagesThatDifferInShape) {
     EXPECT_TRUE(shapes.insert(shape).second) << "command " << action->data().toInt() << " looks like another";
   }
   EXPECT_EQ(buttons, 15);
+}
+
+TEST(LegibleWindowsXvfb, AboutBoxShowsTheProgramIconWithoutAnInstallation) {
+  Z580_REQUIRE_XCB();
+  Dialogs::CAboutDlg about;
+  ASSERT_TRUE(realinput::ShowActive(about));
+  int opaque = 0;
+  for (const QLabel* label : about.findChildren<QLabel*>()) {
+    const QImage icon = label->pixmap().toImage();
+    for (int y = 0; y < icon.height(); ++y)
+      for (int x = 0; x < icon.width(); ++x) opaque += qAlpha(icon.pixel(x, y)) > 128;
+  }
+  EXPECT_GT(opaque, 32 * 32 / 2);
+  about.reject();
 }
 
 // The setup dialog's link: never connects; only its settings matter here.
