@@ -34,6 +34,5 @@ QIcon CommandImage(int imageNumber) {
 }
 
 QIcon ProgramIcon() {
-  static const QIcon icon = QIcon::fromTheme(QStringLiteral("zt580"), FromSvg(QStringLiteral(":/linux/zt580.svg")));
-  return icon;
+  return QIcon::fromTheme(QStringLiteral("zt580"), FromSvg(QStringLiteral(":/linux/zt580.svg")));
 }
