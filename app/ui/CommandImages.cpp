@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+#include <initializer_list>
 
 namespace {
 
@@ -16,11 +17,11 @@ QPixmap Render(QSvgRenderer& renderer, int size) {
 }
 
 // Drawn by Qt's own SVG renderer, so that no image plug-in needs to be installed.
-QIcon FromSvg(const QString& path) {
+QIcon FromSvg(const QString& path, std::initializer_list<int> sizes) {
   QSvgRenderer renderer(path);
   if (!renderer.isValid()) return {};
   QIcon icon;
-  for (int size : {16, 32}) icon.addPixmap(Render(renderer, size));
+  for (int size : sizes) icon.addPixmap(Render(renderer, size));
   return icon;
 }
 
@@ -29,10 +30,12 @@ QIcon FromSvg(const QString& path) {
 QIcon CommandImage(int imageNumber) {
   if (imageNumber <= 0) return {};
   const QString prefix = QStringLiteral("%1-").arg(imageNumber, 2, 10, QLatin1Char('0'));
-  const QStringList files = QDir(QStringLiteral(":/images")).entryList({prefix + QStringLiteral("*.svg")}, QDir::Files);
-  return files.isEmpty() ? QIcon() : FromSvg(QStringLiteral(":/images/") + files.front());
+  static const QStringList files = QDir(QStringLiteral(":/images")).entryList({QStringLiteral("*.svg")}, QDir::Files);
+  for (const QString& file : files)
+    if (file.startsWith(prefix)) return FromSvg(QStringLiteral(":/images/") + file, {16});  // menus and toolbar
+  return {};
 }
 
 QIcon ProgramIcon() {
-  return QIcon::fromTheme(QStringLiteral("zt580"), FromSvg(QStringLiteral(":/linux/zt580.svg")));
+  return QIcon::fromTheme(QStringLiteral("zt580"), FromSvg(QStringLiteral(":/linux/zt580.svg"), {16, 32, 64}));
 }
