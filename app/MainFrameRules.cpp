@@ -55,19 +55,6 @@ std::string FrameTitle(int modelIndex, const std::string& documentTitle, bool ad
   return title;
 }
 
-Rgb SelectionTint(Rgb highlight) {
-  const int r = highlight.r / 4, g = highlight.g / 4, b = highlight.b / 4;
-  const int k = 255 - std::max({r, g, b});
-  const int shift = k + static_cast<int>(k * -0.14);
-  return {(r + shift) & 0xFF, (g + shift) & 0xFF, (b + shift) & 0xFF};
-}
-
-std::pair<std::string, std::string> SplitAtTab(std::string_view text) {
-  const size_t tab = text.find('\t');
-  if (tab == std::string_view::npos) return {std::string(text), std::string()};
-  return {std::string(text.substr(0, tab)), std::string(text.substr(tab + 1))};
-}
-
 int GetMenuImageIndex(int command) {
   static const std::map<int, int> kImages = {
       {kCmdNew, 1},  {kCmdOpen, 2},        {kCmdSave, 3},   {139, 4},           {140, 5},
@@ -155,7 +142,8 @@ std::string CommandPrompt(int command) {
   // The other commands' prompt is their menu text without the shortcut.
   for (const MenuItem& item : MainMenu()) {
     if (item.command != command || command == 0) continue;
-    std::string text = SplitAtTab(item.text).first;
+    const std::string_view full(item.text);
+    std::string text(full.substr(0, full.find('\t')));
     std::erase(text, '&');
     return text;
   }

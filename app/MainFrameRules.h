@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "link/BatchSettings.h"
@@ -49,16 +48,6 @@ Placement WindowPlacement(const exchange::BatchSettings& batch);
 // "Конфигуратор <model>", then " - <document title>" and ":<n>" for a window
 // number above 0 when the document's name is wanted.
 std::string FrameTitle(int modelIndex, const std::string& documentTitle, bool addDocumentName, int windowNumber);
-
-// The frame colour of a selected menu item from the highlight colour's components.
-struct Rgb {
-  int r = 0, g = 0, b = 0;
-  bool operator==(const Rgb&) const = default;
-};
-Rgb SelectionTint(Rgb highlight);
-
-// A menu string split at its first tab: the text and the shortcut.
-std::pair<std::string, std::string> SplitAtTab(std::string_view text);
 
 // The 16x16 image of a menu command, 1-based; 0: none.
 int GetMenuImageIndex(int command);

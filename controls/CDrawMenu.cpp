@@ -6,14 +6,14 @@
 #include <QPainter>
 #include <QStyleOptionMenuItem>
 
-#include "app/MainFrameRules.h"
+#include "controls/core/MenuRules.h"
 
 namespace {
 
 constexpr int kCheckColumn = 18;
 
 QColor Tint(const QColor& highlight) {
-  const mainframe::Rgb t = mainframe::SelectionTint({highlight.red(), highlight.green(), highlight.blue()});
+  const menu::Rgb t = menu::SelectionTint({highlight.red(), highlight.green(), highlight.blue()});
   return QColor(t.r, t.g, t.b);
 }
 
@@ -26,6 +26,18 @@ void DrawCheck(QPainter* painter, const QRect& item, const QColor& colour) {
   painter->setPen(pen);
   painter->drawPolyline(QPolygon({QPoint(box.left() + 2, box.center().y()), QPoint(box.left() + 5, box.bottom() - 2),
                                   QPoint(box.right() - 1, box.top() + 2)}));
+  painter->restore();
+}
+
+// The mark of an item that opens a sub-menu: a small triangle pointing right at
+// the item's right end, where a command has its shortcut.
+void DrawSubMenuArrow(QPainter* painter, const QRect& item, const QColor& colour) {
+  const int x = item.right() - 12, y = item.center().y();
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  painter->setPen(Qt::NoPen);
+  painter->setBrush(colour);
+  painter->drawPolygon(QPolygon({QPoint(x, y - 4), QPoint(x + 4, y), QPoint(x, y + 4)}));
   painter->restore();
 }
 
@@ -133,16 +145,18 @@ void CDrawMenu::drawControl(ControlElement element, const QStyleOption* option, 
     painter->drawRect(r.adjusted(0, 0, -1, -1));
   }
   if (!barItem) {
+    // A checked item with an image shows both: the check, then the image over it.
     if (item->checked) DrawCheck(painter, r, textColour);
-    else if (!item->icon.isNull())
+    if (!item->icon.isNull())
       painter->drawPixmap(r.left() + 3, r.top() + 2,
                           item->icon.pixmap(16, 16, enabled ? QIcon::Normal : QIcon::Disabled));
+    if (item->menuItemType == QStyleOptionMenuItem::SubMenu) DrawSubMenuArrow(painter, r, textColour);
   }
   QRect textRect = r;
   if (!barItem) textRect.setLeft(textRect.left() + kCheckColumn);
   textRect.adjust(5, 2, -5, -2);
   painter->setFont(MenuFont());
-  const auto [text, shortcut] = mainframe::SplitAtTab(item->text.toStdString());
+  const auto [text, shortcut] = menu::SplitAtTab(item->text.toStdString());
   painter->setPen(textColour);
   const int align = (barItem ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextSingleLine |
                     Qt::TextShowMnemonic;

@@ -12,6 +12,10 @@ class CSetupTableCtrl : public CTableCtrl {
  public:
   using CTableCtrl::CTableCtrl;
   void OnEndEdit(const std::string& text) override;
+  // The port's cell shows its name with the device that will be opened.
+  bool SetItemText(int row, int column, const std::string& text) override;
+  // The port's list starts on the port's name, or on the device it opens.
+  void OnBeginEdit(CObject* object) override;
 };
 
 }  // namespace myClass

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -298,8 +300,52 @@ bool CTableCtrl::AutoSizeColumns(const std::vector<int>* widths) {
   const bool allFit = GetItemCount() * rowHeight <= viewport()->height();
   const std::vector<int> sized =
       table::ColumnWidths(widths_, allFit, style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
-  for (size_t i = 0; i < sized.size(); ++i) setColumnWidth(static_cast<int>(i), sized[i]);
+  // The designed widths are the least a column gets: a caption is never cut.
+  for (size_t i = 0; i < sized.size(); ++i)
+    setColumnWidth(static_cast<int>(i), std::max(sized[i], ContentWidth(static_cast<int>(i))));
   return !allFit;
+}
+
+int CTableCtrl::ContentWidth(int column) const {
+  if (column < 0 || column >= GetColumnCount()) return 0;
+  const QFontMetrics metrics(font());
+  const QFontMetrics headerMetrics(horizontalHeader()->font());
+  const int headerMargin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+  int width = headerMetrics.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) +
+              2 * headerMargin + 2;
+  for (int row = 0; row < GetItemCount(); ++row) {
+    // The text starts 3 pixels in; a few more keep it off the grid line (and a
+    // button's text off its frame).
+    const int pad = (GetFlags(row, column) & kCellButton) ? 14 : 10;
+    width = std::max(width, metrics.horizontalAdvance(model_->index(row, column).data().toString()) + pad);
+  }
+  return width;
+}
+
+void CTableCtrl::FitWidthToColumns() {
+  int width = 2 * frameWidth();
+  for (int i = 0; i < GetColumnCount(); ++i) width += columnWidth(i);
+  const int rowHeight = GetItemCount() > 0 ? this->rowHeight(0) : verticalHeader()->defaultSectionSize();
+  const int rowsHeight = height() - 2 * frameWidth() - horizontalHeader()->sizeHint().height();
+  if (GetItemCount() * rowHeight > rowsHeight) width += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  resize(width, height());
+}
+
+bool CTableCtrl::viewportEvent(QEvent* event) {
+  // A cell too narrow for its text shows the whole text as its tip.
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? index.data().toString() : QString();
+    if (!text.isEmpty() && QFontMetrics(font()).horizontalAdvance(text) > visualRect(index).width() - 6) {
+      QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    } else {
+      QToolTip::hideText();
+      event->ignore();
+    }
+    return true;
+  }
+  return QTableView::viewportEvent(event);
 }
 
 void CTableCtrl::UpdateRow(int row) {
@@ -524,11 +570,14 @@ void CTableCtrl::PaintCell(QPainter* painter, const QRect& rect, int row, int co
   } else {
     painter->setPen(FromColorRef(look.text));
     const QRect textRect = rect.adjusted(3, 0, 0, 0);
-    if (column == 0) {
+    if (column == 0 && !centredFirstColumn_) {
       painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                         painter->fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
     } else {
-      painter->drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, text);
+      // A text wider than its cell keeps both ends (a device path's start and
+      // its port), with dots in the middle; its tip shows it whole.
+      painter->drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine,
+                        painter->fontMetrics().elidedText(text, Qt::ElideMiddle, textRect.width() - 3));
     }
   }
   painter->setPen(QPen(FromColorRef(table::kGridLine), 1));

@@ -113,8 +113,17 @@ class CTableCtrl : public QTableView, public TableControl {
   // The row with the list's focus, -1 when none.
   int GetFocusRow() const;
   void SetRowHeight(int pixels);
+  // Column 0 is drawn left-aligned with an ellipsis, unless a table of numbers
+  // asks for it centred like the others.
+  void SetCentredFirstColumn(bool centred) { centredFirstColumn_ = centred; }
   // Height for min(rows, 16) rows, the header and 10 pixels; the width stays.
   void FitHeightToRows();
+  // The width a column needs to show its caption and every cell's text whole.
+  int ContentWidth(int column) const;
+  // The table's width for its columns (and the scroll bar when the rows need
+  // one); the height stays. Owners that can make room call it after the columns
+  // were sized.
+  void FitWidthToColumns();
 
   // Opens the cell's editor when its row and flags allow.
   virtual void BeginEdit(int row, int column);
@@ -146,6 +155,7 @@ class CTableCtrl : public QTableView, public TableControl {
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   bool RowDisabled(int row) const;
@@ -170,6 +180,7 @@ class CTableCtrl : public QTableView, public TableControl {
   QPointer<CmyEdit> edit_;
   QPointer<CmyComboBox> list_;
   bool ending_ = false;
+  bool centredFirstColumn_ = false;
 };
 
 }  // namespace myClass

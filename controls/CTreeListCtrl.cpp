@@ -75,6 +75,9 @@ class RowDelegate : public QStyledItemDelegate {
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
 
+    // A selected row is one band across the row: the image slots of column 0 are
+    // filled too, and the images drawn over the band.
+    if (selected) painter->fillRect(cell, option.palette.highlight());
     int labelLeft = cell.left();
     if (column == 0) {
       if (const ImageList* states = tree_->StateImages()) {
@@ -90,12 +93,11 @@ class RowDelegate : public QStyledItemDelegate {
         labelLeft += kImageWidth;
       }
     }
-    const QRect fill(labelLeft, cell.top(), cell.right() - labelLeft + 1, cell.height());
+    const QRect fill = cell;
 
     QColor textColour;
     switch (RowTextColour(selected, record.disabled, record.colour)) {
       case TextColour::Highlight:
-        painter->fillRect(fill, option.palette.highlight());
         textColour = option.palette.highlightedText().color();
         break;
       case TextColour::Grey: textColour = option.palette.color(QPalette::Disabled, QPalette::Text); break;
@@ -131,11 +133,10 @@ class RowDelegate : public QStyledItemDelegate {
       const Qt::Alignment h = alignment == 1 ? Qt::AlignRight : alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
       painter->drawText(textRect, static_cast<int>(h | Qt::AlignVCenter | Qt::TextSingleLine), shown);
     }
-    if (selected) {  // the focus frame round the whole row
+    if (selected) {  // the focus frame along the band (the indent before it is the view's)
       painter->setPen(QPen(textColour, 1, Qt::DotLine));
       painter->drawLine(fill.left(), fill.top(), fill.right(), fill.top());
       painter->drawLine(fill.left(), fill.bottom(), fill.right(), fill.bottom());
-      if (column == 0) painter->drawLine(fill.left(), fill.top(), fill.left(), fill.bottom());
       if (column == tree_->GetColumnCount() - 1) painter->drawLine(fill.right(), fill.top(), fill.right(), fill.bottom());
     }
     if (!selected && tree_->GetGridLines())

@@ -44,6 +44,22 @@ void CTreeListHeaderCtrl::mousePressEvent(QMouseEvent* event) {
   QHeaderView::mousePressEvent(event);
 }
 
+namespace {
+QFont CaptionFont() {
+  QFont font("Arial Cyr");
+  font.setPixelSize(12);
+  return font;
+}
+}  // namespace
+
+int CTreeListHeaderCtrl::CaptionWidth(const QString& caption) const {
+  // The text between its two margins, then the mark beside it.
+  const QFontMetrics metrics(CaptionFont());
+  const int margin = 2 * metrics.horizontalAdvance(' ');
+  const int mark = markImages_ && !markImages_->isEmpty() ? markImages_->front().width() : 8;
+  return metrics.horizontalAdvance(caption) + 3 * margin + mark + 2 * metrics.horizontalAdvance(caption.left(1));
+}
+
 void CTreeListHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
   if (!rect.isValid()) return;
   painter->save();
@@ -56,8 +72,7 @@ void CTreeListHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int
   const bool pressed = sectionsClickable() && (frame.state & QStyle::State_Sunken);
   style()->drawControl(QStyle::CE_HeaderSection, &frame, painter, this);
 
-  QFont font("Arial Cyr");
-  font.setPixelSize(12);
+  const QFont font = CaptionFont();
   painter->setFont(font);
   painter->setPen(palette().color(QPalette::ButtonText));
   const QFontMetrics metrics(font);

@@ -25,6 +25,8 @@ class CTreeListHeaderCtrl : public QHeaderView {
   const QVector<QPixmap>* SetMarkImages(const QVector<QPixmap>* images);
   // Keeps the marks with their columns when a column is inserted before them.
   void InsertedColumn(int index);
+  // The width an item needs to show its caption whole, with room for a sort mark.
+  int CaptionWidth(const QString& caption) const;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

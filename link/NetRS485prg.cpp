@@ -73,6 +73,12 @@ void NetRS485prg::InitParameters() {
   ClearModifiedFlags();
 }
 
+std::string NetRS485prg::PortShownText(const std::string& value) {
+  if (value.empty() || value[0] == '/') return value;
+  const std::string path = ResolvePortPath(value);
+  return path.empty() ? value : value + " (" + path + ")";
+}
+
 void NetRS485prg::Store() {
   for (const NumberValue& number : kNumbers) {
     if (const Parameter* parameter = GetParameterByName(number.parameter))

@@ -25,6 +25,11 @@ class NetRS485prg : public NetRS485 {
   // parameters were set up.
   void Store();
 
+  // What the port's cell shows for its value: a port name with the device that
+  // opening it opens ("COM1 (/dev/ttyS0)"); a device path, or a name that maps to
+  // nothing, as it is.
+  static std::string PortShownText(const std::string& value);
+
   // Registry value names.
   static constexpr const char* kAddress = "address";
   static constexpr const char* kAddressLength = "address_length";

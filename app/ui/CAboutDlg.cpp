@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QStyle>
 
+#include "app/ui/CommandImages.h"
 #include "model/AppVersionTexts.h"
 #include "resources/StringTable.h"
 
@@ -20,7 +21,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   const model::AppVersionTexts& texts = model::CurrentAppVersionTexts();
   auto* layout = new QGridLayout(this);
   auto* icon = new QLabel(this);
-  icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
   layout->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
   productName = new QLabel(QString::fromStdString(texts.productName), this);
   version = new QLabel(QString::fromStdString(resources::LoadString(kStrVersion) + texts.fileVersion), this);

@@ -19,27 +19,13 @@
 #include <QWindow>
 
 #include "app/ui/CPelmTreeListView.h"
+#include "app/ui/CommandImages.h"
+#include "controls/core/MenuRules.h"
 #include "link/AppState.h"
 
 namespace {
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-// A small image for a command the icon theme has nothing for: a tile in a colour of
-// its own per image number (drawn without text: a font lookup would cost more
-// than the whole toolbar).
-QIcon NumberIcon(int image) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(QColor::fromHsv((image * 47) % 360, 150, 190));
-  painter.drawRoundedRect(QRectF(1, 1, 14, 14), 3, 3);
-  painter.setBrush(Qt::white);
-  painter.drawEllipse(QRectF(5, 5, 6, 6));
-  return QIcon(pixmap);
-}
 
 }  // namespace
 
@@ -80,17 +66,15 @@ QAction* CMainFrame::MakeAction(int command, const QString& text, const QString&
 }
 
 QIcon CMainFrame::CommandIcon(int command) const {
-  const int image = mainframe::GetMenuImageIndex(command);
-  if (image == 0) return {};
-  QIcon fallback = NumberIcon(image);
+  // Our own image for every command that has one; the desktop's icon theme wins
+  // for the standard file commands.
+  const QIcon own = CommandImage(mainframe::GetMenuImageIndex(command));
   switch (command) {
-    case mainframe::kCmdNew: return QIcon::fromTheme(QStringLiteral("document-new"), style()->standardIcon(QStyle::SP_FileIcon));
-    case mainframe::kCmdOpen: return QIcon::fromTheme(QStringLiteral("document-open"), style()->standardIcon(QStyle::SP_DialogOpenButton));
-    case mainframe::kCmdSave: return QIcon::fromTheme(QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton));
-    case mainframe::kCmdAbout: return QIcon::fromTheme(QStringLiteral("help-about"), style()->standardIcon(QStyle::SP_MessageBoxInformation));
-    case mainframe::kCmdExit: return QIcon::fromTheme(QStringLiteral("application-exit"), fallback);
-    case mainframe::kCmdHelp: return QIcon::fromTheme(QStringLiteral("help-contents"), fallback);
-    default: return fallback;
+    case mainframe::kCmdNew: return QIcon::fromTheme(QStringLiteral("document-new"), own);
+    case mainframe::kCmdOpen: return QIcon::fromTheme(QStringLiteral("document-open"), own);
+    case mainframe::kCmdSave: return QIcon::fromTheme(QStringLiteral("document-save"), own);
+    case mainframe::kCmdExit: return QIcon::fromTheme(QStringLiteral("application-exit"), own);
+    default: return own;
   }
 }
 
@@ -98,7 +82,7 @@ void CMainFrame::BuildMenu() {
   QMenu* top = nullptr;
   QMenu* sub = nullptr;
   for (const mainframe::MenuItem& item : mainframe::MainMenu()) {
-    const auto [text, key] = mainframe::SplitAtTab(item.text);
+    const auto [text, key] = menu::SplitAtTab(item.text);
     if (item.depth == 0) {
       top = menuBar()->addMenu(FromUtf8(text));
       subMenus_.push_back(top);

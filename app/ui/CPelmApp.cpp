@@ -21,6 +21,8 @@
 #include "app/ProgramFiles.h"
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CDrawMenuInstall.h"
+#include "app/ui/QtTranslations.h"
+#include "app/ui/CommandImages.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CPelmTreeListView.h"
 #include "app/ui/CSetupCarrier.h"
@@ -77,8 +79,9 @@ CPelmApp::CPelmApp(int& argc, char** argv, CmyCommandLineInfo commandLine)
       silentRun_((commandLine_.batch.modeFlags & exchange::kModeSilent) != 0),
       prompter_(silentRun_) {
   setApplicationName(QStringLiteral("zt580"));
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("zt580")));
+  setWindowIcon(ProgramIcon());
   InstallMenuStyle(*this);
+  LoadQtTranslations(*this);
   // Two things Qt makes on first use would stand in the way of the first paint: the
   // menu bar's first standard icon loads every image-format plugin (some
   // milliseconds of dynamic linking), and the toolbar's first wide line starts the

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QThread>
+#include <algorithm>
 
 #include "app/CPelmDoc.h"
 #include "app/PollDrain.h"
@@ -10,6 +11,7 @@
 #include "app/ui/CPelmTreeListCtrl.h"
 #include "app/ui/CSetupCarrier.h"
 #include "app/ui/ServiceDialogs.h"
+#include "controls/CTreeListHeaderCtrl.h"
 #include "link/AppState.h"
 #include "link/PollWindow.h"
 #include "resources/StringTable.h"
@@ -34,8 +36,10 @@ CPelmTreeListView::CPelmTreeListView(CPelmDoc& document, QWidget* parent)
   Create();
   for (size_t i = 0; i < kViewColumns.size(); ++i) {
     const ViewColumn& column = kViewColumns[i];
-    tree_->InsertColumn(static_cast<int>(i), QString::fromStdString(resources::LoadString(column.titleId)),
-                        column.alignment, column.width);
+    const QString caption = QString::fromStdString(resources::LoadString(column.titleId));
+    // The designed width, or what the caption needs in the font it is drawn in.
+    tree_->InsertColumn(static_cast<int>(i), caption, column.alignment,
+                        std::max(column.width, tree_->Header()->CaptionWidth(caption)));
   }
   UpdateLayout();
   poster_ = std::make_unique<PollPoster>(this);

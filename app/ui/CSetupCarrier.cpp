@@ -1,6 +1,7 @@
 #include "app/ui/CSetupCarrier.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -95,9 +96,18 @@ void CSetupCarrier::Init(bool offlineAllowed) {
     const int row = static_cast<int>(i);
     Parameter* p = parameters[i].get();
     table_->InsertItem(row, p->description);
-    table_->SetItemText(row, 1, p->value);
     table_->SetCell(row, -1, p, myClass::TableControl::kCellNoRangeTip);
+    table_->SetItemText(row, 1, p->value);
     table_->SetFlags(row, 0, myClass::TableControl::kCellNotEdited, myClass::TableControl::kCellNotEdited);
+  }
+  // The values' column takes from the descriptions' what they do not need, so that
+  // the port's cell shows its device whole (a longer one still has its tip).
+  const int lacking = table_->ContentWidth(1) - table_->columnWidth(1);
+  const int spare = table_->columnWidth(0) - table_->ContentWidth(0);
+  if (lacking > 0 && spare > 0) {
+    const int moved = std::min(lacking, spare);
+    table_->setColumnWidth(0, table_->columnWidth(0) - moved);
+    table_->setColumnWidth(1, table_->columnWidth(1) + moved);
   }
   buttons_[kOffline]->setEnabled(offlineAllowed);
   worker_ = std::make_unique<SetupWorker>(*link_, *this);

@@ -103,9 +103,12 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
   outputs_->FitHeightToRows();
   const int tallest = std::max(hasInputs ? inputs_->height() : 0,
                                hasOutputs ? outputs_->height() : 0);
-  setFixedSize(width, tallest + inputs_->y() + 20);
   inputs_->AutoSizeColumns(nullptr);
   outputs_->AutoSizeColumns(nullptr);
+  FitTablesToColumns(hasInputs, hasOutputs);
+  for (const QWidget* table : {static_cast<QWidget*>(inputs_), static_cast<QWidget*>(outputs_)})
+    if (table->isVisibleTo(this)) width = std::max(width, table->geometry().right() + 1 + 14);
+  setFixedSize(width, tallest + inputs_->y() + 20);
 
   poller_ = std::make_unique<StatePoller>(*this, document_.GetLink(), marks_);
   QPointer<CStateInOutDlg> self(this);
@@ -123,6 +126,27 @@ CStateInOutDlg::CStateInOutDlg(CPelmDoc& document, QWidget* parent) : QDialog(pa
 }
 
 CStateInOutDlg::~CStateInOutDlg() { worker_.reset(); }
+
+void CStateInOutDlg::FitTablesToColumns(bool hasInputs, bool hasOutputs) {
+  // The columns took the width their captions need; the tables take their columns'
+  // width, and the outputs side moves right by what the inputs table grew.
+  const int inputsRight = inputs_->geometry().right();
+  const int outputsRight = outputs_->geometry().right();
+  inputs_->FitWidthToColumns();
+  outputs_->FitWidthToColumns();
+  int shift = 0;
+  if (hasInputs) {
+    shift = std::max(0, inputs_->geometry().right() - inputsRight);
+    inputsCaption_->resize(inputsCaption_->width() + shift, inputsCaption_->height());
+    if (hasOutputs) {
+      outputsCaption_->move(outputsCaption_->x() + shift, outputsCaption_->y());
+      outputs_->move(outputs_->x() + shift, outputs_->y());
+      for (myClass::CmyStatic* led : outputLeds_) led->move(led->x() + shift, led->y());
+    }
+  }
+  const int outputsGrowth = hasOutputs ? std::max(0, outputs_->geometry().right() - outputsRight - shift) : 0;
+  outputsCaption_->resize(outputsCaption_->width() + outputsGrowth, outputsCaption_->height());
+}
 
 QRect CStateInOutDlg::DialogUnits(const BaseDevice::Rect& r) const {
   // Dialog units of the dialog's font: a quarter of the average character width,

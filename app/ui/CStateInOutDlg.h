@@ -59,6 +59,9 @@ class CStateInOutDlg : public QDialog, public StateView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Widens the tables to their sized columns and makes room for them beside
+  // each other.
+  void FitTablesToColumns(bool hasInputs, bool hasOutputs);
   QRect DialogUnits(const BaseDevice::Rect& r) const;
   void PlaceLeds(int rowCount, BaseDevice::Rect first, int columnStep, int rowStep, int controlId,
                  std::vector<myClass::CmyStatic*>& leds);

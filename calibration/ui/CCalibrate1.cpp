@@ -39,6 +39,9 @@ CCalibrate1::CCalibrate1(calibration::CalibrationLink& link, DescBranch* tree, Q
   channelLabel_ = new QLabel(QStringLiteral("Канал:"), this);
   channel_ = new QComboBox(this);
   channel_->setObjectName(QStringLiteral("id1183"));
+  // The lists are as wide as their longest entry: two valve sensors differ only in
+  // their last words ("0..20мА", "0..5мА").
+  for (QComboBox* list : {type_, sensor_, channel_}) list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   code_ = new QLineEdit(this);
   code_->setObjectName(QStringLiteral("id1176"));
   code_->setMaxLength(256);
@@ -92,6 +95,9 @@ void CCalibrate1::TypeChanged(int type) {
       channel_->addItem(QString::fromStdString(platform::Format(LoadString(calibration::kStrChannelEntry).c_str(), c)));
     channel_->setCurrentIndex(0);
   }
+  // The dialog takes the size its lists and the wrapped description need.
+  layout()->activate();
+  adjustSize();
 }
 
 void CCalibrate1::accept() {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -142,6 +143,9 @@ CUserTablePage::CUserTablePage(CSheetVI* sheet, bool measuring)
   auto* grid = new QGridLayout(this);
   table_ = new myClass::CPointsTableCtrl(sheet->link(), this);
   table_->setObjectName(QStringLiteral("id1337"));
+  table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  table_->SetCentredFirstColumn(true);
+  table_->viewport()->installEventFilter(this);
   count_ = new QLineEdit(QStringLiteral("2"), this);
   count_->setObjectName(QStringLiteral("id1345"));
   apply_ = new QPushButton(QStringLiteral("Применить"), this);
@@ -152,6 +156,21 @@ CUserTablePage::CUserTablePage(CSheetVI* sheet, bool measuring)
   grid->addWidget(count_, 1, 1);
   grid->addWidget(apply_, 1, 2);
   connect(apply_, &QPushButton::clicked, this, [this] { OnApplyPointCount(); });
+}
+
+bool CUserTablePage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_->viewport() && event->type() == QEvent::Resize) FitColumns();
+  return CWizardPage::eventFilter(watched, event);
+}
+
+void CUserTablePage::FitColumns() {
+  const int count = table_->GetColumnCount();
+  if (count < 3) return;
+  // The client width less the scroll bar the 21 rows need once shown.
+  const int w = table_->viewport()->width() - 2;
+  const int parts = count == 4 ? 10 : 7;
+  table_->setColumnWidth(0, w / parts);
+  for (int column = 1; column < count; ++column) table_->setColumnWidth(column, 3 * w / parts);
 }
 
 void CUserTablePage::OnInitDialog() {
@@ -187,6 +206,7 @@ void CUserTablePage::OnInitDialog() {
       table_->SetItemText(row, 3, "Измерение");
     }
   }
+  FitColumns();
 }
 
 void CUserTablePage::OnSetActive() {

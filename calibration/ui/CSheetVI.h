@@ -98,7 +98,14 @@ class CUserTablePage : public CWizardPage {
   QLineEdit* countEdit() const { return count_; }
   QPushButton* applyButton() const { return apply_; }
 
+ protected:
+  // The table's columns follow its client width.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // Columns in their proportions (1:3:3, or 1:3:3:3 with the measuring buttons)
+  // filling the table's client width, so that it never scrolls sideways.
+  void FitColumns();
   bool measuring_;
   myClass::CPointsTableCtrl* table_ = nullptr;  // 1337
   QLineEdit* count_ = nullptr;                  // 1345

@@ -49,19 +49,6 @@ TEST(MainFrameRulesTest, TitleNamesTheModelAndTheDocument) {
   EXPECT_EQ(FrameTitle(0, "x", true, 2), "Конфигуратор Z580-01 - x:2");
 }
 
-TEST(MainFrameRulesTest, SelectionTintFromTheHighlight) {
-  EXPECT_EQ(SelectionTint({0, 120, 215}), (Rgb{174, 204, 227}));
-  EXPECT_EQ(SelectionTint({255, 255, 255}), (Rgb{229, 229, 229}));
-  EXPECT_EQ(SelectionTint({0, 0, 0}), (Rgb{220, 220, 220}));
-  EXPECT_EQ(SelectionTint({51, 153, 255}), (Rgb{178, 204, 229}));
-}
-
-TEST(MainFrameRulesTest, MenuTextsSplitAtTheFirstTab) {
-  EXPECT_EQ(SplitAtTab("Прочитать\tAlt+R"), (std::pair<std::string, std::string>{"Прочитать", "Alt+R"}));
-  EXPECT_EQ(SplitAtTab("a\tb\tc"), (std::pair<std::string, std::string>{"a", "b\tc"}));
-  EXPECT_EQ(SplitAtTab("Выход"), (std::pair<std::string, std::string>{"Выход", ""}));
-}
-
 TEST(MainFrameRulesTest, TooltipsAreTheLastLineCutTo79Characters) {
   EXPECT_EQ(TooltipText("Открыть файл\nОткрыть"), "Открыть");
   EXPECT_EQ(TooltipText("\nСостояние входов и выходов"), "Состояние входов и выходов");
