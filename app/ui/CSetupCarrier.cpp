@@ -13,6 +13,7 @@
 #include "link/AppState.h"
 #include "link/Device.h"
 #include "link/NetRS485prg.h"
+#include "link/NetworkChecks.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
 
@@ -24,6 +25,7 @@ constexpr int kStrLinkEstablished = 207;
 constexpr int kStrLinkFailed = 262;
 constexpr int kStrPortSettings = 210;
 constexpr int kStrValue = 211;
+constexpr int kStrForbiddenCombination = 258;
 constexpr int kRowHeight = 18;
 constexpr uint8_t kModeOffline = 0x02;  // automatic reading off
 
@@ -100,6 +102,13 @@ void CSetupCarrier::Init(bool offlineAllowed) {
     table_->SetCell(row, -1, p, myClass::TableControl::kCellNoRangeTip);
     table_->SetFlags(row, 0, myClass::TableControl::kCellNotEdited, myClass::TableControl::kCellNotEdited);
   }
+  // An address the frames cannot carry is refused, never cut to its low bits.
+  table_->acceptEdit = [this](const Parameter& p, const std::string& text) {
+    return Elements::CheckAddressSettings(link_->Settings(), p.name, text);
+  };
+  table_->onRefused = [] {
+    platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), "", platform::MessageIcon::Error);
+  };
   buttons_[kOffline]->setEnabled(offlineAllowed);
   // Opened after a failed connection: a port that could not be opened is named
   // at once, with the reason.
