@@ -96,3 +96,9 @@ bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path) {
   document.modified = false;
   return true;
 }
+
+std::string TruncatedFileLine(const std::string& path, size_t loadedBytes) {
+  return platform::Format("the file \"%s\" ends early: only its first %zu bytes were loaded, so only that part "
+                          "of the configuration is written",
+                          path.c_str(), loadedBytes);
+}
