@@ -131,6 +131,7 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeeps
   WhenModal([&](QDialog* dialog) {
     dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
     Click(dialog, "OK");
+    if (dialog->isVisible()) Click(dialog, "Отмена");  // a broadcast that failed
   });
   sim_->ClearRequests();
   doc_->OnApply();
@@ -157,12 +158,16 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeeps
 TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
   // Model 20 answers "APLY" to its own address; nobody answers a broadcast.
   WriteModuleSetting("bPS", "57600");
+  bool stillOpen = false;
   WhenModal([&](QDialog* dialog) {
     dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
     Click(dialog, "OK");
+    stillOpen = dialog->isVisible();
+    if (stillOpen) Click(dialog, "Отмена");
   });
   sim_->ClearRequests();
   doc_->OnApply();
+  EXPECT_FALSE(stillOpen);
   ASSERT_EQ(sim_->Requests().size(), 1u);  // no retries
   EXPECT_EQ(sim_->Requests()[0].address, 255u);
   EXPECT_FALSE(sim_->Requests()[0].answered);
