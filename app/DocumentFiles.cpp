@@ -98,7 +98,6 @@ bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path) {
 }
 
 std::string TruncatedFileLine(const std::string& path, size_t loadedBytes) {
-  return platform::Format("the file \"%s\" ends early: only its first %zu bytes were loaded, so only that part "
-                          "of the configuration is written",
-                          path.c_str(), loadedBytes);
+  return platform::Format("the file \"%s\" ends early: only its first %zu bytes were loaded", path.c_str(),
+                          loadedBytes);
 }

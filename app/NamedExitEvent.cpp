@@ -8,15 +8,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace {
 
-// Whether any process (this one through another handle, too) has the semaphore open: an open named
-// semaphore is a shared mapping of its file under /dev/shm (by the name the system
-// made it under, so the file is known by its inode).
+// Whether any process (this one through another handle, too) has the semaphore
+// open: an open named semaphore is a shared mapping of its file under /dev/shm, by
+// the name the system first made it under, so the file is known by its inode.
 bool HeldByAnyProcess(const std::string& systemName) {
   struct stat file {};
   if (::stat(("/dev/shm/sem." + systemName.substr(1)).c_str(), &file) != 0) return false;

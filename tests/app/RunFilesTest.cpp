@@ -1,8 +1,6 @@
 // The files and names a run keeps: the recent-file list in the settings store and
 // the external exit event.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <semaphore.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,27 +67,6 @@ TEST(NamedExitEventTest, SetFromAnotherHandleAndUnlinkedOnlyByItsMaker) {
   EXPECT_FALSE(fresh.IsSet());
   EXPECT_FALSE(NamedExitEvent("a/b").IsValid());
   EXPECT_FALSE(NamedExitEvent("").IsValid());
-}
-
-TEST(NamedExitEventTest, OneLeftSetByAKilledRunStopsNoLaterRun) {
-  const std::string name = "z580stale" + std::to_string(::getpid());
-  const std::string system = NamedExitEvent::SystemNameFor(name);
-  // What a run killed after its event was set leaves behind: set, held by nobody.
-  sem_t* left = ::sem_open(system.c_str(), O_CREAT, 0600, 1);
-  ASSERT_NE(left, SEM_FAILED);
-  ::sem_close(left);
-  {
-    NamedExitEvent run(name);
-    ASSERT_TRUE(run.IsValid());
-    EXPECT_TRUE(run.Created());
-    EXPECT_FALSE(run.IsSet());
-    // A request made during the run still counts.
-    NamedExitEvent controller(name);
-    EXPECT_FALSE(controller.Created());
-    controller.Set();
-    EXPECT_TRUE(run.IsSet());
-  }
-  ::sem_unlink(system.c_str());  // in case the run did not make it
 }
 
 TEST(ProgramFilesTest, DataFileBesideTheProgramOrInTheInstalledDataFolder) {
