@@ -369,6 +369,9 @@ int DeviceIO::TransactAlternateFrame(const uint8_t* request, int length, std::ve
   Sio& sio = *port_;
   const uint8_t selector = exchange::ProtocolSelector();
   sio.rtuFraming = selector == exchange::kSelectorModbusRtu;
+  // These framings carry one address byte: an address beyond it is not sent as
+  // its low byte (another module), as 11-bit addressing is not sent at all.
+  if (sio.moduleAddress < 0 || sio.moduleAddress > exchange::MaxFrameAddress(8)) return exchange::kTransportClosed;
   return exchange::TransactAlternateWithRetries(selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress),
                                                 request, static_cast<size_t>(length), Transport(), outData);
 }
