@@ -102,9 +102,11 @@ CommitOutcome CommitValue(CommitContext& c, Parameter& p, model::TreeItem row, c
   // The program's own settings skip the frame combinations, not the address
   // check: an address its frames cannot carry would reach another module.
   if (element != nullptr) {
-    const bool accepted = IsAddressSetting(p.name)                   ? Elements::CheckAddressSettings(*element, p.name, text)
-                          : IsFrameSetting(p.name) && !ownSettings ? Elements::CheckFrameSettings(*element, p.name, text)
-                                                                   : true;
+    bool accepted = true;
+    if (IsAddressSetting(p.name))
+      accepted = Elements::CheckAddressSettings(*element, p.name, text);
+    else if (IsFrameSetting(p.name) && !ownSettings)
+      accepted = Elements::CheckFrameSettings(*element, p.name, text);
     if (!accepted) {
       ShowError(LoadString(kStrForbiddenCombination));
       Restore(c.rows, row, 2, oldText);

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,14 +59,12 @@ class ProgramRunTest : public DocumentTestBase {
     DocumentTestBase::TearDown();
   }
 
-  void StartModule(int model, const std::function<void(z580sim::Simulator&)>& prepare = {},
-                   unsigned address = 16) {
+  void StartModule(int model, const std::function<void(z580sim::Simulator&)>& prepare = {}) {
     z580sim::ParameterTable table;
     std::string error;
     ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
     z580sim::SimConfig config;
     config.model = model;
-    config.address = address;
     sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
     if (prepare) prepare(*sim_);
     ASSERT_TRUE(sim_->Start(&error)) << error;
@@ -79,14 +76,6 @@ class ProgramRunTest : public DocumentTestBase {
   void PointProgramAt(const std::string& port) {
     std::ofstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
     ini << "[Software\\TEVI\\Zt580]\n\"port_path\"=\"" << port << "\"\n";
-  }
-
-  // A value of the program's own settings beside the port (a DWORD).
-  void AddProgramSetting(const std::string& name, unsigned value) {
-    std::ofstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini", std::ios::app);
-    char text[16];
-    std::snprintf(text, sizeof text, "%08x", value);
-    ini << "\"" << name << "\"=dword:" << text << "\n";
   }
 
   // A batch run's standard error holds the program's own lines and nothing else
@@ -284,16 +273,6 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
   logged << log.rdbuf();
   EXPECT_NE(logged.str().find(line), std::string::npos) << logged.str();
   ExpectOnlyProgramLines(run.errors);
-}
-
-TEST_F(ProgramRunTest, AnAddressTheFrameCannotCarryReachesNoOtherModule) {
-  // The program's settings say 300 with 8-bit addresses; its low byte is 44.
-  StartModule(19, {}, 44);
-  AddProgramSetting("address", 300);
-  const RunResult run = Run({"/read", "/close", "out.z580"});
-  EXPECT_EQ(run.exitCode, 206) << run.errors;
-  for (const auto& r : sim_->Requests()) EXPECT_FALSE(r.decoded) << r.name << " " << r.address;
-  EXPECT_FALSE(fs::exists(dir_ + "/out.z580"));
 }
 
 TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
