@@ -7,6 +7,7 @@
 #include "devices/CBaseDevice.h"
 #include "link/AppState.h"
 #include "link/Device.h"
+#include "link/NetworkChecks.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -23,6 +24,7 @@ constexpr int kStrStopBits = 190;
 constexpr int kStrAddressLength = 191;
 constexpr int kStrAddress = 192;
 constexpr int kStrNotWritten = 193;
+constexpr int kStrForbiddenCombination = 258;
 constexpr int kStrNoNetworkElement = 287;
 constexpr int kStrAppTitle = 57344;
 
@@ -51,6 +53,12 @@ std::string ApplyCommand::Summary() const {
 
 bool ApplyCommand::Send(bool broadcast) {
   if (!link_) return false;
+  // An address the frames cannot carry: the module must not switch to it.
+  if (network_ && !Elements::HeldAddressFits(*network_)) {
+    platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), resources::LoadString(kStrAppTitle),
+                          platform::MessageIcon::Error);
+    return false;
+  }
   Parameter* apply = model_ ? model_->GetApplyParameter() : nullptr;
   int result = -1;
   if (apply) result = broadcast ? SendApplyBroadcast(*link_, *apply, broadcastPauseMs) : link_->WriteParameter(*apply, 1);

@@ -25,7 +25,8 @@ class ApplyCommand {
   std::string Summary() const;
 
   // Sends "APLY"; true on success. A failure is reported (message 193 and the
-  // link's error text) and changes nothing. Without a link nothing is sent and the result is false.
+  // link's error text) and changes nothing. Without a link nothing is sent and the
+  // result is false; nor when the module's address does not fit the frames (message 258).
   bool Send(bool broadcast);
 
   // Writes the parameter to the broadcast address after a pause; the parameter's

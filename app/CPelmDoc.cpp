@@ -13,6 +13,7 @@
 #include "devices/SplashWindow.h"
 #include "link/AppState.h"
 #include "link/Device.h"
+#include "link/NetworkChecks.h"
 #include "model/DescriptionStore.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
@@ -34,6 +35,7 @@ constexpr int kStrOpenFileCaption = 166;
 constexpr int kStrOldFileVersion = 167;
 constexpr int kStrDamagedData = 168;
 constexpr int kStrBadFormat = 169;
+constexpr int kStrForbiddenCombination = 258;
 constexpr int kStrNoTree = 170;
 constexpr int kStrTreeNotCreated = 174;
 constexpr int kStrNoRootBranch = 175;
@@ -648,6 +650,7 @@ DocumentLoad CPelmDoc::Serialize(platform::Archive& archive) {
   } catch (const platform::ArchiveError& e) {
     if (e.kind() == platform::ArchiveError::Kind::EndOfFile) {
       result = DocumentLoad::Truncated;
+      truncatedAfter = archive.Position();
     } else {
       ShowFileMessage(kStrBadFormat);
       result = DocumentLoad::Broken;
@@ -791,6 +794,12 @@ void CPelmDoc::OnApply() {
     auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
     Parameter* aply = model ? model->GetApplyParameter() : nullptr;
     if (aply && link_) {
+      // An address the frames cannot carry: the module must not switch to it.
+      if (networkBranch && !Elements::HeldAddressFits(*networkBranch)) {
+        platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), resources::LoadString(kStrAppTitle),
+                              MessageIcon::Error);
+        return;
+      }
       if (link_->WriteParameter(*aply, 1) != 0) {
         platform::ShowMessage(aply->note, resources::LoadString(kStrAppTitle), MessageIcon::Error);
         return;

@@ -160,6 +160,8 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   void DeleteContents();
   // Stores the document, or loads it (the result tells how loading ended).
   DocumentLoad Serialize(platform::Archive& archive);
+  // After a load that ended Truncated: how many bytes of the file were loaded.
+  size_t truncatedAfter = 0;
 
   // Commands.
   // Tree (139, 140, 256, 257) and branch (150-153) tasks; true when a task ran.

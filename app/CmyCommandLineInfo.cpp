@@ -34,6 +34,12 @@ std::string StripQuotes(std::string_view text) {
   return std::string(text);
 }
 
+bool IsKnownSwitch(std::string_view lowerName) {
+  for (std::string_view known : kSwitches)
+    if (lowerName == known) return true;
+  return false;
+}
+
 }  // namespace
 
 CmyCommandLineInfo::CmyCommandLineInfo(std::string startDirectory) : startDirectory_(std::move(startDirectory)) {
@@ -45,14 +51,17 @@ bool CmyCommandLineInfo::IsSwitchWord(std::string_view word) {
   if (word[0] == '-') return true;
   if (word[0] != '/') return false;
   std::string_view rest = word.substr(1);
-  const std::string name = Lower(PieceName(rest.substr(0, rest.find('/'))));
-  for (std::string_view known : kSwitches)
-    if (name == known) return true;
-  return false;
+  return IsKnownSwitch(Lower(PieceName(rest.substr(0, rest.find('/')))));
 }
 
 void CmyCommandLineInfo::ParseWords(const std::vector<std::string>& words) {
   for (const std::string& word : words) ParseWord(word);
+  // Write and read together: only the write runs. The read's flag goes, or its
+  // save would overwrite the file the write comes from.
+  if ((batch.runFlags & exchange::kRunWrite) && (batch.runFlags & exchange::kRunRead)) {
+    batch.runFlags &= ~exchange::kRunRead;
+    warnings.push_back("\"read\" together with \"write\": only the write runs.");
+  }
 }
 
 void CmyCommandLineInfo::ParseWord(std::string_view word) {
@@ -61,12 +70,27 @@ void CmyCommandLineInfo::ParseWord(std::string_view word) {
   // switch ("/x/a.z580"): the desktop passes absolute paths.
   std::error_code error;
   const bool existingFile = word[0] == '/' && std::filesystem::is_regular_file(std::string(word), error);
-  if (!existingFile && IsSwitchWord(word)) {
-    ParseSwitchWord(word.substr(1));
+  if (!existingFile && (IsSwitchWord(word) || !NamesFileToMake(word))) {
+    ParseSwitchWord(word);
     return;
   }
   // The first file name counts; later ones are ignored.
-  if (fileName.empty()) fileName = Absolute(StripQuotes(word));
+  if (fileName.empty())
+    fileName = Absolute(StripQuotes(word));
+  else
+    warnings.push_back(platform::Format("a second file name \"%s\": ignored (the file is \"%s\").",
+                                        std::string(word).c_str(), fileName.c_str()));
+}
+
+bool CmyCommandLineInfo::NamesFileToMake(std::string_view word) {
+  // A word beginning with '/' is a switch word, unless it is a path into a folder
+  // that exists (a read makes its file there): "/frobnicate" is a switch nobody
+  // knows, not a file in the root folder.
+  if (word.empty() || word[0] != '/') return true;
+  const size_t lastSlash = word.rfind('/');
+  if (lastSlash == 0) return false;
+  std::error_code error;
+  return std::filesystem::is_directory(std::string(word.substr(0, lastSlash)), error);
 }
 
 std::string CmyCommandLineInfo::Absolute(const std::string& path) const {
@@ -75,6 +99,9 @@ std::string CmyCommandLineInfo::Absolute(const std::string& path) const {
 }
 
 void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
+  // The word as typed, for the lines about what was ignored.
+  const std::string whole(word);
+  word.remove_prefix(1);
   while (!word.empty()) {
     const size_t slash = word.find('/');
     std::string_view piece = word.substr(0, slash);
@@ -90,7 +117,15 @@ void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
       }
       return;
     }
-    if (!piece.empty()) ParsePiece(piece);
+    if (!piece.empty()) {
+      ParsePiece(piece);
+      if (!IsKnownSwitch(name)) {
+        warnings.push_back(whole.size() == piece.size() + 1
+                               ? platform::Format("\"%s\" is no switch and no existing file: ignored.", whole.c_str())
+                               : platform::Format("\"%s\" in \"%s\" is no switch: ignored.",
+                                                  std::string(piece).c_str(), whole.c_str()));
+      }
+    }
     if (slash == std::string_view::npos) break;
     word.remove_prefix(slash + 1);
   }

@@ -27,12 +27,16 @@ class CmyCommandLineInfo {
   std::string errorLogPath;
   // The external exit event's name ("exitevent"), or empty.
   std::string exitEventName;
-  // Lines for standard error: switches that were refused.
+  // Lines for standard error: what the run refused or ignored (switches nobody
+  // knows, values that do not fit, a second file name, a read beside a write).
   std::vector<std::string> warnings;
 
   // Whether a word beginning with '/' is a switch word (its first piece names a
   // known switch or "ext") rather than an absolute file name.
   static bool IsSwitchWord(std::string_view word);
+  // Whether a word that is no known switch and no existing file still names a
+  // file (a relative name, or a path into an existing folder).
+  static bool NamesFileToMake(std::string_view word);
 
  private:
   void ParseSwitchWord(std::string_view word);

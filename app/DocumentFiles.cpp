@@ -96,3 +96,8 @@ bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path) {
   document.modified = false;
   return true;
 }
+
+std::string TruncatedFileLine(const std::string& path, size_t loadedBytes) {
+  return platform::Format("the file \"%s\" ends early: only its first %zu bytes were loaded", path.c_str(),
+                          loadedBytes);
+}

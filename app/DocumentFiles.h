@@ -1,6 +1,7 @@
 #pragma once
 // The application's side of configuration files: the model check before a file is
 // opened, opening by name, and the batch read's saving.
+#include <cstddef>
 #include <string>
 
 class CPelmDoc;
@@ -33,3 +34,7 @@ bool SaveDocumentFile(CPelmDoc& document, const std::string& path);
 // makes it the document's path (not a recent file). A failure leaves any old
 // file as it was, sets result flag 0x01 and returns false.
 bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path);
+
+// The line a batch write gives (standard error and the error log) when its file
+// ended early: the file and how many of its bytes were loaded.
+std::string TruncatedFileLine(const std::string& path, size_t loadedBytes);

@@ -3,17 +3,63 @@
 #include <fcntl.h>
 #include <limits.h>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Whether any process (this one through another handle, too) has the semaphore
+// open: an open named semaphore is a shared mapping of its file under /dev/shm, by
+// the name the system first made it under, so the file is known by its inode.
+bool HeldByAnyProcess(const std::string& systemName) {
+  struct stat file {};
+  if (::stat(("/dev/shm/sem." + systemName.substr(1)).c_str(), &file) != 0) return false;
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return true;  // cannot tell: keep the event as it is
+  bool held = false;
+  while (!held) {
+    const dirent* entry = ::readdir(proc);
+    if (entry == nullptr) break;
+    const std::string pid = entry->d_name;
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream maps("/proc/" + pid + "/maps");
+    std::string line;
+    while (!held && std::getline(maps, line)) {
+      // address perms offset device inode path
+      std::istringstream fields(line);
+      std::string address, perms, offset, device, path;
+      unsigned long long inode = 0;
+      if (!(fields >> address >> perms >> offset >> device >> inode >> path)) continue;
+      held = inode == file.st_ino && path.rfind("/dev/shm/", 0) == 0;
+    }
+  }
+  ::closedir(proc);
+  return held;
+}
+
+}  // namespace
 
 NamedExitEvent::NamedExitEvent(const std::string& name) : systemName_(SystemNameFor(name)) {
   // The system's names have one leading '/' and no other, and a bounded length.
   if (name.empty() || name.find('/') != std::string::npos || systemName_.size() > NAME_MAX - 4) return;
-  semaphore_ = ::sem_open(systemName_.c_str(), O_CREAT | O_EXCL, 0600, 0);
-  if (semaphore_ != SEM_FAILED) {
-    created_ = true;
-    return;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    semaphore_ = ::sem_open(systemName_.c_str(), O_CREAT | O_EXCL, 0600, 0);
+    if (semaphore_ != SEM_FAILED) {
+      created_ = true;
+      return;
+    }
+    if (errno != EEXIST) return;
+    // A named event lives while a process holds it. One that nobody holds was left
+    // by a run that was killed, maybe set: a new run starts from a clear one.
+    if (attempt > 0 || HeldByAnyProcess(systemName_)) break;
+    ::sem_unlink(systemName_.c_str());
   }
-  if (errno == EEXIST) semaphore_ = ::sem_open(systemName_.c_str(), 0);
+  semaphore_ = ::sem_open(systemName_.c_str(), 0);
 }
 
 NamedExitEvent::~NamedExitEvent() {

@@ -2,14 +2,16 @@
 // The external exit event of "exitevent": a manual-reset event another process can
 // set, by name. A POSIX named semaphore "/z580-<name>" stands for it: set means a
 // count above 0 (the waiter never takes it, so it stays set). The semaphore is
-// unlinked at the end only when this process created it.
+// unlinked at the end only when this process created it. Like a named event, it
+// lives only while some process holds it: one that nobody holds (left, maybe set,
+// by a run that was killed) is made anew.
 #include <semaphore.h>
 
 #include <string>
 
 class NamedExitEvent {
  public:
-  // Creates the event, or opens it when it exists; IsValid() tells whether it worked
+  // Creates the event, or opens it when another process holds it; IsValid() tells whether it worked
   // (a name with '/' or too long for the system is refused).
   explicit NamedExitEvent(const std::string& name);
   ~NamedExitEvent();

@@ -99,10 +99,14 @@ CommitOutcome CommitValue(CommitContext& c, Parameter& p, model::TreeItem row, c
   }
   auto* element = dynamic_cast<ObjectWithParameters*>(c.rows.GetItemObject(c.rows.GetParentItem(row)));
   const bool ownSettings = dynamic_cast<Elements::NetRS485prg*>(element) != nullptr;
-  if (element != nullptr && !ownSettings) {
-    const bool accepted = IsAddressSetting(p.name)  ? Elements::CheckAddressSettings(*element, p.name, text)
-                          : IsFrameSetting(p.name) ? Elements::CheckFrameSettings(*element, p.name, text)
-                                                   : true;
+  // The program's own settings skip the frame combinations, not the address
+  // check: an address its frames cannot carry would reach another module.
+  if (element != nullptr) {
+    bool accepted = true;
+    if (IsAddressSetting(p.name))
+      accepted = Elements::CheckAddressSettings(*element, p.name, text);
+    else if (IsFrameSetting(p.name) && !ownSettings)
+      accepted = Elements::CheckFrameSettings(*element, p.name, text);
     if (!accepted) {
       ShowError(LoadString(kStrForbiddenCombination));
       Restore(c.rows, row, 2, oldText);

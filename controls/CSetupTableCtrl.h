@@ -2,7 +2,12 @@
 // The table of the connection and model lists: an edited text is offered to the
 // cell's parameter, and the cell then shows the parameter's value, so that a
 // refused text puts the old value back.
+#include <functional>
+#include <string>
+
 #include "controls/CTableCtrl.h"
+
+class Parameter;
 
 namespace myClass {
 
@@ -16,6 +21,12 @@ class CSetupTableCtrl : public CTableCtrl {
   bool SetItemText(int row, int column, const std::string& text) override;
   // The port's list starts on the port's name, or on the device it opens.
   void OnBeginEdit(CObject* object) override;
+
+  // Asked first, when set (under the exchange lock): false refuses the text and the
+  // cell keeps the parameter's value. The owner says why.
+  std::function<bool(const Parameter&, const std::string&)> acceptEdit;
+  // Called after a refusal, outside the lock (the owner's message).
+  std::function<void()> onRefused;
 };
 
 }  // namespace myClass

@@ -127,7 +127,11 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   }
   sio.rtuFraming = exchange::ProtocolSelector() == exchange::kSelectorModbusRtu;
   const model::DeviceModelHooks* model = model::CurrentDeviceModel();
-  const bool replyIgnored = nameHash == exchange::kHashAPLY && model != nullptr && !model->RepliesToApply();
+  // No module answers a broadcast, whatever the model: it goes out once and counts
+  // as done (waiting and retrying would leave the program on the old settings
+  // after the modules took the new ones).
+  const bool replyIgnored = channel == exchange::kBroadcastChannel ||
+                            (nameHash == exchange::kHashAPLY && model != nullptr && !model->RepliesToApply());
   // A closed port is a failure with its reason, never taken for a cancel (nor an
   // "APLY" that nobody heard for one that was sent).
   if (!sio.IsOpen()) {
@@ -214,7 +218,9 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
   parameter.note.clear();
 
   // A polled parameter's attributes were settled before its polling began.
-  if (parameter.attributes != 0 && !App().noAttributeExchange && !parameter.IsPolled()) {
+  // A broadcast has no answer to learn attributes from.
+  if (parameter.attributes != 0 && !App().noAttributeExchange && !parameter.IsPolled() &&
+      parameter.requestIndex != exchange::kBroadcastChannel) {
     const int result = ExchangeAttributes(requestBit, parameter, attributeOverride);
     if (result != 0) return result;
   }
@@ -364,6 +370,9 @@ int DeviceIO::TransactAlternateFrame(const uint8_t* request, int length, std::ve
   Sio& sio = *port_;
   const uint8_t selector = exchange::ProtocolSelector();
   sio.rtuFraming = selector == exchange::kSelectorModbusRtu;
+  // These framings carry one address byte: an address beyond it is not sent as
+  // its low byte (another module), as 11-bit addressing is not sent at all.
+  if (sio.moduleAddress < 0 || sio.moduleAddress > exchange::MaxFrameAddress(8)) return exchange::kTransportClosed;
   const int result = exchange::TransactAlternateWithRetries(
       selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress), request, static_cast<size_t>(length),
       Transport(), outData);

@@ -61,6 +61,7 @@ bool BuildRequestFrame(int requestBit, uint16_t nameHash, const uint8_t* data, i
   const int address = addressing.channel == kBroadcastChannel
                           ? kBroadcastAddress
                           : addressing.moduleAddress + addressing.channel;
+  if (address < 0 || address > MaxFrameAddress(addressing.addressLength)) return false;
   uint8_t addressByte = 0;
   uint8_t highBits = 0;
   if (addressing.addressLength == 11) {

@@ -23,6 +23,10 @@ inline constexpr int kMaxDataLength = 15;
 inline constexpr int kBroadcastChannel = -1;
 inline constexpr uint8_t kBroadcastAddress = 255;
 
+// The highest address a frame carries: 11-bit addressing, else 8 bits. A request
+// to an address beyond it is never built (the frame would reach another module).
+inline constexpr int MaxFrameAddress(int addressLength) { return addressLength == 11 ? 2047 : 255; }
+
 // Header (address, flags/length, hash) and CRC around the data.
 inline constexpr int kFrameOverhead = 6;
 
@@ -52,7 +56,8 @@ struct FrameAddressing {
 };
 
 // The binary request frame with its CRC (4 + n + 2 bytes). Data beyond 15 bytes
-// cannot be described by the length field: false and nothing built.
+// cannot be described by the length field, nor an address outside 0 to
+// MaxFrameAddress by the address bits: false and nothing built.
 bool BuildRequestFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
                        const FrameAddressing& addressing, std::vector<uint8_t>& frame);
 

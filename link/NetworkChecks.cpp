@@ -1,10 +1,12 @@
 #include "link/NetworkChecks.h"
 
+#include "link/ExchangeFrame.h"
 #include "link/NetRS485.h"
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
+#include "resources/StringTable.h"
 
 namespace Elements {
 
@@ -26,16 +28,27 @@ bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view na
     int index = -1;
     firstProtocol = prot->FindEnumIndex(prot->value, index) && index == 0;
   }
+  // Whatever the protocol, an address must fit the frame's address bits.
+  auto fits = [](int address, const std::string& length) {
+    return address >= 0 && address <= exchange::MaxFrameAddress(length == "11" ? 11 : 8);
+  };
   if (platform::EqualsNoCase(name, "addr")) {
     const int address = platform::Atoi(text);
     const std::string length = HeldValue(owner, "A.Len");
+    if (!fits(address, length)) return false;
     if (address > 255 && (length != "11" || !firstProtocol)) return false;
     const model::DeviceModelHooks* model = model::CurrentDeviceModel();
     return model == nullptr || model->IsValidAddress(address, length);
   }
-  if (platform::EqualsNoCase(name, "a.len")) return !(text != "11" && platform::Atoi(HeldValue(owner, "Addr")) > 255);
+  if (platform::EqualsNoCase(name, "a.len")) return fits(platform::Atoi(HeldValue(owner, "Addr")), text);
   if (platform::EqualsNoCase(name, "prot")) return !(!firstProtocol && platform::Atoi(HeldValue(owner, "Addr")) > 255);
   return true;
+}
+
+bool HeldAddressFits(const ObjectWithParameters& owner) {
+  constexpr int kStrNoData = 194;
+  const std::string address = HeldValue(owner, "Addr");
+  return address == resources::LoadString(kStrNoData) || CheckAddressSettings(owner, "Addr", address);
 }
 
 bool CheckFrameSettings(const ObjectWithParameters& owner, std::string_view name, const std::string& text) {

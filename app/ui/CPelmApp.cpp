@@ -206,9 +206,17 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
     App().resultFlags = exchange::kResultConnectFailed;
     return false;
   }
-  if (!BecomesDocument(document_->OnOpenDocument(commandLineFile_))) {
+  const DocumentLoad load = document_->OnOpenDocument(commandLineFile_);
+  if (!BecomesDocument(load)) {
     App().resultFlags = exchange::kResultMissingConfigFile;
     return false;
+  }
+  // A file that ends early loads without a message; the script that runs the
+  // write learns from these lines that the module gets only a part of it.
+  if (load == DocumentLoad::Truncated) {
+    const std::string line = TruncatedFileLine(commandLineFile_, document_->truncatedAfter);
+    Warn(line);
+    App().AppendErrorLogLine(line);
   }
   document_->SetPathName(commandLineFile_);
   recent_.Add(commandLineFile_);

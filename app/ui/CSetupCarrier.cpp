@@ -14,6 +14,7 @@
 #include "link/AppState.h"
 #include "link/Device.h"
 #include "link/NetRS485prg.h"
+#include "link/NetworkChecks.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
 
@@ -24,6 +25,7 @@ constexpr int kStrStopping = 204;
 constexpr int kStrLinkEstablished = 207;
 constexpr int kStrPortSettings = 210;
 constexpr int kStrValue = 211;
+constexpr int kStrForbiddenCombination = 258;
 constexpr int kRowHeight = 18;
 constexpr uint8_t kModeOffline = 0x02;  // automatic reading off
 
@@ -109,6 +111,13 @@ void CSetupCarrier::Init(bool offlineAllowed) {
     table_->setColumnWidth(0, table_->columnWidth(0) - moved);
     table_->setColumnWidth(1, table_->columnWidth(1) + moved);
   }
+  // An address the frames cannot carry is refused, never cut to its low bits.
+  table_->acceptEdit = [this](const Parameter& p, const std::string& text) {
+    return Elements::CheckAddressSettings(link_->Settings(), p.name, text);
+  };
+  table_->onRefused = [] {
+    platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), "", platform::MessageIcon::Error);
+  };
   buttons_[kOffline]->setEnabled(offlineAllowed);
   worker_ = std::make_unique<SetupWorker>(*link_, *this);
   // Opened after a failed connection: why it failed is shown at once (the port

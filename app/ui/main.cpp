@@ -7,6 +7,7 @@
 
 #include "app/CmyCommandLineInfo.h"
 #include "app/ui/CPelmApp.h"
+#include "app/ui/ToolkitMessageFilter.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   if ((commandLine.batch.modeFlags & exchange::kModeSilent) && !HasDisplay())
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+  InstallToolkitMessageFilter((commandLine.batch.runFlags & exchange::kRunBatch) != 0);
   CPelmApp application(argc, argv, std::move(commandLine));
   if (application.InitInstance() && !application.QuitRequested()) application.exec();
   return application.ExitInstance();

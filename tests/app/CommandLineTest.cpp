@@ -89,6 +89,30 @@ TEST(CommandLineTest, OverlongAddressAndStopBitsAreRefusedNotCut) {
   EXPECT_TRUE(fits.warnings.empty());
 }
 
+TEST(CommandLineTest, WhatTheRunIgnoresIsNamed) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string fileName;
+    std::string named;  // the word the one line names; "" for no line
+  } cases[] = {
+      {{"/write", "/port:7", "/close", "/frobnicate", "good.z580"}, "/start/good.z580", "\"/frobnicate\""},
+      {{"-Whatever", "good.z580"}, "/start/good.z580", "\"-Whatever\""},
+      {{"/write/frob:1/close"}, "", "\"frob:1\""},
+      {{"/read", "/tmp/new.z580"}, "/tmp/new.z580", ""},  // a file a read makes
+  };
+  for (const Case& c : cases) {
+    const CmyCommandLineInfo info = Parse(c.words);
+    SCOPED_TRACE(c.words.front() + " ... " + c.words.back());
+    EXPECT_EQ(info.fileName, c.fileName);
+    if (c.named.empty()) {
+      EXPECT_TRUE(info.warnings.empty());
+      continue;
+    }
+    ASSERT_EQ(info.warnings.size(), 1u);
+    EXPECT_NE(info.warnings[0].find(c.named), std::string::npos) << info.warnings[0];
+  }
+}
+
 TEST(CommandLineTest, WindowPlacementSwitches) {
   const CmyCommandLineInfo info = Parse({"/x:10/y:-20/w:800/h:0x258"});
   EXPECT_EQ(info.batch.windowFlags, kWindowX | kWindowY | kWindowWidth | kWindowHeight);

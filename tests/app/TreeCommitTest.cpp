@@ -176,7 +176,7 @@ TEST_F(TreeCommitTest, LogTakesItsCompanionAlong) {
   EXPECT_EQ(rows_.Text(companion_->treeItem, 2), "1");
 }
 
-TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeButReopenThePortInTheProgramsOwn) {
+TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddressFitsItsFrames) {
   App().immediateWriting = true;
   link_.immediateResult = 0;
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
@@ -196,11 +196,21 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeButReopenThePortInThePr
   const std::string old = ownRows.Text(addr.treeItem, 2);
   CommitContext context{ownRows, &document_, link_};
   const int updates = views_.updates;
-  EXPECT_EQ(CommitEdit(context, addr.treeItem, 2, old, "300"), CommitOutcome::Taken);
-  EXPECT_EQ(addr.value, "300");
+  // The program's own address must fit its frames too (8 bits here): the frame
+  // would keep the low byte and talk to module 44.
+  prompter_.requests.clear();
+  EXPECT_EQ(CommitEdit(context, addr.treeItem, 2, old, "300"), CommitOutcome::Refused);
+  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_EQ(addr.value, old);
+  EXPECT_TRUE(link_.calls.empty());
+  // Its frame combinations are not the module's rules: taken, the port reopens.
+  Parameter& length = *own.GetParameterByName("LEn");
+  EXPECT_EQ(CommitEdit(context, length.treeItem, 2, ownRows.Text(length.treeItem, 2), "7"), CommitOutcome::Taken);
+  EXPECT_EQ(CommitEdit(context, addr.treeItem, 2, old, "254"), CommitOutcome::Taken);
+  EXPECT_EQ(addr.value, "254");
   EXPECT_FALSE(addr.valueChanged);
-  EXPECT_EQ(link_.calls, std::vector<std::string>{"reopen"});
-  EXPECT_EQ(views_.updates, updates + 1);
+  EXPECT_EQ(link_.calls, (std::vector<std::string>{"reopen", "reopen"}));
+  EXPECT_EQ(views_.updates, updates + 2);
 }
 
 TEST(RejectedValueMessageTest, WordsAndLimits) {

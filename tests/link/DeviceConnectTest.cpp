@@ -184,6 +184,16 @@ TEST_F(DeviceConnectTest, ModuleLeftInModbusRtuIsFoundAfterTheSwitchBack) {
   EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
 }
 
+TEST_F(DeviceConnectTest, AnAddressTheFramesCannotCarryGoesOutInNoFraming) {
+  // 300 with 8-bit addresses: its low byte, 44, is another module in every framing.
+  device_->Settings().SetParameterValue("Addr", "300");
+  device_->ApplyPortSettings();
+  port_->handler = [&](const FakePort::Request&) { return FakePort::Answer(Fault::None, TextBytes("zd580-08")); };
+  EXPECT_FALSE(device_->EstablishLink());
+  EXPECT_TRUE(port_->requests.empty());
+  EXPECT_EQ(App().modelIndex.load(), -1);
+}
+
 TEST_F(DeviceConnectTest, AfterASwitchBackOnlyOneMorePairOfIdentifications) {
   port_->handler = [&](const FakePort::Request& r) {
     if (exchange::ProtocolSelector() == exchange::kSelectorModbusAscii) return FakePort::Answer(Fault::Raw, {}, 0, r.raw);

@@ -121,6 +121,16 @@ TEST(RequestFrame, HeaderBytes) {
   ASSERT_TRUE(BuildRequestFrame(0, kHashAddr, data, 1, {11, 1000, 5}, frame));
   EXPECT_EQ(frame[0], 1005 >> 3);
   EXPECT_EQ(frame[1], ((1005 & 7) << 5) | 1);
+
+  // An address the address bits cannot carry is never sent as its low bits
+  // (300 with 8 bits would reach module 44).
+  const FrameAddressing beyond[] = {{8, 300, 0}, {8, 250, 6}, {8, -1, 0}, {11, 2048, 0}, {11, 2040, 8}, {0, 256, 0}};
+  for (const FrameAddressing& a : beyond) {
+    EXPECT_FALSE(BuildRequestFrame(1, kHashAddr, nullptr, 0, a, frame)) << a.addressLength << " " << a.moduleAddress;
+    EXPECT_TRUE(EncodeRequest(1, kHashAddr, nullptr, 0, a).empty());
+  }
+  EXPECT_TRUE(BuildRequestFrame(1, kHashAddr, nullptr, 0, {8, 250, 5}, frame));
+  EXPECT_TRUE(BuildRequestFrame(1, kHashAddr, nullptr, 0, {11, 2040, 7}, frame));
 }
 
 TEST(ReplyFrame, WholeRepliesByHash) {

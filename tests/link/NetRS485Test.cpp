@@ -130,6 +130,31 @@ TEST_F(NetRS485Test, AddressChecks) {
   EXPECT_TRUE(net.CheckAddressSettings("bPS", "anything"));
 }
 
+TEST_F(NetRS485Test, AnAddressMustFitTheAddressBits) {
+  struct Case {
+    const char* length;  // held "A.Len"
+    const char* held;    // held "Addr"
+    const char* name;    // the edited setting
+    const char* text;
+    bool taken;
+  } cases[] = {
+      {"8", "16", "Addr", "255", true},     {"8", "16", "Addr", "256", false},
+      {"8", "16", "Addr", "-1", false},     {"8", "16", "Addr", "0", true},
+      {"11", "16", "Addr", "2047", true},   {"11", "16", "Addr", "2048", false},
+      {"11", "16", "Addr", "-5", false},    {"11", "2047", "A.Len", "11", true},
+      {"8", "3000", "A.Len", "11", false},  {"11", "300", "A.Len", "8", false},
+      {"Нет данных", "16", "Addr", "300", false},
+  };
+  for (const Case& c : cases) {
+    Elements::NetRS485 net;
+    net.InitParameters();
+    net.SetParameterValue("A.Len", c.length);
+    net.SetParameterValue("Addr", c.held);
+    EXPECT_EQ(net.CheckAddressSettings(c.name, c.text), c.taken) << c.length << " " << c.held << " " << c.name << " "
+                                                                 << c.text;
+  }
+}
+
 TEST_F(NetRS485Test, FrameChecksAndTheRefusalMessage) {
   Elements::NetRS485 net;
   net.InitParameters();

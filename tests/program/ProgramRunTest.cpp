@@ -3,6 +3,7 @@
 // pseudo-terminal: unattended runs, their files, their traffic and exit codes.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <semaphore.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 
 #include "Simulator.h"
 #include "app/CPelmDoc.h"
+#include "app/DocumentFiles.h"
 #include "app/NamedExitEvent.h"
 #include "app/ProgramFiles.h"
 #include "app/RecentFileList.h"
@@ -76,6 +78,14 @@ class ProgramRunTest : public DocumentTestBase {
     ini << "[Software\\TEVI\\Zt580]\n\"port_path\"=\"" << port << "\"\n";
   }
 
+  // A batch run's standard error holds the program's own lines and nothing else
+  // (no notes of the toolkit's platform).
+  static void ExpectOnlyProgramLines(const std::string& errors) {
+    std::istringstream lines(errors);
+    std::string line;
+    while (std::getline(lines, line)) EXPECT_EQ(line.rfind("zt580: ", 0), 0u) << line;
+  }
+
   // Runs the program with the words; onRunning is called on this thread while it runs.
   RunResult Run(const std::vector<std::string>& words, const std::function<void()>& onRunning = {},
                 bool offscreen = true) {
@@ -104,6 +114,7 @@ class ProgramRunTest : public DocumentTestBase {
       execve(program.c_str(), argv.data(), envp.data());
       _exit(127);
     }
+    running_ = pid;
     RunResult result;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHardTimeoutMs);
     bool called = false;
@@ -168,6 +179,7 @@ class ProgramRunTest : public DocumentTestBase {
   static void SlowReplies(z580sim::Simulator& sim) { sim.SetReplyDelay(10); }
 
   std::string dir_;
+  pid_t running_ = 0;  // the program of the last Run
   std::unique_ptr<z580sim::Simulator> sim_;
   platform::CollectingPrompter prompter_;
 };
@@ -214,6 +226,53 @@ TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
   int applies = 0;
   for (const auto& w : Writes()) applies += w.name == "APLY";
   EXPECT_EQ(applies, 1);
+}
+
+TEST_F(ProgramRunTest, WriteAndReadTogetherOnlyWriteAndKeepTheFile) {
+  StartModule(19);
+  const std::string file = ReadConfiguration();
+  const std::vector<uint8_t> before = ReadBytes(file);
+  sim_->ClearRequests();
+  const RunResult run = Run({"/read", "/write", "/close", "read.z580"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(ReadBytes(file), before);  // never saved over with what a read found
+  EXPECT_GT(Writes().size(), 3u);      // the file's values went to the module
+  EXPECT_NE(run.errors.find("only the write runs"), std::string::npos) << run.errors;
+  ExpectOnlyProgramLines(run.errors);
+}
+
+TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
+  StartModule(19);
+  const std::string file = ReadConfiguration();
+  sim_->ClearRequests();
+  // An unknown switch and a second file name: the run goes on with the first file.
+  RunResult run = Run({"/write", "/close", "/frobnicate", "read.z580", "other.z580"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_GT(Writes().size(), 3u);
+  EXPECT_NE(run.errors.find("\"/frobnicate\""), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("\"other.z580\""), std::string::npos) << run.errors;
+  ExpectOnlyProgramLines(run.errors);
+
+  // A file cut short loads without a message; the run says how far it got, on
+  // standard error and in the error log.
+  std::vector<uint8_t> bytes = ReadBytes(file);
+  bytes.resize(bytes.size() / 2);
+  std::ofstream(dir_ + "/cut.z580", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                             static_cast<std::streamsize>(bytes.size()));
+  sim_->ClearRequests();
+  run = Run({"/write", "/close", "/elog:errors.log", "cut.z580"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  // How far: the bytes before the record that was cut.
+  std::string line;
+  for (size_t loaded = bytes.size(); loaded + 64 > bytes.size() && loaded > 0 && line.empty(); --loaded)
+    if (run.errors.find("zt580: " + TruncatedFileLine(dir_ + "/cut.z580", loaded)) != std::string::npos)
+      line = TruncatedFileLine(dir_ + "/cut.z580", loaded);
+  ASSERT_FALSE(line.empty()) << run.errors;
+  std::ifstream log(dir_ + "/errors.log");
+  std::stringstream logged;
+  logged << log.rdbuf();
+  EXPECT_NE(logged.str().find(line), std::string::npos) << logged.str();
+  ExpectOnlyProgramLines(run.errors);
 }
 
 TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
@@ -296,6 +355,34 @@ TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
   std::string kept;
   in >> kept;
   EXPECT_EQ(kept, "old");
+}
+
+TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
+  StartModule(19);
+  const std::string name = "z580left" + std::to_string(getpid());
+  // A run killed while it held its event, which was then set: the event stays
+  // behind, set, and nobody holds it.
+  const std::string system = NamedExitEvent::SystemNameFor(name);
+  const RunResult killed = Run({"/read", "/exitevent:" + name, "out.z580"}, [&] {
+    WhenTaskRuns([&] {
+      kill(running_, SIGKILL);
+      // Gone, but left for the run's own wait to collect.
+      siginfo_t info{};
+      waitid(P_PID, static_cast<id_t>(running_), &info, WEXITED | WNOWAIT);
+      sem_t* left = ::sem_open(system.c_str(), 0);
+      ASSERT_NE(left, SEM_FAILED);
+      ::sem_post(left);
+      ::sem_close(left);
+    });
+  });
+  EXPECT_EQ(killed.exitCode, 128 + SIGKILL);
+  ASSERT_TRUE(fs::exists("/dev/shm/sem." + system.substr(1)));
+
+  const RunResult later = Run({"/read", "/close", "/exitevent:" + name, "out.z580"});
+  EXPECT_EQ(later.exitCode, 0) << later.errors;
+  EXPECT_TRUE(FileHasContent(dir_ + "/out.z580"));
+  EXPECT_FALSE(fs::exists("/dev/shm/sem." + system.substr(1)));  // the later run's own, gone with it
+  ::sem_unlink(system.c_str());
 }
 
 TEST_F(ProgramRunTest, UnknownModuleEndsAt206AndAnotherModelsFileIsRefused) {

@@ -132,6 +132,7 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeeps
   WhenModal([&](QDialog* dialog) {
     dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
     Click(dialog, "OK");
+    if (dialog->isVisible()) Click(dialog, "Отмена");  // a broadcast that failed
   });
   sim_->ClearRequests();
   doc_->OnApply();
@@ -182,6 +183,46 @@ TEST_F(ApplyDialogTest, ARefusalIsToldFromNoAnswer) {
     EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
   }
   EXPECT_EQ(sim_->CurrentAddress(), 16u);
+}
+
+TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
+  // Model 20 answers "APLY" to its own address; nobody answers a broadcast.
+  WriteModuleSetting("bPS", "57600");
+  bool stillOpen = false;
+  WhenModal([&](QDialog* dialog) {
+    dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
+    Click(dialog, "OK");
+    stillOpen = dialog->isVisible();
+    if (stillOpen) Click(dialog, "Отмена");
+  });
+  sim_->ClearRequests();
+  doc_->OnApply();
+  EXPECT_FALSE(stillOpen);
+  ASSERT_EQ(sim_->Requests().size(), 1u);  // no retries
+  EXPECT_EQ(sim_->Requests()[0].address, 255u);
+  EXPECT_FALSE(sim_->Requests()[0].answered);
+  EXPECT_TRUE(prompter_.requests.empty());
+  EXPECT_EQ(sim_->CurrentLine().baud, 57600u);
+  EXPECT_EQ(Settings().GetParameterValue("bPS"), "57600");
+  Parameter* addr = doc_->networkBranch->GetParameterByName("Addr");
+  EXPECT_EQ(doc_->GetDevice()->ReadParameter(*addr, 0), 0) << addr->note;
+}
+
+TEST_F(ApplyDialogTest, AnAddressTheFramesCannotCarryIsNotApplied) {
+  // The module's settings hold 300 with 8-bit addresses (loaded from a file, say).
+  doc_->networkBranch->GetParameterByName("Addr")->value = "300";
+  bool stillOpen = false;
+  WhenModal([&](QDialog* dialog) {
+    Click(dialog, "OK");
+    stillOpen = dialog->isVisible();
+    Click(dialog, "Отмена");
+  });
+  sim_->ClearRequests();
+  doc_->OnApply();
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_FALSE(sim_->WaitForRequests(1, 200));
+  EXPECT_EQ(Settings().GetParameterValue("Addr"), "16");
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "link/Device.h"
 #include "link/NetRS485prg.h"
 #include "platform/Prompter.h"
+#include "RealInput.h"
 #include "resources/StringTable.h"
 #include "support/ScopedConfigDir.h"
 
@@ -371,6 +372,49 @@ TEST_F(SetupDialogTest, GarbledRepliesPointAtTheSpeedAndFraming) {
             LoadString(262) +
                 " Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): адрес 16, "
                 "115200 бит/с, 8N1; протокол прибора. Проверьте скорость и формат кадра.");
+}
+
+// Typed into the table as a person types: double click on the value, the text,
+// Enter. An address 8-bit frames cannot carry is refused (message 258), and the
+// cell keeps the address the program talks to.
+class SetupDialogXvfb : public SetupDialogTest {};
+
+TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsRefusedInTheTable) {
+  Z580_REQUIRE_XCB();
+  auto link = std::make_unique<ScriptedLink>();
+  Elements::NetRS485prg& settings = link->Settings();
+  ASSERT_EQ(settings.GetParameterValue("A.Len"), "8");
+  CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
+  const int row = RowOf(dialog, "Addr");
+  ASSERT_GE(row, 0);
+  auto* table = dialog.Table();
+  std::vector<std::string> shown;
+  auto type = [&](const char* text) {
+    const QPoint cell = table->visualRect(table->model()->index(row, 1)).center();
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
+    if (table->EditBox() == nullptr) return false;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr) return false;
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focus, text);
+    QTest::keyClick(focus, Qt::Key_Return);
+    QApplication::processEvents();
+    shown.push_back(table->GetItemText(row, 1));
+    return true;
+  };
+  int stage = 0;
+  Run(dialog, [&] {
+    if (!dialog.isActiveWindow()) return false;
+    if (stage == 0 && type("300")) stage = 1;
+    else if (stage == 1 && type("254")) stage = 2;
+    if (stage < 2) return false;
+    dialog.done(QDialog::Rejected);
+    return true;
+  });
+  ASSERT_EQ(stage, 2);
+  EXPECT_EQ(shown, (std::vector<std::string>{"16", "254"}));
+  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_EQ(settings.GetParameterValue("Addr"), "254");
 }
 
 }  // namespace

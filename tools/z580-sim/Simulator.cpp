@@ -551,6 +551,12 @@ void Simulator::HandleOwnFrame(const std::string& body, RequestRecord& rec, Repl
       return;
     }
     Answer(request, rec, reply);
+    // A broadcast acts on every module and none answers it, as on a real bus.
+    if (request.address == broadcast) {
+      reply.ownFrame = false;
+      reply.text.clear();
+      rec.outcome += rec.outcome.empty() ? "broadcast: not answered" : "; broadcast: not answered";
+    }
   }
   SendReply(rec, reply);
   if (reply.applyAfter || reply.restartAfter) {
