@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +39,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kHardTimeoutMs = 90000;
+// A setting of model 19's tree: the connection never asks for it, a task does.
+constexpr const char* kTaskParameter = "Kt.U";
 
 struct RunResult {
   int exitCode = -1;  // -1: killed at the time-out
@@ -76,9 +79,8 @@ class ProgramRunTest : public DocumentTestBase {
     ini << "[Software\\TEVI\\Zt580]\n\"port_path\"=\"" << port << "\"\n";
   }
 
-  // Runs the program with the words; onRunning is called on this thread while it runs.
-  RunResult Run(const std::vector<std::string>& words, const std::function<void()>& onRunning = {},
-                bool offscreen = true) {
+  // Runs the program with the words.
+  RunResult Run(const std::vector<std::string>& words, bool offscreen = true) {
     const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
     const std::string errors = dir_ + "/stderr.txt";
     std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
@@ -106,7 +108,6 @@ class ProgramRunTest : public DocumentTestBase {
     }
     RunResult result;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHardTimeoutMs);
-    bool called = false;
     for (;;) {
       int status = 0;
       if (waitpid(pid, &status, WNOHANG) == pid) {
@@ -119,10 +120,6 @@ class ProgramRunTest : public DocumentTestBase {
         ADD_FAILURE() << "the program did not end within " << kHardTimeoutMs << " ms";
         break;
       }
-      if (onRunning && !called) {
-        called = true;
-        onRunning();
-      }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::ifstream in(errors);
@@ -132,20 +129,11 @@ class ProgramRunTest : public DocumentTestBase {
     return result;
   }
 
-  // Waits until the module saw a request for a parameter of the tree (the task
-  // began), then calls act.
-  void WhenTaskRuns(const std::function<void()>& act) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      for (const auto& r : sim_->Requests()) {
-        if (!r.name.empty() && r.name != "dev" && r.name != "ver" && r.name != "tdev") {
-          act();
-          return;
-        }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ADD_FAILURE() << "no task began";
+  // Arms a reply fault (a simulator command without its trigger) to start with the
+  // first request for a parameter only the task reads or writes, never the connection.
+  void ArmOnTask(const std::string& fault) {
+    std::string error;
+    ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, fault + " on " + kTaskParameter, &error)) << error;
   }
 
   std::vector<z580sim::RequestRecord> Writes() const {
@@ -162,10 +150,6 @@ class ProgramRunTest : public DocumentTestBase {
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     return file;
   }
-
-  // Replies a little late, so that a fault set once the task began still finds it
-  // running on a loaded machine.
-  static void SlowReplies(z580sim::Simulator& sim) { sim.SetReplyDelay(10); }
 
   std::string dir_;
   std::unique_ptr<z580sim::Simulator> sim_;
@@ -240,9 +224,9 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
 }
 
 TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
-  StartModule(19, SlowReplies);
-  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"},
-                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Silence, -1); }); });
+  StartModule(19);
+  ArmOnTask("silence");
+  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"});
   EXPECT_EQ(run.exitCode, 202) << run.errors;
   std::ifstream log(dir_ + "/errors.log");
   std::string line;
@@ -252,24 +236,24 @@ TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
 }
 
 TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
-  StartModule(19, SlowReplies);
-  RunResult run = Run({"/read", "/close", "out.z580"},
-                      [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Garbage, -1); }); });
+  StartModule(19);
+  ArmOnTask("garbage all");
+  RunResult run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 203) << run.errors;
 
   sim_->ClearFaults();
   sim_->ClearRequests();
-  run = Run({"/read", "/close", "out.z580"},
-            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  ArmOnTask("error 3 all");
+  run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
 }
 
 TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
-  StartModule(19, SlowReplies);
+  StartModule(19);
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
-  const RunResult run = Run({"/write", "/close", "read.z580"},
-                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  ArmOnTask("error 3 all");
+  const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
   std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
   std::stringstream text;
@@ -283,14 +267,17 @@ TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
   StartModule(19, [](z580sim::Simulator& sim) { sim.SetReplyDelay(100); });
   std::ofstream(dir_ + "/out.z580") << "old";
   const std::string name = "z580test" + std::to_string(getpid());
-  const RunResult run = Run({"/read", "/exitevent:" + name, "out.z580"}, [&] {
-    WhenTaskRuns([&] {
-      NamedExitEvent event(name);
-      event.Set();
-      // The program's own handle keeps the event until it ends.
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
+  // The event is set while the module holds back its reply to the task's request:
+  // the task is running then, however loaded the machine. The program's own handle
+  // keeps the event until it ends.
+  std::atomic<bool> set{false};
+  sim_->SetLogSink([&](const std::string& line) {
+    if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || set.exchange(true)) return;
+    NamedExitEvent(name).Set();
   });
+  const RunResult run = Run({"/read", "/exitevent:" + name, "out.z580"});
+  sim_->SetLogSink({});
+  EXPECT_TRUE(set.load());
   EXPECT_EQ(run.exitCode, 205) << run.errors;
   std::ifstream in(dir_ + "/out.z580");
   std::string kept;
@@ -324,7 +311,7 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 
   // A silent run needs no display (it picks the offscreen platform itself); it
   // works without a module, so a read has nothing to do.
-  run = Run({"/silent", "/read", "/close", "out.z580"}, {}, false);
+  run = Run({"/silent", "/read", "/close", "out.z580"}, false);
   EXPECT_EQ(run.exitCode, 206) << run.errors;
 
   // "close" alone closes the window as soon as it is up.
