@@ -36,7 +36,7 @@ build-release: deps
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZ580_TESTS=OFF -DZ580_GUI=OFF
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZ580_TESTS=OFF -DZ580_GUI=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target $(BENCHES)
 	@for b in $(BENCHES); do echo "== $$b"; $(BENCH_DIR)/bench/$$b || exit 1; done
 
