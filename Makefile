@@ -1,5 +1,6 @@
 # make run  - installs what is missing, builds, starts the configurator against a
-#             simulated module (make run PORT=/dev/ttyUSB0: on that port instead)
+#             simulated module in service (make run SIM_MODEL=11: another model;
+#             make run PORT=/dev/ttyUSB0: on that port instead)
 # make test - installs what is missing, builds with sanitizers, runs every test,
 #             and compiles the Release configuration
 # make bench - builds the benchmarks optimized and runs each of them once
@@ -22,9 +23,10 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 PORT ?=
+SIM_MODEL ?= 8
 
 run: build
-	scripts/run-configurator $(BUILD_DIR) $(PORT)
+	Z580_SIM_MODEL=$(SIM_MODEL) scripts/run-configurator $(BUILD_DIR) $(PORT)
 
 build-test: deps
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZ580_SANITIZE=ON

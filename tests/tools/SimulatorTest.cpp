@@ -594,13 +594,14 @@ TEST(SimLive, PatternsStayBoundedAndMoveAsAModulesDo) {
   EXPECT_EQ(LiveValue(LiveKind::Fixed, {1, 2}, 0, 100), (Bytes{1, 2}));
 
   // Which parameters move: polled readings, counters and state words, nothing else.
-  auto spec = [](const char* name, ValueKind kind, int length, int channels, int indexes = 0) {
+  auto spec = [](const char* name, ValueKind kind, int length, int channels, int indexes = 0, bool readOnly = true) {
     ParameterSpec p;
     p.name = name;
     p.kind = kind;
     p.length = length;
     p.channels = channels;
     p.indexCount = indexes;
+    p.readOnly = readOnly;
     return p;
   };
   struct Case {
@@ -613,6 +614,7 @@ TEST(SimLive, PatternsStayBoundedAndMoveAsAModulesDo) {
       {spec("R.CN", ValueKind::Unsigned, 1, 1), LiveKind::Bits},
       {spec("Rd.St", ValueKind::Unsigned, 1, 1), LiveKind::Fixed},
       {spec("in.SL", ValueKind::Float, 4, 0, 8), LiveKind::Fixed},
+      {spec("r.oe", ValueKind::Float, 3, 4, 0, false), LiveKind::Fixed},  // an output the program sets
   };
   for (const Case& c : cases) EXPECT_EQ(LiveKindOf(c.spec), c.kind) << c.spec.name;
 }

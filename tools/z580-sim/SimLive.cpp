@@ -56,7 +56,8 @@ Bytes Width(uint64_t v, size_t width) {
 
 LiveKind LiveKindOf(const ParameterSpec& spec) {
   if (spec.channels <= 0) return LiveKind::Fixed;
-  if (IsReading(spec)) return LiveKind::Reading;
+  // A writable one (an output's level) holds what the program wrote.
+  if (IsReading(spec)) return spec.readOnly ? LiveKind::Reading : LiveKind::Fixed;
   if (spec.kind != ValueKind::Unsigned) return LiveKind::Fixed;
   if (SameName(spec.name, "r.Cou")) return LiveKind::Counter;
   if (SameName(spec.name, "r.cn") || SameName(spec.name, "s.do")) return LiveKind::Bits;
