@@ -2,7 +2,9 @@
 // source folders; run bare (build-test/tests/tests_ui --gtest_filter=...), a suite
 // finds them from its own location: the build folder is the first one above the
 // program holding CMakeCache.txt, and that file names the source folder. What
-// cannot be found ends the run with one line saying so.
+// cannot be found ends the run with one line saying so. The window suites run
+// offscreen unless QT_QPA_PLATFORM says otherwise (the *Xvfb* ones need
+// QT_QPA_PLATFORM=xcb under xvfb-run).
 #include <gtest/gtest.h>
 #include <unistd.h>
 

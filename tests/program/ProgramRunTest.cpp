@@ -264,12 +264,14 @@ TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
-  StartModule(19, [](z580sim::Simulator& sim) { sim.SetReplyDelay(100); });
+  // Replies at once: a late one could time out on a loaded machine and end the
+  // task before it asks for the parameter below.
+  StartModule(19);
   std::ofstream(dir_ + "/out.z580") << "old";
   const std::string name = "z580test" + std::to_string(getpid());
   // The event is set while the module holds back its reply to the task's request:
-  // the task is running then, however loaded the machine. The program's own handle
-  // keeps the event until it ends.
+  // the task is running then, however loaded the machine (and its end waits for an
+  // abort before it saves). The program's own handle keeps the event until it ends.
   std::atomic<bool> set{false};
   sim_->SetLogSink([&](const std::string& line) {
     if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || set.exchange(true)) return;
