@@ -276,17 +276,23 @@ TEST_F(SettingsTest, ConcurrentWritersNeverLeaveAHalfFileNorLoseValues) {
   constexpr int kWriters = 4, kValues = 40;
   const std::string path = root_ + "/TEVI/HKEY_CURRENT_USER.ini";
   ASSERT_TRUE(WriteProgramString("padding", std::string(20000, 'p')));  // big enough to be written in pieces
+  // A write may fail when the folder's lock stays taken beyond its bound (a loaded
+  // machine, writers in a tight loop); it says so. A write that says it is done is
+  // never lost. Each writer remembers which of its writes failed (a bit each).
   std::vector<pid_t> children;
+  int pipes[kWriters][2];
   for (int w = 0; w < kWriters; ++w) {
+    ASSERT_EQ(pipe(pipes[w]), 0);
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      bool ok = true;
-      for (int i = 0; i < kValues; ++i) {
-        ok = WriteProgramDword("w" + std::to_string(w) + "_" + std::to_string(i), static_cast<uint32_t>(i)) && ok;
-      }
-      _exit(ok ? 0 : 1);
+      uint64_t failed = 0;
+      for (int i = 0; i < kValues; ++i)
+        if (!WriteProgramDword("w" + std::to_string(w) + "_" + std::to_string(i), static_cast<uint32_t>(i)))
+          failed |= uint64_t{1} << i;
+      _exit(::write(pipes[w][1], &failed, sizeof failed) == sizeof failed ? 0 : 1);
     }
+    ::close(pipes[w][1]);
     children.push_back(pid);
   }
   // Meanwhile, threads in this process write too and a reader checks every version it sees.
@@ -301,21 +307,33 @@ TEST_F(SettingsTest, ConcurrentWritersNeverLeaveAHalfFileNorLoseValues) {
       if (!ParseSettingsText(ss.str(), data) || !data.Find(kProgramKeyPath, "padding")) ++damagedSeen;
     }
   });
-  std::thread localWriter([] {
-    for (int i = 0; i < kValues; ++i) WriteProgramDword("local_" + std::to_string(i), static_cast<uint32_t>(i));
+  uint64_t localFailed = 0;
+  std::thread localWriter([&] {
+    for (int i = 0; i < kValues; ++i)
+      if (!WriteProgramDword("local_" + std::to_string(i), static_cast<uint32_t>(i))) localFailed |= uint64_t{1} << i;
   });
-  for (pid_t pid : children) {
+  std::vector<std::string> done;
+  for (int w = 0; w < kWriters; ++w) {
     int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_EQ(waitpid(children[w], &status, 0), children[w]);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    uint64_t failed = ~uint64_t{0};
+    EXPECT_EQ(::read(pipes[w][0], &failed, sizeof failed), static_cast<ssize_t>(sizeof failed));
+    ::close(pipes[w][0]);
+    for (int i = 0; i < kValues; ++i)
+      if (!(failed >> i & 1)) done.push_back("w" + std::to_string(w) + "_" + std::to_string(i));
   }
   localWriter.join();
   stop = true;
   reader.join();
+  for (int i = 0; i < kValues; ++i)
+    if (!(localFailed >> i & 1)) done.push_back("local_" + std::to_string(i));
   EXPECT_EQ(damagedSeen.load(), 0);
+  EXPECT_GT(done.size(), static_cast<size_t>(kValues));  // not vacuous: most writes get through
   SettingsData data = LoadHive(Hive::CurrentUser);
   ASSERT_NE(data.FindKey(kProgramKeyPath), nullptr);
-  EXPECT_EQ(data.FindKey(kProgramKeyPath)->values.size(), static_cast<size_t>(1 + (kWriters + 1) * kValues));
+  EXPECT_EQ(data.FindKey(kProgramKeyPath)->values.size(), 1 + done.size());
+  for (const std::string& name : done) EXPECT_NE(data.Find(kProgramKeyPath, name), nullptr) << name;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -40,6 +41,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kHardTimeoutMs = 90000;
+// A setting of model 19's tree: the connection never asks for it, a task does.
+constexpr const char* kTaskParameter = "Kt.U";
 
 struct RunResult {
   int exitCode = -1;  // -1: killed at the time-out
@@ -86,9 +89,8 @@ class ProgramRunTest : public DocumentTestBase {
     while (std::getline(lines, line)) EXPECT_EQ(line.rfind("zt580: ", 0), 0u) << line;
   }
 
-  // Runs the program with the words; onRunning is called on this thread while it runs.
-  RunResult Run(const std::vector<std::string>& words, const std::function<void()>& onRunning = {},
-                bool offscreen = true) {
+  // Runs the program with the words.
+  RunResult Run(const std::vector<std::string>& words, bool offscreen = true) {
     const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
     const std::string errors = dir_ + "/stderr.txt";
     std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
@@ -117,7 +119,6 @@ class ProgramRunTest : public DocumentTestBase {
     running_ = pid;
     RunResult result;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHardTimeoutMs);
-    bool called = false;
     for (;;) {
       int status = 0;
       if (waitpid(pid, &status, WNOHANG) == pid) {
@@ -130,10 +131,6 @@ class ProgramRunTest : public DocumentTestBase {
         ADD_FAILURE() << "the program did not end within " << kHardTimeoutMs << " ms";
         break;
       }
-      if (onRunning && !called) {
-        called = true;
-        onRunning();
-      }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::ifstream in(errors);
@@ -143,20 +140,11 @@ class ProgramRunTest : public DocumentTestBase {
     return result;
   }
 
-  // Waits until the module saw a request for a parameter of the tree (the task
-  // began), then calls act.
-  void WhenTaskRuns(const std::function<void()>& act) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      for (const auto& r : sim_->Requests()) {
-        if (!r.name.empty() && r.name != "dev" && r.name != "ver" && r.name != "tdev") {
-          act();
-          return;
-        }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ADD_FAILURE() << "no task began";
+  // Arms a reply fault (a simulator command without its trigger) to start with the
+  // first request for a parameter only the task reads or writes, never the connection.
+  void ArmOnTask(const std::string& fault) {
+    std::string error;
+    ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, fault + " on " + kTaskParameter, &error)) << error;
   }
 
   std::vector<z580sim::RequestRecord> Writes() const {
@@ -174,12 +162,8 @@ class ProgramRunTest : public DocumentTestBase {
     return file;
   }
 
-  // Replies a little late, so that a fault set once the task began still finds it
-  // running on a loaded machine.
-  static void SlowReplies(z580sim::Simulator& sim) { sim.SetReplyDelay(10); }
-
   std::string dir_;
-  pid_t running_ = 0;  // the program of the last Run
+  std::atomic<pid_t> running_{0};  // the program of the last Run
   std::unique_ptr<z580sim::Simulator> sim_;
   platform::CollectingPrompter prompter_;
 };
@@ -299,9 +283,9 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
 }
 
 TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
-  StartModule(19, SlowReplies);
-  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"},
-                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Silence, -1); }); });
+  StartModule(19);
+  ArmOnTask("silence");
+  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"});
   EXPECT_EQ(run.exitCode, 202) << run.errors;
   std::ifstream log(dir_ + "/errors.log");
   std::string line;
@@ -311,24 +295,24 @@ TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
 }
 
 TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
-  StartModule(19, SlowReplies);
-  RunResult run = Run({"/read", "/close", "out.z580"},
-                      [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::Garbage, -1); }); });
+  StartModule(19);
+  ArmOnTask("garbage all");
+  RunResult run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 203) << run.errors;
 
   sim_->ClearFaults();
   sim_->ClearRequests();
-  run = Run({"/read", "/close", "out.z580"},
-            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  ArmOnTask("error 3 all");
+  run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
 }
 
 TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
-  StartModule(19, SlowReplies);
+  StartModule(19);
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
-  const RunResult run = Run({"/write", "/close", "read.z580"},
-                            [&] { WhenTaskRuns([&] { sim_->SetFault(z580sim::Fault::DeviceError, -1, 3); }); });
+  ArmOnTask("error 3 all");
+  const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
   std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
   std::stringstream text;
@@ -339,17 +323,22 @@ TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
-  StartModule(19, [](z580sim::Simulator& sim) { sim.SetReplyDelay(100); });
+  // Replies at once: a late one could time out on a loaded machine and end the
+  // task before it asks for the parameter below.
+  StartModule(19);
   std::ofstream(dir_ + "/out.z580") << "old";
   const std::string name = "z580test" + std::to_string(getpid());
-  const RunResult run = Run({"/read", "/exitevent:" + name, "out.z580"}, [&] {
-    WhenTaskRuns([&] {
-      NamedExitEvent event(name);
-      event.Set();
-      // The program's own handle keeps the event until it ends.
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
+  // The event is set while the module holds back its reply to the task's request:
+  // the task is running then, however loaded the machine (and its end waits for an
+  // abort before it saves). The program's own handle keeps the event until it ends.
+  std::atomic<bool> set{false};
+  sim_->SetLogSink([&](const std::string& line) {
+    if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || set.exchange(true)) return;
+    NamedExitEvent(name).Set();
   });
+  const RunResult run = Run({"/read", "/exitevent:" + name, "out.z580"});
+  sim_->SetLogSink({});
+  EXPECT_TRUE(set.load());
   EXPECT_EQ(run.exitCode, 205) << run.errors;
   std::ifstream in(dir_ + "/out.z580");
   std::string kept;
@@ -363,18 +352,22 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
   // A run killed while it held its event, which was then set: the event stays
   // behind, set, and nobody holds it.
   const std::string system = NamedExitEvent::SystemNameFor(name);
-  const RunResult killed = Run({"/read", "/exitevent:" + name, "out.z580"}, [&] {
-    WhenTaskRuns([&] {
-      kill(running_, SIGKILL);
-      // Gone, but left for the run's own wait to collect.
-      siginfo_t info{};
-      waitid(P_PID, static_cast<id_t>(running_), &info, WEXITED | WNOWAIT);
-      sem_t* left = ::sem_open(system.c_str(), 0);
-      ASSERT_NE(left, SEM_FAILED);
-      ::sem_post(left);
-      ::sem_close(left);
-    });
+  // Killed while the module holds back its reply to the task's request.
+  std::atomic<bool> done{false};
+  sim_->SetLogSink([&](const std::string& line) {
+    if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || done.exchange(true)) return;
+    kill(running_, SIGKILL);
+    // Gone (or already collected by the run's own wait) before the event is set.
+    siginfo_t info{};
+    waitid(P_PID, static_cast<id_t>(running_.load()), &info, WEXITED | WNOWAIT);
+    sem_t* left = ::sem_open(system.c_str(), 0);
+    ASSERT_NE(left, SEM_FAILED);
+    ::sem_post(left);
+    ::sem_close(left);
   });
+  const RunResult killed = Run({"/read", "/exitevent:" + name, "out.z580"});
+  sim_->SetLogSink({});
+  EXPECT_TRUE(done.load());
   EXPECT_EQ(killed.exitCode, 128 + SIGKILL);
   ASSERT_TRUE(fs::exists("/dev/shm/sem." + system.substr(1)));
 
@@ -411,7 +404,7 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 
   // A silent run needs no display (it picks the offscreen platform itself); it
   // works without a module, so a read has nothing to do.
-  run = Run({"/silent", "/read", "/close", "out.z580"}, {}, false);
+  run = Run({"/silent", "/read", "/close", "out.z580"}, false);
   EXPECT_EQ(run.exitCode, 206) << run.errors;
 
   // "close" alone closes the window as soon as it is up.

@@ -117,6 +117,16 @@ TEST(SimDescriptionTable, AnalogInputsAnswerWithInitialValues) {
   EXPECT_EQ(m.Ask(16, false, "INIT"), Bytes{});
 }
 
+TEST(SimDescriptionTable, FourChannelDefaultsCommandTakesTheChannelIndex) {
+  // Listed only in the catalogue; the module resets one channel at a time.
+  Module m(14);
+  EXPECT_EQ(m.Ask(16, false, "S.Def", {0, 0}), (Bytes{0, 0}));
+  EXPECT_EQ(m.Ask(16, false, "S.Def", {0, 3}), (Bytes{0, 3}));
+  EXPECT_EQ(m.Ask(16, false, "S.Def", {0, 4}), kIndexError);
+  Module one(13);
+  EXPECT_EQ(one.Ask(16, false, "S.Def"), Bytes{});
+}
+
 TEST(SimDescriptionTable, StrainGaugePhAndMainsAnswerWithInitialValues) {
   {
     Module m(13);  // one channel: not indexed

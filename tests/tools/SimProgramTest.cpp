@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "SimTestPort.h"
 #include "Simulator.h"
@@ -64,9 +66,29 @@ int WaitExit(pid_t pid, int timeoutMs) {
   return -1;
 }
 
-std::string Request(const std::string& name) {
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Sends one command through the control FIFO and waits until the log shows it taken.
+bool Command(const std::string& fifo, const std::string& log, const std::string& command) {
+  FILE* control = std::fopen(fifo.c_str(), "w");
+  if (!control) return false;
+  std::fputs((command + "\n").c_str(), control);
+  std::fclose(control);
+  for (int waited = 0; waited < 5000; waited += 10) {
+    if (ReadText(log).find("# " + command + "\n") != std::string::npos) return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+std::string Request(const std::string& name, unsigned address = 16) {
   Frame f;
-  f.address = 16;
+  f.address = address;
   f.read = true;
   f.hash = NameHash(name);
   return EncodeFrame(f, 8);
@@ -84,7 +106,7 @@ TEST(SimProgram, ServesThroughItsLinkAndEndsOnSigterm) {
   const std::string link = dir + "/tty", fifo = dir + "/control", log = dir + "/log";
 
   Child c = Spawn({program, "--model", "4", "--link", link, "--control", fifo, "--log", log, "--baud", "19200",
-                   "--description", std::string(build) + "/app/ui/zt580.dat"});
+                   "--live", "--description", std::string(build) + "/app/ui/zt580.dat"});
   ASSERT_GT(c.pid, 0);
   const std::string slave = ReadLine(c.out, 5000);
   ASSERT_EQ(slave.rfind("/dev/pts/", 0), 0u) << slave;
@@ -104,11 +126,22 @@ TEST(SimProgram, ServesThroughItsLinkAndEndsOnSigterm) {
     ASSERT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::Ok);
     EXPECT_EQ(reply.hash, NameHash("r.Cou"));
 
-    FILE* control = std::fopen(fifo.c_str(), "w");
-    ASSERT_NE(control, nullptr);
-    std::fputs("error 0x41\n", control);
-    std::fclose(control);
-    usleep(200000);
+    // Live: the counters count; one set by command stays at its value.
+    ASSERT_TRUE(Command(fifo, log, "set r.Cou 2 200"));
+    auto value = [&](unsigned address) {
+      Frame f;
+      const std::string t = port.Transact(Request("r.Cou", address));
+      EXPECT_GE(t.size(), 2u);
+      EXPECT_EQ(DecodeFrame(std::string_view(t).substr(1, t.size() - 2), 8, f), DecodeStatus::Ok);
+      return f.data;
+    };
+    const Bytes first = value(16);
+    EXPECT_EQ(value(18).back(), 200);
+    usleep(1100000);
+    EXPECT_NE(value(16), first);
+    EXPECT_EQ(value(18).back(), 200);
+
+    ASSERT_TRUE(Command(fifo, log, "error 0x41"));
     text = port.Transact(Request("dev"));
     ASSERT_GE(text.size(), 14u);
     ASSERT_EQ(DecodeFrame(std::string_view(text).substr(1, text.size() - 2), 8, reply), DecodeStatus::Ok);

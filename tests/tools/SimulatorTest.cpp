@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "SimTestPort.h"
 #include "Simulator.h"
@@ -464,11 +467,160 @@ TEST(Simulator, FaultCommands) {
   Simulator sim(Model(0));
   std::string error;
   for (const char* ok : {"silence", "delay 10", "drop", "drop 3", "drop all", "garbage", "badcrc 2", "foreign",
-                         "error 0x33", "error 51 2", "cut", "clear", "protocol rtu", "protocol own"})
+                         "error 0x33", "error 51 2", "cut", "clear", "protocol rtu", "protocol own",
+                         "garbage all on FiLt", "error 3 all at 5", "silence on rEAd", "drop at 1", "set FiLt hex:107E",
+                         "set CHAr 2 20", "set rEAd -1.5", "set bPS 3", "set ver 2.20"})
     EXPECT_TRUE(ApplyFaultCommand(sim, ok, &error)) << ok << ": " << error;
   for (const char* bad : {"", "bogus", "delay", "delay -5", "delay x", "error", "error 300", "drop 0", "drop 1 2",
-                          "silence 3", "garbage x", "protocol", "protocol modbus"})
+                          "silence 3", "garbage x", "protocol", "protocol modbus", "garbage at 0", "garbage at x",
+                          "hangup on dev", "delay 5 on dev", "set", "set FiLt", "set nothing 1", "set CHAr 4 1",
+                          "set CHAr -1 1", "set bPS 9", "set CHAr 2 256", "set rEAd x", "set FiLt hex:1", "set FiLt 5",
+                          "set ver toolongtext"})
     EXPECT_FALSE(ApplyFaultCommand(sim, bad, &error)) << bad;
+}
+
+TEST(Simulator, ArmedFaultsStartAtTheirRequest) {
+  Running r(Model(0));
+  Frame reply;
+  const std::string dev = Request(16, true, "dev"), filt = Request(16, true, "FiLt");
+  std::string error;
+  // On a named parameter: the requests before it are answered, from it on garbled.
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "garbage all on FiLt", &error)) << error;
+  EXPECT_TRUE(r.Ask(dev, reply));
+  EXPECT_TRUE(r.Ask(dev, reply));
+  EXPECT_FALSE(r.Ask(filt, reply));
+  EXPECT_FALSE(r.Ask(dev, reply));
+  r.sim->ClearFaults();
+  EXPECT_TRUE(r.Ask(dev, reply));
+
+  // On the n-th request from now, for its count.
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "error 0x47 at 3", &error)) << error;
+  for (int i = 1; i <= 4; ++i) {
+    ASSERT_TRUE(r.Ask(dev, reply)) << i;
+    EXPECT_EQ(reply.hash == kErrorHash, i == 3) << i;
+  }
+  // Silence armed on a name; clearing disarms what has not started.
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "silence on FiLt", &error)) << error;
+  EXPECT_TRUE(r.Ask(dev, reply));
+  EXPECT_FALSE(r.Ask(filt, reply, 200));
+  EXPECT_FALSE(r.Ask(dev, reply, 200));
+  r.sim->ClearFaults();
+  r.sim->ArmFault(Fault::Drop, -1, 0, "FiLt");
+  r.sim->ClearFaults();
+  EXPECT_TRUE(r.Ask(filt, reply));
+}
+
+TEST(Simulator, SetCommandChangesWhatAReadGets) {
+  Running r(Model(0));
+  Frame reply;
+  std::string error;
+  struct Case {
+    const char* command;
+    std::string request;
+    Bytes data;
+  } cases[] = {
+      {"set rEAd 12.5", Request(16, true, "rEAd"), {0x41, 0x48, 0, 0, 0, 0}},  // the float, the status bytes kept
+      {"set CHAr 2 20", Request(16, true, "CHAr", {0, 2}), {20, 0, 2}},
+      {"set bPS 0x3", Request(16, true, "bPS"), {3}},
+      {"set SEr.n 4660", Request(16, true, "SEr.n"), {0x12, 0x34}},
+      {"set FiLt hex:207D", Request(16, true, "FiLt"), {0x20, 0x7D}},
+      {"set ver 3.01", Request(16, true, "ver"), {'1', '0', '.', '3'}},  // last character first
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(ApplyFaultCommand(*r.sim, c.command, &error)) << error;
+    ASSERT_TRUE(r.Ask(c.request, reply)) << c.command;
+    EXPECT_EQ(reply.data, c.data) << c.command;
+  }
+}
+
+TEST(Simulator, LiveModuleMovesItsPolledValuesOnly) {
+  // Model 11 has counters, input and output words; a reading comes from model 0's table.
+  ParameterTable table = BuiltInTable(11);
+  ParameterSpec counter;
+  counter.name = "r.Cou";
+  counter.length = 2;
+  counter.initial = {0, 5};
+  counter.channels = 2;
+  ASSERT_TRUE(table.Add(counter));
+  Running r(Model(11), table);
+  r.sim->SetLive(true);
+  std::string error;
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "set r.Cou 1 300", &error)) << error;
+  Frame reply;
+  auto read = [&](unsigned address, const char* name) {
+    EXPECT_TRUE(r.Ask(Request(address, true, name), reply)) << name;
+    return reply.data;
+  };
+  const Bytes reading = read(16, "rEAd"), count = read(16, "r.Cou"), filt = read(16, "FiLt");
+  EXPECT_EQ(count, (Bytes{0, 5}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_NE(read(16, "rEAd"), reading);
+  EXPECT_EQ(read(16, "r.Cou"), (Bytes{0, 6}));  // one a second on the first channel
+  EXPECT_EQ(read(17, "r.Cou"), (Bytes{0x01, 0x2C}));  // set: no longer moves
+  EXPECT_EQ(read(16, "FiLt"), filt);  // a setting
+
+  // Without the option nothing moves.
+  Running fixed(Model(11), table);
+  ASSERT_TRUE(fixed.Ask(Request(16, true, "rEAd"), reply));
+  const Bytes still = reply.data;
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_TRUE(fixed.Ask(Request(16, true, "rEAd"), reply));
+  EXPECT_EQ(reply.data, still);
+}
+
+TEST(SimLive, PatternsStayBoundedAndMoveAsAModulesDo) {
+  const Bytes one = {0x3F, 0x80, 0, 0, 0xAA, 0xBB};  // 1.0 and two status bytes
+  auto floatOf = [](const Bytes& b) {
+    return std::bit_cast<float>(static_cast<uint32_t>(b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]));
+  };
+  float low = 10, high = -10;
+  for (double t = 0; t < 120; t += 0.5) {
+    const Bytes v = LiveValue(LiveKind::Reading, one, 0, t);
+    ASSERT_EQ(v.size(), 6u);
+    EXPECT_EQ(v[4], 0xAA);
+    EXPECT_EQ(v[5], 0xBB);
+    low = std::min(low, floatOf(v));
+    high = std::max(high, floatOf(v));
+  }
+  EXPECT_NEAR(low, 0.9f, 0.01f);
+  EXPECT_NEAR(high, 1.1f, 0.01f);
+  // A reading of 0 moves around its channel's own level; the three-byte float stays three.
+  EXPECT_NEAR(floatOf(LiveValue(LiveKind::Reading, {0, 0, 0, 0}, 2, 0)), 30.0f, 0.01f);
+  EXPECT_EQ(LiveValue(LiveKind::Reading, {0, 0, 0}, 0, 3).size(), 3u);
+
+  // Counters wrap at their width; input words change one bit per step.
+  EXPECT_EQ(LiveValue(LiveKind::Counter, {0xFF}, 0, 1.5), Bytes{0x00});
+  EXPECT_EQ(LiveValue(LiveKind::Counter, {0, 0}, 3, 10), (Bytes{0, 40}));
+  for (int step = 0; step < 40; ++step) {
+    const Bytes a = LiveValue(LiveKind::Bits, {0}, 0, step * 2.0), b = LiveValue(LiveKind::Bits, {0}, 0, step * 2.0 + 2);
+    EXPECT_EQ(std::popcount(static_cast<unsigned>(a[0] ^ b[0])), 1) << step;
+  }
+  EXPECT_EQ(LiveValue(LiveKind::Fixed, {1, 2}, 0, 100), (Bytes{1, 2}));
+
+  // Which parameters move: polled readings, counters and state words, nothing else.
+  auto spec = [](const char* name, ValueKind kind, int length, int channels, int indexes = 0, bool readOnly = true) {
+    ParameterSpec p;
+    p.name = name;
+    p.kind = kind;
+    p.length = length;
+    p.channels = channels;
+    p.indexCount = indexes;
+    p.readOnly = readOnly;
+    return p;
+  };
+  struct Case {
+    ParameterSpec spec;
+    LiveKind kind;
+  } cases[] = {
+      {spec("rEAd", ValueKind::Float, 4, 8), LiveKind::Reading},
+      {spec("rEAd", ValueKind::Bytes, 6, 1), LiveKind::Reading},
+      {spec("r.Cou", ValueKind::Unsigned, 2, 4), LiveKind::Counter},
+      {spec("R.CN", ValueKind::Unsigned, 1, 1), LiveKind::Bits},
+      {spec("Rd.St", ValueKind::Unsigned, 1, 1), LiveKind::Fixed},
+      {spec("in.SL", ValueKind::Float, 4, 0, 8), LiveKind::Fixed},
+      {spec("r.oe", ValueKind::Float, 3, 4, 0, false), LiveKind::Fixed},  // an output the program sets
+  };
+  for (const Case& c : cases) EXPECT_EQ(LiveKindOf(c.spec), c.kind) << c.spec.name;
 }
 
 TEST(Simulator, TableRejectsBadEntries) {

@@ -184,14 +184,11 @@ TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Text(pollRow, 2).empty() && Text(pollRow, 2) != unpolled; }, 10000));
   const std::string first = Text(pollRow, 2);
   EXPECT_EQ(Text(pollRow, 5), "");
-  // The module's reading changes: the row follows without anything else done.
-  z580sim::Bytes bytes;
-  ASSERT_TRUE(sim_->GetValue(polled->name, 0, bytes));
-  ASSERT_GE(bytes.size(), 4u);
-  bytes[0] = 0x41;  // 12.5
-  bytes[1] = 0x48;
-  ASSERT_TRUE(sim_->SetValue(polled->name, 0, bytes));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Text(pollRow, 2) != first; }, 10000)) << first;
+  // The module's reading changes (by the simulator's control command): the row
+  // follows without anything else done.
+  std::string error;
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "set " + polled->name + " 12.5", &error)) << error;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Text(pollRow, 2).starts_with("12.5"); }, 10000)) << Text(pollRow, 2);
 
   // The menus: none on a polled row, the branch menu on a branch, the parameter
   // menu on a parameter, whose "no data" command acts on that parameter.

@@ -149,6 +149,10 @@ bool LoadTableFromDescription(int model, const std::string& text, ParameterTable
     for (const char* own : {"dev", "ver", "tdev", "INIT", "APLY"})
       if (platform::EqualsNoCase(name, own))
         if (const ParameterSpec* b = builtIn.Find(std::string(own))) spec = *b;
+    // A command the description lists only in its catalogue carries no index range
+    // there; the module's own (e.g. "S.Def" per channel of the four-channel model) holds.
+    if (spec.kind == ValueKind::Command && spec.indexCount == 0 && spec.channels == 0)
+      if (const ParameterSpec* b = builtIn.Find(name); b && b->kind == ValueKind::Command) spec.indexCount = b->indexCount;
     AdjustForModel(model, spec);
     return result.Add(spec, &why);
   };

@@ -81,6 +81,9 @@ Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config), 
     e.values.assign(static_cast<size_t>(slots), initial);
     e.editable = e.spec.editable;
     e.makerOwned = e.spec.makerOwned;
+    e.live = LiveKindOf(e.spec);
+    e.base = e.values;
+    e.pinned.assign(e.values.size(), false);
     entries_.push_back(std::move(e));
   }
   if (config_.repliesToApply < 0) config_.repliesToApply = config_.model == 20 ? 1 : 0;
@@ -157,6 +160,24 @@ void Simulator::SetFault(Fault fault, int count, int arg) {
   faultArg_ = arg;
 }
 
+void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  armed_ = ArmedFault{};
+  if (count == 0 || fault == Fault::None) return;
+  armed_.armed = true;
+  armed_.fault = fault;
+  armed_.count = count;
+  armed_.arg = arg;
+  armed_.byName = !name.empty();
+  armed_.hash = armed_.byName ? NameHash(name) : 0;
+  armed_.framesLeft = frame < 1 ? 1 : frame;
+}
+
+void Simulator::SetLive(bool live) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  live_ = live;
+}
+
 void Simulator::SetReplyDelay(int milliseconds) {
   std::lock_guard<std::mutex> lock(mutex_);
   delayMs_ = milliseconds < 0 ? 0 : milliseconds;
@@ -167,6 +188,7 @@ void Simulator::ClearFaults() {
   fault_ = Fault::None;
   faultCount_ = 0;
   delayMs_ = 0;
+  armed_ = ArmedFault{};
 }
 
 void Simulator::HangUp() {
@@ -261,7 +283,29 @@ bool Simulator::SetValue(const std::string& name, int slot, const Bytes& bytes) 
   Entry* e = FindEntry(NameHash(name));
   if (!e || slot < 0 || static_cast<size_t>(slot) >= e->values.size() || bytes.size() > 8) return false;
   e->values[static_cast<size_t>(slot)] = bytes;
+  e->pinned[static_cast<size_t>(slot)] = true;
   return true;
+}
+
+bool Simulator::SetValueText(const std::string& name, int slot, const std::string& text, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  Bytes current;
+  ParameterSpec spec;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Entry* e = FindEntry(name);
+    if (!e) return fail("no parameter " + name);
+    if (slot < 0 || static_cast<size_t>(slot) >= e->values.size())
+      return fail(name + " has no index " + std::to_string(slot));
+    current = e->values[static_cast<size_t>(slot)];
+    spec = e->spec;
+  }
+  Bytes bytes;
+  if (!ValueFromText(spec, text, current, bytes)) return fail("\"" + text + "\" is no value of " + name);
+  return SetValue(name, slot, bytes) || fail("no parameter " + name);
 }
 
 bool Simulator::SetEditable(const std::string& name, bool editable) {
@@ -617,6 +661,10 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
 
   if (request.read) {
     if (!value.empty()) return error(kErrSize);
+    if (live_ && e->live != LiveKind::Fixed && !e->pinned[slot]) {
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+      e->values[slot] = LiveValue(e->live, e->base[slot], static_cast<int>(slot), seconds);
+    }
     if (spec.kind != ValueKind::Command) reply.frame.data = e->values[slot];
     reply.frame.data.insert(reply.frame.data.end(), static_cast<size_t>(spec.replyTail), 0);
   } else {
@@ -714,6 +762,14 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply) {
   int arg = 0, delay = 0, bits = 8;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    // An armed fault starts with the reply to the request it waits for.
+    if (armed_.armed && rec.decoded &&
+        (armed_.byName ? rec.hash == armed_.hash : --armed_.framesLeft <= 0)) {
+      fault_ = armed_.fault;
+      faultCount_ = armed_.count;
+      faultArg_ = armed_.arg;
+      armed_ = ArmedFault{};
+    }
     if (!reply.ownFrame && reply.text.empty()) return;
     bits = config_.addressBits;
     delay = delayMs_;
@@ -895,12 +951,38 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
     sim.SetReplyDelay(static_cast<int>(a));
     return true;
   }
+  if (verb == "set") {
+    // set NAME [INDEX] VALUE
+    if (words.size() != 3 && words.size() != 4) return fail("set needs a name, an optional index and a value");
+    if (words.size() == 4 && (!ParseNumber(words[2], a) || a < 0)) return fail("set needs an index 0 or more");
+    std::string why;
+    if (!sim.SetValueText(words[1], words.size() == 4 ? static_cast<int>(a) : 0, words.back(), &why)) return fail(why);
+    return true;
+  }
+  // A reply fault now, or armed by a trailing "on NAME" / "at N".
+  std::string armName;
+  long armFrame = 0;
+  bool arm = false;
+  if (words.size() >= 3 && (words[words.size() - 2] == "on" || words[words.size() - 2] == "at")) {
+    const bool byName = words[words.size() - 2] == "on";
+    if (!byName && (!ParseNumber(words.back(), armFrame) || armFrame < 1)) return fail("at needs a request number 1 or more");
+    if (byName) armName = words.back();
+    arm = true;
+    words.resize(words.size() - 2);
+  }
+  auto setFault = [&](Fault fault, int count, int arg) {
+    if (arm)
+      sim.ArmFault(fault, count, arg, armName, static_cast<int>(armFrame));
+    else
+      sim.SetFault(fault, count, arg);
+    return true;
+  };
+  if (verb == "silence" && arm && words.size() == 1) return setFault(Fault::Silence, -1, 0);
   if (verb == "error") {
     if (words.size() < 2 || words.size() > 3 || !ParseNumber(words[1], a) || a < 0 || a > 255 ||
         (words.size() == 3 && (!ParseNumber(words[2], b) || b == 0)))
       return fail("error needs a code 0..255 and an optional count");
-    sim.SetFault(Fault::DeviceError, static_cast<int>(b), static_cast<int>(a));
-    return true;
+    return setFault(Fault::DeviceError, static_cast<int>(b), static_cast<int>(a));
   }
   static const std::pair<const char*, Fault> counted[] = {{"drop", Fault::Drop},       {"garbage", Fault::Garbage},
                                                           {"badcrc", Fault::BadCrc},   {"foreign", Fault::ForeignHash},
@@ -909,9 +991,9 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
     if (verb != name) continue;
     if (words.size() > 2 || (words.size() == 2 && (!ParseNumber(words[1], b) || b == 0)))
       return fail(std::string(name) + " takes an optional count");
-    sim.SetFault(fault, static_cast<int>(b));
-    return true;
+    return setFault(fault, static_cast<int>(b), 0);
   }
+  if (arm) return fail("only a reply fault can be armed");
   switch (sim.Calibration().ApplyCommand(sim, words, error)) {
     case SimCalibration::CommandResult::Done: return true;
     case SimCalibration::CommandResult::Failed: return false;

@@ -15,6 +15,7 @@
 #include "SimCalibration.h"
 #include "SimCalibration2.h"
 #include "SimFrameCodec.h"
+#include "SimLive.h"
 #include "SimParameterTable.h"
 
 namespace z580sim {
@@ -90,6 +91,10 @@ class Simulator {
   // Faults. count > 0: the next count replies; count < 0: until cleared.
   // arg: the error code for DeviceError.
   void SetFault(Fault fault, int count = 1, int arg = 0);
+  // The same fault, set before a run and taking effect at a known request: the
+  // first one for the parameter `name` (when not empty), else the frame-th decoded
+  // request from now (1: the next). Its reply is the first one the fault touches.
+  void ArmFault(Fault fault, int count, int arg, const std::string& name, int frame = 0);
   void SetReplyDelay(int milliseconds);
   void ClearFaults();
   // Closes the master side (the program then sees a hang-up); returns once done.
@@ -114,7 +119,13 @@ class Simulator {
   // Stored value bytes (as sent on the wire) of a parameter slot: the linear
   // index for an indexed parameter, the channel for a polled one, else 0.
   bool GetValue(const std::string& name, int slot, Bytes& out) const;
+  // A value set here stays: a live module no longer moves that slot.
   bool SetValue(const std::string& name, int slot, const Bytes& bytes);
+  // The same from text (see ValueFromText); false with a reason.
+  bool SetValueText(const std::string& name, int slot, const std::string& text, std::string* error = nullptr);
+  // A module in service (see SimLive.h): polled readings, counters and state words
+  // move with time. Off by default: tests expect the values they set.
+  void SetLive(bool live);
   bool GetAttributes(const std::string& name, bool& editable, bool& makerOwned) const;
   bool SetEditable(const std::string& name, bool editable);
 
@@ -128,6 +139,9 @@ class Simulator {
     std::vector<Bytes> values;
     bool editable = true;
     bool makerOwned = false;
+    LiveKind live = LiveKind::Fixed;
+    std::vector<Bytes> base;    // the values at start: what a live slot moves around
+    std::vector<bool> pinned;   // set by command: no longer live
   };
   struct Reply {
     std::string text;   // bytes to write
@@ -176,6 +190,16 @@ class Simulator {
   int faultCount_ = 0;
   int faultArg_ = 0;
   int delayMs_ = 0;
+  bool live_ = false;
+  struct ArmedFault {
+    bool armed = false;
+    Fault fault = Fault::None;
+    int count = 0;
+    int arg = 0;
+    uint16_t hash = 0;
+    bool byName = false;
+    int framesLeft = 0;
+  } armed_;
 
   int master_ = -1;
   int slaveKeep_ = -1;  // keeps the slave open so the master never sees a hang-up
@@ -197,8 +221,11 @@ class Simulator {
 
 // One fault command, as the program takes it from --fault and its control FIFO:
 //   silence | delay MS | drop [N] | garbage [N] | badcrc [N] | foreign [N] |
-//   error CODE [N] | cut [N] | hangup | clear | protocol own|rtu|ascii|percent
+//   error CODE [N] | cut [N] | hangup | clear | protocol own|rtu|ascii|percent |
+//   set NAME [INDEX] VALUE
 // N: number of replies (default 1; "all" or -1 until cleared); CODE: decimal or 0x hex.
+// A reply fault may end in "on NAME" (armed: it starts with the first request for
+// that parameter) or "at N" (with the N-th request from now).
 bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error = nullptr);
 
 }  // namespace z580sim

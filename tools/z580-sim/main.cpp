@@ -38,12 +38,17 @@ void Usage() {
                "  --no-line-check      answer whatever line settings the program uses\n"
                "  --no-init-restart    INIT keeps the line settings and the protocol (by default\n"
                "                       they change to the stored ones, as after power-up)\n"
+               "  --live               a module in service: polled readings drift, counters count,\n"
+               "                       input and output words change (without it values stay fixed)\n"
                "  --log FILE           append the request log to FILE (default stderr)\n"
-               "  --control FIFO       read fault commands, one per line, from FIFO\n"
-               "  --fault CMD          apply a fault command at start (repeatable):\n"
+               "  --control FIFO       read commands, one per line, from FIFO\n"
+               "  --fault CMD          apply a command at start (repeatable):\n"
                "                       silence | delay MS | drop [N] | garbage [N] | badcrc [N] |\n"
                "                       foreign [N] | error CODE [N] | cut [N] | hangup | clear |\n"
-               "                       protocol own|rtu|ascii|percent\n"
+               "                       protocol own|rtu|ascii|percent | set NAME [INDEX] VALUE\n"
+               "                       (VALUE: a number, a text, or hex:BYTES as on the wire);\n"
+               "                       a reply fault ending in \"on NAME\" or \"at N\" waits for the\n"
+               "                       first request for NAME or the N-th request\n"
                "                       calibration: jurd CODE | jurd-busy N | clbs-busy N|never |\n"
                "                       clb-status CODE | clbt N | clbg-size N | clbp-status CODE [N] |\n"
                "                       clbp-silent [N] | locked NAME | unlocked NAME | weight CH VALUE\n");
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
   config.restartOnInit = true;
   std::string link, logPath, control, description;
   std::vector<std::string> faults;
+  bool live = false;
   for (int i = 1; i < argc; ++i) {
     const std::string opt = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -90,6 +96,7 @@ int main(int argc, char** argv) {
                       : p == "percent" ? Protocol::Percent : Protocol::Own;
     } else if (opt == "--no-line-check") config.checkLine = false;
     else if (opt == "--no-init-restart") config.restartOnInit = false;
+    else if (opt == "--live") live = true;
     else if (opt == "--description") ok = (v = value()) != nullptr, description = v ? v : "";
     else if (opt == "--link") ok = (v = value()) != nullptr, link = v ? v : "";
     else if (opt == "--log") ok = (v = value()) != nullptr, logPath = v ? v : "";
@@ -154,6 +161,7 @@ int main(int argc, char** argv) {
     }
   }
   Simulator sim(config, std::move(table));
+  sim.SetLive(live);
   sim.SetLogSink([log](const std::string& line) {
     std::fprintf(log, "%s\n", line.c_str());
     std::fflush(log);
