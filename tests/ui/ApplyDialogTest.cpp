@@ -52,6 +52,20 @@ class ApplyDialogTest : public ServiceDialogTest {
   }
 
   Elements::NetRS485prg& Settings() { return doc_->GetDevice()->Settings(); }
+
+  // Runs the dialog and presses OK (ticking "broadcast" first if asked); a dialog
+  // that stays open after OK is cancelled. Says whether it stayed.
+  bool ApplyPressingOk(bool broadcast = false) {
+    bool stillOpen = false;
+    WhenModal([&](QDialog* dialog) {
+      if (broadcast) dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
+      Click(dialog, "OK");
+      stillOpen = dialog->isVisible();
+      if (stillOpen) Click(dialog, "Отмена");
+    });
+    doc_->OnApply();
+    return stillOpen;
+  }
 };
 
 TEST_F(ApplyDialogTest, SummaryHasFiveOrSixLinesOrSaysWhatIsMissing) {
@@ -106,41 +120,17 @@ TEST_F(ApplyDialogTest, ModuleSwitchesAndTheProgramFollows) {
   EXPECT_TRUE(prompter_.requests.empty());
 }
 
-TEST_F(ApplyDialogTest, FailureKeepsTheDialogBroadcastKeepsTheIndexUntickedKeepsTheProgram) {
+TEST_F(ApplyDialogTest, FailureKeepsTheDialogUntickedKeepsTheProgram) {
   // A port that is closed: the message, the dialog stays, nothing changes.
   doc_->GetDevice()->Port().Close();
   Settings().SetParameterValue("Sbit", "2");
-  bool stillOpen = false;
-  WhenModal([&](QDialog* dialog) {
-    Click(dialog, "OK");
-    stillOpen = dialog->isVisible();
-    Click(dialog, "Отмена");
-  });
-  doc_->OnApply();
-  EXPECT_TRUE(stillOpen);
+  EXPECT_TRUE(ApplyPressingOk());
   ASSERT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!\n" + LoadString(321));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
   EXPECT_EQ(Settings().GetParameterValue("Sbit"), "2");
   Settings().SetParameterValue("Sbit", "1");
   ASSERT_EQ(doc_->GetDevice()->OpenPort(false), 0);
-
-  // A broadcast goes to address 255; the parameter's own request index is back.
-  auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
-  ASSERT_NE(model, nullptr);
-  model->GetApplyParameter()->requestIndex = 3;
-  WhenModal([&](QDialog* dialog) {
-    dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
-    Click(dialog, "OK");
-    if (dialog->isVisible()) Click(dialog, "Отмена");  // a broadcast that failed
-  });
-  sim_->ClearRequests();
-  doc_->OnApply();
-  ASSERT_EQ(sim_->Requests().size(), 1u);
-  EXPECT_EQ(sim_->Requests()[0].name, "APLY");
-  EXPECT_EQ(sim_->Requests()[0].address, 255u);
-  EXPECT_EQ(model->GetApplyParameter()->requestIndex, 3);
-  model->GetApplyParameter()->requestIndex = 0;
 
   // Unticked: the module switches, the program keeps its own settings.
   WriteModuleSetting("Addr", "18");
@@ -169,15 +159,8 @@ TEST_F(ApplyDialogTest, ARefusalIsToldFromNoAnswer) {
   for (const Case& c : cases) {
     sim_->SetFault(c.fault, -1, kRefused);
     prompter_.requests.clear();
-    bool stillOpen = false;
-    WhenModal([&](QDialog* dialog) {
-      Click(dialog, "OK");
-      stillOpen = dialog->isVisible();
-      Click(dialog, "Отмена");
-    });
-    doc_->OnApply();
+    EXPECT_TRUE(ApplyPressingOk());
     sim_->ClearFaults();
-    EXPECT_TRUE(stillOpen);
     ASSERT_EQ(prompter_.requests.size(), 1u);
     EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!\n" + c.why);
     EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
@@ -188,17 +171,16 @@ TEST_F(ApplyDialogTest, ARefusalIsToldFromNoAnswer) {
 TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
   // Model 20 answers "APLY" to its own address; nobody answers a broadcast.
   WriteModuleSetting("bPS", "57600");
-  bool stillOpen = false;
-  WhenModal([&](QDialog* dialog) {
-    dialog->findChild<QCheckBox*>("broadcast")->setChecked(true);
-    Click(dialog, "OK");
-    stillOpen = dialog->isVisible();
-    if (stillOpen) Click(dialog, "Отмена");
-  });
+  // The broadcast leaves the parameter's own request index as it was.
+  auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+  ASSERT_NE(model, nullptr);
+  model->GetApplyParameter()->requestIndex = 3;
   sim_->ClearRequests();
-  doc_->OnApply();
-  EXPECT_FALSE(stillOpen);
+  EXPECT_FALSE(ApplyPressingOk(true));
+  EXPECT_EQ(model->GetApplyParameter()->requestIndex, 3);
+  model->GetApplyParameter()->requestIndex = 0;
   ASSERT_EQ(sim_->Requests().size(), 1u);  // no retries
+  EXPECT_EQ(sim_->Requests()[0].name, "APLY");
   EXPECT_EQ(sim_->Requests()[0].address, 255u);
   EXPECT_FALSE(sim_->Requests()[0].answered);
   EXPECT_TRUE(prompter_.requests.empty());
@@ -211,15 +193,8 @@ TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
 TEST_F(ApplyDialogTest, AnAddressTheFramesCannotCarryIsNotApplied) {
   // The module's settings hold 300 with 8-bit addresses (loaded from a file, say).
   doc_->networkBranch->GetParameterByName("Addr")->value = "300";
-  bool stillOpen = false;
-  WhenModal([&](QDialog* dialog) {
-    Click(dialog, "OK");
-    stillOpen = dialog->isVisible();
-    Click(dialog, "Отмена");
-  });
   sim_->ClearRequests();
-  doc_->OnApply();
-  EXPECT_TRUE(stillOpen);
+  EXPECT_TRUE(ApplyPressingOk());
   EXPECT_EQ(prompter_.Texts(), LoadString(258));
   EXPECT_FALSE(sim_->WaitForRequests(1, 200));
   EXPECT_EQ(Settings().GetParameterValue("Addr"), "16");
