@@ -133,11 +133,30 @@ class ProgramRunTest : public DocumentTestBase {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::ifstream in(errors);
+    result.errors = Slurp(errors);
+    return result;
+  }
+
+  // Runs the program and calls act once, on the simulator's thread, when the task's
+  // first request arrives: the module holds back its reply meanwhile, so the task is
+  // running then however loaded the machine.
+  RunResult RunActingOnTask(const std::vector<std::string>& words, const std::function<void()>& act) {
+    std::atomic<bool> acted{false};
+    sim_->SetLogSink([&](const std::string& line) {
+      if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || acted.exchange(true)) return;
+      act();
+    });
+    const RunResult run = Run(words);
+    sim_->SetLogSink({});
+    EXPECT_TRUE(acted.load()) << "the task never asked for " << kTaskParameter;
+    return run;
+  }
+
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    result.errors = text.str();
-    return result;
+    return text.str();
   }
 
   // Arms a reply fault (a simulator command without its trigger) to start with the
@@ -212,30 +231,30 @@ TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
   EXPECT_EQ(applies, 1);
 }
 
-TEST_F(ProgramRunTest, WriteAndReadTogetherOnlyWriteAndKeepTheFile) {
-  StartModule(19);
-  const std::string file = ReadConfiguration();
-  const std::vector<uint8_t> before = ReadBytes(file);
-  sim_->ClearRequests();
-  const RunResult run = Run({"/read", "/write", "/close", "read.z580"});
-  EXPECT_EQ(run.exitCode, 0) << run.errors;
-  EXPECT_EQ(ReadBytes(file), before);  // never saved over with what a read found
-  EXPECT_GT(Writes().size(), 3u);      // the file's values went to the module
-  EXPECT_NE(run.errors.find("only the write runs"), std::string::npos) << run.errors;
-  ExpectOnlyProgramLines(run.errors);
-}
-
 TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
   StartModule(19);
   const std::string file = ReadConfiguration();
-  sim_->ClearRequests();
-  // An unknown switch and a second file name: the run goes on with the first file.
-  RunResult run = Run({"/write", "/close", "/frobnicate", "read.z580", "other.z580"});
-  EXPECT_EQ(run.exitCode, 0) << run.errors;
-  EXPECT_GT(Writes().size(), 3u);
-  EXPECT_NE(run.errors.find("\"/frobnicate\""), std::string::npos) << run.errors;
-  EXPECT_NE(run.errors.find("\"other.z580\""), std::string::npos) << run.errors;
-  ExpectOnlyProgramLines(run.errors);
+  const std::vector<uint8_t> before = ReadBytes(file);
+  // Write and read together only write: the file is never saved over with what a
+  // read found. An unknown switch and a second file name: the run goes on with the
+  // first file. Either way the file's values go to the module.
+  struct Case {
+    std::vector<std::string> words;
+    std::vector<std::string> named;
+  } const cases[] = {
+      {{"/read", "/write", "/close", "read.z580"}, {"only the write runs"}},
+      {{"/write", "/close", "/frobnicate", "read.z580", "other.z580"}, {"\"/frobnicate\"", "\"other.z580\""}},
+  };
+  RunResult run;
+  for (const Case& c : cases) {
+    sim_->ClearRequests();
+    run = Run(c.words);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_GT(Writes().size(), 3u);
+    for (const std::string& named : c.named) EXPECT_NE(run.errors.find(named), std::string::npos) << run.errors;
+    ExpectOnlyProgramLines(run.errors);
+  }
 
   // A file cut short loads without a message; the run says how far it got, on
   // standard error and in the error log.
@@ -252,10 +271,7 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     if (run.errors.find("zt580: " + TruncatedFileLine(dir_ + "/cut.z580", loaded)) != std::string::npos)
       line = TruncatedFileLine(dir_ + "/cut.z580", loaded);
   ASSERT_FALSE(line.empty()) << run.errors;
-  std::ifstream log(dir_ + "/errors.log");
-  std::stringstream logged;
-  logged << log.rdbuf();
-  EXPECT_NE(logged.str().find(line), std::string::npos) << logged.str();
+  EXPECT_NE(Slurp(dir_ + "/errors.log").find(line), std::string::npos) << Slurp(dir_ + "/errors.log");
   ExpectOnlyProgramLines(run.errors);
 }
 
@@ -314,12 +330,9 @@ TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
   ArmOnTask("error 3 all");
   const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
-  std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
-  std::stringstream text;
-  text << ini.rdbuf();
-  EXPECT_NE(text.str().find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos)
-      << text.str();
-  EXPECT_NE(text.str().find(file), std::string::npos) << text.str();
+  const std::string ini = Slurp(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+  EXPECT_NE(ini.find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos) << ini;
+  EXPECT_NE(ini.find(file), std::string::npos) << ini;
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
@@ -328,17 +341,10 @@ TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
   StartModule(19);
   std::ofstream(dir_ + "/out.z580") << "old";
   const std::string name = "z580test" + std::to_string(getpid());
-  // The event is set while the module holds back its reply to the task's request:
-  // the task is running then, however loaded the machine (and its end waits for an
-  // abort before it saves). The program's own handle keeps the event until it ends.
-  std::atomic<bool> set{false};
-  sim_->SetLogSink([&](const std::string& line) {
-    if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || set.exchange(true)) return;
-    NamedExitEvent(name).Set();
-  });
-  const RunResult run = Run({"/read", "/exitevent:" + name, "out.z580"});
-  sim_->SetLogSink({});
-  EXPECT_TRUE(set.load());
+  // Set while the task runs (its end waits for an abort before it saves). The
+  // program's own handle keeps the event until it ends.
+  const RunResult run =
+      RunActingOnTask({"/read", "/exitevent:" + name, "out.z580"}, [&] { NamedExitEvent(name).Set(); });
   EXPECT_EQ(run.exitCode, 205) << run.errors;
   std::ifstream in(dir_ + "/out.z580");
   std::string kept;
@@ -352,10 +358,8 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
   // A run killed while it held its event, which was then set: the event stays
   // behind, set, and nobody holds it.
   const std::string system = NamedExitEvent::SystemNameFor(name);
-  // Killed while the module holds back its reply to the task's request.
-  std::atomic<bool> done{false};
-  sim_->SetLogSink([&](const std::string& line) {
-    if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || done.exchange(true)) return;
+  // Killed while the task runs.
+  const RunResult killed = RunActingOnTask({"/read", "/exitevent:" + name, "out.z580"}, [&] {
     kill(running_, SIGKILL);
     // Gone (or already collected by the run's own wait) before the event is set.
     siginfo_t info{};
@@ -365,9 +369,6 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
     ::sem_post(left);
     ::sem_close(left);
   });
-  const RunResult killed = Run({"/read", "/exitevent:" + name, "out.z580"});
-  sim_->SetLogSink({});
-  EXPECT_TRUE(done.load());
   EXPECT_EQ(killed.exitCode, 128 + SIGKILL);
   ASSERT_TRUE(fs::exists("/dev/shm/sem." + system.substr(1)));
 
