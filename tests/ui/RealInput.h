@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
@@ -48,6 +51,22 @@ inline ::testing::AssertionResult Wheel(QPoint global, int notches) {
   // The events come back through the X connection.
   QTest::qWait(300);
   return ::testing::AssertionSuccess();
+}
+
+// A list editor as a person drives it: a click on its arrow drops the list down, a
+// click on an item of the dropped list takes it.
+inline void ClickArrow(QComboBox* box) {
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 6, box->height() / 2));
+}
+inline void ClickListItem(QAbstractItemView* list, int row) {
+  // A release right after the list opened is taken for the opening click's own.
+  QTest::qWait(QApplication::doubleClickInterval() + 50);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+}
+// Waits until the box (still there) shows its list dropped down.
+template <class Box>
+bool Dropped(const QPointer<Box>& box) {
+  return Until([&] { return box && box->isVisible() && box->view()->isVisible(); });
 }
 
 }  // namespace realinput

@@ -385,49 +385,47 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
     EXPECT_TRUE(box && Until([&] { return focus() == box; }));
     return box;
   };
-  auto dropped = [&](QPointer<myClass::CmyComboBox>& box) {
-    return Until([&] { return box && box->isVisible() && box->view()->isVisible(); });
+  auto key = [focus](Qt::Key k, Qt::KeyboardModifiers m = {}) {
+    return [=](QComboBox*) { QTest::keyClick(focus(), k, m); };
   };
 
-  // A click on the arrow drops the list down; a click on an item takes it, once.
-  QPointer<myClass::CmyComboBox> box = open();
-  ASSERT_TRUE(box);
-  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 6, box->height() / 2));
-  ASSERT_TRUE(dropped(box));
-  EXPECT_EQ(table_->cancelled, 0);
-  QTest::qWait(QApplication::doubleClickInterval() + 50);
-  QAbstractItemView* list = box->view();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
-  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
-  QTest::qWait(50);
-  EXPECT_EQ(table_->ended, std::vector<std::string>{"19200"});
-  EXPECT_EQ(table_->GetItemText(0, 1), "19200");
-  EXPECT_EQ(table_->GetFocusRow(), 0);
-
-  // F4 drops it down, Up and Enter take the item above.
-  box = open();
-  ASSERT_TRUE(box);
-  QTest::keyClick(focus(), Qt::Key_F4);
-  ASSERT_TRUE(dropped(box));
-  QTest::keyClick(focus(), Qt::Key_Up);
-  QTest::keyClick(focus(), Qt::Key_Return);
-  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
-  EXPECT_EQ(table_->ended, (std::vector<std::string>{"19200", "9600"}));
-
-  // Escape in the open list closes it without a change.
-  box = open();
-  ASSERT_TRUE(box);
-  QTest::keyClick(focus(), Qt::Key_Down, Qt::AltModifier);
-  ASSERT_TRUE(dropped(box));
-  QTest::keyClick(focus(), Qt::Key_Down);
-  QTest::keyClick(focus(), Qt::Key_Escape);
-  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
-  EXPECT_EQ(table_->cancelled, 1);
-  EXPECT_EQ(table_->GetItemText(0, 1), "9600");
+  struct Case {
+    const char* name;
+    std::function<void(QComboBox*)> drop;
+    std::vector<Qt::Key> keys;  // in the dropped list; none: a click on its third item
+    std::vector<std::string> ended;
+    int cancelled;
+    const char* shown;
+  } const cases[] = {
+      {"arrow click, item click", realinput::ClickArrow, {}, {"19200"}, 0, "19200"},
+      {"F4, Up, Enter", key(Qt::Key_F4), {Qt::Key_Up, Qt::Key_Return}, {"19200", "9600"}, 0, "9600"},
+      // Escape in the open list closes it without a change.
+      {"Alt+Down, Down, Escape", key(Qt::Key_Down, Qt::AltModifier), {Qt::Key_Down, Qt::Key_Escape}, {"19200", "9600"},
+       1, "9600"},
+  };
+  for (const Case& c : cases) {
+    QPointer<myClass::CmyComboBox> box = open();
+    ASSERT_TRUE(box) << c.name;
+    const size_t ends = table_->ended.size();
+    const int cancels = table_->cancelled;
+    c.drop(box);
+    ASSERT_TRUE(realinput::Dropped(box)) << c.name;
+    // The list taking the focus ends nothing.
+    EXPECT_EQ(table_->ended.size(), ends) << c.name;
+    EXPECT_EQ(table_->cancelled, cancels) << c.name;
+    if (c.keys.empty()) realinput::ClickListItem(box->view(), 2);
+    for (Qt::Key k : c.keys) QTest::keyClick(focus(), k);
+    ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; })) << c.name;
+    QTest::qWait(50);
+    EXPECT_EQ(table_->ended, c.ended) << c.name;
+    EXPECT_EQ(table_->cancelled, c.cancelled) << c.name;
+    EXPECT_EQ(table_->GetItemText(0, 1), c.shown) << c.name;
+    EXPECT_EQ(table_->GetFocusRow(), 0) << c.name;
+  }
 
   // The wheel over the closed list picks nothing; over the table it scrolls, and
   // that closes the list without a change.
-  box = open();
+  QPointer<myClass::CmyComboBox> box = open();
   ASSERT_TRUE(box);
   ASSERT_TRUE(realinput::Wheel(box->mapToGlobal(box->rect().center()), 2));
   EXPECT_EQ(table_->ended.size(), 2u);

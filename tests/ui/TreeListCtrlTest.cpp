@@ -69,6 +69,23 @@ struct Fixture {
     const QRect r = tree->CellRect(row, column);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, r.center());
   }
+  // Four top rows whose column 2 holds b, C, a, D.
+  std::vector<model::TreeItem> AddChannels() {
+    const char* values[] = {"b", "C", "a", "D"};
+    std::vector<model::TreeItem> rows;
+    for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"}) {
+      rows.push_back(tree->InsertItem(t, 28, 28, true, false, 0));
+      tree->SetItemText(rows.back(), 2, values[rows.size() - 1]);
+    }
+    return rows;
+  }
+  // The top rows' captions, in their order.
+  std::string Order() const {
+    std::string s;
+    for (model::TreeItem r = tree->GetChildItem(model::kNoItem); r; r = tree->GetNextSiblingItem(r))
+      s += tree->GetItemText(r, 0) + ";";
+    return s;
+  }
   CountingTree* tree;
   CNewTreeListCtrlView view;
 };
@@ -288,25 +305,16 @@ TEST(TreeListCtrl, PolledValueWarnsOnceAndStillEdits) {
 
 TEST(TreeListCtrl, HeaderClicksSortAndMoveTheMark) {
   Fixture f;
-  const char* values[] = {"b", "C", "a", "D"};
-  int n = 0;
-  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"})
-    f.tree->SetItemText(f.tree->InsertItem(t, 28, 28, false, false, 0), 2, values[n++]);
-  auto order = [&] {
-    std::string s;
-    for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
-      s += f.tree->GetItemText(r, 0) + ";";
-    return s;
-  };
+  f.AddChannels();
   CTreeListHeaderCtrl* header = f.tree->Header();
   EXPECT_EQ(header->GetSortMark(0), kMarkAscending);
   f.view.OnHeaderItemClick(0);  // column 0 starts ascending: the first click descends
-  EXPECT_EQ(order(), "Канал 10;Канал 9;Канал 2;Вход;");
+  EXPECT_EQ(f.Order(), "Канал 10;Канал 9;Канал 2;Вход;");
   EXPECT_EQ(header->GetSortMark(0), kMarkDescending);
   f.view.OnHeaderItemClick(0);
-  EXPECT_EQ(order(), "Вход;Канал 2;Канал 9;Канал 10;");
+  EXPECT_EQ(f.Order(), "Вход;Канал 2;Канал 9;Канал 10;");
   f.view.OnHeaderItemClick(2);
-  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // by column 2: a, b, C, D
+  EXPECT_EQ(f.Order(), "Вход;Канал 10;Канал 9;Канал 2;");  // by column 2: a, b, C, D
   EXPECT_EQ(header->GetSortMark(0), kNoMark);
   EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
 }
@@ -361,22 +369,14 @@ TEST(TreeListCtrlXvfb, ListEditorDropsDownAndEndsOnceWithTheChoice) {
     std::function<void(QAbstractItemView*)> pick;
     const char* stored;
   };
-  auto clickItem = [](int i) {
-    return [i](QAbstractItemView* list) {
-      // A release right after the list opened is taken for the opening click's own.
-      QTest::qWait(QApplication::doubleClickInterval() + 50);
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(i, 0)).center());
-    };
-  };
+  auto clickItem = [](int i) { return [i](QAbstractItemView* list) { realinput::ClickListItem(list, i); }; };
   auto keys = [](std::vector<Qt::Key> sequence) {
     return [sequence](QAbstractItemView*) {
       for (Qt::Key key : sequence) QTest::keyClick(Focus(), key);
     };
   };
   const Case cases[] = {
-      {"arrow click, item click",
-       [](QComboBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 6, box->height() / 2)); },
-       clickItem(2), "нечет"},
+      {"arrow click, item click", realinput::ClickArrow, clickItem(2), "нечет"},
       {"F4, Down, Enter", [](QComboBox*) { QTest::keyClick(Focus(), Qt::Key_F4); }, keys({Qt::Key_Down, Qt::Key_Return}),
        "чет"},
       {"Alt+Down, item click", [](QComboBox*) { QTest::keyClick(Focus(), Qt::Key_Down, Qt::AltModifier); },
@@ -394,7 +394,7 @@ TEST(TreeListCtrlXvfb, ListEditorDropsDownAndEndsOnceWithTheChoice) {
     ASSERT_TRUE(Until([&] { return Focus() == box; })) << c.name;
     c.open(box);
     // The list taking the focus is not the end of the editing.
-    ASSERT_TRUE(Until([&] { return box && box->isVisible() && box->view()->isVisible(); })) << c.name;
+    ASSERT_TRUE(realinput::Dropped(box)) << c.name;
     QApplication::processEvents();
     EXPECT_EQ(f.tree->OpenListEditor(), box) << c.name;
     EXPECT_TRUE(f.tree->ends.empty()) << c.name;
@@ -425,19 +425,7 @@ TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
   Z580_REQUIRE_XCB();
   Fixture f;
   ASSERT_TRUE(realinput::ShowActive(f.view));
-  const char* values[] = {"b", "C", "a", "D"};
-  std::vector<model::TreeItem> rows;
-  int n = 0;
-  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"}) {
-    rows.push_back(f.tree->InsertItem(t, 28, 28, true, false, 0));
-    f.tree->SetItemText(rows.back(), 2, values[n++]);
-  }
-  auto order = [&] {
-    std::string s;
-    for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
-      s += f.tree->GetItemText(r, 0) + ";";
-    return s;
-  };
+  const std::vector<model::TreeItem> rows = f.AddChannels();
   CTreeListHeaderCtrl* header = f.tree->Header();
   auto clickCaption = [&](int column) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -468,14 +456,14 @@ TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
   EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
   EXPECT_TRUE(f.tree->ends.empty());
   EXPECT_EQ(f.tree->GetItemText(rows[2], 2), "a");
-  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // a, b, C, D
+  EXPECT_EQ(f.Order(), "Вход;Канал 10;Канал 9;Канал 2;");  // a, b, C, D
   EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
   EXPECT_EQ(header->GetSortMark(0), kNoMark);
   clickCaption(2);
-  EXPECT_EQ(order(), "Канал 2;Канал 9;Канал 10;Вход;");
+  EXPECT_EQ(f.Order(), "Канал 2;Канал 9;Канал 10;Вход;");
   EXPECT_EQ(header->GetSortMark(2), kMarkDescending);
   clickCaption(0);
-  EXPECT_EQ(order(), "Вход;Канал 2;Канал 9;Канал 10;");
+  EXPECT_EQ(f.Order(), "Вход;Канал 2;Канал 9;Канал 10;");
   EXPECT_EQ(header->GetSortMark(0), kMarkAscending);
   EXPECT_EQ(header->GetSortMark(2), kNoMark);
 }
