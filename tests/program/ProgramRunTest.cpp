@@ -133,7 +133,10 @@ class ProgramRunTest : public DocumentTestBase {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    result.errors = Slurp(errors);
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    result.errors = text.str();
     return result;
   }
 
@@ -150,13 +153,6 @@ class ProgramRunTest : public DocumentTestBase {
     sim_->SetLogSink({});
     EXPECT_TRUE(acted.load()) << "the task never asked for " << kTaskParameter;
     return run;
-  }
-
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
 
   // Arms a reply fault (a simulator command without its trigger) to start with the
@@ -271,7 +267,10 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     if (run.errors.find("zt580: " + TruncatedFileLine(dir_ + "/cut.z580", loaded)) != std::string::npos)
       line = TruncatedFileLine(dir_ + "/cut.z580", loaded);
   ASSERT_FALSE(line.empty()) << run.errors;
-  EXPECT_NE(Slurp(dir_ + "/errors.log").find(line), std::string::npos) << Slurp(dir_ + "/errors.log");
+  std::ifstream log(dir_ + "/errors.log");
+  std::stringstream logged;
+  logged << log.rdbuf();
+  EXPECT_NE(logged.str().find(line), std::string::npos) << logged.str();
   ExpectOnlyProgramLines(run.errors);
 }
 
@@ -330,9 +329,12 @@ TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
   ArmOnTask("error 3 all");
   const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
-  const std::string ini = Slurp(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
-  EXPECT_NE(ini.find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos) << ini;
-  EXPECT_NE(ini.find(file), std::string::npos) << ini;
+  std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+  std::stringstream text;
+  text << ini.rdbuf();
+  EXPECT_NE(text.str().find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos)
+      << text.str();
+  EXPECT_NE(text.str().find(file), std::string::npos) << text.str();
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
