@@ -18,7 +18,6 @@
 #include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QTest>
-#include <QToolTip>
 #include <QToolBar>
 #include <QTranslator>
 #include <set>
@@ -30,20 +29,15 @@
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CStateInOutDlg.h"
-#include "app/ui/CSetupCarrier.h"
 #include "app/ui/CStateTableCtrl.h"
 #include "app/ui/QtTranslations.h"
 #include "calibration/CalibrationLink.h"
 #include "calibration/ui/CCalibrate1.h"
 #include "calibration/ui/CSheetVI.h"
 #include "controls/CNewTreeListCtrlView.h"
-#include "controls/CSetupTableCtrl.h"
 #include "controls/CTreeListCtrl.h"
 #include "devices/CreateDeviceModel.h"
 #include "link/AppState.h"
-#include "link/NetRS485prg.h"
-#include "link/SetupWorker.h"
-#include "support/ScopedConfigDir.h"
 
 namespace {
 
@@ -172,54 +166,6 @@ TEST(LegibleWindowsXvfb, AboutBoxShowsTheProgramIconWithoutAnInstallation) {
   }
   EXPECT_GT(opaque, 32 * 32 / 2);
   about.reject();
-}
-
-// The setup dialog's link: never connects; only its settings matter here.
-class IdleSetupLink : public PreStart::SetupLink {
- public:
-  explicit IdleSetupLink(const std::string& port) {
-    settings_.InitParameters();
-    settings_.SetParameterValue("Port", port);
-  }
-  bool EstablishLink() override { return false; }
-  std::string OpenFailureReason() override { return {}; }
-  platform::Event& AbortEvent() override { return abort_; }
-  Elements::NetRS485prg& Settings() override { return settings_; }
-
- private:
-  Elements::NetRS485prg settings_;
-  platform::Event abort_{true, false};
-};
-
-TEST(LegibleWindowsXvfb, SetupPortCellShowsTheDeviceThatOpens) {
-  Z580_REQUIRE_XCB();
-  const ScopedConfigDir config("z580-legible");
-  struct Case {
-    const char* port;
-    const char* shown;
-  } const cases[] = {
-      {"COM1", "COM1 (/dev/ttyS0)"},
-      {"/dev/ttyUSB0", "/dev/ttyUSB0"},
-      {"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
-       "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.port);
-    PreStart::CSetupCarrier dialog(std::make_unique<IdleSetupLink>(c.port), nullptr, false, nullptr);
-    ASSERT_TRUE(realinput::ShowActive(dialog));
-    auto* table = dialog.findChild<myClass::CSetupTableCtrl*>(QStringLiteral("list1337"));
-    ASSERT_NE(table, nullptr);
-    const int row = table->GetItemCount() - 1;  // "Port" is the last setting
-    EXPECT_EQ(table->GetItemText(row, 1), c.shown);
-    const QString shown = QString::fromUtf8(c.shown);
-    const QRect cell = table->visualRect(table->model()->index(row, 1));
-    EXPECT_LE(cell.right(), table->viewport()->width());
-    if (table->fontMetrics().horizontalAdvance(shown) <= cell.width() - 3) continue;
-    // Too long for the cell: resting the mouse on it shows it whole.
-    QTest::mouseMove(table->viewport(), cell.center());
-    EXPECT_TRUE(WaitUntil([&] { return QToolTip::isVisible() && QToolTip::text() == shown; }, 5000));
-    QToolTip::hideText();
-  }
 }
 
 class LegibleDialogsXvfb : public ServiceDialogTest {
