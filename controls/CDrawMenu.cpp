@@ -4,8 +4,11 @@
 #include <QFontMetrics>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionMenuItem>
+#include <optional>
 
+#include "controls/LazyIcon.h"
 #include "controls/core/MenuRules.h"
 
 namespace {
@@ -64,6 +67,23 @@ int CDrawMenu::pixelMetric(PixelMetric metric, const QStyleOption* option, const
     case PM_MenuVMargin: return 1;
     default: return QProxyStyle::pixelMetric(metric, option, widget);
   }
+}
+
+QIcon CDrawMenu::standardIcon(StandardPixmap standardIcon, const QStyleOption* option, const QWidget* widget) const {
+  // Every menu bar and toolbar asks for its overflow arrow as it is made, and the
+  // arrow is an image file: reading the first one loads all of Qt's image-format
+  // plug-ins, some milliseconds before the first paint for a button that shows
+  // only when the bar does not fit.
+  const bool overflowArrow =
+      standardIcon == SP_ToolBarHorizontalExtensionButton || standardIcon == SP_ToolBarVerticalExtensionButton;
+  if (!overflowArrow) return QProxyStyle::standardIcon(standardIcon, option, widget);
+  // The option only tells the direction the arrow points in: a plain copy keeps it.
+  std::optional<QStyleOption> optionCopy;
+  if (option != nullptr) optionCopy = *option;
+  return LazyIcon([base = QPointer<QStyle>(baseStyle()), standardIcon, optionCopy = std::move(optionCopy),
+                   widget = QPointer<const QWidget>(widget)] {
+    return base ? base->standardIcon(standardIcon, optionCopy ? &*optionCopy : nullptr, widget.data()) : QIcon();
+  });
 }
 
 void CDrawMenu::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,

@@ -28,6 +28,9 @@ class CDrawMenu : public QProxyStyle {
                      const QWidget* widget = nullptr) const override;
   int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
                   const QWidget* widget = nullptr) const override;
+  // The overflow buttons' arrows are made when first drawn (see LazyIcon).
+  QIcon standardIcon(StandardPixmap standardIcon, const QStyleOption* option = nullptr,
+                     const QWidget* widget = nullptr) const override;
 
   // The font items are measured and drawn in.
   static QFont MenuFont();

@@ -4,9 +4,6 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
-#include <QPainter>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -82,28 +79,9 @@ CPelmApp::CPelmApp(int& argc, char** argv, CmyCommandLineInfo commandLine)
   setWindowIcon(ProgramIcon());
   InstallMenuStyle(*this);
   LoadQtTranslations(*this);
-  // Two things Qt makes on first use would stand in the way of the first paint: the
-  // menu bar's first standard icon loads every image-format plugin (some
-  // milliseconds of dynamic linking), and the toolbar's first wide line starts the
-  // pool of threads Qt fills long spans with. Both are made here, on a thread of
-  // their own, while the splash shows and the link connects (Qt hands the plugin
-  // objects to the window thread; painting on an image is allowed on any thread).
-  try {
-    qtWarmUp_ = std::thread([] {
-      (void)QImageReader::supportedImageFormats();
-      QImage line(1024, 1, QImage::Format_ARGB32_Premultiplied);
-      line.fill(Qt::white);
-      QPainter painter(&line);
-      painter.setPen(QColor(0, 0, 0, 60));
-      painter.drawLine(0, 0, line.width() - 1, 0);
-    });
-  } catch (const std::system_error&) {
-    // Without the thread the window makes them itself.
-  }
 }
 
 CPelmApp::~CPelmApp() {
-  if (qtWarmUp_.joinable()) qtWarmUp_.join();
   StopServiceThreads();
   BaseDevice::SetSplashWindow(nullptr);
   frame_.reset();

@@ -105,8 +105,6 @@ class CPelmApp : public QApplication, public DocumentViews {
   std::unique_ptr<platform::Event> batchDone_;
   std::thread exitWatch_;
   std::thread batchDoneThread_;
-  // Makes what Qt makes on first use beside the splash and the connection (see the constructor).
-  std::thread qtWarmUp_;
   std::atomic<bool> externalExitSeen_{false};
 
   std::string commandLineFile_;

@@ -6,6 +6,8 @@
 #include <QSvgRenderer>
 #include <initializer_list>
 
+#include "controls/LazyIcon.h"
+
 namespace {
 
 QPixmap Render(QSvgRenderer& renderer, int size) {
@@ -32,10 +34,14 @@ QIcon CommandImage(int imageNumber) {
   const QString prefix = QStringLiteral("%1-").arg(imageNumber, 2, 10, QLatin1Char('0'));
   static const QStringList files = QDir(QStringLiteral(":/images")).entryList({QStringLiteral("*.svg")}, QDir::Files);
   for (const QString& file : files)
-    if (file.startsWith(prefix)) return FromSvg(QStringLiteral(":/images/") + file, {16});  // menus and toolbar
+    // Drawn when first shown: most menu images wait until their menu opens.
+    if (file.startsWith(prefix))
+      return LazyIcon([path = QStringLiteral(":/images/") + file] { return FromSvg(path, {16}); });  // menus and toolbar
   return {};
 }
 
 QIcon ProgramIcon() {
-  return QIcon::fromTheme(QStringLiteral("zt580"), FromSvg(QStringLiteral(":/linux/zt580.svg"), {16, 32, 64}));
+  // Drawn when a window first asks for it.
+  return QIcon::fromTheme(QStringLiteral("zt580"),
+                          LazyIcon([] { return FromSvg(QStringLiteral(":/linux/zt580.svg"), {16, 32, 64}); }));
 }
