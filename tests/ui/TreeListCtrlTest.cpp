@@ -69,6 +69,25 @@ struct Fixture {
     const QRect r = tree->CellRect(row, column);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, r.center());
   }
+  // Four rows whose captions sort by their numbers and whose values (column 2) by
+  // letters, case aside.
+  std::vector<model::TreeItem> AddSortRows(bool editable) {
+    const char* values[] = {"b", "C", "a", "D"};
+    std::vector<model::TreeItem> rows;
+    int n = 0;
+    for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"}) {
+      rows.push_back(tree->InsertItem(t, 28, 28, editable, false, 0));
+      tree->SetItemText(rows.back(), 2, values[n++]);
+    }
+    return rows;
+  }
+  // The top-level captions in their shown order.
+  std::string Order() const {
+    std::string s;
+    for (model::TreeItem r = tree->GetChildItem(model::kNoItem); r; r = tree->GetNextSiblingItem(r))
+      s += tree->GetItemText(r, 0) + ";";
+    return s;
+  }
   CountingTree* tree;
   CNewTreeListCtrlView view;
 };
@@ -288,25 +307,16 @@ TEST(TreeListCtrl, PolledValueWarnsOnceAndStillEdits) {
 
 TEST(TreeListCtrl, HeaderClicksSortAndMoveTheMark) {
   Fixture f;
-  const char* values[] = {"b", "C", "a", "D"};
-  int n = 0;
-  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"})
-    f.tree->SetItemText(f.tree->InsertItem(t, 28, 28, false, false, 0), 2, values[n++]);
-  auto order = [&] {
-    std::string s;
-    for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
-      s += f.tree->GetItemText(r, 0) + ";";
-    return s;
-  };
+  f.AddSortRows(false);
   CTreeListHeaderCtrl* header = f.tree->Header();
   EXPECT_EQ(header->GetSortMark(0), kMarkAscending);
   f.view.OnHeaderItemClick(0);  // column 0 starts ascending: the first click descends
-  EXPECT_EQ(order(), "Канал 10;Канал 9;Канал 2;Вход;");
+  EXPECT_EQ(f.Order(), "Канал 10;Канал 9;Канал 2;Вход;");
   EXPECT_EQ(header->GetSortMark(0), kMarkDescending);
   f.view.OnHeaderItemClick(0);
-  EXPECT_EQ(order(), "Вход;Канал 2;Канал 9;Канал 10;");
+  EXPECT_EQ(f.Order(), "Вход;Канал 2;Канал 9;Канал 10;");
   f.view.OnHeaderItemClick(2);
-  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // by column 2: a, b, C, D
+  EXPECT_EQ(f.Order(), "Вход;Канал 10;Канал 9;Канал 2;");  // by column 2: a, b, C, D
   EXPECT_EQ(header->GetSortMark(0), kNoMark);
   EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
 }
@@ -417,19 +427,7 @@ TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
   Z580_REQUIRE_XCB();
   Fixture f;
   ASSERT_TRUE(realinput::ShowActive(f.view));
-  const char* values[] = {"b", "C", "a", "D"};
-  std::vector<model::TreeItem> rows;
-  int n = 0;
-  for (const char* t : {"Канал 10", "Канал 9", "Вход", "Канал 2"}) {
-    rows.push_back(f.tree->InsertItem(t, 28, 28, true, false, 0));
-    f.tree->SetItemText(rows.back(), 2, values[n++]);
-  }
-  auto order = [&] {
-    std::string s;
-    for (model::TreeItem r = f.tree->GetChildItem(model::kNoItem); r; r = f.tree->GetNextSiblingItem(r))
-      s += f.tree->GetItemText(r, 0) + ";";
-    return s;
-  };
+  const std::vector<model::TreeItem> rows = f.AddSortRows(true);
   CTreeListHeaderCtrl* header = f.tree->Header();
   auto clickCaption = [&](int column) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -461,11 +459,11 @@ TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
   EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
   EXPECT_TRUE(f.tree->ends.empty());
   EXPECT_EQ(f.tree->GetItemText(rows[2], 2), "a");
-  EXPECT_EQ(order(), "Вход;Канал 10;Канал 9;Канал 2;");  // a, b, C, D
+  EXPECT_EQ(f.Order(), "Вход;Канал 10;Канал 9;Канал 2;");  // a, b, C, D
   EXPECT_EQ(header->GetSortMark(2), kMarkAscending);
   EXPECT_EQ(header->GetSortMark(0), kNoMark);
   clickCaption(2);
-  EXPECT_EQ(order(), "Канал 2;Канал 9;Канал 10;Вход;");
+  EXPECT_EQ(f.Order(), "Канал 2;Канал 9;Канал 10;Вход;");
   EXPECT_EQ(header->GetSortMark(2), kMarkDescending);
 }
 
