@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleOptionMenuItem>
+#include <QStyleOptionToolBar>
 #include <optional>
 
 #include "controls/LazyIcon.h"
@@ -86,6 +88,31 @@ QIcon CDrawMenu::standardIcon(StandardPixmap standardIcon, const QStyleOption* o
   });
 }
 
+bool CDrawMenu::DrawToolBarBand(const QStyleOption* option, QPainter* painter, const QWidget* widget) const {
+  // The desktop's default style edges its toolbars with translucent lines; Qt blends
+  // a translucent line longer than some ninety pixels on a pool of painting threads,
+  // which it starts on first use, milliseconds before the first paint. That band is
+  // the same all along its length: it is drawn once across, one pixel long, and
+  // repeated. Other styles draw their own way.
+  const auto* bar = qstyleoption_cast<const QStyleOptionToolBar*>(option);
+  if (bar == nullptr || baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0) return false;
+  const QRect band = option->rect;
+  if (band.isEmpty()) return true;
+  const bool horizontal = option->state & State_Horizontal;
+  QStyleOptionToolBar across = *bar;
+  across.rect = horizontal ? QRect(0, 0, 1, band.height()) : QRect(0, 0, band.width(), 1);
+  const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+  QImage strip((QSizeF(across.rect.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+  strip.setDevicePixelRatio(ratio);
+  strip.fill(Qt::transparent);
+  {
+    QPainter stripPainter(&strip);
+    QProxyStyle::drawControl(CE_ToolBar, &across, &stripPainter, widget);
+  }
+  painter->drawImage(QRectF(band), strip);
+  return true;
+}
+
 void CDrawMenu::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                               const QWidget* widget) const {
   if (element == PE_PanelMenu || element == PE_FrameMenu) {
@@ -126,6 +153,7 @@ QSize CDrawMenu::sizeFromContents(ContentsType type, const QStyleOption* option,
 
 void CDrawMenu::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                             const QWidget* widget) const {
+  if (element == CE_ToolBar && DrawToolBarBand(option, painter, widget)) return;
   const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
   if (!item || (element != CE_MenuItem && element != CE_MenuBarItem && element != CE_MenuBarEmptyArea)) {
     QProxyStyle::drawControl(element, option, painter, widget);

@@ -4,9 +4,13 @@
 
 #include <QAction>
 #include <QImage>
+#include <QMainWindow>
+#include <QPainter>
 #include <QPixmap>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QStyleOptionToolBar>
+#include <QToolBar>
 #include <memory>
 
 #include "controls/CDrawMenu.h"
@@ -57,6 +61,39 @@ TEST(LazyIcon, MenuStyleDrawsTheOverflowArrowsOfItsBase) {
   // The option's direction is kept until the arrow is drawn.
   EXPECT_NE(style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &rightToLeft).pixmap(16, 16).toImage(),
             style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton).pixmap(16, 16).toImage());
+}
+
+// The toolbar's band is drawn without Qt's painting threads, and looks as the base
+// style draws it: at every edge, in every place of its row, and not at all off a
+// main window.
+TEST(FirstPaint, ToolBarBandIsTheBaseStyles) {
+  std::unique_ptr<QStyle> reference(QStyleFactory::create(QStringLiteral("Fusion")));
+  ASSERT_NE(reference, nullptr);
+  CDrawMenu style(QStyleFactory::create(QStringLiteral("Fusion")));
+  QMainWindow window;
+  QToolBar* docked = window.addToolBar(QStringLiteral("docked"));
+  QToolBar loose;
+  const auto draw = [](const QStyle& by, const QStyleOptionToolBar& option, const QWidget* widget) {
+    QImage image(220, 120, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    by.drawControl(QStyle::CE_ToolBar, &option, &painter, widget);
+    return image;
+  };
+  for (const Qt::ToolBarArea area : {Qt::TopToolBarArea, Qt::BottomToolBarArea, Qt::LeftToolBarArea, Qt::RightToolBarArea}) {
+    for (const auto line : {QStyleOptionToolBar::Beginning, QStyleOptionToolBar::Middle, QStyleOptionToolBar::End,
+                            QStyleOptionToolBar::OnlyOne}) {
+      QStyleOptionToolBar option;
+      option.initFrom(docked);
+      const bool horizontal = area == Qt::TopToolBarArea || area == Qt::BottomToolBarArea;
+      option.rect = horizontal ? QRect(3, 5, 200, 28) : QRect(7, 2, 30, 110);
+      if (horizontal) option.state |= QStyle::State_Horizontal;
+      option.toolBarArea = area;
+      option.positionOfLine = line;
+      EXPECT_EQ(draw(style, option, docked), draw(*reference, option, docked)) << area << " " << line;
+      EXPECT_EQ(draw(style, option, &loose), draw(*reference, option, &loose)) << area << " " << line;
+    }
+  }
 }
 
 }  // namespace
