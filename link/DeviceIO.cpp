@@ -139,6 +139,11 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   } else {
     reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
     if (replyIgnored) return reply;
+    // Only a whole frame of the module's (its value or its error code) lets the next
+    // request skip the purge; a garbled reply or one for another name may have more
+    // behind it.
+    if (reply.outcome == exchange::FrameOutcome::Success || reply.outcome == exchange::FrameOutcome::DeviceError)
+      sio.MarkReplyWhole();
     if (reply.outcome == exchange::FrameOutcome::Cancelled && !sio.IsOpen())
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }
