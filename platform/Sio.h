@@ -37,8 +37,8 @@ class Sio {
   // The caller found the reply of the last transaction a whole frame. A transaction
   // purges both queues before its request, except one that follows such a reply
   // within a character time, when that reply ended on its carriage return as the
-  // last byte that had come: the module has finished, and a byte landing in those
-  // microseconds is no likelier than one landing just after the request, which no
+  // last byte that had come: the module has finished, and a byte landing in that
+  // short gap is no likelier than one landing just after the request, which no
   // purge removes either. Any other outcome (time-out, line error, cancel, cut,
   // garbled, overlong or unmarked reply, silence framing, a reopened port) and any
   // longer pause keep the purge.
