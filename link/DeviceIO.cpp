@@ -139,6 +139,15 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   } else {
     reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
     if (replyIgnored) return reply;
+    // Only a whole frame of the module's (its value or its error code) lets the next
+    // request skip the purge; a garbled reply or one for another name may have more
+    // behind it, and so may a reply that carries just what was sent: on a line that
+    // echoes, that is the request itself with the module's answer still to come.
+    const bool echoLike = reply.dataLength == dataLength &&
+                          (dataLength == 0 || std::memcmp(reply.data, data, static_cast<size_t>(dataLength)) == 0);
+    if (reply.outcome == exchange::FrameOutcome::DeviceError ||
+        (reply.outcome == exchange::FrameOutcome::Success && !echoLike))
+      sio.MarkReplyWhole();
     if (reply.outcome == exchange::FrameOutcome::Cancelled && !sio.IsOpen())
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }

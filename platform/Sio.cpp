@@ -145,9 +145,12 @@ int Sio::Open() {
   serial_icounter_struct counters{};
   countersSupported_ = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
   fd_ = fd;
+  endedOnTerminator_ = skipPurge_ = false;
   Purge(2);
   return 0;
 }
+
+void Sio::MarkReplyWhole() { skipPurge_ = endedOnTerminator_; }
 
 int Sio::Purge(int kind) {
   if (fd_ < 0) return -2;
@@ -297,9 +300,12 @@ int Sio::ReadReply(uint8_t* reply, int& replyCount) {
         }
         continue;
       }
-      if (count < kReplySize) reply[count++] = buffer[i];
+      const bool kept = count < kReplySize;
+      if (kept) reply[count++] = buffer[i];
       if (buffer[i] == '\r') {
         replyCount = count;
+        endedOnTerminator_ = kept && i == n - 1;
+        replyEndNs_ = lastByte;
         return 0;
       }
     }
@@ -311,7 +317,13 @@ int Sio::Transact(const uint8_t* request, int length, uint8_t reply[kReplySize],
   std::memset(reply, 0, kReplySize);
   if (fd_ < 0) return -1;
   if (length < 0 || request == nullptr) length = 0;
-  ::tcflush(fd_, TCIOFLUSH);
+  // The purge is a system call per frame, worth skipping only while requests
+  // follow whole replies back to back (see MarkReplyWhole).
+  const bool purge =
+      !skipPurge_ || NowNs() - replyEndNs_ >= static_cast<int64_t>(static_cast<double>(characterTime) * kNsPerMs);
+  skipPurge_ = false;
+  endedOnTerminator_ = false;
+  if (purge) ::tcflush(fd_, TCIOFLUSH);
   if (cancel_.IsSet()) return -1;
   SnapshotErrorCounters();
   int result = WriteRequest(request, length);

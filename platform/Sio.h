@@ -34,6 +34,15 @@ class Sio {
   virtual int Transact(const uint8_t* request, int length, uint8_t reply[kReplySize], int& replyCount);
   // kind 0 receive, 1 transmit, 2 both: 0 done (other kinds do nothing); -1 failed; -2 closed.
   virtual int Purge(int kind);
+  // The caller found the reply of the last transaction a whole frame. A transaction
+  // purges both queues before its request, except one that follows such a reply
+  // within a character time, when that reply ended on its carriage return as the
+  // last byte that had come: the module has finished, and a byte landing in that
+  // short gap is no likelier than one landing just after the request, which no
+  // purge removes either. Any other outcome (time-out, line error, cancel, cut,
+  // garbled, overlong or unmarked reply, silence framing, a reopened port) and any
+  // longer pause keep the purge.
+  void MarkReplyWhole();
   // 0 closed; -2 was not open. The port is closed even when the device is gone.
   virtual int Close();
   virtual bool IsOpen() const;
@@ -75,6 +84,11 @@ class Sio {
   // not): asked once when the port opens, not before every frame.
   bool countersSupported_ = false;
   int counters_[4] = {};  // frame, parity, overrun, break
+  // The last reply ended on its carriage return, the last byte that came, at
+  // replyEndNs_; skipPurge_ once the caller found it whole.
+  bool endedOnTerminator_ = false;
+  bool skipPurge_ = false;
+  int64_t replyEndNs_ = 0;
 };
 
 // The device path for a port name ("" when the name means nothing).

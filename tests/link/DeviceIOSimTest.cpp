@@ -1,5 +1,10 @@
 // The exchange through the real serial port against the simulated module on a
 // pseudo-terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "LinkTestSupport.h"
 #include "SimLinkSettings.h"
@@ -15,6 +21,7 @@
 #include "link/ResultFlags.h"
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
+#include "support/FakePort.h"
 
 using resources::LoadString;
 using Clock = std::chrono::steady_clock;
@@ -148,6 +155,85 @@ TEST_F(DeviceIOSimTest, HangUpIsALineError) {
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
   EXPECT_EQ(dev.note, LoadString(425));
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultNoUsableReply);
+}
+
+// Right after a whole reply (its value or its error code) the next frame goes out
+// without a purge; a stray byte that came in between garbles that frame's reply,
+// which is sent again and never taken for the answer. After a garbled reply, one for
+// another name or one that only repeats the request, the purge stays and the stray
+// byte is gone before the request.
+class DeviceIOPurgeTest : public LinkTestBase {};
+
+TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave = ::ptsname(master);
+  const uint16_t hash = Parameter::HashOfName("dev");
+  const std::string good = FakePort::ReplyText(16, hash, {0, 7});
+  std::string badCrc = FakePort::ReplyText(16, hash, {0, 5});
+  badCrc[badCrc.size() - 2] = badCrc[badCrc.size() - 2] == 'V' ? 'U' : static_cast<char>(badCrc[badCrc.size() - 2] + 1);
+  struct Case {
+    const char* name;
+    std::string first;
+    int firstResult;       // TransactFrame: 1 success, 0 failure
+    size_t secondSends;    // requests the second frame takes
+  } cases[] = {
+      {"value", FakePort::ReplyText(16, hash, {0, 5}), 1, 2},
+      {"error code", FakePort::ReplyText(16, exchange::kHashNErr, {31}), 0, 2},
+      {"bad checksum", badCrc, 0, 1},
+      {"another name", FakePort::ReplyText(16, static_cast<uint16_t>(hash ^ 0x1111), {0, 5}), 0, 1},
+      // A line that echoes: the request comes back first, the answer after it.
+      {"the request itself", exchange::EncodeRequest(1, hash, nullptr, 0, {8, 16, 0}), 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeviceIO io;
+    io.Port().portName = slave;
+    io.Port().baudRate = 110;  // a character time of 91 ms: the test acts well within it
+    io.Port().moduleAddress = 16;
+    ASSERT_EQ(io.Port().Open(), 0);
+    io.Port().responseTimeout = 5000;
+    // The module: the case's reply to the first request, the good one to the others.
+    std::atomic<size_t> requests{0};
+    std::atomic<bool> stop{false};
+    std::thread module([&] {
+      std::string pending;
+      while (!stop) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10) != 1) continue;
+        char buffer[64];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) continue;
+        pending.append(buffer, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\r')) != std::string::npos;) {
+          pending.erase(0, end + 1);
+          const std::string& reply = requests++ == 0 ? c.first : good;
+          EXPECT_EQ(::write(master, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
+        }
+      }
+    });
+    uint8_t data[exchange::kMaxDataLength] = {};
+    uint8_t length = 0;
+    std::string text;
+    EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0), c.firstResult);
+    // Line noise, in the port's input queue before the next request goes out.
+    ASSERT_EQ(::write(master, "\xFF", 1), 1);
+    const int probe = ::open(slave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    int queued = 0;
+    for (auto until = Clock::now() + std::chrono::seconds(2); queued < 1 && Clock::now() < until;)
+      ::ioctl(probe, FIONREAD, &queued);
+    ::close(probe);
+    ASSERT_GE(queued, 1);
+    EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0), 1) << text;
+    EXPECT_EQ(std::vector<uint8_t>(data, data + length), (std::vector<uint8_t>{0, 7}));
+    EXPECT_EQ(requests.load(), 1 + c.secondSends);
+    stop = true;
+    module.join();
+  }
+  ::close(master);
 }
 
 }  // namespace

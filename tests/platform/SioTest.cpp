@@ -1,6 +1,7 @@
 #include <optional>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -246,6 +247,67 @@ TEST_F(SioTest, LongReplyIsCutAndItsRestDoesNotReachTheNextTransaction) {
   EXPECT_EQ(Transact("#2\r", reply), 0);
   EXPECT_EQ(reply, "ok\r");
   module2.join();
+}
+
+// The purge before a request is left out only right after a reply its caller found
+// whole and that ended on its carriage return: a byte that comes after any other
+// end (time-out, bytes behind the carriage return, an overlong or unmarked reply,
+// a pause, a reopened port) never reaches the next reply.
+TEST_F(SioTest, OnlyARequestRightAfterAWholeReplyKeepsWhatCameSince) {
+  sio.baudRate = 110;  // a character time of 100 ms: the test acts well within it
+  sio.stopBits = 2;
+  struct Case {
+    const char* name;
+    std::string first;  // the module's first reply; empty: silence
+    bool marked;        // the caller found it whole
+    int pauseMs;        // before the second request
+    bool reopen;
+    bool strayKept;
+  } cases[] = {
+      {"whole reply, at once", "#GH\r", true, 0, false, true},
+      {"reply not found whole", "#GH\r", false, 0, false, false},
+      {"time-out", "", true, 0, false, false},
+      {"bytes behind the carriage return", "#GH\rZZ", true, 0, false, false},
+      {"overlong reply", std::string(40, 'G') + "\r", true, 0, false, false},
+      {"after a pause", "#GH\r", true, 200, false, false},
+      {"reopened port", "#GH\r", true, 0, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(sio.Open(), 0);
+    sio.responseTimeout = c.first.empty() ? 150 : 5000;
+    std::thread module([&] {
+      pty.Read(3, 2000);
+      if (!c.first.empty()) pty.Write(c.first);
+    });
+    std::string reply;
+    EXPECT_EQ(Transact("#1\r", reply), c.first.empty() ? 2 : 0);
+    if (c.marked) sio.MarkReplyWhole();
+    if (c.reopen) {
+      sio.Close();
+      ASSERT_EQ(sio.Open(), 0);
+    }
+    // A stray byte, in the port's input queue before the next request goes out.
+    pty.Write("X");
+    const int probe = ::open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    int pending = 0;
+    for (auto until = Clock::now() + std::chrono::seconds(2); pending < 1 && Clock::now() < until;)
+      ::ioctl(probe, FIONREAD, &pending);
+    ::close(probe);
+    ASSERT_GE(pending, 1);
+    if (c.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(c.pauseMs));
+    sio.responseTimeout = 5000;
+    std::thread module2([&] {
+      pty.Read(3, 2000);
+      pty.Write("ok\r");
+    });
+    EXPECT_EQ(Transact("#2\r", reply), 0);
+    EXPECT_EQ(reply, c.strayKept ? "Xok\r" : "ok\r");
+    module.join();
+    module2.join();
+    sio.Close();
+  }
 }
 
 TEST_F(SioTest, ReplyWithoutCarriageReturnTimesOut) {
