@@ -198,6 +198,7 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
     // The module: the case's reply to the first request, the good one to the others.
     std::atomic<size_t> requests{0};
     std::atomic<bool> stop{false};
+    std::atomic<Clock::rep> replied{0}, asked{0};
     std::thread module([&] {
       std::string pending;
       while (!stop) {
@@ -209,7 +210,10 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
         pending.append(buffer, static_cast<size_t>(n));
         for (size_t end; (end = pending.find('\r')) != std::string::npos;) {
           pending.erase(0, end + 1);
-          const std::string& reply = requests++ == 0 ? c.first : good;
+          const size_t number = requests++;
+          if (number == 0) replied = Clock::now().time_since_epoch().count();
+          if (number == 1) asked = Clock::now().time_since_epoch().count();
+          const std::string& reply = number == 0 ? c.first : good;
           EXPECT_EQ(::write(master, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
         }
       }
@@ -218,18 +222,29 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
     uint8_t length = 0;
     std::string text;
     EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0), c.firstResult);
+    const auto firstDone = Clock::now();
     // Line noise, in the port's input queue before the next request goes out.
-    ASSERT_EQ(::write(master, "\xFF", 1), 1);
+    EXPECT_EQ(::write(master, "\xFF", 1), 1);
     const int probe = ::open(slave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(probe, 0);
     int queued = 0;
-    for (auto until = Clock::now() + std::chrono::seconds(2); queued < 1 && Clock::now() < until;)
+    for (auto until = Clock::now() + std::chrono::seconds(2); probe >= 0 && queued < 1 && Clock::now() < until;)
       ::ioctl(probe, FIONREAD, &queued);
-    ::close(probe);
-    ASSERT_GE(queued, 1);
+    if (probe >= 0) ::close(probe);
+    EXPECT_GE(queued, 1);
+    const auto secondSent = Clock::now();
     EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0), 1) << text;
     EXPECT_EQ(std::vector<uint8_t>(data, data + length), (std::vector<uint8_t>{0, 7}));
-    EXPECT_EQ(requests.load(), 1 + c.secondSends);
+    // The port saw a gap between these bounds; past a character time (a loaded
+    // machine) the purge rightly stays and the stray byte costs no second send.
+    const auto at = [](Clock::rep ticks) { return Clock::time_point(Clock::duration(ticks)); };
+    const double gapAtLeast = std::chrono::duration<double, std::milli>(secondSent - firstDone).count();
+    const double gapAtMost = std::chrono::duration<double, std::milli>(at(asked) - at(replied)).count();
+    if (c.secondSends == 1 || gapAtLeast >= io.Port().characterTime)
+      EXPECT_EQ(requests.load(), 2u);
+    else if (gapAtMost < io.Port().characterTime)
+      EXPECT_EQ(requests.load(), 1 + c.secondSends);
+    else
+      EXPECT_GE(requests.load(), 2u);
     stop = true;
     module.join();
   }
