@@ -70,6 +70,7 @@ int SrdCodeTextId(int code) {
 
 int DrainPollResults(exchange::PollResultQueue& queue, PelmTreeRows& rows, BaseDevice::DeviceDocument* document) {
   int taken = 0;
+  queue.BeginDrain();
   while (std::unique_ptr<exchange::PollResult> record = queue.PopFront()) {
     ++taken;
     Parameter* p = record->parameter;

@@ -2,7 +2,7 @@
 
 namespace exchange {
 
-bool PollResultQueue::Push(std::unique_ptr<PollResult> record) {
+bool PollResultQueue::Push(std::unique_ptr<PollResult> record, bool* wake) {
   if (!record) return false;
   std::unique_lock lock(lock_);
   if (record->generation != generation_) {
@@ -10,7 +10,14 @@ bool PollResultQueue::Push(std::unique_ptr<PollResult> record) {
     return false;
   }
   records_.push_back(std::move(record));
+  if (wake) *wake = !wakePending_;
+  wakePending_ = true;
   return true;
+}
+
+void PollResultQueue::BeginDrain() {
+  std::lock_guard lock(lock_);
+  wakePending_ = false;
 }
 
 std::unique_ptr<PollResult> PollResultQueue::PopFront() {
@@ -30,6 +37,7 @@ void PollResultQueue::Flush() {
   {
     std::lock_guard lock(lock_);
     dropped.swap(records_);
+    wakePending_ = false;
   }
 }
 
@@ -47,6 +55,7 @@ std::uint64_t PollResultQueue::NewGeneration() {
   std::deque<std::unique_ptr<PollResult>> dropped;
   std::lock_guard lock(lock_);
   dropped.swap(records_);
+  wakePending_ = false;
   return ++generation_;
 }
 

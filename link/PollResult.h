@@ -26,8 +26,12 @@ struct PollResult {
 class PollResultQueue {
  public:
   // Appends the record when it belongs to the current generation; false (the
-  // record freed) otherwise.
-  bool Push(std::unique_ptr<PollResult> record);
+  // record freed) otherwise. `wake` says whether the window must be told: not
+  // while a word to it is still on its way, unanswered by a drain.
+  bool Push(std::unique_ptr<PollResult> record, bool* wake = nullptr);
+  // The window begins taking records (or a new window takes over): the next push
+  // tells it again.
+  void BeginDrain();
   // The oldest record of the current generation, or null when there is none.
   std::unique_ptr<PollResult> PopFront();
   // Frees every queued record.
@@ -43,6 +47,7 @@ class PollResultQueue {
   mutable std::mutex lock_;
   std::deque<std::unique_ptr<PollResult>> records_;
   std::uint64_t generation_ = 0;
+  bool wakePending_ = false;
 };
 
 }  // namespace exchange

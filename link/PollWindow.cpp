@@ -18,6 +18,8 @@ PollWindow* SetPollWindow(PollWindow* window) {
   std::lock_guard lock(gWindowLock);
   PollWindow* previous = gWindow;
   gWindow = window;
+  // A word on its way to the window that goes may never be answered.
+  App().pollResults.BeginDrain();
   return previous;
 }
 
@@ -29,8 +31,11 @@ bool HasPollWindow() {
 bool DeliverPollResult(std::unique_ptr<PollResult> record) {
   std::lock_guard lock(gWindowLock);
   if (gWindow == nullptr) return false;
-  if (!App().pollResults.Push(std::move(record))) return false;
-  gWindow->PostPollResults();
+  // One word to the window until it drains: at full speed the polling thread
+  // would otherwise wake it for every record.
+  bool wake = false;
+  if (!App().pollResults.Push(std::move(record), &wake)) return false;
+  if (wake) gWindow->PostPollResults();
   return true;
 }
 

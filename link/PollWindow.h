@@ -11,8 +11,8 @@ namespace exchange {
 class PollWindow {
  public:
   virtual ~PollWindow() = default;
-  // Any thread: asks the window thread to drain the poll-result queue (queued, one
-  // post per record; one drain may take any number of records).
+  // Any thread: asks the window thread to drain the poll-result queue (queued; one
+  // post until a drain begins, which takes every record there is by then).
   virtual void PostPollResults() = 0;
 };
 

@@ -122,6 +122,41 @@ class CountingWindow : public exchange::PollWindow {
   std::atomic<int> posts{0};
 };
 
+// The window hears once until it drains, and again from the first record after a
+// drain has begun (or after the tree or the window changed): no record ever waits
+// for a word that is not coming.
+TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
+  Parameter p("x");
+  const auto deliver = [&p] {
+    auto record = std::make_unique<exchange::PollResult>();
+    record->parameter = &p;
+    record->generation = App().pollResults.Generation();
+    return exchange::DeliverPollResult(std::move(record));
+  };
+  App().pollResults.NewGeneration();
+  {
+    CountingWindow window;
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(deliver());
+    EXPECT_EQ(window.posts.load(), 1);
+    App().pollResults.BeginDrain();
+    ASSERT_NE(App().pollResults.PopFront(), nullptr);
+    ASSERT_TRUE(deliver());  // while the drain runs
+    EXPECT_EQ(window.posts.load(), 2);
+    while (App().pollResults.PopFront()) {
+    }
+    ASSERT_TRUE(deliver());  // its word is the one still on its way
+    EXPECT_EQ(window.posts.load(), 2);
+    App().pollResults.NewGeneration();
+    ASSERT_TRUE(deliver());
+    EXPECT_EQ(window.posts.load(), 3);
+  }
+  // A new window is told of the first record, whatever the old one was owed.
+  CountingWindow next;
+  ASSERT_TRUE(deliver());
+  EXPECT_EQ(next.posts.load(), 1);
+  App().pollResults.Flush();
+}
+
 class ScanThreadTest : public LinkTestBase {
  protected:
   void SetUp() override {
@@ -182,7 +217,7 @@ TEST_F(ScanThreadTest, ServesMoreThan63ParametersAndStopsAtOnceOnCancel) {
     EXPECT_TRUE(r->error.empty());
     EXPECT_EQ(r->value, r->parameter->value);
   }
-  EXPECT_GE(window.posts.load(), static_cast<int>(records.size()));
+  EXPECT_GE(window.posts.load(), 1);
 
   const auto before = Clock::now();
   device_->StopThreads();
