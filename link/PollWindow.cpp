@@ -31,8 +31,8 @@ bool HasPollWindow() {
 bool DeliverPollResult(std::unique_ptr<PollResult> record) {
   std::lock_guard lock(gWindowLock);
   if (gWindow == nullptr) return false;
-  // One word to the window until it drains: at full speed the polling thread
-  // would otherwise wake it for every record.
+  // One word to the window until it drains: while the window thread is busy, the
+  // records would otherwise queue a call each.
   bool wake = false;
   if (!App().pollResults.Push(std::move(record), &wake)) return false;
   if (wake) gWindow->PostPollResults();
