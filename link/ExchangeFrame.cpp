@@ -53,15 +53,27 @@ bool DecodeTetrads(const char* text, size_t pairs, uint8_t* out) {
 
 namespace exchange {
 
+int RequestAddress(const FrameAddressing& addressing) {
+  return addressing.channel == kBroadcastChannel ? kBroadcastAddress
+                                                 : addressing.moduleAddress + addressing.channel;
+}
+
+AddressFault CheckRequestAddress(const FrameAddressing& addressing) {
+  const int address = RequestAddress(addressing);
+  if (address < 0) return AddressFault::Negative;
+  if (address > MaxFrameAddress(addressing.addressLength)) return AddressFault::BeyondAddressing;
+  if (address == kBroadcastAddress && addressing.channel != kBroadcastChannel) return AddressFault::Broadcast;
+  return AddressFault::None;
+}
+
 bool BuildRequestFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
                        const FrameAddressing& addressing, std::vector<uint8_t>& frame) {
   frame.clear();
   if (dataLength < 0 || dataLength > kMaxDataLength || (dataLength > 0 && data == nullptr)) return false;
 
-  const int address = addressing.channel == kBroadcastChannel
-                          ? kBroadcastAddress
-                          : addressing.moduleAddress + addressing.channel;
-  if (address < 0 || address > MaxFrameAddress(addressing.addressLength)) return false;
+  const AddressFault fault = CheckRequestAddress(addressing);
+  if (fault == AddressFault::Negative || fault == AddressFault::BeyondAddressing) return false;
+  const int address = RequestAddress(addressing);
   uint8_t addressByte = 0;
   uint8_t highBits = 0;
   if (addressing.addressLength == 11) {

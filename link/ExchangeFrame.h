@@ -55,6 +55,17 @@ struct FrameAddressing {
   int channel = 0;        // -1 broadcast
 };
 
+// The address a request goes to: broadcast (255) for channel -1, else the module
+// address plus the channel.
+int RequestAddress(const FrameAddressing& addressing);
+
+// The one check of the address a request goes to, made before any frame is built:
+// an address below 0 or beyond what the addressing carries never goes out, nor the
+// broadcast address when the request is not a broadcast (module address plus a
+// channel or index landing on 255 would reach every module on the bus).
+enum class AddressFault { None, Negative, BeyondAddressing, Broadcast };
+AddressFault CheckRequestAddress(const FrameAddressing& addressing);
+
 // The binary request frame with its CRC (4 + n + 2 bytes). Data beyond 15 bytes
 // cannot be described by the length field, nor an address outside 0 to
 // MaxFrameAddress by the address bits: false and nothing built.
