@@ -464,7 +464,7 @@ TEST(Inductance, AveragingAndPointCount) {
                                                                                        {"1", std::nullopt},
                                                                                        {"22", std::nullopt},
                                                                                        {"0x5", std::nullopt},
-                                                                                       {" 5", std::nullopt},
+                                                                                       {" 5 ", 5},
                                                                                        {"5a", std::nullopt},
                                                                                        {"", std::nullopt},
                                                                                        {"010", 10}})

@@ -319,8 +319,10 @@ TEST(AnalogOutput, StepsStayWithinRangeAndOnlyWholeValuesAreWritten) {
   EXPECT_EQ(StepValue(1, -2), std::nullopt);
   EXPECT_EQ(StepValue(4085, 10), 4095);
   EXPECT_EQ(StepValue(10, -10), 0);
-  for (const char* bad : {"", "-5", "5000", "12abc", "+3"}) EXPECT_EQ(ParsePointValue(bad), std::nullopt) << bad;
+  for (const char* bad : {"", "-5", "5000", "12abc", "0x10", "2,5", "1e3"})
+    EXPECT_EQ(ParsePointValue(bad), std::nullopt) << bad;
   EXPECT_EQ(ParsePointValue("4095"), 4095);
+  EXPECT_EQ(ParsePointValue(" +3 "), 3);
   EXPECT_EQ(ParsePointValue("0"), 0);
 }
 
