@@ -115,6 +115,9 @@ TEST(AnalogInput, AccessCodesCountWrongAttemptsAcrossOpenings) {
   EXPECT_EQ(CheckAccessCode(4, "1"), CodeCheck::Wrong);
   EXPECT_EQ(CheckAccessCode(4, std::to_string(kAccessCodeType4)), CodeCheck::Right);
   EXPECT_EQ(WrongCodeCount(), 0);
+  // The whole text is the code.
+  EXPECT_EQ(CheckAccessCode(4, std::to_string(kAccessCodeType4) + "abc"), CodeCheck::Wrong);
+  EXPECT_EQ(CheckAccessCode(4, " " + std::to_string(kAccessCodeType4) + " "), CodeCheck::Right);
   for (int type = 1; type <= 4; ++type) EXPECT_EQ(CheckAccessCode(type, std::to_string(AccessCodeOfType(type))), CodeCheck::Right);
   EXPECT_EQ(SensorCode(4, 1), 41);
   EXPECT_EQ(InstructionId(1, SensorCode(1, 0)), 494);  // code 2: index 0
