@@ -225,43 +225,6 @@ TEST(StateHandlers, ResetEditAndSwitchAllWriteAndReport) {
   EXPECT_EQ(prompter.requests.size(), 3u);
 }
 
-// A typed output value is a number of the output's type or nothing is written:
-// "abc" never goes out as 0, and "0,5" is half.
-TEST(StateHandlers, TypedOutputValuesAreReadAsNumbers) {
-  platform::CollectingPrompter prompter;
-  FakeLink link;
-  Model model(false, true);
-  struct Case {
-    const char* text;
-    Dialogs::OutputEdit outcome;
-    const char* value;  // the value held afterwards
-  } cases[] = {{"abc", Dialogs::OutputEdit::Refused, "0.250"},
-               {"", Dialogs::OutputEdit::Refused, "0.250"},
-               {"1abc", Dialogs::OutputEdit::Refused, "0.250"},
-               {"0,5", Dialogs::OutputEdit::Written, "0.500"},
-               {" 1 ", Dialogs::OutputEdit::Written, "1.000"}};
-  for (const Case& c : cases) {
-    Parameter output("r.oe");
-    output.type = "float";
-    output.value = "0.250";
-    std::atomic<bool> mark{true};
-    link.calls.clear();
-    prompter.requests.clear();
-    EXPECT_EQ(Dialogs::WriteEditedOutput(output, c.text, link, &model, &mark), c.outcome) << c.text;
-    EXPECT_EQ(output.value, c.value) << c.text;
-    EXPECT_FALSE(mark.load());
-    if (c.outcome == Dialogs::OutputEdit::Refused) {
-      EXPECT_TRUE(link.calls.empty()) << c.text;
-      ASSERT_EQ(prompter.requests.size(), 1u) << c.text;
-      EXPECT_NE(prompter.requests[0].text.find("'" + std::string(c.text) + "'"), std::string::npos);
-      EXPECT_EQ(prompter.requests[0].caption, resources::LoadString(149) + " \"r.oe\"");
-    } else {
-      EXPECT_EQ(link.calls.size(), 1u) << c.text;
-      EXPECT_TRUE(prompter.requests.empty()) << c.text;
-    }
-  }
-}
-
 TEST(StatePollThread, TheFirstCancelOnlyAsksTheWorkerToStop) {
   std::atomic<int> ticks{0};
   platform::Event stoppedSeen(true, false);

@@ -24,7 +24,6 @@ class TreeCommitTest : public DocumentTestBase {
     value_->attributes = 1;
     log_ = &AddTo(tree_, "Log", "int", "0");
     companion_ = &AddTo(tree_, "Comp", "int", "1");
-    scale_ = &AddTo(tree_, "An.Hi", "float", "100.000");
     network_ = &AddChild(tree_, "Сетевые_параметры");
     AddTo(*network_, "Addr", "int", "1");
     AddTo(*network_, "A.Len", "int", "8");
@@ -55,7 +54,7 @@ class TreeCommitTest : public DocumentTestBase {
   CPelmDoc document_;
   DescBranch tree_, polled_;
   DescBranch* network_ = nullptr;
-  Parameter *value_ = nullptr, *log_ = nullptr, *companion_ = nullptr, *reading_ = nullptr, *scale_ = nullptr;
+  Parameter *value_ = nullptr, *log_ = nullptr, *companion_ = nullptr, *reading_ = nullptr;
   FakePelmTreeRows rows_;
   FakeEditLink link_;
   platform::CollectingPrompter prompter_;
@@ -177,41 +176,6 @@ TEST_F(TreeCommitTest, LogTakesItsCompanionAlong) {
   EXPECT_EQ(rows_.Text(companion_->treeItem, 2), "1");
 }
 
-// A typed text that is no number of the cell's type writes nothing and says so; a
-// decimal comma is the point.
-TEST_F(TreeCommitTest, TypedValuesAreNumbersOrNothingIsWritten) {
-  App().immediateWriting = true;
-  link_.immediateResult = 0;
-  struct Case {
-    const char* text;
-    const char* stored;  // nullptr: refused
-  } cases[] = {{"abc", nullptr},      {"", nullptr},    {"12abc", nullptr}, {"0x10", nullptr},
-               {"1,9", "1.900"},      {"-2,5", "-2.500"}, {" 7 ", "7.000"}};
-  for (const Case& c : cases) {
-    prompter_.requests.clear();
-    link_.calls.clear();
-    const std::string held = scale_->value;
-    const CommitOutcome outcome = Commit(*scale_, 2, c.text);
-    if (c.stored == nullptr) {
-      EXPECT_EQ(outcome, CommitOutcome::Refused) << c.text;
-      EXPECT_EQ(scale_->value, held) << c.text;
-      EXPECT_TRUE(link_.calls.empty()) << c.text;
-      ASSERT_EQ(prompter_.requests.size(), 1u) << c.text;
-      EXPECT_EQ(prompter_.requests[0].text, RejectedValueMessage(*scale_, c.text, false));
-    } else {
-      EXPECT_EQ(outcome, CommitOutcome::Taken) << c.text;
-      EXPECT_EQ(scale_->value, c.stored) << c.text;
-      EXPECT_EQ(link_.calls, std::vector<std::string>{"immediate An.Hi"}) << c.text;
-      EXPECT_TRUE(prompter_.requests.empty()) << c.text;
-    }
-  }
-  // An address is read as its cell reads it: "0x1FF" is 511, beyond 8-bit addressing.
-  prompter_.requests.clear();
-  EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "0x1FF"), CommitOutcome::Refused);
-  EXPECT_EQ(prompter_.Texts(), LoadString(258));
-  EXPECT_EQ(NetworkParameter("Addr").value, "1");
-}
-
 TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddressFitsItsFrames) {
   App().immediateWriting = true;
   link_.immediateResult = 0;
@@ -222,6 +186,9 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   // A branch without "A.Len" counts it as empty, so not 11 bits.
   network_->parameters.erase(network_->parameters.begin() + 1);
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
+  // Read as the cell reads it: "0x1FF" is 511, not 0.
+  EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "0x1FF"), CommitOutcome::Refused);
+  EXPECT_EQ(prompter_.requests.back().text, LoadString(258));
   EXPECT_TRUE(link_.calls.empty());
 
   Elements::NetRS485prg own;

