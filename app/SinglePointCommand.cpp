@@ -1,11 +1,14 @@
 #include "app/SinglePointCommand.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <mutex>
 
 #include "link/AppState.h"
 #include "link/DeviceIO.h"
 #include "model/Parameter.h"
+#include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -26,6 +29,8 @@ constexpr int kStrReadText = 315;
 constexpr int kStrNotDescribed = 316;
 constexpr int kStrTypeUnknown = 317;
 constexpr int kStrPortOpenError = 321;
+constexpr int kStrRejectedValue = 219;
+constexpr const char* kBadIndex = "Недопустимый индекс '%s': нужно целое число от 0";
 
 bool IsOneOf(std::string_view text, std::initializer_list<std::string_view> words) {
   return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return EqualsNoCase(text, w); });
@@ -99,7 +104,14 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
   }
 
   if (fields.hasIndex) {
-    const int index = platform::Atoi(fields.indexText);
+    // A linear index is a whole number from 0; in the address, -1 would be taken
+    // for the broadcast channel.
+    const std::optional<double> typedIndex = model::ReadTypedNumber(fields.indexText, {0, INT_MAX, true, false});
+    if (!typedIndex) {
+      trace.push_back(platform::Format(kBadIndex, fields.indexText.c_str()));
+      return trace;
+    }
+    const int index = static_cast<int>(*typedIndex);
     if (fields.indexPlace == 1) {
       parameter.requestIndex = index;
       trace.push_back(LoadString(kStrIndexInAddress));
@@ -114,7 +126,18 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
   }
   trace.push_back(fields.command + " (" + parameter.description + ")");
   const bool write = fields.operation == 1;
-  if (write) parameter.value = fields.valueText;
+  if (write) {
+    // The value is read as everywhere a number is typed; a refusal sends nothing.
+    if (parameter.CheckAndSetValue(fields.valueText, true) == 0) {
+      std::string refusal =
+          platform::Format(LoadString(kStrRejectedValue).c_str(), parameter.name.c_str(),
+                           parameter.description.c_str(), fields.valueText.c_str());
+      std::replace(refusal.begin(), refusal.end(), '\n', ' ');
+      while (!refusal.empty() && refusal.back() == ' ') refusal.pop_back();
+      trace.push_back(refusal);
+      return trace;
+    }
+  }
 
   int result = -1;
   if (link_) {
@@ -124,7 +147,8 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
     parameter.note = LoadString(kStrPortOpenError);
   }
   if (result != 0) {
-    trace.push_back(parameter.note);
+    // The link may have traced the reason already; it is shown once.
+    if (trace.empty() || trace.back() != parameter.note) trace.push_back(parameter.note);
   } else if (!parameter.note.empty()) {
     trace.push_back(LoadString(kStrErrorFollows));
     trace.push_back(parameter.note);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "app/TreeCommit.h"
 #include "link/AppState.h"
 #include "model/LinkOps.h"
 #include "model/Parameter.h"
@@ -175,22 +176,34 @@ bool ResetCounter(Parameter& parameter, model::LinkOps& link, std::atomic<bool>*
   return written;
 }
 
-bool WriteEditedOutput(Parameter& parameter, const std::string& text, model::LinkOps& link,
-                       const BaseDevice::CBaseDevice* model, std::atomic<bool>* mark) {
+OutputEdit WriteEditedOutput(Parameter& parameter, const std::string& text, model::LinkOps& link,
+                             const BaseDevice::CBaseDevice* model, std::atomic<bool>* mark) {
   if (text == kNoValueShort) {
     ClearMark(mark);
-    return false;
+    return OutputEdit::Unchanged;
   }
   std::string note;
-  const bool written = WriteValue(parameter, text, link, note);
+  bool accepted = false, written = false;
+  {
+    // A typed value is read as the tree reads it: "abc" or "0,5" is never written as 0.
+    std::lock_guard lock(App().exchangeLock);
+    accepted = parameter.CheckAndSetValue(text, false) != 0;
+    if (accepted) written = link.WriteParameter(parameter, 1) == 0;
+    note = parameter.note;
+  }
+  ClearMark(mark);
+  if (!accepted) {
+    ReportWriteFailure(parameter, RejectedValueMessage(parameter, text, false));
+    return OutputEdit::Refused;
+  }
   if (!written) {
     const bool m12 = model && std::string_view(model->GetRuntimeClassName()) == "CZ580M12";
     ReportWriteFailure(parameter, m12 ? platform::Format(resources::LoadString(kStrNotWritten).c_str(),
                                                           parameter.name.c_str())
                                       : note);
+    return OutputEdit::NotWritten;
   }
-  ClearMark(mark);
-  return written;
+  return OutputEdit::Written;
 }
 
 std::string SwitchAllOutputs(const std::vector<Parameter*>& outputs, model::LinkOps& link) {

@@ -112,9 +112,11 @@ class StatePoller {
 // A counter reset: the counter gets "0".
 bool ResetCounter(Parameter& parameter, model::LinkOps& link, std::atomic<bool>* mark);
 // An edited output value; the model "CZ580M12" reports message 193, the others the
-// note. An unchanged "Н/Д" writes nothing. True when written.
-bool WriteEditedOutput(Parameter& parameter, const std::string& text, model::LinkOps& link,
-                       const BaseDevice::CBaseDevice* model, std::atomic<bool>* mark);
+// note. A text that is no value of the output's type is refused with the rejected-
+// value message and nothing is written; an unchanged "Н/Д" writes nothing.
+enum class OutputEdit { Written, NotWritten, Refused, Unchanged };
+OutputEdit WriteEditedOutput(Parameter& parameter, const std::string& text, model::LinkOps& link,
+                             const BaseDevice::CBaseDevice* model, std::atomic<bool>* mark);
 // The all-outputs switch; failures are not reported. Returns the value given.
 std::string SwitchAllOutputs(const std::vector<Parameter*>& outputs, model::LinkOps& link);
 

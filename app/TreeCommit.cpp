@@ -10,6 +10,7 @@
 #include "link/NetRS485prg.h"
 #include "link/NetworkChecks.h"
 #include "model/Parameter.h"
+#include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
@@ -170,10 +171,10 @@ void DeviceEditLink::ReopenPort() {
 }
 
 std::optional<int> ParsePollPeriod(const std::string& text) {
-  const double value = platform::Atof(text);
-  // NaN fails both comparisons.
-  if (!(value >= 100.0) || !(value < static_cast<double>(INT_MAX) + 1.0)) return std::nullopt;
-  return static_cast<int>(value);
+  // The fraction of a period is dropped: 100.7 gives 100 ms.
+  const std::optional<double> value = model::ReadTypedNumber(text, {100.0, static_cast<double>(INT_MAX), false, false});
+  if (!value) return std::nullopt;
+  return static_cast<int>(*value);
 }
 
 std::string RejectedValueMessage(const Parameter& p, const std::string& text, bool polled) {

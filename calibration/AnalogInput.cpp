@@ -2,6 +2,7 @@
 
 #include "calibration/AccessCodes.h"
 #include "calibration/CalibrationLink.h"
+#include "model/TypedNumber.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -77,10 +78,9 @@ int StartTextId(int type) {
 }
 
 CodeCheck CheckAccessCode(int type, const std::string& typed) {
-  long long number = 0;
-  const std::string text = typed.substr(0, 256);
-  const bool isNumber = platform::ParseInteger(text, 10, number) > 0;
-  if (isNumber && number == AccessCodeOfType(type)) {
+  // The whole text is the code: "1234abc" is not 1234.
+  const std::optional<double> number = model::ReadTypedNumber(typed.substr(0, 256), model::kWholeInt);
+  if (number && *number == AccessCodeOfType(type)) {
     wrongCodes = 0;
     return CodeCheck::Right;
   }

@@ -1,5 +1,7 @@
 #include "calibration/AnalogOutput.h"
 
+#include "model/TypedNumber.h"
+
 #include "calibration/CalibrationLink.h"
 #include "calibration/CommonWizard.h"
 #include "platform/CFormat.h"
@@ -40,14 +42,9 @@ std::optional<int> StepValue(int value, int step) {
 }
 
 std::optional<int> ParsePointValue(const std::string& text) {
-  long long value = 0;
-  const size_t used = platform::ParseInteger(text, 10, value);
-  if (used == 0) return std::nullopt;
-  for (size_t i = used; i < text.size(); ++i)
-    if (text[i] != ' ') return std::nullopt;
-  if (text.find_first_of("+-") != std::string::npos) return std::nullopt;
-  if (value < 0 || value > kMaxPointValue) return std::nullopt;
-  return static_cast<int>(value);
+  const std::optional<double> value = model::ReadTypedNumber(text, {0, kMaxPointValue, true, false});
+  if (!value) return std::nullopt;
+  return static_cast<int>(*value);
 }
 
 void AnalogOutputCalibration::MakePointParameter(Parameter& p, int point) const {

@@ -113,12 +113,6 @@ std::string SaveCoefficients(CalibrationLink& link) {
   return error;
 }
 
-std::string WithDecimalPoint(std::string text) {
-  for (char& c : text)
-    if (c == ',') c = '.';
-  return text;
-}
-
 std::string ErrorPageText(const std::string& message) {
   std::string text = message;
   if (!text.empty()) text += "\r\n\r\n";

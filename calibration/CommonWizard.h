@@ -21,9 +21,6 @@ inline constexpr const char* kCalibrationErrorCaption = "Ошибка юстир
 inline constexpr const char* kUnverifiedText =
     "Не удалось прочитать слово состояния прибора: результат юстировки не проверен.";
 
-// A typed number as the wizards read it: every decimal comma made a point.
-std::string WithDecimalPoint(std::string text);
-
 // The sensor types offered: the tokens of the "in-t" type text up to the first
 // empty one, without tokens 0 and 1, and without token 3 on the model that has no
 // such input (withoutToken3).

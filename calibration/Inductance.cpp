@@ -6,6 +6,7 @@
 #include "calibration/CalibrationLink.h"
 #include "calibration/CommonWizard.h"
 #include "calibration/SharedReading.h"
+#include "model/TypedNumber.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -52,14 +53,9 @@ bool ApplyAndCheckFailed(CalibrationLink& link, DescBranch* polled, DescBranch* 
 }
 
 std::optional<int> ParsePointCount(const std::string& text) {
-  if (text.empty() || text.size() > 3) return std::nullopt;
-  int n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (n < 2 || n > kMaxTablePoints) return std::nullopt;
-  return n;
+  const std::optional<double> n = model::ReadTypedNumber(text, {2, kMaxTablePoints, true, false});
+  if (!n) return std::nullopt;
+  return static_cast<int>(*n);
 }
 
 std::optional<double> MeasureAverage(CalibrationLink& link, Parameter& reading, std::string& error) {

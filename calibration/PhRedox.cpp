@@ -5,6 +5,7 @@
 #include "calibration/CalibrationLink.h"
 #include "calibration/CommonWizard.h"
 #include "calibration/SharedReading.h"
+#include "model/TypedNumber.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -48,16 +49,10 @@ std::string PointInstruction(int mode, int step) {
 }
 
 std::optional<std::string> NormaliseBufferValue(const std::string& text) {
-  std::string dotted = WithDecimalPoint(text);
-  const size_t first = dotted.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::nullopt;
-  dotted = dotted.substr(first, dotted.find_last_not_of(" \t") - first + 1);
-  // "6.86abc" is no value, and one the float on the wire cannot carry ("1e39")
-  // would never reach the module.
-  double v = 0;
-  if (platform::ParseDouble(dotted, v) != dotted.size() || !std::isfinite(static_cast<float>(v)))
-    return std::nullopt;
-  return dotted;
+  // "6.86abc" and "0x10" are no values, and one the float on the wire cannot carry
+  // ("1e39") would never reach the module.
+  if (!model::ReadTypedNumber(text, model::kSingleFloat)) return std::nullopt;
+  return model::TypedNumberText(text);
 }
 
 std::string WritePoint(CalibrationLink& link, int mode, int step, const std::string& value) {

@@ -4,6 +4,7 @@
 
 #include "calibration/CalibrationLink.h"
 #include "calibration/SharedReading.h"
+#include "model/TypedNumber.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -110,7 +111,9 @@ std::string SensitivityLines(CalibrationLink& link, Parameter* sens, bool upperP
 }
 
 std::optional<float> ParsePointText(const std::string& text) {
-  const std::optional<double> v = platform::ScanDouble(WithDecimalPoint(text));
+  // The whole text, and only what the float on the wire carries: "12abc" and "1e39"
+  // are refused on their page, not at the save.
+  const std::optional<double> v = model::ReadTypedNumber(text, model::kSingleFloat);
   if (!v) return std::nullopt;
   return static_cast<float>(*v);
 }

@@ -73,3 +73,19 @@ bool DeviceErrorText(const uint8_t* data, int length, std::string& text) {
   }
   return true;
 }
+
+std::string RequestAddressRefusal(const exchange::FrameAddressing& addressing) {
+  const int address = exchange::RequestAddress(addressing);
+  switch (exchange::CheckRequestAddress(addressing)) {
+    case exchange::AddressFault::None:
+      return {};
+    case exchange::AddressFault::Broadcast:
+      return platform::Format("Запрос не отправлен: адрес %i - широковещательный (его примут все приборы сети)",
+                              address);
+    case exchange::AddressFault::Negative:
+    case exchange::AddressFault::BeyondAddressing:
+      break;
+  }
+  return platform::Format("Запрос не отправлен: адрес %i вне допустимых адресов 0...%i", address,
+                          exchange::MaxFrameAddress(addressing.addressLength));
+}

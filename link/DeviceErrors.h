@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/ExchangeFrame.h"
+
 namespace exchange {
 
 // Transport result codes.
@@ -25,3 +27,7 @@ bool TransportErrorText(int code, std::string& text);
 // byte counts as signed where it is printed. A zero length leaves the text alone and
 // returns false. (The run's result flags are the caller's: see UpdateResultFlags.)
 bool DeviceErrorText(const uint8_t* data, int length, std::string& text);
+
+// Why a request does not go out to the address it would reach (the check of
+// exchange::CheckRequestAddress), naming that address; empty when it may go.
+std::string RequestAddressRefusal(const exchange::FrameAddressing& addressing);

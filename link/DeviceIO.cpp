@@ -118,8 +118,13 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   exchange::FrameReply reply;
   std::lock_guard lock(busLock_);
   Sio& sio = *port_;
-  const std::string request =
-      exchange::EncodeRequest(requestBit, nameHash, data, dataLength, {sio.addressLength, sio.moduleAddress, channel});
+  const exchange::FrameAddressing addressing{sio.addressLength, sio.moduleAddress, channel};
+  // A request that would reach another module, or every module, never goes out.
+  if (std::string refusal = RequestAddressRefusal(addressing); !refusal.empty()) {
+    errorText = std::move(refusal);
+    return reply;
+  }
+  const std::string request = exchange::EncodeRequest(requestBit, nameHash, data, dataLength, addressing);
   if (request.empty()) {
     // More data than a frame can describe: nothing goes out.
     errorText = resources::LoadString(kStrNotEncodable);
@@ -225,6 +230,17 @@ int DeviceIO::ExchangeAttributes(int requestBit, Parameter& parameter, bool attr
 int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector<std::string>* trace,
                                bool attributeOverride) {
   parameter.note.clear();
+
+  // The address is checked before anything is sent or traced: an attribute request
+  // or the frame's bytes would otherwise be sent or shown for a frame never built.
+  {
+    std::lock_guard lock(busLock_);
+    parameter.note = RequestAddressRefusal({port_->addressLength, port_->moduleAddress, parameter.requestIndex});
+  }
+  if (!parameter.note.empty()) {
+    if (trace != nullptr) trace->push_back(parameter.note);
+    return kAddressRefused;
+  }
 
   // A polled parameter's attributes were settled before its polling began.
   // A broadcast has no answer to learn attributes from.

@@ -22,6 +22,9 @@ class DeviceIO {
   // Parameter exchange results besides 0..4 and the transport codes.
   static constexpr int kAttributeExchangeFailed = 200;
   static constexpr int kAttributeReplySize = 201;
+  // The request's address is negative, beyond the addressing, or the broadcast
+  // address where no broadcast is meant: nothing was sent.
+  static constexpr int kAddressRefused = 202;
 
   // Makes the port and the settings element and sets the settings up from the
   // registry; full access when the application's access level is above 1.
@@ -60,7 +63,8 @@ class DeviceIO {
   // `trace` when given. Results: 0 done; -1 port not open, selector 0 without a
   // parameter, or the exchange was cancelled; 1 frame failed; 2 reply not decoded or
   // a bad network-name code; 3/4 value cannot be encoded or a bad network name;
-  // 200/201 attribute exchange failed / wrong size; transport codes for selectors 1-3.
+  // 200/201 attribute exchange failed / wrong size; 202 the request's address was
+  // refused; transport codes for selectors 1-3.
   int ExchangeParameter(int requestBit, Parameter* parameter, std::vector<std::string>* trace,
                         bool attributeOverride);
 

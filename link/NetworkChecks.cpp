@@ -4,6 +4,7 @@
 #include "link/NetRS485.h"
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
+#include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
@@ -33,7 +34,13 @@ bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view na
     return address >= 0 && address <= exchange::MaxFrameAddress(length == "11" ? 11 : 8);
   };
   if (platform::EqualsNoCase(name, "addr")) {
-    const int address = platform::Atoi(text);
+    // Read as the value cell reads it ("0x1FF" is 511, not 0); a text that is no
+    // number is left to the value check, which refuses it.
+    model::TypedNumberRules rules = model::kWholeInt;
+    rules.hexadecimal = true;
+    const std::optional<double> typed = model::ReadTypedNumber(text, rules);
+    if (!typed) return true;
+    const int address = static_cast<int>(*typed);
     const std::string length = HeldValue(owner, "A.Len");
     if (!fits(address, length)) return false;
     if (address > 255 && (length != "11" || !firstProtocol)) return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/DeviceModelHooks.h"
+#include "model/TypedNumber.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Event.h"
@@ -50,14 +51,6 @@ bool IsNetworkNameText(std::string_view t) {
     if (++count > 4) return false;
   }
   return true;
-}
-
-// The float a C "%f" scan gives; out-of-range values become infinite, as strtof does.
-float ToFloat(double d) {
-  if (std::isnan(d)) return NAN;
-  if (d > FLT_MAX) return INFINITY;
-  if (d < -FLT_MAX) return -INFINITY;
-  return static_cast<float>(d);
 }
 
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
@@ -109,10 +102,15 @@ int Parameter::CheckAndSetValue(const std::string& input, bool fullPrecision) {
   if (EqualsNoCase(name, "CHAr*")) {
     if (!IsNetworkNameText(text)) return 0;
   } else if (TypeIsOneOf(type, {"float", "stored_dot"})) {
-    float f = ToFloat(platform::ScanDouble(text).value_or(0.0));
-    if (!std::isfinite(f)) return 0;
+    const std::optional<double> v = model::ReadTypedNumber(text, model::kSingleFloat);
+    if (!v) return 0;
+    const float f = static_cast<float>(*v);
     if (LimitsInForce() && (min - f > 0.0009 || f - max > 0.0009)) return 0;
     text = Format(fullPrecision ? "%f" : "%.3f", static_cast<double>(f));
+    // A stored-dot mantissa has 28 bits: a value beyond them has no encoding.
+    ValueBytes data;
+    std::string encoded = text;
+    if (ConvertTextToData(encoded, data) != kConverted) return 0;
   } else if (EqualsNoCase(type, "CLK_frm")) {
     double n = 0;  // no overflow on long digit runs
     for (size_t i = 0; i < text.size(); ++i) {
@@ -126,15 +124,15 @@ int Parameter::CheckAndSetValue(const std::string& input, bool fullPrecision) {
     if (LimitsInForce() && (n < min || n > max)) return 0;
   } else if (TypeIsOneOf(type, {"int", "int16"})) {
     if (text.size() > 255) return 0;
-    double v = 0;
-    size_t used = platform::ParseDouble(text, v);
-    if (used == 0 || used != text.size() || !std::isfinite(v)) return 0;
-    if (LimitsInForce() && (v < min || v > max)) return 0;
-    double a = std::fabs(v);
-    if (a - std::floor(a) > 0.00001) return 0;
-    // The write reads the text as an integer; a form it reads otherwise ("1e3",
-    // "0x1p3") would send another number than the one checked here.
-    if (static_cast<double>(IntegerOfText(text)) != std::trunc(v)) return 0;
+    // "0x" as well: values such as "CodP" are shown in hexadecimal and must go back so.
+    model::TypedNumberRules rules = model::kUnsigned16;
+    rules.hexadecimal = true;
+    const std::optional<double> v = model::ReadTypedNumber(text, rules);
+    if (!v) return 0;
+    if (LimitsInForce() && (*v < min || *v > max)) return 0;
+    // Kept as typed, without the blanks around it and with the decimal point the
+    // write reads.
+    text = model::TypedNumberText(text);
   }
   valueChanged = true;
   return SetValue(text);

@@ -39,7 +39,10 @@ void CStateTableCtrl::OnEndEdit(const std::string& text) {
     return;
   }
   const auto* model = dynamic_cast<const BaseDevice::CBaseDevice*>(App().DeviceModel());
-  if (!Dialogs::WriteEditedOutput(*parameter, text, *link, model, Mark(row))) return;
+  const Dialogs::OutputEdit edit = Dialogs::WriteEditedOutput(*parameter, text, *link, model, Mark(row));
+  // A failed write leaves the typed value in the cell until the next read; a refused
+  // text gives way to the value held.
+  if (edit != Dialogs::OutputEdit::Written && edit != Dialogs::OutputEdit::Refused) return;
   std::string value;
   {
     std::lock_guard lock(App().exchangeLock);

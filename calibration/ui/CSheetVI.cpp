@@ -21,8 +21,8 @@ namespace myClass {
 int CPointsTableCtrl::SetCellText(int row, int column, const std::string& text) {
   auto* parameter = dynamic_cast<Parameter*>(GetCell(row, column));
   if (parameter == nullptr) return 1;
-  // "0,5" is half a unit here as in every other wizard, never 0.
-  parameter->CheckAndSetValue(calibration::WithDecimalPoint(text), true);
+  // A refused text leaves the value held in the cell.
+  parameter->CheckAndSetValue(text, true);
   SetItemText(row, column, parameter->value);
   return 1;
 }

@@ -197,15 +197,15 @@ TEST(StateHandlers, ResetEditAndSwitchAllWriteAndReport) {
   m12.name = "CZ580M12";
   Model other(false, true);
   mark = true;
-  EXPECT_FALSE(Dialogs::WriteEditedOutput(output, "1", link, &m12, &mark));
-  EXPECT_FALSE(Dialogs::WriteEditedOutput(output, "1", link, &other, &mark));
+  EXPECT_EQ(Dialogs::WriteEditedOutput(output, "1", link, &m12, &mark), Dialogs::OutputEdit::NotWritten);
+  EXPECT_EQ(Dialogs::WriteEditedOutput(output, "1", link, &other, &mark), Dialogs::OutputEdit::NotWritten);
   EXPECT_FALSE(mark.load());
   ASSERT_EQ(prompter.requests.size(), 3u);
   EXPECT_EQ(prompter.requests[1].text, "Не удалось записать параметр pout!");
   EXPECT_EQ(prompter.requests[2].text, "Ошибка записи");
   link.calls.clear();
   mark = true;
-  EXPECT_FALSE(Dialogs::WriteEditedOutput(output, "Н/Д", link, &other, &mark));
+  EXPECT_EQ(Dialogs::WriteEditedOutput(output, "Н/Д", link, &other, &mark), Dialogs::OutputEdit::Unchanged);
   EXPECT_TRUE(link.calls.empty());
   EXPECT_FALSE(mark.load());
 

@@ -75,7 +75,7 @@ TEST_F(TreeCommitTest, PollPeriods) {
   struct Case {
     const char* text;
     int period;  // 0: refused
-  } cases[] = {{"99.9", 0}, {"100.7", 100}, {"abc", 0}, {"nan", 0}, {"3000000000", 0}, {"2500", 2500}};
+  } cases[] = {{"99.9", 0}, {"100.7", 100}, {"abc", 0}, {"nan", 0}, {"3000000000", 0}, {"150,5", 150}, {"150abc", 0}, {"2500", 2500}};
   int refusals = 0;
   for (const Case& c : cases) {
     const int before = reading_->pollPeriod;
@@ -94,8 +94,8 @@ TEST_F(TreeCommitTest, PollPeriods) {
     }
   }
   EXPECT_EQ(static_cast<int>(prompter_.requests.size()), refusals);
-  // Both accepted periods restarted the running timer with the new period.
-  EXPECT_EQ(reading_->pollArmCount, arms + 2);
+  // Every accepted period restarted the running timer with the new period.
+  EXPECT_EQ(reading_->pollArmCount, arms + 3);
   EXPECT_EQ(reading_->pollArmedPeriod, 2500);
   EXPECT_TRUE(reading_->pollRunning);
   EXPECT_TRUE(document_.modified);
@@ -186,6 +186,9 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   // A branch without "A.Len" counts it as empty, so not 11 bits.
   network_->parameters.erase(network_->parameters.begin() + 1);
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
+  // Read as the cell reads it: "0x1FF" is 511, not 0.
+  EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "0x1FF"), CommitOutcome::Refused);
+  EXPECT_EQ(prompter_.requests.back().text, LoadString(258));
   EXPECT_TRUE(link_.calls.empty());
 
   Elements::NetRS485prg own;

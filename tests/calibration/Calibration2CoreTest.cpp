@@ -157,6 +157,8 @@ TEST(StrainGauge, TypedPointsAndTheirMessage) {
   EXPECT_EQ(ParsePointText(" 80"), 80.0f);
   EXPECT_EQ(ParsePointText("абв"), std::nullopt);
   EXPECT_EQ(ParsePointText(""), std::nullopt);
+  // The whole text, and only what the float on the wire carries.
+  for (const char* refused : {"12abc", "1e39", "0x10", "50%", "inf"}) EXPECT_EQ(ParsePointText(refused), std::nullopt) << refused;
   EXPECT_EQ(PointInputError(true, true), "");
   EXPECT_EQ(
       PointInputError(false, false),
@@ -235,7 +237,8 @@ TEST(PhRedox, ModesCommandsAndInstructions) {
   const std::pair<const char*, std::optional<std::string>> values[] = {
       {"6,86", "6.86"}, {" 7.01 ", "7.01"}, {"-250", "-250"}, {"1e3", "1e3"},  {"1e39", std::nullopt},
       {"6.86abc", std::nullopt}, {"6,86,1", std::nullopt}, {"pH", std::nullopt}, {"", std::nullopt},
-      {"  ", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt},
+      {"  ", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt}, {"0x10", std::nullopt},
+      {"0x1p3", std::nullopt},
   };
   for (const auto& [text, expected] : values) EXPECT_EQ(NormaliseBufferValue(text), expected) << text;
 }
@@ -464,7 +467,7 @@ TEST(Inductance, AveragingAndPointCount) {
                                                                                        {"1", std::nullopt},
                                                                                        {"22", std::nullopt},
                                                                                        {"0x5", std::nullopt},
-                                                                                       {" 5", std::nullopt},
+                                                                                       {" 5 ", 5},
                                                                                        {"5a", std::nullopt},
                                                                                        {"", std::nullopt},
                                                                                        {"010", 10}})

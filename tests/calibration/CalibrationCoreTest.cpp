@@ -115,6 +115,9 @@ TEST(AnalogInput, AccessCodesCountWrongAttemptsAcrossOpenings) {
   EXPECT_EQ(CheckAccessCode(4, "1"), CodeCheck::Wrong);
   EXPECT_EQ(CheckAccessCode(4, std::to_string(kAccessCodeType4)), CodeCheck::Right);
   EXPECT_EQ(WrongCodeCount(), 0);
+  // The whole text is the code.
+  EXPECT_EQ(CheckAccessCode(4, std::to_string(kAccessCodeType4) + "abc"), CodeCheck::Wrong);
+  EXPECT_EQ(CheckAccessCode(4, " " + std::to_string(kAccessCodeType4) + " "), CodeCheck::Right);
   for (int type = 1; type <= 4; ++type) EXPECT_EQ(CheckAccessCode(type, std::to_string(AccessCodeOfType(type))), CodeCheck::Right);
   EXPECT_EQ(SensorCode(4, 1), 41);
   EXPECT_EQ(InstructionId(1, SensorCode(1, 0)), 494);  // code 2: index 0
@@ -319,8 +322,10 @@ TEST(AnalogOutput, StepsStayWithinRangeAndOnlyWholeValuesAreWritten) {
   EXPECT_EQ(StepValue(1, -2), std::nullopt);
   EXPECT_EQ(StepValue(4085, 10), 4095);
   EXPECT_EQ(StepValue(10, -10), 0);
-  for (const char* bad : {"", "-5", "5000", "12abc", "+3"}) EXPECT_EQ(ParsePointValue(bad), std::nullopt) << bad;
+  for (const char* bad : {"", "-5", "5000", "12abc", "0x10", "2,5", "1e3"})
+    EXPECT_EQ(ParsePointValue(bad), std::nullopt) << bad;
   EXPECT_EQ(ParsePointValue("4095"), 4095);
+  EXPECT_EQ(ParsePointValue(" +3 "), 3);
   EXPECT_EQ(ParsePointValue("0"), 0);
 }
 

@@ -103,6 +103,60 @@ TEST_F(DeviceIOTest, AddressesByChannelAndAddressLength) {
   EXPECT_EQ(port_->requests.back().highBits, 7);
 }
 
+// A request whose address (module address plus channel) is negative, beyond the
+// addressing, or the broadcast address without a broadcast meant never goes out:
+// no attribute request, no traced frame bytes, the address named once.
+TEST_F(DeviceIOTest, RequestsToAnAddressTheFrameMustNotReachAreNotSent) {
+  struct Case {
+    int length, module, channel;
+    bool sent;
+  } cases[] = {
+      {8, 16, 239, false},   // 255: every module would take it
+      {8, 16, 300, false},   // beyond 8 bits
+      {8, 16, -2, true},     // 14
+      {8, 1, -2, false},     // -1
+      {8, 255, 0, false},    // the module address itself is the broadcast address
+      {8, 16, 238, true},    // 254
+      {11, 2000, 48, false}, // beyond 11 bits
+      {11, 2000, 47, true},  // 2047
+      {8, 16, -1, true},     // the broadcast channel: meant so
+  };
+  for (const Case& c : cases) {
+    port_->requests.clear();
+    port_->addressLength = c.length;
+    port_->moduleAddress = c.module;
+    const std::string label = std::to_string(c.length) + "/" + std::to_string(c.module) + "+" + std::to_string(c.channel);
+    const std::string address = std::to_string(c.channel == -1 ? 255 : c.module + c.channel);
+
+    uint8_t out[15];
+    uint8_t length = 0;
+    std::string error;
+    port_->script.assign(2, FakePort::Answer{Fault::Silence});
+    io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, c.channel);
+    EXPECT_EQ(!port_->requests.empty(), c.sent) << label;
+    if (!c.sent) {
+      EXPECT_NE(error.find(" " + address + " "), std::string::npos) << label << ": " << error;
+    }
+
+    if (c.channel == -1) continue;
+    port_->requests.clear();
+    port_->script.clear();
+    auto p = IntParameter("Addr", "5");
+    p->attributes = 1;
+    p->requestIndex = c.channel;
+    std::vector<std::string> trace;
+    const int result = io_->ExchangeParameter(0, p.get(), &trace, false);
+    if (c.sent) {
+      EXPECT_FALSE(port_->requests.empty()) << label;
+      continue;
+    }
+    EXPECT_EQ(result, DeviceIO::kAddressRefused) << label;
+    EXPECT_TRUE(port_->requests.empty()) << label;
+    EXPECT_EQ(trace, std::vector<std::string>{p->note}) << label;
+    EXPECT_NE(p->note.find(" " + address + " "), std::string::npos) << label << ": " << p->note;
+  }
+}
+
 // Each failure: its transactions, its text and the run's result flags.
 TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
   struct Case {
@@ -377,7 +431,7 @@ TEST_F(DeviceIOTest, NetworkNameTravelsAsFourCharacters) {
   EXPECT_EQ(trace.back(), name.note);
 
   // A character failing its frame ends the name with that result and its note.
-  port_->script.assign(2, {Fault::Silence});
+  port_->script.assign(2, FakePort::Answer{Fault::Silence});
   EXPECT_EQ(Read(name), 1);
   EXPECT_EQ(name.note, LoadString(197));
   // A failed write keeps the name that was to be written.

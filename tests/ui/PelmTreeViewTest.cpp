@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "RealInput.h"
 #include "ServiceDialogTestSupport.h"
 #include "app/TreeControlLogic.h"
 #include "app/ui/CPelmTreeListCtrl.h"
@@ -263,6 +264,65 @@ TEST_F(PelmTreeViewTest, ScreenshotShowsRedGreenAndPolledRows) {
   EXPECT_GT(Count(image, cell(polled->treeItem, 2), Dark), 10);
   EXPECT_EQ(Count(image, cell(polled->treeItem, 2), Red), 0);
   EXPECT_EQ(Count(image, cell(polled->treeItem, 2), Green), 0);
+}
+
+// Typed into a float cell as a person types (double click, the keys, Enter) with
+// immediate writing on: a text that is no number writes nothing and says so; a
+// decimal comma is the point.
+class PelmTreeViewXvfb : public PelmTreeViewTest {};
+
+TEST_F(PelmTreeViewXvfb, TypedScaleValuesAreNumbersOrNothingIsWritten) {
+  Z580_REQUIRE_XCB();
+  OpenView(true);
+  ASSERT_TRUE(realinput::ShowActive(*view_));
+  App().immediateWriting = true;
+  Parameter* scale = nullptr;
+  ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+    if (!scale && p.name == "An.Hi" && p.treeItem != model::kNoItem) scale = &p;
+  });
+  ASSERT_NE(scale, nullptr);
+  struct Case {
+    const char* keys;
+    const char* stored;  // nullptr: refused
+    z580sim::Bytes written;
+  } cases[] = {{"abc", nullptr, {}},
+               {"", nullptr, {}},  // an emptied cell
+               {"12abc", nullptr, {}},
+               {"1,9", "1.900", {0x3F, 0xF3, 0x33, 0x33}},
+               {"-2,5", "-2.500", {0xC0, 0x20, 0x00, 0x00}}};
+  for (const Case& c : cases) {
+    Reveal(scale->treeItem);
+    const std::string before = Text(scale->treeItem, 2);
+    const std::string held = scale->value;
+    prompter_.requests.clear();
+    sim_->ClearRequests();
+    QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(scale->treeItem, 2).center());
+    ASSERT_TRUE(realinput::Until([&] { return tree_->OpenEditBox() != nullptr && QApplication::focusWidget(); }))
+        << c.keys;
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    QTest::keyClicks(focus, c.keys);
+    QTest::keyClick(focus, Qt::Key_Return);
+    QApplication::processEvents();
+    std::vector<z580sim::RequestRecord> writes;
+    for (const z580sim::RequestRecord& r : sim_->Requests())
+      if (IsWriteOf(r, "An.Hi")) writes.push_back(r);
+    if (c.stored == nullptr) {
+      EXPECT_TRUE(writes.empty()) << c.keys;
+      EXPECT_EQ(scale->value, held) << c.keys;
+      EXPECT_EQ(Text(scale->treeItem, 2), before) << c.keys;
+      EXPECT_NE(prompter_.Texts().find("'" + std::string(c.keys) + "'"), std::string::npos)
+          << c.keys << ": " << prompter_.Texts();
+    } else {
+      EXPECT_EQ(scale->value, c.stored) << prompter_.Texts();
+      EXPECT_EQ(Text(scale->treeItem, 2), c.stored);
+      ASSERT_FALSE(writes.empty()) << c.keys;
+      ASSERT_GE(writes.back().data.size(), 4u);  // the value, then the index bytes
+      EXPECT_EQ(z580sim::Bytes(writes.back().data.begin(), writes.back().data.begin() + 4), c.written) << c.keys;
+      EXPECT_TRUE(prompter_.requests.empty()) << prompter_.Texts();
+    }
+  }
 }
 
 }  // namespace

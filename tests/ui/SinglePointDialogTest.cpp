@@ -165,4 +165,69 @@ TEST_F(SinglePointDialogTest, WritesAnEnumerationIndexInTheAddressAndRefusesUnkn
   EXPECT_FALSE(sim_->WaitForRequests(1, 200));
 }
 
+// An index in the address is added to the module's address (16): an address the
+// frame must not reach, or an index that is no whole number from 0, sends nothing
+// and traces no frame bytes; the reason appears once.
+TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNothing) {
+  SetCommand("!ver");
+  Child<QCheckBox>("hasIndex")->setChecked(true);
+  dialog_->OnIndexUpdate();
+  Child<QRadioButton>("indexInAddress")->setChecked(true);
+  struct Case {
+    const char* index;
+    const char* reason;  // a part of the last trace line; nullptr: sent
+  } cases[] = {{"-1", "'-1'"},     {"239", " 255 "}, {"300", " 316 "}, {"abc", "'abc'"},
+               {"2,5", "'2,5'"},   {"1", nullptr}};
+  for (const Case& c : cases) {
+    Child<QLineEdit>("index")->setText(c.index);
+    sim_->ClearRequests();
+    dialog_->OnExecute();
+    const QStringList trace = Trace();
+    ASSERT_FALSE(trace.isEmpty()) << c.index;
+    if (c.reason == nullptr) {
+      ASSERT_FALSE(sim_->Requests().empty()) << c.index;
+      EXPECT_EQ(sim_->Requests()[0].address, 17u);
+      continue;
+    }
+    EXPECT_FALSE(sim_->WaitForRequests(1, 100)) << c.index;
+    EXPECT_NE(trace.back().toStdString().find(c.reason), std::string::npos) << trace.join("|").toStdString();
+    EXPECT_EQ(trace.count(trace.back()), 1) << trace.join("|").toStdString();
+    EXPECT_TRUE(TracedBytes(trace, ">>").empty()) << c.index;
+    EXPECT_FALSE(trace.join("|").contains(QString::fromStdString(LoadString(417)))) << c.index;
+  }
+}
+
+// A typed value is read as everywhere: "abc" or "12abc" for a float writes nothing,
+// "1,5" writes 1.5; a value the link refuses is traced once.
+TEST_F(SinglePointDialogTest, TypedValuesAreNumbersOrNothingIsWritten) {
+  SetCommand("KT.I");
+  Child<QRadioButton>("write")->setChecked(true);
+  dialog_->OnOperationUpdate();
+  auto* value = Child<QComboBox>("value");
+  for (const char* text : {"abc", "12abc", ""}) {
+    value->setEditText(text);
+    sim_->ClearRequests();
+    dialog_->OnExecute();
+    const QStringList trace = Trace();
+    EXPECT_FALSE(sim_->WaitForRequests(1, 100)) << text;
+    ASSERT_FALSE(trace.isEmpty());
+    EXPECT_NE(trace.back().toStdString().find("'" + std::string(text) + "'"), std::string::npos)
+        << trace.join("|").toStdString();
+  }
+  value->setEditText("1,5");
+  sim_->ClearRequests();
+  dialog_->OnExecute();
+  ASSERT_EQ(sim_->Requests().size(), 1u);
+  EXPECT_EQ(sim_->Requests()[0].data, (z580sim::Bytes{0x3F, 0xC0, 0x00, 0x00}));
+
+  // No item of the enumeration: the link's reason, traced once.
+  SetCommand("F.NOM");
+  value->setEditText("70 Гц");
+  sim_->ClearRequests();
+  dialog_->OnExecute();
+  const QStringList trace = Trace();
+  ASSERT_FALSE(trace.isEmpty());
+  EXPECT_EQ(trace.count(trace.back()), 1) << trace.join("|").toStdString();
+}
+
 }  // namespace

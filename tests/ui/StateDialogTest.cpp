@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 
+#include "RealInput.h"
 #include "ServiceDialogTestSupport.h"
 #include "app/ui/CStateInOutDlg.h"
 #include "app/ui/CmyStatic.h"
@@ -225,6 +226,53 @@ TEST_F(StateDialogTest, OneSidedModulesShowOnlyTheirSide) {
     EXPECT_LT(dialog.OutputLed(0)->x(), dialog.OutputsTable()->x() + dialog.OutputsTable()->width());
     close(dialog);
   }
+}
+
+// An output typed as a person types (double click, the keys, Enter): a text that is
+// no number writes nothing, says so and leaves the value held; "0,5" is half.
+class StateDialogXvfb : public StateDialogTest {};
+
+TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
+  Z580_REQUIRE_XCB();
+  Open<BaseDevice::CZ580M04>(3);
+  SetModuleFloat("r.oe", 2, "0.25");
+  Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
+  ASSERT_TRUE(realinput::ShowActive(dialog));
+  myClass::CStateTableCtrl* outputs = dialog.OutputsTable();
+  ASSERT_TRUE(WaitFor([&] { return outputs->GetItemText(2, 0) == "0.250"; })) << outputs->GetItemText(2, 0);
+  const auto type = [&](const char* keys) {
+    QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {}, CellCentre(outputs, 2, 0));
+    ASSERT_TRUE(realinput::Until([&] { return outputs->EditBox() != nullptr && QApplication::focusWidget(); }));
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    QTest::keyClicks(focus, keys);
+    QTest::keyClick(focus, Qt::Key_Return);
+    QApplication::processEvents();
+  };
+  const auto writes = [&] {
+    int n = 0;
+    for (const auto& r : sim_->Requests()) n += !r.read && r.name.find("r.oe") != std::string::npos;
+    return n;
+  };
+  for (const char* keys : {"abc", "", "0.5x"}) {
+    sim_->ClearRequests();
+    prompter_.requests.clear();
+    type(keys);
+    EXPECT_EQ(writes(), 0) << keys;
+    EXPECT_EQ(ModuleFloat("r.oe", 2), "0.250") << keys;
+    EXPECT_EQ(outputs->GetItemText(2, 0), "0.250") << keys;
+    EXPECT_NE(prompter_.Texts().find("'" + std::string(keys) + "'"), std::string::npos) << prompter_.Texts();
+  }
+  sim_->ClearRequests();
+  prompter_.requests.clear();
+  type("0,5");
+  EXPECT_EQ(writes(), 1);
+  EXPECT_EQ(ModuleFloat("r.oe", 2), "0.500");
+  EXPECT_EQ(outputs->GetItemText(2, 0), "0.500");
+  EXPECT_TRUE(prompter_.requests.empty()) << prompter_.Texts();
+  dialog.reject();
+  ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
 }
 
 }  // namespace
