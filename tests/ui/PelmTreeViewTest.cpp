@@ -287,9 +287,9 @@ class PelmTreeViewXvfb : public PelmTreeViewTest {
     tree_->setFocus();
     return realinput::Until([&] { return QApplication::focusWidget() == tree_; }) ? found : nullptr;
   }
-  // Enter opens the selected row's value editor; the text replaces the value.
-  bool Type(const std::string& text) {
-    QTest::keyClick(tree_, Qt::Key_Return);
+  // A double click opens the row's value editor; the text replaces the value.
+  bool Type(model::TreeItem row, const std::string& text) {
+    QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(row, 2).center());
     if (!realinput::Until([&] { return tree_->OpenEditBox() && QApplication::focusWidget() == tree_->OpenEditBox(); }))
       return false;
     QTest::keyClick(tree_->OpenEditBox(), Qt::Key_A, Qt::ControlModifier);
@@ -316,7 +316,7 @@ TEST_F(PelmTreeViewXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
   App().immediateWriting = true;
   Parameter* edited = ShowPlainNumber();
   ASSERT_NE(edited, nullptr);
-  ASSERT_TRUE(Type("1"));
+  ASSERT_TRUE(Type(edited->treeItem, "1"));
 
   const size_t before = sim_->Requests().size();
   ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
@@ -355,7 +355,7 @@ TEST_F(PelmTreeViewXvfb, AFailedEditWriteTurnsItsBranchRed) {
   for (model::TreeItem branch : branches) ASSERT_EQ(Colour(branch), model::kBlack);
 
   sim_->SetFault(z580sim::Fault::DeviceError, 1, 0x47);
-  ASSERT_TRUE(Type("1"));
+  ASSERT_TRUE(Type(edited->treeItem, "1"));
   QTest::keyClick(tree_->OpenEditBox(), Qt::Key_Return);
   EXPECT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(Colour(edited->treeItem), model::kRed);
