@@ -482,8 +482,10 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
     auto* table = dialog.Table();
     const int row = RowOf(dialog, "bPS");
     ASSERT_GE(row, 0);
+    // The arrows go down the rows (each row as a whole) to "Скорость".
     table->setFocus(Qt::TabFocusReason);
-    table->setCurrentIndex(table->model()->index(row, 1));
+    for (int i = 0; i <= row && table->GetFocusRow() != row; ++i) QTest::keyClick(table, Qt::Key_Down);
+    ASSERT_EQ(table->GetFocusRow(), row);
     QTest::keyClick(table, Qt::Key_Return);
     QPointer<myClass::CmyComboBox> box = table->ListBox();
     ASSERT_TRUE(box);
