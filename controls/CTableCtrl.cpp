@@ -566,8 +566,13 @@ void CTableCtrl::EndList(int item) {
   ending_ = true;
   const std::string text = list->itemText(item).toStdString();
   SetItemText(editRow_, editColumn_, text);
+  // A click elsewhere keeps the focus where it went; the list's own ends give it
+  // back to the table.
+  const QWidget* focus = QApplication::focusWidget();
+  const bool focusElsewhere =
+      focus != nullptr && focus != list && focus != this && !controls::FocusInOwnList(*list);
   CloseEditors();
-  setFocus(Qt::OtherFocusReason);
+  if (!focusElsewhere) setFocus(Qt::OtherFocusReason);
   OnEndEdit(text);
   ending_ = false;
 }
