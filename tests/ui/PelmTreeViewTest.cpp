@@ -272,8 +272,7 @@ TEST_F(PelmTreeViewTest, ScreenshotShowsRedGreenAndPolledRows) {
 
 class PelmTreeViewXvfb : public PelmTreeViewTest {
  protected:
-  // A plain writable number in a branch of its own, shown and selected, with the
-  // focus in the tree.
+  // A plain writable number in a branch of its own, shown.
   Parameter* ShowPlainNumber() {
     Parameter* found = nullptr;
     ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
@@ -282,10 +281,8 @@ class PelmTreeViewXvfb : public PelmTreeViewTest {
           tree_->ParentItem(p.treeItem) != view_->BuiltRows().deviceParameters)
         found = &p;
     });
-    if (found == nullptr) return nullptr;
-    Reveal(found->treeItem);
-    tree_->setFocus();
-    return realinput::Until([&] { return QApplication::focusWidget() == tree_; }) ? found : nullptr;
+    if (found != nullptr) Reveal(found->treeItem);
+    return found;
   }
   // A double click opens the row's value editor; the text replaces the value.
   bool Type(model::TreeItem row, const std::string& text) {
@@ -334,8 +331,6 @@ TEST_F(PelmTreeViewXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
   EXPECT_EQ(WritesSince(firstRead), 0);
   EXPECT_EQ(edited->value, "1");
   EXPECT_EQ(Text(edited->treeItem, 2), "1");
-  QTest::qWait(300);
-  EXPECT_EQ(WritesSince(firstRead), 0);
   EXPECT_EQ(prompter_.Texts(), "");
 }
 

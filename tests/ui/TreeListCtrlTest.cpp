@@ -518,7 +518,6 @@ TEST(TreeListCtrlXvfb, KeyboardAloneEditsRowAfterRowAndTakesOnlyConfirmedChoices
       {"Down, Down, Tab", {Qt::Key_Down, Qt::Key_Down}, Qt::Key_Tab, "нечет"},
       {"Down, click elsewhere", {Qt::Key_Down}, kClick, "чет"},
       {"Down, Escape", {Qt::Key_Down}, Qt::Key_Escape, "нет"},
-      {"End, Up, Escape", {Qt::Key_End, Qt::Key_Up}, Qt::Key_Escape, "нет"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
