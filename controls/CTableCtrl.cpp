@@ -442,12 +442,12 @@ void CTableCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CTableCtrl::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
-    const int row = currentIndex().row();
-    BeginEdit(row, currentIndex().column());
+    const int row = currentIndex().row(), focused = currentIndex().column();
+    BeginEdit(row, focused);
     // The arrows select whole rows: a cell that is not edited leaves Enter to the
     // row's first cell that is.
     for (int column = 0; column < GetColumnCount() && !edit_ && !list_; ++column)
-      if (column != currentIndex().column()) BeginEdit(row, column);
+      if (column != focused) BeginEdit(row, column);
     // A row that opens no editor leaves Enter to the dialog (its default button).
     if (edit_ || list_) return;
   }

@@ -568,8 +568,8 @@ void CTreeListCtrl::keyPressEvent(QKeyEvent* event) {
   // Enter and F2 edit the selected row, so that a branch can be edited by keyboard
   // alone: Enter in the editor ends it, Down goes to the next row.
   const int key = event->key();
-  if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) &&
-      currentItem() != nullptr) {
+  const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) && plain && currentItem() != nullptr) {
     current_ = static_cast<RowItem*>(currentItem())->handle;
     BeginEditByKey();
     event->accept();
@@ -605,8 +605,7 @@ int CTreeListCtrl::sizeHintForColumn(int column) const {
       const auto* item = static_cast<const RowItem*>(parent->child(i));
       const std::string& text = item->record.GetText(column);
       if (!text.empty()) {
-        const int advance =
-            (item->record.bold ? bold : normal).horizontalAdvance(QString::fromStdString(text));
+        const int advance = (item->record.bold ? bold : normal).horizontalAdvance(QString::fromStdString(text));
         const int indent = column == 0 ? indentation() * (depth + (rootIsDecorated() ? 1 : 0)) + images + 2 : 0;
         widest = std::max(widest, indent + advance + 4 + 8);
       }
