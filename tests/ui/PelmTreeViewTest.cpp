@@ -270,7 +270,7 @@ TEST_F(PelmTreeViewTest, ScreenshotShowsRedGreenAndPolledRows) {
 
 // ---- driven as a person does, on the X display
 
-class PelmTreeViewXvfb : public PelmTreeViewTest {
+class PelmTreeRowsXvfb : public PelmTreeViewTest {
  protected:
   // A plain writable number in a branch of its own, shown.
   Parameter* ShowPlainNumber() {
@@ -304,7 +304,7 @@ class PelmTreeViewXvfb : public PelmTreeViewTest {
 // With immediate writing on, "Прочитать все параметры" started while a value is
 // half typed first ends that edit as a click elsewhere would: the value is written
 // once, before the read's first frame, and nothing is left open or written after.
-TEST_F(PelmTreeViewXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
+TEST_F(PelmTreeRowsXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
   Z580_REQUIRE_XCB();
   OpenView(true);
   ASSERT_TRUE(realinput::ShowActive(*view_));
@@ -336,7 +336,7 @@ TEST_F(PelmTreeViewXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
 
 // A value the module refuses turns its row and every branch above it red, as a
 // failed read does.
-TEST_F(PelmTreeViewXvfb, AFailedEditWriteTurnsItsBranchRed) {
+TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
   Z580_REQUIRE_XCB();
   OpenView(true);
   ASSERT_TRUE(realinput::ShowActive(*view_));
@@ -359,7 +359,7 @@ TEST_F(PelmTreeViewXvfb, AFailedEditWriteTurnsItsBranchRed) {
 
 // The bold heading of the polled parameters stays their first row whatever a
 // caption click sorts by.
-TEST_F(PelmTreeViewXvfb, CaptionClicksKeepThePolledHeadingFirst) {
+TEST_F(PelmTreeRowsXvfb, CaptionClicksKeepThePolledHeadingFirst) {
   Z580_REQUIRE_XCB();
   OpenView(false);
   ASSERT_TRUE(realinput::ShowActive(*view_));
