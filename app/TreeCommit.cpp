@@ -87,6 +87,17 @@ CommitOutcome CommitPolled(CommitContext& c, Parameter& p, model::TreeItem row, 
   return CommitOutcome::Taken;
 }
 
+// The branch rows above a row whose write failed show it at once, as they do
+// after a failed read.
+void ShowBranchProblems(PelmTreeRows& rows, model::TreeItem row) {
+  for (model::TreeItem up = rows.GetParentItem(row); up != model::kNoItem; up = rows.GetParentItem(up)) {
+    const auto* element = dynamic_cast<const ObjectWithParameters*>(rows.GetItemObject(up));
+    if (element == nullptr) continue;
+    if (const std::optional<bool> problem = element->HasProblemInSubtree())
+      rows.SetItemColor(up, *problem ? model::kRed : model::kBlack);
+  }
+}
+
 bool IsAddressSetting(const std::string& name) {
   return name == "A.Len" || name == "Addr" || EqualsNoCase(name, "Prot");
 }
@@ -150,6 +161,7 @@ CommitOutcome CommitValue(CommitContext& c, Parameter& p, model::TreeItem row, c
       if (qRow != model::kNoItem) {
         c.rows.SetItemColor(qRow, model::kRed);
         c.rows.SetItemText(qRow, 5, q->note);
+        ShowBranchProblems(c.rows, qRow);
       }
       ShowError(q->note, LoadString(kStrNotWritten));
       if (qRow != model::kNoItem) c.rows.SetItemText(qRow, 2, q->value);

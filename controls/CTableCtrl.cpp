@@ -120,6 +120,26 @@ void CmyEdit::focusOutEvent(QFocusEvent* event) {
 CmyComboBox::CmyComboBox(QWidget* parent) : QComboBox(parent) {
   // Escape in the open list closes it and then the editing, without a change.
   controls::OnListEscape(*this, [this] { emit cancelled(); });
+  // A choice in the open list is confirmed; a key that only moves the shown item is not.
+  connect(this, &QComboBox::activated, this, [this](int item) {
+    if (!moving_) emit chosen(item);
+  });
+}
+
+bool CmyComboBox::event(QEvent* event) {
+  // Tab ends the editing with the shown item; the focus then goes back to the table.
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+      event->accept();
+      if (currentIndex() >= 0)
+        emit chosen(currentIndex());
+      else
+        emit cancelled();
+      return true;
+    }
+  }
+  return QComboBox::event(event);
 }
 
 void CmyComboBox::keyPressEvent(QKeyEvent* event) {
@@ -132,10 +152,12 @@ void CmyComboBox::keyPressEvent(QKeyEvent* event) {
   // editor again) or the dialog's default button.
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     event->accept();
-    if (currentIndex() >= 0) emit activated(currentIndex());
+    if (currentIndex() >= 0) emit chosen(currentIndex());
     return;
   }
+  moving_ = true;
   QComboBox::keyPressEvent(event);
+  moving_ = false;
 }
 
 void CmyComboBox::keyReleaseEvent(QKeyEvent* event) {
@@ -148,8 +170,12 @@ void CmyComboBox::keyReleaseEvent(QKeyEvent* event) {
 
 void CmyComboBox::focusOutEvent(QFocusEvent* event) {
   QComboBox::focusOutEvent(event);
-  // Opening the drop-down, and the drop-down taking the focus, are not the end.
-  if (event->reason() != Qt::PopupFocusReason && !controls::FocusInOwnList(*this)) emit cancelled();
+  // Opening the drop-down, and the drop-down taking the focus, are not the end; nor
+  // is another window becoming active for a while (the focus comes back).
+  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason ||
+      controls::FocusInOwnList(*this))
+    return;
+  emit left(currentIndex());
 }
 
 void CmyComboBox::wheelEvent(QWheelEvent* event) {
@@ -416,7 +442,12 @@ void CTableCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CTableCtrl::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
-    BeginEdit(currentIndex().row(), currentIndex().column());
+    const int row = currentIndex().row(), focused = currentIndex().column();
+    BeginEdit(row, focused);
+    // The arrows select whole rows: a cell that is not edited leaves Enter to the
+    // row's first cell that is.
+    for (int column = 0; column < GetColumnCount() && !edit_ && !list_; ++column)
+      if (column != focused) BeginEdit(row, column);
     // A row that opens no editor leaves Enter to the dialog (its default button).
     if (edit_ || list_) return;
   }
@@ -482,10 +513,12 @@ void CTableCtrl::BeginEdit(int row, int column) {
     list->setCurrentIndex(list->findText(text));
     list->show();
     list->setFocus(Qt::OtherFocusReason);
-    connect(list, &QComboBox::activated, this, &CTableCtrl::EndList);
+    connect(list, &CmyComboBox::chosen, this, &CTableCtrl::EndList);
     connect(list, &CmyComboBox::cancelled, this, &CTableCtrl::CancelList);
+    connect(list, &CmyComboBox::left, this, &CTableCtrl::LeaveList);
   }
   OnBeginEdit(parameter);
+  if (list_) listStart_ = list_->currentIndex();
 }
 
 void CTableCtrl::CloseEditors() {
@@ -533,8 +566,13 @@ void CTableCtrl::EndList(int item) {
   ending_ = true;
   const std::string text = list->itemText(item).toStdString();
   SetItemText(editRow_, editColumn_, text);
+  // A click elsewhere keeps the focus where it went; the list's own ends give it
+  // back to the table.
+  const QWidget* focus = QApplication::focusWidget();
+  const bool focusElsewhere =
+      focus != nullptr && focus != list && focus != this && !controls::FocusInOwnList(*list);
   CloseEditors();
-  setFocus(Qt::OtherFocusReason);
+  if (!focusElsewhere) setFocus(Qt::OtherFocusReason);
   OnEndEdit(text);
   ending_ = false;
 }
@@ -545,6 +583,15 @@ void CTableCtrl::CancelList() {
   CloseEditors();
   OnCancelEdit();
   ending_ = false;
+}
+
+void CTableCtrl::LeaveList(int item) {
+  // A click elsewhere takes another shown item, as Enter does; an item not moved
+  // is no edit.
+  if (item >= 0 && item != listStart_)
+    EndList(item);
+  else
+    CancelList();
 }
 
 void CTableCtrl::OnButtonCell(int, int) {}

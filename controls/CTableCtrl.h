@@ -58,9 +58,10 @@ class CmyEdit : public QLineEdit {
   QString tipText_;
 };
 
-// The drop-down list: a chosen item (a click in the open list, Enter) ends the
-// editing with it; Escape and the loss of focus close the list without a change.
-// The list opens by a click on its arrow, F4 or Alt+Down.
+// The drop-down list: the arrow keys, Home, End and typed letters only change the
+// shown item; a click in the open list, Enter, Tab or a click elsewhere end the
+// editing with the shown item; Escape ends it without a change. The list opens by
+// a click on its arrow, F4 or Alt+Down.
 class CmyComboBox : public QComboBox {
   Q_OBJECT
 
@@ -68,13 +69,21 @@ class CmyComboBox : public QComboBox {
   explicit CmyComboBox(QWidget* parent);
 
  signals:
+  // The editing ends with this item.
+  void chosen(int item);
+  // The focus went elsewhere (a click) while the box showed this item (-1: none).
+  void left(int item);
   void cancelled();
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  bool moving_ = false;  // the closed box's own keys change the shown item
 };
 
 class CTableCtrl : public QTableView, public TableControl {
@@ -167,6 +176,7 @@ class CTableCtrl : public QTableView, public TableControl {
   void EndEditBox();
   void EndList(int item);
   void CancelList();
+  void LeaveList(int item);
 
   QStandardItemModel* model_ = nullptr;
   table::TableCells cells_;
@@ -179,6 +189,7 @@ class CTableCtrl : public QTableView, public TableControl {
   std::string editCellText_;
   QPointer<CmyEdit> edit_;
   QPointer<CmyComboBox> list_;
+  int listStart_ = -1;  // the item the list showed when it opened
   bool ending_ = false;
   bool centredFirstColumn_ = false;
 };

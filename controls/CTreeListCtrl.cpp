@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <functional>
 
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
@@ -43,15 +44,21 @@ class RowItem : public QTreeWidgetItem {
  public:
   RowItem(model::TreeItem handle, int image, int selectedImage)
       : handle(handle), image(image), selectedImage(selectedImage) {}
+  // The tree's sort asks "less" in both directions (a descending sort with the
+  // rows swapped), so the rule that a heading row stays first needs the direction.
   bool operator<(const QTreeWidgetItem& other) const override {
-    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    return CompareItems(&record, &static_cast<const RowItem&>(other).record, column, true) < 0;
+    const auto& that = static_cast<const RowItem&>(other);
+    const auto* tree = static_cast<const CTreeListCtrl*>(treeWidget());
+    const bool ascending = tree ? tree->sortAscending_ : true;
+    if (heading != that.heading) return ascending ? heading : that.heading;
+    return CompareItems(&record, &that.record, tree ? tree->sortColumn_ : 0, true) < 0;
   }
   model::TreeItem handle;
   CTLItem record;
   int image;
   int selectedImage;
   int stateImage = 0;
+  bool heading = false;  // inserted as its parent's first row: it stays first
 };
 
 namespace {
@@ -239,6 +246,7 @@ model::TreeItem CTreeListCtrl::Insert(CObject* object, const std::string& text, 
   else if (editByText)
     item->record.SetEditByText(true);
   item->record.object = object;
+  item->heading = first;
   if (first)
     parentItem->insertChild(0, item);
   else
@@ -482,12 +490,16 @@ void CTreeListCtrl::SetStateImageList(const ImageList* images) {
 
 void CTreeListCtrl::SortChildren(int column, bool ascending, model::TreeItem parent) {
   QTreeWidgetItem* item = parent == model::kNoItem ? invisibleRootItem() : Row(parent);
+  sortColumn_ = column;
+  sortAscending_ = ascending;
   if (item) item->sortChildren(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CTreeListCtrl::SortTree(int column, bool ascending) {
   // One sort of the whole model: the top level and every row with children, with a
   // single relayout of the view.
+  sortColumn_ = column;
+  sortAscending_ = ascending;
   sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
@@ -553,6 +565,16 @@ void CTreeListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CTreeListCtrl::keyPressEvent(QKeyEvent* event) {
+  // Enter and F2 edit the selected row, so that a branch can be edited by keyboard
+  // alone: Enter in the editor ends it, Down goes to the next row.
+  const int key = event->key();
+  const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) && plain && currentItem() != nullptr) {
+    current_ = static_cast<RowItem*>(currentItem())->handle;
+    BeginEditByKey();
+    event->accept();
+    return;
+  }
   QTreeWidget::keyPressEvent(event);
   emit layoutRequested();
   auto* item = static_cast<RowItem*>(currentItem());
@@ -565,6 +587,35 @@ void CTreeListCtrl::contextMenuEvent(QContextMenuEvent* event) {
   if (RowItem* item = Row(row)) setCurrentItem(item);
   OnRightClick(row, event->globalPos());
   event->accept();
+}
+
+int CTreeListCtrl::sizeHintForColumn(int column) const {
+  if (column < 0 || column >= columnCount_) return -1;
+  const QFontMetrics normal(font());
+  QFont boldFont = font();
+  boldFont.setBold(true);
+  const QFontMetrics bold(boldFont);
+  // The painting shortens a text that does not leave 8 pixels free in its cell,
+  // whose text area ends 4 pixels before the cell's right edge; in column 0 it
+  // starts after the indent, the images and 2 pixels.
+  const int images = (stateImages_ ? kImageWidth : 0) + (images_ ? kImageWidth : 0);
+  int widest = -1;
+  std::function<void(const QTreeWidgetItem*, int)> measure = [&](const QTreeWidgetItem* parent, int depth) {
+    for (int i = 0; i < parent->childCount(); ++i) {
+      const auto* item = static_cast<const RowItem*>(parent->child(i));
+      const std::string& text = item->record.GetText(column);
+      if (!text.empty()) {
+        const int advance = (item->record.bold ? bold : normal).horizontalAdvance(QString::fromStdString(text));
+        const int indent = column == 0 ? indentation() * (depth + (rootIsDecorated() ? 1 : 0)) + images + 2 : 0;
+        widest = std::max(widest, indent + advance + 4 + 8);
+      }
+      if (item->isExpanded()) measure(item, depth + 1);
+    }
+  };
+  measure(invisibleRootItem(), 0);
+  // No text to fit: the column keeps its width. Otherwise its caption stays whole too.
+  if (widest < 0) return GetColumnWidth(column);
+  return std::max(widest, header_->CaptionWidth(headerItem()->text(column)));
 }
 
 void CTreeListCtrl::scrollContentsBy(int dx, int dy) {
@@ -594,14 +645,16 @@ void CTreeListCtrl::BeginEdit(int x, int /*y*/) {
   if (editBox_) editBox_->ReportPendingEnd();
   if (listEditor_) listEditor_->ReportPendingEnd();
   CloseEditors();
-  const model::TreeItem row = current_;
+  BeginEditCell(current_, columnAt(x));
+}
+
+bool CTreeListCtrl::BeginEditCell(model::TreeItem row, int column) {
   const CTLItem* record = Record(row);
-  if (!record || record->disabled) return;
-  const int column = columnAt(x);
-  if (column < 0 || column >= columnCount_) return;
+  if (!record || record->disabled) return false;
+  if (column < 0 || column >= columnCount_) return false;
   const std::string cellText = record->GetText(column);
   const EditorChoice choice = ChooseEditor(row, column, cellText);
-  if (choice.kind == EditorKind::None) return;
+  if (choice.kind == EditorKind::None) return false;
   if (choice.warnPolling)
     platform::ShowMessage(resources::LoadString(kStrPolledWarning), "", platform::MessageIcon::Warning);
   const QRect cell = CellRect(row, column);
@@ -618,6 +671,18 @@ void CTreeListCtrl::BeginEdit(int x, int /*y*/) {
     listEditor_->Open();
     controls::FitListWidth(*listEditor_);
   }
+  return true;
+}
+
+void CTreeListCtrl::BeginEditByKey() {
+  CloseEditors();
+  const model::TreeItem row = current_;
+  RowItem* item = Row(row);
+  if (!item) return;
+  scrollToItem(item);
+  // The value first; a row whose value is not edited offers its other cells.
+  for (int column : {2, 1, 3, 4})
+    if (BeginEditCell(row, column)) return;
 }
 
 void CTreeListCtrl::CloseEditors() {
@@ -647,7 +712,7 @@ void CTreeListCtrl::OnComboItemChanged(const EditEnd& end) {
   if (!listEditor_) return;
   listEditor_->Dismiss();
   listEditor_ = nullptr;
-  if (end.hasText) SetItemText(end.row, end.column, end.text);
+  if (end.hasText && !end.cancelled) SetItemText(end.row, end.column, end.text);
 }
 
 }  // namespace TreeList

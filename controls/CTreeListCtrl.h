@@ -30,7 +30,7 @@ struct EditEnd {
   int column = 0;
   std::string text;
   bool hasText = true;
-  bool cancelled = false;  // Escape in the edit box
+  bool cancelled = false;  // Escape: the cell keeps its text
   bool endedByTab = false;
 };
 
@@ -55,7 +55,8 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
                              model::TreeItem parent);
   model::TreeItem InsertItemFast(CObject* object, const std::string& text, int image, int selectedImage,
                                  bool editByText, bool editByList, model::TreeItem parent);
-  // Like InsertItemFast, but as the first child of parent.
+  // Like InsertItemFast, but as the first child of parent: a heading row, which
+  // stays first whatever the rows are sorted by.
   model::TreeItem InsertItemFirst(CObject* object, const std::string& text, int image, int selectedImage,
                                   model::TreeItem parent);
   // Removes the row with everything beneath it; false for a row without record.
@@ -124,6 +125,9 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
 
   // In-place editing at a viewport point of the current row.
   virtual void BeginEdit(int x, int y);
+  // In-place editing of the current row from the keyboard: its value, or else the
+  // first of its other cells that can be edited.
+  void BeginEditByKey();
   // Destroys open editors without storing anything.
   virtual void CloseEditors();
   // Ends open editors through their end notification (their text is stored).
@@ -167,9 +171,15 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  // The width that shows the column's widest text of the shown rows whole (the
+  // fit of a double click on the column's border). The texts are the records', not
+  // the native items'.
+  int sizeHintForColumn(int column) const override;
 
  private:
   RowItem* Row(model::TreeItem row) const;
+  // Opens the cell's editor when the cell can be edited; false when it cannot.
+  bool BeginEditCell(model::TreeItem row, int column);
   model::TreeItem Insert(CObject* object, const std::string& text, int image, int selectedImage, bool editByText,
                          bool editByList, model::TreeItem parent, bool first = false);
   void Forget(QTreeWidgetItem* item);  // unregisters the row and its descendants
@@ -191,6 +201,10 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   const ImageList* stateImages_ = nullptr;
   std::unordered_map<model::TreeItem, RowItem*> rows_;
   model::TreeItem nextHandle_ = 1;
+  // The order of the last sort, which the rows compare by.
+  int sortColumn_ = 0;
+  bool sortAscending_ = true;
+  friend class RowItem;
 };
 
 // QColor of a COLORREF (0x00BBGGRR).

@@ -147,7 +147,10 @@ CTreeListComboBox::CTreeListComboBox(CTreeListCtrl* tree, model::TreeItem row, i
     if (!inKeyPress_) ReportEnd();
   });
   // Escape in the open list closes it and ends the editing, as Escape in the box does.
-  controls::OnListEscape(*this, [this] { ReportEnd(); });
+  controls::OnListEscape(*this, [this] {
+    cancelled_ = true;
+    ReportEnd();
+  });
 }
 
 void CTreeListComboBox::Open() {
@@ -166,6 +169,7 @@ void CTreeListComboBox::ReportEnd() {
   end.row = row_;
   end.column = column_;
   end.text = currentText().toStdString();
+  end.cancelled = cancelled_;
   end.endedByTab = endedByTab_;
   if (hasFocus()) tree_->setFocus(Qt::OtherFocusReason);
   tree_->OnComboItemChanged(end);
@@ -196,8 +200,10 @@ bool CTreeListComboBox::event(QEvent* e) {
       ReportEnd();
       return true;
     }
-    // Escape and Enter both end with the list's shown text.
+    // Enter ends with the shown item; Escape ends without a change (the arrows may
+    // have moved the shown item, which nobody confirmed).
     if (IsEnter(key) || key->key() == Qt::Key_Escape) {
+      cancelled_ = key->key() == Qt::Key_Escape;
       ReportEnd();
       return true;
     }

@@ -66,6 +66,7 @@ class CTreeListComboBox : public QComboBox {
   model::TreeItem Row() const { return row_; }
   model::TreeItem GetItem() const { return row_; }
   bool EndedByTab() const { return endedByTab_; }
+  bool Cancelled() const { return cancelled_; }
 
  protected:
   bool event(QEvent* event) override;
@@ -75,6 +76,7 @@ class CTreeListComboBox : public QComboBox {
  private:
   CTreeListCtrl* tree_;
   bool endedByTab_ = false;
+  bool cancelled_ = false;
   model::TreeItem row_;
   int column_;
   std::string initialText_;

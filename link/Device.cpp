@@ -238,6 +238,10 @@ int Device::StopThreads() {
 
 // ---------------------------------------------------------------- tasks
 
+void Device::EndEditing() {
+  if (exchange::TaskWindow* window = exchange::CurrentTaskWindow()) window->EndEditing();
+}
+
 bool Device::RunTask(int taskCode, int total) {
   App().totalCount = total;
   App().doneCount = 0;
@@ -252,21 +256,25 @@ bool Device::RunTask(int taskCode, int total) {
 }
 
 bool Device::StartReadTask(ObjectWithParameters& element) {
+  EndEditing();
   pending_ = &element;
   return RunTask(kTaskReadAll, CountTaskParameters(element, 1));
 }
 
 bool Device::StartWriteTask(ObjectWithParameters& element) {
+  EndEditing();
   pending_ = &element;
   return RunTask(kTaskWriteAll, CountTaskParameters(element, 1));
 }
 
 bool Device::StartWriteChangedTask(ObjectWithParameters& element) {
+  EndEditing();
   pending_ = &element;
   return RunTask(kTaskWriteChanged, CountTaskParameters(element, 0));
 }
 
 bool Device::StartCompareTask(ObjectWithParameters& element) {
+  EndEditing();
   {
     std::lock_guard lock(differencesLock_);
     differenceCount_ = 0;
@@ -291,6 +299,7 @@ bool Device::StartCompareTask(ObjectWithParameters& element) {
 }
 
 int Device::StartInitTask(ObjectWithParameters& element) {
+  EndEditing();
   pending_ = &element;
   const int total = CountTaskParameters(element, -1);
   if (!fullAccess) {
@@ -302,11 +311,13 @@ int Device::StartInitTask(ObjectWithParameters& element) {
 }
 
 bool Device::StartReadOneTask(Parameter& parameter) {
+  EndEditing();
   single_ = &parameter;
   return RunTask(kTaskReadOne, 0);
 }
 
 bool Device::StartWriteOneTask(Parameter& parameter) {
+  EndEditing();
   single_ = &parameter;
   return RunTask(kTaskWriteOne, 0);
 }

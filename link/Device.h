@@ -138,6 +138,8 @@ class Device : public DeviceIO, public model::LinkOps {
   std::thread scanThread_;
 
  private:
+  // Ends an open in-place edit before a task takes its parameters.
+  static void EndEditing();
   bool RunTask(int taskCode, int total);
   void TransmitThread();
   void RunWalkTask(int taskCode, ObjectWithParameters* element);

@@ -35,6 +35,11 @@ class TaskWindow {
   // dropped.
   virtual bool RunTaskDialog(Device& device, int taskCode, int captionId, int total) = 0;
 
+  // Window thread, before a task takes its parameters: an in-place edit still open
+  // ends as a click elsewhere would end it (its text is stored and committed once),
+  // so that it is neither left open under the task nor written after it.
+  virtual void EndEditing() {}
+
   // Any thread; queued for the window thread.
   virtual void PostProgressLine(ProgressLine line) = 0;
   virtual void PostEndDialog() = 0;

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "controls/CTreeListCtrl.h"
 #include "link/Device.h"
 #include "platform/Prompter.h"
 
@@ -20,6 +21,12 @@ bool TaskWindowQt::RunTaskDialog(Device& device, int taskCode, int captionId, in
   dialog.exec();
   dialog_ = nullptr;
   return true;
+}
+
+void TaskWindowQt::EndEditing() {
+  if (mainWindow_.isNull() || QThread::currentThread() != thread()) return;
+  const QList<TreeList::CTreeListCtrl*> trees = mainWindow_->findChildren<TreeList::CTreeListCtrl*>();
+  for (TreeList::CTreeListCtrl* tree : trees) tree->EndEditors();
 }
 
 void TaskWindowQt::PostProgressLine(exchange::ProgressLine line) {

@@ -24,6 +24,8 @@ class TaskWindowQt : public QObject, public exchange::TaskWindow {
   std::function<void()> onBatchSave;
 
   bool RunTaskDialog(Device& device, int taskCode, int captionId, int total) override;
+  // Ends the open edits of the main window's trees.
+  void EndEditing() override;
   void PostProgressLine(exchange::ProgressLine line) override;
   void PostEndDialog() override;
   void PostMessageBox(platform::MessageRequest request) override;

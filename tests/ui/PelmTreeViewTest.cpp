@@ -325,4 +325,115 @@ TEST_F(PelmTreeViewXvfb, TypedScaleValuesAreNumbersOrNothingIsWritten) {
   }
 }
 
+// ---- driven as a person does, on the X display
+
+class PelmTreeRowsXvfb : public PelmTreeViewTest {
+ protected:
+  // A plain writable number in a branch of its own, shown.
+  Parameter* ShowPlainNumber() {
+    Parameter* found = nullptr;
+    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+      if (!found && p.writable && p.type == "int" && p.treeItem != model::kNoItem && p.owner == 0 &&
+          !model::IsBaseNetworkParameter(p.name) &&
+          tree_->ParentItem(p.treeItem) != view_->BuiltRows().deviceParameters)
+        found = &p;
+    });
+    if (found != nullptr) Reveal(found->treeItem);
+    return found;
+  }
+  // A double click opens the row's value editor; the text replaces the value.
+  bool Type(model::TreeItem row, const std::string& text) {
+    QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(row, 2).center());
+    if (!realinput::Until([&] { return tree_->OpenEditBox() && QApplication::focusWidget() == tree_->OpenEditBox(); }))
+      return false;
+    QTest::keyClick(tree_->OpenEditBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(tree_->OpenEditBox(), QString::fromStdString(text));
+    return true;
+  }
+  int WritesSince(size_t first) const {
+    const auto requests = sim_->Requests();
+    int writes = 0;
+    for (size_t i = first; i < requests.size(); ++i) writes += requests[i].read ? 0 : 1;
+    return writes;
+  }
+};
+
+// With immediate writing on, "Прочитать все параметры" started while a value is
+// half typed first ends that edit as a click elsewhere would: the value is written
+// once, before the read's first frame, and nothing is left open or written after.
+TEST_F(PelmTreeRowsXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
+  Z580_REQUIRE_XCB();
+  OpenView(true);
+  ASSERT_TRUE(realinput::ShowActive(*view_));
+  TaskWindowQt tasks;
+  tasks.SetMainWindow(view_.get());
+  App().immediateWriting = true;
+  Parameter* edited = ShowPlainNumber();
+  ASSERT_NE(edited, nullptr);
+  ASSERT_TRUE(Type(edited->treeItem, "1"));
+
+  const size_t before = sim_->Requests().size();
+  ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
+  { std::lock_guard wait(App().exchangeLock); }
+  EXPECT_EQ(tree_->OpenEditBox(), nullptr);
+  // The edit's write frames, then the read's, and no write after them.
+  const auto requests = sim_->Requests();
+  size_t firstRead = before;
+  while (firstRead < requests.size() && !requests[firstRead].read) {
+    EXPECT_TRUE(IsWriteOf(requests[firstRead], edited->name)) << requests[firstRead].name;
+    ++firstRead;
+  }
+  EXPECT_GT(firstRead, before);
+  ASSERT_LT(firstRead, requests.size());
+  EXPECT_EQ(WritesSince(firstRead), 0);
+  EXPECT_EQ(edited->value, "1");
+  EXPECT_EQ(Text(edited->treeItem, 2), "1");
+  EXPECT_EQ(prompter_.Texts(), "");
+}
+
+// A value the module refuses turns its row and every branch above it red, as a
+// failed read does.
+TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
+  Z580_REQUIRE_XCB();
+  OpenView(true);
+  ASSERT_TRUE(realinput::ShowActive(*view_));
+  App().immediateWriting = true;
+  Parameter* edited = ShowPlainNumber();
+  ASSERT_NE(edited, nullptr);
+  std::vector<model::TreeItem> branches;
+  for (model::TreeItem up = tree_->ParentItem(edited->treeItem); up != model::kNoItem; up = tree_->ParentItem(up))
+    if (dynamic_cast<DescBranch*>(tree_->GetItemObject(up))) branches.push_back(up);
+  ASSERT_GE(branches.size(), 2u);
+  for (model::TreeItem branch : branches) ASSERT_EQ(Colour(branch), model::kBlack);
+
+  sim_->SetFault(z580sim::Fault::DeviceError, 1, 0x47);
+  ASSERT_TRUE(Type(edited->treeItem, "1"));
+  QTest::keyClick(tree_->OpenEditBox(), Qt::Key_Return);
+  EXPECT_EQ(prompter_.requests.size(), 1u);
+  EXPECT_EQ(Colour(edited->treeItem), model::kRed);
+  for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kRed) << Text(branch, 0);
+}
+
+// The bold heading of the polled parameters stays their first row whatever a
+// caption click sorts by.
+TEST_F(PelmTreeRowsXvfb, CaptionClicksKeepThePolledHeadingFirst) {
+  Z580_REQUIRE_XCB();
+  OpenView(false);
+  ASSERT_TRUE(realinput::ShowActive(*view_));
+  const model::TreeItem polledRows = view_->BuiltRows().polledParameters;
+  const model::TreeItem heading = tree_->GetChildItem(polledRows);
+  ASSERT_TRUE(tree_->Record(heading)->bold);
+  Reveal(FirstPolled()->treeItem);
+  TreeList::CTreeListHeaderCtrl* header = tree_->Header();
+  // Column 0 starts ascending: the first click descends.
+  for (int column : {0, 0, 2, 2, 1, 5}) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                             header->height() / 2));
+    QTest::qWait(50);
+    EXPECT_EQ(tree_->GetChildItem(polledRows), heading)
+        << "column " << column << " mark " << header->GetSortMark(column);
+  }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -451,6 +452,66 @@ TEST_F(SetupDialogXvfb, PortCellShowsTheDeviceThatOpens) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return QToolTip::isVisible() && QToolTip::text() == shown; }, 5000));
     QToolTip::hideText();
   }
+}
+
+// "Скорость" by keyboard, as at start-up: Enter opens its list on the shown speed;
+// the arrows only change the shown item; Enter, Tab or a click elsewhere take it;
+// Escape keeps the speed and ends there (the dialog stays). The focus is then back
+// in the table, where Down goes on to the next row.
+TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
+  Z580_REQUIRE_XCB();
+  constexpr Qt::Key kClick = Qt::Key_unknown;  // a click on another row
+  struct Case {
+    const char* name;
+    std::vector<Qt::Key> choose;
+    Qt::Key end;
+    const char* taken;
+  } const cases[] = {
+      {"Down, Down, Enter", {Qt::Key_Down, Qt::Key_Down}, Qt::Key_Return, "19200"},
+      {"Up, Tab", {Qt::Key_Up}, Qt::Key_Tab, "4800"},
+      {"Down, click elsewhere", {Qt::Key_Down}, kClick, "14400"},
+      {"Down, Escape", {Qt::Key_Down}, Qt::Key_Escape, "9600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto link = std::make_unique<ScriptedLink>();
+    Elements::NetRS485prg& settings = link->Settings();
+    settings.SetParameterValue("bPS", "9600");
+    CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
+    ASSERT_TRUE(realinput::ShowActive(dialog));
+    auto* table = dialog.Table();
+    const int row = RowOf(dialog, "bPS");
+    ASSERT_GE(row, 0);
+    // The arrows go down the rows (each row as a whole) to "Скорость".
+    table->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i <= row && table->GetFocusRow() != row; ++i) QTest::keyClick(table, Qt::Key_Down);
+    ASSERT_EQ(table->GetFocusRow(), row);
+    QTest::keyClick(table, Qt::Key_Return);
+    QPointer<myClass::CmyComboBox> box = table->ListBox();
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(realinput::Until([&] { return QApplication::focusWidget() == box; }));
+    EXPECT_EQ(box->currentText(), "9600");
+    for (Qt::Key key : c.choose) {
+      QTest::keyClick(QApplication::focusWidget(), key);
+      // Nothing is taken before it is confirmed.
+      ASSERT_EQ(table->ListBox(), box);
+      EXPECT_EQ(settings.GetParameterValue("bPS"), "9600");
+    }
+    if (c.end == kClick)
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 1)).center());
+    else
+      QTest::keyClick(QApplication::focusWidget(), c.end);
+    ASSERT_TRUE(realinput::Until([&] { return table->ListBox() == nullptr; }));
+    QTest::qWait(50);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(settings.GetParameterValue("bPS"), c.taken);
+    EXPECT_EQ(table->GetItemText(row, 1), c.taken);
+    if (c.end == kClick) continue;
+    EXPECT_EQ(QApplication::focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_Down);
+    EXPECT_EQ(table->GetFocusRow(), row + 1);
+  }
+  EXPECT_TRUE(prompter_.requests.empty());
 }
 
 }  // namespace

@@ -423,9 +423,23 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
     EXPECT_EQ(table_->GetFocusRow(), 0) << c.name;
   }
 
+  // Down in the closed list only shows the next item; a click into another field
+  // takes it, and the focus stays in that field.
+  QPointer<myClass::CmyComboBox> box = open();
+  ASSERT_TRUE(box);
+  QTest::keyClick(focus(), Qt::Key_Down);
+  EXPECT_EQ(table_->ListBox(), box);
+  EXPECT_EQ(table_->ended.size(), 2u);
+  QTest::mouseClick(other_, Qt::LeftButton);
+  ASSERT_TRUE(Until([&] { return table_->ListBox() == nullptr; }));
+  EXPECT_EQ(table_->ended, (std::vector<std::string>{"19200", "9600", "19200"}));
+  EXPECT_EQ(focus(), other_);
+  table_->SetItemText(0, 1, "9600");
+  table_->ended.pop_back();
+
   // The wheel over the closed list picks nothing; over the table it scrolls, and
   // that closes the list without a change.
-  QPointer<myClass::CmyComboBox> box = open();
+  box = open();
   ASSERT_TRUE(box);
   ASSERT_TRUE(realinput::Wheel(box->mapToGlobal(box->rect().center()), 2));
   EXPECT_EQ(table_->ended.size(), 2u);

@@ -215,7 +215,7 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
   EXPECT_EQ(shortcutHits, 0);
 }
 
-TEST(TreeListCtrl, ListEditorStoresTheShownTextEvenOnEscape) {
+TEST(TreeListCtrl, ListEditorArrowsChooseAndEscapeKeepsTheCell) {
   Fixture f;
   Parameter p("PrtY");
   p.type = "нет:чет_ность:<hide>x";
@@ -234,7 +234,8 @@ TEST(TreeListCtrl, ListEditorStoresTheShownTextEvenOnEscape) {
   QTest::keyClick(list, Qt::Key_Escape);
   QApplication::processEvents();
   ASSERT_EQ(f.tree->ends.size(), 1u);
-  EXPECT_EQ(f.tree->GetItemText(row, 2), "чет ность");
+  EXPECT_TRUE(f.tree->ends[0].cancelled);
+  EXPECT_EQ(f.tree->GetItemText(row, 2), "нет");
 }
 
 TEST(TreeListCtrl, OpenEditorsAreDiscardedNotStored) {
@@ -465,6 +466,115 @@ TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
   clickCaption(2);
   EXPECT_EQ(f.Order(), "Канал 2;Канал 9;Канал 10;Вход;");
   EXPECT_EQ(header->GetSortMark(2), kMarkDescending);
+}
+
+// By keyboard alone: Enter (or F2) on the selected row opens the editor of its value,
+// Enter takes the text, Down goes on to the next row. In a list the arrows only
+// change the shown item; Enter, Tab or a click elsewhere take it, Escape keeps the
+// cell.
+TEST(TreeListCtrlXvfb, KeyboardAloneEditsRowAfterRowAndTakesOnlyConfirmedChoices) {
+  Z580_REQUIRE_XCB();
+  Fixture f;
+  ASSERT_TRUE(realinput::ShowActive(f.view));
+  Parameter number("Addr"), list("PrtY"), last("Sbit");
+  number.type = last.type = "int";
+  number.value = "16";
+  last.value = "1";
+  list.type = "нет:чет:нечет";
+  list.value = "нет";
+  const model::TreeItem rows[] = {number.InsertTreeItem(*f.tree, model::kNoItem, 28, 28, false),
+                                  list.InsertTreeItem(*f.tree, model::kNoItem, 27, 27, false),
+                                  last.InsertTreeItem(*f.tree, model::kNoItem, 28, 28, false)};
+  f.tree->SelectRow(rows[0]);
+  f.tree->setFocus();
+  ASSERT_TRUE(Until([&] { return Focus() == f.tree; }));
+
+  // Row after row, each value typed and confirmed.
+  const char* typed[] = {"17", nullptr, "2"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    if (i > 0) QTest::keyClick(f.tree, Qt::Key_Down);
+    ASSERT_EQ(f.tree->SelectedItem(), rows[i]);
+    if (typed[i] == nullptr) continue;
+    QTest::keyClick(f.tree, i == 0 ? Qt::Key_Return : Qt::Key_F2);
+    ASSERT_TRUE(Until([&] { return f.tree->OpenEditBox() && Focus() == f.tree->OpenEditBox(); }));
+    QTest::keyClick(Focus(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(Focus(), typed[i]);
+    QTest::keyClick(Focus(), Qt::Key_Return);
+    EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
+    EXPECT_EQ(f.tree->GetItemText(rows[i], 2), typed[i]);
+    EXPECT_EQ(Focus(), f.tree);
+  }
+  EXPECT_EQ(f.tree->ends.size(), 2u);
+
+  constexpr Qt::Key kClick = Qt::Key_unknown;  // a click on another row
+  struct Case {
+    const char* name;
+    std::vector<Qt::Key> choose;
+    Qt::Key end;
+    const char* stored;
+  } const cases[] = {
+      {"Down, Enter", {Qt::Key_Down}, Qt::Key_Return, "чет"},
+      {"Down, Down, Tab", {Qt::Key_Down, Qt::Key_Down}, Qt::Key_Tab, "нечет"},
+      {"Down, click elsewhere", {Qt::Key_Down}, kClick, "чет"},
+      {"Down, Escape", {Qt::Key_Down}, Qt::Key_Escape, "нет"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    f.tree->SetItemText(rows[1], 2, "нет");
+    f.tree->ends.clear();
+    f.tree->SelectRow(rows[1]);
+    f.tree->setFocus();
+    QTest::keyClick(f.tree, Qt::Key_Return);
+    QPointer<QComboBox> box = f.tree->OpenListEditor();
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(Until([&] { return Focus() == box; }));
+    for (Qt::Key key : c.choose) QTest::keyClick(Focus(), key);
+    EXPECT_EQ(f.tree->OpenListEditor(), box);
+    EXPECT_TRUE(f.tree->ends.empty());
+    EXPECT_EQ(f.tree->GetItemText(rows[1], 2), "нет");
+    if (c.end == kClick)
+      QTest::mouseClick(f.tree->viewport(), Qt::LeftButton, {}, f.tree->CellRect(rows[0], 1).center());
+    else
+      QTest::keyClick(Focus(), c.end);
+    ASSERT_TRUE(Until([&] { return f.tree->OpenListEditor() == nullptr; }));
+    QTest::qWait(50);
+    EXPECT_EQ(f.tree->ends.size(), 1u);
+    EXPECT_EQ(f.tree->GetItemText(rows[1], 2), c.stored);
+  }
+}
+
+// A double click on a column's right border fits the column to its widest shown
+// text (column 0 with each row's indent and images); a column without texts keeps
+// its width.
+TEST(TreeListCtrlXvfb, BorderDoubleClickFitsTheWidestText) {
+  Z580_REQUIRE_XCB();
+  Fixture f;
+  ASSERT_TRUE(realinput::ShowActive(f.view));
+  const std::string longest = "Время усреднения измеренного значения входного сигнала";
+  const model::TreeItem top = f.tree->InsertItem("Вход", 28, 28, false, false, model::kNoItem);
+  const model::TreeItem child = f.tree->InsertItem(longest, 28, 28, false, false, top);
+  f.tree->InsertItem("Фильтр", 28, 28, false, false, top);
+  f.tree->SetItemText(child, 2, "12345678901234567890");
+  f.tree->ExpandRow(top, true);
+  CTreeListHeaderCtrl* header = f.tree->Header();
+  auto fit = [&](int column) {
+    const int border = header->sectionViewportPosition(column) + header->sectionSize(column) - 1;
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, QPoint(border, header->height() / 2));
+    QTest::qWait(50);
+    return f.tree->GetColumnWidth(column);
+  };
+  const QFontMetrics metrics(f.tree->font());
+  // The child's text starts two indents, the images and 2 pixels in; the painting
+  // wants 12 pixels free after it.
+  const int column0 = fit(0);
+  const int text0 = 2 * f.tree->indentation() + 2 * 16 + 2 + metrics.horizontalAdvance(QString::fromStdString(longest));
+  EXPECT_GE(column0, text0 + 12);
+  EXPECT_LE(column0, text0 + 40);
+  const int column2 = fit(2);
+  EXPECT_GE(column2, metrics.horizontalAdvance("12345678901234567890") + 12);
+  EXPECT_LE(column2, metrics.horizontalAdvance("12345678901234567890") + 40);
+  EXPECT_EQ(fit(4), 90);
 }
 
 }  // namespace
