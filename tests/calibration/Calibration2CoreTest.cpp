@@ -179,11 +179,11 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   // The status word of the polled branch decides, not the tree's one of the same name.
   link.calls.clear();
   link.answers["Rd.St"] = {Value("64")};
-  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens), StatusCheck::Failed);
+  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Failed);
   EXPECT_EQ(link.calls, (std::vector<std::string>{"write U.Apl=", "read Rd.St"}));
   link.calls.clear();
   link.answers["Rd.St"] = {Value("1")};
-  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens), StatusCheck::Good);
+  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Good);
   EXPECT_EQ(link.calls.size(), 6u);  // and every "Sens" again
   EXPECT_EQ(link.calls.back(), "read Sens:3");
 
