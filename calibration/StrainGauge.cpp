@@ -183,15 +183,16 @@ UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* 
   }
   for (const auto& [name, x] : {std::pair<const char*, double>{"v.min", line->vMin}, {"v.max", line->vMax}}) {
     Parameter* limit = tree != nullptr ? tree->FindParameter(name, nullptr, nullptr, nullptr, channel) : nullptr;
-    bool written = false;
+    std::string refusal = " ";
     if (limit != nullptr) {
       limit->value = platform::Format("%f", x);
-      written = link.WriteParameter(*limit) == 0;
+      refusal = link.WriteParameter(*limit) == 0 ? std::string() : RefusalText(*limit);
     }
-    if (!written) {
+    if (!refusal.empty()) {
       out.message =
           "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
           "v.Max).";
+      if (refusal != " ") out.message += "\n" + refusal;
       return out;
     }
   }
