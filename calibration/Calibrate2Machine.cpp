@@ -93,9 +93,8 @@ Calibrate2Machine::Request Calibrate2Machine::Press() {
       phase_ = Phase::WriteCoefficients;
       return Run();
     case 4:
-      SendAbort();
-      if (type_ == 4) closingQuestion_ = 550;
-      return CloseWith(true);
+      phase_ = Phase::SendEnd;
+      return Run();
     case 5:
       SendAbort();
       closingQuestion_ = 552;
@@ -183,6 +182,13 @@ Calibrate2Machine::FollowUp Calibrate2Machine::AskClosingQuestion() {
 
 Calibrate2Machine::Request Calibrate2Machine::Run() {
   switch (phase_) {
+    case Phase::SendEnd: {
+      // The module must leave its calibration mode before the dialog says it is done.
+      const FrameResult r = link_.Transact(0, "CLB.A", {});
+      if (!r.ok) return Fail(545, r.error, Phase::SendEnd, false);
+      if (type_ == 4) closingQuestion_ = 550;
+      return CloseWith(true);
+    }
     case Phase::SendStart: {
       std::vector<uint8_t> data;
       if (type_ == 4)

@@ -12,10 +12,13 @@
 #include "app/ApplyCommand.h"
 #include "app/SinglePointCommand.h"
 #include "app/StateInOutLogic.h"
+#include "calibration/AccessCodes.h"
+#include "calibration/AnalogInput.h"
 #include "calibration/AnalogOutput.h"
 #include "calibration/Inductance.h"
 #include "calibration/SharedReading.h"
 #include "calibration/StrainGauge.h"
+#include "calibration/ui/CCalibrate1.h"
 #include "calibration/ui/CSheetPH.h"
 #include "calibration/ui/CSheetPW.h"
 #include "calibration/ui/CSheetTD.h"
@@ -43,7 +46,15 @@ struct SweepCase {
   int model;
   std::vector<std::string> setup;  // sim commands before every run
   std::function<RunResult(WriteRefusalSweep&)> path;
+  // The command that ends the module's calibration mode may follow a refusal
+  // (the dialog sends it when the user gives up).
+  std::string endCommand = {};
+  // Writes at the end sent when the window goes, after its result was shown
+  // (the dialog's last "CLB.A"): not refused in turn.
+  size_t closingWrites = 0;
 };
+
+void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.name; }
 
 // The link's texts for the refusal the sweep makes and for a silent module.
 const std::string kRefusedText = "Значение мантиссы превышает ограничения дескриптора";  // n.Err 6
@@ -69,6 +80,7 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
     return r;
   }
   CPelmDoc& doc() { return *doc_; }
+  std::vector<std::string>& texts() { return prompter_.texts; }
   calibration::CalibrationLink& link() { return *link_; }
   z580sim::Simulator& sim() { return *sim_; }
 
@@ -95,8 +107,9 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
     const std::vector<z580sim::RequestRecord> writes = Writes(sim_->Requests());
     ASSERT_FALSE(writes.empty());
     // Refused at each write in turn, then silent from the first.
-    for (size_t n = 1; n <= writes.size() + 1; ++n) {
-      const bool silent = n > writes.size();
+    const size_t swept = writes.size() - std::min(c.closingWrites, writes.size());
+    for (size_t n = 1; n <= swept + 1; ++n) {
+      const bool silent = n > swept;
       const size_t at = silent ? 1 : n;
       SCOPED_TRACE(std::string(silent ? "silent at write " : "refused at write ") + std::to_string(at) + " (" +
                    writes[at - 1].name + ")");
@@ -110,7 +123,8 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
       // The same frames up to the refused one, and after it only the link's repeat of it.
       for (size_t i = 0; i < at; ++i) EXPECT_EQ(sent[i].raw, writes[i].raw) << i;
       for (size_t i = at; i < sent.size(); ++i)
-        EXPECT_TRUE(silent && sent[i].raw == sent[at - 1].raw) << "written after the refused frame: " << sent[i].name;
+        EXPECT_TRUE((silent && sent[i].raw == sent[at - 1].raw) || (!c.endCommand.empty() && sent[i].name == c.endCommand))
+            << "written after the refused frame: " << sent[i].name;
     }
     Fault({"clear"});
   }
@@ -133,6 +147,50 @@ RunResult CommonWizard(WriteRefusalSweep& t) {
   }
   sheet->Button(CmySheet::kIdFinish)->click();
   return t.Finish(sheet->result() == QDialog::Accepted);
+}
+
+// Answers No to every question (the user gives up instead of repeating) and OK
+// to every other box, keeping the texts with the fixture's.
+class GivingUpPrompter : public platform::Prompter {
+ public:
+  explicit GivingUpPrompter(std::vector<std::string>& texts) : texts_(texts), previous_(platform::SetPrompter(this)) {}
+  ~GivingUpPrompter() override { platform::SetPrompter(previous_); }
+  int Show(const platform::MessageRequest& r) override {
+    texts_.push_back(r.text);
+    return r.buttons == platform::MessageButtons::YesNo ? platform::kAnswerNo : platform::kAnswerOk;
+  }
+
+ private:
+  std::vector<std::string>& texts_;
+  platform::Prompter* previous_;
+};
+
+RunResult AnalogInput(WriteRefusalSweep& t) {
+  GivingUpPrompter prompter(t.texts());
+  calibration::ResetWrongCodeCount();
+  Dialogs::CCalibrate1 first(t.link(), t.doc().rootBranch);
+  first.show();
+  first.typeCombo()->setCurrentIndex(1);
+  first.sensorCombo()->setCurrentIndex(8);
+  first.codeEdit()->setText(QString::number(calibration::kAccessCodeType1));
+  first.accept();
+  if (!first.choice()) return t.Finish(false);
+  Dialogs::CCalibrate2 second(t.link(), *first.choice());
+  second.show();
+  QPushButton* go = second.continueButton();
+  go->click();
+  if (!WaitUntil([&] { return second.isHidden() || (second.machine().step() == 1 && !second.machine().Running()); },
+                 15000) ||
+      second.isHidden() || !go->isEnabled())
+    return t.Finish(false);
+  go->click();
+  if (!WaitUntil([&] { return second.isHidden() || second.machine().step() == 2; }, 4000) || second.isHidden())
+    return t.Finish(false);
+  go->click();
+  if (second.isHidden() || second.machine().step() != 4) return t.Finish(false);
+  const bool success = second.MainText().toStdString() == resources::LoadString(521);
+  go->click();
+  return t.Finish(success && second.result() == QDialog::Accepted);
 }
 
 RunResult StrainGaugeFactory(WriteRefusalSweep& t) {
@@ -278,6 +336,7 @@ TEST_P(WriteRefusalSweep, EveryWriteStopsWhereItIsRefused) { Sweep(GetParam()); 
 
 const SweepCase kCases[] = {
     {"common_wizard", 7, {}, CommonWizard},
+    {"analog_input_dialogs", 0, {"clbs-busy 1"}, AnalogInput, "CLB.A", 1},
     {"strain_gauge_factory_path", 13, {}, StrainGaugeFactory},
     {"strain_gauge_user_save", 13, {}, StrainGaugeUserSave},
     {"ph_one_point", 18, {"rdst-busy 1"}, PhOnePoint},
