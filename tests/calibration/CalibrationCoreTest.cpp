@@ -218,6 +218,34 @@ TEST(Calibrate2, ValveTypeRunsClosedThenOpenPass) {
   EXPECT_EQ(prompter.Texts(), LoadString(550));
 }
 
+// The end of a pass ("CLB.A") refused: the link's text and the retry question;
+// No leaves the dialog without a success and without the next pass.
+TEST(Calibrate2, RefusedEndOfAPassIsNoSuccess) {
+  struct Case {
+    const char* what;
+    int type;
+    int presses;  // up to the refused end
+    std::string lastCall;
+  } cases[] = {
+      {"the closed pass of the valve type", 4, 3, "W CLB.A []"},
+      {"the last step", 1, 4, "W CLB.A []"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedCalibrationLink link;
+    link.frames["CLB.A"] = {{false, {}, "Таймаут при передаче данных"}};
+    Calibrate2Machine m(link, c.type, "", 0);
+    const Drive d = Press(m, c.presses, {platform::kAnswerOk, platform::kAnswerNo});
+    ASSERT_EQ(d.boxes.size(), 2u);
+    EXPECT_EQ(d.boxes[0], "Таймаут при передаче данных");
+    EXPECT_EQ(d.boxes[1], LoadString(515));
+    EXPECT_TRUE(d.closed);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(link.calls.back(), c.lastCall);
+    EXPECT_EQ(link.Calls("W CLB.I").size(), 1u);  // no open pass
+  }
+}
+
 TEST(Calibrate2, StatusPollEndsOnBitSevenOrFailsAfterTwelveReads) {
   {
     ScriptedCalibrationLink link;
