@@ -217,7 +217,12 @@ std::string SwitchAllOutputs(const std::vector<Parameter*>& outputs, model::Link
   for (Parameter* p : outputs) {
     if (!p) continue;
     std::string note;
-    WriteValue(*p, target, link, note);
+    // The first output the module refuses ends the switch: it is reported, the
+    // outputs after it are left as they are.
+    if (!WriteValue(*p, target, link, note)) {
+      ReportWriteFailure(*p, note);
+      break;
+    }
   }
   return target;
 }

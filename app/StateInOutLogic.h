@@ -117,7 +117,8 @@ bool ResetCounter(Parameter& parameter, model::LinkOps& link, std::atomic<bool>*
 enum class OutputEdit { Written, NotWritten, Refused, Unchanged };
 OutputEdit WriteEditedOutput(Parameter& parameter, const std::string& text, model::LinkOps& link,
                              const BaseDevice::CBaseDevice* model, std::atomic<bool>* mark);
-// The all-outputs switch; failures are not reported. Returns the value given.
+// The all-outputs switch; the first refused write is reported and ends it.
+// Returns the value given.
 std::string SwitchAllOutputs(const std::vector<Parameter*>& outputs, model::LinkOps& link);
 
 // The worker thread: a tick every 100 ms (the first after 1 ms) until a stop is

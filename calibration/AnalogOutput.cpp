@@ -1,6 +1,7 @@
 #include "calibration/AnalogOutput.h"
 
 #include "model/TypedNumber.h"
+#include <climits>
 
 #include "calibration/CalibrationLink.h"
 #include "calibration/CommonWizard.h"
@@ -17,6 +18,14 @@ constexpr int kStrNoData = 194;
 
 void ShowLinkError(const std::string& what, const Parameter& p) {
   platform::ShowMessage(what + p.note, std::string(), platform::MessageIcon::Warning);
+}
+
+// The value a read left in the parameter, when it is a whole number.
+std::optional<int> ReadValue(const Parameter& p) {
+  long long value = 0;
+  if (p.value.empty() || platform::ParseInteger(p.value, 10, value) != p.value.size()) return std::nullopt;
+  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+  return static_cast<int>(value);
 }
 
 }  // namespace
@@ -54,68 +63,85 @@ void AnalogOutputCalibration::MakePointParameter(Parameter& p, int point) const 
   p.attributes = 1;
 }
 
-std::optional<int> AnalogOutputCalibration::SelectPoint(int point, const std::string& valueText) {
+AnalogOutputCalibration::Selection AnalogOutputCalibration::Refuse(const std::string& what, const Parameter& p) {
+  ShowLinkError(what, p);
+  current_ = -1;
+  held_.reset();
+  return Selection::Refused;
+}
+
+AnalogOutputCalibration::Selection AnalogOutputCalibration::SelectPoint(int point, const std::string& valueText) {
   if (current_ >= 0) {
-    if (const std::optional<int> v = ParsePointValue(valueText)) WriteValue(*v);
+    const std::optional<int> v = ParsePointValue(valueText);
+    // The previous point keeps what the module holds; the next one waits until it did.
+    if (v && !WriteValue(*v)) return Selection::Refused;
   }
-  int value = 0;
   Parameter k("CLB.K");
   MakePointParameter(k, point);
-  if (link_.ReadParameter(k) != 0) {
-    ShowLinkError("Комманда чтения CLB.K вернула ошибку:\n", k);
-  } else {
-    value = platform::Atoi(k.value);
-    savedEditable = k.editable;
-    savedOwner = k.owner;
-    if (k.editable == 0) {
-      const std::string question = platform::Format(
-          "Предупреждение:\nУ параметра %s:%i установлен атрибут 'Нередактируемый'.\n\nПродолжить юстировку?",
-          k.name.c_str(), point);
-      if (platform::ShowMessage(question, std::string(), platform::MessageIcon::Question,
-                                platform::MessageButtons::YesNo) != platform::kAnswerYes) {
-        Parameter end("CLB.A");
-        MakeCommandParameter(end, "void", "");
-        link_.ReadParameter(end);
-        current_ = -1;
-        return std::nullopt;
-      }
-      k.editable = 1;
-      k.editableChanged = true;
-      if (link_.WriteParameter(k) != 0)
-        ShowLinkError("Комманда записи CLB.K (для изменения атрибутов) вернула ошибку:\n", k);
+  // Without the module's value there is nothing to show or to step from.
+  if (link_.ReadParameter(k) != 0) return Refuse("Комманда чтения CLB.K вернула ошибку:\n", k);
+  const std::optional<int> value = ReadValue(k);
+  if (!value) return Refuse("Комманда чтения CLB.K вернула ошибку:\n", k);
+  savedEditable = k.editable;
+  savedOwner = k.owner;
+  if (k.editable == 0) {
+    const std::string question = platform::Format(
+        "Предупреждение:\nУ параметра %s:%i установлен атрибут 'Нередактируемый'.\n\nПродолжить юстировку?",
+        k.name.c_str(), point);
+    if (platform::ShowMessage(question, std::string(), platform::MessageIcon::Question,
+                              platform::MessageButtons::YesNo) != platform::kAnswerYes) {
+      Parameter end("CLB.A");
+      MakeCommandParameter(end, "void", "");
+      link_.ReadParameter(end);
+      current_ = -1;
+      held_.reset();
+      return Selection::Ended;
     }
+    k.editable = 1;
+    k.editableChanged = true;
+    if (link_.WriteParameter(k) != 0)
+      return Refuse("Комманда записи CLB.K (для изменения атрибутов) вернула ошибку:\n", k);
   }
   Parameter select("CLB.I");
   MakeCommandParameter(select, "int", platform::Format("%1i", point));
-  if (link_.WriteParameter(select) != 0) ShowLinkError("Комманда CLB.I вернула ошибку:\n", select);
+  if (link_.WriteParameter(select) != 0) return Refuse("Комманда CLB.I вернула ошибку:\n", select);
   current_ = point;
-  held_ = value;
-  return value;
+  held_ = *value;
+  return Selection::Chosen;
 }
 
 bool AnalogOutputCalibration::WriteValue(int value) {
   if (current_ < 0) return false;
   Parameter k("CLB.K");
   MakePointParameter(k, current_);
-  if (link_.ReadParameter(k) == 0) held_ = platform::Atoi(k.value);
+  if (link_.ReadParameter(k) != 0) {
+    ShowLinkError("Комманда чтения CLB.K вернула ошибку:\n", k);
+    return false;
+  }
+  if (const std::optional<int> v = ReadValue(k)) held_ = *v;
   if (savedEditable == 0) {
     k.editable = 1;
-    link_.WriteParameter(k);
+    if (link_.WriteParameter(k) != 0) {
+      ShowLinkError("Комманда записи CLB.K (для изменения атрибутов) вернула ошибку:\n", k);
+      return false;
+    }
   }
   k.editable = 1;
   k.value = platform::Format("%i", value);
-  const int written = link_.WriteParameter(k);
-  const std::string error = k.note;
-  // Back to the attributes the module had.
-  k.editable = savedEditable;
-  k.owner = savedOwner;
-  link_.WriteParameter(k);
-  if (written != 0) {
-    platform::ShowMessage("Комманда записи CLB.K вернула ошибку:\n" + error, std::string(),
+  if (link_.WriteParameter(k) != 0) {
+    // Nothing more goes to the module: restoring the attributes would send the
+    // refused value once again with them.
+    platform::ShowMessage("Комманда записи CLB.K вернула ошибку:\n" + k.note, std::string(),
                           platform::MessageIcon::Warning);
     return false;
   }
   held_ = value;
+  // Back to the attributes the module had, when they were changed for the write.
+  if (savedEditable == 0 || k.owner != savedOwner) {
+    k.editable = savedEditable;
+    k.owner = savedOwner;
+    link_.WriteParameter(k);
+  }
   return true;
 }
 

@@ -44,21 +44,27 @@ class AnalogOutputCalibration {
  public:
   explicit AnalogOutputCalibration(CalibrationLink& link) : link_(link) {}
 
+  enum class Selection {
+    Chosen,   // the point is current; heldValue() is its value in the module
+    Refused,  // a frame was refused (its message shown): no point is current
+    Ended,    // the user chose to end: "CLB.A" was sent and the dialog closes
+  };
   // Makes the point current: the previous point's value (valueText) is written
-  // first. Returns the value to show, or nothing when the user chose to end the
-  // calibration (then "CLB.A" was sent and the dialog closes).
-  std::optional<int> SelectPoint(int point, const std::string& valueText);
+  // first. A refused frame stops the choice there; nothing after it is sent.
+  Selection SelectPoint(int point, const std::string& valueText);
   // Writes the current point's value (nothing without a current point). False
   // when it was not written: heldValue() then tells what the module holds.
   bool WriteValue(int value);
   // "Закончить": the current value written, "CLB.A"; true when the module
-  // answered (the window then pauses before it closes).
+  // answered (the window then pauses before it closes). A refused value write
+  // ends the calibration all the same.
   bool Finish(const std::optional<int>& value);
 
   int currentPoint() const { return current_; }
   bool hasPoint() const { return current_ >= 0; }
-  // The current point's value in the module as last read or written.
-  int heldValue() const { return held_; }
+  // The current point's value in the module as last read or written; none when
+  // no point is current.
+  std::optional<int> heldValue() const { return held_; }
   // The attribute flags of the current point as the module had them.
   uint8_t savedEditable = 1;
   uint8_t savedOwner = 0;
@@ -67,10 +73,11 @@ class AnalogOutputCalibration {
 
  private:
   void MakePointParameter(Parameter& p, int point) const;
+  Selection Refuse(const std::string& what, const Parameter& p);
 
   CalibrationLink& link_;
   int current_ = -1;
-  int held_ = 0;
+  std::optional<int> held_;
 };
 
 }  // namespace calibration

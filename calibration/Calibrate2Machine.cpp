@@ -93,9 +93,8 @@ Calibrate2Machine::Request Calibrate2Machine::Press() {
       phase_ = Phase::WriteCoefficients;
       return Run();
     case 4:
-      SendAbort();
-      if (type_ == 4) closingQuestion_ = 550;
-      return CloseWith(true);
+      phase_ = Phase::SendEnd;
+      return Run();
     case 5:
       SendAbort();
       closingQuestion_ = 552;
@@ -183,6 +182,23 @@ Calibrate2Machine::FollowUp Calibrate2Machine::AskClosingQuestion() {
 
 Calibrate2Machine::Request Calibrate2Machine::Run() {
   switch (phase_) {
+    case Phase::SendEnd: {
+      // The module must leave its calibration mode before the dialog says it is done.
+      const FrameResult r = link_.Transact(0, "CLB.A", {});
+      if (!r.ok) return Fail(545, r.error, Phase::SendEnd, false);
+      if (type_ == 4) closingQuestion_ = 550;
+      return CloseWith(true);
+    }
+    case Phase::EndClosedPass: {
+      // The open pass starts only once the module has ended the closed one.
+      const FrameResult r = link_.Transact(0, "CLB.A", {});
+      if (!r.ok) return Fail(545, r.error, Phase::EndClosedPass, false);
+      mainText = LoadString(548);
+      heading = LoadString(549);
+      position_ = 1;
+      step_ = 0;
+      return Idle();
+    }
     case Phase::SendStart: {
       std::vector<uint8_t> data;
       if (type_ == 4)
@@ -288,12 +304,8 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
         return q;
       }
       if (type_ == 4 && position_ == 0) {
-        SendAbort();
-        mainText = LoadString(548);
-        heading = LoadString(549);
-        position_ = 1;
-        step_ = 0;
-        return Idle();
+        phase_ = Phase::EndClosedPass;
+        return Run();
       }
       static const int kSuccess[] = {521, 521, 521, 522, 523};
       mainText = LoadString(kSuccess[type_ >= 1 && type_ <= 4 ? type_ : 0]);

@@ -65,7 +65,7 @@ class Calibrate2Machine {
 
  private:
   enum class Phase { None, SendStart, FirstPollWait, PollStatus, ReadCheck, ReadCoefficient, WriteCoefficients,
-                     ErrorBox, RetryQuestion, BadStatusQuestion };
+                     SendEnd, EndClosedPass, ErrorBox, RetryQuestion, BadStatusQuestion };
 
   Request Run();
   Request Fail(int titleId, const std::string& error, Phase retry, bool abortOnNo);

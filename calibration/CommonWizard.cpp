@@ -29,11 +29,13 @@ std::vector<std::string> SensorChoices(const std::string& inTypeText, bool witho
 
 bool IsCommonWizardCode(const std::string& typed) { return typed == kCommonWizardAccessCode; }
 
-bool WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice) {
+std::string RefusalText(const Parameter& parameter) { return parameter.note.empty() ? std::string(" ") : parameter.note; }
+
+std::string WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice) {
   Parameter* inT = tree ? tree->FindParameter("in-t") : nullptr;
-  if (inT == nullptr) return true;
+  if (inT == nullptr) return {};
   inT->value = choice;
-  return link.WriteParameter(*inT) == 0;
+  return link.WriteParameter(*inT) == 0 ? std::string() : RefusalText(*inT);
 }
 
 void MakeCommandParameter(Parameter& parameter, const std::string& type, const std::string& value) {
@@ -44,7 +46,7 @@ void MakeCommandParameter(Parameter& parameter, const std::string& type, const s
 std::string WriteStepCommand(CalibrationLink& link, const std::string& name) {
   Parameter command(name);
   MakeCommandParameter(command, "int", "0");
-  return link.WriteParameter(command) == 0 ? std::string() : command.note;
+  return link.WriteParameter(command) == 0 ? std::string() : RefusalText(command);
 }
 
 PollOutcome DecodeResultRead(int readResult, const std::string& text, uint8_t& busyCount) {
@@ -105,12 +107,11 @@ PollOutcome ResultPoll::Poll(CalibrationLink& link, int timerId) {
 std::string SaveCoefficients(CalibrationLink& link) {
   Parameter save("Prmn");
   MakeCommandParameter(save, "int", "0");
-  std::string error;
-  if (link.WriteParameter(save) != 0) error = save.note.empty() ? " " : save.note;
+  if (link.WriteParameter(save) != 0) return RefusalText(save);
   Parameter apply("UApl");
   MakeCommandParameter(apply, "void", "");
-  link.WriteParameter(apply);
-  return error;
+  if (link.WriteParameter(apply) != 0) return RefusalText(apply);
+  return {};
 }
 
 std::string ErrorPageText(const std::string& message) {

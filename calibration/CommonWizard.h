@@ -30,8 +30,11 @@ std::vector<std::string> SensorChoices(const std::string& inTypeText, bool witho
 bool IsCommonWizardCode(const std::string& typed);
 
 // Writes the chosen sensor type to the tree's "in-t" (nothing when it is missing).
-// False when the write failed (the wizard goes on all the same).
-bool WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice);
+// Empty when written, else the link's error text: the page stays.
+std::string WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice);
+
+// The text of a refused write: the link's error text, never empty.
+std::string RefusalText(const Parameter& parameter);
 
 // Writes a step command ("JuSh" or "JuSc", type "int", value "0"); empty on success,
 // else the parameter's error text.
@@ -68,8 +71,8 @@ class ResultPoll {
   uint8_t busyCount = 0;
 };
 
-// The save page: "Prmn" (its error text returned, empty on success), then "UApl"
-// with no value, whose result does not count.
+// The save page: "Prmn", then "UApl" with no value. Empty when both were taken;
+// else the error text of the one refused, and nothing is written after it.
 std::string SaveCoefficients(CalibrationLink& link);
 
 // The error page's text from its stored message (the message itself stays as it is).

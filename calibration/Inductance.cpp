@@ -39,17 +39,22 @@ std::string WriteRangeCommand(CalibrationLink& link, const std::string& name) {
   Parameter command(name);
   MakeTemporary(command, "void", "");
   if (link.WriteParameter(command) == 0 || command.note == resources::LoadString(kStrCannotDecode)) return {};
-  return command.note.empty() ? std::string(" ") : command.note;
+  return RefusalText(command);
 }
 
-bool ApplyAndCheckFailed(CalibrationLink& link, DescBranch* polled, DescBranch* tree, bool* verified) {
+ApplyCheck ApplyAndCheck(CalibrationLink& link, DescBranch* polled, DescBranch* tree) {
+  ApplyCheck out;
   Parameter apply("U.Apl");
   MakeTemporary(apply, "void", "");
-  link.WriteParameter(apply);
+  if (link.WriteParameter(apply) != 0) {
+    out.refusal = RefusalText(apply);
+    return out;
+  }
   const Reading status = ReadSharedCopy(link, FindPolledFirst(polled, tree, "Rd.St"));
   const std::optional<int> word = status.ok ? StatusWord(status.value) : std::nullopt;
-  if (verified != nullptr) *verified = word.has_value();
-  return word && (static_cast<unsigned>(*word) & kInductanceFailBit) != 0;
+  out.verified = word.has_value();
+  out.failed = word && (static_cast<unsigned>(*word) & kInductanceFailBit) != 0;
+  return out;
 }
 
 std::optional<int> ParsePointCount(const std::string& text) {
@@ -191,7 +196,7 @@ UserTableOutcome SaveUserTable(CalibrationLink& link, DescBranch* polled, DescBr
   }
   for (const TablePoint& p : points) {
     if (link.WriteParameter(*p.inductance) != 0) {
-      out.text = p.inductance->note.empty() ? std::string(" ") : p.inductance->note;
+      out.text = RefusalText(*p.inductance);
       out.caption = platform::Format("Ошибка записи параметра %s.", p.inductance->name.c_str());
       return out;
     }
@@ -203,12 +208,19 @@ UserTableOutcome SaveUserTable(CalibrationLink& link, DescBranch* polled, DescBr
     if (text == "-0.000000") text.erase(0, 1);
     MakeTemporary(k, "float", text, static_cast<int>(j));
     if (link.WriteParameter(k) != 0) {
-      out.text = k.note.empty() ? std::string(" ") : k.note;
+      out.text = RefusalText(k);
       out.caption = "Ошибка записи параметра uU.Kf.";
       return out;
     }
   }
-  out.calibrationFailed = ApplyAndCheckFailed(link, polled, tree, &out.verified);
+  const ApplyCheck check = ApplyAndCheck(link, polled, tree);
+  if (!check.refusal.empty()) {
+    out.text = check.refusal;
+    out.caption = kCalibrationErrorCaption;
+    return out;
+  }
+  out.calibrationFailed = check.failed;
+  out.verified = check.verified;
   out.done = true;
   return out;
 }

@@ -27,9 +27,15 @@ std::string UpperRangeInstruction();
 // when done, else the error text.
 std::string WriteRangeCommand(CalibrationLink& link, const std::string& name);
 
-// "U.Apl", then "Rd.St" (polled branch first): true when bit 0x80 says the
-// calibration failed. A missing or unread status word is not known as a failure.
-bool ApplyAndCheckFailed(CalibrationLink& link, DescBranch* polled, DescBranch* tree, bool* verified = nullptr);
+// "U.Apl", then "Rd.St" (polled branch first). A refused "U.Apl" ends it with
+// the link's text; failed: bit 0x80 says the calibration failed; a missing or
+// unread status word is not known as a failure (verified false).
+struct ApplyCheck {
+  std::string refusal;
+  bool failed = false;
+  bool verified = true;
+};
+ApplyCheck ApplyAndCheck(CalibrationLink& link, DescBranch* polled, DescBranch* tree);
 
 // The point count typed: decimal digits only, 2..21.
 std::optional<int> ParsePointCount(const std::string& text);

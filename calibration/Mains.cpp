@@ -1,6 +1,7 @@
 #include "calibration/Mains.h"
 
 #include "calibration/CalibrationLink.h"
+#include "calibration/CommonWizard.h"
 #include "calibration/SharedReading.h"
 #include "devices/CDevicePW.h"
 #include "model/Parameter.h"
@@ -11,9 +12,9 @@ namespace calibration {
 
 int MainsStepPages(int modelIndex) { return modelIndex == 20 ? 3 : 2; }
 
-void WriteStartMode(CalibrationLink& link, Parameter& mode, const BaseDevice::CDevicePW& model) {
+std::string WriteStartMode(CalibrationLink& link, Parameter& mode, const BaseDevice::CDevicePW& model) {
   MakeTemporary(mode, "int", platform::Format("%d", model.GetCalibrationModeValue()));
-  link.WriteParameter(mode);
+  return link.WriteParameter(mode) == 0 ? std::string() : RefusalText(mode);
 }
 
 ModeVerdict JudgeModeReading(const std::string& name, const std::string& value, const BaseDevice::CDevicePW& model,

@@ -21,8 +21,9 @@ inline constexpr int kMainsErrorText = 298;  // string id
 int MainsStepPages(int modelIndex);
 
 // Writes the model's start value ("%d") as the value of the sheet's "Mode"
-// parameter (its result does not count: the "Mode" bits decide).
-void WriteStartMode(CalibrationLink& link, Parameter& mode, const BaseDevice::CDevicePW& model);
+// parameter. Empty when the module took it, else the link's error text: the
+// module did not start, so there is nothing to watch.
+std::string WriteStartMode(CalibrationLink& link, Parameter& mode, const BaseDevice::CDevicePW& model);
 
 enum class ModeVerdict {
   Ignore,  // not "Mode", or no number

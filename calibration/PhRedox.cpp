@@ -61,7 +61,7 @@ std::string WritePoint(CalibrationLink& link, int mode, int step, const std::str
   Parameter point(name);
   MakeTemporary(point, "float", value);
   if (link.WriteParameter(point) == 0) return {};
-  return point.note.empty() ? std::string(" ") : point.note;
+  return RefusalText(point);
 }
 
 bool IsPointTaken(const std::string& statusText) {
@@ -122,7 +122,10 @@ PhSaveOutcome SavePh(CalibrationLink& link, DescBranch* polled, DescBranch* tree
   PhSaveOutcome out;
   Parameter apply("U.Apl");
   MakeTemporary(apply, "float", "");
-  link.WriteParameter(apply);
+  if (link.WriteParameter(apply) != 0) {
+    out.refusal = RefusalText(apply);
+    return out;
+  }
   const Reading status = ReadSharedCopy(link, FindPolledFirst(polled, tree, "Rd.St"));
   const std::optional<int> word = status.ok ? StatusWord(status.value) : std::nullopt;
   if (!word) {

@@ -57,6 +57,7 @@ struct SlopeReport {
 SlopeReport SlopeOfText(const std::string& applyValue);
 
 struct PhSaveOutcome {
+  std::string refusal;      // "U.Apl" refused: the link's text, the save page stays
   bool repeat = false;      // bit 0x08: "Повторить", the wizard stays
   bool unverified = false;  // the status word could not be read: the result is not known
   SlopeReport slope;

@@ -81,16 +81,20 @@ StatusCheck CheckStatusAfterSave(CalibrationLink& link, DescBranch* polled, Desc
   return (static_cast<unsigned>(*word) & failBits) != 0 ? StatusCheck::Failed : StatusCheck::Good;
 }
 
-StatusCheck SaveFactory(CalibrationLink& link, DescBranch* polled, DescBranch* tree,
-                        const std::map<int, Parameter*>& sens) {
+FactorySaveOutcome SaveFactory(CalibrationLink& link, DescBranch* polled, DescBranch* tree,
+                               const std::map<int, Parameter*>& sens) {
+  FactorySaveOutcome out;
   Parameter apply("U.Apl");
   MakeTemporary(apply, "void", "");
-  link.WriteParameter(apply);
-  const StatusCheck check = CheckStatusAfterSave(link, polled, tree, kStrainGaugeFailBits);
-  if (check != StatusCheck::Failed)
+  if (link.WriteParameter(apply) != 0) {
+    out.refusal = RefusalText(apply);
+    return out;
+  }
+  out.check = CheckStatusAfterSave(link, polled, tree, kStrainGaugeFailBits);
+  if (out.check != StatusCheck::Failed)
     for (const auto& [index, parameter] : sens)
       if (parameter != nullptr) link.ReadParameter(*parameter);
-  return check;
+  return out;
 }
 
 std::string SensitivityLines(CalibrationLink& link, Parameter* sens, bool upperPage) {
@@ -136,6 +140,11 @@ std::optional<UserLine> ComputeUserLine(const UserPoint& lower, const UserPoint&
     why = "Значения величины в процентах для двух точек совпадают. Юстировка не выполнена.";
     return std::nullopt;
   }
+  // The same input at both points (the signal was not changed) is a line of no span.
+  if (v1 == v2) {
+    why = "Значения напряжения для двух точек совпадают. Юстировка не выполнена.";
+    return std::nullopt;
+  }
   const double k = (v2 - v1) / (p2 - p1);
   const double t = (u2 - u1) / (p2 - p1);
   UserLine line{v1 - k * p1, v2 + (100 - p2) * k, u1 - p1 * t, u2 + (100 - p2) * t};
@@ -158,13 +167,17 @@ UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* 
     Parameter p(name);
     MakeTemporary(p, "float", platform::Format("%f", x), fourChannels ? channel : -1);
     if (link.WriteParameter(p) != 0) {
-      out.message = p.note.empty() ? std::string(" ") : p.note;
+      out.message = RefusalText(p);
       return out;
     }
   }
   Parameter apply("U.Apl");
   MakeTemporary(apply, "void", "");
-  link.WriteParameter(apply);
+  if (link.WriteParameter(apply) != 0) {
+    out.message = RefusalText(apply);
+    out.stayOnSave = true;
+    return out;
+  }
   const StatusCheck check = CheckStatusAfterSave(link, polled, tree, kStrainGaugeFailBits);
   if (check == StatusCheck::Failed) {
     out.repeat = true;
@@ -173,15 +186,16 @@ UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* 
   }
   for (const auto& [name, x] : {std::pair<const char*, double>{"v.min", line->vMin}, {"v.max", line->vMax}}) {
     Parameter* limit = tree != nullptr ? tree->FindParameter(name, nullptr, nullptr, nullptr, channel) : nullptr;
-    bool written = false;
+    std::string refusal = " ";
     if (limit != nullptr) {
       limit->value = platform::Format("%f", x);
-      written = link.WriteParameter(*limit) == 0;
+      refusal = link.WriteParameter(*limit) == 0 ? std::string() : RefusalText(*limit);
     }
-    if (!written) {
+    if (!refusal.empty()) {
       out.message =
           "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
           "v.Max).";
+      if (refusal != " ") out.message += "\n" + refusal;
       return out;
     }
   }

@@ -49,10 +49,15 @@ enum class StatusCheck {
 };
 StatusCheck CheckStatusAfterSave(CalibrationLink& link, DescBranch* polled, DescBranch* tree, unsigned failBits);
 
-// Factory save: "U.Apl" (result not counted), then the status word; when it
-// is good (or unknown) every "Sens" of the map is read again.
-StatusCheck SaveFactory(CalibrationLink& link, DescBranch* polled, DescBranch* tree,
-                        const std::map<int, Parameter*>& sens);
+// Factory save: "U.Apl", then the status word; when it is good (or unknown)
+// every "Sens" of the map is read again. A refused "U.Apl" ends it there:
+// refusal holds the link's text and the check means nothing.
+struct FactorySaveOutcome {
+  std::string refusal;
+  StatusCheck check = StatusCheck::Unverified;
+};
+FactorySaveOutcome SaveFactory(CalibrationLink& link, DescBranch* polled, DescBranch* tree,
+                               const std::map<int, Parameter*>& sens);
 
 // The sensitivity and range lines of a user point page ("<не определено>" and
 // "Нет данных" stand in for what is not known), from a fresh read of "Sens".
@@ -76,16 +81,18 @@ struct UserLine {
   double zuFn = 0, zuFx = 0, vMin = 0, vMax = 0;
 };
 
-// The line through the two points; none (with the reason) when the percents are
-// equal, a voltage is missing or a result is not a finite number.
+// The line through the two points; none (with the reason) when the percents or
+// the voltages are equal, a voltage is missing or a result is not a finite number.
 std::optional<UserLine> ComputeUserLine(const UserPoint& lower, const UserPoint& upper, std::string& why);
 
 // The user save. Nothing is written when the line cannot be computed. done: the
-// sheet closes; otherwise message is shown and the wizard goes to its first page.
-// A done save may still carry a message (the status word was not read).
+// sheet closes; otherwise message is shown and the wizard goes to its first page,
+// or stays on the save page when "U.Apl" was refused. A done save may still carry
+// a message (the status word was not read).
 struct UserSaveOutcome {
   bool done = false;
-  bool repeat = false;  // a failure bit: Back shows "Повторить"
+  bool repeat = false;        // a failure bit: Back shows "Повторить"
+  bool stayOnSave = false;    // "U.Apl" refused: "Сохранить" can be pressed again
   std::string message;
 };
 UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* tree, int channel, bool fourChannels,

@@ -22,17 +22,17 @@ std::string ReadWeightText(CalibrationLink& link, DescBranch* tree, int channel)
   return platform::Format("%.3f", received ? static_cast<double>(*received) : platform::Atof(weight->value));
 }
 
-bool StoreTareWeight(CalibrationLink& link, DescBranch* tree, int channel, bool fourChannels) {
+std::string StoreTareWeight(CalibrationLink& link, DescBranch* tree, int channel, bool fourChannels) {
   Parameter command("U.Wgh");
   MakeCommandParameter(command, "void", "");
   if (fourChannels) {
     command.indexed = true;
     command.linearIndex = channel;
   }
-  if (link.WriteParameter(command) != 0) return false;
+  if (link.WriteParameter(command) != 0) return RefusalText(command);
   if (Parameter* tare = tree ? tree->FindParameter("p.wgh", nullptr, nullptr, nullptr, fourChannels ? channel : 0) : nullptr)
     link.ReadParameter(*tare);
-  return true;
+  return {};
 }
 
 }  // namespace calibration

@@ -16,7 +16,8 @@ inline constexpr int kWeightRefreshMs = 200;
 std::string ReadWeightText(CalibrationLink& link, DescBranch* tree, int channel);
 
 // Writes "U.Wgh" (with the channel as its index on the four-channel variant) and,
-// on success, reads the channel's "p.wgh" again. False when the write failed.
-bool StoreTareWeight(CalibrationLink& link, DescBranch* tree, int channel, bool fourChannels);
+// on success, reads the channel's "p.wgh" again. Empty when written, else the
+// link's error text.
+std::string StoreTareWeight(CalibrationLink& link, DescBranch* tree, int channel, bool fourChannels);
 
 }  // namespace calibration

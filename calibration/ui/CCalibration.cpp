@@ -75,16 +75,16 @@ void CCalibration::PointChanged() {
   const QList<QListWidgetItem*> selected = list_->selectedItems();
   if (selected.isEmpty() || closing_) return;
   QListWidgetItem* item = selected.front();
-  const std::optional<int> value =
+  const calibration::AnalogOutputCalibration::Selection selection =
       calibration_.SelectPoint(item->data(Qt::UserRole).toInt(), edit_->text().toStdString());
-  if (!value) {
+  if (selection == calibration::AnalogOutputCalibration::Selection::Ended) {
     closing_ = true;
     QDialog::reject();
     return;
   }
-  EnableEditing(true);
-  const QSignalBlocker block(edit_);
-  edit_->setText(QString::number(*value));
+  // Without a point the edit and the steps have no value of the module to work on.
+  EnableEditing(calibration_.hasPoint());
+  ShowHeldValue();
 }
 
 void CCalibration::ValueEdited() {
@@ -101,12 +101,14 @@ void CCalibration::ValueEdited() {
 void CCalibration::ShowHeldValue() {
   // What the edit shows is what the output is set to.
   const QSignalBlocker block(edit_);
-  edit_->setText(QString::number(calibration_.heldValue()));
+  const std::optional<int> held = calibration_.heldValue();
+  edit_->setText(held ? QString::number(*held) : QString());
 }
 
 void CCalibration::Step(int step) {
-  const std::optional<int> value = calibration::ParsePointValue(edit_->text().toStdString());
-  if (!value) return;
+  // A step moves the value the module holds, never a text it was not given.
+  const std::optional<int> value = calibration_.heldValue();
+  if (!value || !calibration_.hasPoint()) return;
   const std::optional<int> next = calibration::StepValue(*value, step);
   if (!next) return;
   const QSignalBlocker block(edit_);

@@ -59,7 +59,8 @@ void CSavePage::OnSetActive() {
 bool CSavePage::OnWizardFinish() {
   if (sheet()->link() == nullptr) return true;
   const std::string error = calibration::SaveCoefficients(*sheet()->link());
-  if (!error.empty())
-    platform::ShowMessage(error, calibration::kCalibrationErrorCaption, platform::MessageIcon::Warning);
-  return true;
+  if (error.empty()) return true;
+  // Not saved: the page stays and "Сохранить" can be pressed again.
+  platform::ShowMessage(error, calibration::kCalibrationErrorCaption, platform::MessageIcon::Warning);
+  return false;
 }

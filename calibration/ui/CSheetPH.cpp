@@ -155,6 +155,11 @@ bool CSavePHPage::OnWizardFinish() {
   auto* ph = static_cast<CSheetPH*>(sheet());
   if (sheet()->link() == nullptr) return true;
   const calibration::PhSaveOutcome out = calibration::SavePh(*sheet()->link(), ph->polled(), ph->tree(), ph->mode);
+  if (!out.refusal.empty()) {
+    // Not saved: the page stays and "Сохранить" can be pressed again.
+    platform::ShowMessage(out.refusal, kCalibrationErrorCaption, platform::MessageIcon::Warning);
+    return false;
+  }
   if (out.repeat) {
     sheet()->SetButtonText(CmySheet::kIdBack, QStringLiteral("Повторить"));
     sheet()->SetWizardButtons(CmySheet::kBack | CmySheet::kFinish);

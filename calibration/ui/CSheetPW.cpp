@@ -1,7 +1,9 @@
 #include "calibration/ui/CSheetPW.h"
 
 #include "calibration/CalibrationLink.h"
+#include "calibration/CommonWizard.h"
 #include "calibration/Mains.h"
+#include "platform/Prompter.h"
 #include "devices/CDevicePW.h"
 #include "resources/StringTable.h"
 
@@ -74,7 +76,14 @@ void CCodePage::OnKillActive() {
 }
 
 int CCodePage::OnWizardNext() {
-  if (sheet()->link() != nullptr) calibration::WriteStartMode(*sheet()->link(), pw()->modeParameter(), pw()->model());
+  if (sheet()->link() != nullptr) {
+    const std::string error =
+        calibration::WriteStartMode(*sheet()->link(), pw()->modeParameter(), pw()->model());
+    if (!error.empty()) {
+      platform::ShowMessage(error, calibration::kCalibrationErrorCaption, platform::MessageIcon::Warning);
+      return kStay;
+    }
+  }
   return CStepPageBase::OnWizardNext();
 }
 

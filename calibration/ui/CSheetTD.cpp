@@ -162,7 +162,12 @@ void CSaveTDPage::OnKillActive() { sheet()->SetButtonText(CmySheet::kIdBack, QSt
 bool CSaveTDPage::OnWizardFinish() {
   auto* td = static_cast<CSheetTD*>(sheet());
   if (td->link() == nullptr) return true;
-  switch (calibration::SaveFactory(*td->link(), td->polled(), td->tree(), td->sens)) {
+  const calibration::FactorySaveOutcome out = calibration::SaveFactory(*td->link(), td->polled(), td->tree(), td->sens);
+  if (!out.refusal.empty()) {
+    Warn(out.refusal);
+    return false;
+  }
+  switch (out.check) {
     case calibration::StatusCheck::Failed:
       OfferRepeat(td);
       Warn("Ошибка калибровки!", std::string());
@@ -262,6 +267,10 @@ bool CUserSavePage::OnWizardFinish() {
   if (out.done) {
     if (!out.message.empty()) Warn(out.message, std::string());
     return true;
+  }
+  if (out.stayOnSave) {
+    Warn(out.message);
+    return false;
   }
   if (out.repeat) OfferRepeat(td);
   Warn(out.message, std::string());

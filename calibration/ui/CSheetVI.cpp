@@ -130,10 +130,15 @@ int CMaxPage::OnWizardNext() {
 bool CSaveVIPage::OnWizardFinish() {
   auto* vi = static_cast<CSheetVI*>(sheet());
   if (vi->link() == nullptr) return true;
-  bool verified = true;
-  if (calibration::ApplyAndCheckFailed(*vi->link(), vi->polled(), vi->tree(), &verified))
+  const calibration::ApplyCheck check = calibration::ApplyAndCheck(*vi->link(), vi->polled(), vi->tree());
+  if (!check.refusal.empty()) {
+    // Not saved: the page stays and "Сохранить" can be pressed again.
+    platform::ShowMessage(check.refusal, calibration::kCalibrationErrorCaption, platform::MessageIcon::Warning);
+    return false;
+  }
+  if (check.failed)
     platform::ShowMessage("Ошибка калибровки!", std::string(), platform::MessageIcon::Warning);
-  else if (!verified)
+  else if (!check.verified)
     platform::ShowMessage(calibration::kUnverifiedText, std::string(), platform::MessageIcon::Warning);
   return true;
 }

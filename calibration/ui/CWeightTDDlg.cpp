@@ -61,8 +61,9 @@ void CWeightTDDlg::Refresh() {
 }
 
 void CWeightTDDlg::accept() {
-  if (!calibration::StoreTareWeight(link_, tree_, Channel(), fourChannels_)) {
-    platform::ShowMessage("Не удалось записать вес тары!", std::string(), platform::MessageIcon::Warning);
+  const std::string error = calibration::StoreTareWeight(link_, tree_, Channel(), fourChannels_);
+  if (!error.empty()) {
+    platform::ShowMessage("Не удалось записать вес тары!\n" + error, std::string(), platform::MessageIcon::Warning);
     return;
   }
   QDialog::accept();

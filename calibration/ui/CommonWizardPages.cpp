@@ -84,10 +84,15 @@ int CCodeBasePage::OnWizardNext() {
     sensor_->show();
     return kStay;
   }
-  if (sheet()->link() != nullptr &&
-      !calibration::WriteSensorType(*sheet()->link(), tree_, sensor_->currentText().toStdString()))
-    platform::ShowMessage("Не удалось записать значение в параметр IN-T", calibration::kCalibrationErrorCaption,
-                          platform::MessageIcon::Warning);
+  if (sheet()->link() != nullptr) {
+    const std::string error = calibration::WriteSensorType(*sheet()->link(), tree_, sensor_->currentText().toStdString());
+    if (!error.empty()) {
+      // The module kept its sensor type: calibrating it for another would be wrong.
+      platform::ShowMessage("Не удалось записать значение в параметр IN-T\n" + error,
+                            calibration::kCalibrationErrorCaption, platform::MessageIcon::Warning);
+      return kStay;
+    }
+  }
   return kDefault;
 }
 
@@ -102,13 +107,16 @@ void CStepPage::OnKillActive() {
 }
 
 int CStepPage::OnWizardNext() {
-  sheet()->EnableButton(CmySheet::kIdNext, false);
-  sheet()->EnableButton(CmySheet::kIdBack, false);
   if (sheet()->link() != nullptr) {
     const std::string error = calibration::WriteStepCommand(*sheet()->link(), command_);
-    if (!error.empty())
+    if (!error.empty()) {
+      // The module did not start the step: there is no result to wait for.
       platform::ShowMessage(error, calibration::kCalibrationErrorCaption, platform::MessageIcon::Warning);
+      return kStay;
+    }
   }
+  sheet()->EnableButton(CmySheet::kIdNext, false);
+  sheet()->EnableButton(CmySheet::kIdBack, false);
   sheet()->StartTimer(calibration::kFirstPollTimer, calibration::kFirstPollDelayMs);
   return kStay;
 }

@@ -209,7 +209,7 @@ TEST(StateHandlers, ResetEditAndSwitchAllWriteAndReport) {
   EXPECT_TRUE(link.calls.empty());
   EXPECT_FALSE(mark.load());
 
-  // All outputs: any at 0 (or never read) switches all on, else all off; no messages.
+  // All outputs: any at 0 (or never read) switches all on, else all off.
   std::vector<std::unique_ptr<Parameter>> owned;
   std::vector<Parameter*> outputs;
   for (const char* v : {"1", "Нет данных", "1"}) {
@@ -217,12 +217,21 @@ TEST(StateHandlers, ResetEditAndSwitchAllWriteAndReport) {
     owned.back()->value = v;
     outputs.push_back(owned.back().get());
   }
-  link.writeResults["po"] = 1;
+  link.writeResults["po"] = 0;
   EXPECT_EQ(Dialogs::SwitchAllOutputs(outputs, link), "1");
   for (Parameter* p : outputs) EXPECT_EQ(p->value, "1");
   EXPECT_EQ(Dialogs::SwitchAllOutputs(outputs, link), "0");
   for (Parameter* p : outputs) EXPECT_EQ(p->value, "0");
   EXPECT_EQ(prompter.requests.size(), 3u);
+  // The first refused output is reported and ends the switch: none after it is written.
+  link.writeResults["po"] = 1;
+  link.onCall = [](const std::string&, Parameter& p) { p.note = "Ошибка записи"; };
+  link.calls.clear();
+  EXPECT_EQ(Dialogs::SwitchAllOutputs(outputs, link), "1");
+  EXPECT_EQ(link.calls.size(), 1u);
+  EXPECT_EQ(outputs[1]->value, "0");
+  ASSERT_EQ(prompter.requests.size(), 4u);
+  EXPECT_EQ(prompter.requests[3].text, "Ошибка записи");
 }
 
 TEST(StatePollThread, TheFirstCancelOnlyAsksTheWorkerToStop) {

@@ -105,6 +105,14 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
        false,
        0,
        "Значения величины в процентах для двух точек совпадают. Юстировка не выполнена."},
+      {"equal voltages (the signal was not changed)",
+       {20, 1, 2.0f},
+       {80, 2, 2.0f},
+       {},
+       false,
+       false,
+       0,
+       "Значения напряжения для двух точек совпадают. Юстировка не выполнена."},
       {"no reading yet",
        {0, 1, std::nullopt},
        {100, 2, 2.0f},
@@ -150,6 +158,15 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
   EXPECT_FALSE(out.done);
   EXPECT_EQ(out.message, "Ошибка связи");
   EXPECT_EQ(link.calls.size(), 2u);
+  // A refused "U.Apl" stops on the save page: no status word, no limits.
+  ScriptedCalibrationLink refusing;
+  refusing.answers["U.Apl"] = {Fails("Таймаут")};
+  const UserSaveOutcome apply =
+      SaveUser(refusing, doc->scannersBranch, doc->rootBranch, 0, false, {0, 0, 0.0f}, {100, 1, 1.0f});
+  EXPECT_FALSE(apply.done);
+  EXPECT_TRUE(apply.stayOnSave);
+  EXPECT_EQ(apply.message, "Таймаут");
+  EXPECT_EQ(refusing.calls.size(), 3u);
 }
 
 TEST(StrainGauge, TypedPointsAndTheirMessage) {
@@ -181,11 +198,11 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   // The status word of the polled branch decides, not the tree's one of the same name.
   link.calls.clear();
   link.answers["Rd.St"] = {Value("64")};
-  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens), StatusCheck::Failed);
+  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Failed);
   EXPECT_EQ(link.calls, (std::vector<std::string>{"write U.Apl=", "read Rd.St"}));
   link.calls.clear();
   link.answers["Rd.St"] = {Value("1")};
-  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens), StatusCheck::Good);
+  EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Good);
   EXPECT_EQ(link.calls.size(), 6u);  // and every "Sens" again
   EXPECT_EQ(link.calls.back(), "read Sens:3");
 

@@ -98,11 +98,17 @@ TEST(CommonWizard, SensorChoicesFromTheTypeText) {
   for (const Case& c : cases) EXPECT_EQ(SensorChoices(c.text, c.without3), c.want) << c.text << c.without3;
 }
 
-TEST(CommonWizard, SaveWritesPrmnThenUAplWithoutData) {
+TEST(CommonWizard, SaveWritesPrmnThenUAplWithoutDataAndStopsAtARefusal) {
   ScriptedCalibrationLink link;
+  EXPECT_EQ(SaveCoefficients(link), "");
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"write Prmn=0", "write UApl="}));
+  link.calls.clear();
   link.answers["Prmn"].push_back({5, "нет связи", 1});
   EXPECT_EQ(SaveCoefficients(link), "нет связи");
-  EXPECT_EQ(link.calls, (std::vector<std::string>{"write Prmn=0", "write UApl="}));
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"write Prmn=0"}));
+  link.calls.clear();
+  link.answers["UApl"].push_back({5, "отказ", 1});
+  EXPECT_EQ(SaveCoefficients(link), "отказ");
 }
 
 TEST(AnalogInput, AccessCodesCountWrongAttemptsAcrossOpenings) {
@@ -213,6 +219,34 @@ TEST(Calibrate2, ValveTypeRunsClosedThenOpenPass) {
   prompter.answer = platform::kAnswerNo;
   EXPECT_EQ(m.AskClosingQuestion(), Calibrate2Machine::FollowUp::NewCalibrate1);
   EXPECT_EQ(prompter.Texts(), LoadString(550));
+}
+
+// The end of a pass ("CLB.A") refused: the link's text and the retry question;
+// No leaves the dialog without a success and without the next pass.
+TEST(Calibrate2, RefusedEndOfAPassIsNoSuccess) {
+  struct Case {
+    const char* what;
+    int type;
+    int presses;  // up to the refused end
+    std::string lastCall;
+  } cases[] = {
+      {"the closed pass of the valve type", 4, 3, "W CLB.A []"},
+      {"the last step", 1, 4, "W CLB.A []"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedCalibrationLink link;
+    link.frames["CLB.A"] = {{false, {}, "Таймаут при передаче данных"}};
+    Calibrate2Machine m(link, c.type, "", 0);
+    const Drive d = Press(m, c.presses, {platform::kAnswerOk, platform::kAnswerNo});
+    ASSERT_EQ(d.boxes.size(), 2u);
+    EXPECT_EQ(d.boxes[0], "Таймаут при передаче данных");
+    EXPECT_EQ(d.boxes[1], LoadString(515));
+    EXPECT_TRUE(d.closed);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(link.calls.back(), c.lastCall);
+    EXPECT_EQ(link.Calls("W CLB.I").size(), 1u);  // no open pass
+  }
 }
 
 TEST(Calibrate2, StatusPollEndsOnBitSevenOrFailsAfterTwelveReads) {
@@ -358,7 +392,8 @@ TEST(AnalogOutput, PointThatIsNotEditableKeepsItsAttributes) {
   AnalogOutputCalibration c(link);
   platform::CollectingPrompter prompter;
   prompter.answer = platform::kAnswerYes;
-  EXPECT_EQ(c.SelectPoint(3, ""), 2000);
+  EXPECT_EQ(c.SelectPoint(3, ""), AnalogOutputCalibration::Selection::Chosen);
+  EXPECT_EQ(c.heldValue(), 2000);
   EXPECT_EQ(c.savedEditable, 0);
   EXPECT_EQ(link.calls, (std::vector<std::string>{"read CLB.K:3", "write CLB.K:3=2000 e1", "write CLB.I=3"}));
   link.calls.clear();
@@ -370,17 +405,50 @@ TEST(AnalogOutput, PointThatIsNotEditableKeepsItsAttributes) {
   // A value the module refuses is not held: what it read before the write is.
   link.answers["CLB.K"] = {{0, "2002", 1}, {0, "", 1}, {2, "Недопустимое значение", 1}};
   prompter.requests.clear();
+  link.calls.clear();
   EXPECT_FALSE(c.WriteValue(4000));
   EXPECT_EQ(c.heldValue(), 2002);
+  // Nothing follows the refused value: no restore that would send it again.
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"read CLB.K:3", "write CLB.K:3=2002 e1", "write CLB.K:3=4000 e1"}));
   ASSERT_EQ(prompter.requests.size(), 1u);
   EXPECT_EQ(prompter.requests[0].text, "Комманда записи CLB.K вернула ошибку:\nНедопустимое значение");
   // No to the question ends the calibration.
   link.calls.clear();
   link.answers["CLB.K"] = {{0, "7", 0}};
   prompter.answer = platform::kAnswerNo;
-  EXPECT_EQ(c.SelectPoint(0, "abc"), std::nullopt);  // the previous value does not parse: not written
+  EXPECT_EQ(c.SelectPoint(0, "abc"), AnalogOutputCalibration::Selection::Ended);  // "abc" is not written
   EXPECT_EQ(link.calls, (std::vector<std::string>{"read CLB.K:0", "read CLB.A"}));
   EXPECT_FALSE(c.hasPoint());
+}
+
+// A choice stops at the first frame the module refuses: no point is current and
+// no value is held, so no step can be applied to a value the module does not hold.
+TEST(AnalogOutput, RefusedFrameOfAChoiceLeavesNoPoint) {
+  struct Case {
+    const char* name;
+    std::deque<ParameterAnswer> clbK;
+    std::deque<ParameterAnswer> clbI;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"read refused", {{5, "Таймаут", 1}}, {}, {"read CLB.K:1"}},
+      {"read without a number", {{0, "", 1}}, {}, {"read CLB.K:1"}},
+      {"unlock refused", {{0, "2048", 0}, {5, "Отказ", 1}}, {}, {"read CLB.K:1", "write CLB.K:1=2048 e1"}},
+      {"CLB.I refused", {{0, "2048", 1}}, {{5, "Отказ", 1}}, {"read CLB.K:1", "write CLB.I=1"}},
+  };
+  for (const Case& c : cases) {
+    ScriptedCalibrationLink link;
+    link.answers["CLB.K"] = c.clbK;
+    link.answers["CLB.I"] = c.clbI;
+    platform::CollectingPrompter prompter;
+    prompter.answer = platform::kAnswerYes;
+    AnalogOutputCalibration calibration(link);
+    EXPECT_EQ(calibration.SelectPoint(1, ""), AnalogOutputCalibration::Selection::Refused) << c.name;
+    EXPECT_FALSE(calibration.hasPoint()) << c.name;
+    EXPECT_EQ(calibration.heldValue(), std::nullopt) << c.name;
+    EXPECT_EQ(link.calls, c.calls) << c.name;
+    EXPECT_FALSE(calibration.WriteValue(10)) << c.name;
+    EXPECT_EQ(link.calls, c.calls) << c.name;
+  }
 }
 
 }  // namespace

@@ -568,6 +568,61 @@ TEST(Simulator, LiveModuleMovesItsPolledValuesOnly) {
   EXPECT_EQ(reply.data, still);
 }
 
+TEST(Simulator, LiveModuleTakesAWriteAsAModuleDoes) {
+  ParameterTable table = BuiltInTable(11);
+  ParameterSpec counter;
+  counter.name = "r.Cou";
+  counter.length = 2;
+  counter.initial = {0, 5};
+  counter.channels = 2;
+  ASSERT_TRUE(table.Add(counter));
+  Running r(Model(11), table);
+  r.sim->SetLive(true);
+  Frame reply;
+  auto ask = [&](unsigned address, bool read, const char* name, Bytes data = {}) {
+    EXPECT_TRUE(r.Ask(Request(address, read, name, std::move(data)), reply)) << name;
+    return reply.data;
+  };
+  auto count = [](const Bytes& b) { return b.size() == 2 ? b[0] * 256 + b[1] : -1; };
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_GE(count(ask(17, true, "r.Cou")), 7);  // two a second on the second channel
+  // A written count (a reset, or any value) is where the counter goes on from.
+  EXPECT_EQ(ask(17, false, "r.Cou", {0x03, 0xE8}), (Bytes{0x03, 0xE8}));
+  EXPECT_EQ(count(ask(17, true, "r.Cou")), 1000);
+  EXPECT_LT(count(ask(16, true, "r.Cou")), 1000);  // the other channel goes on as it was
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  const int later = count(ask(17, true, "r.Cou"));
+  EXPECT_GE(later, 1002);
+  EXPECT_LT(later, 1100);
+}
+
+// A module told to refuse a write, or deaf to it, does not act on it; an armed
+// refusal "at write N" counts writes only.
+TEST(Simulator, RefusedWriteChangesNothing) {
+  struct Case {
+    const char* fault;
+    bool answered;
+  } cases[] = {{"error 6", true}, {"silence", false}, {"error 6 at write 2", true}, {"silence at write 2", false}};
+  for (const Case& c : cases) {
+    Running r(Model(2));
+    std::string error;
+    ASSERT_TRUE(ApplyFaultCommand(*r.sim, c.fault, &error)) << error;
+    const bool armed = std::string(c.fault).find("at write") != std::string::npos;
+    Frame reply;
+    if (armed) {
+      ASSERT_TRUE(r.Ask(Request(16, true, "FiLt"), reply)) << c.fault;  // reads are not counted
+      ASSERT_TRUE(r.Ask(Request(16, false, "FiLt", {0x10, 0x7D}), reply)) << c.fault;
+      ASSERT_TRUE(r.Ask(Request(16, true, "FiLt"), reply)) << c.fault;
+    }
+    const std::string answer = r.port->Transact(Request(16, false, "FiLt", {0x20, 0x7D}), 300);
+    EXPECT_EQ(!answer.empty(), c.answered) << c.fault;
+    ASSERT_TRUE(ApplyFaultCommand(*r.sim, "clear", &error)) << error;
+    Bytes held;
+    ASSERT_TRUE(r.sim->GetValue("FiLt", 0, held));
+    EXPECT_EQ(held, (Bytes{0x10, 0x7D})) << c.fault;
+  }
+}
+
 TEST(SimLive, PatternsStayBoundedAndMoveAsAModulesDo) {
   const Bytes one = {0x3F, 0x80, 0, 0, 0xAA, 0xBB};  // 1.0 and two status bytes
   auto floatOf = [](const Bytes& b) {

@@ -191,7 +191,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   EXPECT_EQ(Frames(), (std::vector<std::string>{
                           "R M.s.t.r.:CLB.K [0,1," + k + "]", "R CLB.K [0,1]", "W CLB.I [1]",
                           "R M.s.t.r.:CLB.K [0,1," + k + "]", "R CLB.K [0,1]", "W M.s.t.r.:CLB.K [3,0,1," + k + "]",
-                          "W CLB.K [8,10,0,1]", "W M.s.t.r.:CLB.K [3,0,1," + k + "]", "W CLB.K [8,10,0,1]"}));
+                          "W CLB.K [8,10,0,1]"}));
   // Typing: only a whole value in range is written, when the edit is finished;
   // another is shown as not written and the edit shows the module's value again.
   for (const char* typed : {"", "-5", "5000"}) {
@@ -202,8 +202,10 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
     EXPECT_EQ(dialog.valueEdit()->text(), "2058") << typed;
   }
   EXPECT_EQ(Frames(), std::vector<std::string>{});
-  // A value the module refuses: its error, and the edit back to what the module holds.
-  Fault({"error-on CLB.K 6 3"});
+  // A value the module refuses: its error, nothing sent after the refused frame (an
+  // attribute restore would carry the new value again), and the edit back to what
+  // the module holds.
+  Fault({"error 6 at write 2"});
   dialog.StepButton(5)->click();
   ASSERT_EQ(prompter_.texts.size(), 2u);
   EXPECT_EQ(prompter_.texts.back().rfind("Комманда записи CLB.K вернула ошибку:\n", 0), 0u);
@@ -211,14 +213,24 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   z580sim::Bytes held;
   ASSERT_TRUE(sim_->GetValue("CLB.K", 1, held));
   EXPECT_EQ(held, (z580sim::Bytes{0x08, 0x0A}));
-  Frames();
+  EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K"}));
 
   // The previous point's value goes first when another point is chosen.
   dialog.valueEdit()->setText("4094");
   dialog.pointList()->setCurrentRow(0);
   EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K",
-                                               "W M.s.t.r.:CLB.K", "W CLB.K", "R M.s.t.r.:CLB.K", "R CLB.K",
-                                               "W CLB.I"}));
+                                               "R M.s.t.r.:CLB.K", "R CLB.K", "W CLB.I"}));
+
+  // A point whose value cannot be read shows none and offers no step (the sixth
+  // request reads it, after the previous point's value went out).
+  Fault({"error 6 at 6"});
+  dialog.pointList()->setCurrentRow(3);
+  EXPECT_EQ(prompter_.texts.back().rfind("Комманда чтения CLB.K вернула ошибку:\n", 0), 0u);
+  EXPECT_EQ(dialog.valueEdit()->text(), "");
+  EXPECT_FALSE(dialog.StepButton(10)->isEnabled());
+  EXPECT_FALSE(dialog.valueEdit()->isEnabled());
+  EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K", "W M.s.t.r.:CLB.K", "W CLB.K",
+                                               "R M.s.t.r.:CLB.K", "R CLB.K"}));
 
   // A point the module marks not editable: asked, made editable, and set back after each write.
   std::string error;

@@ -3,27 +3,27 @@
 // that change, polls a parameter from its state icon, offers the row menus and
 // fills itself again when another model's tree comes.
 // The screenshot samples a red, a green and a polled row (also run under Xvfb).
-#include <gtest/gtest.h>
-
+#include "RealInput.h"
+#include "ServiceDialogTestSupport.h"
+#include "app/TreeControlLogic.h"
+#include "app/ui/CPelmTreeListCtrl.h"
+#include "app/ui/CPelmTreeListView.h"
+#include "app/ui/TaskWindowQt.h"
+#include "controls/CTreeListEditors.h"
+#include "controls/CTreeListHeaderCtrl.h"
+#include "link/PollWindow.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QTest>
 #include <cstdlib>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "RealInput.h"
-#include "ServiceDialogTestSupport.h"
-#include "app/TreeControlLogic.h"
-#include "app/ui/CPelmTreeListCtrl.h"
-#include "app/ui/CPelmTreeListView.h"
-#include "controls/CTreeListEditors.h"
-#include "link/PollWindow.h"
-#include "model/DescBranch.h"
-#include "model/Parameter.h"
 
 namespace {
 

@@ -89,7 +89,7 @@ SimCalibration2::Outcome SimCalibration2::Answer(const Frame& request, Bytes& da
     return out;
   }
   if (statusModel && !request.read && IsPointCommand(h)) {
-    busyLeft_ = statusBusyReads_;
+    out.startsOnStore = true;
     return out;  // stored and answered by the table
   }
   // The wizard's apply carries no value; a written value is stored as usual.
@@ -102,10 +102,7 @@ SimCalibration2::Outcome SimCalibration2::Answer(const Frame& request, Bytes& da
   const std::vector<unsigned> done = ModeDoneWords();
   if (!done.empty() && h == NameHash("Mode")) {
     if (!request.read) {
-      modeStart_ = 0;
-      for (uint8_t b : request.data) modeStart_ = (modeStart_ << 8) | b;
-      modeStep_ = 1;
-      modeReads_ = 0;
+      out.startsOnStore = true;
       return out;  // stored and answered by the table
     }
     if (modeStep_ == 0) return out;
@@ -121,6 +118,18 @@ SimCalibration2::Outcome SimCalibration2::Answer(const Frame& request, Bytes& da
     out.kind = Outcome::Answered;
   }
   return out;
+}
+
+void SimCalibration2::Stored(const Frame& request) {
+  std::lock_guard lock(mutex_);
+  if (IsPointCommand(request.hash)) {
+    busyLeft_ = statusBusyReads_;
+  } else if (request.hash == NameHash("Mode")) {
+    modeStart_ = 0;
+    for (uint8_t b : request.data) modeStart_ = (modeStart_ << 8) | b;
+    modeStep_ = 1;
+    modeReads_ = 0;
+  }
 }
 
 SimCalibration2::CommandResult SimCalibration2::ApplyCommand(Simulator& sim, const std::vector<std::string>& words,

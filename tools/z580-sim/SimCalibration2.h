@@ -26,9 +26,13 @@ class SimCalibration2 {
   struct Outcome {
     enum Kind { NotMine, Answered, DeviceError } kind = NotMine;
     uint8_t code = 0;  // DeviceError
+    bool startsOnStore = false;  // NotMine: call Stored() when the table takes the write
   };
   // Called with the simulator's lock held, before the table answers.
   Outcome Answer(const Frame& request, Bytes& data, std::string& outcome);
+  // The table took a write Answer left to it: the step it starts begins only now,
+  // so a write the module refuses starts nothing.
+  void Stored(const Frame& request);
 
   // Commands (the words of one fault command):
   //   reading NAME CHANNEL VALUE|invalid   a float reading ("Rd.fV", "Rd.fH", "Rd.Rs", ...)

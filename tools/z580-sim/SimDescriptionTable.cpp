@@ -48,7 +48,8 @@ void Collect(const DescBranch* b, bool polled, std::map<std::string, Occurrence>
 
 // Names whose two-byte integer form the program always sends.
 bool TwoByteIntName(const std::string& name) {
-  for (const char* n : {"Addr", "SoUr", "Alr.t", "tHP", "tP.H", "CLB.K"})
+  // "Mode" of the mains modules takes start words up to 256.
+  for (const char* n : {"Addr", "SoUr", "Alr.t", "tHP", "tP.H", "CLB.K", "Mode"})
     if (platform::EqualsNoCase(name, n)) return true;
   return false;
 }

@@ -83,6 +83,7 @@ Simulator::Simulator(SimConfig config, ParameterTable table) : config_(config), 
     e.makerOwned = e.spec.makerOwned;
     e.live = LiveKindOf(e.spec);
     e.base = e.values;
+    e.since.assign(e.values.size(), 0.0);
     e.pinned.assign(e.values.size(), false);
     entries_.push_back(std::move(e));
   }
@@ -160,7 +161,7 @@ void Simulator::SetFault(Fault fault, int count, int arg) {
   faultArg_ = arg;
 }
 
-void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame) {
+void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame, bool writesOnly) {
   std::lock_guard<std::mutex> lock(mutex_);
   armed_ = ArmedFault{};
   if (count == 0 || fault == Fault::None) return;
@@ -170,7 +171,40 @@ void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& nam
   armed_.arg = arg;
   armed_.byName = !name.empty();
   armed_.hash = armed_.byName ? NameHash(name) : 0;
+  armed_.writesOnly = writesOnly;
   armed_.framesLeft = frame < 1 ? 1 : frame;
+}
+
+void Simulator::TriggerArmed(const RequestRecord& rec) {
+  if (!armed_.armed || !rec.decoded) return;
+  if (armed_.byName ? rec.hash != armed_.hash : (armed_.writesOnly && rec.read) || --armed_.framesLeft > 0) return;
+  fault_ = armed_.fault;
+  faultCount_ = armed_.count;
+  faultArg_ = armed_.arg;
+  armed_ = ArmedFault{};
+}
+
+Fault Simulator::TakeRefusal(int& arg) {
+  if (fault_ == Fault::Silence) return Fault::Silence;
+  if (fault_ != Fault::DeviceError) return Fault::None;
+  arg = faultArg_;
+  if (faultCount_ > 0 && --faultCount_ == 0) fault_ = Fault::None;
+  return Fault::DeviceError;
+}
+
+double Simulator::SecondsSinceStart() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void Simulator::TakeWrittenValue(Entry& e, size_t slot) {
+  if (e.live == LiveKind::Fixed || slot >= e.base.size()) return;
+  if (e.live == LiveKind::Counter) {
+    // A counter set (reset) by the program counts on from what it was given.
+    e.base[slot] = e.values[slot];
+    e.since[slot] = SecondsSinceStart();
+  } else {
+    e.pinned[slot] = true;
+  }
 }
 
 void Simulator::SetLive(bool live) {
@@ -573,6 +607,7 @@ void Simulator::HandleOwnFrame(const std::string& body, RequestRecord& rec, Repl
     std::lock_guard<std::mutex> lock(mutex_);
     bits = config_.addressBits;
   }
+  bool refused = false;
   const DecodeStatus st = DecodeFrame(std::string_view(body).substr(1), bits, request);
   if (st != DecodeStatus::Ok) {
     static const char* const names[] = {"ok", "bad character", "too short", "bad length", "bad CRC"};
@@ -594,7 +629,27 @@ void Simulator::HandleOwnFrame(const std::string& body, RequestRecord& rec, Repl
       rec.outcome = "ignored: address of another module";
       return;
     }
-    Answer(request, rec, reply);
+    TriggerArmed(rec);
+    // A module told to refuse a request, or not to hear it, does not act on it.
+    int code = 0;
+    const Fault refusal = request.address != broadcast ? TakeRefusal(code) : Fault::None;
+    if (refusal == Fault::Silence) {
+      rec.outcome = "not heard [fault: silence, not sent]";
+      return;
+    }
+    if (refusal == Fault::DeviceError) {
+      reply.ownFrame = true;
+      reply.frame.address = request.address;
+      reply.frame.read = request.read;
+      reply.frame.hash = kErrorHash;
+      reply.frame.data = {static_cast<uint8_t>(code)};
+      reply.errorCode = code;
+      rec.errorCode = code;
+      rec.outcome = "n.Err " + Hex4(static_cast<unsigned>(code)).substr(2) + " [fault: device error, not done]";
+    } else {
+      Answer(request, rec, reply);
+    }
+    refused = refusal == Fault::DeviceError;
     // A broadcast acts on every module and none answers it, as on a real bus.
     if (request.address == broadcast) {
       reply.ownFrame = false;
@@ -602,7 +657,7 @@ void Simulator::HandleOwnFrame(const std::string& body, RequestRecord& rec, Repl
       rec.outcome += rec.outcome.empty() ? "broadcast: not answered" : "; broadcast: not answered";
     }
   }
-  SendReply(rec, reply);
+  SendReply(rec, reply, refused);
   if (reply.applyAfter || reply.restartAfter) {
     std::lock_guard<std::mutex> lock(mutex_);
     ApplyNetworkValues();
@@ -661,10 +716,8 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
 
   if (request.read) {
     if (!value.empty()) return error(kErrSize);
-    if (live_ && e->live != LiveKind::Fixed && !e->pinned[slot]) {
-      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-      e->values[slot] = LiveValue(e->live, e->base[slot], static_cast<int>(slot), seconds);
-    }
+    if (live_ && e->live != LiveKind::Fixed && !e->pinned[slot])
+      e->values[slot] = LiveValue(e->live, e->base[slot], static_cast<int>(slot), SecondsSinceStart() - e->since[slot]);
     if (spec.kind != ValueKind::Command) reply.frame.data = e->values[slot];
     reply.frame.data.insert(reply.frame.data.end(), static_cast<size_t>(spec.replyTail), 0);
   } else {
@@ -715,7 +768,9 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
     } else if (spec.kind != ValueKind::Command) {
       e->values[slot] = stored;
       reply.frame.data = stored;
+      if (live_) TakeWrittenValue(*e, slot);
     }
+    if (second.startsOnStore) calibration2_.Stored(request);
     if (request.hash == kApplyHash) reply.applyAfter = true;
     if (request.hash == kInitHash && config_.restartOnInit) reply.restartAfter = true;
   }
@@ -757,24 +812,18 @@ void Simulator::AnswerAttributes(const Frame& request, RequestRecord& rec, Reply
   rec.outcome = "reply [" + HexBytes(reply.frame.data) + "]";
 }
 
-void Simulator::SendReply(RequestRecord& rec, Reply& reply) {
+void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
   Fault fault = Fault::None;
   int arg = 0, delay = 0, bits = 8;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    // An armed fault starts with the reply to the request it waits for.
-    if (armed_.armed && rec.decoded &&
-        (armed_.byName ? rec.hash == armed_.hash : --armed_.framesLeft <= 0)) {
-      fault_ = armed_.fault;
-      faultCount_ = armed_.count;
-      faultArg_ = armed_.arg;
-      armed_ = ArmedFault{};
-    }
     if (!reply.ownFrame && reply.text.empty()) return;
     bits = config_.addressBits;
     delay = delayMs_;
     const bool ownOnly = fault_ == Fault::ForeignHash || fault_ == Fault::DeviceError;
-    if (fault_ == Fault::Silence) {
+    if (refused) {
+      // The refusal is the reply; its fault was counted when it was made.
+    } else if (fault_ == Fault::Silence) {
       fault = Fault::Silence;
     } else if (fault_ != Fault::None && (reply.ownFrame || !ownOnly)) {
       fault = fault_;
@@ -963,7 +1012,13 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   std::string armName;
   long armFrame = 0;
   bool arm = false;
-  if (words.size() >= 3 && (words[words.size() - 2] == "on" || words[words.size() - 2] == "at")) {
+  bool writesOnly = false;
+  if (words.size() >= 4 && words[words.size() - 3] == "at" && words[words.size() - 2] == "write") {
+    if (!ParseNumber(words.back(), armFrame) || armFrame < 1) return fail("at write needs a write number 1 or more");
+    arm = true;
+    writesOnly = true;
+    words.resize(words.size() - 3);
+  } else if (words.size() >= 3 && (words[words.size() - 2] == "on" || words[words.size() - 2] == "at")) {
     const bool byName = words[words.size() - 2] == "on";
     if (!byName && (!ParseNumber(words.back(), armFrame) || armFrame < 1)) return fail("at needs a request number 1 or more");
     if (byName) armName = words.back();
@@ -972,7 +1027,7 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   }
   auto setFault = [&](Fault fault, int count, int arg) {
     if (arm)
-      sim.ArmFault(fault, count, arg, armName, static_cast<int>(armFrame));
+      sim.ArmFault(fault, count, arg, armName, static_cast<int>(armFrame), writesOnly);
     else
       sim.SetFault(fault, count, arg);
     return true;

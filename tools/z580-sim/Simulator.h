@@ -93,8 +93,11 @@ class Simulator {
   void SetFault(Fault fault, int count = 1, int arg = 0);
   // The same fault, set before a run and taking effect at a known request: the
   // first one for the parameter `name` (when not empty), else the frame-th decoded
-  // request from now (1: the next). Its reply is the first one the fault touches.
-  void ArmFault(Fault fault, int count, int arg, const std::string& name, int frame = 0);
+  // request from now (1: the next; only writes counted when writesOnly). Its reply
+  // is the first one the fault touches.
+  // A module refusing (DeviceError) or deaf (Silence) does not act on the request
+  // it refuses: nothing is stored, no command starts.
+  void ArmFault(Fault fault, int count, int arg, const std::string& name, int frame = 0, bool writesOnly = false);
   void SetReplyDelay(int milliseconds);
   void ClearFaults();
   // Closes the master side (the program then sees a hang-up); returns once done.
@@ -141,7 +144,8 @@ class Simulator {
     bool makerOwned = false;
     LiveKind live = LiveKind::Fixed;
     std::vector<Bytes> base;    // the values at start: what a live slot moves around
-    std::vector<bool> pinned;   // set by command: no longer live
+    std::vector<double> since;  // seconds after start at which base holds (a written counter restarts)
+    std::vector<bool> pinned;   // set by command or written: no longer live
   };
   struct Reply {
     std::string text;   // bytes to write
@@ -161,7 +165,17 @@ class Simulator {
   void Answer(const Frame& request, RequestRecord& rec, Reply& reply);
   void AnswerAttributes(const Frame& request, RequestRecord& rec, Reply& reply);
   bool LineMatches(std::string& why);
-  void SendReply(RequestRecord& rec, Reply& reply);
+  // refused: the request's fault was already taken (the module refused it).
+  void SendReply(RequestRecord& rec, Reply& reply, bool refused = false);
+  // Starts an armed fault that waits for this request (under the lock).
+  void TriggerArmed(const RequestRecord& rec);
+  // The refusal the active fault makes of this request, counted: DeviceError (with
+  // its code in arg), Silence, or None when the module acts on it (under the lock).
+  Fault TakeRefusal(int& arg);
+  // A write the module took: a live counter restarts from the written value, any
+  // other live slot keeps it (under the lock).
+  void TakeWrittenValue(Entry& e, size_t slot);
+  double SecondsSinceStart() const;
   // Answers a switch-back request in its own framing and returns to the own protocol.
   void AcceptSwitchBack(RequestRecord& rec, const std::string& answer, Protocol framing);
   void FlushPendingReply();
@@ -198,6 +212,7 @@ class Simulator {
     int arg = 0;
     uint16_t hash = 0;
     bool byName = false;
+    bool writesOnly = false;
     int framesLeft = 0;
   } armed_;
 
@@ -225,7 +240,8 @@ class Simulator {
 //   set NAME [INDEX] VALUE
 // N: number of replies (default 1; "all" or -1 until cleared); CODE: decimal or 0x hex.
 // A reply fault may end in "on NAME" (armed: it starts with the first request for
-// that parameter) or "at N" (with the N-th request from now).
+// that parameter), "at N" (with the N-th request from now) or "at write N" (with
+// the N-th write from now).
 bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error = nullptr);
 
 }  // namespace z580sim

@@ -47,8 +47,10 @@ void Usage() {
                "                       foreign [N] | error CODE [N] | cut [N] | hangup | clear |\n"
                "                       protocol own|rtu|ascii|percent | set NAME [INDEX] VALUE\n"
                "                       (VALUE: a number, a text, or hex:BYTES as on the wire);\n"
-               "                       a reply fault ending in \"on NAME\" or \"at N\" waits for the\n"
-               "                       first request for NAME or the N-th request\n"
+               "                       a reply fault ending in \"on NAME\", \"at N\" or \"at write N\"\n"
+               "                       waits for the first request for NAME, the N-th request or\n"
+               "                       the N-th write; a module refusing (error) or silent does\n"
+               "                       not act on what it refuses\n"
                "                       calibration: jurd CODE | jurd-busy N | clbs-busy N|never |\n"
                "                       clb-status CODE | clbt N | clbg-size N | clbp-status CODE [N] |\n"
                "                       clbp-silent [N] | locked NAME | unlocked NAME | weight CH VALUE\n");
