@@ -259,14 +259,14 @@ TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
     EXPECT_EQ(doc.rootBranch->FindParameterAt("Addr", 0), doc.networkBranch->parameters[0].get()) << label;
     EXPECT_TRUE(prompter.requests.empty());
   };
-  check({"branch Сетевые_параметры 1 4 4 Addr", "root R 1 0 0 сетевые_параметры"}, "a direct member of root");
-  check({"branch Network_parametres 1 4 4 Addr", "branch Связь 1 1 1 network_parametres",
-         "branch Прибор 1 1 1 Связь", "root R 1 0 0 Прибор"},
-        "two levels down");
+  ASSERT_NO_FATAL_FAILURE(check({"branch Сетевые_параметры 1 4 4 Addr", "root R 1 0 0 сетевые_параметры"}, "a direct member of root"));
+  ASSERT_NO_FATAL_FAILURE(check({"branch Network_parametres 1 4 4 Addr", "branch Связь 1 1 1 network_parametres",
+                                 "branch Прибор 1 1 1 Связь", "root R 1 0 0 Прибор"},
+                                "two levels down"));
   // The holder is copied again after the root, outside the tree.
-  check({"branch Сетевые_параметры 1 4 4 Addr", "branch Связь 1 1 1 Сетевые_параметры", "root R 1 0 0 Связь",
-         "branch Лишняя 1 1 1 Связь"},
-        "copied again after the root");
+  ASSERT_NO_FATAL_FAILURE(check({"branch Сетевые_параметры 1 4 4 Addr", "branch Связь 1 1 1 Сетевые_параметры",
+                                 "root R 1 0 0 Связь", "branch Лишняя 1 1 1 Связь"},
+                                "copied again after the root"));
   // Only the scanners branch holds it.
   {
     platform::CollectingPrompter prompter;

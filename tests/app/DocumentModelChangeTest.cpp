@@ -50,7 +50,7 @@ class DocumentModelChangeTest : public DocumentTestBase {
 };
 
 TEST_F(DocumentModelChangeTest, PortSetupAndLinkCheckRebuildTheTreeForAnotherModel) {
-  StartModule(5);
+  ASSERT_NO_FATAL_FAILURE(StartModule(5));
   doc_ = std::make_unique<CPelmDoc>(&views_, true);
   ASSERT_TRUE(doc_->OnNewDocument());
   ASSERT_EQ(App().modelIndex.load(), 5);

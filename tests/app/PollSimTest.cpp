@@ -32,7 +32,7 @@ class PostCounter : public exchange::PollWindow {
 using PollSimTest = SimDocumentTest<FakeViews>;
 
 TEST_F(PollSimTest, ReadEditWriteChangedAndPoll) {
-  StartModule(4);
+  ASSERT_NO_FATAL_FAILURE(StartModule(4));
   doc_ = std::make_unique<CPelmDoc>(&views_, true);
   doc_->GetDevice()->finishPauseMs = 0;
   ASSERT_TRUE(doc_->OnNewDocument());

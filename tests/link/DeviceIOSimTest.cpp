@@ -53,7 +53,7 @@ class DeviceIOSimTest : public LinkTestBase {
 };
 
 TEST_F(DeviceIOSimTest, ReadWriteAndAttributes) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   Parameter dev("dev");
   ASSERT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 0) << dev.note;
   EXPECT_EQ(dev.value, "ZD580-03");
@@ -86,7 +86,7 @@ TEST_F(DeviceIOSimTest, ReadWriteAndAttributes) {
 }
 
 TEST_F(DeviceIOSimTest, DeviceErrorAndSwitchBack) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   Parameter serial("SEr.n");
   serial.type = "int";
   serial.value = "1";
@@ -109,7 +109,7 @@ TEST_F(DeviceIOSimTest, DeviceErrorAndSwitchBack) {
 }
 
 TEST_F(DeviceIOSimTest, SilentModuleTimesOutAfterOneRetry) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   sim_->SetFault(z580sim::Fault::Silence, -1);
   sim_->ClearRequests();
   Parameter dev("dev");
@@ -122,7 +122,7 @@ TEST_F(DeviceIOSimTest, SilentModuleTimesOutAfterOneRetry) {
 }
 
 TEST_F(DeviceIOSimTest, CancelFromAnotherThreadEndsTheTransactionAtOnce) {
-  Start(2400);  // a response time-out of 460 ms
+  ASSERT_NO_FATAL_FAILURE(Start(2400));  // a response time-out of 460 ms
   sim_->SetFault(z580sim::Fault::Silence, -1);
   sim_->ClearRequests();
   std::atomic<bool> done{false};
@@ -149,7 +149,7 @@ TEST_F(DeviceIOSimTest, CancelFromAnotherThreadEndsTheTransactionAtOnce) {
 }
 
 TEST_F(DeviceIOSimTest, HangUpIsALineError) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   sim_->HangUp();
   Parameter dev("dev");
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);

@@ -184,7 +184,7 @@ class ProgramRunTest : public DocumentTestBase {
 };
 
 TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   ASSERT_TRUE(fs::exists(file));
 
@@ -210,7 +210,7 @@ TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
 }
 
 TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
-  StartModule(20);  // the model that answers "APLY"
+  ASSERT_NO_FATAL_FAILURE(StartModule(20));  // the model that answers "APLY"
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
 
@@ -228,7 +228,7 @@ TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
 }
 
 TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   const std::vector<uint8_t> before = ReadBytes(file);
   // Write and read together only write: the file is never saved over with what a
@@ -275,7 +275,7 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
 }
 
 TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   EXPECT_EQ(Run({"/write", "/close", "missing.z580"}).exitCode, 200);
   std::ofstream(dir_ + "/empty.z580").close();
   EXPECT_EQ(Run({"/write", "/close", "empty.z580"}).exitCode, 200);
@@ -285,7 +285,7 @@ TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
 }
 
 TEST_F(ProgramRunTest, ReadThatCannotBeSavedEndsAt200) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
   EXPECT_EQ(run.exitCode, 200) << run.errors;
   EXPECT_FALSE(sim_->Requests().empty());  // the module was read
@@ -298,8 +298,8 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
 }
 
 TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
-  StartModule(19);
-  ArmOnTask("silence");
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("silence"));
   const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"});
   EXPECT_EQ(run.exitCode, 202) << run.errors;
   std::ifstream log(dir_ + "/errors.log");
@@ -310,23 +310,23 @@ TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
 }
 
 TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
-  StartModule(19);
-  ArmOnTask("garbage all");
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("garbage all"));
   RunResult run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 203) << run.errors;
 
   sim_->ClearFaults();
   sim_->ClearRequests();
-  ArmOnTask("error 3 all");
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("error 3 all"));
   run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
 }
 
 TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
-  ArmOnTask("error 3 all");
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("error 3 all"));
   const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
   std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
@@ -340,7 +340,7 @@ TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
   // Replies at once: a late one could time out on a loaded machine and end the
   // task before it asks for the parameter below.
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   std::ofstream(dir_ + "/out.z580") << "old";
   const std::string name = "z580test" + std::to_string(getpid());
   // Set while the task runs (its end waits for an abort before it saves). The
@@ -355,7 +355,7 @@ TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
 }
 
 TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string name = "z580left" + std::to_string(getpid());
   // A run killed while it held its event, which was then set: the event stays
   // behind, set, and nobody holds it.
@@ -382,22 +382,22 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
 }
 
 TEST_F(ProgramRunTest, UnknownModuleEndsAt206AndAnotherModelsFileIsRefused) {
-  StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); });
+  ASSERT_NO_FATAL_FAILURE(StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); }));
   EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 206);
   sim_->Stop();
 
   // A file of model 19 while a module of model 5 answers.
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   sim_->Stop();
-  StartModule(5);
+  ASSERT_NO_FATAL_FAILURE(StartModule(5));
   sim_->ClearRequests();
   EXPECT_EQ(Run({"/write", "/close", file}).exitCode, 206);
   EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   // "test" connects and ends, also with a file named.
   RunResult run = Run({"/test"});
   EXPECT_EQ(run.exitCode, 0) << run.errors;
@@ -424,7 +424,7 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 // does not exist yet makes a new configuration with that file as its path, so that
 // saving writes it (through the document's one save path).
 TEST_F(ProgramRunTest, InteractiveStartTakesAMissingFileAsThePathOfANewConfiguration) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   WriteProgramString("port_path", sim_->SlavePath());
   CmyCommandLineInfo commandLine(dir_);
   commandLine.ParseWords({"fresh.z580"});

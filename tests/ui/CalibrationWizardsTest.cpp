@@ -67,7 +67,7 @@ class CalibrationWizardsTest : public CalibrationSimTest {
 };
 
 TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPage) {
-  Open(17, {"jurd-busy 1"});
+  ASSERT_NO_FATAL_FAILURE(Open(17, {"jurd-busy 1"}));
   std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, true);
   sheet->Begin();
   auto* code = sheet->FindPageByClass<CCodeBasePage>();
@@ -122,7 +122,7 @@ TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPag
 }
 
 TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
-  Open(0, {"clbs-busy 1"});
+  ASSERT_NO_FATAL_FAILURE(Open(0, {"clbs-busy 1"}));
   calibration::ResetWrongCodeCount();
   Dialogs::CCalibrate1 first(*link_, doc_->rootBranch);
   first.show();
@@ -174,7 +174,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
 }
 
 TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes) {
-  Open(2);
+  ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
   for (size_t i = 0; i < types.size(); ++i) types[i] = doc_->outputTable[i];
   Dialogs::CCalibration dialog(*link_, types, 6);
@@ -203,7 +203,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   }
   EXPECT_EQ(Frames(), std::vector<std::string>{});
   // A value the module refuses: its error, and the edit back to what the module holds.
-  Fault({"error-on CLB.K 6 3"});
+  ASSERT_NO_FATAL_FAILURE(Fault({"error-on CLB.K 6 3"}));
   dialog.StepButton(5)->click();
   ASSERT_EQ(prompter_.texts.size(), 2u);
   EXPECT_EQ(prompter_.texts.back().rfind("Комманда записи CLB.K вернула ошибку:\n", 0), 0u);
@@ -252,7 +252,7 @@ class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
 
 TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
   Z580_REQUIRE_XCB();
-  Open(2);
+  ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
   for (size_t i = 0; i < types.size(); ++i) types[i] = doc_->outputTable[i];
   Dialogs::CCalibration dialog(*link_, types, 6);
@@ -283,7 +283,7 @@ TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
 }
 
 TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
-  Open(14, {"weight 2 12.5"});
+  ASSERT_NO_FATAL_FAILURE(Open(14, {"weight 2 12.5"}));
   CWeightTDDlg dialog(*link_, doc_->rootBranch, true);
   dialog.show();
   ASSERT_FALSE(dialog.channelCombo()->isHidden());
@@ -311,7 +311,7 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
 }
 
 TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
-  Open(8);
+  ASSERT_NO_FATAL_FAILURE(Open(8));
   calibration::ResetWrongCodeCount();
   auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
   ASSERT_NE(model, nullptr);
@@ -348,7 +348,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
 }
 
 TEST_F(CalibrationWizardsTest, CancelStopsThePendingResultPoll) {
-  Open(7);
+  ASSERT_NO_FATAL_FAILURE(Open(7));
   std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, false);
   sheet->Begin();
   // The sheet finds a page by its class or a class derived from it.
@@ -364,7 +364,7 @@ TEST_F(CalibrationWizardsTest, CancelStopsThePendingResultPoll) {
 }
 
 TEST_F(CalibrationWizardsTest, TareWeightOfTheOneChannelModelHasNoIndex) {
-  Open(13, {"weight 0 3.25"});
+  ASSERT_NO_FATAL_FAILURE(Open(13, {"weight 0 3.25"}));
   CWeightTDDlg dialog(*link_, doc_->rootBranch, false);
   dialog.show();
   EXPECT_TRUE(dialog.channelCombo()->isHidden());

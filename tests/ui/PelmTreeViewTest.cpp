@@ -40,7 +40,7 @@ class PelmTreeViewTest : public ServiceDialogTest {
   // The document (of the module, or offline) with its view shown and filled.
   void OpenView(bool connect) {
     if (connect) {
-      StartModule(kModel);
+      ASSERT_NO_FATAL_FAILURE(StartModule(kModel));
       OpenDocument();
     } else {
       App().modelIndex = kModel;
@@ -121,7 +121,7 @@ bool IsWriteOf(const z580sim::RequestRecord& r, const std::string& name) {
 }
 
 TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
-  OpenView(true);
+  ASSERT_NO_FATAL_FAILURE(OpenView(true));
   // Filling opens the top rows without reading anything.
   EXPECT_EQ(sim_->Requests().size(), requestsBeforeFill_) << "the fill read from the module";
 
@@ -149,7 +149,7 @@ TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
   EXPECT_EQ(Text(edited->treeItem, 2), edited->value);
   App().immediateWriting = false;
   const std::string typed = edited->value == "1" ? "0" : "1";
-  EditCell(edited->treeItem, 2, typed);
+  ASSERT_NO_FATAL_FAILURE(EditCell(edited->treeItem, 2, typed));
   EXPECT_EQ(edited->value, typed) << prompter_.Texts();
   EXPECT_TRUE(edited->valueChanged);
   EXPECT_TRUE(doc_->modified);
@@ -173,7 +173,7 @@ TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
   Parameter* polled = FirstPolled();
   ASSERT_EQ(polled->requestIndex, 0);
   const model::TreeItem pollRow = polled->treeItem;
-  EditCell(pollRow, 1, "150.7");
+  ASSERT_NO_FATAL_FAILURE(EditCell(pollRow, 1, "150.7"));
   EXPECT_EQ(polled->pollPeriod, 150);
   EXPECT_EQ(Text(pollRow, 1), "150");
   ASSERT_EQ(tree_->GetItemStateImage(pollRow), 1);
@@ -224,7 +224,7 @@ int Count(const QImage& image, const QRect& r, const std::function<bool(QRgb)>& 
 }
 
 TEST_F(PelmTreeViewTest, ScreenshotShowsRedGreenAndPolledRows) {
-  OpenView(false);  // no module: the tree of the chosen model, nothing read
+  ASSERT_NO_FATAL_FAILURE(OpenView(false));  // no module: the tree of the chosen model, nothing read
   Parameter* failed = nullptr;
   Parameter* changed = nullptr;
   ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {

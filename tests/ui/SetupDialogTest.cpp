@@ -135,7 +135,7 @@ class SetupDialogTest : public ::testing::Test {
 };
 
 TEST_F(SetupDialogTest, ScanFindsTheModuleAtItsSpeedAndCloses) {
-  StartSimulator(19200);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(19200));
   device_->Settings().SetParameterValue("bPS", "115200");
   auto link = std::make_unique<QuickDeviceLink>(*device_);
   QuickDeviceLink* quick = link.get();
@@ -225,7 +225,7 @@ TEST_F(SetupDialogTest, ExitDuringAScanClosesWithinOneAttempt) {
 }
 
 TEST_F(SetupDialogTest, FactorySettingsReachAModuleWithFactorySettings) {
-  StartSimulator(9600);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(9600));
   const std::string port = device_->Settings().GetParameterValue("Port");
   device_->Settings().SetParameterValue("bPS", "57600");
   device_->Settings().SetParameterValue("Addr", "3");
@@ -312,7 +312,7 @@ TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
 // Started on a line where the module stays silent: the dialog says so with the
 // settings tried when it opens, after "Установить связь" and after a scan.
 TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
-  StartSimulator(115200);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(115200));
   sim_->SetFault(z580sim::Fault::Silence, -1);
   // The start-up connection that failed.
   ASSERT_EQ(device_->OpenPort(false), 0);
@@ -353,7 +353,7 @@ TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
 
 // Replies that arrive but cannot be read point at the speed and framing instead.
 TEST_F(SetupDialogTest, GarbledRepliesPointAtTheSpeedAndFraming) {
-  StartSimulator(115200);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(115200));
   sim_->SetFault(z580sim::Fault::BadCrc, -1);
   CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
   // Nothing was tried yet: nothing to explain.

@@ -53,7 +53,7 @@ class SinglePointDialogTest : public ServiceDialogTest {
  protected:
   void SetUp() override {
     ServiceDialogTest::SetUp();
-    StartModule(22);
+    ASSERT_NO_FATAL_FAILURE(StartModule(22));
     OpenDocument();
     dialog_ = std::make_unique<Dialogs::CSinglePoint>(doc_->descParameters, doc_->GetDevice(), nullptr);
     dialog_->show();
