@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -154,6 +155,39 @@ TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
   CountingWindow next;
   ASSERT_TRUE(deliver());
   EXPECT_EQ(next.posts.load(), 1);
+  App().pollResults.Flush();
+}
+
+// Each way the word on its way to the window is given up: the record after it is
+// told again. Without it, records would wait in the queue for a word never coming.
+TEST(PollWindowTest, EveryResetOfTheWordOnItsWayTellsTheNextRecord) {
+  Parameter p("x");
+  const auto deliver = [&p] {
+    auto record = std::make_unique<exchange::PollResult>();
+    record->parameter = &p;
+    record->generation = App().pollResults.Generation();
+    return exchange::DeliverPollResult(std::move(record));
+  };
+  const struct {
+    const char* what;
+    std::function<void()> reset;
+  } cases[] = {
+      {"a drain begins", [] { App().pollResults.BeginDrain(); }},
+      {"the queue is flushed", [] { App().pollResults.Flush(); }},
+      {"a new tree", [] { App().pollResults.NewGeneration(); }},
+      {"the window is installed again", [] { exchange::SetPollWindow(exchange::SetPollWindow(nullptr)); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    App().pollResults.NewGeneration();
+    CountingWindow window;
+    ASSERT_TRUE(deliver());
+    ASSERT_TRUE(deliver());
+    EXPECT_EQ(window.posts.load(), 1);
+    c.reset();
+    ASSERT_TRUE(deliver());
+    EXPECT_EQ(window.posts.load(), 2);
+  }
   App().pollResults.Flush();
 }
 
