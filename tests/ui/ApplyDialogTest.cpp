@@ -37,7 +37,7 @@ class ApplyDialogTest : public ServiceDialogTest {
   void SetUp() override {
     ServiceDialogTest::SetUp();
     ASSERT_NO_FATAL_FAILURE(StartModule(20));
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
     { std::lock_guard lock(App().exchangeLock); }
     ASSERT_NE(doc_->networkBranch, nullptr);

@@ -59,7 +59,7 @@ class CalibrationSimTest : public SimDocumentTest<FakeViews, ScriptedPrompter> {
   void Open(int model, const std::vector<std::string>& faults = {}) {
     ASSERT_NO_FATAL_FAILURE(StartModule(model));
     ASSERT_NO_FATAL_FAILURE(Fault(faults));
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     ASSERT_EQ(App().modelIndex.load(), model);
     link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
     sim_->ClearRequests();

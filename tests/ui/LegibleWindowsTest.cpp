@@ -175,7 +175,7 @@ class LegibleDialogsXvfb : public ServiceDialogTest {
     doc_.reset();
     if (sim_) sim_->Stop();
     ASSERT_NO_FATAL_FAILURE(StartModule(model));
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     App().SetDeviceModel(CreateDeviceModel(static_cast<signed char>(model), doc_.get()));
   }
   void TearDown() override {

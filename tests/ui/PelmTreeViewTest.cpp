@@ -41,7 +41,7 @@ class PelmTreeViewTest : public ServiceDialogTest {
   void OpenView(bool connect) {
     if (connect) {
       ASSERT_NO_FATAL_FAILURE(StartModule(kModel));
-      OpenDocument();
+      ASSERT_NO_FATAL_FAILURE(OpenDocument());
     } else {
       App().modelIndex = kModel;
       doc_ = std::make_unique<CPelmDoc>(nullptr, false);

@@ -54,7 +54,7 @@ class SinglePointDialogTest : public ServiceDialogTest {
   void SetUp() override {
     ServiceDialogTest::SetUp();
     ASSERT_NO_FATAL_FAILURE(StartModule(22));
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     dialog_ = std::make_unique<Dialogs::CSinglePoint>(doc_->descParameters, doc_->GetDevice(), nullptr);
     dialog_->show();
   }

@@ -41,7 +41,7 @@ class StateDialogTest : public ServiceDialogTest {
   template <typename Model>
   void Open(int model) {
     ASSERT_NO_FATAL_FAILURE(StartModule(model));
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     auto device = CreateDeviceModel(static_cast<signed char>(model), doc_.get());
     ASSERT_NE(dynamic_cast<Model*>(device.get()), nullptr);
     App().SetDeviceModel(std::move(device));
