@@ -11,6 +11,7 @@
 #include "link/Device.h"
 #include "platform/Archive.h"
 #include "platform/Prompter.h"
+#include "support/SimModule.h"
 
 namespace {
 
@@ -22,19 +23,7 @@ class DocumentModelChangeTest : public DocumentTestBase {
     DocumentTestBase::TearDown();
   }
 
-  void StartModule(int model) {
-    z580sim::ParameterTable table;
-    std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
-    z580sim::SimConfig config;
-    config.model = model;
-    config.line.baud = 115200;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-    WriteProgramString("port_path", sim_->SlavePath());
-    WriteProgramDword("baud_rate", 115200);
-    WriteProgramDword("address", config.address);
-  }
+  void StartModule(int model) { ASSERT_NO_FATAL_FAILURE(testsupport::StartModuleForProgram(sim_, model)); }
 
   // The current tree's parameter names, joined.
   std::string TreeNames() {

@@ -22,6 +22,7 @@
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
 #include "support/FakePort.h"
+#include "support/SimModule.h"
 
 using resources::LoadString;
 using Clock = std::chrono::steady_clock;
@@ -34,9 +35,7 @@ class DeviceIOSimTest : public LinkTestBase {
     z580sim::SimConfig config;
     config.model = 2;
     config.line.baud = baud;
-    sim_ = std::make_unique<z580sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config));
     io_ = std::make_unique<DeviceIO>();
     z580sim::MatchPortSettings(io_->Settings(), *sim_);
     io_->ApplyPortSettings();

@@ -17,6 +17,7 @@
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
 #include "support/FakeTaskWindow.h"
+#include "support/SimModule.h"
 
 using Clock = std::chrono::steady_clock;
 using resources::LoadString;
@@ -42,9 +43,7 @@ class DeviceSimTest : public LinkTestBase {
   void Start(z580sim::SimConfig config) {
     device_.reset();
     if (sim_) sim_->Stop();
-    sim_ = std::make_unique<z580sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config));
     device_ = std::make_unique<Device>();
     device_->finishPauseMs = 0;
     z580sim::MatchPortSettings(device_->Settings(), *sim_);

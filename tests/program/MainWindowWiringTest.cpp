@@ -39,6 +39,7 @@
 #include "devices/CalibrationLauncher.h"
 #include "link/ModelTable.h"
 #include "link/TaskWindow.h"
+#include "support/SimModule.h"
 
 namespace fs = std::filesystem;
 
@@ -126,16 +127,7 @@ class MainWindowWiringTest : public DocumentTestBase {
     DocumentTestBase::TearDown();
   }
 
-  void StartModule(int model) {
-    z580sim::ParameterTable table;
-    std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
-    z580sim::SimConfig config;
-    config.model = model;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-    WriteProgramString("port_path", sim_->SlavePath());
-  }
+  void StartModule(int model) { ASSERT_NO_FATAL_FAILURE(testsupport::StartModuleForProgram(sim_, model)); }
 
   void MakeApp() {
     CmyCommandLineInfo commandLine(root_);

@@ -35,6 +35,7 @@
 #include "platform/Prompter.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
+#include "support/SimModule.h"
 
 namespace fs = std::filesystem;
 
@@ -63,14 +64,9 @@ class ProgramRunTest : public DocumentTestBase {
   }
 
   void StartModule(int model, const std::function<void(z580sim::Simulator&)>& prepare = {}) {
-    z580sim::ParameterTable table;
-    std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
     z580sim::SimConfig config;
     config.model = model;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    if (prepare) prepare(*sim_);
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config, testsupport::SimTable::DataFile, prepare));
     PointProgramAt(sim_->SlavePath());
   }
 

@@ -31,6 +31,7 @@
 #include "RealInput.h"
 #include "resources/StringTable.h"
 #include "support/ScopedConfigDir.h"
+#include "support/SimModule.h"
 
 using PreStart::CSetupCarrier;
 using resources::LoadString;
@@ -101,9 +102,7 @@ class SetupDialogTest : public ::testing::Test {
     z580sim::SimConfig config;
     config.model = 2;
     config.line.baud = baud;
-    sim_ = std::make_unique<z580sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config));
     device_ = std::make_unique<Device>();
     z580sim::MatchPortSettings(device_->Settings(), *sim_);
   }
