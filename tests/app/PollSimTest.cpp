@@ -17,17 +17,10 @@
 #include "link/Device.h"
 #include "link/PollWindow.h"
 #include "platform/Prompter.h"
+#include "support/FakePollWindow.h"
 #include "support/FakeTaskWindow.h"
 
 namespace {
-
-class PostCounter : public exchange::PollWindow {
- public:
-  PostCounter() { exchange::SetPollWindow(this); }
-  ~PostCounter() override { exchange::SetPollWindow(nullptr); }
-  void PostPollResults() override { ++posts; }
-  std::atomic<int> posts{0};
-};
 
 using PollSimTest = SimDocumentTest<FakeViews>;
 
@@ -39,7 +32,7 @@ TEST_F(PollSimTest, ReadEditWriteChangedAndPoll) {
   ASSERT_NE(doc_->scannersBranch, nullptr);
   // The model classes tell whether a model polls; this one does.
   App().SetDeviceModel(std::make_unique<StatusModel>());
-  PostCounter window;
+  FakePollWindow window;
 
   FakePelmTreeRows rows;
   const ViewRows made = BuildViewRows(rows, *doc_);

@@ -20,6 +20,7 @@
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
 #include "resources/StringTable.h"
+#include "support/FakePollWindow.h"
 #include "support/FakePort.h"
 
 using Clock = exchange::PollSchedule::Clock;
@@ -115,14 +116,6 @@ TEST(PollScheduleTest, AStopAndStartBetweenTwoLooksIsStillARestart) {
   EXPECT_EQ(schedule.NextExpiry(), ArmedAt(*a) + milliseconds(500));
 }
 
-class CountingWindow : public exchange::PollWindow {
- public:
-  CountingWindow() { exchange::SetPollWindow(this); }
-  ~CountingWindow() override { exchange::SetPollWindow(nullptr); }
-  void PostPollResults() override { ++posts; }
-  std::atomic<int> posts{0};
-};
-
 // The window hears once until it drains, and again from the first record after a
 // drain has begun (or after the tree or the window changed): no record ever waits
 // for a word that is not coming.
@@ -136,7 +129,7 @@ TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
   };
   App().pollResults.NewGeneration();
   {
-    CountingWindow window;
+    FakePollWindow window;
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(deliver());
     EXPECT_EQ(window.posts.load(), 1);
     App().pollResults.BeginDrain();
@@ -152,7 +145,7 @@ TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
     EXPECT_EQ(window.posts.load(), 3);
   }
   // A new window is told of the first record, whatever the old one was owed.
-  CountingWindow next;
+  FakePollWindow next;
   ASSERT_TRUE(deliver());
   EXPECT_EQ(next.posts.load(), 1);
   App().pollResults.Flush();
@@ -180,7 +173,7 @@ TEST(PollWindowTest, EveryResetOfTheWordOnItsWayTellsTheNextRecord) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     App().pollResults.NewGeneration();
-    CountingWindow window;
+    FakePollWindow window;
     ASSERT_TRUE(deliver());
     ASSERT_TRUE(deliver());
     EXPECT_EQ(window.posts.load(), 1);
@@ -236,7 +229,7 @@ class ScanThreadTest : public LinkTestBase {
 };
 
 TEST_F(ScanThreadTest, ServesMoreThan63ParametersAndStopsAtOnceOnCancel) {
-  CountingWindow window;
+  FakePollWindow window;
   std::set<const Parameter*> all;
   for (int i = 0; i < 70; ++i) all.insert(&Add(platform::Format("P%i", i), 10, i));
   Parameter& idle = Add("Idle", 10, 1);  // never started: never polled
@@ -262,7 +255,7 @@ TEST_F(ScanThreadTest, ServesMoreThan63ParametersAndStopsAtOnceOnCancel) {
 }
 
 TEST_F(ScanThreadTest, AFailedPollCarriesTheNoteAndAStoppedOneNothing) {
-  CountingWindow window;
+  FakePollWindow window;
   Parameter& p = Add("Rd.St", 20, 5);
   port_->handler = [](const FakePort::Request&) { return FakePort::Answer(FakePort::Fault::Silence); };
   ASSERT_EQ(device_->StartScanThread(branch_), 0);
@@ -291,7 +284,7 @@ TEST_F(ScanThreadTest, RecordsOfAnOldTreeNeverReachTheWindow) {
     std::this_thread::sleep_for(milliseconds(80));
     EXPECT_EQ(App().pollResults.Size(), 0u);
   }
-  CountingWindow window;
+  FakePollWindow window;
   TakeUntilAll({&p});
   // The tree goes: a new generation; the running thread's records are dropped.
   App().pollResults.NewGeneration();
