@@ -30,6 +30,7 @@
 #include "platform/Prompter.h"
 #include "RealInput.h"
 #include "resources/StringTable.h"
+#include "support/FakeSetupLink.h"
 #include "support/ScopedConfigDir.h"
 #include "support/SimModule.h"
 
@@ -39,36 +40,6 @@ using resources::LoadString;
 namespace {
 
 constexpr const char* kSpeeds[] = {"2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"};
-
-// A link whose attempts are scripted; it records the speed of each attempt.
-class ScriptedLink : public PreStart::SetupLink {
- public:
-  ScriptedLink() { settings_.InitParameters(); }
-  bool EstablishLink() override {
-    {
-      std::lock_guard lock(mutex_);
-      speeds_.push_back(settings_.GetParameterValue("bPS"));
-    }
-    ++attempts;
-    return attempt ? attempt() : false;
-  }
-  std::string OpenFailureReason() override { return {}; }
-  platform::Event& AbortEvent() override { return abort_; }
-  Elements::NetRS485prg& Settings() override { return settings_; }
-  std::vector<std::string> Speeds() {
-    std::lock_guard lock(mutex_);
-    return speeds_;
-  }
-
-  std::function<bool()> attempt;
-  std::atomic<int> attempts{0};
-
- private:
-  Elements::NetRS485prg settings_;
-  platform::Event abort_{true, false};
-  std::mutex mutex_;
-  std::vector<std::string> speeds_;
-};
 
 // The program's link against the simulator, each attempt one identification at
 // the settings shown, so that a silent speed costs two reads and not a whole search.
@@ -162,8 +133,8 @@ TEST_F(SetupDialogTest, ScanFindsTheModuleAtItsSpeedAndCloses) {
 }
 
 TEST_F(SetupDialogTest, ScanWithoutAModuleTriesEverySpeedAndRestoresTheShownOne) {
-  auto link = std::make_unique<ScriptedLink>();
-  ScriptedLink* scripted = link.get();
+  auto link = std::make_unique<FakeSetupLink>();
+  FakeSetupLink* scripted = link.get();
   scripted->Settings().SetParameterValue("bPS", "38400");
   CSetupCarrier dialog(std::move(link), GetDeviceBrand(), true, nullptr);
   const int row = RowOf(dialog, "bPS");
@@ -193,8 +164,8 @@ TEST_F(SetupDialogTest, ScanWithoutAModuleTriesEverySpeedAndRestoresTheShownOne)
 }
 
 TEST_F(SetupDialogTest, ExitDuringAScanClosesWithinOneAttempt) {
-  auto link = std::make_unique<ScriptedLink>();
-  ScriptedLink* scripted = link.get();
+  auto link = std::make_unique<FakeSetupLink>();
+  FakeSetupLink* scripted = link.get();
   scripted->attempt = [scripted] {
     // A silent attempt that the abort cuts short, as the link's waits are.
     scripted->AbortEvent().Wait(5000);
@@ -245,10 +216,10 @@ TEST_F(SetupDialogTest, FactorySettingsReachAModuleWithFactorySettings) {
 
 TEST_F(SetupDialogTest, OfflineChoiceSetsTheModelAndTurnsAutomaticReadingOff) {
   {
-    CSetupCarrier closed(std::make_unique<ScriptedLink>(), GetDeviceBrand(), false, nullptr);
+    CSetupCarrier closed(std::make_unique<FakeSetupLink>(), GetDeviceBrand(), false, nullptr);
     EXPECT_FALSE(closed.Button(CSetupCarrier::kOffline)->isEnabled());
   }
-  CSetupCarrier dialog(std::make_unique<ScriptedLink>(), GetDeviceBrand(), true, nullptr);
+  CSetupCarrier dialog(std::make_unique<FakeSetupLink>(), GetDeviceBrand(), true, nullptr);
   int stage = 0;
   const int result = Run(dialog, [&] {
     if (stage == 0) {
@@ -381,7 +352,7 @@ class SetupDialogXvfb : public SetupDialogTest {};
 
 TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsRefusedInTheTable) {
   Z580_REQUIRE_XCB();
-  auto link = std::make_unique<ScriptedLink>();
+  auto link = std::make_unique<FakeSetupLink>();
   Elements::NetRS485prg& settings = link->Settings();
   ASSERT_EQ(settings.GetParameterValue("A.Len"), "8");
   CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
@@ -430,7 +401,7 @@ TEST_F(SetupDialogXvfb, PortCellShowsTheDeviceThatOpens) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
-    auto link = std::make_unique<ScriptedLink>();
+    auto link = std::make_unique<FakeSetupLink>();
     link->Settings().SetParameterValue("Port", c.port);
     CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
     ASSERT_TRUE(realinput::ShowActive(dialog));
