@@ -19,6 +19,7 @@
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
 #include "support/Unprivileged.h"
 
 using resources::LoadString;
@@ -57,7 +58,7 @@ class ConfigurationFileTest : public DocumentTestBase {
     if (snapshot) *snapshot = Snapshot(*doc_->rootBranch);
     const std::string path = Path("saved.z580");
     EXPECT_TRUE(SaveDocumentFile(*doc_, path));
-    return ReadBytes(path);
+    return testsupport::ReadFile<std::vector<uint8_t>>(path);
   }
 
   std::vector<std::string> Texts() const {
@@ -256,7 +257,7 @@ TEST_F(ConfigurationFileTest, FailedLoadLeavesNoFileToSaveOver) {
     EXPECT_TRUE(doc_->pathName.empty());
     EXPECT_TRUE(doc_->title.empty());
   }
-  EXPECT_EQ(ReadBytes(previous), saved);
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(previous), saved);
 }
 
 TEST_F(ConfigurationFileTest, ModelByteOutsideTheTableChangesNothing) {
@@ -434,8 +435,8 @@ TEST_F(ConfigurationFileTest, FailedSavesKeepTheOldFileAndReport) {
   EXPECT_TRUE(SaveToCommandLineFile(*doc_, path));
   EXPECT_EQ(App().resultFlags.load(), 0u);
   EXPECT_EQ(doc_->pathName, path);
-  EXPECT_GT(ReadBytes(path).size(), 15u);
-  EXPECT_EQ(ReadBytes(path)[14], kSmallModel);
+  EXPECT_GT(testsupport::ReadFile<std::vector<uint8_t>>(path).size(), 15u);
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(path)[14], kSmallModel);
 }
 
 TEST_F(ConfigurationFileTest, SavesRefuseAFileTheUserMayNotWrite) {
@@ -465,7 +466,7 @@ TEST_F(ConfigurationFileTest, SavesRefuseAFileTheUserMayNotWrite) {
   EXPECT_EQ(report->rfind("refused 1\nrefused\n", 0), 0u) << *report;
   EXPECT_NE(report->find("kept.z580"), std::string::npos) << *report;
   EXPECT_NE(report->find("Permission denied"), std::string::npos) << *report;
-  EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u);

@@ -10,6 +10,7 @@
 
 #include "app/CPelmDoc.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
 
 namespace {
 
@@ -317,13 +318,6 @@ TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
   EXPECT_EQ(fits.branchList.size(), 50000u);
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(DescriptionParser, EveryModelDescriptionParsesAndBuilds) {
   const char* source = std::getenv("Z580_SOURCE_DIR");
   ASSERT_NE(source, nullptr);
@@ -336,7 +330,7 @@ TEST(DescriptionParser, EveryModelDescriptionParsesAndBuilds) {
     platform::CollectingPrompter prompter;
     CPelmDoc doc;
     bool skip = false;
-    std::istringstream text(ReadFile(entry.path()));
+    std::istringstream text(testsupport::ReadFile(entry.path()));
     std::string line;
     while (std::getline(text, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();

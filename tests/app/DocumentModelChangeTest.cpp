@@ -11,6 +11,7 @@
 #include "link/Device.h"
 #include "platform/Archive.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
 #include "support/SimModule.h"
 
 namespace {
@@ -60,7 +61,7 @@ TEST_F(DocumentModelChangeTest, PortSetupAndLinkCheckRebuildTheTreeForAnotherMod
   EXPECT_EQ(views_.saveOffers, 1);
   // Saved at the offer, the file is the old model's, as its tree is.
   ASSERT_TRUE(views_.saved);
-  const std::vector<uint8_t> bytes = ReadBytes(Path("saved.z580"));
+  const std::vector<uint8_t> bytes = testsupport::ReadFile<std::vector<uint8_t>>(Path("saved.z580"));
   platform::Archive archive = platform::Archive::Loading(bytes);
   ASSERT_EQ(archive.ReadClassTag(CPelmDoc::kClassName), CPelmDoc::kSchema);
   EXPECT_EQ(archive.ReadByte(), 5);

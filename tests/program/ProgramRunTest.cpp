@@ -35,6 +35,7 @@
 #include "platform/Prompter.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
+#include "support/ReadFile.h"
 #include "support/SimModule.h"
 
 namespace fs = std::filesystem;
@@ -129,10 +130,7 @@ class ProgramRunTest : public DocumentTestBase {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    result.errors = text.str();
+    result.errors = testsupport::ReadFile(errors);
     return result;
   }
 
@@ -201,7 +199,7 @@ TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
   EXPECT_GT(withValue, 3);
   std::string error;
   ASSERT_TRUE(doc.OnSaveDocument(Path("again.z580"), error)) << error;
-  EXPECT_EQ(ReadBytes(Path("again.z580")), ReadBytes(file));
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(Path("again.z580")), testsupport::ReadFile<std::vector<uint8_t>>(file));
   App().SetDeviceModel(nullptr);
 }
 
@@ -226,7 +224,7 @@ TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
 TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
   ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
-  const std::vector<uint8_t> before = ReadBytes(file);
+  const std::vector<uint8_t> before = testsupport::ReadFile<std::vector<uint8_t>>(file);
   // Write and read together only write: the file is never saved over with what a
   // read found. An unknown switch and a second file name: the run goes on with the
   // first file. Either way the file's values go to the module.
@@ -242,7 +240,7 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     sim_->ClearRequests();
     run = Run(c.words);
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(file), before);
     EXPECT_GT(Writes().size(), 3u);
     for (const std::string& named : c.named) EXPECT_NE(run.errors.find(named), std::string::npos) << run.errors;
     ExpectOnlyProgramLines(run.errors);
@@ -250,7 +248,7 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
 
   // A file cut short loads without a message; the run says how far it got, on
   // standard error and in the error log.
-  std::vector<uint8_t> bytes = ReadBytes(file);
+  std::vector<uint8_t> bytes = testsupport::ReadFile<std::vector<uint8_t>>(file);
   bytes.resize(bytes.size() / 2);
   std::ofstream(dir_ + "/cut.z580", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                              static_cast<std::streamsize>(bytes.size()));
@@ -263,10 +261,8 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     if (run.errors.find("zt580: " + TruncatedFileLine(dir_ + "/cut.z580", loaded)) != std::string::npos)
       line = TruncatedFileLine(dir_ + "/cut.z580", loaded);
   ASSERT_FALSE(line.empty()) << run.errors;
-  std::ifstream log(dir_ + "/errors.log");
-  std::stringstream logged;
-  logged << log.rdbuf();
-  EXPECT_NE(logged.str().find(line), std::string::npos) << logged.str();
+  const std::string logged = testsupport::ReadFile(dir_ + "/errors.log");
+  EXPECT_NE(logged.find(line), std::string::npos) << logged;
   ExpectOnlyProgramLines(run.errors);
 }
 
@@ -325,12 +321,9 @@ TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
   ASSERT_NO_FATAL_FAILURE(ArmOnTask("error 3 all"));
   const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
-  std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
-  std::stringstream text;
-  text << ini.rdbuf();
-  EXPECT_NE(text.str().find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos)
-      << text.str();
-  EXPECT_NE(text.str().find(file), std::string::npos) << text.str();
+  const std::string text = testsupport::ReadFile(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+  EXPECT_NE(text.find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos) << text;
+  EXPECT_NE(text.find(file), std::string::npos) << text;
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
