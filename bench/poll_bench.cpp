@@ -347,7 +347,9 @@ bool Measure(z580sim::Simulator& sim, const std::string& request, Figures& sched
         break;
       }
       bareTotal += count;
-      const long asked = kParameters * (kSlice / std::chrono::milliseconds(kPeriodMs));
+      // The first expiry comes a period after the parameters are armed, and the one at
+      // the slice's very end is not the slice's to serve.
+      const long asked = kParameters * ((kSlice - std::chrono::milliseconds(1)) / std::chrono::milliseconds(kPeriodMs));
       scheduled.ratios.push_back(static_cast<double>(polls) / static_cast<double>(std::min(asked, count)));
       saturated.ratios.push_back(static_cast<double>(full) / static_cast<double>(count));
     }
