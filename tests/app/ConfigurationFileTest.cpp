@@ -19,6 +19,7 @@
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
 #include "support/Unprivileged.h"
 
 using resources::LoadString;
@@ -52,11 +53,12 @@ class ConfigurationFileTest : public DocumentTestBase {
   // A saved configuration of the small model with distinct values.
   std::vector<uint8_t> SavedConfiguration(std::vector<std::string>* snapshot = nullptr) {
     NewDocument(kSmallModel);
+    if (HasFatalFailure()) return {};
     FillDistinct(*doc_->rootBranch);
     if (snapshot) *snapshot = Snapshot(*doc_->rootBranch);
     const std::string path = Path("saved.z580");
     EXPECT_TRUE(SaveDocumentFile(*doc_, path));
-    return ReadBytes(path);
+    return testsupport::ReadFile<std::vector<uint8_t>>(path);
   }
 
   std::vector<std::string> Texts() const {
@@ -87,7 +89,7 @@ struct LayoutWriter {
   }
   void Text(const std::string& utf8) {
     const std::string cp = platform::Utf8ToCp1251(utf8);
-    ASSERT_LT(cp.size(), 255u);  // a small model's texts all take the one-byte length
+    EXPECT_LT(cp.size(), 255u);  // a small model's texts all take the one-byte length
     Byte(static_cast<uint8_t>(cp.size()));
     bytes.insert(bytes.end(), cp.begin(), cp.end());
   }
@@ -137,7 +139,8 @@ struct LayoutWriter {
 };
 
 TEST_F(ConfigurationFileTest, SavedFileHasTheArchiveLayout) {
-  const std::vector<uint8_t> saved = SavedConfiguration();
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration());
 
   // The document's class record and the model byte are the same for every file of the model.
   const std::vector<uint8_t> head = {0xFF, 0xFF, 0x05, 0x00, 0x08, 0x00, 'C', 'P',
@@ -161,7 +164,7 @@ TEST_F(ConfigurationFileTest, SavedFileHasTheArchiveLayout) {
 
 TEST_F(ConfigurationFileTest, FileLoadsBackIntoAFreshTree) {
   std::vector<std::string> stored;
-  SavedConfiguration(&stored);
+  ASSERT_NO_FATAL_FAILURE(SavedConfiguration(&stored));
   const std::string path = Path("saved.z580");
 
   ASSERT_TRUE(doc_->OnNewDocument());
@@ -189,7 +192,8 @@ std::vector<uint8_t> Header(uint16_t schema, std::vector<uint8_t> extra) {
 
 TEST_F(ConfigurationFileTest, OlderAndUnknownSchemas) {
   std::vector<std::string> stored;
-  const std::vector<uint8_t> saved = SavedConfiguration(&stored);
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration(&stored));
   const std::vector<uint8_t> root(saved.begin() + 15, saved.end());
   ASSERT_TRUE(doc_->OnNewDocument());
   const std::vector<std::string> defaults = Values(*doc_->rootBranch);
@@ -234,7 +238,8 @@ TEST_F(ConfigurationFileTest, OlderAndUnknownSchemas) {
 }
 
 TEST_F(ConfigurationFileTest, FailedLoadLeavesNoFileToSaveOver) {
-  const std::vector<uint8_t> saved = SavedConfiguration();
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration());
   const std::string previous = Path("saved.z580");
   const std::vector<uint8_t> brokenTag = {0xFF, 0xFF, 0x03, 0x00, 0x03, 0x00, 'F', 'o', 'o', 0, 0, 0, 0};
   std::vector<uint8_t> broken = Header(5, {kSmallModel});
@@ -252,11 +257,12 @@ TEST_F(ConfigurationFileTest, FailedLoadLeavesNoFileToSaveOver) {
     EXPECT_TRUE(doc_->pathName.empty());
     EXPECT_TRUE(doc_->title.empty());
   }
-  EXPECT_EQ(ReadBytes(previous), saved);
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(previous), saved);
 }
 
 TEST_F(ConfigurationFileTest, ModelByteOutsideTheTableChangesNothing) {
-  const std::vector<uint8_t> saved = SavedConfiguration();
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration());
   for (uint8_t model : {uint8_t{23}, uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0xFF}}) {
     SCOPED_TRACE(int{model});
     std::vector<uint8_t> file = saved;
@@ -305,7 +311,8 @@ TEST_F(ConfigurationFileTest, FileEndingAfterTheModelByteGivesAFreshTreeOfThatMo
 
 TEST_F(ConfigurationFileTest, FileCutAtEveryOffset) {
   std::vector<std::string> stored;
-  const std::vector<uint8_t> saved = SavedConfiguration(&stored);
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration(&stored));
   const std::string path = Path("cut.z580");
   for (size_t size = 0; size < saved.size(); ++size) {
     SCOPED_TRACE(size);
@@ -330,7 +337,8 @@ TEST_F(ConfigurationFileTest, FileCutAtEveryOffset) {
 }
 
 TEST_F(ConfigurationFileTest, SilentBatchRunRebuildsTheTreeAfterAFailedLoad) {
-  const std::vector<uint8_t> saved = SavedConfiguration();
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration());
   ASSERT_TRUE(doc_->OnNewDocument());
   const std::vector<std::string> defaults = Snapshot(*doc_->rootBranch);
   exchange::BatchSettings batch;
@@ -344,7 +352,8 @@ TEST_F(ConfigurationFileTest, SilentBatchRunRebuildsTheTreeAfterAFailedLoad) {
 }
 
 TEST_F(ConfigurationFileTest, ForeignAndMalformedFiles) {
-  const std::vector<uint8_t> saved = SavedConfiguration();
+  std::vector<uint8_t> saved;
+  ASSERT_NO_FATAL_FAILURE(saved = SavedConfiguration());
   const std::string path = Path("foreign.z580");
 
   // Another class: the check before opening cannot read it.
@@ -379,9 +388,9 @@ TEST_F(ConfigurationFileTest, ForeignAndMalformedFiles) {
 
 TEST_F(ConfigurationFileTest, FileOfAnotherModelAsksFirst) {
   std::vector<std::string> stored;
-  SavedConfiguration(&stored);
+  ASSERT_NO_FATAL_FAILURE(SavedConfiguration(&stored));
   const std::string path = Path("saved.z580");
-  NewDocument(kOtherModel);
+  ASSERT_NO_FATAL_FAILURE(NewDocument(kOtherModel));
   const std::string otherRoot = doc_->rootBranch->elementName;
   const std::vector<std::string> otherValues = Snapshot(*doc_->rootBranch);
 
@@ -406,7 +415,7 @@ TEST_F(ConfigurationFileTest, FileOfAnotherModelAsksFirst) {
 }
 
 TEST_F(ConfigurationFileTest, FailedSavesKeepTheOldFileAndReport) {
-  NewDocument(kSmallModel);
+  ASSERT_NO_FATAL_FAILURE(NewDocument(kSmallModel));
   const std::string missingFolder = Path("no-such-folder/read.z580");
 
   EXPECT_FALSE(SaveToCommandLineFile(*doc_, missingFolder));
@@ -426,13 +435,13 @@ TEST_F(ConfigurationFileTest, FailedSavesKeepTheOldFileAndReport) {
   EXPECT_TRUE(SaveToCommandLineFile(*doc_, path));
   EXPECT_EQ(App().resultFlags.load(), 0u);
   EXPECT_EQ(doc_->pathName, path);
-  EXPECT_GT(ReadBytes(path).size(), 15u);
-  EXPECT_EQ(ReadBytes(path)[14], kSmallModel);
+  EXPECT_GT(testsupport::ReadFile<std::vector<uint8_t>>(path).size(), 15u);
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(path)[14], kSmallModel);
 }
 
 TEST_F(ConfigurationFileTest, SavesRefuseAFileTheUserMayNotWrite) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the saves as user 65534";
-  NewDocument(kSmallModel);
+  ASSERT_NO_FATAL_FAILURE(NewDocument(kSmallModel));
   // The user's own folder and a file that the user protected.
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("z580-protected-" + std::to_string(::getpid()));
@@ -457,7 +466,7 @@ TEST_F(ConfigurationFileTest, SavesRefuseAFileTheUserMayNotWrite) {
   EXPECT_EQ(report->rfind("refused 1\nrefused\n", 0), 0u) << *report;
   EXPECT_NE(report->find("kept.z580"), std::string::npos) << *report;
   EXPECT_NE(report->find("Permission denied"), std::string::npos) << *report;
-  EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u);

@@ -10,6 +10,7 @@
 
 #include "app/CPelmDoc.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
 
 namespace {
 
@@ -259,14 +260,14 @@ TEST(DescriptionParser, NetworkBranchLeadsIntoTheFinishedTree) {
     EXPECT_EQ(doc.rootBranch->FindParameterAt("Addr", 0), doc.networkBranch->parameters[0].get()) << label;
     EXPECT_TRUE(prompter.requests.empty());
   };
-  check({"branch Сетевые_параметры 1 4 4 Addr", "root R 1 0 0 сетевые_параметры"}, "a direct member of root");
-  check({"branch Network_parametres 1 4 4 Addr", "branch Связь 1 1 1 network_parametres",
-         "branch Прибор 1 1 1 Связь", "root R 1 0 0 Прибор"},
-        "two levels down");
+  ASSERT_NO_FATAL_FAILURE(check({"branch Сетевые_параметры 1 4 4 Addr", "root R 1 0 0 сетевые_параметры"}, "a direct member of root"));
+  ASSERT_NO_FATAL_FAILURE(check({"branch Network_parametres 1 4 4 Addr", "branch Связь 1 1 1 network_parametres",
+                                 "branch Прибор 1 1 1 Связь", "root R 1 0 0 Прибор"},
+                                "two levels down"));
   // The holder is copied again after the root, outside the tree.
-  check({"branch Сетевые_параметры 1 4 4 Addr", "branch Связь 1 1 1 Сетевые_параметры", "root R 1 0 0 Связь",
-         "branch Лишняя 1 1 1 Связь"},
-        "copied again after the root");
+  ASSERT_NO_FATAL_FAILURE(check({"branch Сетевые_параметры 1 4 4 Addr", "branch Связь 1 1 1 Сетевые_параметры",
+                                 "root R 1 0 0 Связь", "branch Лишняя 1 1 1 Связь"},
+                                "copied again after the root"));
   // Only the scanners branch holds it.
   {
     platform::CollectingPrompter prompter;
@@ -317,13 +318,6 @@ TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
   EXPECT_EQ(fits.branchList.size(), 50000u);
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(DescriptionParser, EveryModelDescriptionParsesAndBuilds) {
   const char* source = std::getenv("Z580_SOURCE_DIR");
   ASSERT_NE(source, nullptr);
@@ -336,7 +330,7 @@ TEST(DescriptionParser, EveryModelDescriptionParsesAndBuilds) {
     platform::CollectingPrompter prompter;
     CPelmDoc doc;
     bool skip = false;
-    std::istringstream text(ReadFile(entry.path()));
+    std::istringstream text(testsupport::ReadFile(entry.path()));
     std::string line;
     while (std::getline(text, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();

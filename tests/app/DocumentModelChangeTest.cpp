@@ -11,6 +11,8 @@
 #include "link/Device.h"
 #include "platform/Archive.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
+#include "support/SimModule.h"
 
 namespace {
 
@@ -22,19 +24,7 @@ class DocumentModelChangeTest : public DocumentTestBase {
     DocumentTestBase::TearDown();
   }
 
-  void StartModule(int model) {
-    z580sim::ParameterTable table;
-    std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
-    z580sim::SimConfig config;
-    config.model = model;
-    config.line.baud = 115200;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-    WriteProgramString("port_path", sim_->SlavePath());
-    WriteProgramDword("baud_rate", 115200);
-    WriteProgramDword("address", config.address);
-  }
+  void StartModule(int model) { ASSERT_NO_FATAL_FAILURE(testsupport::StartModuleForProgram(sim_, model)); }
 
   // The current tree's parameter names, joined.
   std::string TreeNames() {
@@ -50,7 +40,7 @@ class DocumentModelChangeTest : public DocumentTestBase {
 };
 
 TEST_F(DocumentModelChangeTest, PortSetupAndLinkCheckRebuildTheTreeForAnotherModel) {
-  StartModule(5);
+  ASSERT_NO_FATAL_FAILURE(StartModule(5));
   doc_ = std::make_unique<CPelmDoc>(&views_, true);
   ASSERT_TRUE(doc_->OnNewDocument());
   ASSERT_EQ(App().modelIndex.load(), 5);
@@ -71,7 +61,7 @@ TEST_F(DocumentModelChangeTest, PortSetupAndLinkCheckRebuildTheTreeForAnotherMod
   EXPECT_EQ(views_.saveOffers, 1);
   // Saved at the offer, the file is the old model's, as its tree is.
   ASSERT_TRUE(views_.saved);
-  const std::vector<uint8_t> bytes = ReadBytes(Path("saved.z580"));
+  const std::vector<uint8_t> bytes = testsupport::ReadFile<std::vector<uint8_t>>(Path("saved.z580"));
   platform::Archive archive = platform::Archive::Loading(bytes);
   ASSERT_EQ(archive.ReadClassTag(CPelmDoc::kClassName), CPelmDoc::kSchema);
   EXPECT_EQ(archive.ReadByte(), 5);

@@ -65,8 +65,8 @@ TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {
     if (sim_) sim_->Stop();
     App().Reset();
     App().SetProgramDirectory(BuiltProgramDirectory());
-    StartModule(model);
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(StartModule(model));
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     EXPECT_EQ(App().modelIndex.load(), model);
     auto* modelObject = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
     ASSERT_NE(modelObject, nullptr);
@@ -155,8 +155,8 @@ TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {
 }
 
 TEST_F(DocumentSimTest, ClosingExchangeKeepsTheResultFlagsAndNeedsAnOpenPort) {
-  StartModule(22);
-  OpenDocument();
+  ASSERT_NO_FATAL_FAILURE(StartModule(22));
+  ASSERT_NO_FATAL_FAILURE(OpenDocument());
   // A module that stopped answering: the closing read fails, the run's outcome stays.
   sim_->SetFault(z580sim::Fault::Silence, -1);
   App().resultFlags = 0;
@@ -173,8 +173,8 @@ TEST_F(DocumentSimTest, ClosingExchangeKeepsTheResultFlagsAndNeedsAnOpenPort) {
 }
 
 TEST_F(DocumentSimTest, ResetToDefaultsAndCheckLink) {
-  StartModule(5);
-  OpenDocument();
+  ASSERT_NO_FATAL_FAILURE(StartModule(5));
+  ASSERT_NO_FATAL_FAILURE(OpenDocument());
   prompter_.answer = platform::kAnswerYes;
   sim_->ClearRequests();
   doc_->OnResetDevice();
@@ -203,11 +203,11 @@ TEST_F(DocumentSimTest, ResetToDefaultsAndCheckLink) {
 
 TEST_F(DocumentSimTest, ApplyInABatchRun) {
   // The model whose module answers "APLY", so that a failure can be seen.
-  StartModule(20);
+  ASSERT_NO_FATAL_FAILURE(StartModule(20));
   exchange::BatchSettings batch;
   batch.runFlags = exchange::kRunBatch | exchange::kRunAply;
   App().SetBatch(batch);
-  OpenDocument();
+  ASSERT_NO_FATAL_FAILURE(OpenDocument());
   ASSERT_TRUE(RunTask(CPelmDoc::kCmdReadTree));
   ASSERT_NE(doc_->networkBranch, nullptr);
   Elements::NetRS485prg& settings = doc_->GetDevice()->Settings();
@@ -253,7 +253,7 @@ TEST_F(DocumentSimTest, ApplyInABatchRun) {
 }
 
 TEST_F(DocumentSimTest, BatchLinkSettingsAndFailedConnection) {
-  StartModule(22);
+  ASSERT_NO_FATAL_FAILURE(StartModule(22));
   // The stored settings name a wrong address; the command line's are right.
   WriteProgramDword("address", 99);
   exchange::BatchSettings batch;
@@ -262,7 +262,7 @@ TEST_F(DocumentSimTest, BatchLinkSettingsAndFailedConnection) {
   batch.baudRate = 115200;
   batch.parity = 3;
   App().SetBatch(batch);
-  OpenDocument();
+  ASSERT_NO_FATAL_FAILURE(OpenDocument());
   EXPECT_EQ(App().modelIndex.load(), 22);
   EXPECT_EQ(doc_->GetDevice()->Settings().GetParameterValue("Addr"), "16");
   EXPECT_EQ(views_.setupDialogs, 0);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ReadFile.h"
 #include "support/TreeFixtures.h"
 #include "support/ScopedConfigDir.h"
 #include "app/CPelmDoc.h"
@@ -122,11 +123,6 @@ inline std::vector<std::string> Values(DescBranch& root) {
   std::vector<std::string> lines;
   ForEachParameter(root, [&](Parameter& p) { lines.push_back(p.name + "=" + p.value); });
   return lines;
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -17,29 +17,22 @@
 #include "link/Device.h"
 #include "link/PollWindow.h"
 #include "platform/Prompter.h"
+#include "support/FakePollWindow.h"
 #include "support/FakeTaskWindow.h"
 
 namespace {
 
-class PostCounter : public exchange::PollWindow {
- public:
-  PostCounter() { exchange::SetPollWindow(this); }
-  ~PostCounter() override { exchange::SetPollWindow(nullptr); }
-  void PostPollResults() override { ++posts; }
-  std::atomic<int> posts{0};
-};
-
 using PollSimTest = SimDocumentTest<FakeViews>;
 
 TEST_F(PollSimTest, ReadEditWriteChangedAndPoll) {
-  StartModule(4);
+  ASSERT_NO_FATAL_FAILURE(StartModule(4));
   doc_ = std::make_unique<CPelmDoc>(&views_, true);
   doc_->GetDevice()->finishPauseMs = 0;
   ASSERT_TRUE(doc_->OnNewDocument());
   ASSERT_NE(doc_->scannersBranch, nullptr);
   // The model classes tell whether a model polls; this one does.
   App().SetDeviceModel(std::make_unique<StatusModel>());
-  PostCounter window;
+  FakePollWindow window;
 
   FakePelmTreeRows rows;
   const ViewRows made = BuildViewRows(rows, *doc_);

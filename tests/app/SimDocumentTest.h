@@ -8,12 +8,12 @@
 #include <string>
 
 #include "DocumentTestSupport.h"
-#include "SimLinkSettings.h"
 #include "Simulator.h"
 #include "app/CPelmDoc.h"
 #include "link/Device.h"
 #include "platform/Prompter.h"
 #include "support/FakeTaskWindow.h"
+#include "support/SimModule.h"
 
 template <class Views, class Prompter = platform::CollectingPrompter>
 class SimDocumentTest : public DocumentTestBase {
@@ -24,11 +24,7 @@ class SimDocumentTest : public DocumentTestBase {
     DocumentTestBase::TearDown();
   }
 
-  void StartModule(int model) {
-    std::string error;
-    sim_ = z580sim::StartModuleForProgram(model, BuiltProgramDirectory(), &error);
-    ASSERT_NE(sim_, nullptr) << error;
-  }
+  void StartModule(int model) { ASSERT_NO_FATAL_FAILURE(testsupport::StartModuleForProgram(sim_, model)); }
 
   // The program's document: it connects in its constructor.
   void OpenDocument() {

@@ -71,7 +71,7 @@ const char* const kStrainGauge4 =
 
 TEST(StrainGauge, UserLineThroughTwoPointsWithChannelIndex) {
   auto doc = Tree(kStrainGauge4);
-  // The Part's points: 20 % / 2.0 mV / 10 and 80 % / 8.0 mV / 40.
+  // Two points a user might enter: 20 % / 2.0 mV / 10 and 80 % / 8.0 mV / 40.
   const UserPoint lower{20, 10, 2.0f}, upper{80, 40, 8.0f};
   for (bool four : {true, false}) {
     ScriptedCalibrationLink link;
@@ -351,7 +351,7 @@ TEST(Mains, ModeReadingsOnTheStepPages) {
   EXPECT_EQ(link.calls, (std::vector<std::string>{"write Mode=256", "write Mode=16"}));
 }
 
-TEST(Inductance, SplineOfThePartsExamples) {
+TEST(Inductance, SplineThroughTwoAndThreeKnownPoints) {
   std::string why;
   auto two = FitSpline({0, 10}, {0, 100}, why);
   ASSERT_TRUE(two);

@@ -22,6 +22,7 @@
 #include "platform/CompoundFile.h"
 #include "platform/Text.h"
 #include "platform/Prompter.h"
+#include "support/ReadFile.h"
 
 namespace {
 
@@ -37,13 +38,6 @@ std::string DataFile() { return EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580.dat";
 std::filesystem::path SourceText(int model) {
   return std::filesystem::path(EnvPath("Z580_SOURCE_DIR")) / "data" / "descriptions" /
          DescriptionStreamName(model);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::string StoredText(int model) {
@@ -137,7 +131,7 @@ TEST(ModelDescriptions, DataFileHoldsEachTextInWindows1251WithCrLf) {
   EXPECT_EQ(file.StreamNames().size(), static_cast<size_t>(kModels));
 
   for (int i = 0; i < kModels; ++i) {
-    std::string source = ReadFile(SourceText(i));
+    std::string source = testsupport::ReadFile(SourceText(i));
     ASSERT_FALSE(source.empty()) << SourceText(i);
     std::string crlf;
     for (char c : source) {

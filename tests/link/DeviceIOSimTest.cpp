@@ -22,6 +22,7 @@
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
 #include "support/FakePort.h"
+#include "support/SimModule.h"
 
 using resources::LoadString;
 using Clock = std::chrono::steady_clock;
@@ -34,9 +35,7 @@ class DeviceIOSimTest : public LinkTestBase {
     z580sim::SimConfig config;
     config.model = 2;
     config.line.baud = baud;
-    sim_ = std::make_unique<z580sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config));
     io_ = std::make_unique<DeviceIO>();
     z580sim::MatchPortSettings(io_->Settings(), *sim_);
     io_->ApplyPortSettings();
@@ -53,7 +52,7 @@ class DeviceIOSimTest : public LinkTestBase {
 };
 
 TEST_F(DeviceIOSimTest, ReadWriteAndAttributes) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   Parameter dev("dev");
   ASSERT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 0) << dev.note;
   EXPECT_EQ(dev.value, "ZD580-03");
@@ -86,7 +85,7 @@ TEST_F(DeviceIOSimTest, ReadWriteAndAttributes) {
 }
 
 TEST_F(DeviceIOSimTest, DeviceErrorAndSwitchBack) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   Parameter serial("SEr.n");
   serial.type = "int";
   serial.value = "1";
@@ -109,7 +108,7 @@ TEST_F(DeviceIOSimTest, DeviceErrorAndSwitchBack) {
 }
 
 TEST_F(DeviceIOSimTest, SilentModuleTimesOutAfterOneRetry) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   sim_->SetFault(z580sim::Fault::Silence, -1);
   sim_->ClearRequests();
   Parameter dev("dev");
@@ -122,7 +121,7 @@ TEST_F(DeviceIOSimTest, SilentModuleTimesOutAfterOneRetry) {
 }
 
 TEST_F(DeviceIOSimTest, CancelFromAnotherThreadEndsTheTransactionAtOnce) {
-  Start(2400);  // a response time-out of 460 ms
+  ASSERT_NO_FATAL_FAILURE(Start(2400));  // a response time-out of 460 ms
   sim_->SetFault(z580sim::Fault::Silence, -1);
   sim_->ClearRequests();
   std::atomic<bool> done{false};
@@ -149,7 +148,7 @@ TEST_F(DeviceIOSimTest, CancelFromAnotherThreadEndsTheTransactionAtOnce) {
 }
 
 TEST_F(DeviceIOSimTest, HangUpIsALineError) {
-  Start(115200);
+  ASSERT_NO_FATAL_FAILURE(Start(115200));
   sim_->HangUp();
   Parameter dev("dev");
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);

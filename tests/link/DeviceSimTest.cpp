@@ -17,6 +17,7 @@
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
 #include "support/FakeTaskWindow.h"
+#include "support/SimModule.h"
 
 using Clock = std::chrono::steady_clock;
 using resources::LoadString;
@@ -42,9 +43,7 @@ class DeviceSimTest : public LinkTestBase {
   void Start(z580sim::SimConfig config) {
     device_.reset();
     if (sim_) sim_->Stop();
-    sim_ = std::make_unique<z580sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config));
     device_ = std::make_unique<Device>();
     device_->finishPauseMs = 0;
     z580sim::MatchPortSettings(device_->Settings(), *sim_);
@@ -88,7 +87,7 @@ class DeviceSimTest : public LinkTestBase {
 // Half a reply without its end (what a wrong speed mostly gives) arrives
 // through the real port: the line is garbled, not silent.
 TEST_F(DeviceSimTest, RepliesThatNeverEndAreGarbledNotSilent) {
-  Start(Config(2));
+  ASSERT_NO_FATAL_FAILURE(Start(Config(2)));
   sim_->SetFault(z580sim::Fault::CutReply, -1);
   ASSERT_EQ(device_->OpenPort(false), 0);
   EXPECT_EQ(device_->IdentifyDevice(false), 0);
@@ -102,7 +101,7 @@ TEST_F(DeviceSimTest, EveryModelIsIdentified) {
   for (int model = 0; model < exchange::kModelCount; ++model) {
     SCOPED_TRACE(model);
     App().modelIndex = -1;
-    Start(Config(model));
+    ASSERT_NO_FATAL_FAILURE(Start(Config(model)));
     ASSERT_TRUE(device_->EstablishLink());
     EXPECT_EQ(App().modelIndex.load(), model);
     EXPECT_EQ(App().firmwareMajor.load(), 2);
@@ -120,7 +119,7 @@ TEST_F(DeviceSimTest, ModuleLeftInAnotherProtocolIsFoundAfterItsSwitchBack) {
     SCOPED_TRACE(static_cast<int>(protocol));
     z580sim::SimConfig config = Config(4);
     config.protocol = protocol;
-    Start(config);
+    ASSERT_NO_FATAL_FAILURE(Start(config));
     ASSERT_TRUE(device_->EstablishLink());
     EXPECT_EQ(App().modelIndex.load(), 4);
     EXPECT_EQ(sim_->CurrentProtocol(), z580sim::Protocol::Own);
@@ -133,7 +132,7 @@ TEST_F(DeviceSimTest, ElevenBitAddressing) {
   z580sim::SimConfig config = Config(9);
   config.addressBits = 11;
   config.address = 1500;
-  Start(config);
+  ASSERT_NO_FATAL_FAILURE(Start(config));
   ASSERT_TRUE(device_->EstablishLink());
   EXPECT_EQ(App().modelIndex.load(), 9);
   auto tree = Tree();
@@ -145,7 +144,7 @@ TEST_F(DeviceSimTest, ElevenBitAddressing) {
 
 TEST_F(DeviceSimTest, TasksEndToEnd) {
   InitAfterWrite model;
-  Start(Config(2));
+  ASSERT_NO_FATAL_FAILURE(Start(Config(2)));
   ASSERT_TRUE(device_->EstablishLink());
   auto tree = Tree();
 
@@ -202,7 +201,7 @@ TEST_F(DeviceSimTest, TasksEndToEnd) {
 }
 
 TEST_F(DeviceSimTest, StopThreadsDuringATaskReturnsWithinOneResponseTimeOut) {
-  Start(Config(2, 9600));
+  ASSERT_NO_FATAL_FAILURE(Start(Config(2, 9600)));
   ASSERT_TRUE(device_->EstablishLink());
   device_->finishPauseMs = 2000;
   sim_->SetFault(z580sim::Fault::Silence, -1);

@@ -23,6 +23,7 @@
 #include "resources/StringTable.h"
 #include "support/FakePort.h"
 #include "support/FakeTaskWindow.h"
+#include "support/ReadFile.h"
 
 using Fault = FakePort::Fault;
 using resources::LoadString;
@@ -515,10 +516,7 @@ TEST_F(DeviceTaskTest, FailuresGoToTheErrorLogOneLineEach) {
   };
   ASSERT_TRUE(device_->StartReadTask(*e));
   WaitTaskEnd();
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(), "P0 - " + LoadString(240) + "\nC:3 - " + LoadString(197) + "\n");
+  EXPECT_EQ(testsupport::ReadFile(path), "P0 - " + LoadString(240) + "\nC:3 - " + LoadString(197) + "\n");
   std::remove(path);
 
   // A log file that does not exist is not made.

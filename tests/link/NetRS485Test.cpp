@@ -10,6 +10,7 @@
 #include "platform/Prompter.h"
 #include "platform/Registry.h"
 #include "resources/StringTable.h"
+#include "support/ReadFile.h"
 
 namespace {
 
@@ -194,9 +195,7 @@ TEST_F(NetRS485Test, ErrorLogLinesAreAppendedToAnExistingFileOnly) {
   EXPECT_FALSE(App().AppendErrorLogLine("Addr - timeout"));
   std::ofstream(path) << "first\n";
   EXPECT_TRUE(App().AppendErrorLogLine("Addr:3 - Таймаут"));
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  EXPECT_EQ(text.str(), "first\nAddr:3 - Таймаут\n");
+  EXPECT_EQ(testsupport::ReadFile(path), "first\nAddr:3 - Таймаут\n");
 }
 
 }  // namespace

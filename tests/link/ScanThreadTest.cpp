@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
 #include "resources/StringTable.h"
+#include "support/FakePollWindow.h"
 #include "support/FakePort.h"
 
 using Clock = exchange::PollSchedule::Clock;
@@ -114,14 +116,6 @@ TEST(PollScheduleTest, AStopAndStartBetweenTwoLooksIsStillARestart) {
   EXPECT_EQ(schedule.NextExpiry(), ArmedAt(*a) + milliseconds(500));
 }
 
-class CountingWindow : public exchange::PollWindow {
- public:
-  CountingWindow() { exchange::SetPollWindow(this); }
-  ~CountingWindow() override { exchange::SetPollWindow(nullptr); }
-  void PostPollResults() override { ++posts; }
-  std::atomic<int> posts{0};
-};
-
 // The window hears once until it drains, and again from the first record after a
 // drain has begun (or after the tree or the window changed): no record ever waits
 // for a word that is not coming.
@@ -135,7 +129,7 @@ TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
   };
   App().pollResults.NewGeneration();
   {
-    CountingWindow window;
+    FakePollWindow window;
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(deliver());
     EXPECT_EQ(window.posts.load(), 1);
     App().pollResults.BeginDrain();
@@ -151,9 +145,42 @@ TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
     EXPECT_EQ(window.posts.load(), 3);
   }
   // A new window is told of the first record, whatever the old one was owed.
-  CountingWindow next;
+  FakePollWindow next;
   ASSERT_TRUE(deliver());
   EXPECT_EQ(next.posts.load(), 1);
+  App().pollResults.Flush();
+}
+
+// Each way the word on its way to the window is given up: the record after it is
+// told again. Without it, records would wait in the queue for a word never coming.
+TEST(PollWindowTest, EveryResetOfTheWordOnItsWayTellsTheNextRecord) {
+  Parameter p("x");
+  const auto deliver = [&p] {
+    auto record = std::make_unique<exchange::PollResult>();
+    record->parameter = &p;
+    record->generation = App().pollResults.Generation();
+    return exchange::DeliverPollResult(std::move(record));
+  };
+  const struct {
+    const char* what;
+    std::function<void()> reset;
+  } cases[] = {
+      {"a drain begins", [] { App().pollResults.BeginDrain(); }},
+      {"the queue is flushed", [] { App().pollResults.Flush(); }},
+      {"a new tree", [] { App().pollResults.NewGeneration(); }},
+      {"the window is installed again", [] { exchange::SetPollWindow(exchange::SetPollWindow(nullptr)); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    App().pollResults.NewGeneration();
+    FakePollWindow window;
+    ASSERT_TRUE(deliver());
+    ASSERT_TRUE(deliver());
+    EXPECT_EQ(window.posts.load(), 1);
+    c.reset();
+    ASSERT_TRUE(deliver());
+    EXPECT_EQ(window.posts.load(), 2);
+  }
   App().pollResults.Flush();
 }
 
@@ -202,7 +229,7 @@ class ScanThreadTest : public LinkTestBase {
 };
 
 TEST_F(ScanThreadTest, ServesMoreThan63ParametersAndStopsAtOnceOnCancel) {
-  CountingWindow window;
+  FakePollWindow window;
   std::set<const Parameter*> all;
   for (int i = 0; i < 70; ++i) all.insert(&Add(platform::Format("P%i", i), 10, i));
   Parameter& idle = Add("Idle", 10, 1);  // never started: never polled
@@ -228,7 +255,7 @@ TEST_F(ScanThreadTest, ServesMoreThan63ParametersAndStopsAtOnceOnCancel) {
 }
 
 TEST_F(ScanThreadTest, AFailedPollCarriesTheNoteAndAStoppedOneNothing) {
-  CountingWindow window;
+  FakePollWindow window;
   Parameter& p = Add("Rd.St", 20, 5);
   port_->handler = [](const FakePort::Request&) { return FakePort::Answer(FakePort::Fault::Silence); };
   ASSERT_EQ(device_->StartScanThread(branch_), 0);
@@ -257,7 +284,7 @@ TEST_F(ScanThreadTest, RecordsOfAnOldTreeNeverReachTheWindow) {
     std::this_thread::sleep_for(milliseconds(80));
     EXPECT_EQ(App().pollResults.Size(), 0u);
   }
-  CountingWindow window;
+  FakePollWindow window;
   TakeUntilAll({&p});
   // The tree goes: a new generation; the running thread's records are dropped.
   App().pollResults.NewGeneration();

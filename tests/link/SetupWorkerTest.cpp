@@ -11,27 +11,21 @@
 #include "link/SetupWorker.h"
 #include "platform/Event.h"
 #include "resources/StringTable.h"
+#include "support/FakeSetupLink.h"
 
 namespace {
 
-class Link : public PreStart::SetupLink {
- public:
-  Link() { settings.InitParameters(); }
-  bool EstablishLink() override {
-    ++attempts;
-    started.Set();
-    gate.Wait(5000);
-    return answer;
+// An attempt that says it has begun and ends when the gate opens.
+struct GatedAttempt {
+  explicit GatedAttempt(FakeSetupLink& link) {
+    link.attempt = [this] {
+      started.Set();
+      gate.Wait(5000);
+      return answer;
+    };
   }
-  std::string OpenFailureReason() override { return {}; }
-  platform::Event& AbortEvent() override { return abort; }
-  Elements::NetRS485prg& Settings() override { return settings; }
-
-  Elements::NetRS485prg settings;
-  platform::Event abort{true, false};
   platform::Event gate{true, false};
   platform::Event started{false, false};
-  std::atomic<int> attempts{0};
   bool answer = false;
 };
 
@@ -60,19 +54,20 @@ class Sink : public PreStart::SetupSink {
 };
 
 TEST(SetupWorker, AnAbortOutranksWaitingRequestsAndPostsTheStoredCommand) {
-  Link link;
+  FakeSetupLink link;
+  GatedAttempt attempt(link);
   Sink sink;
   PreStart::SetupWorker worker(link, sink);
   link.abort.Set();  // left over from an earlier task
   worker.Start();
   EXPECT_FALSE(link.abort.IsSet());
   worker.Connect();
-  ASSERT_TRUE(link.started.Wait(5000));
+  ASSERT_TRUE(attempt.started.Wait(5000));
   // While the attempt runs: another connect, a scan, and the way out.
   worker.Connect();
   worker.Scan();
   worker.RequestExit(PreStart::SetupWorker::kCommandOffline);
-  link.gate.Set();
+  attempt.gate.Set();
   ASSERT_TRUE(sink.posted.Wait(5000));
   worker.Stop();
   EXPECT_TRUE(worker.Finished());
@@ -83,10 +78,9 @@ TEST(SetupWorker, AnAbortOutranksWaitingRequestsAndPostsTheStoredCommand) {
 }
 
 TEST(SetupWorker, AConnectionPostsOkAndFactorySettingsKeepThePort) {
-  Link link;
+  FakeSetupLink link;
+  link.attempt = [] { return true; };
   Sink sink;
-  link.answer = true;
-  link.gate.Set();
   link.settings.SetParameterValue("bPS", "57600");
   link.settings.SetParameterValue("Port", "/dev/ttyUSB3");
   PreStart::SetupWorker worker(link, sink);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/CompoundFileBuilder.h"
+#include "support/ReadFile.h"
 
 namespace {
 
@@ -233,8 +234,7 @@ TEST(DescriptionStore, NoStorageMeansEveryReadIsEmpty) {
   EXPECT_EQ(text, "untouched");
   // The store never writes: neither file is created or changed.
   EXPECT_EQ(std::fopen(missing.c_str(), "rb"), nullptr);
-  std::ifstream in(foreign, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "root\r\n");
+  EXPECT_EQ(testsupport::ReadFile(foreign), "root\r\n");
 
   // A damaged compound file also gives no storage.
   testsupport::CompoundFileBuilder b;

@@ -95,7 +95,8 @@ void ExpectSameRecords(DescBranch& expected, DescBranch& actual) {
     EXPECT_EQ(a.mode, e.mode);
   }
   ASSERT_EQ(actual.children.size(), expected.children.size());
-  for (size_t i = 0; i < expected.children.size(); ++i) ExpectSameRecords(*expected.children[i], *actual.children[i]);
+  for (size_t i = 0; i < expected.children.size(); ++i)
+    ASSERT_NO_FATAL_FAILURE(ExpectSameRecords(*expected.children[i], *actual.children[i]));
 }
 
 std::unique_ptr<Parameter> MakeParameter(const std::string& name, bool indexed, int linearIndex,
@@ -132,7 +133,7 @@ TEST(TreeArchive, StoredTreeLoadsIntoAFreshTreeOfTheSameDescription) {
 
   auto target = BuildSmallTree();
   Load(*target->rootBranch, bytes);
-  ExpectSameRecords(*source->rootBranch, *target->rootBranch);
+  ASSERT_NO_FATAL_FAILURE(ExpectSameRecords(*source->rootBranch, *target->rootBranch));
 
   // Storing the loaded tree gives the same bytes again.
   EXPECT_EQ(Store(*target->rootBranch), bytes);
@@ -153,7 +154,7 @@ TEST(TreeArchive, RealDescriptionRoundTrip) {
   const auto bytes = Store(*source->rootBranch);
   auto target = BuildTree(lines);
   Load(*target->rootBranch, bytes);
-  ExpectSameRecords(*source->rootBranch, *target->rootBranch);
+  ASSERT_NO_FATAL_FAILURE(ExpectSameRecords(*source->rootBranch, *target->rootBranch));
 }
 
 TEST(TreeArchive, StoredParametersFindTheirsByNameAndIndex) {
@@ -236,7 +237,7 @@ TEST(TreeArchive, BranchRecordsOfAnotherSchemaLeaveTheBranchesButWalkTheChildren
   ASSERT_EQ(bytes.size(), 16 + 2 * (target->rootBranch->children.size()));
   // Every child's tag is read, and nothing else.
   Load(*target->rootBranch, bytes);
-  ExpectSameRecords(*source->rootBranch, *target->rootBranch);
+  ASSERT_NO_FATAL_FAILURE(ExpectSameRecords(*source->rootBranch, *target->rootBranch));
   // One child tag missing: the walk reaches the end.
   bytes.pop_back();
   Archive archive = Archive::Loading(bytes);

@@ -89,14 +89,14 @@ void LoadSample(Archive& ar) {
   const uint32_t n = ar.ReadDword();
   for (uint32_t i = 0; i < n && ar.CanRead(4); ++i) {
     ar.ReadDword();
-    LoadParameter(ar);
+    ASSERT_NO_FATAL_FAILURE(LoadParameter(ar));
   }
   ar.ReadDword();
   ar.ReadDword();
   ASSERT_EQ(ar.ReadClassTag({"InvisibleElement", "NetRS485prg"}), 3);
   ar.ReadText();
   ar.ReadDword();
-  LoadParameter(ar);
+  ASSERT_NO_FATAL_FAILURE(LoadParameter(ar));
 }
 
 }  // namespace
@@ -309,7 +309,7 @@ TEST(Archive, SampleRoundTripsAndEveryCutIsAnError) {
   const Bytes sample = SampleArchive();
   {
     Archive full = Archive::Loading(sample);
-    LoadSample(full);
+    ASSERT_NO_FATAL_FAILURE(LoadSample(full));
     EXPECT_EQ(full.Remaining(), 0u);
   }
   for (size_t cut = 0; cut < sample.size(); ++cut) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/FileBytes.h"
+#include "support/ReadFile.h"
 #include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
@@ -32,10 +33,6 @@ class FileBytesTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  static Bytes Slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
-  }
   static void Put(const fs::path& p, const Bytes& b) {
     std::ofstream f(p, std::ios::binary);
     f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
@@ -82,18 +79,18 @@ TEST_F(FileBytesTest, ReplacesTheFileAndKeepsItsPermissions) {
   const fs::path file = dir_ / "conf.z580";
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(file, Bytes{1, 2, 3}, error)) << error;
-  EXPECT_EQ(Slurp(file), (Bytes{1, 2, 3}));
+  EXPECT_EQ(testsupport::ReadFile<Bytes>(file), (Bytes{1, 2, 3}));
 
   ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
   ASSERT_TRUE(WriteFileAtomically(file, Bytes{4, 5}, error)) << error;
-  EXPECT_EQ(Slurp(file), (Bytes{4, 5}));
+  EXPECT_EQ(testsupport::ReadFile<Bytes>(file), (Bytes{4, 5}));
   struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(EntriesInDir(), 1u);  // no temporary file left behind
 
   ASSERT_TRUE(WriteFileAtomically(file, Bytes{}, error)) << error;
-  EXPECT_TRUE(Slurp(file).empty());
+  EXPECT_TRUE(testsupport::ReadFile<Bytes>(file).empty());
 }
 
 TEST_F(FileBytesTest, WritesThroughASymbolicLink) {
@@ -104,7 +101,7 @@ TEST_F(FileBytesTest, WritesThroughASymbolicLink) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(link, Bytes{7, 7}, error)) << error;
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(Slurp(real), (Bytes{7, 7}));
+  EXPECT_EQ(testsupport::ReadFile<Bytes>(real), (Bytes{7, 7}));
 }
 
 TEST_F(FileBytesTest, AFailedRenameLeavesTheOldEntryAndNoTemporaryFile) {
@@ -116,7 +113,7 @@ TEST_F(FileBytesTest, AFailedRenameLeavesTheOldEntryAndNoTemporaryFile) {
   EXPECT_FALSE(WriteFileAtomically(target, Bytes{1, 2}, error));
   EXPECT_NE(error.find("taken.z580"), std::string::npos) << error;
   EXPECT_TRUE(fs::is_directory(target));
-  EXPECT_EQ(Slurp(target / "inside"), Bytes{9});
+  EXPECT_EQ(testsupport::ReadFile<Bytes>(target / "inside"), Bytes{9});
   EXPECT_EQ(EntriesInDir(), 1u);
 
   EXPECT_FALSE(WriteFileAtomically(dir_ / "no-such-folder" / "x.z580", Bytes{1}, error));
@@ -150,10 +147,10 @@ TEST_F(FileBytesTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
 
     EXPECT_FALSE(written);
     EXPECT_NE(error.find("old.z580"), std::string::npos) << error;
-    EXPECT_EQ(Slurp(file), old);
+    EXPECT_EQ(testsupport::ReadFile<Bytes>(file), old);
     EXPECT_EQ(EntriesInDir(), linked ? 2u : 1u);
     if (linked) {
-      EXPECT_EQ(Slurp(dir_ / "link.z580"), old);
+      EXPECT_EQ(testsupport::ReadFile<Bytes>(dir_ / "link.z580"), old);
     }
   }
 }
@@ -165,7 +162,7 @@ TEST_F(FileBytesTest, KeepsTheLinksOwnerAndGroupOfTheFile) {
   fs::create_hard_link(file, link);
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(link, Bytes{9, 8}, error)) << error;
-  EXPECT_EQ(Slurp(file), (Bytes{9, 8}));
+  EXPECT_EQ(testsupport::ReadFile<Bytes>(file), (Bytes{9, 8}));
   EXPECT_EQ(fs::hard_link_count(file), 2u);
   EXPECT_EQ(EntriesInDir(), 2u);
 
@@ -185,7 +182,7 @@ TEST_F(FileBytesTest, KeepsTheLinksOwnerAndGroupOfTheFile) {
     ASSERT_TRUE(WriteFileAtomically(p, Bytes{5, 6, 7}, error)) << error;
     struct stat after {};
     ASSERT_EQ(::stat(p.c_str(), &after), 0);
-    EXPECT_EQ(Slurp(p), (Bytes{5, 6, 7}));
+    EXPECT_EQ(testsupport::ReadFile<Bytes>(p), (Bytes{5, 6, 7}));
     EXPECT_EQ(after.st_uid, before.st_uid) << p;
     EXPECT_EQ(after.st_gid, before.st_gid) << p;
     EXPECT_EQ(after.st_mode, before.st_mode) << p;
@@ -233,7 +230,7 @@ TEST_F(FileBytesTest, AnUnprivilegedUserSavesAsADirectWriteWould) {
       const bool exists = ::stat(file.c_str(), &after) == 0;
       if (saved != c.saved || (!saved && error.find("Permission denied") == std::string::npos))
         out << c.name << ": " << (saved ? "saved" : error) << "\n";
-      else if (exists != (existed || saved) || (exists && Slurp(file) != (saved ? fresh : Bytes{1, 2, 3})))
+      else if (exists != (existed || saved) || (exists && testsupport::ReadFile<Bytes>(file) != (saved ? fresh : Bytes{1, 2, 3})))
         out << c.name << ": wrong content\n";
       // Another user's file and a file in a read-only folder are written in place.
       else if (saved && (after.st_uid != c.owner || (after.st_mode & 07777) != c.mode ||

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/ReadFile.h"
 #include "support/ScopedConfigDir.h"
 #include "platform/Registry.h"
 #include "platform/SettingsStore.h"
@@ -28,12 +29,6 @@ class SettingsTest : public ::testing::Test {
     root_ = config_->Path();
   }
   void TearDown() override { config_.reset(); }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
   static void Spit(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
@@ -57,7 +52,7 @@ TEST_F(SettingsTest, FirstStartReadsDefaultsAndWritingCreatesTheKey) {
   EXPECT_EQ(v, 115200u);
   EXPECT_TRUE(ReadProgramDword("port_number", v, 1));
   EXPECT_EQ(v, 3u);
-  EXPECT_NE(Slurp(root_ + "/TEVI/HKEY_CURRENT_USER.ini").find("[Software\\TEVI\\Zt580]"), std::string::npos);
+  EXPECT_NE(testsupport::ReadFile(root_ + "/TEVI/HKEY_CURRENT_USER.ini").find("[Software\\TEVI\\Zt580]"), std::string::npos);
 
   EXPECT_TRUE(WriteProgramDword("baud_rate", 0xFFFFFFFFu));  // overwrite, full range
   EXPECT_TRUE(ReadProgramDword("baud_rate", v, 0));
@@ -172,7 +167,7 @@ TEST_F(SettingsTest, WritingTheStoredValueLeavesTheFileAlone) {
   const std::string handWritten = "; my ports\n[ports]\nCOM3=/dev/ttyUSB0\n\n[Software\\TEVI\\Zt580]\n\"baud_rate\"=dword:00002580\n";
   Spit(path, handWritten);
   EXPECT_TRUE(WriteProgramDword("baud_rate", 9600));
-  EXPECT_EQ(Slurp(path), handWritten);
+  EXPECT_EQ(testsupport::ReadFile(path), handWritten);
 }
 
 TEST_F(SettingsTest, DamagedFileReadsAsEmpty) {
@@ -201,7 +196,7 @@ TEST_F(SettingsTest, DamagedFileReadsAsEmpty) {
   EXPECT_FALSE(ParseSettingsText(std::string("[key]\n\"a\"=\"x\0y\"\n", 17), data));
   // A damaged file is replaced by a sound one on the next write.
   EXPECT_TRUE(WriteProgramDword("address", 16));
-  EXPECT_TRUE(ParseSettingsText(Slurp(path), data));
+  EXPECT_TRUE(ParseSettingsText(testsupport::ReadFile(path), data));
 }
 
 TEST_F(SettingsTest, AWriteNeverDestroysAFileItCouldNotRead) {
@@ -225,7 +220,7 @@ TEST_F(SettingsTest, AWriteNeverDestroysAFileItCouldNotRead) {
   const std::string big = "[k]\n" + std::string(5u << 20, ';') + "\n";
   Spit(path, big);
   EXPECT_FALSE(WriteProgramDword("address", 17));
-  EXPECT_TRUE(Slurp(path) == big);  // (not printed: 5 MB)
+  EXPECT_TRUE(testsupport::ReadFile(path) == big);  // (not printed: 5 MB)
 }
 
 TEST(SettingsText, NamesRepeatedInAnotherCaseMergeAndLargeFilesParseInOnePass) {
@@ -300,11 +295,8 @@ TEST_F(SettingsTest, ConcurrentWritersNeverLeaveAHalfFileNorLoseValues) {
   std::atomic<int> damagedSeen{0};
   std::thread reader([&] {
     while (!stop) {
-      std::ifstream in(path, std::ios::binary);
-      std::stringstream ss;
-      ss << in.rdbuf();
       SettingsData data;
-      if (!ParseSettingsText(ss.str(), data) || !data.Find(kProgramKeyPath, "padding")) ++damagedSeen;
+      if (!ParseSettingsText(testsupport::ReadFile(path), data) || !data.Find(kProgramKeyPath, "padding")) ++damagedSeen;
     }
   });
   uint64_t localFailed = 0;

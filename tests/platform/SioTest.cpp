@@ -498,9 +498,9 @@ TEST_F(PortNames, ListJoinsConfiguredNamesAndDevices) {
   platform::EnumerateSerialPortsIn(root_ + "/none", list);
   EXPECT_EQ(list, "");
 
-  FakeTty("ttyS10", true);
-  FakeTty("ttyS2", true);
-  FakeTty("tty0", false);  // a console, not a port
+  ASSERT_NO_FATAL_FAILURE(FakeTty("ttyS10", true));
+  ASSERT_NO_FATAL_FAILURE(FakeTty("ttyS2", true));
+  ASSERT_NO_FATAL_FAILURE(FakeTty("tty0", false));  // a console, not a port
   platform::EnumerateSerialPortsIn(root_ + "/sys", list);
   EXPECT_EQ(list, "/dev/ttyS2:/dev/ttyS10");
 

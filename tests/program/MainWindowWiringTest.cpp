@@ -39,6 +39,7 @@
 #include "devices/CalibrationLauncher.h"
 #include "link/ModelTable.h"
 #include "link/TaskWindow.h"
+#include "support/SimModule.h"
 
 namespace fs = std::filesystem;
 
@@ -126,16 +127,7 @@ class MainWindowWiringTest : public DocumentTestBase {
     DocumentTestBase::TearDown();
   }
 
-  void StartModule(int model) {
-    z580sim::ParameterTable table;
-    std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
-    z580sim::SimConfig config;
-    config.model = model;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-    WriteProgramString("port_path", sim_->SlavePath());
-  }
+  void StartModule(int model) { ASSERT_NO_FATAL_FAILURE(testsupport::StartModuleForProgram(sim_, model)); }
 
   void MakeApp() {
     CmyCommandLineInfo commandLine(root_);
@@ -214,10 +206,10 @@ TEST_F(MainWindowWiringTest, OfflineStartAndPortSetupFollowTheChosenModel) {
   EXPECT_FALSE(model13Tree.isEmpty());
 
   // 111 opens the tare-weight dialog over the main window.
-  RunDriven(mainframe::kCmdTareWeight, {Close<CWeightTDDlg>()});
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdTareWeight, {Close<CWeightTDDlg>()}));
 
   // Another model without the item: its tree, its title, no tare item.
-  RunDriven(mainframe::kCmdPortSetup, ChooseOffline(5));
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdPortSetup, ChooseOffline(5)));
   EXPECT_EQ(App().modelIndex.load(), 5);
   EXPECT_EQ(TareItems(), 0);
   EXPECT_NE(TreeText(), model13Tree);
@@ -226,9 +218,9 @@ TEST_F(MainWindowWiringTest, OfflineStartAndPortSetupFollowTheChosenModel) {
 
   // The four-channel scale gets the item once, also after a second setup that
   // keeps the model.
-  RunDriven(mainframe::kCmdPortSetup, ChooseOffline(14));
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdPortSetup, ChooseOffline(14)));
   EXPECT_EQ(TareItems(), 1);
-  RunDriven(mainframe::kCmdPortSetup, ChooseOffline(14));
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdPortSetup, ChooseOffline(14)));
   EXPECT_EQ(TareItems(), 1);
   Frame().CloseFromProgram();
 }
@@ -236,16 +228,16 @@ TEST_F(MainWindowWiringTest, OfflineStartAndPortSetupFollowTheChosenModel) {
 // A module of model 2 (outputs, analog-output calibration): each service
 // command opens its window, the page export writes its file and opens it.
 TEST_F(MainWindowWiringTest, ServiceCommandsReachTheirWindows) {
-  StartModule(2);
+  ASSERT_NO_FATAL_FAILURE(StartModule(2));
   MakeApp();
   ASSERT_TRUE(app_->InitInstance());
   ASSERT_EQ(App().modelIndex.load(), 2);
   EXPECT_EQ(TareItems(), 0);
 
-  RunDriven(mainframe::kCmdSinglePoint, {Close<Dialogs::CSinglePoint>()});
-  RunDriven(mainframe::kCmdStateInOut, {Close<Dialogs::CStateInOutDlg>()});
-  RunDriven(CPelmDoc::kCmdApply, {Close<Dialogs::CApply>()});
-  RunDriven(mainframe::kCmdCalibrate, {Close<Dialogs::CCalibration>()});
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdSinglePoint, {Close<Dialogs::CSinglePoint>()}));
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdStateInOut, {Close<Dialogs::CStateInOutDlg>()}));
+  ASSERT_NO_FATAL_FAILURE(RunDriven(CPelmDoc::kCmdApply, {Close<Dialogs::CApply>()}));
+  ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdCalibrate, {Close<Dialogs::CCalibration>()}));
   {
     // The link's notice that network settings were written opens the same dialog.
     ModalDriver driver({Close<Dialogs::CApply>()});

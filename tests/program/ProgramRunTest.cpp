@@ -35,6 +35,8 @@
 #include "platform/Prompter.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
+#include "support/ReadFile.h"
+#include "support/SimModule.h"
 
 namespace fs = std::filesystem;
 
@@ -63,14 +65,9 @@ class ProgramRunTest : public DocumentTestBase {
   }
 
   void StartModule(int model, const std::function<void(z580sim::Simulator&)>& prepare = {}) {
-    z580sim::ParameterTable table;
-    std::string error;
-    ASSERT_TRUE(z580sim::LoadTableFromDescriptionPath(model, BuiltProgramDirectory(), table, &error)) << error;
     z580sim::SimConfig config;
     config.model = model;
-    sim_ = std::make_unique<z580sim::Simulator>(config, std::move(table));
-    if (prepare) prepare(*sim_);
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config, testsupport::SimTable::DataFile, prepare));
     PointProgramAt(sim_->SlavePath());
   }
 
@@ -133,10 +130,7 @@ class ProgramRunTest : public DocumentTestBase {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    result.errors = text.str();
+    result.errors = testsupport::ReadFile(errors);
     return result;
   }
 
@@ -184,7 +178,7 @@ class ProgramRunTest : public DocumentTestBase {
 };
 
 TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   ASSERT_TRUE(fs::exists(file));
 
@@ -205,12 +199,12 @@ TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
   EXPECT_GT(withValue, 3);
   std::string error;
   ASSERT_TRUE(doc.OnSaveDocument(Path("again.z580"), error)) << error;
-  EXPECT_EQ(ReadBytes(Path("again.z580")), ReadBytes(file));
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(Path("again.z580")), testsupport::ReadFile<std::vector<uint8_t>>(file));
   App().SetDeviceModel(nullptr);
 }
 
 TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
-  StartModule(20);  // the model that answers "APLY"
+  ASSERT_NO_FATAL_FAILURE(StartModule(20));  // the model that answers "APLY"
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
 
@@ -228,9 +222,9 @@ TEST_F(ProgramRunTest, BatchWriteSendsTheFileAndApplyFollowsANetworkWrite) {
 }
 
 TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
-  const std::vector<uint8_t> before = ReadBytes(file);
+  const std::vector<uint8_t> before = testsupport::ReadFile<std::vector<uint8_t>>(file);
   // Write and read together only write: the file is never saved over with what a
   // read found. An unknown switch and a second file name: the run goes on with the
   // first file. Either way the file's values go to the module.
@@ -246,7 +240,7 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     sim_->ClearRequests();
     run = Run(c.words);
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(file), before);
     EXPECT_GT(Writes().size(), 3u);
     for (const std::string& named : c.named) EXPECT_NE(run.errors.find(named), std::string::npos) << run.errors;
     ExpectOnlyProgramLines(run.errors);
@@ -254,7 +248,7 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
 
   // A file cut short loads without a message; the run says how far it got, on
   // standard error and in the error log.
-  std::vector<uint8_t> bytes = ReadBytes(file);
+  std::vector<uint8_t> bytes = testsupport::ReadFile<std::vector<uint8_t>>(file);
   bytes.resize(bytes.size() / 2);
   std::ofstream(dir_ + "/cut.z580", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                              static_cast<std::streamsize>(bytes.size()));
@@ -267,15 +261,13 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     if (run.errors.find("zt580: " + TruncatedFileLine(dir_ + "/cut.z580", loaded)) != std::string::npos)
       line = TruncatedFileLine(dir_ + "/cut.z580", loaded);
   ASSERT_FALSE(line.empty()) << run.errors;
-  std::ifstream log(dir_ + "/errors.log");
-  std::stringstream logged;
-  logged << log.rdbuf();
-  EXPECT_NE(logged.str().find(line), std::string::npos) << logged.str();
+  const std::string logged = testsupport::ReadFile(dir_ + "/errors.log");
+  EXPECT_NE(logged.find(line), std::string::npos) << logged;
   ExpectOnlyProgramLines(run.errors);
 }
 
 TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   EXPECT_EQ(Run({"/write", "/close", "missing.z580"}).exitCode, 200);
   std::ofstream(dir_ + "/empty.z580").close();
   EXPECT_EQ(Run({"/write", "/close", "empty.z580"}).exitCode, 200);
@@ -285,7 +277,7 @@ TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
 }
 
 TEST_F(ProgramRunTest, ReadThatCannotBeSavedEndsAt200) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
   EXPECT_EQ(run.exitCode, 200) << run.errors;
   EXPECT_FALSE(sim_->Requests().empty());  // the module was read
@@ -298,8 +290,8 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
 }
 
 TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
-  StartModule(19);
-  ArmOnTask("silence");
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("silence"));
   const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"});
   EXPECT_EQ(run.exitCode, 202) << run.errors;
   std::ifstream log(dir_ + "/errors.log");
@@ -310,37 +302,34 @@ TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
 }
 
 TEST_F(ProgramRunTest, GarbledRepliesEndAt203AndDeviceErrorsAt204) {
-  StartModule(19);
-  ArmOnTask("garbage all");
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("garbage all"));
   RunResult run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 203) << run.errors;
 
   sim_->ClearFaults();
   sim_->ClearRequests();
-  ArmOnTask("error 3 all");
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("error 3 all"));
   run = Run({"/read", "/close", "out.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
 }
 
 TEST_F(ProgramRunTest, FailedWriteStillKeepsItsFileInTheRecentList) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   sim_->ClearRequests();
-  ArmOnTask("error 3 all");
+  ASSERT_NO_FATAL_FAILURE(ArmOnTask("error 3 all"));
   const RunResult run = Run({"/write", "/close", "read.z580"});
   EXPECT_EQ(run.exitCode, 204) << run.errors;
-  std::ifstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
-  std::stringstream text;
-  text << ini.rdbuf();
-  EXPECT_NE(text.str().find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos)
-      << text.str();
-  EXPECT_NE(text.str().find(file), std::string::npos) << text.str();
+  const std::string text = testsupport::ReadFile(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+  EXPECT_NE(text.find("[Software\\Configurator - Zt580\\Zt580\\Recent File List]"), std::string::npos) << text;
+  EXPECT_NE(text.find(file), std::string::npos) << text;
 }
 
 TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
   // Replies at once: a late one could time out on a loaded machine and end the
   // task before it asks for the parameter below.
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   std::ofstream(dir_ + "/out.z580") << "old";
   const std::string name = "z580test" + std::to_string(getpid());
   // Set while the task runs (its end waits for an abort before it saves). The
@@ -355,7 +344,7 @@ TEST_F(ProgramRunTest, ExitEventDuringATaskEndsAt205AndKeepsTheFile) {
 }
 
 TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string name = "z580left" + std::to_string(getpid());
   // A run killed while it held its event, which was then set: the event stays
   // behind, set, and nobody holds it.
@@ -382,22 +371,22 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
 }
 
 TEST_F(ProgramRunTest, UnknownModuleEndsAt206AndAnotherModelsFileIsRefused) {
-  StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); });
+  ASSERT_NO_FATAL_FAILURE(StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); }));
   EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 206);
   sim_->Stop();
 
   // A file of model 19 while a module of model 5 answers.
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const std::string file = ReadConfiguration();
   sim_->Stop();
-  StartModule(5);
+  ASSERT_NO_FATAL_FAILURE(StartModule(5));
   sim_->ClearRequests();
   EXPECT_EQ(Run({"/write", "/close", file}).exitCode, 206);
   EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   // "test" connects and ends, also with a file named.
   RunResult run = Run({"/test"});
   EXPECT_EQ(run.exitCode, 0) << run.errors;
@@ -424,7 +413,7 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 // does not exist yet makes a new configuration with that file as its path, so that
 // saving writes it (through the document's one save path).
 TEST_F(ProgramRunTest, InteractiveStartTakesAMissingFileAsThePathOfANewConfiguration) {
-  StartModule(19);
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
   WriteProgramString("port_path", sim_->SlavePath());
   CmyCommandLineInfo commandLine(dir_);
   commandLine.ParseWords({"fresh.z580"});

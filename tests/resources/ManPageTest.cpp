@@ -9,14 +9,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "support/ReadFile.h"
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+namespace {
 
 TEST(ManPage, RendersWithoutWarningsAndCoversTheCommandLine) {
   const std::string page = std::string(std::getenv("Z580_SOURCE_DIR")) + "/resources/linux/zt580.1";
@@ -26,9 +21,9 @@ TEST(ManPage, RendersWithoutWarningsAndCoversTheCommandLine) {
                               out + "' 2>'" + errors + "'";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "man failed (install man-db and groff-base): " << ReadText(errors);
-  EXPECT_EQ(ReadText(errors), "");
-  const std::string text = ReadText(out);
+      << "man failed (install man-db and groff-base): " << testsupport::ReadFile(errors);
+  EXPECT_EQ(testsupport::ReadFile(errors), "");
+  const std::string text = testsupport::ReadFile(out);
   // The switches of the parser's table, and "-" as their other spelling.
   for (const char* word : {"/write", "/read", "/port:", "/bps:", "/prty:", "/addr:", "/len:", "/sbit:", "/alen:",
                            "/rs485:", "/aply", "/x:", "/y:", "/w:", "/h:", "/autoread:", "/autowrite:", "/silent",

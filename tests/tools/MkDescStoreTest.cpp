@@ -16,6 +16,7 @@
 #include "model/DescriptionStore.h"
 #include "platform/CompoundFile.h"
 #include "platform/Text.h"
+#include "support/ReadFile.h"
 
 namespace fs = std::filesystem;
 
@@ -24,11 +25,6 @@ namespace {
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v ? v : "";
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
@@ -106,7 +102,7 @@ TEST(DataFile, BuiltBesideTheProgramWithEveryText) {
     size_t n = store.ReadStream(DescriptionStreamName(model), text);
     if (fs::exists(source)) {
       EXPECT_GT(n, 0u) << source;
-      EXPECT_TRUE(text == Expected(ReadAll(source))) << source;
+      EXPECT_TRUE(text == Expected(testsupport::ReadFile(source))) << source;
     } else {
       EXPECT_EQ(n, 0u) << source;
     }
@@ -138,7 +134,7 @@ TEST_F(Packer, PacksTextsAndRawStreamsThatTheStoreReadsBack) {
   ASSERT_TRUE(store.IsOpen());
   std::string text;
   EXPECT_GT(store.ReadStream("z580-01.tree", text), 0u);
-  EXPECT_EQ(text, Expected(ReadAll(fixture / "z580-01.tree")));
+  EXPECT_EQ(text, Expected(testsupport::ReadFile(fixture / "z580-01.tree")));
   EXPECT_NE(text.find("root \xCC\xEE\xE4\xF3\xEB\xFC"), std::string::npos);  // "root Модуль" in Windows-1251
 
   std::string empty;

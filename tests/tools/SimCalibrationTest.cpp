@@ -49,27 +49,27 @@ struct CalibrationModule {
 
 TEST(SimCalibration, AnalogInputTaskWithItsFaults) {
   CalibrationModule m(0);
-  m.Command("clbs-busy 2");
+  ASSERT_NO_FATAL_FAILURE(m.Command("clbs-busy 2"));
   EXPECT_EQ(m.Ask(false, "CLB.I", {1}), (Bytes{0x01, 0}));
   EXPECT_EQ(m.Ask(true, "CLB.S"), (Bytes{0x01, 0}));
   EXPECT_EQ(m.Ask(true, "CLB.S"), (Bytes{0x01, 0}));
   EXPECT_EQ(m.Ask(true, "CLB.S"), (Bytes{0x80, 0}));
   EXPECT_EQ(m.Ask(true, "CLB.T"), (Bytes{0, 0x80, 0}));
   EXPECT_EQ(m.Ask(true, "CLB.G", {2}), (Bytes{2, 0x3F, 0xA0, 0, 0}));  // 1.25
-  m.Command("clbg-size 3");
+  ASSERT_NO_FATAL_FAILURE(m.Command("clbg-size 3"));
   EXPECT_EQ(m.Ask(true, "CLB.G", {1}).size(), 3u);
-  m.Command("clbp-status 13 1");
+  ASSERT_NO_FATAL_FAILURE(m.Command("clbp-status 13 1"));
   EXPECT_EQ(m.Ask(false, "CLB.P"), (Bytes{0x80, 13}));
   EXPECT_EQ(m.Ask(false, "CLB.P"), (Bytes{0x80, 0}));
-  m.Command("clbp-silent");
+  ASSERT_NO_FATAL_FAILURE(m.Command("clbp-silent"));
   EXPECT_EQ(m.Ask(false, "CLB.P"), Bytes{});
   EXPECT_EQ(m.Ask(false, "CLB.A"), (Bytes{0, 0}));
 
-  m.Command("clbs-busy never");
-  m.Command("clb-status 9");
+  ASSERT_NO_FATAL_FAILURE(m.Command("clbs-busy never"));
+  ASSERT_NO_FATAL_FAILURE(m.Command("clb-status 9"));
   m.Ask(false, "CLB.I", {3});
   for (int i = 0; i < 15; ++i) ASSERT_EQ(m.Ask(true, "CLB.S"), (Bytes{0x01, 0}));
-  m.Command("clear");
+  ASSERT_NO_FATAL_FAILURE(m.Command("clear"));
   m.Ask(false, "CLB.I", {3});
   m.Ask(true, "CLB.S");
   EXPECT_EQ(m.Ask(true, "CLB.S"), (Bytes{0x80, 0}));
@@ -77,8 +77,8 @@ TEST(SimCalibration, AnalogInputTaskWithItsFaults) {
 
 TEST(SimCalibration, CommonStepsAnswerBusyThenTheResult) {
   CalibrationModule m(7);
-  m.Command("jurd-busy 2");
-  m.Command("jurd 3");
+  ASSERT_NO_FATAL_FAILURE(m.Command("jurd-busy 2"));
+  ASSERT_NO_FATAL_FAILURE(m.Command("jurd 3"));
   m.Ask(false, "JuSh", {0});
   EXPECT_EQ(m.Ask(true, "JuRD"), (Bytes{0, 6, 0, 0, 0}));
   EXPECT_EQ(m.Ask(true, "JuRD"), (Bytes{0, 6, 0, 0, 0}));
@@ -89,13 +89,13 @@ TEST(SimCalibration, OutputPointsAndTareWeight) {
   CalibrationModule outputs(2);
   EXPECT_EQ(outputs.Ask(true, "CLB.K", {0, 11}), (Bytes{0x08, 0x00, 0, 11}));
   EXPECT_EQ(outputs.Ask(false, "CLB.K", {0x0F, 0xFF, 0, 11}), (Bytes{0x0F, 0xFF, 0, 11}));
-  outputs.Command("locked CLB.K");
+  ASSERT_NO_FATAL_FAILURE(outputs.Command("locked CLB.K"));
   bool editable = true, maker = false;
   ASSERT_TRUE(outputs.sim->GetAttributes("CLB.K", editable, maker));
   EXPECT_FALSE(editable);
 
   CalibrationModule scale(14);
-  scale.Command("weight 2 12.5");
+  ASSERT_NO_FATAL_FAILURE(scale.Command("weight 2 12.5"));
   scale.Ask(false, "U.Wgh", {0, 2});
   Bytes tare;
   ASSERT_TRUE(scale.sim->GetValue("p.wgh", 2, tare));

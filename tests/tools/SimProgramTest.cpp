@@ -13,6 +13,7 @@
 
 #include "SimTestPort.h"
 #include "Simulator.h"
+#include "support/ReadFile.h"
 
 using namespace z580sim;
 
@@ -66,13 +67,6 @@ int WaitExit(pid_t pid, int timeoutMs) {
   return -1;
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Sends one command through the control FIFO and waits until the log shows it taken.
 bool Command(const std::string& fifo, const std::string& log, const std::string& command) {
   FILE* control = std::fopen(fifo.c_str(), "w");
@@ -80,7 +74,7 @@ bool Command(const std::string& fifo, const std::string& log, const std::string&
   std::fputs((command + "\n").c_str(), control);
   std::fclose(control);
   for (int waited = 0; waited < 5000; waited += 10) {
-    if (ReadText(log).find("# " + command + "\n") != std::string::npos) return true;
+    if (testsupport::ReadFile(log).find("# " + command + "\n") != std::string::npos) return true;
     usleep(10000);
   }
   return false;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -461,6 +463,53 @@ TEST(Simulator, StopIsBoundedEvenInsideADelay) {
   r.sim->Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
   r.sim->Stop();  // twice is harmless
+}
+
+// Whatever a log sink refers to may go once it is replaced: a call of the old sink
+// under way ends before the replacement returns. A sink that calls the simulator
+// back, or replaces itself, does not wait for itself.
+TEST(Simulator, AReplacedLogSinkIsNoLongerRunning) {
+  Running r(Model(0));
+  std::promise<void> entered, release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> calledOnce{false}, left{false};
+  r.sim->SetLogSink([&](const std::string&) {
+    if (calledOnce.exchange(true)) return;
+    entered.set_value();
+    released.wait_for(std::chrono::seconds(10));
+    left = true;
+  });
+  std::thread ask([&] {
+    Frame reply;
+    EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply, 12000));
+  });
+  ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  std::promise<bool> replaced;
+  std::future<bool> leftWhenReplaced = replaced.get_future();
+  std::thread replacer([&] {
+    r.sim->SetLogSink({});
+    replaced.set_value(left.load());
+  });
+  // The replacement waits while the sink runs.
+  EXPECT_EQ(leftWhenReplaced.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  release.set_value();
+  replacer.join();
+  ask.join();
+  EXPECT_TRUE(leftWhenReplaced.get());
+
+  // From inside the sink: the simulator answers and the request is replied to.
+  std::atomic<int> calls{0};
+  std::atomic<size_t> logged{0};
+  r.sim->SetLogSink([&](const std::string&) {
+    ++calls;
+    logged = r.sim->Requests().size();
+    r.sim->SetLogSink({});
+  });
+  Frame reply;
+  EXPECT_TRUE(r.Ask(Request(16, true, "dev"), reply, 3000));
+  EXPECT_TRUE(r.Ask(Request(16, true, "ver"), reply, 3000));
+  EXPECT_EQ(calls.load(), 1);
+  EXPECT_EQ(logged.load(), 2u);
 }
 
 TEST(Simulator, FaultCommands) {

@@ -36,8 +36,8 @@ class ApplyDialogTest : public ServiceDialogTest {
  protected:
   void SetUp() override {
     ServiceDialogTest::SetUp();
-    StartModule(20);
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(StartModule(20));
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
     { std::lock_guard lock(App().exchangeLock); }
     ASSERT_NE(doc_->networkBranch, nullptr);
@@ -89,8 +89,8 @@ TEST_F(ApplyDialogTest, SummaryHasFiveOrSixLinesOrSaysWhatIsMissing) {
 }
 
 TEST_F(ApplyDialogTest, ModuleSwitchesAndTheProgramFollows) {
-  WriteModuleSetting("bPS", "57600");
-  WriteModuleSetting("Addr", "17");
+  ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("bPS", "57600"));
+  ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("Addr", "17"));
   QString summary, title;
   bool ticked = false;
   WhenModal([&](QDialog* dialog) {
@@ -133,7 +133,7 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogUntickedKeepsTheProgram) {
   ASSERT_EQ(doc_->GetDevice()->OpenPort(false), 0);
 
   // Unticked: the module switches, the program keeps its own settings.
-  WriteModuleSetting("Addr", "18");
+  ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("Addr", "18"));
   WhenModal([&](QDialog* dialog) {
     dialog->findChild<QCheckBox*>("changeSettings")->setChecked(false);
     Click(dialog, "OK");
@@ -170,7 +170,7 @@ TEST_F(ApplyDialogTest, ARefusalIsToldFromNoAnswer) {
 
 TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
   // Model 20 answers "APLY" to its own address; nobody answers a broadcast.
-  WriteModuleSetting("bPS", "57600");
+  ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("bPS", "57600"));
   // The broadcast leaves the parameter's own request index as it was.
   auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
   ASSERT_NE(model, nullptr);

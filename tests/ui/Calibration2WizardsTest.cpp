@@ -68,7 +68,7 @@ class Calibration2WizardsTest : public CalibrationSimTest {
 };
 
 TEST_F(Calibration2WizardsTest, MainsStepsFollowTheModeWordToTheEnd) {
-  Open(21);  // Z580-22: its last step is done when the module clears the word
+  ASSERT_NO_FATAL_FAILURE(Open(21));  // Z580-22: its last step is done when the module clears the word
   auto* model = dynamic_cast<BaseDevice::CDevicePW*>(App().DeviceModel());
   ASSERT_NE(model, nullptr);
   CalibrationPW::CSheetPW sheet(link_.get(), *model, 21);
@@ -91,7 +91,7 @@ TEST_F(Calibration2WizardsTest, MainsStepsFollowTheModeWordToTheEnd) {
 }
 
 TEST_F(Calibration2WizardsTest, MainsErrorBitStopsAtTheErrorPage) {
-  Open(20, {"mode-error 2"});  // Z580-21: four step pages; the second step fails
+  ASSERT_NO_FATAL_FAILURE(Open(20, {"mode-error 2"}));  // Z580-21: four step pages; the second step fails
   auto* model = dynamic_cast<BaseDevice::CDevicePW*>(App().DeviceModel());
   ASSERT_NE(model, nullptr);
   CalibrationPW::CSheetPW sheet(link_.get(), *model, 20);
@@ -116,7 +116,7 @@ TEST_F(Calibration2WizardsTest, MainsErrorBitStopsAtTheErrorPage) {
 }
 
 TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
-  Open(18, {"reading Rd.Rs 0 6.9", "reading Rd.Tm 0 21.5", "slope 0.95"});
+  ASSERT_NO_FATAL_FAILURE(Open(18, {"reading Rd.Rs 0 6.9", "reading Rd.Tm 0 21.5", "slope 0.95"}));
   CalibrationPH::CSheetPH sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();
   auto* code = sheet.FindPageByClass<CalibrationPH::CCodePage>();
@@ -161,7 +161,7 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
 
 TEST_F(Calibration2WizardsTest, PhPointThatIsNotTakenStopsThere) {
   // The module refuses the first point once.
-  Open(18, {"error-on U.pHL 6", "reading Rd.Rs 0 6.9"});
+  ASSERT_NO_FATAL_FAILURE(Open(18, {"error-on U.pHL 6", "reading Rd.Rs 0 6.9"}));
   CalibrationPH::CSheetPH sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.mode = 1;
   sheet.temperatureSource = 2;  // no temperature reading
@@ -197,7 +197,7 @@ TEST_F(Calibration2WizardsTest, PhPointThatIsNotTakenStopsThere) {
 }
 
 TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
-  Open(18, {"rdst 8"});
+  ASSERT_NO_FATAL_FAILURE(Open(18, {"rdst 8"}));
   CalibrationPH::CSheetPH sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();
   sheet.SetActivePage(sheet.FindPageByClass<CalibrationPH::CSavePHPage>());
@@ -211,7 +211,7 @@ TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
   EXPECT_EQ(Frames(), (std::vector<std::string>{"W U.Apl []", "R Rd.St []"}));
 
   // A status word that cannot be read: the sheet closes saying the result is not verified.
-  Fault({"clear", "error-on Rd.St 6"});
+  ASSERT_NO_FATAL_FAILURE(Fault({"clear", "error-on Rd.St 6"}));
   sheet.SetActivePage(sheet.FindPageByClass<CalibrationPH::CSavePHPage>());
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
@@ -220,7 +220,7 @@ TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
 }
 
 TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
-  Open(14, {"reading Rd.fV 2 2.0"});
+  ASSERT_NO_FATAL_FAILURE(Open(14, {"reading Rd.fV 2 2.0"}));
   CalibrationTD::CSheetTD sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch, true);
   sheet.Begin();
   auto* first = sheet.FindPageByClass<CalibrationTD::CPage1VI>();
@@ -245,7 +245,7 @@ TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
   Click(sheet, CmySheet::kIdNext);
   auto* upper = sheet.FindPageByClass<CalibrationTD::CUserMaxPage>();
   ASSERT_EQ(sheet.ActivePage(), upper);
-  Fault({"reading Rd.fV 2 8.0"});
+  ASSERT_NO_FATAL_FAILURE(Fault({"reading Rd.fV 2 8.0"}));
   ASSERT_TRUE(WaitUntil([&] { return upper->edit1355()->text() == "8.0000"; }, 3000));
   upper->edit1353()->setText("80");
   upper->edit1354()->setText("40");
@@ -262,7 +262,7 @@ TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
 }
 
 TEST_F(Calibration2WizardsTest, StrainGaugeFactoryStepsWithoutChannelIndex) {
-  Open(13, {"rdst 0x40"});
+  ASSERT_NO_FATAL_FAILURE(Open(13, {"rdst 0x40"}));
   CalibrationTD::CSheetTD sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch, false);
   sheet.Begin();
   auto* first = sheet.FindPageByClass<CalibrationTD::CPage1VI>();
@@ -293,7 +293,7 @@ TEST_F(Calibration2WizardsTest, StrainGaugeFactoryStepsWithoutChannelIndex) {
 }
 
 TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
-  Open(12, {"reading Rd.fH 0 1.25", "error-on Rd.St 6"});
+  ASSERT_NO_FATAL_FAILURE(Open(12, {"reading Rd.fH 0 1.25", "error-on Rd.St 6"}));
   CalibrationVI::CSheetVI sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();
   auto* first = sheet.FindPageByClass<CalibrationVI::CPage1VI>();
@@ -345,7 +345,7 @@ TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
 }
 
 TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
-  Open(12, {"error-on zU.Sc 6", "error-on Rd.St 6"});
+  ASSERT_NO_FATAL_FAILURE(Open(12, {"error-on zU.Sc 6", "error-on Rd.St 6"}));
   CalibrationVI::CSheetVI sheet(link_.get(), doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();
   auto* first = sheet.FindPageByClass<CalibrationVI::CPage1VI>();
@@ -412,7 +412,7 @@ TEST_F(Calibration2WizardsTest, ModelsOpenTheirWizards) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
-    Open(c.model);
+    ASSERT_NO_FATAL_FAILURE(Open(c.model));
     auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
     ASSERT_NE(model, nullptr);
     bool seen = false;

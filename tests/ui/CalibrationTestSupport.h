@@ -57,9 +57,9 @@ class CalibrationSimTest : public SimDocumentTest<FakeViews, ScriptedPrompter> {
   // The module of the model with the fault commands applied, the program's document
   // connected to it, and a request log that starts empty.
   void Open(int model, const std::vector<std::string>& faults = {}) {
-    StartModule(model);
-    Fault(faults);
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(StartModule(model));
+    ASSERT_NO_FATAL_FAILURE(Fault(faults));
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     ASSERT_EQ(App().modelIndex.load(), model);
     link_ = std::make_unique<calibration::DeviceCalibrationLink>(*doc_->GetDevice());
     sim_->ClearRequests();

@@ -67,7 +67,7 @@ class CalibrationWizardsTest : public CalibrationSimTest {
 };
 
 TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPage) {
-  Open(17, {"jurd-busy 1"});
+  ASSERT_NO_FATAL_FAILURE(Open(17, {"jurd-busy 1"}));
   std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, true);
   sheet->Begin();
   auto* code = sheet->FindPageByClass<CCodeBasePage>();
@@ -122,7 +122,7 @@ TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPag
 }
 
 TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
-  Open(0, {"clbs-busy 1"});
+  ASSERT_NO_FATAL_FAILURE(Open(0, {"clbs-busy 1"}));
   calibration::ResetWrongCodeCount();
   Dialogs::CCalibrate1 first(*link_, doc_->rootBranch);
   first.show();
@@ -174,7 +174,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
 }
 
 TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes) {
-  Open(2);
+  ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
   for (size_t i = 0; i < types.size(); ++i) types[i] = doc_->outputTable[i];
   Dialogs::CCalibration dialog(*link_, types, 6);
@@ -205,7 +205,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   // A value the module refuses: its error, nothing sent after the refused frame (an
   // attribute restore would carry the new value again), and the edit back to what
   // the module holds.
-  Fault({"error 6 at write 2"});
+  ASSERT_NO_FATAL_FAILURE(Fault({"error 6 at write 2"}));
   dialog.StepButton(5)->click();
   ASSERT_EQ(prompter_.texts.size(), 2u);
   EXPECT_EQ(prompter_.texts.back().rfind("Комманда записи CLB.K вернула ошибку:\n", 0), 0u);
@@ -223,7 +223,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
 
   // A point whose value cannot be read shows none and offers no step (the sixth
   // request reads it, after the previous point's value went out).
-  Fault({"error 6 at 6"});
+  ASSERT_NO_FATAL_FAILURE(Fault({"error 6 at 6"}));
   dialog.pointList()->setCurrentRow(3);
   EXPECT_EQ(prompter_.texts.back().rfind("Комманда чтения CLB.K вернула ошибку:\n", 0), 0u);
   EXPECT_EQ(dialog.valueEdit()->text(), "");
@@ -264,7 +264,7 @@ class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
 
 TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
   Z580_REQUIRE_XCB();
-  Open(2);
+  ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
   for (size_t i = 0; i < types.size(); ++i) types[i] = doc_->outputTable[i];
   Dialogs::CCalibration dialog(*link_, types, 6);
@@ -295,7 +295,7 @@ TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
 }
 
 TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
-  Open(14, {"weight 2 12.5"});
+  ASSERT_NO_FATAL_FAILURE(Open(14, {"weight 2 12.5"}));
   CWeightTDDlg dialog(*link_, doc_->rootBranch, true);
   dialog.show();
   ASSERT_FALSE(dialog.channelCombo()->isHidden());
@@ -323,7 +323,7 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
 }
 
 TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
-  Open(8);
+  ASSERT_NO_FATAL_FAILURE(Open(8));
   calibration::ResetWrongCodeCount();
   auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
   ASSERT_NE(model, nullptr);
@@ -360,7 +360,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
 }
 
 TEST_F(CalibrationWizardsTest, CancelStopsThePendingResultPoll) {
-  Open(7);
+  ASSERT_NO_FATAL_FAILURE(Open(7));
   std::unique_ptr<CmySheet> sheet = MakeCommonAnalogInputWizard(link_.get(), doc_->rootBranch, false);
   sheet->Begin();
   // The sheet finds a page by its class or a class derived from it.
@@ -376,7 +376,7 @@ TEST_F(CalibrationWizardsTest, CancelStopsThePendingResultPoll) {
 }
 
 TEST_F(CalibrationWizardsTest, TareWeightOfTheOneChannelModelHasNoIndex) {
-  Open(13, {"weight 0 3.25"});
+  ASSERT_NO_FATAL_FAILURE(Open(13, {"weight 0 3.25"}));
   CWeightTDDlg dialog(*link_, doc_->rootBranch, false);
   dialog.show();
   EXPECT_TRUE(dialog.channelCombo()->isHidden());

@@ -174,8 +174,8 @@ class LegibleDialogsXvfb : public ServiceDialogTest {
     App().SetDeviceModel(nullptr);
     doc_.reset();
     if (sim_) sim_->Stop();
-    StartModule(model);
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(StartModule(model));
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     App().SetDeviceModel(CreateDeviceModel(static_cast<signed char>(model), doc_.get()));
   }
   void TearDown() override {
@@ -188,7 +188,7 @@ TEST_F(LegibleDialogsXvfb, StateDialogCaptionsAreWhole) {
   Z580_REQUIRE_XCB();
   for (int model : {3, 15, 16}) {
     SCOPED_TRACE(model);
-    Open(model);
+    ASSERT_NO_FATAL_FAILURE(Open(model));
     Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
     ASSERT_TRUE(realinput::ShowActive(dialog));
     std::vector<QRect> shown;
@@ -221,7 +221,7 @@ TEST_F(LegibleDialogsXvfb, StateDialogCaptionsAreWhole) {
 
 TEST_F(LegibleDialogsXvfb, AnalogInputDialogShowsWholeSensorNamesAndDescription) {
   Z580_REQUIRE_XCB();
-  Open(0);
+  ASSERT_NO_FATAL_FAILURE(Open(0));
   calibration::DeviceCalibrationLink link(*doc_->GetDevice());
   Dialogs::CCalibrate1 dialog(link, doc_->rootBranch);
   ASSERT_TRUE(realinput::ShowActive(dialog));
@@ -248,7 +248,7 @@ TEST_F(LegibleDialogsXvfb, AnalogInputDialogShowsWholeSensorNamesAndDescription)
 
 TEST_F(LegibleDialogsXvfb, InductancePointsFitTheTableWithNumbersCentred) {
   Z580_REQUIRE_XCB();
-  Open(12);
+  ASSERT_NO_FATAL_FAILURE(Open(12));
   calibration::DeviceCalibrationLink link(*doc_->GetDevice());
   CalibrationVI::CSheetVI sheet(&link, doc_->rootBranch, doc_->scannersBranch);
   sheet.Begin();

@@ -41,8 +41,8 @@ class PelmTreeViewTest : public ServiceDialogTest {
   // The document (of the module, or offline) with its view shown and filled.
   void OpenView(bool connect) {
     if (connect) {
-      StartModule(kModel);
-      OpenDocument();
+      ASSERT_NO_FATAL_FAILURE(StartModule(kModel));
+      ASSERT_NO_FATAL_FAILURE(OpenDocument());
     } else {
       App().modelIndex = kModel;
       doc_ = std::make_unique<CPelmDoc>(nullptr, false);
@@ -122,7 +122,7 @@ bool IsWriteOf(const z580sim::RequestRecord& r, const std::string& name) {
 }
 
 TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
-  OpenView(true);
+  ASSERT_NO_FATAL_FAILURE(OpenView(true));
   // Filling opens the top rows without reading anything.
   EXPECT_EQ(sim_->Requests().size(), requestsBeforeFill_) << "the fill read from the module";
 
@@ -150,7 +150,7 @@ TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
   EXPECT_EQ(Text(edited->treeItem, 2), edited->value);
   App().immediateWriting = false;
   const std::string typed = edited->value == "1" ? "0" : "1";
-  EditCell(edited->treeItem, 2, typed);
+  ASSERT_NO_FATAL_FAILURE(EditCell(edited->treeItem, 2, typed));
   EXPECT_EQ(edited->value, typed) << prompter_.Texts();
   EXPECT_TRUE(edited->valueChanged);
   EXPECT_TRUE(doc_->modified);
@@ -174,7 +174,7 @@ TEST_F(PelmTreeViewTest, ReadEditWriteChangedPollAndMenusOnTheRealView) {
   Parameter* polled = FirstPolled();
   ASSERT_EQ(polled->requestIndex, 0);
   const model::TreeItem pollRow = polled->treeItem;
-  EditCell(pollRow, 1, "150.7");
+  ASSERT_NO_FATAL_FAILURE(EditCell(pollRow, 1, "150.7"));
   EXPECT_EQ(polled->pollPeriod, 150);
   EXPECT_EQ(Text(pollRow, 1), "150");
   ASSERT_EQ(tree_->GetItemStateImage(pollRow), 1);
@@ -225,7 +225,7 @@ int Count(const QImage& image, const QRect& r, const std::function<bool(QRgb)>& 
 }
 
 TEST_F(PelmTreeViewTest, ScreenshotShowsRedGreenAndPolledRows) {
-  OpenView(false);  // no module: the tree of the chosen model, nothing read
+  ASSERT_NO_FATAL_FAILURE(OpenView(false));  // no module: the tree of the chosen model, nothing read
   Parameter* failed = nullptr;
   Parameter* changed = nullptr;
   ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
@@ -273,7 +273,7 @@ class PelmTreeViewXvfb : public PelmTreeViewTest {};
 
 TEST_F(PelmTreeViewXvfb, TypedScaleValuesAreNumbersOrNothingIsWritten) {
   Z580_REQUIRE_XCB();
-  OpenView(true);
+  ASSERT_NO_FATAL_FAILURE(OpenView(true));
   ASSERT_TRUE(realinput::ShowActive(*view_));
   App().immediateWriting = true;
   Parameter* scale = nullptr;
@@ -363,7 +363,7 @@ class PelmTreeRowsXvfb : public PelmTreeViewTest {
 // once, before the read's first frame, and nothing is left open or written after.
 TEST_F(PelmTreeRowsXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
   Z580_REQUIRE_XCB();
-  OpenView(true);
+  ASSERT_NO_FATAL_FAILURE(OpenView(true));
   ASSERT_TRUE(realinput::ShowActive(*view_));
   TaskWindowQt tasks;
   tasks.SetMainWindow(view_.get());
@@ -395,7 +395,7 @@ TEST_F(PelmTreeRowsXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
 // failed read does.
 TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
   Z580_REQUIRE_XCB();
-  OpenView(true);
+  ASSERT_NO_FATAL_FAILURE(OpenView(true));
   ASSERT_TRUE(realinput::ShowActive(*view_));
   App().immediateWriting = true;
   Parameter* edited = ShowPlainNumber();
@@ -418,7 +418,7 @@ TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
 // caption click sorts by.
 TEST_F(PelmTreeRowsXvfb, CaptionClicksKeepThePolledHeadingFirst) {
   Z580_REQUIRE_XCB();
-  OpenView(false);
+  ASSERT_NO_FATAL_FAILURE(OpenView(false));
   ASSERT_TRUE(realinput::ShowActive(*view_));
   const model::TreeItem polledRows = view_->BuiltRows().polledParameters;
   const model::TreeItem heading = tree_->GetChildItem(polledRows);

@@ -31,7 +31,9 @@
 #include "platform/Prompter.h"
 #include "RealInput.h"
 #include "resources/StringTable.h"
+#include "support/FakeSetupLink.h"
 #include "support/ScopedConfigDir.h"
+#include "support/SimModule.h"
 
 using PreStart::CSetupCarrier;
 using resources::LoadString;
@@ -39,36 +41,6 @@ using resources::LoadString;
 namespace {
 
 constexpr const char* kSpeeds[] = {"2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"};
-
-// A link whose attempts are scripted; it records the speed of each attempt.
-class ScriptedLink : public PreStart::SetupLink {
- public:
-  ScriptedLink() { settings_.InitParameters(); }
-  bool EstablishLink() override {
-    {
-      std::lock_guard lock(mutex_);
-      speeds_.push_back(settings_.GetParameterValue("bPS"));
-    }
-    ++attempts;
-    return attempt ? attempt() : false;
-  }
-  std::string OpenFailureReason() override { return {}; }
-  platform::Event& AbortEvent() override { return abort_; }
-  Elements::NetRS485prg& Settings() override { return settings_; }
-  std::vector<std::string> Speeds() {
-    std::lock_guard lock(mutex_);
-    return speeds_;
-  }
-
-  std::function<bool()> attempt;
-  std::atomic<int> attempts{0};
-
- private:
-  Elements::NetRS485prg settings_;
-  platform::Event abort_{true, false};
-  std::mutex mutex_;
-  std::vector<std::string> speeds_;
-};
 
 // The program's link against the simulator, each attempt one identification at
 // the settings shown, so that a silent speed costs two reads and not a whole search.
@@ -102,9 +74,7 @@ class SetupDialogTest : public ::testing::Test {
     z580sim::SimConfig config;
     config.model = 2;
     config.line.baud = baud;
-    sim_ = std::make_unique<z580sim::Simulator>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config));
     device_ = std::make_unique<Device>();
     z580sim::MatchPortSettings(device_->Settings(), *sim_);
   }
@@ -136,7 +106,7 @@ class SetupDialogTest : public ::testing::Test {
 };
 
 TEST_F(SetupDialogTest, ScanFindsTheModuleAtItsSpeedAndCloses) {
-  StartSimulator(19200);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(19200));
   device_->Settings().SetParameterValue("bPS", "115200");
   auto link = std::make_unique<QuickDeviceLink>(*device_);
   QuickDeviceLink* quick = link.get();
@@ -164,8 +134,8 @@ TEST_F(SetupDialogTest, ScanFindsTheModuleAtItsSpeedAndCloses) {
 }
 
 TEST_F(SetupDialogTest, ScanWithoutAModuleTriesEverySpeedAndRestoresTheShownOne) {
-  auto link = std::make_unique<ScriptedLink>();
-  ScriptedLink* scripted = link.get();
+  auto link = std::make_unique<FakeSetupLink>();
+  FakeSetupLink* scripted = link.get();
   scripted->Settings().SetParameterValue("bPS", "38400");
   CSetupCarrier dialog(std::move(link), GetDeviceBrand(), true, nullptr);
   const int row = RowOf(dialog, "bPS");
@@ -195,8 +165,8 @@ TEST_F(SetupDialogTest, ScanWithoutAModuleTriesEverySpeedAndRestoresTheShownOne)
 }
 
 TEST_F(SetupDialogTest, ExitDuringAScanClosesWithinOneAttempt) {
-  auto link = std::make_unique<ScriptedLink>();
-  ScriptedLink* scripted = link.get();
+  auto link = std::make_unique<FakeSetupLink>();
+  FakeSetupLink* scripted = link.get();
   scripted->attempt = [scripted] {
     // A silent attempt that the abort cuts short, as the link's waits are.
     scripted->AbortEvent().Wait(5000);
@@ -226,7 +196,7 @@ TEST_F(SetupDialogTest, ExitDuringAScanClosesWithinOneAttempt) {
 }
 
 TEST_F(SetupDialogTest, FactorySettingsReachAModuleWithFactorySettings) {
-  StartSimulator(9600);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(9600));
   const std::string port = device_->Settings().GetParameterValue("Port");
   device_->Settings().SetParameterValue("bPS", "57600");
   device_->Settings().SetParameterValue("Addr", "3");
@@ -247,10 +217,10 @@ TEST_F(SetupDialogTest, FactorySettingsReachAModuleWithFactorySettings) {
 
 TEST_F(SetupDialogTest, OfflineChoiceSetsTheModelAndTurnsAutomaticReadingOff) {
   {
-    CSetupCarrier closed(std::make_unique<ScriptedLink>(), GetDeviceBrand(), false, nullptr);
+    CSetupCarrier closed(std::make_unique<FakeSetupLink>(), GetDeviceBrand(), false, nullptr);
     EXPECT_FALSE(closed.Button(CSetupCarrier::kOffline)->isEnabled());
   }
-  CSetupCarrier dialog(std::make_unique<ScriptedLink>(), GetDeviceBrand(), true, nullptr);
+  CSetupCarrier dialog(std::make_unique<FakeSetupLink>(), GetDeviceBrand(), true, nullptr);
   int stage = 0;
   const int result = Run(dialog, [&] {
     if (stage == 0) {
@@ -313,7 +283,7 @@ TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
 // Started on a line where the module stays silent: the dialog says so with the
 // settings tried when it opens, after "Установить связь" and after a scan.
 TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
-  StartSimulator(115200);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(115200));
   sim_->SetFault(z580sim::Fault::Silence, -1);
   // The start-up connection that failed.
   ASSERT_EQ(device_->OpenPort(false), 0);
@@ -354,7 +324,7 @@ TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
 
 // Replies that arrive but cannot be read point at the speed and framing instead.
 TEST_F(SetupDialogTest, GarbledRepliesPointAtTheSpeedAndFraming) {
-  StartSimulator(115200);
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(115200));
   sim_->SetFault(z580sim::Fault::BadCrc, -1);
   CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
   // Nothing was tried yet: nothing to explain.
@@ -383,7 +353,7 @@ class SetupDialogXvfb : public SetupDialogTest {};
 
 TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsRefusedInTheTable) {
   Z580_REQUIRE_XCB();
-  auto link = std::make_unique<ScriptedLink>();
+  auto link = std::make_unique<FakeSetupLink>();
   Elements::NetRS485prg& settings = link->Settings();
   ASSERT_EQ(settings.GetParameterValue("A.Len"), "8");
   CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
@@ -432,7 +402,7 @@ TEST_F(SetupDialogXvfb, PortCellShowsTheDeviceThatOpens) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
-    auto link = std::make_unique<ScriptedLink>();
+    auto link = std::make_unique<FakeSetupLink>();
     link->Settings().SetParameterValue("Port", c.port);
     CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
     ASSERT_TRUE(realinput::ShowActive(dialog));
@@ -474,7 +444,7 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto link = std::make_unique<ScriptedLink>();
+    auto link = std::make_unique<FakeSetupLink>();
     Elements::NetRS485prg& settings = link->Settings();
     settings.SetParameterValue("bPS", "9600");
     CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);

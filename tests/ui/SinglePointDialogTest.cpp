@@ -53,8 +53,8 @@ class SinglePointDialogTest : public ServiceDialogTest {
  protected:
   void SetUp() override {
     ServiceDialogTest::SetUp();
-    StartModule(22);
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(StartModule(22));
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     dialog_ = std::make_unique<Dialogs::CSinglePoint>(doc_->descParameters, doc_->GetDevice(), nullptr);
     dialog_->show();
   }

@@ -41,8 +41,8 @@ class StateDialogTest : public ServiceDialogTest {
   // The module of a model index with the program's model class for it.
   template <typename Model>
   void Open(int model) {
-    StartModule(model);
-    OpenDocument();
+    ASSERT_NO_FATAL_FAILURE(StartModule(model));
+    ASSERT_NO_FATAL_FAILURE(OpenDocument());
     auto device = CreateDeviceModel(static_cast<signed char>(model), doc_.get());
     ASSERT_NE(dynamic_cast<Model*>(device.get()), nullptr);
     App().SetDeviceModel(std::move(device));
@@ -91,13 +91,13 @@ class StateDialogTest : public ServiceDialogTest {
 
 TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
   Open<BaseDevice::CZ580M04>(3);
-  SetModuleValue("r.Cou", 0, 5);
-  SetModuleValue("r.Cou", 1, 7);
-  SetModuleValue("r.cn", 0, 0x5);                // inputs 1 and 3 on
-  SetModuleFloat("r.oe", 0, "1");
-  SetModuleFloat("r.oe", 1, "0.5");
-  SetModuleFloat("r.oe", 2, "0");
-  SetModuleFloat("r.oe", 3, "1");
+  ASSERT_NO_FATAL_FAILURE(SetModuleValue("r.Cou", 0, 5));
+  ASSERT_NO_FATAL_FAILURE(SetModuleValue("r.Cou", 1, 7));
+  ASSERT_NO_FATAL_FAILURE(SetModuleValue("r.cn", 0, 0x5));                // inputs 1 and 3 on
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 0, "1"));
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 1, "0.5"));
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 2, "0"));
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 3, "1"));
 
   Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
   dialog.show();
@@ -152,18 +152,18 @@ TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
     QTest::keyClick(outputs->EditBox(), key);
     ASSERT_EQ(outputs->EditBox(), nullptr);
   };
-  edit(2, "1", Qt::Key_Return);
+  ASSERT_NO_FATAL_FAILURE(edit(2, "1", Qt::Key_Return));
   EXPECT_EQ(ModuleFloat("r.oe", 2), "1.000");
-  edit(2, "0", Qt::Key_Return);
+  ASSERT_NO_FATAL_FAILURE(edit(2, "0", Qt::Key_Return));
   EXPECT_EQ(ModuleFloat("r.oe", 2), "0.000");
   // An untouched "Н/Д" and an Escape write nothing, and the worker takes the row up again.
   sim_->ClearRequests();
   outputs->SetItemText(3, 0, "Нет данных");
-  edit(3, nullptr, Qt::Key_Return);
-  edit(2, "1", Qt::Key_Escape);
+  ASSERT_NO_FATAL_FAILURE(edit(3, nullptr, Qt::Key_Return));
+  ASSERT_NO_FATAL_FAILURE(edit(2, "1", Qt::Key_Escape));
   for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.read) << r.name;
-  SetModuleFloat("r.oe", 2, "0.25");
-  SetModuleFloat("r.oe", 3, "0.75");
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 2, "0.25"));
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 3, "0.75"));
   EXPECT_TRUE(WaitFor([&] { return outputs->GetItemText(2, 0) == "0.250" && outputs->GetItemText(3, 0) == "0.750"; }))
       << outputs->GetItemText(2, 0) << "|" << outputs->GetItemText(3, 0);
 
@@ -235,7 +235,7 @@ class StateDialogXvfb : public StateDialogTest {};
 TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
   Z580_REQUIRE_XCB();
   Open<BaseDevice::CZ580M04>(3);
-  SetModuleFloat("r.oe", 2, "0.25");
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 2, "0.25"));
   Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
   ASSERT_TRUE(realinput::ShowActive(dialog));
   myClass::CStateTableCtrl* outputs = dialog.OutputsTable();

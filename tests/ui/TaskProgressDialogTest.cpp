@@ -19,6 +19,7 @@
 #include "model/InvisibleElement.h"
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
+#include "support/SimModule.h"
 
 namespace {
 
@@ -42,9 +43,7 @@ class TaskProgressDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App().Reset();
-    sim_ = std::make_unique<z580sim::Simulator>(Config());
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, Config()));
     mainWindow_ = std::make_unique<QWidget>();
     window_.SetMainWindow(mainWindow_.get());
     device_ = std::make_unique<Device>();
@@ -54,7 +53,7 @@ class TaskProgressDialogTest : public ::testing::Test {
   }
   void TearDown() override {
     device_.reset();
-    sim_->Stop();
+    if (sim_) sim_->Stop();
     App().Reset();
   }
   static z580sim::SimConfig Config() {

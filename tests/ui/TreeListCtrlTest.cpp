@@ -30,6 +30,7 @@
 #include "platform/Prompter.h"
 #include "RealInput.h"
 #include "support/FakeTreeRows.h"
+#include "support/ReadFile.h"
 
 namespace {
 
@@ -92,18 +93,11 @@ struct Fixture {
   CNewTreeListCtrlView view;
 };
 
-std::string Read(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(TreeListCtrl, ModelTreeFillsTheControlAndDeletionKeepsTheCount) {
   ASSERT_NE(QApplication::instance(), nullptr);
   CPelmDoc doc;
   const std::filesystem::path file = std::filesystem::path(std::getenv("Z580_SOURCE_DIR")) / "data/descriptions/z580-08.tree";
-  ASSERT_TRUE(doc.ParseDescriptionText(Read(file)));
+  ASSERT_TRUE(doc.ParseDescriptionText(testsupport::ReadFile(file)));
   doc.BuildTrees();
   ASSERT_NE(doc.rootBranch, nullptr);
 

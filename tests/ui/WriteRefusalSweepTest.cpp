@@ -93,16 +93,18 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
 
   void Sweep(const SweepCase& c) {
     SCOPED_TRACE(c.name);
-    Open(c.model);
+    ASSERT_NO_FATAL_FAILURE(Open(c.model));
     auto run = [&](const std::string& arm) {
       Fault({"clear"});
       Fault(c.setup);
       if (!arm.empty()) Fault({arm});
+      if (HasFatalFailure()) return RunResult{};
       sim_->ClearRequests();
       prompter_.texts.clear();
       return c.path(*this);
     };
     const RunResult good = run("");
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(good.success) << good.shown;
     const std::vector<z580sim::RequestRecord> writes = Writes(sim_->Requests());
     ASSERT_FALSE(writes.empty());
@@ -114,6 +116,7 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
       SCOPED_TRACE(std::string(silent ? "silent at write " : "refused at write ") + std::to_string(at) + " (" +
                    writes[at - 1].name + ")");
       const RunResult refused = run((silent ? "silence at write " : "error 6 at write ") + std::to_string(at));
+      ASSERT_FALSE(HasFatalFailure());
       const std::vector<z580sim::RequestRecord> log = sim_->Requests();
       EXPECT_FALSE(refused.success) << refused.shown;
       const std::string why = silent ? resources::LoadString(197) : kRefusedText;
@@ -126,7 +129,7 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
         EXPECT_TRUE((silent && sent[i].raw == sent[at - 1].raw) || (!c.endCommand.empty() && sent[i].name == c.endCommand))
             << "written after the refused frame: " << sent[i].name;
     }
-    Fault({"clear"});
+    ASSERT_NO_FATAL_FAILURE(Fault({"clear"}));
   }
 };
 

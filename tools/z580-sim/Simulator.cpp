@@ -254,8 +254,15 @@ bool Simulator::WaitForRequests(size_t count, int timeoutMs) const {
 }
 
 void Simulator::SetLogSink(std::function<void(const std::string&)> sink) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::function<void(const std::string&)> old;  // destroyed outside the lock
+  std::unique_lock<std::mutex> lock(sinkMutex_);
+  old = std::move(sink_);
   sink_ = std::move(sink);
+  // The sink itself may change the sink: waiting for its own call would never end.
+  if (sinkThread_ == std::this_thread::get_id()) return;
+  // Whatever the old sink refers to may go once this returns: a call of it under
+  // way ends first. The call's own end is the only bound a sink has.
+  sinkIdle_.wait(lock, [&] { return !sinkCalling_; });
 }
 
 LineSettings Simulator::CurrentLine() const {
@@ -923,18 +930,36 @@ bool Simulator::SleepMs(int ms) {
 
 void Simulator::Log(RequestRecord rec) {
   rec.timeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_).count();
-  std::function<void(const std::string&)> sink;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    sink = sink_;
     if (config_.logLimit > 0) {
       if (log_.size() >= config_.logLimit) log_.erase(log_.begin(), log_.begin() + static_cast<std::ptrdiff_t>(log_.size() / 2 + 1));
       log_.push_back(rec);
     }
   }
   logChanged_.notify_all();
-  if (sink) sink(FormatRecord(rec));
+  CallSink(rec);
   FlushPendingReply();
+}
+
+void Simulator::CallSink(const RequestRecord& rec) {
+  std::function<void(const std::string&)> sink;
+  {
+    std::lock_guard<std::mutex> lock(sinkMutex_);
+    if (!sink_) return;
+    // A copy: the sink may replace itself while it runs.
+    sink = sink_;
+    sinkCalling_ = true;
+    sinkThread_ = std::this_thread::get_id();
+  }
+  sink(FormatRecord(rec));
+  sink = nullptr;  // its captures go before anyone is told the call ended
+  {
+    std::lock_guard<std::mutex> lock(sinkMutex_);
+    sinkCalling_ = false;
+    sinkThread_ = std::thread::id();
+  }
+  sinkIdle_.notify_all();
 }
 
 namespace {

@@ -107,7 +107,9 @@ class Simulator {
   void ClearRequests();
   // Waits until at least count requests were logged; false on time-out.
   bool WaitForRequests(size_t count, int timeoutMs) const;
-  // Called (on the module's thread) with one formatted line per request.
+  // Called (on the module's thread) with one formatted line per request. Once this
+  // returns, the old sink is no longer called, nor running (unless this is called
+  // from the sink itself).
   void SetLogSink(std::function<void(const std::string&)> sink);
 
   // Puts the module into another protocol, as if it had been configured so; it
@@ -182,6 +184,7 @@ class Simulator {
   void WriteAll(const std::string& bytes);
   bool SleepMs(int ms);  // false when woken for stopping
   void Log(RequestRecord rec);
+  void CallSink(const RequestRecord& rec);
   void SyncNetworkValues();
   void ApplyNetworkValues();
   void SwitchProtocol(Protocol protocol);
@@ -198,7 +201,12 @@ class Simulator {
   SimCalibration2 calibration2_;
   std::vector<Entry> entries_;
   std::vector<RequestRecord> log_;
+  // The sink has a lock of its own: a sink may call the simulator back.
+  std::mutex sinkMutex_;
+  std::condition_variable sinkIdle_;
   std::function<void(const std::string&)> sink_;
+  bool sinkCalling_ = false;
+  std::thread::id sinkThread_;  // the thread in a sink call
 
   Fault fault_ = Fault::None;
   int faultCount_ = 0;
