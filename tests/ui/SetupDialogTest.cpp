@@ -454,3 +454,51 @@ TEST_F(SetupDialogXvfb, PortCellShowsTheDeviceThatOpens) {
 }
 
 }  // namespace
+
+namespace {
+
+// An address stored before 8-bit addressing was chosen (300) never reaches the line:
+// the dialog says so after "Установить связь" and after a scan, clicked as a person
+// clicks them, instead of blaming a module that was never asked.
+TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsNamedAsTheReason) {
+  Z580_REQUIRE_XCB();
+  StartSimulator(9600);
+  device_->Settings().SetParameterValue("Addr", "300");
+  ASSERT_EQ(device_->Settings().GetParameterValue("Addr"), "300");
+  ASSERT_EQ(device_->Settings().GetParameterValue("A.Len"), "8");
+  device_->Settings().GetParameterByName("bPS")->type = "9600:19200";
+  const std::string reason =
+      LoadString(262) +
+      " Адрес 300 не может быть передан при длине адреса 8 бит: нельзя, чтобы адрес был более 255, если длина "
+      "адреса 8 бит. Исправьте адрес или длину адреса.";
+  CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
+  int stage = 0;
+  QString afterConnect, afterScan;
+  auto click = [&](int id) {
+    QPushButton* button = dialog.Button(id);
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+  };
+  Run(dialog, [&] {
+    if (stage == 0 && dialog.isActiveWindow()) {
+      click(CSetupCarrier::kConnect);
+      stage = 1;
+    } else if (stage == 1 && dialog.StatusIsError()) {
+      afterConnect = dialog.StatusText();
+      // The scan ends at once: the error it shows is its own.
+      dialog.SetStatusText("", false);
+      click(CSetupCarrier::kScan);
+      stage = 2;
+    } else if (stage == 2 && dialog.StatusIsError()) {
+      afterScan = dialog.StatusText();
+      dialog.done(QDialog::Rejected);
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(afterConnect.toStdString(), reason);
+  EXPECT_EQ(afterScan.toStdString(), reason);
+  // Nothing went to the module.
+  EXPECT_TRUE(sim_->Requests().empty());
+}
+
+}  // namespace
