@@ -174,8 +174,15 @@ void CCalibrate2::Show() {
   main_->setText(QString::fromStdString(machine_.mainText));
   setWindowTitle(machine_.caption.empty() ? ownCaption_ : QString::fromStdString(machine_.caption));
   const bool running = machine_.Running();
+  const bool wasUsable = continue_->isVisibleTo(this) && continue_->isEnabled();
   continue_->setVisible(machine_.continueVisible);
   continue_->setEnabled(machine_.continueEnabled && !running);
+  // Hidden or disabled, "Продолжить" handed the focus (and with it the default) to
+  // "Отмена"; shown again, it takes both back, so that Enter goes on as the text asks.
+  if (!wasUsable && continue_->isVisibleTo(this) && continue_->isEnabled()) {
+    continue_->setDefault(true);
+    continue_->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void CCalibrate2::Continue() {
