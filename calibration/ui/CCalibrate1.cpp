@@ -15,6 +15,7 @@
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "controls/ListEditorPopup.h"
 
 using resources::LoadString;
 
@@ -41,7 +42,11 @@ CCalibrate1::CCalibrate1(calibration::CalibrationLink& link, DescBranch* tree, Q
   channel_->setObjectName(QStringLiteral("id1183"));
   // The lists are as wide as their longest entry: two valve sensors differ only in
   // their last words ("0..20мА", "0..5мА").
-  for (QComboBox* list : {type_, sensor_, channel_}) list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // Their open lists draw in the menus' font and are as wide as their widest item.
+  for (QComboBox* list : {type_, sensor_, channel_}) {
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    controls::KeepListWide(*list);
+  }
   code_ = new QLineEdit(this);
   code_->setObjectName(QStringLiteral("id1176"));
   code_->setMaxLength(256);
