@@ -1,7 +1,10 @@
 #include "controls/CSetupTableCtrl.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <mutex>
 
+#include "controls/ListEditorPopup.h"
 #include "link/AppState.h"
 #include "link/NetRS485prg.h"
 #include "model/Parameter.h"
@@ -28,6 +31,34 @@ void CSetupTableCtrl::OnEndEdit(const std::string& text) {
 }
 
 namespace {
+
+// Enter in the port's list takes the typed path: it becomes the list's current item
+// first, so that the list ends with it as with a chosen one.
+class TypedPortWatch : public QObject {
+ public:
+  explicit TypedPortWatch(QComboBox& list) : QObject(&list), list_(list) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && list_.lineEdit() != nullptr) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      const QString typed = list_.lineEdit()->text().trimmed();
+      if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !typed.isEmpty() && typed != list_.itemText(list_.currentIndex())) {
+        int item = list_.findText(typed);
+        if (item < 0) {
+          list_.addItem(typed);
+          item = list_.count() - 1;
+        }
+        list_.setCurrentIndex(item);
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QComboBox& list_;
+};
+
 const Parameter* PortParameter(CObject* object) {
   const auto* parameter = dynamic_cast<const Parameter*>(object);
   return parameter && platform::EqualsNoCase(parameter->name, "Port") ? parameter : nullptr;
@@ -42,11 +73,27 @@ bool CSetupTableCtrl::SetItemText(int row, int column, const std::string& text) 
 
 void CSetupTableCtrl::OnBeginEdit(CObject* object) {
   const Parameter* port = PortParameter(object);
-  if (port && ListBox()) {
+  if (CmyComboBox* list = ListBox(); port && list) {
     // The list names devices: "COM1" is found as the device it opens.
-    int item = ListBox()->findText(QString::fromStdString(port->value));
-    if (item < 0) item = ListBox()->findText(QString::fromStdString(ResolvePortPath(port->value)));
-    ListBox()->setCurrentIndex(item);
+    const QString value = QString::fromStdString(port->value);
+    int item = list->findText(value);
+    if (item < 0) item = list->findText(QString::fromStdString(ResolvePortPath(port->value)));
+    // A port the system does not list (a pseudo-terminal, a /dev/serial/by-id/ link)
+    // stays one of the items: a look at the list must not lose the working port.
+    if (item < 0 && !value.isEmpty()) {
+      list->insertItem(0, value);
+      item = 0;
+    }
+    // Any device path can be typed; Enter takes it as a chosen item.
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->setCurrentIndex(item);
+    auto* watch = new TypedPortWatch(*list);
+    list->installEventFilter(watch);
+    list->lineEdit()->installEventFilter(watch);
+    controls::FitListWidth(*list);
+    list->setFocus(Qt::OtherFocusReason);
+    list->lineEdit()->selectAll();
   }
   CTableCtrl::OnBeginEdit(object);
 }

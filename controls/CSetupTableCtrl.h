@@ -19,7 +19,8 @@ class CSetupTableCtrl : public CTableCtrl {
   void OnEndEdit(const std::string& text) override;
   // The port's cell shows its name with the device that will be opened.
   bool SetItemText(int row, int column, const std::string& text) override;
-  // The port's list starts on the port's name, or on the device it opens.
+  // The port's list starts on the port's name, or on the device it opens; a port
+  // the system does not list is one of its items, and a device path can be typed.
   void OnBeginEdit(CObject* object) override;
 
   // Asked first, when set (under the exchange lock): false refuses the text and the

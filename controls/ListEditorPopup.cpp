@@ -58,6 +58,16 @@ void FitListWidth(QComboBox& box) {
   list->setMinimumWidth(list->sizeHintForColumn(0) + frame + bar);
 }
 
+void KeepListWide(QComboBox& box) {
+  FitListWidth(box);
+  QAbstractItemModel* model = box.model();
+  const auto refit = [&box] { FitListWidth(box); };
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, &box, refit);
+  QObject::connect(model, &QAbstractItemModel::rowsRemoved, &box, refit);
+  QObject::connect(model, &QAbstractItemModel::modelReset, &box, refit);
+  QObject::connect(model, &QAbstractItemModel::dataChanged, &box, refit);
+}
+
 void OnListEscape(QComboBox& box, std::function<void()> onEscape) {
   box.view()->installEventFilter(new EscapeWatch(box, std::move(onEscape)));
 }

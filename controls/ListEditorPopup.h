@@ -16,6 +16,10 @@ bool FocusInOwnList(const QComboBox& box);
 // can be read whole. Call after the items are in.
 void FitListWidth(QComboBox& box);
 
+// FitListWidth now and whenever the box's items change: for the lists of dialogs,
+// whose items are filled and refilled while they live.
+void KeepListWide(QComboBox& box);
+
 // Calls onEscape once the box's open list has been closed by Escape (the editing then
 // ends as Escape in the closed box would end it).
 void OnListEscape(QComboBox& box, std::function<void()> onEscape);

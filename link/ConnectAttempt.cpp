@@ -38,6 +38,28 @@ std::string TriedText(const std::vector<const ConnectAttempt*>& attempts, unsign
   return text;
 }
 
+// Why no frame could go to the address of the attempt (the frames refuse it), empty
+// when frames went out.
+std::string UnsendableAddressReason(const ConnectAttempt& attempt) {
+  const int address = attempt.address;
+  switch (CheckRequestAddress({attempt.addressLength, address, 0})) {
+    case AddressFault::None: return {};
+    case AddressFault::Negative:
+      return platform::Format("Адрес %d не может быть передан: адрес не бывает отрицательным.", address);
+    case AddressFault::BeyondAddressing:
+      return platform::Format(
+          "Адрес %d не может быть передан при длине адреса %d бит: нельзя, чтобы адрес был более %d, если длина "
+          "адреса %d бит. Исправьте адрес или длину адреса.",
+          address, attempt.addressLength, MaxFrameAddress(attempt.addressLength), attempt.addressLength);
+    case AddressFault::Broadcast:
+      return platform::Format(
+          "Адрес %d не может быть передан: это широковещательный адрес, его примут все приборы сети. "
+          "Исправьте адрес.",
+          address);
+  }
+  return {};
+}
+
 }  // namespace
 
 void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCame) {
@@ -108,6 +130,8 @@ std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts) {
     if (a.tally.unreadable > 0) unreadable.push_back(&a);
   }
   if (failed.empty()) return {};
+  // No frame went out at all: the line was never asked.
+  if (std::string reason = UnsendableAddressReason(*failed.front()); !reason.empty()) return reason;
   // The most telling first: a module that answered, then replies that came garbled.
   if (answered != nullptr) {
     const std::string tried = TriedText({answered}, answered->tally.Protocols());

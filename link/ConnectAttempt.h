@@ -45,7 +45,8 @@ struct ConnectAttempt {
 std::string FramingText(int dataBits, int parityCode, int stopBits);
 
 // Why the failed attempts (one connection, or one per speed of a scan, with the
-// same address and framing) reached no module; empty when none of them failed.
+// same address and framing) reached no module; empty when none of them failed. An
+// address the frames cannot carry is the reason before anything the line did.
 std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts);
 
 }  // namespace exchange

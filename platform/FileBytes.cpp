@@ -14,7 +14,34 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string SystemText(int err) { return std::error_code(err, std::generic_category()).message(); }
+// The reason in the user's language; the system's own (English) text only for the
+// rare failures named by their code.
+std::string SystemText(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM: return "нет прав доступа";
+    case ENOENT: return "нет такого файла или папки";
+    case ENOTDIR: return "часть пути не является папкой";
+    case EISDIR: return "это папка";
+    case ENOSPC: return "на диске нет места";
+#ifdef EDQUOT
+    case EDQUOT: return "превышена дисковая квота";
+#endif
+    case EROFS: return "файловая система доступна только для чтения";
+    case EIO: return "ошибка ввода-вывода";
+    case ENAMETOOLONG: return "слишком длинное имя";
+    case ELOOP: return "слишком много символических ссылок в пути";
+    case EFBIG: return "файл слишком велик";
+    case EBUSY:
+    case ETXTBSY: return "файл занят";
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM: return "системе не хватает ресурсов";
+    default:
+      return "системная ошибка " + std::to_string(err) + " (" +
+             std::error_code(err, std::generic_category()).message() + ")";
+  }
+}
 
 // GCC 12 at -O2 and above reports a false -Wrestrict inside std::string's insert
 // here (GCC bug 105329); the code is plain concatenation.
@@ -85,15 +112,15 @@ bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::strin
   error.clear();
   // Non-blocking, so that opening a FIFO by mistake does not wait for a writer.
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (fd.get() < 0) return SetError(error, "Cannot open", path, errno);
+  if (fd.get() < 0) return SetError(error, "Не удалось открыть", path, errno);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return SetError(error, "Cannot read", path, errno);
+  if (::fstat(fd.get(), &st) != 0) return SetError(error, "Не удалось прочитать", path, errno);
   if (!S_ISREG(st.st_mode)) {
-    error = "Cannot read " + Quoted(path) + ": not a regular file";
+    error = "Не удалось прочитать " + Quoted(path) + ": это не обычный файл";
     return false;
   }
   auto tooLarge = [&] {
-    error = "Cannot read " + Quoted(path) + ": the file is larger than " + std::to_string(maxBytes) + " bytes";
+    error = "Не удалось прочитать " + Quoted(path) + ": файл больше " + std::to_string(maxBytes) + " байт";
     bytes.clear();
     return false;
   };
@@ -107,7 +134,7 @@ bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::strin
       if (errno == EINTR) continue;
       const int err = errno;
       bytes.clear();
-      return SetError(error, "Cannot read", path, err);
+      return SetError(error, "Не удалось прочитать", path, err);
     }
     if (n == 0) break;
     if (static_cast<size_t>(n) > maxBytes - bytes.size()) return tooLarge();
@@ -122,7 +149,7 @@ namespace {
 // The old bytes are kept in memory first, so that a failed write can put them back.
 bool WriteInPlace(int fd, const fs::path& path, std::span<const uint8_t> bytes, std::string& error) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return SetError(error, "Cannot read", path, errno);
+  if (::fstat(fd, &st) != 0) return SetError(error, "Не удалось прочитать", path, errno);
   std::vector<uint8_t> old(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
   bool haveOld = true;
   for (size_t done = 0; done < old.size();) {
@@ -153,8 +180,8 @@ bool WriteInPlace(int fd, const fs::path& path, std::span<const uint8_t> bytes, 
   };
   if (putAt0(bytes)) return true;
   const int err = errno;
-  SetError(error, "Cannot write", path, err);
-  if (!haveOld || !putAt0(old)) error += " (the file may be damaged: its old content could not be restored)";
+  SetError(error, "Не удалось записать", path, err);
+  if (!haveOld || !putAt0(old)) error += " (файл может быть поврежден: его прежнее содержимое восстановить не удалось)";
   return false;
 }
 
@@ -171,7 +198,7 @@ int WriteByRename(const fs::path& path, const fs::path& target, const struct sta
   if (fd.get() < 0) {
     const int err = errno;
     if (old != nullptr) return -1;
-    SetError(error, "Cannot create", path, err);
+    SetError(error, "Не удалось создать", path, err);
     return 0;
   }
   auto fail = [&](const char* what, int err) {
@@ -183,16 +210,16 @@ int WriteByRename(const fs::path& path, const fs::path& target, const struct sta
     // The group a direct write would leave; a folder that forces another one, or
     // a group we may not give, means writing in place.
     struct stat fresh {};
-    if (::fstat(fd.get(), &fresh) != 0) return fail("Cannot write", errno);
+    if (::fstat(fd.get(), &fresh) != 0) return fail("Не удалось записать", errno);
     if (fresh.st_gid != old->st_gid && ::fchown(fd.get(), static_cast<uid_t>(-1), old->st_gid) != 0) {
       ::unlink(tempPath.c_str());
       return -1;
     }
     (void)::fchmod(fd.get(), old->st_mode & 07777);
   }
-  if (!WriteAll(fd.get(), bytes)) return fail("Cannot write", errno);
-  if (::fsync(fd.get()) != 0) return fail("Cannot flush", errno);
-  if (fd.Close() != 0) return fail("Cannot write", errno);
+  if (!WriteAll(fd.get(), bytes)) return fail("Не удалось записать", errno);
+  if (::fsync(fd.get()) != 0) return fail("Не удалось записать на диск", errno);
+  if (fd.Close() != 0) return fail("Не удалось записать", errno);
   if (::rename(tempPath.c_str(), target.c_str()) != 0) {
     const int err = errno;
     // A sticky folder refuses to replace another user's entry.
@@ -200,7 +227,7 @@ int WriteByRename(const fs::path& path, const fs::path& target, const struct sta
       ::unlink(tempPath.c_str());
       return -1;
     }
-    return fail("Cannot replace", err);
+    return fail("Не удалось заменить", err);
   }
   // Make the rename itself durable; the new file is in place either way.
   Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -221,7 +248,7 @@ bool WriteFileAtomically(const fs::path& path, std::span<const uint8_t> bytes, s
   }
   const std::string name = target.filename().string();
   if (name.empty() || name == "." || name == "..") {
-    error = "Cannot write " + Quoted(path) + ": not a file name";
+    error = "Не удалось записать " + Quoted(path) + ": это не имя файла";
     return false;
   }
 
@@ -233,13 +260,13 @@ bool WriteFileAtomically(const fs::path& path, std::span<const uint8_t> bytes, s
   if (raw < 0 && errno == EACCES) raw = ::open(target.c_str(), O_WRONLY | flags);
   Fd fd(raw);
   if (fd.get() < 0) {
-    if (errno != ENOENT) return SetError(error, "Cannot write", path, errno);
+    if (errno != ENOENT) return SetError(error, "Не удалось записать", path, errno);
     return WriteByRename(path, target, nullptr, bytes, error) == 1;
   }
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return SetError(error, "Cannot write", path, errno);
+  if (::fstat(fd.get(), &st) != 0) return SetError(error, "Не удалось записать", path, errno);
   if (!S_ISREG(st.st_mode)) {
-    error = "Cannot write " + Quoted(path) + ": not a regular file";
+    error = "Не удалось записать " + Quoted(path) + ": это не обычный файл";
     return false;
   }
   // A rename would cut the other links and give the file to the writing user.

@@ -74,9 +74,23 @@ std::string PortOpenFailureReason(int error, const std::string& portName, const 
 #endif
       return Format("Причина: порт %s занят другой программой.", shown.c_str());
     case ENOTTY:
+    case EISDIR:
+    case ENOTDIR:
+    case EINVAL:
       return Format("Причина: %s не является последовательным портом.", shown.c_str());
+    case EIO:
+      return Format("Причина: ошибка ввода-вывода на порту %s (устройство отключено или неисправно).", shown.c_str());
+    case ENAMETOOLONG:
+    case ELOOP:
+      return Format("Причина: путь %s недопустим.", shown.c_str());
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+      return Format("Причина: системе не хватает ресурсов, чтобы открыть порт %s.", shown.c_str());
     default:
-      return Format("Причина: %s (%s).", std::strerror(error), shown.c_str());
+      // The system's own words (in English) only as a detail for whoever looks further.
+      return Format("Причина: система не дала открыть порт %s (код ошибки %d: %s).", shown.c_str(), error,
+                    std::strerror(error));
   }
 }
 

@@ -2,7 +2,8 @@
 // Why a serial port could not be opened, in words a user can act on: no such
 // device, no permission (naming the group that owns the device file when that
 // group may read and write it, otherwise its owner), held by
-// another program, not a terminal.
+// another program, not a terminal; any other failure in Russian too, with the
+// system's text only as a detail.
 #include <string>
 
 namespace platform {

@@ -14,6 +14,7 @@
 #include "app/CPelmDoc.h"
 #include "app/ui/ServiceDialogs.h"
 #include "link/Device.h"
+#include "controls/ListEditorPopup.h"
 
 namespace Dialogs {
 namespace {
@@ -31,6 +32,7 @@ CSinglePoint::CSinglePoint(const std::vector<DescParameter>& catalogue, DeviceIO
   commandBox_->setObjectName(QStringLiteral("command"));
   commandBox_->setEditable(true);
   commandBox_->setInsertPolicy(QComboBox::NoInsert);
+  controls::KeepListWide(*commandBox_);
   hash_ = new QLineEdit(this);
   hash_->setObjectName(QStringLiteral("hash"));
   hash_->setReadOnly(true);
@@ -71,6 +73,7 @@ CSinglePoint::CSinglePoint(const std::vector<DescParameter>& catalogue, DeviceIO
   value_->setObjectName(QStringLiteral("value"));
   value_->setEditable(true);
   value_->setInsertPolicy(QComboBox::NoInsert);
+  controls::KeepListWide(*value_);
   operationLayout->addWidget(valueLabel_, 2, 0);
   operationLayout->addWidget(value_, 2, 1, 1, 2);
   layout->addWidget(operation, 2, 0, 1, 4);

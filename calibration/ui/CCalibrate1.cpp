@@ -15,6 +15,7 @@
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "controls/ListEditorPopup.h"
 
 using resources::LoadString;
 
@@ -41,7 +42,11 @@ CCalibrate1::CCalibrate1(calibration::CalibrationLink& link, DescBranch* tree, Q
   channel_->setObjectName(QStringLiteral("id1183"));
   // The lists are as wide as their longest entry: two valve sensors differ only in
   // their last words ("0..20мА", "0..5мА").
-  for (QComboBox* list : {type_, sensor_, channel_}) list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // Their open lists draw in the menus' font and are as wide as their widest item.
+  for (QComboBox* list : {type_, sensor_, channel_}) {
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    controls::KeepListWide(*list);
+  }
   code_ = new QLineEdit(this);
   code_->setObjectName(QStringLiteral("id1176"));
   code_->setMaxLength(256);
@@ -174,8 +179,15 @@ void CCalibrate2::Show() {
   main_->setText(QString::fromStdString(machine_.mainText));
   setWindowTitle(machine_.caption.empty() ? ownCaption_ : QString::fromStdString(machine_.caption));
   const bool running = machine_.Running();
+  const bool wasUsable = continue_->isVisibleTo(this) && continue_->isEnabled();
   continue_->setVisible(machine_.continueVisible);
   continue_->setEnabled(machine_.continueEnabled && !running);
+  // Hidden or disabled, "Продолжить" handed the focus (and with it the default) to
+  // "Отмена"; shown again, it takes both back, so that Enter goes on as the text asks.
+  if (!wasUsable && continue_->isVisibleTo(this) && continue_->isEnabled()) {
+    continue_->setDefault(true);
+    continue_->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void CCalibrate2::Continue() {

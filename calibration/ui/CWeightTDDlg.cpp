@@ -10,6 +10,7 @@
 
 #include "calibration/TareWeight.h"
 #include "platform/Prompter.h"
+#include "controls/ListEditorPopup.h"
 
 CWeightTDDlg::CWeightTDDlg(calibration::CalibrationLink& link, DescBranch* tree, bool fourChannels, QWidget* parent)
     : QDialog(parent), link_(link), tree_(tree), fourChannels_(fourChannels) {
@@ -30,6 +31,7 @@ CWeightTDDlg::CWeightTDDlg(calibration::CalibrationLink& link, DescBranch* tree,
   channel_ = new QComboBox(this);
   channel_->setObjectName(QStringLiteral("id1346"));
   channel_->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+  controls::KeepListWide(*channel_);
   grid->addWidget(channelLabel_, 2, 0);
   grid->addWidget(channel_, 2, 1);
   auto* yes = new QPushButton(QStringLiteral("Да"), this);

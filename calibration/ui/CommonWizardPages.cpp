@@ -9,6 +9,7 @@
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "platform/Prompter.h"
+#include "controls/ListEditorPopup.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ QComboBox* MakeCombo(QWidget* parent, int id, const QStringList& items) {
   combo->setObjectName(QStringLiteral("id%1").arg(id));
   combo->addItems(items);
   combo->setCurrentIndex(-1);
+  controls::KeepListWide(*combo);
   return combo;
 }
 

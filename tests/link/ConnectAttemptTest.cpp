@@ -42,6 +42,13 @@ TEST(ConnectFailureReason, NamesWhatWasTriedAndWhatCameBack) {
   linked.failed = false;
   ConnectAttempt garbledRtu = Attempt(9600, {silent});
   garbledRtu.tally.CountTransport(4, 1);
+  // Addresses no frame carries: nothing went out, whatever the tally says.
+  auto at = [](int address, int length, std::vector<FrameOutcome> outcomes = {}) {
+    ConnectAttempt a = Attempt(9600, std::move(outcomes));
+    a.address = address;
+    a.addressLength = length;
+    return a;
+  };
 
   struct Case {
     const char* what;
@@ -74,6 +81,23 @@ TEST(ConnectFailureReason, NamesWhatWasTriedAndWhatCameBack) {
        {Attempt(2400, {silent}), unknown},
        "Прибор ответил, но его тип \"ZD999\" программе не известен: адрес 16, 9600 бит/с, 8N1; протокол прибора."},
       {"only the module's error", {errorOnly}, "Прибор отвечает, но не назвал свой тип: адрес 16, 9600 бит/с, 8N1; протокол прибора."},
+      {"300 with 8-bit addresses",
+       {at(300, 8, {FrameOutcome::BadChecksum})},
+       "Адрес 300 не может быть передан при длине адреса 8 бит: нельзя, чтобы адрес был более 255, если длина "
+       "адреса 8 бит. Исправьте адрес или длину адреса."},
+      {"a scan with 300 and 8-bit addresses",
+       {at(300, 8), at(300, 8), at(300, 8)},
+       "Адрес 300 не может быть передан при длине адреса 8 бит: нельзя, чтобы адрес был более 255, если длина "
+       "адреса 8 бит. Исправьте адрес или длину адреса."},
+      {"2048 with 11-bit addresses",
+       {at(2048, 11)},
+       "Адрес 2048 не может быть передан при длине адреса 11 бит: нельзя, чтобы адрес был более 2047, если длина "
+       "адреса 11 бит. Исправьте адрес или длину адреса."},
+      {"negative", {at(-1, 8)}, "Адрес -1 не может быть передан: адрес не бывает отрицательным."},
+      {"the broadcast address", {at(255, 8)},
+       "Адрес 255 не может быть передан: это широковещательный адрес, его примут все приборы сети. Исправьте адрес."},
+      {"300 with 11-bit addresses is sent", {at(300, 11, {silent})},
+       "Прибор не отвечает: адрес 300 (11 бит), 9600 бит/с, 8N1; протокол прибора."},
       {"nothing failed", {linked}, ""},
       {"no attempt", {}, ""},
   };

@@ -59,7 +59,7 @@ TEST_F(FileBytesTest, ReadsWholeFilesAndRefusesWhatIsNotOne) {
 
   EXPECT_FALSE(ReadWholeFile(file, got, error, data.size() - 1));
   EXPECT_TRUE(got.empty());
-  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+  EXPECT_NE(error.find("файл больше"), std::string::npos) << error;
   EXPECT_TRUE(ReadWholeFile(file, got, error, data.size()));
 
   EXPECT_FALSE(ReadWholeFile(dir_ / "missing.z580", got, error));
@@ -72,7 +72,7 @@ TEST_F(FileBytesTest, ReadsWholeFilesAndRefusesWhatIsNotOne) {
   const fs::path fifo = dir_ / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(ReadWholeFile(fifo, got, error));
-  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  EXPECT_NE(error.find("это не обычный файл"), std::string::npos) << error;
 }
 
 TEST_F(FileBytesTest, ReplacesTheFileAndKeepsItsPermissions) {
@@ -228,7 +228,7 @@ TEST_F(FileBytesTest, AnUnprivilegedUserSavesAsADirectWriteWould) {
       std::string error;
       const bool saved = WriteFileAtomically(file, fresh, error);
       const bool exists = ::stat(file.c_str(), &after) == 0;
-      if (saved != c.saved || (!saved && error.find("Permission denied") == std::string::npos))
+      if (saved != c.saved || (!saved && error.find("нет прав доступа") == std::string::npos))
         out << c.name << ": " << (saved ? "saved" : error) << "\n";
       else if (exists != (existed || saved) || (exists && testsupport::ReadFile<Bytes>(file) != (saved ? fresh : Bytes{1, 2, 3})))
         out << c.name << ": wrong content\n";

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -72,6 +73,37 @@ TEST_F(PortOpenReason, EachFailureOfTheSerialPortIsNamed) {
 
 // Joining the owning group helps only when the group may read and write the
 // device; otherwise only the owner may open it.
+// Every failure reads in Russian: the system's English text, when it is given at
+// all, only as a detail after the reason.
+TEST_F(PortOpenReason, EveryFailureIsSaidInRussian) {
+  // A directory given as the port: a real failure of opening it.
+  Sio folder;
+  folder.portName = root_;
+  EXPECT_EQ(folder.Open(), -1);
+  struct Case {
+    int error;
+    const char* says;
+  } const cases[] = {
+      {folder.lastOpenErrno, "не является последовательным портом"},
+      {EISDIR, "не является последовательным портом"},
+      {EIO, "ошибка ввода-вывода"},
+      {ELOOP, "недопустим"},
+      {EMFILE, "не хватает ресурсов"},
+      {EROFS, "система не дала открыть порт"},
+      {ETXTBSY, "система не дала открыть порт"},
+  };
+  const std::string path = "/dev/ttyQ";
+  for (const Case& c : cases) {
+    const std::string reason = platform::PortOpenFailureReason(c.error, path, path);
+    SCOPED_TRACE(reason);
+    EXPECT_TRUE(Contains(reason, c.says));
+    // Up to the detail in brackets, nothing but Russian words and the path.
+    std::string words = reason.substr(0, reason.find(" ("));
+    words.erase(words.find(path), path.size());
+    for (char ch : words) EXPECT_FALSE(std::isalpha(static_cast<unsigned char>(ch))) << words;
+  }
+}
+
 TEST_F(PortOpenReason, ThePermissionHintNamesTheGroupOnlyWhenItMayReadAndWrite) {
   const std::string path = root_ + "/ttyDenied";
   std::ofstream(path) << "x";

@@ -176,3 +176,84 @@ TEST(SimProgram, RefusesBadArguments) {
   EXPECT_EQ(WaitExit(c.pid, 3000), 1);
   close(c.out);
 }
+
+// A run that cannot take commands makes no link: nothing would tell it from a module
+// that is there.
+TEST(SimProgram, AControlPathThatIsNoFifoEndsTheRunBeforeTheLink) {
+  const char* build = std::getenv("Z580_BUILD_DIR");
+  ASSERT_NE(build, nullptr);
+  char dirTemplate[] = "/tmp/z580simXXXXXX";
+  ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+  const std::string dir = dirTemplate;
+  const std::string link = dir + "/tty", control = dir + "/control";
+  std::ofstream(control) << "set rEAd 1 55.5\n";
+  Child c = Spawn({std::string(build) + "/tools/z580-sim/z580-sim", "--model", "8", "--link", link, "--control",
+                   control, "--log", dir + "/log"});
+  ASSERT_GT(c.pid, 0);
+  EXPECT_EQ(WaitExit(c.pid, 3000), 1);
+  close(c.out);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  std::filesystem::remove_all(dir);
+}
+
+// scripts/run-configurator in a build folder whose program is a stand-in: it
+// checks that the control path is the simulator's FIFO and sends the commands the
+// README shows through it. Whatever an earlier echo left at that path, the run works;
+// a path the script cannot take over stops it before the program starts.
+TEST(SimProgram, RunScriptOwnsTheControlPath) {
+  const char* build = std::getenv("Z580_BUILD_DIR");
+  const char* source = std::getenv("Z580_SOURCE_DIR");
+  ASSERT_NE(build, nullptr);
+  ASSERT_NE(source, nullptr);
+  namespace fs = std::filesystem;
+  enum class Left { Nothing, PlainFile, Fifo, Directory };
+  struct Case {
+    Left left;
+    int exit;  // the script's
+  } const cases[] = {{Left::Nothing, 0}, {Left::PlainFile, 0}, {Left::Fifo, 0}, {Left::Directory, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.left));
+    char dirTemplate[] = "/tmp/z580runXXXXXX";
+    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+    const fs::path dir = dirTemplate;
+    fs::create_directories(dir / "tools/z580-sim");
+    fs::create_directories(dir / "app/ui");
+    fs::create_symlink(fs::path(build) / "tools/z580-sim/z580-sim", dir / "tools/z580-sim/z580-sim");
+    fs::create_symlink(fs::path(build) / "app/ui/zt580.dat", dir / "app/ui/zt580.dat");
+    const fs::path program = dir / "app/ui/zt580";
+    std::ofstream(program) << "#!/bin/sh\n"
+                              "b=$(dirname \"$0\")/../..\n"
+                              "[ -p \"$b/run-sim.control\" ] || { echo 'no FIFO' > \"$b/program.out\"; exit 3; }\n"
+                              "printf 'set bPS 19200\\nset PrtY Четность\\n' > \"$b/run-sim.control\"\n"
+                              "for i in $(seq 100); do\n"
+                              "  grep -q '^# set PrtY Четность$' \"$b/run-sim.log\" && "
+                              "{ echo ran > \"$b/program.out\"; exit 0; }\n"
+                              "  sleep 0.05\n"
+                              "done\n"
+                              "echo 'commands not taken' > \"$b/program.out\"; exit 4\n";
+    fs::permissions(program, fs::perms::owner_all);
+    const fs::path control = dir / "run-sim.control";
+    if (c.left == Left::PlainFile) std::ofstream(control) << "set rEAd 1 55.5\n";
+    if (c.left == Left::Fifo) {
+      ASSERT_EQ(mkfifo(control.c_str(), 0600), 0);
+    }
+    if (c.left == Left::Directory) fs::create_directory(control);
+
+    const std::string command = "timeout 30 " + std::string(source) + "/scripts/run-configurator " + dir.string() +
+                                " >" + (dir / "script.out").string() + " 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.exit) << testsupport::ReadFile((dir / "script.out").string());
+    if (c.exit == 0) {
+      EXPECT_EQ(testsupport::ReadFile((dir / "program.out").string()), "ran\n");
+      const std::string log = testsupport::ReadFile((dir / "run-sim.log").string());
+      EXPECT_NE(log.find("# set bPS 19200\n"), std::string::npos) << log;
+    } else {
+      EXPECT_FALSE(fs::exists(dir / "program.out"));
+      EXPECT_NE(testsupport::ReadFile((dir / "script.out").string()).find("run-sim.control"), std::string::npos);
+    }
+    // The simulator went with the script.
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "run-sim.tty")));
+    fs::remove_all(dir);
+  }
+}

@@ -524,7 +524,7 @@ TEST(Simulator, FaultCommands) {
                           "silence 3", "garbage x", "protocol", "protocol modbus", "garbage at 0", "garbage at x",
                           "hangup on dev", "delay 5 on dev", "set", "set FiLt", "set nothing 1", "set CHAr 4 1",
                           "set CHAr -1 1", "set bPS 9", "set CHAr 2 256", "set rEAd x", "set FiLt hex:1", "set FiLt 5",
-                          "set ver toolongtext"})
+                          "set ver toolongtext", "set PrtY Чет", "set bPS 1200"})
     EXPECT_FALSE(ApplyFaultCommand(sim, bad, &error)) << bad;
 }
 
@@ -574,6 +574,13 @@ TEST(Simulator, SetCommandChangesWhatAReadGets) {
       {"set SEr.n 4660", Request(16, true, "SEr.n"), {0x12, 0x34}},
       {"set FiLt hex:207D", Request(16, true, "FiLt"), {0x20, 0x7D}},
       {"set ver 3.01", Request(16, true, "ver"), {'1', '0', '.', '3'}},  // last character first
+      // An item of a list by its text, as the program shows it.
+      {"set bPS 19200", Request(16, true, "bPS"), {4}},
+      {"set PrtY Четность", Request(16, true, "PrtY"), {1}},
+      {"set Sbit 2", Request(16, true, "Sbit"), {1}},
+      // A text with blanks, as typed; the index comes first when there is one.
+      {"set ver a b ", Request(16, true, "ver"), {'b', ' ', 'a'}},
+      {"set CHAr 1 0x7", Request(16, true, "CHAr", {0, 1}), {7, 0, 1}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(ApplyFaultCommand(*r.sim, c.command, &error)) << error;

@@ -392,4 +392,28 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheOneChannelModelHasNoIndex) {
   EXPECT_TRUE(sent);
 }
 
+
+// The second analog-input dialog: "Продолжить", clicked, hides with the focus while
+// the module measures; once it shows again, Enter continues and never cancels the
+// calibration.
+class AnalogInputDialogXvfb : public CalibrationWizardsTest {};
+
+TEST_F(AnalogInputDialogXvfb, EnterContinuesAfterTheMeasurementWait) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(Open(0, {"clbs-busy 1"}));
+  Dialogs::CCalibrate2 second(*link_, {3, "", 0});
+  ASSERT_TRUE(realinput::ShowActive(second));
+  QPushButton* go = second.continueButton();
+  QTest::mouseClick(go, Qt::LeftButton, {}, go->rect().center());
+  ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
+  EXPECT_EQ(second.MainText().toStdString(), LoadString(563));
+  ASSERT_TRUE(go->isVisible());
+  EXPECT_TRUE(go->isDefault());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
+  EXPECT_TRUE(second.isVisible());
+  EXPECT_EQ(second.result(), 0);
+  second.reject();
+}
+
 }  // namespace

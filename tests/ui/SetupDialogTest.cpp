@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -482,6 +483,99 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
     EXPECT_EQ(table->GetFocusRow(), row + 1);
   }
   EXPECT_TRUE(prompter_.requests.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The port given as a device path the system does not list: its list editor opens
+// on that port, closing it keeps it, and a path typed into it is taken.
+TEST_F(SetupDialogXvfb, PortListKeepsTheWorkingPortAndTakesATypedPath) {
+  Z580_REQUIRE_XCB();
+  const std::string working = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  auto link = std::make_unique<FakeSetupLink>();
+  Elements::NetRS485prg& settings = link->Settings();
+  settings.SetParameterValue("Port", working);
+  CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
+  ASSERT_TRUE(realinput::ShowActive(dialog));
+  auto* table = dialog.Table();
+  const int row = RowOf(dialog, "Port");
+  ASSERT_GE(row, 0);
+  auto open = [&] {
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
+    return realinput::Until([&] { return table->ListBox() != nullptr && QApplication::focusWidget() != nullptr; });
+  };
+  struct Step {
+    const char* typed;  // nullptr: the list is dropped down and closed with Escape
+    std::string kept;
+  } const steps[] = {{nullptr, working}, {"/dev/pts/77", "/dev/pts/77"}, {nullptr, "/dev/pts/77"}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.typed ? step.typed : "looked at");
+    ASSERT_TRUE(open());
+    QPointer<QComboBox> list = table->ListBox();
+    EXPECT_EQ(list->currentText().toStdString(), settings.GetParameterValue("Port"));
+    EXPECT_GE(list->findText(QString::fromStdString(settings.GetParameterValue("Port"))), 0);
+    if (step.typed == nullptr) {
+      realinput::ClickArrow(list);
+      ASSERT_TRUE(realinput::Dropped(list));
+      QTest::keyClick(list->view(), Qt::Key_Escape);
+      if (list) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    } else {
+      QWidget* focus = QApplication::focusWidget();
+      QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(focus, step.typed);
+      QTest::keyClick(focus, Qt::Key_Return);
+    }
+    ASSERT_TRUE(realinput::Until([&] { return table->ListBox() == nullptr; }));
+    EXPECT_EQ(settings.GetParameterValue("Port"), step.kept);
+    EXPECT_TRUE(dialog.isVisible());
+  }
+  dialog.done(QDialog::Rejected);
+}
+
+// An address stored before 8-bit addressing was chosen (300) never reaches the line:
+// the dialog says so after "Установить связь" and after a scan, clicked as a person
+// clicks them, instead of blaming a module that was never asked.
+TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsNamedAsTheReason) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(9600));
+  device_->Settings().SetParameterValue("Addr", "300");
+  ASSERT_EQ(device_->Settings().GetParameterValue("Addr"), "300");
+  ASSERT_EQ(device_->Settings().GetParameterValue("A.Len"), "8");
+  device_->Settings().GetParameterByName("bPS")->type = "9600:19200";
+  const std::string reason =
+      LoadString(262) +
+      " Адрес 300 не может быть передан при длине адреса 8 бит: нельзя, чтобы адрес был более 255, если длина "
+      "адреса 8 бит. Исправьте адрес или длину адреса.";
+  CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
+  int stage = 0;
+  QString afterConnect, afterScan;
+  auto click = [&](int id) {
+    QPushButton* button = dialog.Button(id);
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+  };
+  Run(dialog, [&] {
+    if (stage == 0 && dialog.isActiveWindow()) {
+      click(CSetupCarrier::kConnect);
+      stage = 1;
+    } else if (stage == 1 && dialog.StatusIsError()) {
+      afterConnect = dialog.StatusText();
+      // The scan ends at once: the error it shows is its own.
+      dialog.SetStatusText("", false);
+      click(CSetupCarrier::kScan);
+      stage = 2;
+    } else if (stage == 2 && dialog.StatusIsError()) {
+      afterScan = dialog.StatusText();
+      dialog.done(QDialog::Rejected);
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(afterConnect.toStdString(), reason);
+  EXPECT_EQ(afterScan.toStdString(), reason);
+  // Nothing went to the module.
+  EXPECT_TRUE(sim_->Requests().empty());
 }
 
 }  // namespace

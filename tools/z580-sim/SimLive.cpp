@@ -1,5 +1,6 @@
 #include "SimLive.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -129,6 +130,14 @@ bool ValueFromText(const ParameterSpec& spec, const std::string& text, const Byt
   switch (spec.kind) {
     case ValueKind::Unsigned:
     case ValueKind::Enum: {
+      // An item's text before its number: "19200" is the speed, not item 19200.
+      if (spec.kind == ValueKind::Enum) {
+        const auto item = std::find(spec.enumTexts.begin(), spec.enumTexts.end(), text);
+        if (item != spec.enumTexts.end()) {
+          out = {static_cast<uint8_t>(item - spec.enumTexts.begin())};
+          return true;
+        }
+      }
       char* end = nullptr;
       errno = 0;
       const long long v = std::strtoll(text.c_str(), &end, 0);

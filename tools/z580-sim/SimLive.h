@@ -25,8 +25,8 @@ LiveKind LiveKindOf(const ParameterSpec& spec);
 Bytes LiveValue(LiveKind kind, const Bytes& base, int slot, double seconds);
 
 // The bytes of a value given as text for a parameter: a number for a float (its
-// status bytes, if any, from `current`), an integer or an enumeration item, the
-// characters of a text, or "hex:" and the bytes as on the wire for any form.
+// status bytes, if any, from `current`), an integer, an enumeration item's text
+// (as the program shows it) or number, the characters of a text (blanks included), or "hex:" and the bytes as on the wire for any form.
 // False when the text does not fit the parameter.
 bool ValueFromText(const ParameterSpec& spec, const std::string& text, const Bytes& current, Bytes& out);
 

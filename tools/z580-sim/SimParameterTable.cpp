@@ -1,5 +1,6 @@
 #include "SimParameterTable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace z580sim {
@@ -27,9 +28,10 @@ ParameterSpec Make(const char* name, ValueKind kind, int length, Bytes initial) 
   return p;
 }
 
-ParameterSpec Enum(const char* name, int items, uint8_t initial) {
+ParameterSpec Enum(const char* name, int items, uint8_t initial, std::vector<std::string> texts = {}) {
   ParameterSpec p = Make(name, ValueKind::Enum, 1, {initial});
   p.enumItems = items;
+  p.enumTexts = std::move(texts);
   p.hasAttributes = true;
   return p;
 }
@@ -87,11 +89,14 @@ ParameterTable BuiltInTable(int model) {
     t.Add(tdev);
   }
 
-  t.Add(Enum("bPS", 9, 2));
-  t.Add(Enum("LEn", 2, 1));
-  t.Add(Enum("PrtY", 3, 0));
-  t.Add(Enum("Sbit", 2, 0));
-  t.Add(Enum("A.Len", 2, 0));
+  // The network settings' items as the descriptions name them.
+  std::vector<std::string> speeds;
+  for (unsigned baud : kBaudRates) speeds.push_back(std::to_string(baud));
+  t.Add(Enum("bPS", 9, 2, speeds));
+  t.Add(Enum("LEn", 2, 1, {"7", "8"}));
+  t.Add(Enum("PrtY", 3, 0, {"Отсутствует", "Четность", "Нечетность"}));
+  t.Add(Enum("Sbit", 2, 0, {"1", "2"}));
+  t.Add(Enum("A.Len", 2, 0, {"8", "11"}));
   ParameterSpec addr = Make("Addr", ValueKind::Unsigned, 2, {0x00, 0x10});
   addr.hasAttributes = true;
   t.Add(addr);
@@ -189,6 +194,7 @@ bool SpecFromTypeText(const std::string& name, const std::string& typeText, Para
   const bool scalarWithDot = items.size() == 2 && items[1].size() == 1 && items[1][0] >= '0' && items[1][0] <= '9';
   spec.name = name;
   spec.enumItems = 0;
+  spec.enumTexts.clear();
   spec.initial.clear();
   if (items.size() == 1 || scalarWithDot) {
     struct Form {
@@ -217,6 +223,10 @@ bool SpecFromTypeText(const std::string& name, const std::string& typeText, Para
   spec.kind = ValueKind::Enum;
   spec.length = 1;
   spec.enumItems = static_cast<int>(items.size() < 127 ? items.size() : 127);
+  items.resize(static_cast<size_t>(spec.enumItems));
+  // The program shows "_" as a blank.
+  for (std::string& item : items) std::replace(item.begin(), item.end(), '_', ' ');
+  spec.enumTexts = std::move(items);
   return true;
 }
 

@@ -35,6 +35,7 @@ struct ParameterSpec {
   int indexCount = 0;      // 0: not indexed; N: linear indexes 0..N-1, sent after the value
   int channels = 0;        // polled: answered at address offsets 0..channels-1
   int enumItems = 0;       // Enum: number of items (0: not checked)
+  std::vector<std::string> enumTexts;  // Enum: the items as the program shows them, when known
   int replyTail = 0;       // bytes a read reply carries after the value (and before the index)
   bool dataLessWrite = false;  // a write carries no value; the reply holds the stored one
 };

@@ -982,12 +982,16 @@ bool ParseNumber(const std::string& word, long& out) {
 
 bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error) {
   std::vector<std::string> words;
+  std::vector<size_t> starts;  // where each word begins in the command
   size_t i = 0;
   while (i < command.size()) {
     while (i < command.size() && (command[i] == ' ' || command[i] == '\t' || command[i] == '\r')) ++i;
     const size_t start = i;
     while (i < command.size() && command[i] != ' ' && command[i] != '\t' && command[i] != '\r') ++i;
-    if (i > start) words.push_back(command.substr(start, i - start));
+    if (i > start) {
+      words.push_back(command.substr(start, i - start));
+      starts.push_back(start);
+    }
   }
   auto fail = [&](const std::string& why) {
     if (error) *error = why + ": \"" + command + "\"";
@@ -1026,11 +1030,20 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
     return true;
   }
   if (verb == "set") {
-    // set NAME [INDEX] VALUE
-    if (words.size() != 3 && words.size() != 4) return fail("set needs a name, an optional index and a value");
-    if (words.size() == 4 && (!ParseNumber(words[2], a) || a < 0)) return fail("set needs an index 0 or more");
+    // set NAME [INDEX] VALUE: the value is the rest of the line, blanks within it
+    // kept; a number followed by more words is the index.
+    if (words.size() < 3) return fail("set needs a name, an optional index and a value");
+    size_t valueWord = 2;
+    if (words.size() > 3 && ParseNumber(words[2], a)) {
+      if (a < 0) return fail("set needs an index 0 or more");
+      valueWord = 3;
+    } else {
+      a = 0;
+    }
+    std::string value = command.substr(starts[valueWord]);
+    value.erase(value.find_last_not_of(" \t\r") + 1);
     std::string why;
-    if (!sim.SetValueText(words[1], words.size() == 4 ? static_cast<int>(a) : 0, words.back(), &why)) return fail(why);
+    if (!sim.SetValueText(words[1], static_cast<int>(a), value, &why)) return fail(why);
     return true;
   }
   // A reply fault now, or armed by a trailing "on NAME" / "at N".

@@ -46,7 +46,8 @@ void Usage() {
                "                       silence | delay MS | drop [N] | garbage [N] | badcrc [N] |\n"
                "                       foreign [N] | error CODE [N] | cut [N] | hangup | clear |\n"
                "                       protocol own|rtu|ascii|percent | set NAME [INDEX] VALUE\n"
-               "                       (VALUE: a number, a text, or hex:BYTES as on the wire);\n"
+               "                       (VALUE: a number, an item of a list as shown, e.g. 19200,\n"
+               "                       a text up to the line's end, or hex:BYTES as on the wire);\n"
                "                       a reply fault ending in \"on NAME\", \"at N\" or \"at write N\"\n"
                "                       waits for the first request for NAME, the N-th request or\n"
                "                       the N-th write; a module refusing (error) or silent does\n"
@@ -182,21 +183,8 @@ int main(int argc, char** argv) {
   }
   const std::string slave = sim.SlavePath();
 
-  if (!link.empty()) {
-    struct stat st {};
-    if (lstat(link.c_str(), &st) == 0) {
-      if (!S_ISLNK(st.st_mode)) {
-        std::fprintf(stderr, "z580-sim: %s exists and is not a symbolic link\n", link.c_str());
-        return 1;
-      }
-      unlink(link.c_str());
-    }
-    if (symlink(slave.c_str(), link.c_str()) != 0) {
-      std::fprintf(stderr, "z580-sim: symlink %s: %s\n", link.c_str(), std::strerror(errno));
-      return 1;
-    }
-  }
-
+  // The control path is checked (and made) before the link: a run that cannot take
+  // commands ends without a link, which would pass for a module that is there.
   int cfd = -1;
   bool madeFifo = false;
   if (!control.empty()) {
@@ -215,6 +203,24 @@ int main(int argc, char** argv) {
     cfd = open(control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (cfd < 0) {
       std::fprintf(stderr, "z580-sim: open %s: %s\n", control.c_str(), std::strerror(errno));
+      if (madeFifo) unlink(control.c_str());
+      return 1;
+    }
+  }
+
+  if (!link.empty()) {
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0) {
+      if (!S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "z580-sim: %s exists and is not a symbolic link\n", link.c_str());
+        if (madeFifo) unlink(control.c_str());
+        return 1;
+      }
+      unlink(link.c_str());
+    }
+    if (symlink(slave.c_str(), link.c_str()) != 0) {
+      std::fprintf(stderr, "z580-sim: symlink %s: %s\n", link.c_str(), std::strerror(errno));
+      if (madeFifo) unlink(control.c_str());
       return 1;
     }
   }
