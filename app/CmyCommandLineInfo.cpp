@@ -40,6 +40,18 @@ bool IsKnownSwitch(std::string_view lowerName) {
   return false;
 }
 
+// A piece that reads as a switch: a known name, with a value when it takes one
+// (a folder named "x" is no window position).
+bool LooksLikeSwitch(std::string_view piece) {
+  const std::string name = Lower(PieceName(piece));
+  if (!IsKnownSwitch(name)) return false;
+  static constexpr std::string_view kWithoutValue[] = {"write", "read",      "aply", "silent",
+                                                       "close", "calibrate", "test", "ext"};
+  for (std::string_view bare : kWithoutValue)
+    if (name == bare) return true;
+  return piece.find(':') != std::string_view::npos;
+}
+
 }  // namespace
 
 CmyCommandLineInfo::CmyCommandLineInfo(std::string startDirectory) : startDirectory_(std::move(startDirectory)) {
@@ -95,7 +107,7 @@ bool CmyCommandLineInfo::NamesFileToMake(std::string_view word) {
   if (std::filesystem::is_directory(std::string(word.substr(0, lastSlash)), error)) return true;
   for (std::string_view rest = word.substr(1); !rest.empty();) {
     const size_t slash = rest.find('/');
-    if (IsKnownSwitch(Lower(PieceName(rest.substr(0, slash))))) return false;
+    if (LooksLikeSwitch(rest.substr(0, slash))) return false;
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
   }

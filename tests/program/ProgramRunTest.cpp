@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -252,15 +253,16 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     ExpectOnlyProgramLines(run.errors);
   }
 
-  // A file cut short loads without a message; the run says how far it got, on
-  // standard error and in the error log.
+  // A file cut short is refused before anything is written; the run says how far
+  // it got, on standard error and in the error log.
   std::vector<uint8_t> bytes = ReadBytes(file);
   bytes.resize(bytes.size() / 2);
   std::ofstream(dir_ + "/cut.z580", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                              static_cast<std::streamsize>(bytes.size()));
   sim_->ClearRequests();
   run = Run({"/write", "/close", "/elog:errors.log", "cut.z580"});
-  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(run.exitCode, 200) << run.errors;
+  EXPECT_TRUE(Writes().empty());
   // How far: the bytes before the record that was cut.
   std::string line;
   for (size_t loaded = bytes.size(); loaded + 64 > bytes.size() && loaded > 0 && line.empty(); --loaded)
@@ -284,11 +286,11 @@ TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
   EXPECT_TRUE(sim_->Requests().empty());
 }
 
-TEST_F(ProgramRunTest, ReadThatCannotBeSavedEndsAt200) {
+TEST_F(ProgramRunTest, ReadIntoAFolderThatDoesNotExistEndsAt200WithoutReading) {
   StartModule(19);
   const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
   EXPECT_EQ(run.exitCode, 200) << run.errors;
-  EXPECT_FALSE(sim_->Requests().empty());  // the module was read
+  EXPECT_TRUE(sim_->Requests().empty());  // nothing is read that could not be kept
 }
 
 TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
@@ -418,6 +420,139 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 
   // "calibrate" has no task of its own: it ends as "close" does.
   EXPECT_EQ(Run({"/calibrate"}).exitCode, 0);
+}
+
+// Every way an unattended run fails ends with its code and its reason, on standard
+// error and in the error log (one line each, never a failure line in a run that
+// ends 0); a read that fails keeps the user's file, and a file or an address the
+// run cannot use is refused before anything is written or sent.
+TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
+  StartModule(19);
+  const std::string good = ReadConfiguration();
+  const std::vector<uint8_t> goodBytes = ReadBytes(good);
+  std::vector<uint8_t> cut(goodBytes.begin(), goodBytes.begin() + 900);  // 22 of the 24 values
+  WriteBytes(dir_ + "/cut.z580", cut);
+  std::ofstream(dir_ + "/empty.z580").close();
+  fs::create_directories(dir_ + "/folder.z580");
+  const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
+
+  enum Sends { kAnything, kNoWrite, kNothing };
+  struct Case {
+    std::string fault;  // armed before the run
+    std::vector<std::string> words;
+    int exitCode;
+    std::string reason;  // a piece of the line on standard error and in the error log
+    Sends sends;
+  } const cases[] = {
+      // Replies that never became usable, device errors, a module that falls silent.
+      {"foreign 1000 on Kt.U", {"/read", "keep.z580"}, 203, "keep.z580\" was left as it was", kAnything},
+      {"error 3 1000 on Kt.U", {"/read", "keep.z580"}, 204, "keep.z580\" was left as it was", kAnything},
+      {"silence on Kt.U", {"/read", "keep.z580"}, 202, "keep.z580\" was left as it was", kAnything},
+      {"badcrc 1000 on Kt.U", {"/write", "read.z580"}, 203, "Kt.U - Ошибка в контрольной сумме ответа", kAnything},
+      // The closing exchange after the task is no failure of the run.
+      {"silence on INIT", {"/read", "new.z580"}, 0, "", kAnything},
+      // Files the run cannot use.
+      {"", {"/write", "cut.z580"}, 200, "ends early: only its first", kNoWrite},
+      {"", {"/write", "missing.z580"}, 200, "missing.z580\" does not exist", kNothing},
+      {"", {"/write", "empty.z580"}, 200, "empty.z580\" is empty", kNothing},
+      {"", {"/write", "folder.z580"}, 200, "folder.z580\" is a folder", kNothing},
+      {"", {"/read", dir_ + "/gone/x/out.z580"}, 200, "the folder \"" + dir_ + "/gone/x\" does not exist", kNothing},
+      {"", {"/read", "folder.z580"}, 200, "cannot save \"" + dir_ + "/folder.z580\": ", kAnything},
+      // No module to work with.
+      {"silence", {"/read", "keep.z580"}, 202, "no connection to the module: ", kAnything},
+      {"", {"/silent", "/read", "keep.z580"}, 206, "a silent run does not open the port", kNothing},
+      // Addresses no module can have; the forms of a number that are read.
+      {"", {"/addr:junk", "/read", "keep.z580"}, 206, "\"/addr:junk\": not a number", kNothing},
+      {"", {"/addr:123456", "/read", "keep.z580"}, 206, "\"/addr:123456\"", kNothing},
+      {"", {"/addr:300", "/read", "keep.z580"}, 206, "\"/addr:300\": an address above 255 needs", kNothing},
+      {"", {"/addr:-5", "/read", "keep.z580"}, 206, "\"/addr:-5\"", kNothing},
+      {"", {"/addr:255", "/read", "keep.z580"}, 206, "\"/addr:255\": 255 is the broadcast address", kNothing},
+      {"", {"/addr:020", "/read", "new.z580"}, 0, "", kAnything},  // octal 16
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> words = c.words;
+    words.insert(words.end(), {"/close", "/elog:errors.log"});
+    const std::string what = c.fault + " | " + words[0] + " " + words[1];
+    sim_->ClearFaults();
+    sim_->ClearRequests();
+    if (!c.fault.empty()) {
+      std::string error;
+      ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, c.fault, &error)) << error;
+    }
+    WriteBytes(dir_ + "/keep.z580", kept);
+    fs::remove(dir_ + "/new.z580");
+    const RunResult run = Run(words);
+    EXPECT_EQ(run.exitCode, c.exitCode) << what << "\n" << run.errors;
+    std::ifstream log(dir_ + "/errors.log");
+    std::stringstream logged;
+    logged << log.rdbuf();
+    // A run that logs a failure never ends 0; every failure is one line.
+    EXPECT_EQ(logged.str().empty(), c.exitCode == 0) << what << "\n" << logged.str();
+    EXPECT_EQ(logged.str().find("\n\n"), std::string::npos) << what << "\n" << logged.str();
+    if (!c.reason.empty()) {
+      EXPECT_NE(run.errors.find("zt580: "), std::string::npos) << what;
+      EXPECT_NE(run.errors.find(c.reason), std::string::npos) << what << "\n" << run.errors;
+      EXPECT_NE(logged.str().find(c.reason), std::string::npos) << what << "\n" << logged.str();
+    }
+    ExpectOnlyProgramLines(run.errors);
+    EXPECT_EQ(ReadBytes(dir_ + "/keep.z580"), kept) << what;
+    EXPECT_EQ(ReadBytes(good), goodBytes) << what;
+    EXPECT_EQ(FileHasContent(dir_ + "/new.z580"), c.exitCode == 0) << what;
+    if (c.sends == kNothing) {
+      EXPECT_TRUE(sim_->Requests().empty()) << what;
+    } else if (c.sends == kNoWrite) {
+      EXPECT_TRUE(Writes().empty()) << what;
+    }
+    for (const auto& r : sim_->Requests()) EXPECT_TRUE(!r.decoded || r.address == 16u) << what;
+    // One line for a folder that does not exist, not one per piece of its path.
+    if (words[1].find("/gone/") != std::string::npos) {
+      EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    }
+  }
+
+  // A port that cannot be opened says why.
+  PointProgramAt(dir_ + "/no-such-port");
+  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "keep.z580"});
+  EXPECT_EQ(run.exitCode, 201) << run.errors;
+  EXPECT_NE(run.errors.find("zt580: cannot open the port " + dir_ + "/no-such-port: "), std::string::npos)
+      << run.errors;
+}
+
+// The manual page's examples, as a script runs them: the port through the ports
+// table, no display. A run that keeps its window needs one and says so.
+TEST_F(ProgramRunTest, ManualPageExamplesWorkWithoutADisplay) {
+  StartModule(19);
+  {
+    std::ofstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+    ini << "[ports]\nCOM3=" << sim_->SlavePath() << "\n";
+  }
+  std::ifstream page(EnvPath("Z580_SOURCE_DIR") + "/resources/linux/zt580.1");
+  std::string line;
+  bool examples = false;
+  std::vector<std::vector<std::string>> commands;
+  while (std::getline(page, line)) {
+    if (line.rfind(".SH", 0) == 0) examples = line == ".SH EXAMPLES";
+    if (!examples || line.rfind("zt580 ", 0) != 0) continue;
+    std::vector<std::string> words;
+    std::istringstream split(line.substr(6));
+    for (std::string word; split >> word;) {
+      for (size_t at; (at = word.find("\\-")) != std::string::npos;) word.erase(at, 1);
+      words.push_back(word);
+    }
+    commands.push_back(words);
+  }
+  ASSERT_GE(commands.size(), 2u);
+  for (const auto& words : commands) {
+    sim_->ClearRequests();
+    const RunResult run = Run(words, false);
+    EXPECT_EQ(run.exitCode, 0) << words[2] << "\n" << run.errors;
+    EXPECT_FALSE(sim_->Requests().empty());
+  }
+  EXPECT_TRUE(FileHasContent(dir_ + "/module.z580"));
+
+  const RunResult interactive = Run({"module.z580"}, false);
+  EXPECT_EQ(interactive.exitCode, 1);
+  EXPECT_EQ(interactive.errors.rfind("zt580: no display", 0), 0u) << interactive.errors;
 }
 
 // The application object in this process: an interactive start naming a file that
