@@ -92,7 +92,7 @@ class ProgramRunTest : public DocumentTestBase {
 
   // Runs the program with the words.
   RunResult Run(const std::vector<std::string>& words, bool offscreen = true) {
-    const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
+    const std::string program = program_.empty() ? EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580" : program_;
     const std::string errors = dir_ + "/stderr.txt";
     std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
                                     "XDG_RUNTIME_DIR=" + dir_ + "/home",
@@ -179,6 +179,7 @@ class ProgramRunTest : public DocumentTestBase {
   }
 
   std::string dir_;
+  std::string program_;  // another path of the program; empty: the built one
   std::atomic<pid_t> running_{0};  // the program of the last Run
   std::unique_ptr<z580sim::Simulator> sim_;
   platform::CollectingPrompter prompter_;
@@ -299,11 +300,16 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
   EXPECT_FALSE(fs::exists(dir_ + "/out.z580"));
 }
 
-TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
+TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLinesAndKeepsTheFile) {
   StartModule(19);
   ArmOnTask("silence");
+  WriteBytes(dir_ + "/out.z580", {'o', 'l', 'd'});
   const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"});
   EXPECT_EQ(run.exitCode, 202) << run.errors;
+  EXPECT_EQ(ReadBytes(dir_ + "/out.z580"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_NE(run.errors.find("zt580: the read failed (exit code 202): \"" + dir_ + "/out.z580\" was left as it was"),
+            std::string::npos)
+      << run.errors;
   std::ifstream log(dir_ + "/errors.log");
   std::string line;
   int lines = 0;
@@ -447,7 +453,6 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       // Replies that never became usable, device errors, a module that falls silent.
       {"foreign 1000 on Kt.U", {"/read", "keep.z580"}, 203, "keep.z580\" was left as it was", kAnything},
       {"error 3 1000 on Kt.U", {"/read", "keep.z580"}, 204, "keep.z580\" was left as it was", kAnything},
-      {"silence on Kt.U", {"/read", "keep.z580"}, 202, "keep.z580\" was left as it was", kAnything},
       {"badcrc 1000 on Kt.U", {"/write", "read.z580"}, 203, "Kt.U - Ошибка в контрольной сумме ответа", kAnything},
       // The closing exchange after the task is no failure of the run.
       {"silence on INIT", {"/read", "new.z580"}, 0, "", kAnything},
@@ -510,9 +515,22 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     }
   }
 
+  // The program without its model descriptions (a link to it in a folder of its
+  // own) names the store it could not read.
+  sim_->ClearFaults();
+  fs::create_directories(dir_ + "/bin");
+  fs::create_hard_link(EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580", dir_ + "/bin/zt580");
+  program_ = dir_ + "/bin/zt580";
+  RunResult run = Run({"/read", "/close", "/elog:errors.log", "keep.z580"});
+  program_.clear();
+  EXPECT_EQ(run.exitCode, 206) << run.errors;
+  EXPECT_NE(run.errors.find("zt580: the model descriptions \"" + dir_ + "/bin/zt580.dat\" do not exist"),
+            std::string::npos)
+      << run.errors;
+
   // A port that cannot be opened says why.
   PointProgramAt(dir_ + "/no-such-port");
-  const RunResult run = Run({"/read", "/close", "/elog:errors.log", "keep.z580"});
+  run = Run({"/read", "/close", "/elog:errors.log", "keep.z580"});
   EXPECT_EQ(run.exitCode, 201) << run.errors;
   EXPECT_NE(run.errors.find("zt580: cannot open the port " + dir_ + "/no-such-port: "), std::string::npos)
       << run.errors;
