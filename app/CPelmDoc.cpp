@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/CmyCommandLineInfo.h"
 #include "app/DocumentViews.h"
 #include "devices/CBaseDevice.h"
 #include "devices/CreateDeviceModel.h"
@@ -478,7 +479,7 @@ bool CPelmDoc::ApplyCommandLineLinkSettings() {
   auto set = [&](const char* name, const std::string& text) { any |= settings.SetParameterValue(name, text) != 0; };
   if (b.addressLength != 0) set("A.Len", platform::Format("%i", b.addressLength));
   // The address as the number it was typed as (hexadecimal and octal forms too).
-  if (!b.address.empty()) set("Addr", platform::Format("%i", platform::ScanInt(b.address).value_or(0)));
+  if (!b.address.empty()) set("Addr", platform::Format("%i", CommandLineAddressNumber(b.address).value_or(0)));
   if (b.baudRate != 0) set("bPS", platform::Format("%i", static_cast<int>(b.baudRate)));
   if (b.dataLength != 0) set("LEn", platform::Format("%i", b.dataLength));
   if (!b.stopBits.empty()) set("Sbit", b.stopBits);
@@ -490,7 +491,7 @@ bool CPelmDoc::ApplyCommandLineLinkSettings() {
 }
 
 std::string CommandLineAddressRefusal(const exchange::BatchSettings& batch, const std::string& heldAddressLength) {
-  const std::optional<int> address = platform::ScanInt(batch.address);
+  const std::optional<int> address = CommandLineAddressNumber(batch.address);
   if (!address) return platform::Format("\"/addr:%s\": not a number", batch.address.c_str());
   const int addressLength = batch.addressLength != 0 ? batch.addressLength : platform::Atoi(heldAddressLength);
   const exchange::FrameAddressing addressing{addressLength == 11 ? 11 : 8, *address, 0};

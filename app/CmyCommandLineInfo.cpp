@@ -200,8 +200,10 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
   } else if (name == "addr") {
     // A value that is no number, or too long to be one the field holds, would send
     // to another module than the one meant (the stored address, or 0): refused.
-    if (!value.empty() && (value.size() > kMaxAddress || !platform::ScanInt(value))) {
-      refusals.push_back(platform::Format("\"/addr:%s\": %s", value.c_str(),
+    if (!value.empty() && (value.size() > kMaxAddress || !CommandLineAddressNumber(value))) {
+      // Named as typed.
+      const std::string typed(rawPiece.substr(colon + 1));
+      refusals.push_back(platform::Format("\"/addr:%s\": %s", typed.c_str(),
                                           value.size() > kMaxAddress ? "an address has at most 5 characters"
                                                                      : "not a number (decimal, 0x hexadecimal, "
                                                                        "or octal with a leading 0)"));
@@ -250,6 +252,12 @@ bool CreateErrorLogFile(const std::string& path) {
   if (fd < 0) return false;
   ::close(fd);
   return true;
+}
+
+std::optional<int> CommandLineAddressNumber(std::string_view text) {
+  long long value = 0;
+  if (text.empty() || platform::ParseInteger(text, 0, value) != text.size()) return std::nullopt;
+  return platform::ClampToInt(value);
 }
 
 std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName) {

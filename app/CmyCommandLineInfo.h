@@ -3,6 +3,7 @@
 // task, place the window and end the program; any other word names the
 // configuration file. Parsing is pure; creating the error log and the exit event
 // is left to the caller (CreateErrorLogFile, NamedExitEvent).
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,10 @@ class CmyCommandLineInfo {
 
 // Creates the file empty (truncating it); false when it cannot be made.
 bool CreateErrorLogFile(const std::string& path);
+
+// The number of an address as typed ("addr"): decimal, "0x" hexadecimal or
+// leading-zero octal, the whole text (a typo such as "1o" is no 1). None otherwise.
+std::optional<int> CommandLineAddressNumber(std::string_view text);
 
 // Why a batch run must end at once with exit code 200, before anything is
 // connected: no file named for a write or read, a write's file missing, a folder or

@@ -391,7 +391,11 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
 
 TEST_F(ProgramRunTest, UnknownModuleEndsAt206AndAnotherModelsFileIsRefused) {
   StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); });
-  EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 206);
+  const RunResult unknown = Run({"/read", "/close", "out.z580"});
+  EXPECT_EQ(unknown.exitCode, 206);
+  // The reason names what the module called itself.
+  EXPECT_NE(unknown.errors.find("zt580: no connection to the module: "), std::string::npos) << unknown.errors;
+  EXPECT_NE(unknown.errors.find("\"XX-999\""), std::string::npos) << unknown.errors;
   sim_->Stop();
 
   // A file of model 19 while a module of model 5 answers.
