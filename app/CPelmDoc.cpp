@@ -5,14 +5,18 @@
 #include <filesystem>
 #include <chrono>
 #include <new>
+#include <optional>
 #include <thread>
 
+#include "app/CmyCommandLineInfo.h"
 #include "app/DocumentViews.h"
 #include "devices/CBaseDevice.h"
 #include "devices/CreateDeviceModel.h"
 #include "devices/SplashWindow.h"
 #include "link/AppState.h"
 #include "link/Device.h"
+#include "link/ExchangeFrame.h"
+#include "link/ResultFlags.h"
 #include "link/NetworkChecks.h"
 #include "model/DescriptionStore.h"
 #include "platform/Archive.h"
@@ -90,7 +94,11 @@ CPelmDoc::CPelmDoc(DocumentViews* views, bool connect) : views_(views) {
   WriteRegistryString("devices", "Zt580", Elements::CommonParams::kRegistrationKey);
   const exchange::BatchSettings batch = App().Batch();
   const bool batchRun = (batch.runFlags & exchange::kRunBatch) != 0;
-  if (batchRun) ApplyCommandLineLinkSettings();
+  if (batchRun && !ApplyCommandLineLinkSettings()) {
+    // An address no request may go to: nothing is sent, the run ends.
+    linkRefused = true;
+    return;
+  }
   if (connect && !link_->EstablishLink() && !batchRun && views_ != nullptr) {
     if (BaseDevice::SplashWindow* splash = BaseDevice::CurrentSplashWindow()) splash->Destroy();
     if (!views_->RunConnectionSetup(*link_)) quitFlag = true;
@@ -455,14 +463,23 @@ void CPelmDoc::InitServiceElements() {
   serviceElement_.InitParameters();
 }
 
-void CPelmDoc::ApplyCommandLineLinkSettings() {
+bool CPelmDoc::ApplyCommandLineLinkSettings() {
   const exchange::BatchSettings b = App().Batch();
-  if (!link_ || !(b.runFlags & exchange::kRunLinkSettings)) return;
+  if (!link_ || !(b.runFlags & exchange::kRunLinkSettings)) return true;
   Elements::NetRS485prg& settings = link_->Settings();
+  if (!b.address.empty()) {
+    const std::string refusal = CommandLineAddressRefusal(b, settings.GetParameterValue("A.Len"));
+    if (!refusal.empty()) {
+      App().resultFlags |= exchange::kResultConnectFailed;
+      App().ReportFailureLine(refusal);
+      return false;
+    }
+  }
   bool any = false;
   auto set = [&](const char* name, const std::string& text) { any |= settings.SetParameterValue(name, text) != 0; };
-  if (!b.address.empty()) set("Addr", b.address);
   if (b.addressLength != 0) set("A.Len", platform::Format("%i", b.addressLength));
+  // The address as the number it was typed as (hexadecimal and octal forms too).
+  if (!b.address.empty()) set("Addr", platform::Format("%i", CommandLineAddressNumber(b.address).value_or(0)));
   if (b.baudRate != 0) set("bPS", platform::Format("%i", static_cast<int>(b.baudRate)));
   if (b.dataLength != 0) set("LEn", platform::Format("%i", b.dataLength));
   if (!b.stopBits.empty()) set("Sbit", b.stopBits);
@@ -470,6 +487,29 @@ void CPelmDoc::ApplyCommandLineLinkSettings() {
   if (b.parity >= 1 && b.parity <= 3) set("PrtY", kParity[b.parity - 1]);
   if (b.portNumber != 0) set("Port", platform::Format("COM%i", b.portNumber));
   if (any) link_->OpenPort(true);
+  return true;
+}
+
+std::string CommandLineAddressRefusal(const exchange::BatchSettings& batch, const std::string& heldAddressLength) {
+  const std::optional<int> address = CommandLineAddressNumber(batch.address);
+  if (!address) return platform::Format("\"/addr:%s\": not a number", batch.address.c_str());
+  const int addressLength = batch.addressLength != 0 ? batch.addressLength : platform::Atoi(heldAddressLength);
+  const exchange::FrameAddressing addressing{addressLength == 11 ? 11 : 8, *address, 0};
+  switch (exchange::CheckRequestAddress(addressing)) {
+    case exchange::AddressFault::None: return {};
+    case exchange::AddressFault::Negative:
+      return platform::Format("\"/addr:%s\": an address is not negative", batch.address.c_str());
+    case exchange::AddressFault::BeyondAddressing:
+      // The rule of the network settings: above 255 only with 11 address bits.
+      return addressing.addressLength == 8
+                 ? platform::Format("\"/addr:%s\": an address above 255 needs an address length of 11 bits",
+                                    batch.address.c_str())
+                 : platform::Format("\"/addr:%s\": an address is at most 2047", batch.address.c_str());
+    case exchange::AddressFault::Broadcast:
+      return platform::Format("\"/addr:%s\": 255 is the broadcast address, which no module answers",
+                              batch.address.c_str());
+  }
+  return {};
 }
 
 void CPelmDoc::RegisterBranch(DescBranch* branch) {
@@ -713,13 +753,14 @@ void CPelmDoc::OnCloseDocument() {
     link_->StopThreads();
     if (link_->Port().IsOpen()) {
       // The closing exchange tells nothing about the run: its outcome stays out of
-      // the result flags.
+      // the result flags and out of the error log (its failure is no failure of the
+      // run, which has ended by now).
       std::lock_guard lock(App().exchangeLock);
       const uint32_t flags = App().resultFlags;
       Parameter init("INIT");
       init.type = "void";
       init.value.clear();
-      link_->ReadParameter(init, 0);
+      link_->ExchangeParameter(1, &init, nullptr, false);
       App().resultFlags = flags;
     }
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devices/DeviceDocument.h"
+#include "link/BatchSettings.h"
 #include "model/BranchBuildContext.h"
 #include "model/CommonParams.h"
 #include "model/DescBranch.h"
@@ -32,6 +33,12 @@ enum class DocumentLoad {
   Unreadable, // the file could not be read: message 185
   NoTree,     // the model's tree could not be built (the loader's message)
 };
+
+// Why the command line's address ("addr", typed in C's number forms) cannot be
+// used with the address length ("alen", else the held one): not a number, or an
+// address the request-address guard refuses (negative, beyond the addressing, the
+// broadcast address). Empty when it can.
+std::string CommandLineAddressRefusal(const exchange::BatchSettings& batch, const std::string& heldAddressLength);
 
 // Whether a file that loaded so becomes the document (its path and title).
 inline bool BecomesDocument(DocumentLoad load) {
@@ -142,8 +149,12 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   void RegisterBranch(DescBranch* branch);
   void InitServiceElements();
   // The command line's link values into the program's port settings (batch run
-  // with link values only); the port is reopened when any was set.
-  void ApplyCommandLineLinkSettings();
+  // with link values only); the port is reopened when any was set. False (with
+  // the reason reported and result flag 0x40) when the address is one no request
+  // may go to: nothing is set.
+  bool ApplyCommandLineLinkSettings();
+  // Set when the command line's address was refused: the run sends nothing.
+  bool linkRefused = false;
 
   // Steps of the document manager. False: no new document (the quit flag, or no tree).
   bool OnNewDocument();

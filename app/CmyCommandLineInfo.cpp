@@ -40,6 +40,18 @@ bool IsKnownSwitch(std::string_view lowerName) {
   return false;
 }
 
+// A piece that reads as a switch: a known name, with a value when it takes one
+// (a folder named "x" is no window position).
+bool LooksLikeSwitch(std::string_view piece) {
+  const std::string name = Lower(PieceName(piece));
+  if (!IsKnownSwitch(name)) return false;
+  static constexpr std::string_view kWithoutValue[] = {"write", "read",      "aply", "silent",
+                                                       "close", "calibrate", "test", "ext"};
+  for (std::string_view bare : kWithoutValue)
+    if (name == bare) return true;
+  return piece.find(':') != std::string_view::npos;
+}
+
 }  // namespace
 
 CmyCommandLineInfo::CmyCommandLineInfo(std::string startDirectory) : startDirectory_(std::move(startDirectory)) {
@@ -83,14 +95,23 @@ void CmyCommandLineInfo::ParseWord(std::string_view word) {
 }
 
 bool CmyCommandLineInfo::NamesFileToMake(std::string_view word) {
-  // A word beginning with '/' is a switch word, unless it is a path into a folder
-  // that exists (a read makes its file there): "/frobnicate" is a switch nobody
-  // knows, not a file in the root folder.
+  // A word beginning with '/' is a switch word, unless it is a path: it goes into
+  // a folder that exists (a read makes its file there), or it has folders and none
+  // of its pieces is a switch ("/tmp/gone/out.z580", whose folder the run then
+  // reports missing). "/frobnicate" is a switch nobody knows, not a file in the
+  // root folder.
   if (word.empty() || word[0] != '/') return true;
   const size_t lastSlash = word.rfind('/');
   if (lastSlash == 0) return false;
   std::error_code error;
-  return std::filesystem::is_directory(std::string(word.substr(0, lastSlash)), error);
+  if (std::filesystem::is_directory(std::string(word.substr(0, lastSlash)), error)) return true;
+  for (std::string_view rest = word.substr(1); !rest.empty();) {
+    const size_t slash = rest.find('/');
+    if (LooksLikeSwitch(rest.substr(0, slash))) return false;
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return true;
 }
 
 std::string CmyCommandLineInfo::Absolute(const std::string& path) const {
@@ -177,6 +198,17 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
       batch.runFlags &= ~exchange::kRunLinkSettings;
     }
   } else if (name == "addr") {
+    // A value that is no number, or too long to be one the field holds, would send
+    // to another module than the one meant (the stored address, or 0): refused.
+    if (!value.empty() && (value.size() > kMaxAddress || !CommandLineAddressNumber(value))) {
+      // Named as typed.
+      const std::string typed(rawPiece.substr(colon + 1));
+      refusals.push_back(platform::Format("\"/addr:%s\": %s", typed.c_str(),
+                                          value.size() > kMaxAddress ? "an address has at most 5 characters"
+                                                                     : "not a number (decimal, 0x hexadecimal, "
+                                                                       "or octal with a leading 0)"));
+      return;
+    }
     setText(batch.address, kMaxAddress);
   } else if (name == "len") {
     setNumber(batch.dataLength, exchange::kRunLinkSettings);
@@ -222,12 +254,34 @@ bool CreateErrorLogFile(const std::string& path) {
   return true;
 }
 
-bool BatchNeedsMissingFileExit(const exchange::BatchSettings& batch, const std::string& fileName, bool fileUsable) {
+std::optional<int> CommandLineAddressNumber(std::string_view text) {
+  long long value = 0;
+  if (text.empty() || platform::ParseInteger(text, 0, value) != text.size()) return std::nullopt;
+  return platform::ClampToInt(value);
+}
+
+std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName) {
   const bool write = (batch.runFlags & exchange::kRunWrite) != 0;
   const bool read = (batch.runFlags & exchange::kRunRead) != 0;
-  if ((write || read) && fileName.empty()) return true;
-  // A read makes the file; a write needs one with a configuration in it.
-  return write && !fileUsable;
+  if (!write && !read) return {};
+  if (fileName.empty())
+    return write ? "\"write\" names no configuration file to write from"
+                 : "\"read\" names no configuration file to read into";
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (write) {
+    if (fs::is_directory(fileName, error)) return platform::Format("\"%s\" is a folder", fileName.c_str());
+    if (!fs::exists(fileName, error))
+      return platform::Format("the file \"%s\" does not exist", fileName.c_str());
+    if (fs::is_regular_file(fileName, error) && fs::file_size(fileName, error) == 0 && !error)
+      return platform::Format("the file \"%s\" is empty", fileName.c_str());
+    return {};
+  }
+  // Nothing is read from the module when its values could not be stored.
+  const fs::path folder = fs::path(fileName).parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, error))
+    return platform::Format("the folder \"%s\" does not exist", folder.string().c_str());
+  return {};
 }
 
 int FirstBatchCommand(const exchange::BatchSettings& batch) {

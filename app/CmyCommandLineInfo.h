@@ -3,6 +3,7 @@
 // task, place the window and end the program; any other word names the
 // configuration file. Parsing is pure; creating the error log and the exit event
 // is left to the caller (CreateErrorLogFile, NamedExitEvent).
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,9 @@ class CmyCommandLineInfo {
   // Lines for standard error: what the run refused or ignored (switches nobody
   // knows, values that do not fit, a second file name, a read beside a write).
   std::vector<std::string> warnings;
+  // Lines for values the run cannot go on with (an address that is no number or
+  // too long to be one): the run ends before anything is sent.
+  std::vector<std::string> refusals;
 
   // Whether a word beginning with '/' is a switch word (its first piece names a
   // known switch or "ext") rather than an absolute file name.
@@ -49,11 +53,14 @@ class CmyCommandLineInfo {
 // Creates the file empty (truncating it); false when it cannot be made.
 bool CreateErrorLogFile(const std::string& path);
 
-// Whether a run must end at once with exit code 200 before anything is connected:
-// "write" or "read" without a file name, or a write whose file is missing or empty
-// (fileUsable: the named file exists and is not empty).
-bool BatchNeedsMissingFileExit(const exchange::BatchSettings& batch, const std::string& fileName,
-                               bool fileUsable);
+// The number of an address as typed ("addr"): decimal, "0x" hexadecimal or
+// leading-zero octal, the whole text (a typo such as "1o" is no 1). None otherwise.
+std::optional<int> CommandLineAddressNumber(std::string_view text);
+
+// Why a batch run must end at once with exit code 200, before anything is
+// connected: no file named for a write or read, a write's file missing, a folder or
+// empty, a read's file in a folder that does not exist. Empty when the file will do.
+std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName);
 
 // The command a batch run posts to the main window first: write 140, calibrate 303,
 // read 139 (in this priority); 0 for none.

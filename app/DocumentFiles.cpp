@@ -86,9 +86,10 @@ bool SaveDocumentFile(CPelmDoc& document, const std::string& path) {
   return true;
 }
 
-bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path) {
+bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path, std::string* reason) {
   std::string error;
   if (path.empty() || !document.OnSaveDocument(path, error)) {
+    if (reason != nullptr) *reason = error;
     App().resultFlags |= exchange::kResultMissingConfigFile;
     return false;
   }

@@ -32,8 +32,8 @@ bool SaveDocumentFile(CPelmDoc& document, const std::string& path);
 
 // The end of a batch read: stores the document into the command line's file and
 // makes it the document's path (not a recent file). A failure leaves any old
-// file as it was, sets result flag 0x01 and returns false.
-bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path);
+// file as it was, sets result flag 0x01 and returns false with the reason.
+bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path, std::string* error = nullptr);
 
 // The line a batch write gives (standard error and the error log) when its file
 // ended early: the file and how many of its bytes were loaded.

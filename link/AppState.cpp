@@ -5,9 +5,23 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include "link/Device.h"
 #include "link/ResultFlags.h"
+
+namespace {
+
+// The text as one line: line breaks inside become spaces, those at the end go.
+std::string OneLine(const std::string& text) {
+  std::string line = text;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  return line;
+}
+
+}  // namespace
 
 AppState::AppState() { model::SetAppVersionTexts(&versionTexts); }
 
@@ -98,7 +112,7 @@ bool AppState::AppendErrorLogLine(const std::string& text) {
   const int fd = ::open(errorLogPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return false;
   // One write, so that a line from another process is never split into ours.
-  const std::string line = text + "\n";
+  const std::string line = OneLine(text) + "\n";
   size_t written = 0;
   while (written < line.size()) {
     const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
@@ -108,6 +122,15 @@ bool AppState::AppendErrorLogLine(const std::string& text) {
   }
   ::close(fd);
   return written == line.size();
+}
+
+void AppState::ReportFailureLine(const std::string& text) {
+  if (failuresToStandardError) {
+    const std::string line = "zt580: " + OneLine(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+  }
+  AppendErrorLogLine(text);
 }
 
 void AppState::Reset() {
@@ -128,6 +151,7 @@ void AppState::Reset() {
   silent = false;
   batchRead = false;
   batchDoneEvent = nullptr;
+  failuresToStandardError = false;
   SetErrorLogPath({});
   ClearBatch();
   SetProgramDirectory({});

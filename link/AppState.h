@@ -62,9 +62,14 @@ class AppState {
   std::atomic<platform::Event*> batchDoneEvent{nullptr};
   void SetErrorLogPath(const std::string& path);
   std::string ErrorLogPath() const;
-  // Appends text and a line feed to the error-log file when one was named and it
-  // exists (it is not created here); true when the line was written whole.
+  // Appends text as one line to the error-log file when one was named and it
+  // exists (it is not created here); line breaks inside the text become spaces and
+  // those at its end go, so that every failure is one line. True when written whole.
   bool AppendErrorLogLine(const std::string& text);
+  // A failure of the run and its reason: the error-log line and, when the run
+  // reports on standard error (an unattended run), the same line there.
+  void ReportFailureLine(const std::string& text);
+  std::atomic<bool> failuresToStandardError{false};
 
   // The command line's settings. Setting them also sets batchRun (run flag 0x20),
   // batchRead (0x40) and silent (mode flag 0x20), which the link reads.

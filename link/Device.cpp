@@ -25,6 +25,11 @@ using resources::LoadString;
 
 namespace {
 
+// Results of the exchange for a value that never went out: refused by its
+// conversion, or not encodable in a frame.
+constexpr int kValueRefused = 3;
+constexpr int kValueNotEncodable = 4;
+
 constexpr int kStrParameterError = 149;
 constexpr int kStrDeviceInfo = 150;
 constexpr int kStrVersionInfo = 151;
@@ -421,9 +426,15 @@ void Device::PostMessageBox(const std::string& text) {
 
 // ---------------------------------------------------------------- one parameter
 
-void Device::LogFailure(const Parameter& parameter) {
+void Device::LogFailure(const Parameter& parameter, bool write, int result) {
   if (parameter.note.empty()) return;
-  App().AppendErrorLogLine(NameWithIndex(parameter) + " - " + parameter.note);
+  App().ReportFailureLine(NameWithIndex(parameter) + " - " + parameter.note);
+  // A failure the run logs never lets it end as a success. The frame sets the
+  // flags for what came back on the line; what it left to the exchange (a reply it
+  // could not decode, a value of the configuration it could not encode) is set here.
+  if (App().ExitCode()) return;
+  const bool valueNotSent = write && (result == kValueRefused || result == kValueNotEncodable);
+  App().resultFlags |= valueNotSent ? exchange::kResultMissingConfigFile : exchange::kResultNoUsableReply;
 }
 
 int Device::ReadParameter(Parameter& parameter, int countTimeouts) {
@@ -435,7 +446,7 @@ int Device::ReadParameter(Parameter& parameter, int countTimeouts) {
   const int result = ExchangeParameter(1, &parameter, nullptr, false);
   bool timeOut = false;
   if (result != 0) {
-    LogFailure(parameter);
+    LogFailure(parameter, false, result);
     timeOut = IsTimeOutNote(parameter.note);
   }
   if (!timeOut) {
@@ -494,7 +505,7 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
 
   const int result = ExchangeParameter(0, &parameter, nullptr, false);
   if (result != 0) {
-    LogFailure(parameter);
+    LogFailure(parameter, true, result);
   } else {
     const model::DeviceModelHooks* model = model::CurrentDeviceModel();
     if (model != nullptr ? model->IsNetworkParameter(parameter.name) : model::IsBaseNetworkParameter(parameter.name))

@@ -144,7 +144,7 @@ class Device : public DeviceIO, public model::LinkOps {
   void TransmitThread();
   void RunWalkTask(int taskCode, ObjectWithParameters* element);
   void CountTimeOut(bool read);
-  void LogFailure(const Parameter& parameter);
+  void LogFailure(const Parameter& parameter, bool write, int result);
   void PostMessageBox(const std::string& text);
   void AddLine(const std::string& text, bool scrollToEnd);
   bool TrySwitchBack(uint8_t selector);

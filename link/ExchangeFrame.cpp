@@ -220,23 +220,23 @@ std::string FrameErrorText(const FrameReply& reply) {
 
 uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply) {
   switch (reply.outcome) {
+    case FrameOutcome::Success:
+      // A reply arrived: a time-out before it becomes a reply that came too late.
+      return flags == kResultExchangeError ? kResultNoUsableReply : flags;
     case FrameOutcome::Cancelled:
       return flags;
     case FrameOutcome::TimeOut:
       return flags == kResultNoUsableReply ? flags : kResultExchangeError;
-    case FrameOutcome::LineError:
-    case FrameOutcome::LostStart:
-    case FrameOutcome::PortClosed:
-      return kResultNoUsableReply;
-    case FrameOutcome::Success:
-    case FrameOutcome::BadChecksum:
-    case FrameOutcome::ForeignHash:
     case FrameOutcome::DeviceError:
+      if (reply.dataLength >= 1) return kResultDeviceError;
+      break;
+    default:
       break;
   }
-  if (flags == kResultExchangeError) flags = kResultNoUsableReply;
-  if (reply.outcome == FrameOutcome::DeviceError && reply.dataLength >= 1) flags = kResultDeviceError;
-  return flags;
+  // Every other way a frame ends without a usable reply (a broken or cut frame, a
+  // reply for another request, line errors, a closed port, and whatever outcome is
+  // added later) fails the run: values left without data never end it as success.
+  return kResultNoUsableReply;
 }
 
 AttributeRequest BuildAttributeRequest(bool write, bool fullAccess, bool attributeOverride,

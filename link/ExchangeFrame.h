@@ -137,10 +137,11 @@ FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash,
 std::string FrameErrorText(const FrameReply& reply);
 
 // The run's result flags after a frame's final outcome. Assigned, not combined:
-// 4 after a time-out (unless already 8), 8 after line errors or lost starts, 16 for
-// an error reply with a code; any reply that arrived turns a time-out state (4)
-// into 8; a closed port gives 8 like a reply that never starts. A cancelled frame
-// leaves them as they are.
+// 4 after a time-out (unless already 8), 16 for an error reply with a code, and 8
+// for every other final outcome but success and cancel (a broken frame, a reply
+// for another request, line errors, lost starts, a closed port). A success turns
+// a time-out state (4) into 8 and leaves other flags; a cancelled frame leaves
+// them as they are.
 uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply);
 
 // Data of the attribute request ("M.s.t.r."). Only a write with full access writes

@@ -31,6 +31,7 @@
 #include "devices/SplashWindow.h"
 #include "link/AppState.h"
 #include "link/Device.h"
+#include "link/ModelTable.h"
 #include "link/ResultFlags.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
@@ -103,9 +104,14 @@ bool CPelmApp::InitInstance() {
 
   const exchange::BatchSettings batch = App().Batch();
   const bool batchRun = (batch.runFlags & exchange::kRunBatch) != 0;
+  // A value the run cannot go on with: nothing is sent.
+  if (!commandLine_.refusals.empty()) {
+    for (const std::string& refusal : commandLine_.refusals) Fail(exchange::kResultConnectFailed, refusal);
+    return EndStartUp();
+  }
   // Nothing to write from, or nowhere to read into: no connection, no window.
-  if (BatchNeedsMissingFileExit(batch, commandLineFile_, FileHasContent(commandLineFile_))) {
-    App().resultFlags = exchange::kResultMissingConfigFile;
+  if (const std::string problem = BatchFileProblem(batch, commandLineFile_); !problem.empty()) {
+    Fail(exchange::kResultMissingConfigFile, problem);
     return EndStartUp();
   }
   bool openFile = false;
@@ -119,6 +125,8 @@ bool CPelmApp::InitInstance() {
 
   // The document connects to the module as it is made.
   document_ = std::make_unique<CPelmDoc>(this, true);
+  if (document_->linkRefused) return EndStartUp();
+  if (batchRun && App().modelIndex < 0) ReportConnectionFailure();
   if (document_->quitFlag) return EndStartUp();
   // A batch run without its module has nothing to do; the result flags say why.
   if (batchRun && App().modelIndex < 0) return EndStartUp();
@@ -129,6 +137,7 @@ bool CPelmApp::InitInstance() {
     return EndStartUp();
   }
   const bool ready = openFile ? OpenCommandLineFile(batchRun) : NewDocument();
+  if (!ready && batchRun && !openFile) ReportDescriptionStoreFailure();
   if (!ready) {
     frame_.reset();
     return EndStartUp();
@@ -148,8 +157,45 @@ bool CPelmApp::InitInstance() {
   return true;
 }
 
+void CPelmApp::Fail(uint32_t flag, const std::string& reason) {
+  App().resultFlags |= flag;
+  App().ReportFailureLine(reason);
+}
+
+void CPelmApp::ReportConnectionFailure() {
+  Device* link = document_->GetDevice();
+  if (App().silent) {
+    Fail(exchange::kResultConnectFailed, "a silent run does not open the port: no module is read or written");
+    return;
+  }
+  if (link == nullptr) return;
+  const uint32_t flags = App().resultFlags;
+  if (flags & exchange::kResultPortOpenFailed) {
+    Fail(exchange::kResultPortOpenFailed, "cannot open the port " + link->Port().portName + ": " +
+                                              link->OpenFailureReason());
+    return;
+  }
+  std::string reason = exchange::ConnectFailureReason({link->LastAttempt()});
+  if (reason.empty()) reason = "no module was recognised";
+  // Without a flag of its own the failed connection gives 206.
+  Fail(App().ExitCode() ? 0 : exchange::kResultConnectFailed, "no connection to the module: " + reason);
+}
+
+void CPelmApp::ReportDescriptionStoreFailure() {
+  const std::string store = App().ProgramDirectory() + "zt580.dat";
+  std::error_code error;
+  const std::string reason =
+      std::filesystem::is_regular_file(store, error)
+          ? "the model descriptions \"" + store + "\" hold no readable description of " +
+                exchange::ModelDisplayName(App().modelIndex)
+          : "the model descriptions \"" + store + "\" do not exist";
+  Fail(exchange::kResultConnectFailed, reason);
+}
+
 void CPelmApp::ApplyCommandLine() {
   App().SetBatch(commandLine_.batch);
+  // An unattended run tells every failure on standard error as well.
+  App().failuresToStandardError = (commandLine_.batch.runFlags & exchange::kRunBatch) != 0;
   for (const std::string& warning : commandLine_.warnings) Warn(warning);
   if (!commandLine_.errorLogPath.empty()) {
     if (!CreateErrorLogFile(commandLine_.errorLogPath))
@@ -180,21 +226,37 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
   // Nobody is there to answer: a file of another model than the module's is refused.
   const int fileModel = FileModelIndex(commandLineFile_);
   if (fileModel >= 0 && fileModel != App().modelIndex) {
-    Warn("the file \"" + commandLineFile_ + "\" holds the configuration of another model");
-    App().resultFlags = exchange::kResultConnectFailed;
+    Fail(exchange::kResultConnectFailed, "the file \"" + commandLineFile_ + "\" holds the configuration of " +
+                                             exchange::ModelDisplayName(fileModel) + ", the module is " +
+                                             exchange::ModelDisplayName(App().modelIndex));
     return false;
   }
   const DocumentLoad load = document_->OnOpenDocument(commandLineFile_);
-  if (!BecomesDocument(load)) {
-    App().resultFlags = exchange::kResultMissingConfigFile;
-    return false;
-  }
-  // A file that ends early loads without a message; the script that runs the
-  // write learns from these lines that the module gets only a part of it.
-  if (load == DocumentLoad::Truncated) {
-    const std::string line = TruncatedFileLine(commandLineFile_, document_->truncatedAfter);
-    Warn(line);
-    App().AppendErrorLogLine(line);
+  const std::string file = "the file \"" + commandLineFile_ + "\"";
+  switch (load) {
+    case DocumentLoad::Loaded:
+      break;
+    case DocumentLoad::Truncated:
+      // A module is never left half configured: a file that ends early is refused
+      // before anything is written.
+      Fail(exchange::kResultMissingConfigFile, TruncatedFileLine(commandLineFile_, document_->truncatedAfter));
+      return false;
+    case DocumentLoad::Refused:
+      Fail(exchange::kResultMissingConfigFile, file + " is of an old or unknown version, or names no known model");
+      return false;
+    case DocumentLoad::Broken:
+      Fail(exchange::kResultMissingConfigFile, file + " is damaged: a record of it cannot be read");
+      return false;
+    case DocumentLoad::Unreadable: {
+      std::vector<uint8_t> bytes;
+      std::string error;
+      platform::ReadWholeFile(commandLineFile_, bytes, error);
+      Fail(exchange::kResultMissingConfigFile, file + " cannot be read: " + error);
+      return false;
+    }
+    case DocumentLoad::NoTree:
+      ReportDescriptionStoreFailure();
+      return false;
   }
   document_->SetPathName(commandLineFile_);
   recent_.Add(commandLineFile_);
@@ -207,7 +269,7 @@ bool CPelmApp::EndStartUp() {
   const bool batchRun = (batch.runFlags & exchange::kRunBatch) != 0;
   const bool testedWell = (batch.modeFlags & exchange::kModeTest) && App().modelIndex >= 0;
   // A batch run that did nothing never reports success.
-  if (batchRun && App().resultFlags == 0 && !testedWell) App().resultFlags = exchange::kResultConnectFailed;
+  if (batchRun && !App().ExitCode() && !testedWell) Fail(exchange::kResultConnectFailed, "the run ended before its task");
   return false;
 }
 
@@ -322,8 +384,11 @@ void CPelmApp::WireCommands() {
 
 void CPelmApp::RunTreeTask(int command) {
   const bool ran = document_->OnTreeTask(command);
-  // A batch run whose task could not start must still end.
-  if (!ran && App().batchRun && batchDone_) batchDone_->Set();
+  // A batch run whose task could not start must still end, and not as a success.
+  if (!ran && App().batchRun && batchDone_) {
+    Fail(exchange::kResultConnectFailed, "the task could not start");
+    batchDone_->Set();
+  }
 }
 
 void CPelmApp::UpdateStateWindowTooltip() {
@@ -419,6 +484,7 @@ void CPelmApp::ExitWatchThread() {
   if (!external) return;
   externalExitSeen_ = true;
   App().resultFlags = exchange::kResultAborted;
+  App().ReportFailureLine("the exit event \"" + commandLine_.exitEventName + "\" was set: the run is aborted");
   // A running task stops; the window closes once its command has returned.
   if (Device* device = CurrentDevice()) device->AbortEvent().Set();
   QMetaObject::invokeMethod(
@@ -426,9 +492,23 @@ void CPelmApp::ExitWatchThread() {
 }
 
 void CPelmApp::SaveToCommandLineFile() {
+  const std::string file = "\"" + commandLineFile_ + "\"";
   // An aborted read keeps the file as it was rather than overwrite it with a part.
-  if (externalExitSeen_ || (App().resultFlags & exchange::kResultAborted)) return;
-  if (!::SaveToCommandLineFile(*document_, commandLineFile_)) Warn("cannot save \"" + commandLineFile_ + "\"");
+  if (externalExitSeen_ || (App().resultFlags & exchange::kResultAborted)) {
+    App().ReportFailureLine("the read was aborted: " + file + " was not written");
+    return;
+  }
+  // A read that failed never replaces the user's file with values it lacks; a new
+  // file still gets what was read.
+  std::error_code error;
+  if (App().ExitCode() && std::filesystem::exists(commandLineFile_, error)) {
+    App().ReportFailureLine(platform::Format("the read failed (exit code %i): %s was left as it was",
+                                             *App().ExitCode(), file.c_str()));
+    return;
+  }
+  std::string reason;
+  if (!::SaveToCommandLineFile(*document_, commandLineFile_, &reason))
+    App().ReportFailureLine("cannot save " + file + ": " + reason);
 }
 
 // ---------------------------------------------------------------- the end

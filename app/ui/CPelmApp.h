@@ -75,6 +75,14 @@ class CPelmApp : public QApplication, public DocumentViews {
   bool NewDocument();
   bool OpenCommandLineFile(bool batchRun);
   bool EndStartUp();
+  // A failure of the run: the flag, and the reason on standard error and in the
+  // error log.
+  void Fail(uint32_t flag, const std::string& reason);
+  // Why a batch run found no module: the port's reason, or what the connection
+  // tried and what came back.
+  void ReportConnectionFailure();
+  // The description store that could not give the model's tree.
+  void ReportDescriptionStoreFailure();
   void CreateMainFrame();
   void WireCommands();
   void Wire(int command, std::function<void()> handler);

@@ -48,13 +48,13 @@ TEST(CommandLineTest, SwitchesFillTheSettings) {
 
 TEST(CommandLineTest, LinkValuesAndTheirNumberForms) {
   const CmyCommandLineInfo info =
-      Parse({"/Port:3/bps:0x2580", "/len:07", "/alen:11", "/addr:Ab12", "/sbit:1.5", "/prty:EVEN", "/rs485:off"});
+      Parse({"/Port:3/bps:0x2580", "/len:07", "/alen:11", "/addr:0X1F", "/sbit:1.5", "/prty:EVEN", "/rs485:off"});
   EXPECT_EQ(info.batch.runFlags, kRunBatch | kRunLinkSettings);
   EXPECT_EQ(info.batch.portNumber, 3);
   EXPECT_EQ(info.batch.baudRate, 9600u);
   EXPECT_EQ(info.batch.dataLength, 7);
   EXPECT_EQ(info.batch.addressLength, 11);
-  EXPECT_EQ(info.batch.address, "ab12");  // values are used in lower case
+  EXPECT_EQ(info.batch.address, "0x1f");  // values are used in lower case
   EXPECT_EQ(info.batch.stopBits, "1.5");
   EXPECT_EQ(info.batch.parity, 1);
   EXPECT_EQ(info.batch.converterMode, 2);
@@ -80,8 +80,15 @@ TEST(CommandLineTest, OverlongAddressAndStopBitsAreRefusedNotCut) {
   EXPECT_EQ(info.batch.address, "");
   EXPECT_EQ(info.batch.stopBits, "");
   EXPECT_EQ(info.batch.runFlags & kRunLinkSettings, 0u);
-  ASSERT_EQ(info.warnings.size(), 2u);
-  EXPECT_NE(info.warnings[0].find("addr"), std::string::npos);
+  // An address that is no number or too long ends the run; stop bits are ignored.
+  ASSERT_EQ(info.warnings.size(), 1u);
+  EXPECT_NE(info.warnings[0].find("sbit"), std::string::npos);
+  for (const char* word : {"/addr:123456", "/addr:junk", "/addr:1O"}) {
+    const CmyCommandLineInfo refused = Parse({word});
+    ASSERT_EQ(refused.refusals.size(), 1u) << word;
+    EXPECT_NE(refused.refusals[0].find(word), std::string::npos) << refused.refusals[0];
+    EXPECT_EQ(refused.batch.address, "");
+  }
   // The longest values that fit are taken.
   const CmyCommandLineInfo fits = Parse({"/addr:12345", "/sbit:1234"});
   EXPECT_EQ(fits.batch.address, "12345");
@@ -156,12 +163,11 @@ TEST(CommandLineTest, WhatABatchRunDoesFirst) {
 
   BatchSettings write = Parse({"/write"}).batch;
   BatchSettings read = Parse({"/read"}).batch;
-  EXPECT_TRUE(BatchNeedsMissingFileExit(write, "", false));
-  EXPECT_TRUE(BatchNeedsMissingFileExit(read, "", false));
-  EXPECT_TRUE(BatchNeedsMissingFileExit(write, "/a.z580", false));  // missing or empty
-  EXPECT_FALSE(BatchNeedsMissingFileExit(write, "/a.z580", true));
-  EXPECT_FALSE(BatchNeedsMissingFileExit(read, "/new.z580", false));  // a read makes it
-  EXPECT_FALSE(BatchNeedsMissingFileExit(Parse({"/close"}).batch, "", false));
+  EXPECT_NE(BatchFileProblem(write, ""), "");
+  EXPECT_NE(BatchFileProblem(read, ""), "");
+  EXPECT_NE(BatchFileProblem(write, "/no-such.z580"), "");
+  EXPECT_EQ(BatchFileProblem(read, "/new.z580"), "");  // a read makes it
+  EXPECT_EQ(BatchFileProblem(Parse({"/close"}).batch, ""), "");
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const int first = FirstBatchCommand(b);
   if (first != 0 && first != 139 && first != 140 && first != 303) std::abort();
-  (void)BatchNeedsMissingFileExit(b, info.fileName, !info.fileName.empty());
+  (void)BatchFileProblem(b, info.fileName);
   (void)CmyCommandLineInfo::IsSwitchWord(text);
   return 0;
 }

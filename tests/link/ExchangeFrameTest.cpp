@@ -263,6 +263,10 @@ TEST(ReplyFrame, ResultFlagsAreAssigned) {
   EXPECT_EQ(after(0x10, FrameOutcome::Success), 0x10u);
   EXPECT_EQ(after(kResultExchangeError, FrameOutcome::Success), kResultNoUsableReply);
   EXPECT_EQ(after(kResultExchangeError, FrameOutcome::BadChecksum), kResultNoUsableReply);
+  // Replies that never became usable fail a run that had no fault before.
+  for (FrameOutcome o : {FrameOutcome::BadChecksum, FrameOutcome::ForeignHash, FrameOutcome::PortClosed})
+    EXPECT_EQ(after(0, o), kResultNoUsableReply);
+  EXPECT_EQ(after(0, FrameOutcome::DeviceError, {}), kResultNoUsableReply);
   EXPECT_EQ(after(0, FrameOutcome::DeviceError, {0x47}), kResultDeviceError);
   EXPECT_EQ(after(kResultExchangeError, FrameOutcome::DeviceError, {}), kResultNoUsableReply);
   // A cancelled frame says nothing about the module.

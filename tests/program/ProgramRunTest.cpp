@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -88,7 +89,7 @@ class ProgramRunTest : public DocumentTestBase {
 
   // Runs the program with the words.
   RunResult Run(const std::vector<std::string>& words, bool offscreen = true) {
-    const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
+    const std::string program = program_.empty() ? EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580" : program_;
     const std::string errors = dir_ + "/stderr.txt";
     std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
                                     "XDG_RUNTIME_DIR=" + dir_ + "/home",
@@ -172,6 +173,7 @@ class ProgramRunTest : public DocumentTestBase {
   }
 
   std::string dir_;
+  std::string program_;  // another path of the program; empty: the built one
   std::atomic<pid_t> running_{0};  // the program of the last Run
   std::unique_ptr<z580sim::Simulator> sim_;
   platform::CollectingPrompter prompter_;
@@ -246,15 +248,16 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
     ExpectOnlyProgramLines(run.errors);
   }
 
-  // A file cut short loads without a message; the run says how far it got, on
-  // standard error and in the error log.
+  // A file cut short is refused before anything is written; the run says how far
+  // it got, on standard error and in the error log.
   std::vector<uint8_t> bytes = testsupport::ReadFile<std::vector<uint8_t>>(file);
   bytes.resize(bytes.size() / 2);
   std::ofstream(dir_ + "/cut.z580", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                              static_cast<std::streamsize>(bytes.size()));
   sim_->ClearRequests();
   run = Run({"/write", "/close", "/elog:errors.log", "cut.z580"});
-  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(run.exitCode, 200) << run.errors;
+  EXPECT_TRUE(Writes().empty());
   // How far: the bytes before the record that was cut.
   std::string line;
   for (size_t loaded = bytes.size(); loaded + 64 > bytes.size() && loaded > 0 && line.empty(); --loaded)
@@ -276,11 +279,11 @@ TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
   EXPECT_TRUE(sim_->Requests().empty());
 }
 
-TEST_F(ProgramRunTest, ReadThatCannotBeSavedEndsAt200) {
+TEST_F(ProgramRunTest, ReadIntoAFolderThatDoesNotExistEndsAt200WithoutReading) {
   ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
   EXPECT_EQ(run.exitCode, 200) << run.errors;
-  EXPECT_FALSE(sim_->Requests().empty());  // the module was read
+  EXPECT_TRUE(sim_->Requests().empty());  // nothing is read that could not be kept
 }
 
 TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
@@ -289,11 +292,16 @@ TEST_F(ProgramRunTest, PortThatCannotBeOpenedEndsAt201) {
   EXPECT_FALSE(fs::exists(dir_ + "/out.z580"));
 }
 
-TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLines) {
+TEST_F(ProgramRunTest, ModuleThatFallsSilentEndsAt202WithErrorLogLinesAndKeepsTheFile) {
   ASSERT_NO_FATAL_FAILURE(StartModule(19));
   ASSERT_NO_FATAL_FAILURE(ArmOnTask("silence"));
+  WriteBytes(dir_ + "/out.z580", {'o', 'l', 'd'});
   const RunResult run = Run({"/read", "/close", "/elog:errors.log", "out.z580"});
   EXPECT_EQ(run.exitCode, 202) << run.errors;
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/out.z580"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_NE(run.errors.find("zt580: the read failed (exit code 202): \"" + dir_ + "/out.z580\" was left as it was"),
+            std::string::npos)
+      << run.errors;
   std::ifstream log(dir_ + "/errors.log");
   std::string line;
   int lines = 0;
@@ -372,7 +380,11 @@ TEST_F(ProgramRunTest, ExitEventLeftSetByAKilledRunStopsNoLaterRun) {
 
 TEST_F(ProgramRunTest, UnknownModuleEndsAt206AndAnotherModelsFileIsRefused) {
   ASSERT_NO_FATAL_FAILURE(StartModule(19, [](z580sim::Simulator& sim) { sim.SetValue("dev", 0, {'X', 'X', '-', '9', '9', '9'}); }));
-  EXPECT_EQ(Run({"/read", "/close", "out.z580"}).exitCode, 206);
+  const RunResult unknown = Run({"/read", "/close", "out.z580"});
+  EXPECT_EQ(unknown.exitCode, 206);
+  // The reason names what the module called itself.
+  EXPECT_NE(unknown.errors.find("zt580: no connection to the module: "), std::string::npos) << unknown.errors;
+  EXPECT_NE(unknown.errors.find("999"), std::string::npos) << unknown.errors;
   sim_->Stop();
 
   // A file of model 19 while a module of model 5 answers.
@@ -407,6 +419,175 @@ TEST_F(ProgramRunTest, TestAndCloseRunsEndWithoutATask) {
 
   // "calibrate" has no task of its own: it ends as "close" does.
   EXPECT_EQ(Run({"/calibrate"}).exitCode, 0);
+}
+
+// Every way an unattended run fails ends with its code and its reason, on standard
+// error and in the error log (one line each, never a failure line in a run that
+// ends 0); a read that fails keeps the user's file, and a file or an address the
+// run cannot use is refused before anything is written or sent.
+TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  const std::string good = ReadConfiguration();
+  const std::vector<uint8_t> goodBytes = testsupport::ReadFile<std::vector<uint8_t>>(good);
+  std::vector<uint8_t> cut(goodBytes.begin(), goodBytes.begin() + 900);  // 22 of the 24 values
+  WriteBytes(dir_ + "/cut.z580", cut);
+  std::ofstream(dir_ + "/empty.z580").close();
+  fs::create_directories(dir_ + "/folder.z580");
+  const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
+
+  enum Sends { kAnything, kNoWrite, kNothing };
+  struct Case {
+    std::string fault;  // armed before the run
+    std::vector<std::string> words;
+    int exitCode;
+    std::string reason;  // a piece of the line on standard error and in the error log
+    Sends sends;
+  } const cases[] = {
+      // Replies that never became usable, device errors, a module that falls silent.
+      {"foreign 1000 on Kt.U", {"/read", "keep.z580"}, 203, "keep.z580\" was left as it was", kAnything},
+      {"error 3 1000 on Kt.U", {"/read", "keep.z580"}, 204, "keep.z580\" was left as it was", kAnything},
+      {"badcrc 1000 on Kt.U", {"/write", "read.z580"}, 203, "Kt.U - Ошибка в контрольной сумме ответа", kAnything},
+      // The closing exchange after the task is no failure of the run.
+      {"silence on INIT", {"/read", "new.z580"}, 0, "", kAnything},
+      // Files the run cannot use.
+      {"", {"/write", "cut.z580"}, 200, "ends early: only its first", kNoWrite},
+      {"", {"/write", "missing.z580"}, 200, "missing.z580\" does not exist", kNothing},
+      {"", {"/write", "empty.z580"}, 200, "empty.z580\" is empty", kNothing},
+      {"", {"/write", "folder.z580"}, 200, "folder.z580\" is a folder", kNothing},
+      {"", {"/read", dir_ + "/gone/x/out.z580"}, 200, "the folder \"" + dir_ + "/gone/x\" does not exist", kNothing},
+      {"", {"/read", "folder.z580"}, 200, "cannot save \"" + dir_ + "/folder.z580\": ", kAnything},
+      // No module to work with.
+      {"silence", {"/read", "keep.z580"}, 202, "no connection to the module: ", kAnything},
+      {"", {"/silent", "/read", "keep.z580"}, 206, "a silent run does not open the port", kNothing},
+      // Addresses no module can have; the forms of a number that are read.
+      {"", {"/addr:junk", "/read", "keep.z580"}, 206, "\"/addr:junk\": not a number", kNothing},
+      {"", {"/addr:123456", "/read", "keep.z580"}, 206, "\"/addr:123456\"", kNothing},
+      {"", {"/addr:300", "/read", "keep.z580"}, 206, "\"/addr:300\": an address above 255 needs", kNothing},
+      {"", {"/addr:-5", "/read", "keep.z580"}, 206, "\"/addr:-5\"", kNothing},
+      {"", {"/addr:255", "/read", "keep.z580"}, 206, "\"/addr:255\": 255 is the broadcast address", kNothing},
+      {"", {"/addr:020", "/read", "new.z580"}, 0, "", kAnything},  // octal 16
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> words = c.words;
+    words.insert(words.end(), {"/close", "/elog:errors.log"});
+    const std::string what = c.fault + " | " + words[0] + " " + words[1];
+    sim_->ClearFaults();
+    sim_->ClearRequests();
+    if (!c.fault.empty()) {
+      std::string error;
+      ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, c.fault, &error)) << error;
+    }
+    WriteBytes(dir_ + "/keep.z580", kept);
+    fs::remove(dir_ + "/new.z580");
+    const RunResult run = Run(words);
+    EXPECT_EQ(run.exitCode, c.exitCode) << what << "\n" << run.errors;
+    std::ifstream log(dir_ + "/errors.log");
+    std::stringstream logged;
+    logged << log.rdbuf();
+    // A run that logs a failure never ends 0; every failure is one line.
+    EXPECT_EQ(logged.str().empty(), c.exitCode == 0) << what << "\n" << logged.str();
+    EXPECT_EQ(logged.str().find("\n\n"), std::string::npos) << what << "\n" << logged.str();
+    if (!c.reason.empty()) {
+      EXPECT_NE(run.errors.find("zt580: "), std::string::npos) << what;
+      EXPECT_NE(run.errors.find(c.reason), std::string::npos) << what << "\n" << run.errors;
+      EXPECT_NE(logged.str().find(c.reason), std::string::npos) << what << "\n" << logged.str();
+    }
+    ExpectOnlyProgramLines(run.errors);
+    EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/keep.z580"), kept) << what;
+    EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(good), goodBytes) << what;
+    EXPECT_EQ(FileHasContent(dir_ + "/new.z580"), c.exitCode == 0) << what;
+    if (c.sends == kNothing) {
+      EXPECT_TRUE(sim_->Requests().empty()) << what;
+    } else if (c.sends == kNoWrite) {
+      EXPECT_TRUE(Writes().empty()) << what;
+    }
+    for (const auto& r : sim_->Requests()) EXPECT_TRUE(!r.decoded || r.address == 16u) << what;
+    // One line for a folder that does not exist, not one per piece of its path.
+    if (words[1].find("/gone/") != std::string::npos) {
+      EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    }
+  }
+
+  // The program without its model descriptions (a link to it in a folder of its
+  // own) names the store it could not read.
+  sim_->ClearFaults();
+  fs::create_directories(dir_ + "/bin");
+  fs::create_hard_link(EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580", dir_ + "/bin/zt580");
+  program_ = dir_ + "/bin/zt580";
+  RunResult run = Run({"/read", "/close", "/elog:errors.log", "keep.z580"});
+  program_.clear();
+  EXPECT_EQ(run.exitCode, 206) << run.errors;
+  EXPECT_NE(run.errors.find("zt580: the model descriptions \"" + dir_ + "/bin/zt580.dat\" do not exist"),
+            std::string::npos)
+      << run.errors;
+
+  // A port that cannot be opened says why.
+  PointProgramAt(dir_ + "/no-such-port");
+  run = Run({"/read", "/close", "/elog:errors.log", "keep.z580"});
+  EXPECT_EQ(run.exitCode, 201) << run.errors;
+  EXPECT_NE(run.errors.find("zt580: cannot open the port " + dir_ + "/no-such-port: "), std::string::npos)
+      << run.errors;
+}
+
+// The manual page's examples, as a script runs them: the port through the ports
+// table, no display. A run that keeps its window needs one and says so.
+TEST_F(ProgramRunTest, ManualPageExamplesWorkWithoutADisplay) {
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  {
+    std::ofstream ini(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini");
+    ini << "[ports]\nCOM3=" << sim_->SlavePath() << "\n";
+  }
+  std::ifstream page(EnvPath("Z580_SOURCE_DIR") + "/resources/linux/zt580.1");
+  std::string line;
+  bool examples = false;
+  bool shell = false;
+  std::vector<std::vector<std::string>> commands;
+  std::string setEvent;  // the shell lines that set an exit event
+  while (std::getline(page, line)) {
+    if (line.rfind(".SH", 0) == 0) examples = line == ".SH EXAMPLES";
+    if (line == "From a shell:") {
+      shell = true;
+    } else if (shell && line == ".fi") {
+      shell = false;
+    } else if (shell && line[0] != '.') {
+      for (size_t at; (at = line.find("\\-")) != std::string::npos;) line.erase(at, 1);
+      setEvent += line + "\n";
+    }
+    if (!examples || line.rfind("zt580 ", 0) != 0) continue;
+    std::vector<std::string> words;
+    std::istringstream split(line.substr(6));
+    for (std::string word; split >> word;) {
+      for (size_t at; (at = word.find("\\-")) != std::string::npos;) word.erase(at, 1);
+      words.push_back(word);
+    }
+    commands.push_back(words);
+  }
+  ASSERT_GE(commands.size(), 2u);
+  for (const auto& words : commands) {
+    sim_->ClearRequests();
+    const RunResult run = Run(words, false);
+    EXPECT_EQ(run.exitCode, 0) << words[2] << "\n" << run.errors;
+    EXPECT_FALSE(sim_->Requests().empty());
+  }
+  EXPECT_TRUE(FileHasContent(dir_ + "/module.z580"));
+
+  // The exit event set from a shell as the page shows, while the task runs.
+  const std::string name = "z580page" + std::to_string(getpid());
+  ASSERT_NE(setEvent.find("NAME"), std::string::npos) << setEvent;
+  setEvent.replace(setEvent.find("NAME"), 4, name);
+  std::ofstream(dir_ + "/set-event.sh") << setEvent;
+  const std::string command = "sh '" + dir_ + "/set-event.sh'";
+  const std::vector<uint8_t> before = testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/module.z580");
+  int setStatus = -1;
+  const RunResult aborted = RunActingOnTask({"-port:3", "-read", "-close", "/exitevent:" + name, "module.z580"},
+                                            [&] { setStatus = std::system(command.c_str()); });
+  EXPECT_EQ(setStatus, 0);
+  EXPECT_EQ(aborted.exitCode, 205) << aborted.errors;
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/module.z580"), before);
+
+  const RunResult interactive = Run({"module.z580"}, false);
+  EXPECT_EQ(interactive.exitCode, 1);
+  EXPECT_EQ(interactive.errors.rfind("zt580: no display", 0), 0u) << interactive.errors;
 }
 
 // The application object in this process: an interactive start naming a file that
