@@ -114,13 +114,13 @@ exchange::FrameTransport DeviceIO::Transport() {
 }
 
 exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                         int channel, std::string& errorText) {
+                                         int channel, std::string& errorText, int echoedTail) {
   exchange::FrameReply reply;
   std::lock_guard lock(busLock_);
   Sio& sio = *port_;
-  const std::string request =
-      exchange::EncodeRequest(requestBit, nameHash, data, dataLength, {sio.addressLength, sio.moduleAddress, channel});
-  if (request.empty()) {
+  exchange::FrameRequest request;
+  if (!exchange::MakeFrameRequest(requestBit, nameHash, data, dataLength, {sio.addressLength, sio.moduleAddress, channel},
+                                  echoedTail, request)) {
     // More data than a frame can describe: nothing goes out.
     errorText = resources::LoadString(kStrNotEncodable);
     return reply;
@@ -137,7 +137,9 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   if (!sio.IsOpen()) {
     reply.outcome = exchange::FrameOutcome::PortClosed;
   } else {
-    reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
+    reply = exchange::TransactWithRetries(
+        request, replyIgnored, Transport(),
+        [this](uint8_t* buffer, int& count) { return port_->ReadOn(buffer, count); }, lineEchoes_);
     if (replyIgnored) return reply;
     // Only a whole frame of the module's (its value or its error code) lets the next
     // request skip the purge; a garbled reply or one for another name may have more
@@ -152,7 +154,7 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }
   if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
-  tally_.Count(reply.outcome, exchange::ProtocolSelector(), reply.strayChars > 0);
+  tally_.Count(reply.outcome, exchange::ProtocolSelector(), reply.strayChars > 0, reply.echoed);
 
   uint32_t flags = App().resultFlags.load();
   while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {
@@ -172,11 +174,11 @@ int DeviceIO::TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* da
   return reply.outcome == exchange::FrameOutcome::Success ? 1 : 0;
 }
 
-int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, Parameter& parameter,
-                            uint8_t* reply, int& replyLength) {
+int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, int echoedTail,
+                            Parameter& parameter, uint8_t* reply, int& replyLength) {
   replyLength = 0;
   const exchange::FrameReply result = SendFrame(requestBit, nameHash, data.data(), static_cast<int>(data.size()),
-                                                parameter.requestIndex, parameter.note);
+                                                parameter.requestIndex, parameter.note, echoedTail);
   if (result.outcome == exchange::FrameOutcome::Cancelled || result.outcome == exchange::FrameOutcome::PortClosed)
     return -1;
   if (result.outcome != exchange::FrameOutcome::Success) return 1;
@@ -207,7 +209,10 @@ int DeviceIO::ExchangeAttributes(int requestBit, Parameter& parameter, bool attr
                                       parameter.owner, parameter.indexed, parameter.linearIndex, parameter.NameHash());
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
-  const int frame = ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, parameter, reply, length);
+  // The reply repeats the index and the name the attributes were asked for.
+  const int echoedTail = static_cast<int>(request.data.size()) - (request.requestBit == 0 ? 1 : 0);
+  const int frame =
+      ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, echoedTail, parameter, reply, length);
   if (frame < 0) return -1;
   if (frame != 0) return kAttributeExchangeFailed;
   const exchange::AttributeReply attributes = exchange::ParseAttributeReply(reply, length, parameter.indexed);
@@ -265,7 +270,8 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
 
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
-  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, parameter, reply, length);
+  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, parameter.indexed ? 2 : 0, parameter, reply,
+                                  length);
   if (frame != 0) return frame;
 
   if (trace != nullptr) {

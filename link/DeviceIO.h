@@ -92,14 +92,16 @@ class DeviceIO {
   bool fullAccess = false;
 
  protected:
-  // The frame with its retries; a cancelled frame comes back as Cancelled.
+  // The frame with its retries; a cancelled frame comes back as Cancelled. The
+  // reply's data must end with the last `echoedTail` request data bytes (the index
+  // of an indexed parameter).
   exchange::FrameReply SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                 int channel, std::string& errorText);
+                                 int channel, std::string& errorText, int echoedTail = 0);
 
  private:
   // The outcome of a frame inside ExchangeParameter: 0 success, 1 failed, -1 cancelled.
-  int ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, Parameter& parameter,
-                    uint8_t* reply, int& replyLength);
+  int ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, int echoedTail,
+                    Parameter& parameter, uint8_t* reply, int& replyLength);
   int ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector<std::string>* trace,
                        bool attributeOverride);
   int ExchangeAttributes(int requestBit, Parameter& parameter, bool attributeOverride);
@@ -113,4 +115,7 @@ class DeviceIO {
   std::unique_ptr<Elements::NetRS485prg> settings_;
   std::mutex busLock_;
   exchange::ReplyTally tally_;  // under busLock_
+  // The line gives every request back (a converter that echoes), as the last
+  // read found; under busLock_.
+  bool lineEchoes_ = false;
 };
