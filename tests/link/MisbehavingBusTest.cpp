@@ -4,8 +4,11 @@
 // Whatever comes, no read may show a value of another address or index.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LinkTestSupport.h"
@@ -14,6 +17,8 @@
 #include "link/ConnectAttempt.h"
 #include "link/Device.h"
 #include "link/DeviceIO.h"
+#include "link/PollWindow.h"
+#include "model/DescBranch.h"
 #include "model/Parameter.h"
 #include "resources/StringTable.h"
 
@@ -129,6 +134,64 @@ TEST_F(MisbehavingBusTest, NoReadShowsAValueOfAnotherAddressOrIndex) {
       if (c.everyReadSucceeds) {
         EXPECT_EQ(tally.failed, 0);
       }
+      device_.reset();
+      sim_->Stop();
+      sim_.reset();
+    }
+  }
+}
+
+class QuietWindow : public exchange::PollWindow {
+ public:
+  QuietWindow() { exchange::SetPollWindow(this); }
+  ~QuietWindow() override { exchange::SetPollWindow(nullptr); }
+  void PostPollResults() override {}
+};
+
+// The polling thread on the four channels of "rEAd": every record it delivers
+// carries its own channel's value or an error, never a neighbour's.
+TEST_F(MisbehavingBusTest, NoPollShowsAValueOfAnotherChannel) {
+  struct Case {
+    std::string fault;
+    int polls;
+  } cases[] = {
+      {"late 250 all every 25", 100},
+      {"twice all after 1", 300},
+      {"other-address after all", 400},
+  };
+  for (unsigned baud : {9600u, 115200u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.fault + " at " + std::to_string(baud));
+      ASSERT_NO_FATAL_FAILURE(Start(baud, {c.fault}));
+      QuietWindow window;
+      DescBranch branch;
+      branch.elementName = "scanners";
+      for (int i = 0; i < kSlots; ++i) {
+        Parameter& p = branch.AddParameter(std::make_unique<Parameter>("rEAd"));
+        p.type = "int";
+        p.linearIndex = i;
+        p.pollPeriod = 2;
+        p.PreparePolling();
+      }
+      ASSERT_EQ(device_->StartScanThread(branch), 0);
+      for (auto& p : branch.parameters) p->StartPolling();
+      int polls = 0, wrong = 0, failed = 0;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (polls < c.polls && std::chrono::steady_clock::now() < end) {
+        const auto record = App().pollResults.PopFront();
+        if (!record) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          continue;
+        }
+        ++polls;
+        if (!record->error.empty()) ++failed;
+        else if (record->value != ReadValue(record->index)) ++wrong;
+      }
+      device_->StopThreads();
+      App().pollResults.Flush();
+      EXPECT_EQ(polls, c.polls);
+      EXPECT_EQ(wrong, 0);
+      EXPECT_LT(failed, polls / 4);
       device_.reset();
       sim_->Stop();
       sim_.reset();
