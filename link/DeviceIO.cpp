@@ -142,9 +142,11 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
         [this](uint8_t* buffer, int& count) { return port_->ReadOn(buffer, count); }, lineEchoes_);
     if (replyIgnored) return reply;
     // Only a whole frame of the module's (its value or its error code) lets the next
-    // request skip the purge; a garbled reply or one for another name may have more
-    // behind it, and so may a reply that carries just what was sent: on a line that
-    // echoes, that is the request itself with the module's answer still to come.
+    // request skip the purge; a garbled reply may have more behind it, and so may a
+    // write's answer that carries just what was sent: on a line not yet known to
+    // echo, that may be the request itself with the module's answer still to come.
+    // A reply of another module or of an earlier request that comes in the gap is
+    // passed over by the next frame like any other.
     const bool echoLike = reply.dataLength == dataLength &&
                           (dataLength == 0 || std::memcmp(reply.data, data, static_cast<size_t>(dataLength)) == 0);
     if (reply.outcome == exchange::FrameOutcome::DeviceError ||
