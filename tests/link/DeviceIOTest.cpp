@@ -122,6 +122,9 @@ TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
       // Another name's reply is passed over; nothing else comes, and the one retry
       // of a time-out gets the same: its text, none of its data.
       {{Fault::ForeignHash, {7}}, 2, LoadString(422) + "\n", 0, false},
+      {{Fault::Raw, {}, 0, FakePort::ReplyText(2, Hash("Addr"), {7})}, 2, LoadString(221), 0, false},
+      {{Fault::Raw, {}, 0, "##" + FakePort::ReplyText(1, Hash("Addr"), {7}).substr(1)}, 11, LoadString(424) + "\n",
+       exchange::kResultNoUsableReply, false},
       {{Fault::DeviceError, {}, 0x47}, 1, LoadString(253), exchange::kResultDeviceError, true},
       {{Fault::DeviceError, {}, 0x3A}, 1, LoadString(249) + "2", exchange::kResultDeviceError, true},
       {{Fault::DeviceError, {}, 0xC8}, 1, "Не найдено значение ошибки. (Код -56)", exchange::kResultDeviceError, true},
