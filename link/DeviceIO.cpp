@@ -114,17 +114,18 @@ exchange::FrameTransport DeviceIO::Transport() {
 }
 
 exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                         int channel, std::string& errorText, int echoedTail) {
+                                         int channel, std::string& errorText, ReplyShape shape) {
   exchange::FrameReply reply;
   std::lock_guard lock(busLock_);
   Sio& sio = *port_;
   exchange::FrameRequest request;
   if (!exchange::MakeFrameRequest(requestBit, nameHash, data, dataLength, {sio.addressLength, sio.moduleAddress, channel},
-                                  echoedTail, request)) {
+                                  shape.echoedTail, request)) {
     // More data than a frame can describe: nothing goes out.
     errorText = resources::LoadString(kStrNotEncodable);
     return reply;
   }
+  request.answerCarriesData = shape.answerCarriesData;
   sio.rtuFraming = exchange::ProtocolSelector() == exchange::kSelectorModbusRtu;
   const model::DeviceModelHooks* model = model::CurrentDeviceModel();
   // No module answers a broadcast, whatever the model: it goes out once and counts
@@ -176,11 +177,11 @@ int DeviceIO::TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* da
   return reply.outcome == exchange::FrameOutcome::Success ? 1 : 0;
 }
 
-int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, int echoedTail,
+int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, ReplyShape shape,
                             Parameter& parameter, uint8_t* reply, int& replyLength) {
   replyLength = 0;
   const exchange::FrameReply result = SendFrame(requestBit, nameHash, data.data(), static_cast<int>(data.size()),
-                                                parameter.requestIndex, parameter.note, echoedTail);
+                                                parameter.requestIndex, parameter.note, shape);
   if (result.outcome == exchange::FrameOutcome::Cancelled || result.outcome == exchange::FrameOutcome::PortClosed)
     return -1;
   if (result.outcome != exchange::FrameOutcome::Success) return 1;
@@ -211,10 +212,10 @@ int DeviceIO::ExchangeAttributes(int requestBit, Parameter& parameter, bool attr
                                       parameter.owner, parameter.indexed, parameter.linearIndex, parameter.NameHash());
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
-  // The reply repeats the index and the name the attributes were asked for.
-  const int echoedTail = static_cast<int>(request.data.size()) - (request.requestBit == 0 ? 1 : 0);
+  // The reply carries the attributes and repeats the index and the name they were asked for.
+  const ReplyShape shape{static_cast<int>(request.data.size()) - (request.requestBit == 0 ? 1 : 0), true};
   const int frame =
-      ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, echoedTail, parameter, reply, length);
+      ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, shape, parameter, reply, length);
   if (frame < 0) return -1;
   if (frame != 0) return kAttributeExchangeFailed;
   const exchange::AttributeReply attributes = exchange::ParseAttributeReply(reply, length, parameter.indexed);
@@ -272,8 +273,9 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
 
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
-  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, parameter.indexed ? 2 : 0, parameter, reply,
-                                  length);
+  // A command ("void") is read for what it does, and answered without a value.
+  const ReplyShape shape{parameter.indexed ? 2 : 0, !platform::EqualsNoCase(parameter.type, "void")};
+  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, shape, parameter, reply, length);
   if (frame != 0) return frame;
 
   if (trace != nullptr) {

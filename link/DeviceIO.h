@@ -17,6 +17,13 @@
 
 class Parameter;
 
+// What the caller of a frame knows of its reply: the last `echoedTail` request data
+// bytes end its data (the index of an indexed parameter); a read's answer carries data.
+struct ReplyShape {
+  int echoedTail = 0;
+  bool answerCarriesData = false;
+};
+
 class DeviceIO {
  public:
   // Parameter exchange results besides 0..4 and the transport codes.
@@ -92,15 +99,13 @@ class DeviceIO {
   bool fullAccess = false;
 
  protected:
-  // The frame with its retries; a cancelled frame comes back as Cancelled. The
-  // reply's data must end with the last `echoedTail` request data bytes (the index
-  // of an indexed parameter).
+  // The frame with its retries; a cancelled frame comes back as Cancelled.
   exchange::FrameReply SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                 int channel, std::string& errorText, int echoedTail = 0);
+                                 int channel, std::string& errorText, ReplyShape shape = {});
 
  private:
   // The outcome of a frame inside ExchangeParameter: 0 success, 1 failed, -1 cancelled.
-  int ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, int echoedTail,
+  int ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, ReplyShape shape,
                     Parameter& parameter, uint8_t* reply, int& replyLength);
   int ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector<std::string>* trace,
                        bool attributeOverride);

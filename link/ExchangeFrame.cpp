@@ -169,7 +169,7 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
                           bool& lineEchoes, bool& foreignThenSilence) {
   foreignThenSilence = false;
   const uint16_t hash = request.frame.size() >= 4 ? static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]) : 0;
-  const bool read = request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
+  const bool read = request.answerCarriesData && request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
   uint8_t buffer[kMaxReplyChars] = {};
   int count = 0;
   int portResult = transport(reinterpret_cast<const uint8_t*>(request.text.data()),
@@ -197,7 +197,7 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
       return reply;
     }
     // On a line known to echo, a write's echo comes before the module's answer,
-    // which for a write repeats the request as well.
+    // which for a write (or a command read) repeats the request as well.
     switch (MatchReply(request, reply, read || (lineEchoes && !echoed))) {
       case ReplyMatch::Answer:
         if (read) lineEchoes = echoed;

@@ -133,6 +133,10 @@ struct FrameRequest {
   // Trailing request data bytes the reply's data ends with: the linear index of an
   // indexed parameter, the index and name of an attribute request.
   int echoedTail = 0;
+  // A read whose answer carries more than the request (a value, attributes): a
+  // reply identical to it can only be the line's echo. A command read without a
+  // value is answered by a frame just like its request.
+  bool answerCarriesData = false;
 };
 // False when the frame cannot be built (see BuildRequestFrame).
 bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
@@ -142,9 +146,9 @@ bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, in
 // 11-bit addressing, the low address bits in byte 1 are the request's; an "n.Err"
 // reply or one with the request's name hash and echoed tail answers it. A reply
 // identical to the request is the line's echo of it when `identicalIsEcho` (always
-// for a read: a read's answer carries data; for a write, on a line known to echo,
-// until the echo has passed). Everything else is another module's reply, or one to
-// an earlier request, and never taken.
+// for a read whose answer carries data; otherwise, on a line known to echo, until
+// the echo has passed). Everything else is another module's reply, or one to an
+// earlier request, and never taken.
 enum class ReplyMatch { Answer, Echo, ForeignAddress, ForeignReply };
 ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool identicalIsEcho);
 
@@ -161,7 +165,8 @@ using ReplyReader = std::function<int(uint8_t* reply, int& count)>;
 // the transaction reads on until the response time-out; the time-out rule then
 // decides whether to send again, and a frame that ends so fails with the foreign
 // reply's outcome. `lineEchoes` is what the link has learnt of the line: a read
-// whose request came back sets it, a read answered without an echo clears it.
+// whose answer carries data and whose request came back sets it, one answered
+// without an echo clears it.
 // With `replyIgnored` (an "APLY" to a model that does not answer it) the first
 // transaction counts as success with no data, whatever came back. The number of
 // transactions made goes to `attempts` when given.

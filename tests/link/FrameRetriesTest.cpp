@@ -61,6 +61,7 @@ FrameRequest Request(int requestBit, uint16_t hash, std::vector<uint8_t> data = 
   FrameRequest request;
   EXPECT_TRUE(MakeFrameRequest(requestBit, hash, data.data(), static_cast<int>(data.size()), addressing, echoedTail,
                                request));
+  request.answerCarriesData = requestBit == 1;
   return request;
 }
 
@@ -132,6 +133,8 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
   const FrameRequest readIndex2 = Request(1, kHashAddr, {0, 2}, 2, {8, 16, 1});      // address 17, index 2
   const FrameRequest read11 = Request(1, kHashAddr, {}, 0, {11, 300, 0});            // 11-bit address 300
   const FrameRequest write = Request(0, kHashAddr, {5, 0, 2}, 2, {8, 16, 1});        // value 5 to index 2
+  FrameRequest command = Request(1, kHashAddr, {0, 2}, 2, {8, 16, 1});  // a command read: answered without a value
+  command.answerCarriesData = false;
   const std::string own = From(8, 17, kHashAddr, {9, 0, 2});
   struct Case {
     const char* name;
@@ -175,6 +178,9 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
       {"write: its echo, then the module's", write, true, {write.text, write.text}, FrameOutcome::Success,
        {5, 0, 2}, 1, true},
       {"write on a line without echo", write, false, {write.text}, FrameOutcome::Success, {5, 0, 2}, 1, false},
+      {"command read", command, false, {command.text}, FrameOutcome::Success, {0, 2}, 1, false},
+      {"command read: its echo, then the module's", command, true, {command.text, command.text},
+       FrameOutcome::Success, {0, 2}, 1, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
