@@ -62,7 +62,8 @@ std::string UnsendableAddressReason(const ConnectAttempt& attempt) {
 
 }  // namespace
 
-void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCame) {
+void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCame, bool echoedRequest) {
+  if (echoedRequest && outcome != FrameOutcome::Cancelled && outcome != FrameOutcome::PortClosed) ++echoed;
   switch (outcome) {
     case FrameOutcome::Cancelled:
     case FrameOutcome::PortClosed:
@@ -77,7 +78,8 @@ void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCa
     case FrameOutcome::LineError:
     case FrameOutcome::LostStart:
     case FrameOutcome::BadChecksum:
-    case FrameOutcome::ForeignHash: ++unreadable; break;
+    case FrameOutcome::ForeignHash:
+    case FrameOutcome::ForeignAddress: ++unreadable; break;
   }
   if (selector < 4) ++frames[selector];
 }
@@ -95,6 +97,7 @@ ReplyTally ReplyTally::Since(const ReplyTally& before) const {
   d.silent = silent - before.silent;
   d.unreadable = unreadable - before.unreadable;
   d.answered = answered - before.answered;
+  d.echoed = echoed - before.echoed;
   for (int i = 0; i < 4; ++i) d.frames[i] = frames[i] - before.frames[i];
   return d;
 }
@@ -119,7 +122,7 @@ std::string FramingText(int dataBits, int parityCode, int stopBits) {
 }
 
 std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts) {
-  std::vector<const ConnectAttempt*> failed, unreadable;
+  std::vector<const ConnectAttempt*> failed, unreadable, echoing;
   const ConnectAttempt* answered = nullptr;
   unsigned protocols = 0;
   for (const ConnectAttempt& a : attempts) {
@@ -128,6 +131,7 @@ std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts) {
     protocols |= a.tally.Protocols();
     if (a.tally.answered > 0 && answered == nullptr) answered = &a;
     if (a.tally.unreadable > 0) unreadable.push_back(&a);
+    if (a.tally.echoed > 0) echoing.push_back(&a);
   }
   if (failed.empty()) return {};
   // No frame went out at all: the line was never asked.
@@ -139,6 +143,11 @@ std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts) {
     return platform::Format("Прибор ответил, но его тип \"%s\" программе не известен: %s.",
                             answered->deviceId.c_str(), tried.c_str());
   }
+  // An echoing converter gives every request back: the program hears itself, and
+  // whatever else it reads, not the module.
+  if (!echoing.empty())
+    return "Линия возвращает программе её же запросы (эхо преобразователя интерфейса), ответа прибора нет: " +
+           TriedText(echoing, protocols) + ". Проверьте преобразователь (отключите эхо) и настройки связи.";
   if (!unreadable.empty())
     return "Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): " +
            TriedText(unreadable, protocols) + ". Проверьте скорость и формат кадра.";

@@ -17,10 +17,12 @@ struct ReplyTally {
   int silent = 0;        // nothing came back within the response time-out
   int unreadable = 0;    // something came back that could not be read
   int answered = 0;      // a reply that was read (a value or the module's error)
+  int echoed = 0;        // frames whose request the line gave back
   int frames[4] = {};    // frames per protocol selector (0 the module's own frame)
 
-  // charactersCame: a time-out after characters that did not make a reply.
-  void Count(FrameOutcome outcome, uint8_t selector, bool charactersCame = false);
+  // charactersCame: a time-out after characters that did not make a reply; echoed:
+  // the line gave the request back.
+  void Count(FrameOutcome outcome, uint8_t selector, bool charactersCame = false, bool echoed = false);
   // A transport code of the other framings (0, 2..6; -1 counts nothing).
   void CountTransport(int code, uint8_t selector);
   // What was counted after `before`, taken from the same tally.

@@ -114,7 +114,7 @@ exchange::FrameTransport DeviceIO::Transport() {
 }
 
 exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                         int channel, std::string& errorText) {
+                                         int channel, std::string& errorText, ReplyShape shape) {
   exchange::FrameReply reply;
   std::lock_guard lock(busLock_);
   Sio& sio = *port_;
@@ -124,12 +124,13 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
     errorText = std::move(refusal);
     return reply;
   }
-  const std::string request = exchange::EncodeRequest(requestBit, nameHash, data, dataLength, addressing);
-  if (request.empty()) {
+  exchange::FrameRequest request;
+  if (!exchange::MakeFrameRequest(requestBit, nameHash, data, dataLength, addressing, shape.echoedTail, request)) {
     // More data than a frame can describe: nothing goes out.
     errorText = resources::LoadString(kStrNotEncodable);
     return reply;
   }
+  request.answerCarriesData = shape.answerCarriesData;
   sio.rtuFraming = exchange::ProtocolSelector() == exchange::kSelectorModbusRtu;
   const model::DeviceModelHooks* model = model::CurrentDeviceModel();
   // No module answers a broadcast, whatever the model: it goes out once and counts
@@ -142,12 +143,16 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   if (!sio.IsOpen()) {
     reply.outcome = exchange::FrameOutcome::PortClosed;
   } else {
-    reply = exchange::TransactWithRetries(request, nameHash, replyIgnored, Transport());
+    reply = exchange::TransactWithRetries(
+        request, replyIgnored, Transport(),
+        [this](uint8_t* buffer, int& count) { return port_->ReadOn(buffer, count); }, lineEchoes_);
     if (replyIgnored) return reply;
     // Only a whole frame of the module's (its value or its error code) lets the next
-    // request skip the purge; a garbled reply or one for another name may have more
-    // behind it, and so may a reply that carries just what was sent: on a line that
-    // echoes, that is the request itself with the module's answer still to come.
+    // request skip the purge; a garbled reply may have more behind it, and so may a
+    // write's answer that carries just what was sent: on a line not yet known to
+    // echo, that may be the request itself with the module's answer still to come.
+    // A reply of another module or of an earlier request that comes in the gap is
+    // passed over by the next frame like any other.
     const bool echoLike = reply.dataLength == dataLength &&
                           (dataLength == 0 || std::memcmp(reply.data, data, static_cast<size_t>(dataLength)) == 0);
     if (reply.outcome == exchange::FrameOutcome::DeviceError ||
@@ -157,7 +162,7 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }
   if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
-  tally_.Count(reply.outcome, exchange::ProtocolSelector(), reply.strayChars > 0);
+  tally_.Count(reply.outcome, exchange::ProtocolSelector(), reply.strayChars > 0, reply.echoed);
 
   uint32_t flags = App().resultFlags.load();
   while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {
@@ -177,11 +182,11 @@ int DeviceIO::TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* da
   return reply.outcome == exchange::FrameOutcome::Success ? 1 : 0;
 }
 
-int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, Parameter& parameter,
-                            uint8_t* reply, int& replyLength) {
+int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, ReplyShape shape,
+                            Parameter& parameter, uint8_t* reply, int& replyLength) {
   replyLength = 0;
   const exchange::FrameReply result = SendFrame(requestBit, nameHash, data.data(), static_cast<int>(data.size()),
-                                                parameter.requestIndex, parameter.note);
+                                                parameter.requestIndex, parameter.note, shape);
   if (result.outcome == exchange::FrameOutcome::Cancelled || result.outcome == exchange::FrameOutcome::PortClosed)
     return -1;
   if (result.outcome != exchange::FrameOutcome::Success) return 1;
@@ -212,7 +217,10 @@ int DeviceIO::ExchangeAttributes(int requestBit, Parameter& parameter, bool attr
                                       parameter.owner, parameter.indexed, parameter.linearIndex, parameter.NameHash());
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
-  const int frame = ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, parameter, reply, length);
+  // The reply carries the attributes and repeats the index and the name they were asked for.
+  const ReplyShape shape{static_cast<int>(request.data.size()) - (request.requestBit == 0 ? 1 : 0), true};
+  const int frame =
+      ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, shape, parameter, reply, length);
   if (frame < 0) return -1;
   if (frame != 0) return kAttributeExchangeFailed;
   const exchange::AttributeReply attributes = exchange::ParseAttributeReply(reply, length, parameter.indexed);
@@ -281,7 +289,9 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
 
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
-  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, parameter, reply, length);
+  // A command ("void") is read for what it does, and answered without a value.
+  const ReplyShape shape{parameter.indexed ? 2 : 0, !platform::EqualsNoCase(parameter.type, "void")};
+  const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, shape, parameter, reply, length);
   if (frame != 0) return frame;
 
   if (trace != nullptr) {

@@ -17,6 +17,13 @@
 
 class Parameter;
 
+// What the caller of a frame knows of its reply: the last `echoedTail` request data
+// bytes end its data (the index of an indexed parameter); a read's answer carries data.
+struct ReplyShape {
+  int echoedTail = 0;
+  bool answerCarriesData = false;
+};
+
 class DeviceIO {
  public:
   // Parameter exchange results besides 0..4 and the transport codes.
@@ -98,12 +105,12 @@ class DeviceIO {
  protected:
   // The frame with its retries; a cancelled frame comes back as Cancelled.
   exchange::FrameReply SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                 int channel, std::string& errorText);
+                                 int channel, std::string& errorText, ReplyShape shape = {});
 
  private:
   // The outcome of a frame inside ExchangeParameter: 0 success, 1 failed, -1 cancelled.
-  int ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, Parameter& parameter,
-                    uint8_t* reply, int& replyLength);
+  int ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector<uint8_t>& data, ReplyShape shape,
+                    Parameter& parameter, uint8_t* reply, int& replyLength);
   int ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector<std::string>* trace,
                        bool attributeOverride);
   int ExchangeAttributes(int requestBit, Parameter& parameter, bool attributeOverride);
@@ -117,4 +124,7 @@ class DeviceIO {
   std::unique_ptr<Elements::NetRS485prg> settings_;
   std::mutex busLock_;
   exchange::ReplyTally tally_;  // under busLock_
+  // The line gives every request back (a converter that echoes), as the last
+  // read found; under busLock_.
+  bool lineEchoes_ = false;
 };

@@ -125,26 +125,134 @@ bool RetryCounters::Retry(FrameOutcome outcome) {
   return true;
 }
 
-FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash, bool replyIgnored,
-                               const FrameTransport& transport, int* attempts) {
+bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
+                      const FrameAddressing& addressing, int echoedTail, FrameRequest& out) {
+  out = FrameRequest{};
+  if (!BuildRequestFrame(requestBit, nameHash, data, dataLength, addressing, out.frame)) return false;
+  out.text = encode_buffer(out.frame.data(), out.frame.size());
+  out.echoedTail = std::clamp(echoedTail, 0, dataLength);
+  return true;
+}
+
+ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool identicalIsEcho) {
+  const std::vector<uint8_t>& sent = request.frame;
+  const int length = std::clamp(reply.frameLength, 0, static_cast<int>(sizeof reply.frame));
+  if (sent.size() < static_cast<size_t>(kFrameOverhead) || length < kFrameOverhead) return ReplyMatch::ForeignReply;
+  const uint8_t* got = reply.frame;
+  // Byte 0 carries the address (its high bits with 11-bit addressing), bits 7-5 of
+  // byte 1 the low address bits (0 with 8-bit addressing).
+  if (got[0] != sent[0] || (got[1] & 0xE0) != (sent[1] & 0xE0)) return ReplyMatch::ForeignAddress;
+  if (identicalIsEcho && static_cast<size_t>(length) == sent.size() && std::equal(sent.begin(), sent.end(), got))
+    return ReplyMatch::Echo;
+  const uint16_t hash = static_cast<uint16_t>((got[2] << 8) | got[3]);
+  // The module's error reply names no request; its address is all it shares.
+  if (hash == kHashNErr) return ReplyMatch::Answer;
+  if (hash != static_cast<uint16_t>((sent[2] << 8) | sent[3])) return ReplyMatch::ForeignReply;
+  const int sentData = sent[1] & 0x0F;
+  const int gotData = got[1] & 0x0F;
+  const int tail = std::clamp(request.echoedTail, 0, sentData);
+  if (gotData < tail || !std::equal(sent.begin() + 4 + sentData - tail, sent.begin() + 4 + sentData,
+                                    got + 4 + gotData - tail))
+    return ReplyMatch::ForeignReply;
+  return ReplyMatch::Answer;
+}
+
+namespace {
+
+// Replies one transaction may pass over: far more than a response time-out can
+// carry at the rates in use; only a transport without a time-out reaches it.
+constexpr int kMaxFramesPerTransaction = 64;
+
+// One transaction: the request, then replies until one answers it, another outcome
+// ends it, or the response time-out passes.
+FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& transport, const ReplyReader& readOn,
+                          bool& lineEchoes, bool& foreignThenSilence) {
+  foreignThenSilence = false;
+  const uint16_t hash = request.frame.size() >= 4 ? static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]) : 0;
+  const bool read = request.answerCarriesData && request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
+  uint8_t buffer[kMaxReplyChars] = {};
+  int count = 0;
+  int portResult = transport(reinterpret_cast<const uint8_t*>(request.text.data()),
+                             static_cast<int>(request.text.size()), buffer, count);
+  FrameOutcome foreign = FrameOutcome::Success;  // Success: none came
+  bool echoed = false;
+  FrameReply last;
+  for (int frames = 0;; ++frames) {
+    FrameReply reply = ParseReply(portResult, buffer, count, hash);
+    reply.echoed = echoed;
+    const bool whole = reply.outcome == FrameOutcome::Success || reply.outcome == FrameOutcome::ForeignHash ||
+                       reply.outcome == FrameOutcome::DeviceError;
+    if (!whole) {
+      if (reply.outcome == FrameOutcome::TimeOut && foreign != FrameOutcome::Success) {
+        // Only replies that were not this request's came: it failed with theirs,
+        // whose data is no answer to anything asked.
+        last.outcome = foreign;
+        last.dataLength = 0;
+        std::fill(std::begin(last.data), std::end(last.data), 0);
+        last.echoed = echoed;
+        last.strayChars = reply.strayChars;
+        foreignThenSilence = true;
+        return last;
+      }
+      return reply;
+    }
+    // On a line known to echo, a write's echo comes before the module's answer,
+    // which for a write (or a command read) repeats the request as well.
+    switch (MatchReply(request, reply, read || (lineEchoes && !echoed))) {
+      case ReplyMatch::Answer:
+        if (read) lineEchoes = echoed;
+        return reply;
+      case ReplyMatch::Echo:
+        echoed = true;
+        if (read) lineEchoes = true;
+        break;
+      case ReplyMatch::ForeignAddress:
+        foreign = FrameOutcome::ForeignAddress;
+        last = reply;
+        break;
+      case ReplyMatch::ForeignReply:
+        if (foreign != FrameOutcome::ForeignAddress) foreign = FrameOutcome::ForeignHash;
+        if (foreign == FrameOutcome::ForeignHash) last = reply;
+        break;
+    }
+    if (frames + 1 >= kMaxFramesPerTransaction) {
+      portResult = 2;
+      count = 0;
+      continue;
+    }
+    std::fill(std::begin(buffer), std::end(buffer), 0);
+    count = 0;
+    portResult = readOn ? readOn(buffer, count) : 2;
+  }
+}
+
+}  // namespace
+
+FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, const FrameTransport& transport,
+                               const ReplyReader& readOn, bool& lineEchoes, int* attempts) {
   RetryCounters counters;
   int made = 0;
   FrameReply reply;
+  bool echoed = false;
   for (;;) {
-    uint8_t buffer[kMaxReplyChars] = {};
-    int count = 0;
-    const int portResult = transport(reinterpret_cast<const uint8_t*>(request.data()),
-                                     static_cast<int>(request.size()), buffer, count);
     ++made;
     if (replyIgnored) {
+      uint8_t buffer[kMaxReplyChars] = {};
+      int count = 0;
+      transport(reinterpret_cast<const uint8_t*>(request.text.data()), static_cast<int>(request.text.size()), buffer,
+                count);
       reply = FrameReply{};
       reply.outcome = FrameOutcome::Success;
-      reply.hash = requestHash;
+      if (request.frame.size() >= 4) reply.hash = static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]);
       break;
     }
-    reply = ParseReply(portResult, buffer, count, requestHash);
-    if (!counters.Retry(reply.outcome)) break;
+    bool foreignThenSilence = false;
+    reply = OneTransaction(request, transport, readOn, lineEchoes, foreignThenSilence);
+    echoed = echoed || reply.echoed;
+    // Waiting for the right reply ended with the time-out: the time-out's rule.
+    if (!counters.Retry(foreignThenSilence ? FrameOutcome::TimeOut : reply.outcome)) break;
   }
+  reply.echoed = echoed;
   if (attempts != nullptr) *attempts = made;
   return reply;
 }
@@ -164,6 +272,11 @@ FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t 
     result.outcome = FrameOutcome::LostStart;
     return result;
   }
+  // Another start inside the frame ("##..."): the frame begun first lost its start.
+  if (std::find(reply + 1, reply + count, '#') != reply + count) {
+    result.outcome = FrameOutcome::LostStart;
+    return result;
+  }
 
   // From here on the reply is taken as a frame; anything not whole is a bad frame.
   result.outcome = FrameOutcome::BadChecksum;
@@ -178,6 +291,8 @@ FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t 
   if (hash_buffer(bytes, static_cast<size_t>(pairs - 2)) != stored) return result;
 
   result.addressByte = bytes[0];
+  std::copy(bytes, bytes + pairs, result.frame);
+  result.frameLength = pairs;
   result.hash = static_cast<uint16_t>((bytes[2] << 8) | bytes[3]);
   result.dataLength = dataLength;
   std::copy(bytes + 4, bytes + 4 + dataLength, result.data);
@@ -208,6 +323,8 @@ std::string FrameErrorText(const FrameReply& reply) {
       return resources::LoadString(423);
     case FrameOutcome::ForeignHash:
       return resources::LoadString(422) + "\n";
+    case FrameOutcome::ForeignAddress:
+      return resources::LoadString(221);
     case FrameOutcome::DeviceError: {
       std::string text;
       // An error reply without its code still is a failure that needs a text.

@@ -86,8 +86,9 @@ enum class FrameOutcome {
   Cancelled,     // port result -1 on an open port: transaction cancelled, not retried
   PortClosed,    // the port is closed: text 321, not retried
   BadChecksum,   // malformed or cut reply, or CRC mismatch: text 423
-  ForeignHash,   // reply for another name: text 422
+  ForeignHash,   // reply for another name or another index: text 422
   DeviceError,   // "n.Err" reply: the device error text
+  ForeignAddress,  // reply from another address: text 221
 };
 
 // How many times an outcome is retried before the frame gives up.
@@ -110,30 +111,71 @@ struct FrameReply {
   uint16_t hash = 0;
   uint8_t addressByte = 0;  // byte 0 of the reply as it came
   int strayChars = 0;       // characters of a reply that timed out unfinished
+  // The decoded frame (header, data, CRC) of a reply with a valid CRC.
+  uint8_t frame[kMaxReplyChars / 2] = {};
+  int frameLength = 0;
+  // The line gave the request back before the frame ended (an echoing converter).
+  bool echoed = false;
 };
 
 // Classifies one transaction: the port result and the reply characters that arrived
 // (`count` of them; never read beyond). A reply is whole when it is "#", an even
 // number of 'G'..'V' characters decoding to exactly 4 + n + 2 bytes, and "\r";
-// anything else that starts with "#" is a bad frame. The module answers with the
+// anything else that starts with "#" is a bad frame, except "##...": a start
+// character cut off by another one is a lost start. The module answers with the
 // requested hash; "n.Err" carries an error code in its first data byte.
 FrameReply ParseReply(int portResult, const uint8_t* reply, int count, uint16_t requestHash);
+
+// A request as it goes out, with what its reply must repeat of it.
+struct FrameRequest {
+  std::vector<uint8_t> frame;  // BuildRequestFrame
+  std::string text;            // its line text
+  // Trailing request data bytes the reply's data ends with: the linear index of an
+  // indexed parameter, the index and name of an attribute request.
+  int echoedTail = 0;
+  // A read whose answer carries more than the request (a value, attributes): a
+  // reply identical to it can only be the line's echo. A command read without a
+  // value is answered by a frame just like its request.
+  bool answerCarriesData = false;
+};
+// False when the frame cannot be built (see BuildRequestFrame).
+bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
+                      const FrameAddressing& addressing, int echoedTail, FrameRequest& out);
+
+// Whether a reply with a valid CRC answers its request: the address byte and, with
+// 11-bit addressing, the low address bits in byte 1 are the request's; an "n.Err"
+// reply or one with the request's name hash and echoed tail answers it. A reply
+// identical to the request is the line's echo of it when `identicalIsEcho` (always
+// for a read whose answer carries data; otherwise, on a line known to echo, until
+// the echo has passed). Everything else is another module's reply, or one to an
+// earlier request, and never taken.
+enum class ReplyMatch { Answer, Echo, ForeignAddress, ForeignReply };
+ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool identicalIsEcho);
 
 // One port transaction: sends `length` request bytes, stores up to 31 reply
 // characters and their count, returns the port result (0, -1, 2, 3). Sio::Transact
 // has this shape.
 using FrameTransport = std::function<int(const uint8_t* request, int length, uint8_t* reply, int& count)>;
+// Reads the next reply of the same transaction, within what is left of its response
+// time-out, with nothing sent (Sio::ReadOn). Empty: nothing more comes (result 2).
+using ReplyReader = std::function<int(uint8_t* reply, int& count)>;
 
 // One request frame with its retries over a transport (the caller holds the bus
-// lock). With `replyIgnored` (an "APLY" to a model that does not answer it) the
-// first transaction counts as success with no data, whatever came back. The number
-// of transactions made goes to `attempts` when given.
-FrameReply TransactWithRetries(const std::string& request, uint16_t requestHash, bool replyIgnored,
-                               const FrameTransport& transport, int* attempts = nullptr);
+// lock). A reply that does not answer the request (MatchReply) is passed over and
+// the transaction reads on until the response time-out; the time-out rule then
+// decides whether to send again, and a frame that ends so fails with the foreign
+// reply's outcome. `lineEchoes` is what the link has learnt of the line: a read
+// whose answer carries data and whose request came back sets it, one answered
+// without an echo clears it.
+// With `replyIgnored` (an "APLY" to a model that does not answer it) the first
+// transaction counts as success with no data, whatever came back. The number of
+// transactions made goes to `attempts` when given.
+FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, const FrameTransport& transport,
+                               const ReplyReader& readOn, bool& lineEchoes, int* attempts = nullptr);
 
 // The error text a failed frame leaves for its caller: "" for Success and Cancelled,
 // the port-open error text for a closed port, the device error text for an "n.Err"
-// reply (text 223 when it carries no code).
+// reply (text 223 when it carries no code), text 221 for another address's reply.
 std::string FrameErrorText(const FrameReply& reply);
 
 // The run's result flags after a frame's final outcome. Assigned, not combined:

@@ -265,13 +265,36 @@ int Sio::WriteRequest(const uint8_t* request, int length) {
   return result;
 }
 
+bool Sio::TakeReplyBytes(const uint8_t* bytes, size_t n, uint8_t* reply, int& count, int& replyCount) {
+  for (size_t i = 0; i < n; ++i) {
+    const bool kept = count < kReplySize;
+    if (kept) reply[count++] = bytes[i];
+    if (bytes[i] == '\r') {
+      replyCount = count;
+      pending_.assign(reinterpret_cast<const char*>(bytes) + i + 1, n - i - 1);
+      endedOnTerminator_ = kept && pending_.empty();
+      replyEndNs_ = NowNs();
+      return true;
+    }
+  }
+  return false;
+}
+
 int Sio::ReadReply(uint8_t* reply, int& replyCount) {
-  const int64_t deadline = NowNs() + static_cast<int64_t>(responseTimeout) * kNsPerMs;
+  const int64_t deadline = deadlineNs_;
   // Modbus RTU ends a frame with 3.5 character times of silence; at high rates the
   // usual floor of 1.75 ms applies.
   const int64_t silence = std::max<int64_t>(static_cast<int64_t>(3.5 * characterTime * kNsPerMs), 1750000);
   int count = 0;
   int64_t lastByte = 0;
+  endedOnTerminator_ = false;
+  if (!rtuFraming && !pending_.empty()) {
+    const std::string before = std::move(pending_);
+    pending_.clear();
+    if (TakeReplyBytes(reinterpret_cast<const uint8_t*>(before.data()), before.size(), reply, count, replyCount))
+      return 0;
+  }
+  pending_.clear();
   uint8_t buffer[64];
   for (;;) {
     const int64_t until = (rtuFraming && count > 0) ? lastByte + silence : deadline;
@@ -291,30 +314,24 @@ int Sio::ReadReply(uint8_t* reply, int& replyCount) {
     if (n <= 0) return 3;  // EIO, or end of file after a hang-up
     if (LineErrorsGrew()) return 3;
     lastByte = NowNs();
-    for (ssize_t i = 0; i < n; ++i) {
-      if (rtuFraming) {
+    if (rtuFraming) {
+      for (ssize_t i = 0; i < n; ++i) {
         reply[count++] = buffer[i];
         if (count == kReplySize) {
           replyCount = count;
           return 0;
         }
-        continue;
       }
-      const bool kept = count < kReplySize;
-      if (kept) reply[count++] = buffer[i];
-      if (buffer[i] == '\r') {
-        replyCount = count;
-        endedOnTerminator_ = kept && i == n - 1;
-        replyEndNs_ = lastByte;
-        return 0;
-      }
+      continue;
     }
+    if (TakeReplyBytes(buffer, static_cast<size_t>(n), reply, count, replyCount)) return 0;
   }
 }
 
 int Sio::Transact(const uint8_t* request, int length, uint8_t reply[kReplySize], int& replyCount) {
   replyCount = 0;
   std::memset(reply, 0, kReplySize);
+  pending_.clear();
   if (fd_ < 0) return -1;
   if (length < 0 || request == nullptr) length = 0;
   // The purge is a system call per frame, worth skipping only while requests
@@ -328,6 +345,16 @@ int Sio::Transact(const uint8_t* request, int length, uint8_t reply[kReplySize],
   SnapshotErrorCounters();
   int result = WriteRequest(request, length);
   if (result != 0) return result;
+  deadlineNs_ = NowNs() + static_cast<int64_t>(responseTimeout) * kNsPerMs;
+  return ReadReply(reply, replyCount);
+}
+
+int Sio::ReadOn(uint8_t reply[kReplySize], int& replyCount) {
+  replyCount = 0;
+  std::memset(reply, 0, kReplySize);
+  skipPurge_ = false;
+  if (fd_ < 0) return 2;
+  if (cancel_.IsSet()) return -1;
   return ReadReply(reply, replyCount);
 }
 

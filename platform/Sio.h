@@ -32,6 +32,10 @@ class Sio {
   // replyCount is 0 unless the result is 0, or 2 after characters that came
   // without their end (a cut or garbled reply: the line is not silent).
   virtual int Transact(const uint8_t* request, int length, uint8_t reply[kReplySize], int& replyCount);
+  // The next reply of the last transaction, when the one it gave was not the answer
+  // (another module's, or the line's echo): nothing is purged or sent, and the wait
+  // ends with the same response time-out. Results as Transact; 2 on a closed port.
+  virtual int ReadOn(uint8_t reply[kReplySize], int& replyCount);
   // kind 0 receive, 1 transmit, 2 both: 0 done (other kinds do nothing); -1 failed; -2 closed.
   virtual int Purge(int kind);
   // The caller found the reply of the last transaction a whole frame. A transaction
@@ -74,6 +78,9 @@ class Sio {
   int WriteRequest(const uint8_t* request, int length);
   int WriteBytes(const uint8_t* data, int length, int64_t deadlineNs);
   int ReadReply(uint8_t* reply, int& replyCount);
+  // Takes reply bytes up to the carriage return; true when the reply ended. Bytes
+  // after it stay in pending_ for ReadOn.
+  bool TakeReplyBytes(const uint8_t* bytes, size_t n, uint8_t* reply, int& count, int& replyCount);
   bool LineErrorsGrew();
   void SnapshotErrorCounters();
 
@@ -89,6 +96,10 @@ class Sio {
   bool endedOnTerminator_ = false;
   bool skipPurge_ = false;
   int64_t replyEndNs_ = 0;
+  // The response time-out of the transaction under way, and the bytes that came
+  // after its last reply in the same read.
+  int64_t deadlineNs_ = 0;
+  std::string pending_;
 };
 
 // The device path for a port name ("" when the name means nothing).

@@ -110,7 +110,8 @@ TEST_F(ModelsOnTheLink, ResetByChannelStopsAtTheFirstDeviceError) {
   // All four channels reset: the read-back question follows.
   port_->requests.clear();
   prompter_.requests.clear();
-  port_->handler = [](const FakePort::Request&) { return Answer(Fault::None, {0x00, 0x00}); };
+  // Each reply echoes its channel's index, as the module's do.
+  port_->handler = [](const FakePort::Request& r) { return Answer(Fault::None, r.data); };
   m->ResetToDefaults();
   frames = RequestsFor("S.Def");
   ASSERT_EQ(frames.size(), 4u);

@@ -156,11 +156,11 @@ TEST_F(DeviceIOSimTest, HangUpIsALineError) {
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultNoUsableReply);
 }
 
-// Right after a whole reply (its value or its error code) the next frame goes out
+// Right after a whole reply (its value or its error code, also when another name's
+// or another address's reply came before it) the next frame goes out
 // without a purge; a stray byte that came in between garbles that frame's reply,
-// which is sent again and never taken for the answer. After a garbled reply, one for
-// another name or one that only repeats the request, the purge stays and the stray
-// byte is gone before the request.
+// which is sent again and never taken for the answer. After a garbled reply the
+// purge stays and the stray byte is gone before the request.
 class DeviceIOPurgeTest : public LinkTestBase {};
 
 TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
@@ -182,9 +182,11 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
       {"value", FakePort::ReplyText(16, hash, {0, 5}), 1, 2},
       {"error code", FakePort::ReplyText(16, exchange::kHashNErr, {31}), 0, 2},
       {"bad checksum", badCrc, 0, 1},
-      {"another name", FakePort::ReplyText(16, static_cast<uint16_t>(hash ^ 0x1111), {0, 5}), 0, 1},
-      // A line that echoes: the request comes back first, the answer after it.
-      {"the request itself", exchange::EncodeRequest(1, hash, nullptr, 0, {8, 16, 0}), 1, 1},
+      {"another name, then the value",
+       FakePort::ReplyText(16, static_cast<uint16_t>(hash ^ 0x1111), {0, 5}) + FakePort::ReplyText(16, hash, {0, 5}),
+       1, 2},
+      {"another address, then the value", FakePort::ReplyText(17, hash, {0, 6}) + FakePort::ReplyText(16, hash, {0, 5}),
+       1, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -173,7 +173,13 @@ TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
       {{Fault::Raw, {}, 0, "#GHIJ\xff\xfeKL\r"}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
       {{Fault::BadCrc, {7}}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
       {{Fault::Cut, {7, 7, 7}}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
-      {{Fault::ForeignHash, {7}}, 1, LoadString(422) + "\n", exchange::kResultNoUsableReply, true},
+      // Another name's reply is passed over; nothing else comes, and the one retry
+      // of a time-out gets the same: its text, none of its data.
+      {{Fault::ForeignHash, {7}}, 2, LoadString(422) + "\n", exchange::kResultNoUsableReply, false},
+      {{Fault::Raw, {}, 0, FakePort::ReplyText(2, Hash("Addr"), {7})}, 2, LoadString(221), exchange::kResultNoUsableReply,
+       false},
+      {{Fault::Raw, {}, 0, "##" + FakePort::ReplyText(1, Hash("Addr"), {7}).substr(1)}, 11, LoadString(424) + "\n",
+       exchange::kResultNoUsableReply, false},
       {{Fault::DeviceError, {}, 0x47}, 1, LoadString(253), exchange::kResultDeviceError, true},
       {{Fault::DeviceError, {}, 0x3A}, 1, LoadString(249) + "2", exchange::kResultDeviceError, true},
       {{Fault::DeviceError, {}, 0xC8}, 1, "Не найдено значение ошибки. (Код -56)", exchange::kResultDeviceError, true},
@@ -369,7 +375,7 @@ TEST_F(DeviceIOTest, AttributeFailuresAndWhenNoAttributesAreExchanged) {
   p->attributes = 1;
   port_->values[{Hash("Addr"), 0}] = {0x00, 0x05};
 
-  port_->script.push_back({Fault::None, {0x01, 0x9F, 0x62, 0, 0}});
+  port_->script.push_back({Fault::None, {0x01, 0, 0, 0x9F, 0x62}});
   EXPECT_EQ(Read(*p), DeviceIO::kAttributeReplySize);
   EXPECT_EQ(p->note, LoadString(413));
   EXPECT_EQ(port_->requests.size(), 1u);

@@ -54,8 +54,10 @@ bool FakePort::Decode(const std::string& text, Request& out) {
   return true;
 }
 
-std::string FakePort::ReplyText(uint8_t addressByte, uint16_t hash, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> frame = {addressByte, static_cast<uint8_t>(data.size() & 0x0F), static_cast<uint8_t>(hash >> 8),
+std::string FakePort::ReplyText(uint8_t addressByte, uint16_t hash, const std::vector<uint8_t>& data,
+                                uint8_t highBits) {
+  std::vector<uint8_t> frame = {addressByte, static_cast<uint8_t>((highBits << 5) | (data.size() & 0x0F)),
+                                static_cast<uint8_t>(hash >> 8),
                                 static_cast<uint8_t>(hash & 0xFF)};
   frame.insert(frame.end(), data.begin(), data.end());
   const uint16_t crc = Crc(frame.data(), frame.size());
@@ -131,6 +133,7 @@ int FakePort::Transact(const uint8_t* request, int length, uint8_t reply[kReplyS
   }
 
   const uint8_t addressByte = decoded.addressByte;
+  const uint8_t highBits = decoded.highBits;
   std::string text;
   switch (answer.fault) {
     case Fault::Silence: return 2;
@@ -138,18 +141,18 @@ int FakePort::Transact(const uint8_t* request, int length, uint8_t reply[kReplyS
     case Fault::Cancel: return -1;
     case Fault::Garbage: text = "GARBAGE\r"; break;
     case Fault::Raw: text = answer.raw; break;
-    case Fault::None: text = ReplyText(addressByte, decoded.hash, answer.data); break;
-    case Fault::ForeignHash: text = ReplyText(addressByte, static_cast<uint16_t>(decoded.hash ^ 0x1111), answer.data); break;
+    case Fault::None: text = ReplyText(addressByte, decoded.hash, answer.data, highBits); break;
+    case Fault::ForeignHash: text = ReplyText(addressByte, static_cast<uint16_t>(decoded.hash ^ 0x1111), answer.data, highBits); break;
     case Fault::DeviceError:
-      text = ReplyText(addressByte, kErrorHash, {static_cast<uint8_t>(answer.code)});
+      text = ReplyText(addressByte, kErrorHash, {static_cast<uint8_t>(answer.code)}, highBits);
       break;
     case Fault::BadCrc:
-      text = ReplyText(addressByte, decoded.hash, answer.data);
+      text = ReplyText(addressByte, decoded.hash, answer.data, highBits);
       // Change the CRC's last half-byte character to another valid one.
       text[text.size() - 2] = text[text.size() - 2] == 'G' ? 'H' : 'G';
       break;
     case Fault::Cut:
-      text = ReplyText(addressByte, decoded.hash, answer.data);
+      text = ReplyText(addressByte, decoded.hash, answer.data, highBits);
       text.resize(text.size() / 2);
       break;
   }

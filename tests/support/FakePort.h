@@ -73,8 +73,10 @@ class FakePort : public Sio {
   static uint16_t Crc(const uint8_t* data, size_t length);
   static std::string Encode(const std::vector<uint8_t>& frame);
   static bool Decode(const std::string& text, Request& out);
-  // A reply frame's characters: address byte, length, hash, data, CRC.
-  static std::string ReplyText(uint8_t addressByte, uint16_t hash, const std::vector<uint8_t>& data);
+  // A reply frame's characters: address byte, low address bits (11-bit addressing)
+  // with the length, hash, data, CRC.
+  static std::string ReplyText(uint8_t addressByte, uint16_t hash, const std::vector<uint8_t>& data,
+                               uint8_t highBits = 0);
 
  private:
   Answer FromTable(const Request& request);

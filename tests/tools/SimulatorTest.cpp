@@ -791,3 +791,52 @@ TEST(Simulator, ByteFormFromTypeText) {
   EXPECT_TRUE(spec.readOnly);
   EXPECT_FALSE(SpecFromTypeText("x", "", spec));
 }
+
+// What the line carries for one request under each misbehaviour of a bus.
+TEST(Simulator, BusFaultsAsTheLineCarriesThem) {
+  Running r(Model(2));
+  for (uint8_t i = 0; i < 4; ++i) ASSERT_TRUE(r.sim->SetValue("CHAr", i, {static_cast<uint8_t>(10 + i)}));
+  const std::string request = Request(16, true, "CHAr", {0, 1});
+  auto reply = [](unsigned address, uint8_t value, uint8_t index) {
+    return Request(address, true, "CHAr", {value, 0, index});
+  };
+  const std::string own = reply(16, 11, 1);
+  struct Case {
+    const char* command;
+    std::string line;
+  } cases[] = {
+      {"twice", own + own},
+      {"twice after 20", own + own},
+      {"other-address before", reply(17, 10, 1) + own},  // no neighbour's value here: this one changed
+      {"other-address after", own + reply(17, 10, 1)},
+      {"other-index before", reply(16, 12, 2) + own},
+      {"other-index after", own + reply(16, 12, 2)},
+      {"noise", std::string(1, '\0') + own},
+      {"echo", request + own},
+  };
+  std::string error;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    r.sim->ClearFaults();
+    ASSERT_TRUE(ApplyFaultCommand(*r.sim, c.command, &error)) << error;
+    r.port->Send(request);
+    EXPECT_EQ(r.port->Receive(150, 0), c.line);
+  }
+
+  // Late: nothing within the wait, then the answer; "every 2": every second reply.
+  r.sim->ClearFaults();
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "late 200", &error)) << error;
+  r.port->Send(request);
+  EXPECT_EQ(r.port->Receive(100, 0), "");
+  EXPECT_EQ(r.port->Receive(400), own);
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "garbage all every 2", &error)) << error;
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(r.port->Transact(request, 300), i % 2 == 0 ? own.substr(1) : own) << i;
+
+  for (const char* ok : {"twice 3", "twice all after 5", "late 300 2", "other-index after all", "noise all every 3",
+                         "twice all every 2 on CHAr", "late 250 all every 40 at 2"})
+    EXPECT_TRUE(ApplyFaultCommand(*r.sim, ok, &error)) << ok << ": " << error;
+  for (const char* bad : {"twice x", "twice after", "twice after -1", "late", "late x", "late 5 0", "other-address",
+                          "other-address sideways", "other-index before 0", "echo 2", "echo on dev", "noise 0",
+                          "twice every 0", "late 5 every x", "twice 1 2"})
+    EXPECT_FALSE(ApplyFaultCommand(*r.sim, bad, &error)) << bad;
+}

@@ -17,6 +17,9 @@ namespace z580sim {
 
 namespace {
 
+// How long another module waits after a reply before it answers.
+constexpr int kQuietLineMs = 1;
+
 // Device error codes the module sends.
 constexpr uint8_t kErrRom = 0x03;        // write to a read-only parameter
 constexpr uint8_t kErrNoAttributes = 0x08;
@@ -154,14 +157,22 @@ std::string Simulator::SlavePath() const {
   return slavePath_;
 }
 
-void Simulator::SetFault(Fault fault, int count, int arg) {
+void Simulator::SetFault(Fault fault, int count, int arg, int every) {
   std::lock_guard<std::mutex> lock(mutex_);
   fault_ = count == 0 ? Fault::None : fault;
   faultCount_ = count;
   faultArg_ = arg;
+  faultEvery_ = std::max(every, 1);
+  faultTick_ = 0;
 }
 
-void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame, bool writesOnly) {
+void Simulator::SetEcho(bool echo) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  echo_ = echo;
+}
+
+void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame, bool writesOnly,
+                         int every) {
   std::lock_guard<std::mutex> lock(mutex_);
   armed_ = ArmedFault{};
   if (count == 0 || fault == Fault::None) return;
@@ -169,6 +180,7 @@ void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& nam
   armed_.fault = fault;
   armed_.count = count;
   armed_.arg = arg;
+  armed_.every = std::max(every, 1);
   armed_.byName = !name.empty();
   armed_.hash = armed_.byName ? NameHash(name) : 0;
   armed_.writesOnly = writesOnly;
@@ -181,6 +193,8 @@ void Simulator::TriggerArmed(const RequestRecord& rec) {
   fault_ = armed_.fault;
   faultCount_ = armed_.count;
   faultArg_ = armed_.arg;
+  faultEvery_ = armed_.every;
+  faultTick_ = 0;
   armed_ = ArmedFault{};
 }
 
@@ -221,6 +235,9 @@ void Simulator::ClearFaults() {
   std::lock_guard<std::mutex> lock(mutex_);
   fault_ = Fault::None;
   faultCount_ = 0;
+  faultEvery_ = 1;
+  faultTick_ = 0;
+  echo_ = false;
   delayMs_ = 0;
   armed_ = ArmedFault{};
 }
@@ -471,6 +488,13 @@ void Simulator::Run() {
     if (r > 0 && count == 2 && fds[1].revents) {
       char buf[512];
       const ssize_t n = ::read(master_, buf, sizeof buf);
+      bool echo;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        echo = echo_;
+      }
+      // The converter gives the bytes back as they pass, before the module hears them out.
+      if (n > 0 && echo) WriteAll(std::string(buf, static_cast<size_t>(n)));
       if (n > 0) {
         buffer_.append(buf, static_cast<size_t>(n));
         lastByte_ = std::chrono::steady_clock::now();
@@ -783,6 +807,30 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
   }
   reply.frame.data.insert(reply.frame.data.end(), indexTail.begin(), indexTail.end());
   rec.outcome = "reply [" + HexBytes(reply.frame.data) + "]";
+  // What a neighbour (the next address) or another index would answer under this
+  // name: its own value where the module holds one, else this value changed.
+  auto valueOf = [&](size_t other) {
+    Bytes data = spec.kind != ValueKind::Command ? e->values[other] : Bytes{};
+    data.insert(data.end(), static_cast<size_t>(spec.replyTail), 0);
+    if (other == slot && !data.empty()) data.front() ^= 0x01;
+    if (other == slot && data.empty()) data.push_back(0x01);
+    return data;
+  };
+  reply.hasOtherAddress = request.address != 255;
+  reply.otherAddress = reply.frame;
+  reply.otherAddress.address = reply.frame.address ^ 1u;
+  const int otherOffset = offset ^ 1;
+  reply.otherAddress.data =
+      valueOf(spec.channels > 0 && otherOffset < spec.channels ? static_cast<size_t>(otherOffset) : slot);
+  reply.otherAddress.data.insert(reply.otherAddress.data.end(), indexTail.begin(), indexTail.end());
+  if (indexBytes && spec.indexCount > 1) {
+    const size_t otherSlot = (slot + 1) % static_cast<size_t>(spec.indexCount);
+    reply.hasOtherIndex = true;
+    reply.otherIndex = reply.frame;
+    reply.otherIndex.data = valueOf(otherSlot);
+    reply.otherIndex.data.push_back(static_cast<uint8_t>(otherSlot >> 8));
+    reply.otherIndex.data.push_back(static_cast<uint8_t>(otherSlot & 0xFF));
+  }
   if (request.hash == kApplyHash && !request.read && !config_.repliesToApply) {
     reply.ownFrame = false;  // this model applies without answering
     rec.outcome = "applied without reply";
@@ -822,23 +870,28 @@ void Simulator::AnswerAttributes(const Frame& request, RequestRecord& rec, Reply
 void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
   Fault fault = Fault::None;
   int arg = 0, delay = 0, bits = 8;
+  unsigned noise = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!reply.ownFrame && reply.text.empty()) return;
     bits = config_.addressBits;
     delay = delayMs_;
-    const bool ownOnly = fault_ == Fault::ForeignHash || fault_ == Fault::DeviceError;
+    const bool ownOnly = fault_ == Fault::ForeignHash || fault_ == Fault::DeviceError ||
+                         fault_ == Fault::OtherAddress || fault_ == Fault::OtherIndex;
     if (refused) {
       // The refusal is the reply; its fault was counted when it was made.
     } else if (fault_ == Fault::Silence) {
       fault = Fault::Silence;
-    } else if (fault_ != Fault::None && (reply.ownFrame || !ownOnly)) {
+    } else if (fault_ != Fault::None && (reply.ownFrame || !ownOnly) && ++faultTick_ >= faultEvery_) {
+      faultTick_ = 0;
       fault = fault_;
       arg = faultArg_;
       if (faultCount_ > 0 && --faultCount_ == 0) fault_ = Fault::None;
     }
+    if (fault == Fault::Noise) noise = noiseTick_++;
   }
   std::string text = reply.text;
+  std::string other;  // another address's or index's reply of the same name
   if (reply.ownFrame) {
     Frame f = reply.frame;
     if (fault == Fault::ForeignHash) {
@@ -850,6 +903,10 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
       rec.errorCode = arg;
       rec.outcome = "n.Err " + Hex4(static_cast<unsigned>(arg)).substr(2);
     }
+    if (fault == Fault::OtherAddress && reply.hasOtherAddress && f.hash != kErrorHash)
+      other = EncodeFrame(reply.otherAddress, bits);
+    if (fault == Fault::OtherIndex && reply.hasOtherIndex && f.hash != kErrorHash)
+      other = EncodeFrame(reply.otherIndex, bits);
     Bytes b = FrameBytes(f, bits);
     if (fault == Fault::BadCrc) b.back() ^= 0x5A;
     text = EncodeTetrads(b);
@@ -867,8 +924,13 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
   }
   if (fault == Fault::Garbage && !text.empty()) text.erase(0, 1);
   if (fault == Fault::CutReply) text.resize(text.size() / 2);
+  // Noise as a line picks it up: nothing, a start character, all ones, a tetrad.
+  static const char kNoise[] = {'\x00', '#', '\xFF', 'G', '\x7F'};
+  if (fault == Fault::Noise) text.insert(text.begin(), kNoise[noise % sizeof kNoise]);
 
-  static const char* const faultNames[] = {"", "silence", "drop", "garbage", "bad CRC", "foreign hash", "device error", "cut reply"};
+  static const char* const faultNames[] = {"",      "silence", "drop",          "garbage",     "bad CRC",
+                                           "foreign hash", "device error", "cut reply", "twice", "late",
+                                           "other address", "other index", "noise"};
   if (fault == Fault::Silence || fault == Fault::Drop) {
     rec.outcome += " [fault: " + std::string(faultNames[static_cast<int>(fault)]) + ", not sent]";
     return;
@@ -876,17 +938,23 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
   if (fault != Fault::None) rec.outcome += " [fault: " + std::string(faultNames[static_cast<int>(fault)]) + "]";
   // The reply goes out only after the request is logged (see Log), so that whoever
   // has the reply also finds the request in the log.
-  pendingReply_ = text;
-  pendingDelayMs_ = delay;
-  hasPendingReply_ = true;
+  pending_.clear();
+  if (fault == Fault::Late) delay += std::max(arg, 0);
+  if (!other.empty() && arg == 0) pending_.push_back({delay, other});
+  pending_.push_back({pending_.empty() ? delay : 0, text});
+  // Another module answers once this one has finished and the line fell quiet.
+  if (!other.empty() && arg != 0) pending_.push_back({kQuietLineMs, other});
+  if (fault == Fault::Twice) pending_.push_back({std::max(arg, 0), text});
   rec.answered = true;
 }
 
 void Simulator::FlushPendingReply() {
-  if (!hasPendingReply_) return;
-  hasPendingReply_ = false;
-  if (pendingDelayMs_ > 0 && !SleepMs(pendingDelayMs_)) return;
-  WriteAll(pendingReply_);
+  std::vector<Pending> replies;
+  replies.swap(pending_);
+  for (const Pending& p : replies) {
+    if (p.delayMs > 0 && !SleepMs(p.delayMs)) return;
+    WriteAll(p.text);
+  }
 }
 
 void Simulator::WriteAll(const std::string& bytes) {
@@ -1063,13 +1131,49 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
     arm = true;
     words.resize(words.size() - 2);
   }
+  long every = 1;
+  if (words.size() >= 3 && words[words.size() - 2] == "every") {
+    if (!ParseNumber(words.back(), every) || every < 1) return fail("every needs a number 1 or more");
+    words.resize(words.size() - 2);
+    arm = arm || every > 1;  // only a reply fault takes a period
+  }
   auto setFault = [&](Fault fault, int count, int arg) {
-    if (arm)
-      sim.ArmFault(fault, count, arg, armName, static_cast<int>(armFrame), writesOnly);
+    if (!armName.empty() || armFrame > 0)
+      sim.ArmFault(fault, count, arg, armName, static_cast<int>(armFrame), writesOnly, static_cast<int>(every));
     else
-      sim.SetFault(fault, count, arg);
+      sim.SetFault(fault, count, arg, static_cast<int>(every));
     return true;
   };
+  // An optional count after the verb's own words (`first` of them).
+  auto countAt = [&](size_t first, long& count) {
+    count = 1;
+    if (words.size() > first + 1) return false;
+    return words.size() == first || (ParseNumber(words[first], count) && count != 0);
+  };
+  if (verb == "echo" && words.size() == 1 && !arm) {
+    sim.SetEcho(true);
+    return true;
+  }
+  if (verb == "twice") {
+    long gap = 0;
+    if (words.size() >= 3 && words[words.size() - 2] == "after") {
+      if (!ParseNumber(words.back(), gap) || gap < 0) return fail("after needs milliseconds");
+      words.resize(words.size() - 2);
+    }
+    if (!countAt(1, b)) return fail("twice takes an optional count and \"after MS\"");
+    return setFault(Fault::Twice, static_cast<int>(b), static_cast<int>(gap));
+  }
+  if (verb == "late") {
+    if (words.size() < 2 || !ParseNumber(words[1], a) || a < 0 || !countAt(2, b))
+      return fail("late needs milliseconds and an optional count");
+    return setFault(Fault::Late, static_cast<int>(b), static_cast<int>(a));
+  }
+  if (verb == "other-address" || verb == "other-index") {
+    if (words.size() < 2 || (words[1] != "before" && words[1] != "after") || !countAt(2, b))
+      return fail(verb + " needs before or after and an optional count");
+    return setFault(verb == "other-address" ? Fault::OtherAddress : Fault::OtherIndex, static_cast<int>(b),
+                    words[1] == "after" ? 1 : 0);
+  }
   if (verb == "silence" && arm && words.size() == 1) return setFault(Fault::Silence, -1, 0);
   if (verb == "error") {
     if (words.size() < 2 || words.size() > 3 || !ParseNumber(words[1], a) || a < 0 || a > 255 ||
@@ -1079,7 +1183,7 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   }
   static const std::pair<const char*, Fault> counted[] = {{"drop", Fault::Drop},       {"garbage", Fault::Garbage},
                                                           {"badcrc", Fault::BadCrc},   {"foreign", Fault::ForeignHash},
-                                                          {"cut", Fault::CutReply}};
+                                                          {"cut", Fault::CutReply},    {"noise", Fault::Noise}};
   for (const auto& [name, fault] : counted) {
     if (verb != name) continue;
     if (words.size() > 2 || (words.size() == 2 && (!ParseNumber(words[1], b) || b == 0)))

@@ -55,6 +55,11 @@ enum class Fault {
   ForeignHash,  // the reply under another name hash (valid CRC)
   DeviceError,  // an "n.Err" reply with the given code
   CutReply,     // the first half of the reply, no carriage return
+  Twice,        // the reply, then the same again arg ms later
+  Late,         // the reply arg ms late (the module serves nothing meanwhile)
+  OtherAddress, // with another address's reply of the same name: before (arg 0) or 1 ms after it (arg 1)
+  OtherIndex,   // with another index's reply of the same indexed parameter: before (arg 0) or after it (arg 1)
+  Noise,        // a noise byte before the reply
 };
 
 struct RequestRecord {
@@ -89,15 +94,21 @@ class Simulator {
   std::string SlavePath() const;
 
   // Faults. count > 0: the next count replies; count < 0: until cleared.
-  // arg: the error code for DeviceError.
-  void SetFault(Fault fault, int count = 1, int arg = 0);
+  // arg: the error code for DeviceError, the milliseconds of Twice and Late, before
+  // (0) or after (1) for OtherAddress and OtherIndex. every > 1: the fault touches
+  // only every every-th reply (count counts those).
+  void SetFault(Fault fault, int count = 1, int arg = 0, int every = 1);
   // The same fault, set before a run and taking effect at a known request: the
   // first one for the parameter `name` (when not empty), else the frame-th decoded
   // request from now (1: the next; only writes counted when writesOnly). Its reply
-  // is the first one the fault touches.
+  // is the first one the fault touches; with `every` only every K-th reply is.
   // A module refusing (DeviceError) or deaf (Silence) does not act on the request
   // it refuses: nothing is stored, no command starts.
-  void ArmFault(Fault fault, int count, int arg, const std::string& name, int frame = 0, bool writesOnly = false);
+  void ArmFault(Fault fault, int count, int arg, const std::string& name, int frame = 0, bool writesOnly = false,
+                int every = 1);
+  // A line that echoes (a 2-wire converter): every byte sent comes back at once,
+  // before the module's reply. Stays until cleared.
+  void SetEcho(bool echo);
   void SetReplyDelay(int milliseconds);
   void ClearFaults();
   // Closes the master side (the program then sees a hang-up); returns once done.
@@ -152,6 +163,12 @@ class Simulator {
   struct Reply {
     std::string text;   // bytes to write
     bool ownFrame = false;
+    // For a value reply: the same name's reply of another address and, for an
+    // indexed parameter, of another index (the OtherAddress / OtherIndex faults).
+    bool hasOtherAddress = false;
+    Frame otherAddress;
+    bool hasOtherIndex = false;
+    Frame otherIndex;
     Protocol framing = Protocol::Own;  // of `text` when not an own frame
     Frame frame;        // own-protocol reply before encoding
     int errorCode = -1;
@@ -211,6 +228,10 @@ class Simulator {
   Fault fault_ = Fault::None;
   int faultCount_ = 0;
   int faultArg_ = 0;
+  int faultEvery_ = 1;   // the fault touches every faultEvery_-th reply
+  int faultTick_ = 0;    // replies since the last one touched
+  unsigned noiseTick_ = 0;
+  bool echo_ = false;
   int delayMs_ = 0;
   bool live_ = false;
   struct ArmedFault {
@@ -218,6 +239,7 @@ class Simulator {
     Fault fault = Fault::None;
     int count = 0;
     int arg = 0;
+    int every = 1;
     uint16_t hash = 0;
     bool byName = false;
     bool writesOnly = false;
@@ -234,22 +256,26 @@ class Simulator {
   bool hungUp_ = false;
   std::condition_variable hungUpChanged_;
   std::string buffer_;
-  // A reply waiting for its request to be logged first (only the serving thread touches it).
-  std::string pendingReply_;
-  int pendingDelayMs_ = 0;
-  bool hasPendingReply_ = false;
+  // Replies waiting for their request to be logged first, each after its delay
+  // (only the serving thread touches them).
+  struct Pending {
+    int delayMs = 0;
+    std::string text;
+  };
+  std::vector<Pending> pending_;
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastByte_;
 };
 
 // One fault command, as the program takes it from --fault and its control FIFO:
 //   silence | delay MS | drop [N] | garbage [N] | badcrc [N] | foreign [N] |
-//   error CODE [N] | cut [N] | hangup | clear | protocol own|rtu|ascii|percent |
-//   set NAME [INDEX] VALUE
+//   error CODE [N] | cut [N] | twice [N] [after MS] | late MS [N] |
+//   other-address before|after [N] | other-index before|after [N] | noise [N] |
+//   echo | hangup | clear | protocol own|rtu|ascii|percent | set NAME [INDEX] VALUE
 // N: number of replies (default 1; "all" or -1 until cleared); CODE: decimal or 0x hex.
-// A reply fault may end in "on NAME" (armed: it starts with the first request for
-// that parameter), "at N" (with the N-th request from now) or "at write N" (with
-// the N-th write from now).
+// A reply fault may add "every K" (only every K-th reply), and end in "on NAME"
+// (armed: it starts with the first request for that parameter), "at N" (with the
+// N-th request from now) or "at write N" (with the N-th write from now).
 bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* error = nullptr);
 
 }  // namespace z580sim

@@ -1,0 +1,234 @@
+// Reads through the real serial port from a simulated module on a bus that
+// misbehaves as real ones do: replies twice or late, another module or another
+// index answering the same name, a converter that echoes, noise before a reply.
+// Whatever comes, no read may show a value of another address or index.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LinkTestSupport.h"
+#include "SimLinkSettings.h"
+#include "Simulator.h"
+#include "support/SimModule.h"
+#include "link/ConnectAttempt.h"
+#include "link/Device.h"
+#include "link/DeviceIO.h"
+#include "link/PollWindow.h"
+#include "model/DescBranch.h"
+#include "model/Parameter.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+// Model 14 answers "rEAd" at four addresses (its channels) and has the indexed
+// "CHAr" (indexes 0 to 3); every slot holds a value of its own.
+constexpr int kModel = 14;
+constexpr int kSlots = 4;
+std::string CharValue(int index) { return std::to_string(10 + index); }
+std::string ReadValue(int channel) { return std::to_string(20 + channel); }
+
+class MisbehavingBusTest : public LinkTestBase {
+ protected:
+  void TearDown() override {
+    device_.reset();
+    if (sim_) sim_->Stop();
+    LinkTestBase::TearDown();
+  }
+
+  // The module with `faults` applied before the link opens its port.
+  void Start(unsigned baud, const std::vector<std::string>& faults) {
+    z580sim::SimConfig config;
+    config.model = kModel;
+    config.line.baud = baud;
+    config.logLimit = 0;
+    ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config, testsupport::SimTable::BuiltIn,
+                                                        [&](z580sim::Simulator& sim) {
+      for (int i = 0; i < kSlots; ++i) {
+        ASSERT_TRUE(sim.SetValue("CHAr", i, {static_cast<uint8_t>(10 + i)}));
+        ASSERT_TRUE(sim.SetValue("rEAd", i, {0, 0, 0, static_cast<uint8_t>(20 + i)}));
+      }
+      for (const std::string& fault : faults) {
+        std::string error;
+        ASSERT_TRUE(z580sim::ApplyFaultCommand(sim, fault, &error)) << error;
+      }
+    }));
+    device_ = std::make_unique<Device>();
+    z580sim::MatchPortSettings(device_->Settings(), *sim_);
+    device_->ApplyPortSettings();
+    ASSERT_EQ(device_->Port().Open(), 0);
+  }
+
+  struct Tally {
+    int wrong = 0;
+    int failed = 0;
+    std::string example;
+  };
+
+  // Reads the index of "CHAr" and the channel of a polled "rEAd" in turn, each
+  // slot round robin, and counts values of another slot.
+  Tally ReadAround(int reads) {
+    std::vector<std::unique_ptr<Parameter>> chars, channels;
+    for (int i = 0; i < kSlots; ++i) {
+      auto c = std::make_unique<Parameter>("CHAr");
+      c->type = "int";
+      c->indexed = true;
+      c->linearIndex = i;
+      chars.push_back(std::move(c));
+      auto r = std::make_unique<Parameter>("rEAd");
+      r->type = "int";
+      r->linearIndex = i;  // polling reads it at that channel
+      r->pollPeriod = 100;
+      r->PreparePolling();
+      channels.push_back(std::move(r));
+    }
+    Tally tally;
+    for (int n = 0; n < reads; ++n) {
+      const int slot = (n / 2) % kSlots;
+      Parameter& p = n % 2 == 0 ? *chars[slot] : *channels[slot];
+      const std::string expected = n % 2 == 0 ? CharValue(slot) : ReadValue(slot);
+      p.value.clear();
+      if (device_->ExchangeParameter(1, &p, nullptr, false) != 0) {
+        ++tally.failed;
+      } else if (p.value != expected) {
+        if (tally.wrong++ == 0) tally.example = p.name + " slot " + std::to_string(slot) + ": " + p.value;
+      }
+    }
+    return tally;
+  }
+
+  std::unique_ptr<z580sim::Simulator> sim_;
+  std::unique_ptr<Device> device_;
+};
+
+TEST_F(MisbehavingBusTest, NoReadShowsAValueOfAnotherAddressOrIndex) {
+  struct Case {
+    std::vector<std::string> faults;
+    int reads;
+    bool everyReadSucceeds;  // a retry always gets the answer
+  } cases[] = {
+      {{"twice all"}, 2000, true},
+      {{"twice all after 2"}, 600, true},
+      // Longer than the response time-out at both rates: the late answer comes into
+      // the retry, the answer to the retry into the next request.
+      {{"late 250 all every 40"}, 240, true},
+      {{"other-address before all"}, 1000, true},
+      {{"other-address after all"}, 1000, true},
+      {{"other-index before all"}, 1000, true},
+      {{"other-index after all"}, 1000, true},
+      // The module answers a few milliseconds after the echo of the request.
+      {{"echo", "delay 3"}, 400, true},
+      {{"noise all every 3"}, 1000, true},
+  };
+  for (unsigned baud : {9600u, 115200u}) {
+    for (const Case& c : cases) {
+      const std::string what = c.faults.front() + (c.faults.size() > 1 ? ", " + c.faults.back() : "") + " at " +
+                               std::to_string(baud);
+      SCOPED_TRACE(what);
+      ASSERT_NO_FATAL_FAILURE(Start(baud, c.faults));
+      const Tally tally = ReadAround(c.reads);
+      EXPECT_EQ(tally.wrong, 0) << "first: " << tally.example;
+      if (c.everyReadSucceeds) {
+        EXPECT_EQ(tally.failed, 0);
+      }
+      device_.reset();
+      sim_->Stop();
+      sim_.reset();
+    }
+  }
+}
+
+class QuietWindow : public exchange::PollWindow {
+ public:
+  QuietWindow() { exchange::SetPollWindow(this); }
+  ~QuietWindow() override { exchange::SetPollWindow(nullptr); }
+  void PostPollResults() override {}
+};
+
+// The polling thread on the four channels of "rEAd": every record it delivers
+// carries its own channel's value or an error, never a neighbour's.
+TEST_F(MisbehavingBusTest, NoPollShowsAValueOfAnotherChannel) {
+  struct Case {
+    std::string fault;
+    int polls;
+  } cases[] = {
+      {"late 250 all every 25", 100},
+      {"twice all after 1", 300},
+      {"other-address after all", 400},
+  };
+  for (unsigned baud : {9600u, 115200u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.fault + " at " + std::to_string(baud));
+      ASSERT_NO_FATAL_FAILURE(Start(baud, {c.fault}));
+      QuietWindow window;
+      DescBranch branch;
+      branch.elementName = "scanners";
+      for (int i = 0; i < kSlots; ++i) {
+        Parameter& p = branch.AddParameter(std::make_unique<Parameter>("rEAd"));
+        p.type = "int";
+        p.linearIndex = i;
+        p.pollPeriod = 2;
+        p.PreparePolling();
+      }
+      device_->lowScanPriority = false;  // the count of polls, not their priority, is under test
+      ASSERT_EQ(device_->StartScanThread(branch), 0);
+      for (auto& p : branch.parameters) p->StartPolling();
+      int polls = 0, wrong = 0, failed = 0;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (polls < c.polls && std::chrono::steady_clock::now() < end) {
+        const auto record = App().pollResults.PopFront();
+        if (!record) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          continue;
+        }
+        ++polls;
+        if (!record->error.empty()) ++failed;
+        else if (record->value != ReadValue(record->index)) ++wrong;
+      }
+      device_->StopThreads();
+      App().pollResults.Flush();
+      EXPECT_EQ(polls, c.polls);
+      EXPECT_EQ(wrong, 0);
+      EXPECT_LT(failed, polls / 4);
+      device_.reset();
+      sim_->Stop();
+      sim_.reset();
+    }
+  }
+}
+
+// On a converter that echoes, a refused write fails with the module's reason and an
+// accepted one is done only on the module's answer; a connection that gets nothing
+// but the echo says so.
+TEST_F(MisbehavingBusTest, EchoingLineNeverPassesForTheModule) {
+  ASSERT_NO_FATAL_FAILURE(Start(115200, {"echo"}));
+  Parameter dev("dev");
+  ASSERT_EQ(device_->ExchangeParameter(1, &dev, nullptr, false), 0) << dev.note;
+  EXPECT_EQ(dev.value, "zd580-14");
+
+  Parameter serial("SEr.n");  // read-only: the module refuses
+  serial.type = "int";
+  serial.value = "7";
+  EXPECT_EQ(device_->ExchangeParameter(0, &serial, nullptr, false), 1);
+  EXPECT_EQ(serial.note, resources::LoadString(227));
+
+  Parameter type("tYPE");
+  type.type = "a:b:c:d";
+  type.value = "c";
+  ASSERT_EQ(device_->ExchangeParameter(0, &type, nullptr, false), 0) << type.note;
+  z580sim::Bytes stored;
+  ASSERT_TRUE(sim_->GetValue("tYPE", 0, stored));
+  EXPECT_EQ(stored, z580sim::Bytes{2});
+
+  sim_->SetFault(z580sim::Fault::Silence, -1);
+  device_->ResetTally();
+  EXPECT_EQ(device_->IdentifyDevice(false), 0);
+  const std::string reason = exchange::ConnectFailureReason({device_->LastAttempt()});
+  EXPECT_NE(reason.find("эхо"), std::string::npos) << reason;
+}
+
+}  // namespace
