@@ -116,17 +116,20 @@ TEST(PollScheduleTest, AStopAndStartBetweenTwoLooksIsStillARestart) {
   EXPECT_EQ(schedule.NextExpiry(), ArmedAt(*a) + milliseconds(500));
 }
 
+// One record of `p` for the current tree, handed to the window's queue.
+bool DeliverRecordOf(Parameter& p) {
+  auto record = std::make_unique<exchange::PollResult>();
+  record->parameter = &p;
+  record->generation = App().pollResults.Generation();
+  return exchange::DeliverPollResult(std::move(record));
+}
+
 // The window hears once until it drains, and again from the first record after a
 // drain has begun (or after the tree or the window changed): no record ever waits
 // for a word that is not coming.
 TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
   Parameter p("x");
-  const auto deliver = [&p] {
-    auto record = std::make_unique<exchange::PollResult>();
-    record->parameter = &p;
-    record->generation = App().pollResults.Generation();
-    return exchange::DeliverPollResult(std::move(record));
-  };
+  const auto deliver = [&p] { return DeliverRecordOf(p); };
   App().pollResults.NewGeneration();
   {
     FakePollWindow window;
@@ -155,12 +158,7 @@ TEST(PollWindowTest, OneWordUntilADrainBeginsAndNoRecordLeftUntold) {
 // told again. Without it, records would wait in the queue for a word never coming.
 TEST(PollWindowTest, EveryResetOfTheWordOnItsWayTellsTheNextRecord) {
   Parameter p("x");
-  const auto deliver = [&p] {
-    auto record = std::make_unique<exchange::PollResult>();
-    record->parameter = &p;
-    record->generation = App().pollResults.Generation();
-    return exchange::DeliverPollResult(std::move(record));
-  };
+  const auto deliver = [&p] { return DeliverRecordOf(p); };
   const struct {
     const char* what;
     std::function<void()> reset;

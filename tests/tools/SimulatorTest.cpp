@@ -589,15 +589,21 @@ TEST(Simulator, SetCommandChangesWhatAReadGets) {
   }
 }
 
-TEST(Simulator, LiveModuleMovesItsPolledValuesOnly) {
-  // Model 11 has counters, input and output words; a reading comes from model 0's table.
+// Model 11's table with a counter "r.Cou" of two channels, the first at 5.
+static ParameterTable Model11WithCounters() {
   ParameterTable table = BuiltInTable(11);
   ParameterSpec counter;
   counter.name = "r.Cou";
   counter.length = 2;
   counter.initial = {0, 5};
   counter.channels = 2;
-  ASSERT_TRUE(table.Add(counter));
+  EXPECT_TRUE(table.Add(counter));
+  return table;
+}
+
+TEST(Simulator, LiveModuleMovesItsPolledValuesOnly) {
+  // Model 11 has counters, input and output words; a reading comes from model 0's table.
+  const ParameterTable table = Model11WithCounters();
   Running r(Model(11), table);
   r.sim->SetLive(true);
   std::string error;
@@ -625,13 +631,7 @@ TEST(Simulator, LiveModuleMovesItsPolledValuesOnly) {
 }
 
 TEST(Simulator, LiveModuleTakesAWriteAsAModuleDoes) {
-  ParameterTable table = BuiltInTable(11);
-  ParameterSpec counter;
-  counter.name = "r.Cou";
-  counter.length = 2;
-  counter.initial = {0, 5};
-  counter.channels = 2;
-  ASSERT_TRUE(table.Add(counter));
+  const ParameterTable table = Model11WithCounters();
   Running r(Model(11), table);
   r.sim->SetLive(true);
   Frame reply;
