@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "devices/CBaseDevice.h"
@@ -28,6 +29,10 @@ constexpr int kStrForbiddenCombination = 258;
 constexpr int kStrNoNetworkElement = 287;
 constexpr int kStrAppTitle = 57344;
 
+constexpr int kStrNoData = 194;
+constexpr const char* kNetworkNames[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
+constexpr const char* kNotTaken = "не записано в прибор - остается прежним";
+
 constexpr const char* kNoLink = "Нет данных - контекст устройства не получен диалогом APLY\n\nВнутренняя ошибка программы";
 
 }  // namespace
@@ -39,9 +44,17 @@ std::string ApplyCommand::Summary() const {
   using resources::LoadString;
   if (!link_) return kNoLink;
   if (!network_) return LoadString(kStrNoNetworkElement);
+  if (NothingTaken()) return kNothingTaken;
   const bool dataLength = !model_ || model_->HasDataLengthParameter();
   std::string text;
-  auto line = [&](int title, const char* name) { text += LoadString(title) + ": " + network_->GetParameterValue(name) + "\n"; };
+  // Only what the module confirmed is new; a value typed but not written, or one it
+  // refused, is not followed.
+  auto line = [&](int title, const char* name) {
+    const std::string held = network_->GetParameterValue(name);
+    const std::optional<std::string> confirmed = Elements::ConfirmedSetting(*network_, name);
+    const bool neverRead = held == LoadString(kStrNoData) || network_->GetParameterByName(name) == nullptr;
+    text += LoadString(title) + ": " + (confirmed ? *confirmed : neverRead ? held : kNotTaken) + "\n";
+  };
   line(kStrSpeed, "bPS");
   if (dataLength) line(kStrDataLength, "LEn");
   line(kStrParity, "PrtY");
@@ -51,8 +64,29 @@ std::string ApplyCommand::Summary() const {
   return text;
 }
 
+bool ApplyCommand::NothingTaken() const {
+  if (!network_) return false;
+  bool offered = false;
+  for (const char* name : kNetworkNames) {
+    if (Elements::ConfirmedSetting(*network_, name)) return false;
+    const Parameter* p = network_->GetParameterByName(name);
+    offered |= p != nullptr && p->value != resources::LoadString(kStrNoData);
+  }
+  return offered;
+}
+
+void ApplyCommand::CopyConfirmedSettings(const ObjectWithParameters& network, ObjectWithParameters& program) {
+  for (const char* name : kNetworkNames)
+    if (const std::optional<std::string> value = Elements::ConfirmedSetting(network, name))
+      program.SetParameterValue(name, *value);
+}
+
 bool ApplyCommand::Send(bool broadcast) {
   if (!link_) return false;
+  if (NothingTaken()) {
+    platform::ShowMessage(kNothingTaken, resources::LoadString(kStrAppTitle), platform::MessageIcon::Error);
+    return false;
+  }
   // An address the frames cannot carry: the module must not switch to it.
   if (network_ && !Elements::HeldAddressFits(*network_)) {
     platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), resources::LoadString(kStrAppTitle),

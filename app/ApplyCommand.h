@@ -15,14 +15,28 @@ class CBaseDevice;
 
 namespace Dialogs {
 
+// What the summary and the refused "APLY" say when the module confirmed no setting.
+inline constexpr const char* kNothingTaken =
+    "Прибор не подтвердил ни одного нового сетевого параметра: они не записаны в прибор или прибор отказал в "
+    "записи. Команда APLY ничего не изменит и не отправлена.";
+
 class ApplyCommand {
  public:
   // Any of them may be null: the summary then says what is missing.
   ApplyCommand(Device* link, ObjectWithParameters* network, BaseDevice::CBaseDevice* model);
 
   // Static 1222: one "title: value" line per setting (without the data length when
-  // the model has none), or the text of what is missing.
+  // the model has none), or the text of what is missing. A value the module did not
+  // confirm is named as not written; when no setting was taken, the summary says so.
   std::string Summary() const;
+
+  // Some setting was typed or written and the module confirmed none: "APLY" would
+  // change nothing, and is not sent.
+  bool NothingTaken() const;
+
+  // After "APLY": the settings the module confirmed go into the program's own
+  // settings by name; the others stay as they are.
+  static void CopyConfirmedSettings(const ObjectWithParameters& network, ObjectWithParameters& program);
 
   // Sends "APLY"; true on success. A failure is reported (message 193 and the
   // link's error text) and changes nothing. Without a link nothing is sent and the

@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/ApplyCommand.h"
 #include "app/CmyCommandLineInfo.h"
 #include "app/DocumentViews.h"
 #include "devices/CBaseDevice.h"
@@ -48,13 +49,11 @@ constexpr int kStrNoAttributesNotice = 182;
 constexpr int kStrInitQuestion = 183;
 constexpr int kStrReadError = 185;
 constexpr int kStrTreeFileError = 186;
-constexpr int kStrNoData = 194;
 constexpr int kStrAppTitle = 57344;
 
 constexpr const char* kStoreFileName = "zt580.dat";
 constexpr const char* kBranchNotDefined = "Ветвь не определена";
 // The network settings an APLY copies into the program's port settings, in order.
-constexpr const char* kNetworkNames[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
 
 enum BranchKind { kBranch, kRoot, kScanners };
 
@@ -817,11 +816,9 @@ void CPelmDoc::OnSendInit() {
 
 void CPelmDoc::CopyNetworkSettingsToProgram() {
   if (!link_ || !networkBranch) return;
-  const std::string& noData = resources::LoadString(kStrNoData);
-  for (const char* name : kNetworkNames) {
-    const std::string value = networkBranch->GetParameterValue(name);
-    if (value != noData) link_->Settings().SetParameterValue(name, value);
-  }
+  // Only what the module confirmed: a refused or unwritten value would leave the
+  // program talking to another address than the module's.
+  Dialogs::ApplyCommand::CopyConfirmedSettings(*networkBranch, link_->Settings());
 }
 
 void CPelmDoc::OnApply() {
@@ -835,6 +832,10 @@ void CPelmDoc::OnApply() {
     auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
     Parameter* aply = model ? model->GetApplyParameter() : nullptr;
     if (aply && link_) {
+      if (Dialogs::ApplyCommand(link_.get(), networkBranch, model).NothingTaken()) {
+        platform::ShowMessage(Dialogs::kNothingTaken, resources::LoadString(kStrAppTitle), MessageIcon::Error);
+        return;
+      }
       // An address the frames cannot carry: the module must not switch to it.
       if (networkBranch && !Elements::HeldAddressFits(*networkBranch)) {
         platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), resources::LoadString(kStrAppTitle),

@@ -8,6 +8,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
 
@@ -254,11 +255,7 @@ bool CreateErrorLogFile(const std::string& path) {
   return true;
 }
 
-std::optional<int> CommandLineAddressNumber(std::string_view text) {
-  long long value = 0;
-  if (text.empty() || platform::ParseInteger(text, 0, value) != text.size()) return std::nullopt;
-  return platform::ClampToInt(value);
-}
+std::optional<int> CommandLineAddressNumber(std::string_view text) { return model::ReadAddressText(text); }
 
 std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName) {
   const bool write = (batch.runFlags & exchange::kRunWrite) != 0;

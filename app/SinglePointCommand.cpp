@@ -30,7 +30,7 @@ constexpr int kStrNotDescribed = 316;
 constexpr int kStrTypeUnknown = 317;
 constexpr int kStrPortOpenError = 321;
 constexpr int kStrRejectedValue = 219;
-constexpr const char* kBadIndex = "Недопустимый индекс '%s': нужно целое число от 0";
+constexpr const char* kBadIndex = "Недопустимый индекс '%s': нужно целое число от 0 до %i";
 
 bool IsOneOf(std::string_view text, std::initializer_list<std::string_view> words) {
   return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return EqualsNoCase(text, w); });
@@ -46,6 +46,16 @@ std::vector<std::string> SinglePointCommand::Names() const {
   names.reserve(catalogue_.size());
   for (const DescParameter& d : catalogue_) names.push_back(d.name);
   return names;
+}
+
+int SinglePointCommand::HighestIndexInAddress() const {
+  if (!link_) return exchange::MaxFrameAddress(8);
+  int highest = 0;
+  link_->WhileNoFrameRuns([&] {
+    const Sio& port = link_->Port();
+    highest = exchange::MaxFrameAddress(port.addressLength) - port.moduleAddress;
+  });
+  return highest;
 }
 
 const DescParameter* SinglePointCommand::Find(const std::string& name) const {
@@ -104,11 +114,17 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
   }
 
   if (fields.hasIndex) {
-    // A linear index is a whole number from 0; in the address, -1 would be taken
-    // for the broadcast channel.
-    const std::optional<double> typedIndex = model::ReadTypedNumber(fields.indexText, {0, INT_MAX, true, false});
+    // An index is a whole number from 0 to what its place carries: two bytes in the
+    // data; in the address, what the addressing leaves above the module's address
+    // (-1 would be taken for the broadcast channel). Beyond it, an index would be
+    // cut to another channel or overflow the address.
+    // A module address the addressing cannot carry is the link's to refuse.
+    int highest = fields.indexPlace == 1 ? HighestIndexInAddress() : 65535;
+    if (highest < 0) highest = INT_MAX;
+    const std::optional<double> typedIndex =
+        model::ReadTypedNumber(fields.indexText, {0, static_cast<double>(highest), true, false});
     if (!typedIndex) {
-      trace.push_back(platform::Format(kBadIndex, fields.indexText.c_str()));
+      trace.push_back(platform::Format(kBadIndex, fields.indexText.c_str(), highest));
       return trace;
     }
     const int index = static_cast<int>(*typedIndex);

@@ -41,6 +41,10 @@ class SinglePointCommand {
 
  private:
   const DescParameter* Find(const std::string& name) const;
+  // The largest index the address carries above the module's address (as for 8-bit
+  // addresses without a link, where nothing is sent); negative when the module's
+  // address is beyond it.
+  int HighestIndexInAddress() const;
 
   const std::vector<DescParameter>& catalogue_;
   DeviceIO* link_;

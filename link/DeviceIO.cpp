@@ -10,6 +10,7 @@
 #include "link/NetworkName.h"
 #include "model/DeviceModelHooks.h"
 #include "model/Parameter.h"
+#include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
 #include "resources/StringTable.h"
@@ -65,7 +66,8 @@ void DeviceIO::ApplyPortSettingsLocked() {
   Sio& sio = *port_;
   sio.portName = s.GetParameterValue("Port");
   sio.baudRate = static_cast<uint32_t>(std::max(platform::Atoi(s.GetParameterValue("bPS")), 0));
-  sio.moduleAddress = platform::Atoi(s.GetParameterValue("Addr"));
+  // An address text that is none is no address 0: every request is then refused.
+  sio.moduleAddress = model::ReadAddressText(s.GetParameterValue("Addr")).value_or(-1);
   sio.addressLength = platform::Atoi(s.GetParameterValue("A.Len"));
   const model::DeviceModelHooks* model = model::CurrentDeviceModel();
   sio.dataBits = model != nullptr && model->IsEightBitOnlyModel() ? 8 : platform::Atoi(s.GetParameterValue("LEn"));
@@ -405,9 +407,12 @@ int DeviceIO::TransactAlternateFrame(const uint8_t* request, int length, std::ve
   Sio& sio = *port_;
   const uint8_t selector = exchange::ProtocolSelector();
   sio.rtuFraming = selector == exchange::kSelectorModbusRtu;
-  // These framings carry one address byte: an address beyond it is not sent as
-  // its low byte (another module), as 11-bit addressing is not sent at all.
-  if (sio.moduleAddress < 0 || sio.moduleAddress > exchange::MaxFrameAddress(8)) return exchange::kTransportClosed;
+  // The own frames' guard, in the address byte these framings carry: no switch-back
+  // goes to an address the program refuses (nor to the Modbus broadcast 0).
+  const bool modbus = selector == exchange::kSelectorModbusRtu || selector == exchange::kSelectorModbusAscii;
+  if (exchange::CheckRequestAddress({std::min(sio.addressLength, 8), sio.moduleAddress, 0, modbus}) !=
+      exchange::AddressFault::None)
+    return exchange::kTransportClosed;
   const int result = exchange::TransactAlternateWithRetries(
       selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress), request, static_cast<size_t>(length),
       Transport(), outData);

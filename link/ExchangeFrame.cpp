@@ -54,8 +54,8 @@ bool DecodeTetrads(const char* text, size_t pairs, uint8_t* out) {
 namespace exchange {
 
 int RequestAddress(const FrameAddressing& addressing) {
-  return addressing.channel == kBroadcastChannel ? kBroadcastAddress
-                                                 : addressing.moduleAddress + addressing.channel;
+  if (addressing.channel == kBroadcastChannel) return kBroadcastAddress;
+  return platform::ClampToInt(static_cast<long long>(addressing.moduleAddress) + addressing.channel);
 }
 
 AddressFault CheckRequestAddress(const FrameAddressing& addressing) {
@@ -63,6 +63,7 @@ AddressFault CheckRequestAddress(const FrameAddressing& addressing) {
   if (address < 0) return AddressFault::Negative;
   if (address > MaxFrameAddress(addressing.addressLength)) return AddressFault::BeyondAddressing;
   if (address == kBroadcastAddress && addressing.channel != kBroadcastChannel) return AddressFault::Broadcast;
+  if (address == 0 && addressing.modbusFraming) return AddressFault::Broadcast;
   return AddressFault::None;
 }
 

@@ -53,16 +53,21 @@ struct FrameAddressing {
   int addressLength = 8;  // 8 or 11
   int moduleAddress = 0;
   int channel = 0;        // -1 broadcast
+  // A Modbus switch-back frame: Modbus takes address 0 for its broadcast.
+  bool modbusFraming = false;
 };
 
 // The address a request goes to: broadcast (255) for channel -1, else the module
-// address plus the channel.
+// address plus the channel (held to the int range: a channel near its end is no
+// address either).
 int RequestAddress(const FrameAddressing& addressing);
 
 // The one check of the address a request goes to, made before any frame is built:
 // an address below 0 or beyond what the addressing carries never goes out, nor the
 // broadcast address when the request is not a broadcast (module address plus a
-// channel or index landing on 255 would reach every module on the bus).
+// channel or index landing on 255 would reach every module on the bus; in a Modbus
+// framing the same goes for 0). Asked of the own frames and the switch-back frames
+// alike, and with channel 0 it is the rule of the addresses a module may have.
 enum class AddressFault { None, Negative, BeyondAddressing, Broadcast };
 AddressFault CheckRequestAddress(const FrameAddressing& addressing);
 

@@ -1,7 +1,10 @@
 #include "link/NetRS485prg.h"
 
 #include <memory>
+#include <optional>
+#include <string_view>
 
+#include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Registry.h"
 #include "platform/Sio.h"
@@ -81,8 +84,15 @@ std::string NetRS485prg::PortShownText(const std::string& value) {
 
 void NetRS485prg::Store() {
   for (const NumberValue& number : kNumbers) {
-    if (const Parameter* parameter = GetParameterByName(number.parameter))
-      WriteProgramDword(number.valueName, static_cast<uint32_t>(platform::Atoi(parameter->value)));
+    const Parameter* parameter = GetParameterByName(number.parameter);
+    if (parameter == nullptr) continue;
+    if (std::string_view(number.valueName) == kAddress) {
+      // Stored as the link reads it; a text that is no address keeps the stored one.
+      if (const std::optional<int> address = model::ReadAddressText(parameter->value))
+        WriteProgramDword(number.valueName, static_cast<uint32_t>(*address));
+      continue;
+    }
+    WriteProgramDword(number.valueName, static_cast<uint32_t>(platform::Atoi(parameter->value)));
   }
   if (const Parameter* prty = GetParameterByName("PrtY")) {
     for (int i = 0; i < 3; ++i) {

@@ -21,6 +21,10 @@ std::string HeldValue(const ObjectWithParameters& owner, std::string_view name) 
 
 }  // namespace
 
+bool ModuleAddressAllowed(int address, int addressLength) {
+  return exchange::CheckRequestAddress({addressLength == 11 ? 11 : 8, address, 0}) == exchange::AddressFault::None;
+}
+
 bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view name, const std::string& text) {
   // The first protocol item carries addresses above 255; without a "Prot" parameter
   // the protocol counts as the first.
@@ -29,33 +33,39 @@ bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view na
     int index = -1;
     firstProtocol = prot->FindEnumIndex(prot->value, index) && index == 0;
   }
-  // Whatever the protocol, an address must fit the frame's address bits.
+  // A held address the frames cannot carry under a new length.
   auto fits = [](int address, const std::string& length) {
     return address >= 0 && address <= exchange::MaxFrameAddress(length == "11" ? 11 : 8);
   };
+  const std::optional<int> held = model::ReadAddressText(HeldValue(owner, "Addr"));
   if (platform::EqualsNoCase(name, "addr")) {
-    // Read as the value cell reads it ("0x1FF" is 511, not 0); a text that is no
-    // number is left to the value check, which refuses it.
-    model::TypedNumberRules rules = model::kWholeInt;
-    rules.hexadecimal = true;
-    const std::optional<double> typed = model::ReadTypedNumber(text, rules);
+    // A text that is no address is left to the value check, which refuses it.
+    const std::optional<int> typed = model::ReadAddressText(text);
     if (!typed) return true;
-    const int address = static_cast<int>(*typed);
+    const int address = *typed;
     const std::string length = HeldValue(owner, "A.Len");
-    if (!fits(address, length)) return false;
+    if (!ModuleAddressAllowed(address, length == "11" ? 11 : 8)) return false;
     if (address > 255 && (length != "11" || !firstProtocol)) return false;
     const model::DeviceModelHooks* model = model::CurrentDeviceModel();
     return model == nullptr || model->IsValidAddress(address, length);
   }
-  if (platform::EqualsNoCase(name, "a.len")) return fits(platform::Atoi(HeldValue(owner, "Addr")), text);
-  if (platform::EqualsNoCase(name, "prot")) return !(!firstProtocol && platform::Atoi(HeldValue(owner, "Addr")) > 255);
+  if (platform::EqualsNoCase(name, "a.len")) return !held || fits(*held, text);
+  if (platform::EqualsNoCase(name, "prot")) return !(!firstProtocol && held && *held > 255);
   return true;
 }
 
-bool HeldAddressFits(const ObjectWithParameters& owner) {
+std::optional<std::string> ConfirmedSetting(const ObjectWithParameters& owner, std::string_view name) {
   constexpr int kStrNoData = 194;
-  const std::string address = HeldValue(owner, "Addr");
-  return address == resources::LoadString(kStrNoData) || CheckAddressSettings(owner, "Addr", address);
+  const Parameter* parameter = owner.GetParameterByName(name);
+  if (parameter == nullptr || parameter->valueChanged || !parameter->note.empty() ||
+      parameter->value == resources::LoadString(kStrNoData))
+    return std::nullopt;
+  return parameter->value;
+}
+
+bool HeldAddressFits(const ObjectWithParameters& owner) {
+  const std::optional<std::string> address = ConfirmedSetting(owner, "Addr");
+  return !address || CheckAddressSettings(owner, "Addr", *address);
 }
 
 bool CheckFrameSettings(const ObjectWithParameters& owner, std::string_view name, const std::string& text) {

@@ -2,6 +2,7 @@
 // The two consistency checks of the module's network settings, over whatever
 // element holds them: the network-settings element, or the branch of network
 // parameters in a model's tree. A setting the element lacks counts as empty.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,18 @@ namespace Elements {
 // address above 255 needs the first protocol too; then the current device model
 // decides. Other names: true.
 bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view name, const std::string& text);
-// Whether the address the element holds passes the address check, as an edit of
+// The one rule of the addresses a single module may have, asked by the settings
+// cells, the setup dialog, both "APLY" paths and the link: an address the frames of
+// the address length carry, and not the broadcast address 255.
+bool ModuleAddressAllowed(int address, int addressLength);
+// A setting's value as the module confirmed it: read from the module, or written and
+// acknowledged (no change pending, no error note). A value typed but not written, one
+// the module refused and one never read ("Нет данных") are none: "APLY" neither lists
+// nor follows them.
+std::optional<std::string> ConfirmedSetting(const ObjectWithParameters& owner, std::string_view name);
+// Whether the address the module confirmed passes the address check, as an edit of
 // "Addr" to it would: before "APLY" makes the module take it and the program follow.
-// An address never read ("Нет данных") is not taken over and passes.
+// An address not confirmed is not followed and passes.
 bool HeldAddressFits(const ObjectWithParameters& owner);
 // Whether an edit of "PrtY", "LEn" or "Sbit" may be taken: no parity with 7 data
 // bits and 1 stop bit, and parity with 8 data bits and 2 stop bits, are refused.

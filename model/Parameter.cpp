@@ -122,17 +122,25 @@ int Parameter::CheckAndSetValue(const std::string& input, bool fullPrecision) {
       n = n * m + (c - '0');
     }
     if (LimitsInForce() && (n < min || n > max)) return 0;
+  } else if (TypeIsOneOf(type, {"int", "int16"}) && EqualsNoCase(name, "Addr")) {
+    // A module address is read as every place reads one, and kept as the decimal
+    // number it is: the cell shows what the link sends and the settings store.
+    const std::optional<int> address = model::ReadAddressText(text);
+    if (!address || *address < 0 || *address > 65535 || (LimitsInForce() && (*address < min || *address > max))) return 0;
+    text = Format("%i", *address);
   } else if (TypeIsOneOf(type, {"int", "int16"})) {
     if (text.size() > 255) return 0;
-    // "0x" as well: values such as "CodP" are shown in hexadecimal and must go back so.
+    // Values are shown in decimal, except "CodP", which is shown in hexadecimal and
+    // goes back so; a text in another form would be shown as it is not held.
+    const bool hexadecimalCell = EqualsNoCase(name, "CodP");
     model::TypedNumberRules rules = model::kUnsigned16;
-    rules.hexadecimal = true;
+    rules.hexadecimal = hexadecimalCell;
     const std::optional<double> v = model::ReadTypedNumber(text, rules);
     if (!v) return 0;
     if (LimitsInForce() && (*v < min || *v > max)) return 0;
-    // Kept as typed, without the blanks around it and with the decimal point the
-    // write reads.
-    text = model::TypedNumberText(text);
+    // Kept as the integer that is written ("7.000001" and "+7" are 7).
+    const int number = static_cast<int>(*v);
+    text = hexadecimalCell ? Format("0x%02x", number) : Format("%i", number);
   }
   valueChanged = true;
   return SetValue(text);

@@ -74,4 +74,13 @@ std::optional<double> ReadTypedNumber(std::string_view input, const TypedNumberR
   return v;
 }
 
+std::optional<int> ReadAddressText(std::string_view text) {
+  const std::string_view t = Trimmed(text);
+  long long value = 0;
+  if (t.empty() || platform::ParseInteger(t, 0, value) != t.size()) return std::nullopt;
+  // A number beyond int is none that any place could show as read.
+  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+  return static_cast<int>(value);
+}
+
 }  // namespace model

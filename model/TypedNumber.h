@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <climits>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace model {
@@ -35,5 +36,13 @@ std::optional<double> ReadTypedNumber(std::string_view text, const TypedNumberRu
 // The text without the blanks around it and with a decimal comma as the point: the
 // form a typed number is kept in once read.
 std::string TypedNumberText(std::string_view text);
+
+// The one reading of a module address text, for every place that reads one (the
+// settings cells, the held and stored settings, the link, the command line): the
+// whole text, blanks around it allowed, is an integer as C's "%i" reads it (an
+// optional sign, decimal, "0x" hexadecimal or octal with a leading 0). A fraction,
+// an exponent or anything after the digits is no address. Cells keep and show it
+// as the decimal number it is, so what is shown is what is sent and stored.
+std::optional<int> ReadAddressText(std::string_view text);
 
 }  // namespace model

@@ -111,9 +111,11 @@ void CSetupCarrier::Init(bool offlineAllowed) {
     table_->setColumnWidth(0, table_->columnWidth(0) - moved);
     table_->setColumnWidth(1, table_->columnWidth(1) + moved);
   }
-  // An address the frames cannot carry is refused, never cut to its low bits.
+  // An address the frames cannot carry is refused, never cut to its low bits; a
+  // frame no module takes is refused as in the tree.
   table_->acceptEdit = [this](const Parameter& p, const std::string& text) {
-    return Elements::CheckAddressSettings(link_->Settings(), p.name, text);
+    return Elements::CheckAddressSettings(link_->Settings(), p.name, text) &&
+           Elements::CheckFrameSettings(link_->Settings(), p.name, text);
   };
   table_->onRefused = [] {
     platform::ShowMessage(resources::LoadString(kStrForbiddenCombination), "", platform::MessageIcon::Error);

@@ -3,6 +3,9 @@
 
 #include "TreeTestSupport.h"
 #include "app/CPelmDoc.h"
+#include "app/CmyCommandLineInfo.h"
+#include "link/DeviceIO.h"
+#include "platform/Registry.h"
 #include "app/TreeCommit.h"
 #include "link/NetRS485prg.h"
 #include "platform/Prompter.h"
@@ -214,6 +217,61 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   EXPECT_FALSE(addr.valueChanged);
   EXPECT_EQ(link_.calls, (std::vector<std::string>{"reopen", "reopen"}));
   EXPECT_EQ(views_.updates, updates + 2);
+}
+
+// Every place that reads an address text reads it alike: the tree's module and own
+// settings cells show what the link then sends to and the settings store, and the
+// command line takes the same number.
+TEST_F(TreeCommitTest, AnAddressTextIsShownSentAndStoredAsOneNumber) {
+  struct Case {
+    const char* text;
+    const char* shown;          // in the cells; nullptr: refused with message 258 or the value's
+    std::optional<int> number;  // read by the link, the store and the command line
+  } cases[] = {
+      {"17", "17", 17},          {" 17 ", "17", 17},  {"+17", "17", 17},     {"0x10", "16", 16},
+      {"020", "16", 16},         {"16.0", nullptr, {}}, {"1e1", nullptr, {}}, {"17abc", nullptr, {}},
+      {"08", nullptr, {}},       {"", nullptr, {}},   {"255", nullptr, 255}, {"256", nullptr, 256},
+      {"-1", nullptr, -1},       {"0", "0", 0},
+  };
+  Elements::NetRS485prg own;
+  own.InitParameters();
+  FakePelmTreeRows ownRows;
+  own.InsertTreeItems(ownRows, model::kNoItem, -1, false);
+  Parameter& ownAddress = *own.GetParameterByName("Addr");
+  CommitContext ownContext{ownRows, &document_, link_};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Parameter& moduleAddress = NetworkParameter("Addr");
+    moduleAddress.value = "1";
+    rows_.SetItemText(moduleAddress.treeItem, 2, "1");
+    ownAddress.value = "1";
+    ownRows.SetItemText(ownAddress.treeItem, 2, "1");
+    const CommitOutcome outcome = Commit(moduleAddress, 2, c.text);
+    const CommitOutcome ownOutcome = CommitEdit(ownContext, ownAddress.treeItem, 2, "1", c.text);
+    if (c.shown == nullptr) {
+      EXPECT_EQ(outcome, CommitOutcome::Refused);
+      EXPECT_EQ(ownOutcome, CommitOutcome::Refused);
+      EXPECT_EQ(moduleAddress.value, "1");
+      EXPECT_EQ(ownAddress.value, "1");
+    } else {
+      EXPECT_NE(outcome, CommitOutcome::Refused);
+      EXPECT_EQ(moduleAddress.value, c.shown);
+      EXPECT_EQ(rows_.Text(moduleAddress.treeItem, 2), c.shown);
+      EXPECT_EQ(ownAddress.value, c.shown);
+      EXPECT_EQ(ownRows.Text(ownAddress.treeItem, 2), c.shown);
+    }
+    // The text as the link and the store meet it, whatever put it there.
+    DeviceIO io;
+    io.Settings().SetParameterValue("Addr", c.text);
+    io.ApplyPortSettings();
+    EXPECT_EQ(io.Port().moduleAddress, c.number.value_or(-1));
+    WriteProgramDword("address", 99);
+    io.Settings().Store();
+    uint32_t stored = 0;
+    ReadProgramDword("address", stored, 0);
+    EXPECT_EQ(stored, c.number ? static_cast<uint32_t>(*c.number) : 99u);
+    EXPECT_EQ(CommandLineAddressNumber(c.text), c.number);
+  }
 }
 
 TEST(RejectedValueMessageTest, WordsAndLimits) {

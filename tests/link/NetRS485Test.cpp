@@ -105,7 +105,8 @@ TEST_F(NetRS485Test, AddressChecks) {
   Elements::NetRS485 net;
   net.InitParameters();
   EXPECT_FALSE(net.CheckAddressSettings("addr", "300"));  // 8-bit addresses
-  EXPECT_TRUE(net.CheckAddressSettings("ADDR", "255"));
+  EXPECT_TRUE(net.CheckAddressSettings("ADDR", "254"));
+  EXPECT_FALSE(net.CheckAddressSettings("ADDR", "255"));  // the broadcast: no single module has it
   net.SetParameterValue("A.Len", "11");
   EXPECT_TRUE(net.CheckAddressSettings("Addr", "300"));
   TestModel model;
@@ -125,7 +126,7 @@ TEST_F(NetRS485Test, AddressChecks) {
   net.AddParameter(std::move(prot));
   EXPECT_FALSE(net.CheckAddressSettings("prot", "ТЕВИ"));
   EXPECT_FALSE(net.CheckAddressSettings("Addr", "256"));
-  EXPECT_TRUE(net.CheckAddressSettings("Addr", "255"));
+  EXPECT_TRUE(net.CheckAddressSettings("Addr", "254"));
   net.SetParameterValue("Prot", "ТЕВИ");
   EXPECT_TRUE(net.CheckAddressSettings("prot", "Modbus"));
   EXPECT_TRUE(net.CheckAddressSettings("bPS", "anything"));
@@ -139,7 +140,10 @@ TEST_F(NetRS485Test, AnAddressMustFitTheAddressBits) {
     const char* text;
     bool taken;
   } cases[] = {
-      {"8", "16", "Addr", "255", true},     {"8", "16", "Addr", "256", false},
+      {"8", "16", "Addr", "254", true},     {"8", "16", "Addr", "256", false},
+      {"8", "16", "Addr", "255", false},    {"11", "16", "Addr", "255", false},
+      {"8", "16", "Addr", "0x10", true},    {"8", "16", "Addr", "0x100", false},
+      {"8", "0x100", "A.Len", "8", false},
       {"8", "16", "Addr", "-1", false},     {"8", "16", "Addr", "0", true},
       {"11", "16", "Addr", "2047", true},   {"11", "16", "Addr", "2048", false},
       {"11", "16", "Addr", "-5", false},    {"11", "2047", "A.Len", "11", true},

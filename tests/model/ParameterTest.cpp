@@ -107,10 +107,11 @@ TEST(CheckAndSetValue, TypedTextsPerType) {
   const Case cases[] = {
       {"1,9", "1.900", no},
       {"-2,5", "-2.500", no},
-      {"7,000001", "7.000", "7.000001"},
+      {"7,000001", "7.000", "7"},  // shown as the integer written
+      {"+17", "17.000", "17"},
       {"abc", no, no},
       {"5.5", "5.500", no},
-      {"0x1F", no, "0x1F"},  // values such as "CodP" are shown so
+      {"0x1F", no, no},  // shown in decimal: only "CodP" is shown in hexadecimal
       {"1e3", "1000.000", no},
       {"1e39", no, no},  // beyond a 4-byte float
       {"70000", "70000.000", no},  // beyond the two bytes an integer is written in
@@ -131,13 +132,25 @@ TEST(CheckAndSetValue, TypedTextsPerType) {
 TEST(CheckAndSetValue, IntegersMustBeWholeAndComplete) {
   Typed p("int");
   EXPECT_EQ(Check(p, "7"), "7");
+  // "CodP" is shown in hexadecimal, and the module's address as the decimal number
+  // any address text is.
+  Typed code("int"), address("int");
+  code.name = "CodP";
+  EXPECT_EQ(Check(code, "0x1F"), "0x1f");
+  EXPECT_EQ(Check(code, "31"), "0x1f");
+  address.name = "Addr";
+  EXPECT_EQ(Check(address, "0x10"), "16");
+  EXPECT_EQ(Check(address, "16.0"), "<refused>");
+  EXPECT_EQ(Check(address, "-1"), "<refused>");
+  EXPECT_EQ(Check(address, "65536"), "<refused>");  // beyond the two bytes it is written in
+  EXPECT_EQ(Check(address, std::string(30, '1')), "<refused>");
   EXPECT_EQ(Check(p, std::string(256, '1')), "<refused>");
   // A stored-dot mantissa has 28 bits.
   Typed dotted("stored_dot");
   EXPECT_EQ(Check(dotted, "100000000"), "100000000.000");
   EXPECT_EQ(Check(dotted, "300000000"), "<refused>");
   Typed limited("int16", 0, 10);
-  EXPECT_EQ(Check(limited, "7.000001"), "7.000001");
+  EXPECT_EQ(Check(limited, "7.000001"), "7");
   EXPECT_EQ(Check(limited, "11"), "<refused>");
   EXPECT_EQ(Check(limited, "-1"), "<refused>");
 }
@@ -158,7 +171,7 @@ TEST(CheckAndSetValue, AcceptedTextsWriteTheNumberThatWasChecked) {
   EXPECT_EQ(written("int16", 0, 10, "1e1"), "<refused>");
   EXPECT_EQ(written("int", 0, 0, "0x1p3"), "<refused>");
   EXPECT_EQ(written("int", 0, 0, "1e-7"), "<refused>");
-  EXPECT_EQ(written("int", 0, 0, " 0x1F"), "31");
+  EXPECT_EQ(written("int", 0, 0, " 0x1F"), "<refused>");
   EXPECT_EQ(written("int16", 0, 0, "-0.000001"), "0");
   EXPECT_EQ(written("int", 0, 301, "300.000001"), "300");
   // One digit of seconds counts as seconds, in the check and in the write.
