@@ -185,13 +185,33 @@ TEST_F(DeviceConnectTest, ModuleLeftInModbusRtuIsFoundAfterTheSwitchBack) {
 }
 
 TEST_F(DeviceConnectTest, AnAddressTheFramesCannotCarryGoesOutInNoFraming) {
-  // 300 with 8-bit addresses: its low byte, 44, is another module in every framing.
-  device_->Settings().SetParameterValue("Addr", "300");
-  device_->ApplyPortSettings();
-  port_->handler = [&](const FakePort::Request&) { return FakePort::Answer(Fault::None, TextBytes("zd580-08")); };
-  EXPECT_FALSE(device_->EstablishLink());
-  EXPECT_TRUE(port_->requests.empty());
-  EXPECT_EQ(App().modelIndex.load(), -1);
+  // 300 with 8-bit addresses: its low byte, 44, is another module in every framing;
+  // 255 reaches every module, and so does 0 in the Modbus framings; a held text
+  // that is no address is no address 0.
+  struct Case {
+    const char* address;
+    std::vector<std::string> framings;  // what went out, in order, once each
+  } cases[] = {
+      {"300", {}}, {"255", {}}, {"-1", {}}, {"0x100", {}}, {"16.0", {}}, {"", {}},
+      {"0", {"dev", "ver", "dev", "ver", "switch 3", "dev", "ver", "dev", "ver"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    port_->requests.clear();
+    modes_.clear();
+    selectors_.clear();
+    device_->Settings().SetParameterValue("Addr", c.address);
+    device_->ApplyPortSettings();
+    port_->handler = [&](const FakePort::Request&) { return FakePort::Answer(Fault::Silence); };
+    EXPECT_FALSE(device_->EstablishLink());
+    std::vector<std::string> framings;
+    for (const Sent& sent : SentRequests())
+      if (framings.empty() || framings.back() != sent.what) framings.push_back(sent.what);
+    EXPECT_EQ(framings, c.framings);
+    for (const FakePort::Request& r : port_->requests)
+      EXPECT_TRUE(!r.decoded || r.addressByte == 0);
+    EXPECT_EQ(App().modelIndex.load(), -1);
+  }
 }
 
 TEST_F(DeviceConnectTest, AfterASwitchBackOnlyOneMorePairOfIdentifications) {

@@ -190,6 +190,53 @@ TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
   EXPECT_EQ(doc_->GetDevice()->ReadParameter(*addr, 0), 0) << addr->note;
 }
 
+// The module refused "Addr" = 20, or 20 was typed and never written: the summary
+// does not list it as new and the program keeps talking to 16, where the module
+// stays; what the module did take is followed. When it took nothing, "APLY" says so
+// and is not sent.
+TEST_F(ApplyDialogTest, OnlyWhatTheModuleConfirmedIsListedAndFollowed) {
+  const std::string notTaken = "Адрес: не записано в прибор - остается прежним\n";
+  for (const bool refused : {true, false}) {
+    SCOPED_TRACE(refused ? "refused" : "typed");
+    ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("bPS", "57600"));
+    Parameter* addr = doc_->networkBranch->GetParameterByName("Addr");
+    ASSERT_EQ(addr->CheckAndSetValue("20", false), 1);
+    if (refused) {
+      std::string error;
+      ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "error 55 on Addr", &error)) << error;
+      EXPECT_NE(doc_->GetDevice()->WriteParameter(*addr, 1), 0);
+      EXPECT_FALSE(addr->note.empty());
+    }
+    QString summary;
+    WhenModal([&](QDialog* dialog) {
+      summary = dialog->findChild<QLabel*>("summary")->text();
+      Click(dialog, "OK");
+    });
+    sim_->ClearRequests();
+    doc_->OnApply();
+    EXPECT_TRUE(summary.startsWith("Скорость: 57600\n")) << summary.toStdString();
+    EXPECT_TRUE(summary.endsWith(QString::fromStdString(notTaken))) << summary.toStdString();
+    EXPECT_FALSE(summary.contains("20")) << summary.toStdString();
+    ASSERT_FALSE(sim_->Requests().empty());
+    EXPECT_EQ(sim_->Requests()[0].name, "APLY");
+    EXPECT_EQ(sim_->CurrentAddress(), 16u);
+    EXPECT_EQ(Settings().GetParameterValue("Addr"), "16");
+    EXPECT_EQ(Settings().GetParameterValue("bPS"), "57600");
+    EXPECT_EQ(doc_->GetDevice()->ReadParameter(*addr, 0), 0) << addr->note;
+    EXPECT_EQ(addr->value, "16");
+    EXPECT_TRUE(prompter_.requests.empty());
+    sim_->ClearFaults();
+  }
+
+  for (const char* name : {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"})
+    if (Parameter* p = doc_->networkBranch->GetParameterByName(name)) p->valueChanged = true;
+  EXPECT_EQ(Dialogs::ApplyCommand(doc_->GetDevice(), doc_->networkBranch, nullptr).Summary(), Dialogs::kNothingTaken);
+  sim_->ClearRequests();
+  EXPECT_TRUE(ApplyPressingOk());
+  EXPECT_EQ(prompter_.Texts(), Dialogs::kNothingTaken);
+  EXPECT_FALSE(sim_->WaitForRequests(1, 200));
+}
+
 TEST_F(ApplyDialogTest, AnAddressTheFramesCannotCarryIsNotApplied) {
   // The module's settings hold 300 with 8-bit addresses (loaded from a file, say).
   doc_->networkBranch->GetParameterByName("Addr")->value = "300";

@@ -167,18 +167,28 @@ TEST_F(SinglePointDialogTest, WritesAnEnumerationIndexInTheAddressAndRefusesUnkn
 
 // An index in the address is added to the module's address (16): an address the
 // frame must not reach, or an index that is no whole number from 0, sends nothing
-// and traces no frame bytes; the reason appears once.
+// and traces no frame bytes; the reason appears once. In the data an index has two
+// bytes: a larger one would go out cut to another channel.
 TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNothing) {
   SetCommand("!ver");
   Child<QCheckBox>("hasIndex")->setChecked(true);
   dialog_->OnIndexUpdate();
-  Child<QRadioButton>("indexInAddress")->setChecked(true);
   struct Case {
     const char* index;
+    bool inAddress;
     const char* reason;  // a part of the last trace line; nullptr: sent
-  } cases[] = {{"-1", "'-1'"},     {"239", " 255 "}, {"300", " 316 "}, {"abc", "'abc'"},
-               {"2,5", "'2,5'"},   {"1", nullptr}};
+    unsigned address = 0;  // where it was sent
+  } cases[] = {{"-1", true, "'-1'", 0},
+               {"239", true, " 255 ", 0},
+               {"300", true, "'300': нужно целое число от 0 до 239", 0},
+               {"2147483647", true, "от 0 до 239", 0},
+               {"abc", true, "'abc'", 0},
+               {"2,5", true, "'2,5'", 0},
+               {"1", true, nullptr, 17},
+               {"65536", false, "'65536': нужно целое число от 0 до 65535", 0},
+               {"65535", false, nullptr, 16}};
   for (const Case& c : cases) {
+    Child<QRadioButton>(c.inAddress ? "indexInAddress" : "indexInData")->setChecked(true);
     Child<QLineEdit>("index")->setText(c.index);
     sim_->ClearRequests();
     dialog_->OnExecute();
@@ -186,7 +196,7 @@ TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNoth
     ASSERT_FALSE(trace.isEmpty()) << c.index;
     if (c.reason == nullptr) {
       ASSERT_FALSE(sim_->Requests().empty()) << c.index;
-      EXPECT_EQ(sim_->Requests()[0].address, 17u);
+      EXPECT_EQ(sim_->Requests()[0].address, c.address);
       continue;
     }
     EXPECT_FALSE(sim_->WaitForRequests(1, 100)) << c.index;
