@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "link/Device.h"
 #include "link/NetRS485prg.h"
 #include "platform/Prompter.h"
+#include "platform/Registry.h"
 #include "RealInput.h"
 #include "resources/StringTable.h"
 #include "support/FakeSetupLink.h"
@@ -390,6 +392,67 @@ TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsRefusedInTheTable) {
   EXPECT_EQ(settings.GetParameterValue("Addr"), "254");
 }
 
+// Typed into "Адрес" and connected against a module left in the percent protocol:
+// "255" is refused, "0x10" is shown as 16; every frame of every framing then goes
+// to 16, and the settings hold 16 as shown.
+TEST_F(SetupDialogXvfb, TypedAddressesReachOnlyTheModuleShownInEveryFraming) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(StartSimulator(9600));
+  sim_->SetProtocol(z580sim::Protocol::Percent);
+  device_->Settings().SetParameterValue("Addr", "20");
+  CSetupCarrier dialog(std::make_unique<PreStart::DeviceSetupLink>(*device_), GetDeviceBrand(), true, nullptr);
+  const int row = RowOf(dialog, "Addr");
+  ASSERT_GE(row, 0);
+  auto* table = dialog.Table();
+  std::vector<std::string> shown;
+  auto type = [&](const char* text) {
+    const QPoint cell = table->visualRect(table->model()->index(row, 1)).center();
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
+    QWidget* focus = QApplication::focusWidget();
+    if (table->EditBox() == nullptr || focus == nullptr) return false;
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focus, text);
+    QTest::keyClick(focus, Qt::Key_Return);
+    QApplication::processEvents();
+    shown.push_back(table->GetItemText(row, 1));
+    return true;
+  };
+  int stage = 0;
+  const int result = Run(dialog, [&] {
+    if (!dialog.isActiveWindow()) return false;
+    if (stage == 0 && type("255")) stage = 1;
+    else if (stage == 1 && type("0x10")) stage = 2;
+    else if (stage == 2) {
+      QPushButton* connect = dialog.Button(CSetupCarrier::kConnect);
+      QTest::mouseClick(connect, Qt::LeftButton, {}, connect->rect().center());
+      return true;
+    }
+    return false;
+  }, 60000);
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(shown, (std::vector<std::string>{"20", "16"}));
+  EXPECT_EQ(prompter_.requests.at(0).text, LoadString(258));
+  EXPECT_EQ(device_->Settings().GetParameterValue("Addr"), "16");
+  const std::vector<z580sim::RequestRecord> requests = sim_->Requests();
+  ASSERT_FALSE(requests.empty());
+  std::set<std::string> framings;
+  for (const z580sim::RequestRecord& r : requests) {
+    // Own frames to 16 ("#HG..."), and the RTU, ASCII and percent switch-backs to 16.
+    bool to16 = false;
+    for (const char* start : {"#HG", "\x10", ":10", "%10"})
+      if (r.raw.rfind(start, 0) == 0) {
+        to16 = true;
+        framings.insert(start);
+      }
+    EXPECT_TRUE(to16) << z580sim::FormatRecord(r);
+  }
+  EXPECT_EQ(framings.size(), 4u);
+  device_.reset();  // stores the settings
+  uint32_t stored = 0;
+  ReadProgramDword("address", stored, 0);
+  EXPECT_EQ(stored, 16u);
+}
+
 TEST_F(SetupDialogXvfb, PortCellShowsTheDeviceThatOpens) {
   Z580_REQUIRE_XCB();
   struct Case {
@@ -437,21 +500,27 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
     std::vector<Qt::Key> choose;
     Qt::Key end;
     const char* taken;
+    const char* setting = "bPS";
+    const char* start = "9600";
+    bool refused = false;  // a frame no module takes: message 258, the old value stays
   } const cases[] = {
       {"Down, Down, Enter", {Qt::Key_Down, Qt::Key_Down}, Qt::Key_Return, "19200"},
       {"Up, Tab", {Qt::Key_Up}, Qt::Key_Tab, "4800"},
       {"Down, click elsewhere", {Qt::Key_Down}, kClick, "14400"},
       {"Down, Escape", {Qt::Key_Down}, Qt::Key_Escape, "9600"},
+      {"2 stop bits with parity and 8 bits", {Qt::Key_Down}, Qt::Key_Return, "1", "Sbit", "1", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     auto link = std::make_unique<FakeSetupLink>();
     Elements::NetRS485prg& settings = link->Settings();
-    settings.SetParameterValue("bPS", "9600");
+    settings.SetParameterValue(c.setting, c.start);
+    settings.SetParameterValue("LEn", "8");
+    settings.SetParameterValue("PrtY", c.refused ? "Четность" : "Отсутствует");
     CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
     ASSERT_TRUE(realinput::ShowActive(dialog));
     auto* table = dialog.Table();
-    const int row = RowOf(dialog, "bPS");
+    const int row = RowOf(dialog, c.setting);
     ASSERT_GE(row, 0);
     // The arrows go down the rows (each row as a whole) to "Скорость".
     table->setFocus(Qt::TabFocusReason);
@@ -461,12 +530,12 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
     QPointer<myClass::CmyComboBox> box = table->ListBox();
     ASSERT_TRUE(box);
     ASSERT_TRUE(realinput::Until([&] { return QApplication::focusWidget() == box; }));
-    EXPECT_EQ(box->currentText(), "9600");
+    EXPECT_EQ(box->currentText(), c.start);
     for (Qt::Key key : c.choose) {
       QTest::keyClick(QApplication::focusWidget(), key);
       // Nothing is taken before it is confirmed.
       ASSERT_EQ(table->ListBox(), box);
-      EXPECT_EQ(settings.GetParameterValue("bPS"), "9600");
+      EXPECT_EQ(settings.GetParameterValue(c.setting), c.start);
     }
     if (c.end == kClick)
       QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 1)).center());
@@ -475,14 +544,15 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
     ASSERT_TRUE(realinput::Until([&] { return table->ListBox() == nullptr; }));
     QTest::qWait(50);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(settings.GetParameterValue("bPS"), c.taken);
+    EXPECT_EQ(settings.GetParameterValue(c.setting), c.taken);
     EXPECT_EQ(table->GetItemText(row, 1), c.taken);
+    EXPECT_EQ(prompter_.Texts(), c.refused ? LoadString(258) : "");
+    prompter_.requests.clear();
     if (c.end == kClick) continue;
     EXPECT_EQ(QApplication::focusWidget(), table);
     QTest::keyClick(table, Qt::Key_Down);
     EXPECT_EQ(table->GetFocusRow(), row + 1);
   }
-  EXPECT_TRUE(prompter_.requests.empty());
 }
 
 }  // namespace
