@@ -53,8 +53,9 @@ class CmyCommandLineInfo {
 // Creates the file empty (truncating it); false when it cannot be made.
 bool CreateErrorLogFile(const std::string& path);
 
-// The number of an address as typed ("addr"): decimal, "0x" hexadecimal or
-// leading-zero octal, the whole text (a typo such as "1o" is no 1). None otherwise.
+// The number of an address as typed ("addr"), read as every place reads an address
+// (model::ReadAddressText): decimal, "0x" hexadecimal or leading-zero octal, the
+// whole text (a typo such as "1o" is no 1). None otherwise.
 std::optional<int> CommandLineAddressNumber(std::string_view text);
 
 // Why a batch run must end at once with exit code 200, before anything is

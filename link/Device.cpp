@@ -2,17 +2,20 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 #include "link/AlternateFraming.h"
 #include "link/AppState.h"
 #include "link/ModelTable.h"
+#include "link/NetworkChecks.h"
 #include "link/ResultFlags.h"
 #include "link/TaskWindow.h"
 #include "model/DescBranch.h"
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
+#include "model/TypedNumber.h"
 #include "model/WalkScope.h"
 #include "platform/CFormat.h"
 #include "platform/PortOpenReason.h"
@@ -494,6 +497,19 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
     return kNotInitialised;
   }
   if (parameter.linearIndex < 0) return kNoIndex;
+  // A module is never given an address no single module may have (255 would make
+  // it answer every broadcast and no request of the program): a configuration file
+  // can hold one that the cells refuse.
+  const model::DeviceModelHooks* network = model::CurrentDeviceModel();
+  if (platform::EqualsNoCase(parameter.name, "Addr") &&
+      (network != nullptr ? network->IsNetworkParameter(parameter.name) : model::IsBaseNetworkParameter(parameter.name))) {
+    const std::optional<int> address = model::ReadAddressText(toWrite);
+    if (!address || !Elements::ModuleAddressAllowed(*address, 11)) {
+      parameter.note = platform::Format("Адрес %s не записан: такого адреса не может быть у прибора сети", toWrite.c_str());
+      LogFailure(parameter, true, kValueRefused);
+      return kValueRefused;
+    }
+  }
   if (mode < 0) {
     // The maker's coefficient pairs start from the full range.
     if (platform::EqualsNoCase(parameter.name, "clb.k"))

@@ -383,6 +383,16 @@ TEST_F(DeviceTaskTest, NoDataIsNeverWritten) {
   EXPECT_EQ(p.note, LoadString(195));
   EXPECT_TRUE(port_->requests.empty());
 
+  // Nor an address no single module may have, as a file may hold it.
+  Parameter address("Addr");
+  address.type = "int";
+  for (const char* text : {"255", "-1", "2048", "0x"}) {
+    address.value = text;
+    EXPECT_EQ(device_->WriteParameter(address, 1), 3) << text;  // a value that is not sent
+    EXPECT_NE(address.note.find(text), std::string::npos) << address.note;
+  }
+  EXPECT_TRUE(port_->requests.empty());
+
   p.value = "1";
   p.linearIndex = -1;
   EXPECT_EQ(device_->WriteParameter(p, 1), Device::kNoIndex);
