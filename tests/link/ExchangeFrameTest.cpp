@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -124,7 +125,9 @@ TEST(RequestFrame, HeaderBytes) {
 
   // An address the address bits cannot carry is never sent as its low bits
   // (300 with 8 bits would reach module 44).
-  const FrameAddressing beyond[] = {{8, 300, 0}, {8, 250, 6}, {8, -1, 0}, {11, 2048, 0}, {11, 2040, 8}, {0, 256, 0}};
+  // Nor a channel whose sum with the address leaves int.
+  const FrameAddressing beyond[] = {{8, 300, 0},  {8, 250, 6},        {8, -1, 0},         {11, 2048, 0},
+                                    {11, 2040, 8}, {0, 256, 0},       {8, 16, INT_MAX},   {11, -16, INT_MIN}};
   for (const FrameAddressing& a : beyond) {
     EXPECT_FALSE(BuildRequestFrame(1, kHashAddr, nullptr, 0, a, frame)) << a.addressLength << " " << a.moduleAddress;
     EXPECT_TRUE(EncodeRequest(1, kHashAddr, nullptr, 0, a).empty());
