@@ -8,6 +8,8 @@
 #include "app/TreeControlLogic.h"
 #include "app/ui/CPelmTreeListCtrl.h"
 #include "app/ui/CPelmTreeListView.h"
+#include "app/MainFrameRules.h"
+#include "app/ui/CMainFrame.h"
 #include "app/ui/TaskWindowQt.h"
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
@@ -17,6 +19,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QImage>
+#include <QMenu>
+#include <QProcess>
+#include <QToolBar>
 #include <QTest>
 #include <cstdlib>
 #include <functional>
@@ -358,37 +363,179 @@ class PelmTreeRowsXvfb : public PelmTreeViewTest {
   }
 };
 
-// With immediate writing on, "Прочитать все параметры" started while a value is
-// half typed first ends that edit as a click elsewhere would: the value is written
-// once, before the read's first frame, and nothing is left open or written after.
-TEST_F(PelmTreeRowsXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
-  Z580_REQUIRE_XCB();
-  ASSERT_NO_FATAL_FAILURE(OpenView(true));
-  ASSERT_TRUE(realinput::ShowActive(*view_));
-  TaskWindowQt tasks;
-  tasks.SetMainWindow(view_.get());
-  App().immediateWriting = true;
-  Parameter* edited = ShowPlainNumber();
-  ASSERT_NE(edited, nullptr);
-  ASSERT_TRUE(Type(edited->treeItem, "1"));
+// How one command or link task is started while a value is half typed, and the
+// state it found when it began to act.
+struct EditEndingRow {
+  const char* name;
+  std::function<void()> start;
+};
+struct ActingMoment {
+  bool reached = false;
+  bool editorOpen = false;
+  std::string value;
+  int writes = 0;  // of the edited parameter
+};
 
-  const size_t before = sim_->Requests().size();
-  ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
-  { std::lock_guard wait(App().exchangeLock); }
-  EXPECT_EQ(tree_->OpenEditBox(), nullptr);
-  // The edit's write frames, then the read's, and no write after them.
-  const auto requests = sim_->Requests();
-  size_t firstRead = before;
-  while (firstRead < requests.size() && !requests[firstRead].read) {
-    EXPECT_TRUE(IsWriteOf(requests[firstRead], edited->name)) << requests[firstRead].name;
-    ++firstRead;
+// The link's window layer, seen at the moment a task's dialog is about to run.
+class WatchedTasks : public TaskWindowQt {
+ public:
+  std::function<void()> atStart;
+  bool RunTaskDialog(Device& device, int taskCode, int captionId, int total) override {
+    if (atStart) atStart();
+    return TaskWindowQt::RunTaskDialog(device, taskCode, captionId, total);
   }
-  EXPECT_GT(firstRead, before);
-  ASSERT_LT(firstRead, requests.size());
-  EXPECT_EQ(WritesSince(firstRead), 0);
-  EXPECT_EQ(edited->value, "1");
-  EXPECT_EQ(Text(edited->treeItem, 2), "1");
-  EXPECT_EQ(prompter_.Texts(), "");
+};
+
+class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
+ protected:
+  void TearDown() override {
+    // The view goes back to the test before the window goes.
+    if (frame_) frame_->takeCentralWidget();
+    frame_.reset();
+    PelmTreeRowsXvfb::TearDown();
+  }
+
+  // The view in a main window whose commands and close only note what they found.
+  void OpenFrame() {
+    ASSERT_NO_FATAL_FAILURE(OpenView(true));
+    CMainFrame::Hooks hooks;
+    hooks.canClose = [this] {
+      Note();
+      return false;
+    };
+    frame_ = std::make_unique<CMainFrame>(std::move(hooks));
+    frame_->setCentralWidget(view_.get());
+    frame_->resize(1100, 760);
+    for (int command : {mainframe::kCmdNew, mainframe::kCmdOpen, mainframe::kCmdSave, mainframe::kCmdSaveAs,
+                        mainframe::kCmdExit, mainframe::kCmdStateInOut, mainframe::kCmdExportHtml})
+      frame_->SetCommandHandler(command, [this] { Note(); });
+    ASSERT_TRUE(realinput::ShowActive(*frame_));
+    tasks_.SetMainWindow(frame_.get());
+    tasks_.atStart = [this] { Note(); };
+    doc_->GetDevice()->fullAccess = true;
+    App().immediateWriting = true;
+    edited_ = ShowPlainNumber();
+    ASSERT_NE(edited_, nullptr);
+  }
+
+  void Note() {
+    moment_.reached = true;
+    moment_.editorOpen = tree_->OpenEditBox() != nullptr;
+    moment_.value = edited_->value;
+    moment_.writes = 0;
+    for (const z580sim::RequestRecord& r : sim_->Requests()) moment_.writes += IsWriteOf(r, edited_->name) ? 1 : 0;
+  }
+
+  // A click on the command's toolbar button.
+  std::function<void()> Toolbar(int command) {
+    return [this, command] {
+      QWidget* button = frame_->ToolBar()->widgetForAction(frame_->Action(command));
+      ASSERT_NE(button, nullptr);
+      QTest::mouseClick(button, Qt::LeftButton);
+    };
+  }
+  // The command's item chosen by a click in its menu.
+  std::function<void()> Menu(int sub, int command) {
+    return [this, sub, command] {
+      QMenu* menu = frame_->SubMenu(sub);
+      menu->popup(frame_->mapToGlobal(QPoint(20, 30)));
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(frame_->Action(command)).center());
+    };
+  }
+  // A shortcut typed into the open editor.
+  static std::function<void()> Keys(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    return [key, modifiers] { QTest::keyClick(QApplication::focusWidget(), key, modifiers); };
+  }
+
+  // Each row starts with a value half typed: whatever it starts first takes that
+  // value as Enter would (written at once, immediate writing being on).
+  void ExpectEachEndsTheEditFirst(const std::vector<EditEndingRow>& rows) {
+    for (const EditEndingRow& row : rows) {
+      SCOPED_TRACE(row.name);
+      const std::string typed = edited_->value == "1" ? "0" : "1";
+      // A task's dialog or a menu had the focus last.
+      ASSERT_TRUE(realinput::ShowActive(*frame_));
+      Reveal(edited_->treeItem);
+      ASSERT_TRUE(Type(edited_->treeItem, typed));
+      moment_ = {};
+      const int writesBefore = [&] {
+        int n = 0;
+        for (const z580sim::RequestRecord& r : sim_->Requests()) n += IsWriteOf(r, edited_->name) ? 1 : 0;
+        return n;
+      }();
+      prompter_.requests.clear();
+      row.start();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return moment_.reached; }, 10000));
+      { std::lock_guard wait(App().exchangeLock); }
+      EXPECT_FALSE(moment_.editorOpen);
+      EXPECT_EQ(moment_.value, typed);
+      EXPECT_GT(moment_.writes, writesBefore);
+      EXPECT_EQ(tree_->OpenEditBox(), nullptr);
+      tree_->CloseEditors();
+    }
+  }
+
+  std::unique_ptr<CMainFrame> frame_;
+  WatchedTasks tasks_;
+  Parameter* edited_ = nullptr;
+  ActingMoment moment_;
+};
+
+// Every link task and every command that leaves, saves or shows the configuration
+// begins with the value being typed already taken: nothing is left open under it,
+// written after it, or saved without it.
+TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  CPelmDoc& doc = *doc_;
+  Device& device = *doc_->GetDevice();
+  Parameter& edited = *edited_;
+  using namespace mainframe;
+  ExpectEachEndsTheEditFirst({
+      {"read all", [&] { doc.OnTreeTask(CPelmDoc::kCmdReadTree); }},
+      {"write all", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteTree); }},
+      {"write changed", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteChangedTree); }},
+      {"compare", [&] { doc.OnTreeTask(CPelmDoc::kCmdCompareTree); }},
+      {"init", [&] { doc.StartInitTask(); }},
+      {"read one", [&] { device.StartReadOneTask(edited); }},
+      {"write one", [&] { device.StartWriteOneTask(edited); }},
+      {"Ctrl+S", Keys(Qt::Key_S, Qt::ControlModifier)},
+      {"toolbar Save", Toolbar(kCmdSave)},
+      {"menu Save as", Menu(0, kCmdSaveAs)},
+      {"Ctrl+O", Keys(Qt::Key_O, Qt::ControlModifier)},
+      {"Ctrl+N", Keys(Qt::Key_N, Qt::ControlModifier)},
+      {"menu Exit", Menu(0, kCmdExit)},
+      {"window closed", [this] { frame_->close(); }},
+      {"toolbar state window", Toolbar(kCmdStateInOut)},
+      {"menu export", Menu(3, kCmdExportHtml)},
+  });
+}
+
+// The window manager's close (Alt+F4) and Ctrl+S with openbox keeping the focus.
+class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
+
+TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFirst) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  ExpectEachEndsTheEditFirst({
+      {"Alt+F4",
+       [this] {
+         // The keys go to the window the window manager holds active.
+         const auto xdotool = [](const QStringList& args, QByteArray* output) {
+           QProcess run;
+           run.start("xdotool", args);
+           const bool ran = run.waitForFinished(5000) && run.exitCode() == 0;
+           if (output) *output = run.readAllStandardOutput().trimmed();
+           return ran;
+         };
+         const QByteArray frame = QByteArray::number(frame_->winId());
+         QByteArray active;
+         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}, &active) && active == frame; }, 10000));
+         ASSERT_TRUE(xdotool({"key", "alt+F4"}, nullptr));
+       }},
+      {"Ctrl+S", Keys(Qt::Key_S, Qt::ControlModifier)},
+  });
 }
 
 // A value the module refuses turns its row and every branch above it red, as a

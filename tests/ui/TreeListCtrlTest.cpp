@@ -165,23 +165,21 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
       {"tab", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Tab); }, "17", false, true},
       {"focus", [&](QLineEdit*) { f.tree->setFocus(); }, "17", false, false},
       {"escape", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Escape); }, "16", true, false},
-      // Scrolling ends the editing and stores it (last: it leaves the columns wide).
-      {"scroll",
-       [&](QLineEdit*) {
-         f.tree->Header()->resizeSection(5, 700);
-         QApplication::processEvents();
-         f.view.Scroll(ScrollRequest::LineRight);
-       },
-       "17", false, false},
   };
-  // The main window's shortcuts do not take the editors' keys.
-  int shortcutHits = 0;
-  for (QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
+  // The main window's shortcuts do not take the editors' keys (Delete, Ctrl+A); its
+  // other shortcuts (Ctrl+S) still reach it while an editor is open.
+  int editorKeyHits = 0, saveHits = 0;
+  for (QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_A),
+                           QKeySequence(Qt::CTRL | Qt::Key_S)}) {
     auto* action = new QAction(&f.view);
     action->setShortcut(key);
     f.view.addAction(action);
-    QObject::connect(action, &QAction::triggered, [&] { ++shortcutHits; });
+    int& hits = key == QKeySequence(Qt::CTRL | Qt::Key_S) ? saveHits : editorKeyHits;
+    QObject::connect(action, &QAction::triggered, [&hits] { ++hits; });
   }
+  // Shortcuts reach the active window only.
+  f.view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f.view));
   for (const Case& c : cases) {
     f.tree->SetItemText(row, 2, "16");
     f.tree->ends.clear();
@@ -193,8 +191,11 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
     EXPECT_EQ(box->text(), "16");
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(box, Qt::Key_Delete);
-    QTest::keyClick(box, Qt::Key_R, Qt::ControlModifier);
+    const int savesBefore = saveHits;
+    QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saveHits, savesBefore + 1) << c.name;
     EXPECT_EQ(box->text(), "") << c.name;
+    EXPECT_EQ(f.tree->OpenEditBox(), box) << c.name;
     box->setText("17");
     c.end(box);
     QApplication::processEvents();
@@ -206,7 +207,7 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
     EXPECT_EQ(f.tree->GetItemText(row, 2), c.stored) << c.name;
     EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
   }
-  EXPECT_EQ(shortcutHits, 0);
+  EXPECT_EQ(editorKeyHits, 0);
 }
 
 TEST(TreeListCtrl, ListEditorArrowsChooseAndEscapeKeepsTheCell) {
@@ -403,19 +404,86 @@ TEST(TreeListCtrlXvfb, ListEditorDropsDownAndEndsOnceWithTheChoice) {
     EXPECT_EQ(Focus(), f.tree) << c.name;
   }
 
-  // The wheel over the closed list picks nothing and ends nothing.
-  f.tree->SetItemText(row, 2, "нет");
-  f.tree->ends.clear();
-  f.DoubleClick(row, 2);
-  QPointer<QComboBox> box = f.tree->OpenListEditor();
-  ASSERT_NE(box, nullptr);
-  const QPoint middle = box->mapToGlobal(box->rect().center());
-  ASSERT_TRUE(realinput::Wheel(middle, 2));
-  ASSERT_TRUE(realinput::Wheel(middle, -1));
-  EXPECT_TRUE(f.tree->ends.empty());
-  ASSERT_TRUE(box && f.tree->OpenListEditor() == box);
-  EXPECT_EQ(box->currentText(), "нет");
-  f.tree->CloseEditors();
+}
+
+// Scrolling confirms nothing: the wheel (over the closed list or over the rows), the
+// scroll bars and a key that scrolls leave an open editor open over its cell with
+// its unconfirmed text or shown item, and report no end; Enter then takes it.
+TEST(TreeListCtrlXvfb, ScrollingLeavesAnOpenEditorOpenAndEndsNothing) {
+  Z580_REQUIRE_XCB();
+  Fixture f;
+  f.view.resize(640, 200);
+  ASSERT_TRUE(realinput::ShowActive(f.view));
+  Parameter list("PrtY");
+  list.type = "нет:чет:нечет";
+  list.value = "нет";
+  Parameter number("Addr");
+  number.type = "int";
+  number.value = "16";
+  const model::TreeItem listRow = list.InsertTreeItem(*f.tree, model::kNoItem, 27, 27, false);
+  const model::TreeItem numberRow = number.InsertTreeItem(*f.tree, model::kNoItem, 28, 28, false);
+  for (int i = 0; i < 40; ++i) f.tree->InsertItem("Строка " + std::to_string(i), 28, 28, false, false, 0);
+  f.tree->Header()->resizeSection(5, 700);
+  QApplication::processEvents();
+
+  const auto rows = [&] { return f.tree->viewport()->mapToGlobal(f.tree->viewport()->rect().center()); };
+  struct Case {
+    const char* name;
+    std::function<void(QWidget* editor)> scroll;
+    bool listEditor;
+    bool scrolls = true;  // the closed list takes the wheel itself
+  };
+  const Case cases[] = {
+      {"wheel over the list", [](QWidget* e) { ASSERT_TRUE(realinput::Wheel(e->mapToGlobal(e->rect().center()), 2)); },
+       true, false},
+      {"wheel over the rows", [&](QWidget*) { ASSERT_TRUE(realinput::Wheel(rows(), 1)); }, true},
+      {"wheel over the rows", [&](QWidget*) { ASSERT_TRUE(realinput::Wheel(rows(), 2)); }, false},
+      {"vertical bar", [&](QWidget*) {
+         QScrollBar* bar = f.tree->verticalScrollBar();
+         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - bar->width() - 4));
+       }, true},
+      {"horizontal bar", [&](QWidget*) { f.view.Scroll(ScrollRequest::LineRight); }, false},
+      {"Page Down in the box", [](QWidget* e) { QTest::keyClick(e, Qt::Key_PageDown); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    f.tree->verticalScrollBar()->setValue(0);
+    f.view.Scroll(ScrollRequest::LeftEnd);
+    f.tree->SetItemText(listRow, 2, "нет");
+    f.tree->SetItemText(numberRow, 2, "16");
+    f.tree->ends.clear();
+    const model::TreeItem row = c.listEditor ? listRow : numberRow;
+    f.DoubleClick(row, 2);
+    QPointer<QWidget> editor = c.listEditor ? static_cast<QWidget*>(f.tree->OpenListEditor())
+                                            : static_cast<QWidget*>(f.tree->OpenEditBox());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(Until([&] { return Focus() == editor; }));
+    if (c.listEditor)
+      QTest::keyClick(editor, Qt::Key_Down);
+    else
+      QTest::keyClicks(editor, "7");
+    const int before = f.tree->verticalScrollBar()->value() + f.tree->horizontalScrollBar()->value();
+    c.scroll(editor);
+    QApplication::processEvents();
+    if (c.scrolls) {
+      EXPECT_NE(f.tree->verticalScrollBar()->value() + f.tree->horizontalScrollBar()->value(), before);
+    }
+    EXPECT_TRUE(f.tree->ends.empty());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(f.tree->GetItemText(row, 2), c.listEditor ? "нет" : "16");
+    const QRect cell = f.tree->CellRect(row, 2);
+    EXPECT_EQ(editor->pos(), c.listEditor ? cell.topLeft() - QPoint(0, 2) : cell.topLeft());
+    if (c.listEditor) {
+      EXPECT_EQ(f.tree->OpenListEditor(), editor);
+      EXPECT_EQ(f.tree->OpenListEditor()->currentText(), "чет");
+    } else {
+      EXPECT_EQ(f.tree->OpenEditBox(), editor);
+      EXPECT_EQ(f.tree->OpenEditBox()->text(), "7");
+    }
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(Until([&] { return f.tree->ends.size() == 1; }));
+    EXPECT_EQ(f.tree->GetItemText(row, 2), c.listEditor ? "чет" : "7");
+  }
 }
 
 TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
