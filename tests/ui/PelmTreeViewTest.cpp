@@ -355,57 +355,33 @@ class PelmTreeRowsXvfb : public PelmTreeViewTest {
     QTest::keyClicks(tree_->OpenEditBox(), QString::fromStdString(text));
     return true;
   }
-  int WritesSince(size_t first) const {
-    const auto requests = sim_->Requests();
-    int writes = 0;
-    for (size_t i = first; i < requests.size(); ++i) writes += requests[i].read ? 0 : 1;
-    return writes;
-  }
 };
 
-// How one command or link task is started while a value is half typed, and the
-// state it found when it began to act.
-struct EditEndingRow {
-  const char* name;
-  std::function<void()> start;
-};
-struct ActingMoment {
-  bool reached = false;
-  bool editorOpen = false;
-  std::string value;
-  int writes = 0;  // of the edited parameter
-};
-
-// The link's window layer, seen at the moment a task's dialog is about to run.
+// The link's window layer, which notes the moment a task's dialog is about to run.
 class WatchedTasks : public TaskWindowQt {
  public:
   std::function<void()> atStart;
   bool RunTaskDialog(Device& device, int taskCode, int captionId, int total) override {
-    if (atStart) atStart();
+    atStart();
     return TaskWindowQt::RunTaskDialog(device, taskCode, captionId, total);
   }
 };
 
+// The view in a main window whose commands and close only note what they found,
+// with immediate writing on.
 class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
  protected:
   void TearDown() override {
-    // The view goes back to the test before the window goes.
-    if (frame_) frame_->takeCentralWidget();
+    if (frame_) frame_->takeCentralWidget();  // the view is the fixture's
     frame_.reset();
     PelmTreeRowsXvfb::TearDown();
   }
-
-  // The view in a main window whose commands and close only note what they found.
   void OpenFrame() {
     ASSERT_NO_FATAL_FAILURE(OpenView(true));
     CMainFrame::Hooks hooks;
-    hooks.canClose = [this] {
-      Note();
-      return false;
-    };
+    hooks.canClose = [this] { return Note(), false; };
     frame_ = std::make_unique<CMainFrame>(std::move(hooks));
     frame_->setCentralWidget(view_.get());
-    frame_->resize(1100, 760);
     for (int command : {mainframe::kCmdNew, mainframe::kCmdOpen, mainframe::kCmdSave, mainframe::kCmdSaveAs,
                         mainframe::kCmdExit, mainframe::kCmdStateInOut, mainframe::kCmdExportHtml})
       frame_->SetCommandHandler(command, [this] { Note(); });
@@ -414,83 +390,70 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
     tasks_.atStart = [this] { Note(); };
     doc_->GetDevice()->fullAccess = true;
     App().immediateWriting = true;
-    edited_ = ShowPlainNumber();
-    ASSERT_NE(edited_, nullptr);
+    ASSERT_NE(edited_ = ShowPlainNumber(), nullptr);
+  }
+  int EditedWrites() const {
+    int n = 0;
+    for (const z580sim::RequestRecord& r : sim_->Requests()) n += IsWriteOf(r, edited_->name) ? 1 : 0;
+    return n;
+  }
+  void Note() { moment_ = {true, tree_->OpenEditBox() != nullptr, edited_->value, EditedWrites()}; }
+
+  // Each row starts with a value half typed: whatever it starts finds that value
+  // taken as Enter takes it (written at once) and no editor open.
+  void ExpectEachEndsTheEditFirst(const std::vector<std::pair<const char*, std::function<void()>>>& rows) {
+    for (const auto& [name, start] : rows) {
+      SCOPED_TRACE(name);
+      const std::string typed = edited_->value == "1" ? "0" : "1";
+      ASSERT_TRUE(realinput::ShowActive(*frame_));  // a task's dialog or a menu had the focus
+      Reveal(edited_->treeItem);
+      ASSERT_TRUE(Type(edited_->treeItem, typed));
+      const int writesBefore = EditedWrites();
+      moment_ = {};
+      start();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return moment_.reached; }, 10000));
+      { std::lock_guard wait(App().exchangeLock); }
+      EXPECT_FALSE(moment_.editorOpen);
+      EXPECT_EQ(moment_.value, typed);
+      EXPECT_GT(moment_.writes, writesBefore);
+      tree_->CloseEditors();
+    }
+  }
+  static std::function<void()> Keys(Qt::Key key) {
+    return [key] { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
   }
 
-  void Note() {
-    moment_.reached = true;
-    moment_.editorOpen = tree_->OpenEditBox() != nullptr;
-    moment_.value = edited_->value;
-    moment_.writes = 0;
-    for (const z580sim::RequestRecord& r : sim_->Requests()) moment_.writes += IsWriteOf(r, edited_->name) ? 1 : 0;
-  }
+  std::unique_ptr<CMainFrame> frame_;
+  WatchedTasks tasks_;
+  Parameter* edited_ = nullptr;
+  struct {
+    bool reached = false, editorOpen = false;
+    std::string value;
+    int writes = 0;  // of the edited parameter
+  } moment_;
+};
 
-  // A click on the command's toolbar button.
-  std::function<void()> Toolbar(int command) {
+// Every link task, and every command that saves, opens, shows or leaves the
+// configuration, begins with the value being typed taken: nothing is left open
+// under it, written after it or saved without it.
+TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  CPelmDoc& doc = *doc_;
+  Device& device = *doc_->GetDevice();
+  const auto toolbar = [this](int command) {
     return [this, command] {
-      QWidget* button = frame_->ToolBar()->widgetForAction(frame_->Action(command));
-      ASSERT_NE(button, nullptr);
-      QTest::mouseClick(button, Qt::LeftButton);
+      QTest::mouseClick(frame_->ToolBar()->widgetForAction(frame_->Action(command)), Qt::LeftButton);
     };
-  }
-  // The command's item chosen by a click in its menu.
-  std::function<void()> Menu(int sub, int command) {
+  };
+  const auto menu = [this](int sub, int command) {
     return [this, sub, command] {
       QMenu* menu = frame_->SubMenu(sub);
       menu->popup(frame_->mapToGlobal(QPoint(20, 30)));
       ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
       QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(frame_->Action(command)).center());
     };
-  }
-  // A shortcut typed into the open editor.
-  static std::function<void()> Keys(Qt::Key key, Qt::KeyboardModifiers modifiers) {
-    return [key, modifiers] { QTest::keyClick(QApplication::focusWidget(), key, modifiers); };
-  }
-
-  // Each row starts with a value half typed: whatever it starts first takes that
-  // value as Enter would (written at once, immediate writing being on).
-  void ExpectEachEndsTheEditFirst(const std::vector<EditEndingRow>& rows) {
-    for (const EditEndingRow& row : rows) {
-      SCOPED_TRACE(row.name);
-      const std::string typed = edited_->value == "1" ? "0" : "1";
-      // A task's dialog or a menu had the focus last.
-      ASSERT_TRUE(realinput::ShowActive(*frame_));
-      Reveal(edited_->treeItem);
-      ASSERT_TRUE(Type(edited_->treeItem, typed));
-      moment_ = {};
-      const int writesBefore = [&] {
-        int n = 0;
-        for (const z580sim::RequestRecord& r : sim_->Requests()) n += IsWriteOf(r, edited_->name) ? 1 : 0;
-        return n;
-      }();
-      prompter_.requests.clear();
-      row.start();
-      ASSERT_TRUE(QTest::qWaitFor([&] { return moment_.reached; }, 10000));
-      { std::lock_guard wait(App().exchangeLock); }
-      EXPECT_FALSE(moment_.editorOpen);
-      EXPECT_EQ(moment_.value, typed);
-      EXPECT_GT(moment_.writes, writesBefore);
-      EXPECT_EQ(tree_->OpenEditBox(), nullptr);
-      tree_->CloseEditors();
-    }
-  }
-
-  std::unique_ptr<CMainFrame> frame_;
-  WatchedTasks tasks_;
-  Parameter* edited_ = nullptr;
-  ActingMoment moment_;
-};
-
-// Every link task and every command that leaves, saves or shows the configuration
-// begins with the value being typed already taken: nothing is left open under it,
-// written after it, or saved without it.
-TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
-  Z580_REQUIRE_XCB();
-  ASSERT_NO_FATAL_FAILURE(OpenFrame());
-  CPelmDoc& doc = *doc_;
-  Device& device = *doc_->GetDevice();
-  Parameter& edited = *edited_;
+  };
   using namespace mainframe;
   ExpectEachEndsTheEditFirst({
       {"read all", [&] { doc.OnTreeTask(CPelmDoc::kCmdReadTree); }},
@@ -498,43 +461,40 @@ TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
       {"write changed", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteChangedTree); }},
       {"compare", [&] { doc.OnTreeTask(CPelmDoc::kCmdCompareTree); }},
       {"init", [&] { doc.StartInitTask(); }},
-      {"read one", [&] { device.StartReadOneTask(edited); }},
-      {"write one", [&] { device.StartWriteOneTask(edited); }},
-      {"Ctrl+S", Keys(Qt::Key_S, Qt::ControlModifier)},
-      {"toolbar Save", Toolbar(kCmdSave)},
-      {"menu Save as", Menu(0, kCmdSaveAs)},
-      {"Ctrl+O", Keys(Qt::Key_O, Qt::ControlModifier)},
-      {"Ctrl+N", Keys(Qt::Key_N, Qt::ControlModifier)},
-      {"menu Exit", Menu(0, kCmdExit)},
+      {"read one", [&] { device.StartReadOneTask(*edited_); }},
+      {"write one", [&] { device.StartWriteOneTask(*edited_); }},
+      {"Ctrl+S", Keys(Qt::Key_S)},
+      {"toolbar Save", toolbar(kCmdSave)},
+      {"menu Save as", menu(0, kCmdSaveAs)},
+      {"Ctrl+O", Keys(Qt::Key_O)},
+      {"Ctrl+N", Keys(Qt::Key_N)},
+      {"menu Exit", menu(0, kCmdExit)},
       {"window closed", [this] { frame_->close(); }},
-      {"toolbar state window", Toolbar(kCmdStateInOut)},
-      {"menu export", Menu(3, kCmdExportHtml)},
+      {"toolbar state window", toolbar(kCmdStateInOut)},
+      {"menu export", menu(3, kCmdExportHtml)},
   });
 }
 
-// The window manager's close (Alt+F4) and Ctrl+S with openbox keeping the focus.
+// The window manager's close (Alt+F4, sent once it holds the window active) and
+// Ctrl+S, with openbox keeping the focus.
 class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
 
 TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFirst) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  const auto xdotool = [](const QStringList& args) {
+    QProcess run;
+    run.start("xdotool", args);
+    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
+  };
   ExpectEachEndsTheEditFirst({
       {"Alt+F4",
-       [this] {
-         // The keys go to the window the window manager holds active.
-         const auto xdotool = [](const QStringList& args, QByteArray* output) {
-           QProcess run;
-           run.start("xdotool", args);
-           const bool ran = run.waitForFinished(5000) && run.exitCode() == 0;
-           if (output) *output = run.readAllStandardOutput().trimmed();
-           return ran;
-         };
+       [&] {
          const QByteArray frame = QByteArray::number(frame_->winId());
-         QByteArray active;
-         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}, &active) && active == frame; }, 10000));
-         ASSERT_TRUE(xdotool({"key", "alt+F4"}, nullptr));
+         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == frame; }, 10000));
+         ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
        }},
-      {"Ctrl+S", Keys(Qt::Key_S, Qt::ControlModifier)},
+      {"Ctrl+S", Keys(Qt::Key_S)},
   });
 }
 
