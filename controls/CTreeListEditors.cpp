@@ -11,8 +11,10 @@ namespace TreeList {
 
 namespace {
 
-// Keys that belong to an open editor, not to the main window's shortcuts. Other
-// keys with Ctrl (Ctrl+S) stay the window's: its commands end the edit first.
+// Keys that belong to an open editor, not to the main window's shortcuts. A key
+// with Ctrl is the box's only when it edits by it (Ctrl+A, C, V, X, Z: its own
+// handling claims those); any other (Ctrl+S) is the window's, whose commands end
+// the edit first.
 bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
   switch (key->key()) {
     case Qt::Key_Tab:
