@@ -488,13 +488,18 @@ TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFir
     return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
   };
   ExpectEachEndsTheEditFirst({
+      {"Ctrl+S", Keys(Qt::Key_S)},
+      // Last: a window manager busy with the window may let a press pass, so it is
+      // pressed again until the close comes.
       {"Alt+F4",
        [&] {
          const QByteArray frame = QByteArray::number(frame_->winId());
          ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == frame; }, 10000));
-         ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
+         for (int i = 0; i < 5; ++i) {
+           ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
+           if (QTest::qWaitFor([&] { return moment_.reached; }, 2000)) break;
+         }
        }},
-      {"Ctrl+S", Keys(Qt::Key_S)},
   });
 }
 
