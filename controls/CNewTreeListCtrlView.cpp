@@ -29,6 +29,7 @@ void CNewTreeListCtrlView::Create() {
   tree_->show();
   bar_ = new QScrollBar(Qt::Horizontal, this);
   bar_->setObjectName("hscroll-377");
+  bar_->setFocusPolicy(Qt::NoFocus);  // as the tree's own bar: an open editor keeps the focus
   bar_->setEnabled(false);
   bar_->setSingleStep(kScrollStep);
   tree_->SortTree(0, true);

@@ -1,5 +1,6 @@
 #include "controls/CSetupTableCtrl.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <mutex>
@@ -32,30 +33,41 @@ void CSetupTableCtrl::OnEndEdit(const std::string& text) {
 
 namespace {
 
-// Enter in the port's list takes the typed path: it becomes the list's current item
-// first, so that the list ends with it as with a chosen one.
+// A path typed into the port's list is taken by every end that takes the shown item
+// (Enter, Tab, a click elsewhere): it becomes the list's current item first, so that
+// the list ends with it as with a chosen one.
 class TypedPortWatch : public QObject {
  public:
   explicit TypedPortWatch(QComboBox& list) : QObject(&list), list_(list) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress && list_.lineEdit() != nullptr) {
+    if (event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
-      const QString typed = list_.lineEdit()->text().trimmed();
-      if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !typed.isEmpty() && typed != list_.itemText(list_.currentIndex())) {
-        int item = list_.findText(typed);
-        if (item < 0) {
-          list_.addItem(typed);
-          item = list_.count() - 1;
-        }
-        list_.setCurrentIndex(item);
-      }
+      if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab) TakeTyped();
+    } else if (event->type() == QEvent::FocusOut) {
+      // Opening the list, or another window for a while, is no end of the editing.
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+          !controls::FocusInOwnList(list_))
+        TakeTyped();
     }
     return QObject::eventFilter(watched, event);
   }
 
  private:
+  void TakeTyped() {
+    if (list_.lineEdit() == nullptr) return;
+    const QString typed = list_.lineEdit()->text().trimmed();
+    if (typed.isEmpty() || typed == list_.itemText(list_.currentIndex())) return;
+    int item = list_.findText(typed);
+    if (item < 0) {
+      list_.addItem(typed);
+      item = list_.count() - 1;
+    }
+    list_.setCurrentIndex(item);
+  }
+
   QComboBox& list_;
 };
 
@@ -84,7 +96,7 @@ void CSetupTableCtrl::OnBeginEdit(CObject* object) {
       list->insertItem(0, value);
       item = 0;
     }
-    // Any device path can be typed; Enter takes it as a chosen item.
+    // Any device path can be typed; it is taken as a chosen item.
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     list->setCurrentIndex(item);

@@ -170,6 +170,10 @@ CTreeListCtrl::CTreeListCtrl(QWidget* parent) : QTreeWidget(parent), header_(new
   setUniformRowHeights(true);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A click on the scroll bar scrolls; it does not take the focus from an open editor
+  // (which would end the editing).
+  verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+  verticalScrollBar()->installEventFilter(this);
   setRootIsDecorated(true);
   setExpandsOnDoubleClick(false);  // the double click is handled here
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -619,8 +623,32 @@ int CTreeListCtrl::sizeHintForColumn(int column) const {
 }
 
 void CTreeListCtrl::scrollContentsBy(int dx, int dy) {
-  EndEditors();
+  // Scrolling confirms nothing: an open editor stays open with its text or shown
+  // item and goes along with its cell (a long scroll only repaints the rows, so it
+  // is placed again rather than moved with them).
   QTreeWidget::scrollContentsBy(dx, dy);
+  PlaceEditors();
+}
+
+bool CTreeListCtrl::eventFilter(QObject* watched, QEvent* event) {
+  // A press on the scroll bar has handed the focus to the tree first (the bar takes
+  // none): the open editor keeps it and goes on.
+  if (watched == verticalScrollBar() && event->type() == QEvent::MouseButtonPress) {
+    if (editBox_) editBox_->KeepEditing();
+    if (listEditor_) listEditor_->KeepEditing();
+  }
+  return QTreeWidget::eventFilter(watched, event);
+}
+
+void CTreeListCtrl::PlaceEditors() {
+  if (editBox_) {
+    const QRect cell = CellRect(editBox_->Row(), editBox_->Column());
+    editBox_->move(cell.topLeft());
+  }
+  if (listEditor_) {
+    const QRect cell = CellRect(listEditor_->Row(), listEditor_->Column());
+    listEditor_->move(cell.left(), cell.top() - 2);
+  }
 }
 
 EditorRequest CTreeListCtrl::MakeEditorRequest(model::TreeItem row, int column, const std::string& cellText) const {
@@ -699,6 +727,10 @@ void CTreeListCtrl::CloseEditors() {
 void CTreeListCtrl::EndEditors() {
   if (editBox_) editBox_->ReportEnd();
   if (listEditor_) listEditor_->ReportEnd();
+}
+
+void CTreeListCtrl::EndEditorsIn(const QWidget& window) {
+  for (CTreeListCtrl* tree : window.findChildren<CTreeListCtrl*>()) tree->EndEditors();
 }
 
 void CTreeListCtrl::OnEndLabelEdit(const EditEnd& end) {

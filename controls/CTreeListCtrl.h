@@ -132,6 +132,9 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   virtual void CloseEditors();
   // Ends open editors through their end notification (their text is stored).
   void EndEditors();
+  // EndEditors of every tree in the window: what a command does before it acts, so
+  // that a value being typed is taken as Enter would take it.
+  static void EndEditorsIn(const QWidget& window);
   CTreeListEditBox* OpenEditBox() const { return editBox_; }
   CTreeListComboBox* OpenListEditor() const { return listEditor_; }
 
@@ -171,6 +174,7 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   // The width that shows the column's widest text of the shown rows whole (the
   // fit of a double click on the column's border). The texts are the records', not
   // the native items'.
@@ -184,6 +188,8 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
                          bool editByList, model::TreeItem parent, bool first = false);
   void Forget(QTreeWidgetItem* item);  // unregisters the row and its descendants
   void Redraw(model::TreeItem row);
+  // Puts open editors over their cells again.
+  void PlaceEditors();
 
   CTreeListHeaderCtrl* header_;
   int columnCount_ = 0;

@@ -11,7 +11,10 @@ namespace TreeList {
 
 namespace {
 
-// Keys that belong to an open editor, not to the main window's shortcuts.
+// Keys that belong to an open editor, not to the main window's shortcuts. A key
+// with Ctrl is the box's only when it edits by it (Ctrl+A, C, V, X, Z: its own
+// handling claims those); any other (Ctrl+S) is the window's, whose commands end
+// the edit first.
 bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
   switch (key->key()) {
     case Qt::Key_Tab:
@@ -25,7 +28,7 @@ bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_F4: return withArrows;  // F4 and Alt+Down open the list
-    default: return key->modifiers().testFlag(Qt::ControlModifier);
+    default: return false;
   }
 }
 
@@ -87,6 +90,12 @@ void CTreeListEditBox::ReportEnd() {
 
 void CTreeListEditBox::ReportPendingEnd() {
   if (endPending_) ReportEnd();
+}
+
+void CTreeListEditBox::KeepEditing() {
+  if (!endPending_) return;
+  endPending_ = false;
+  setFocus(Qt::OtherFocusReason);
 }
 
 void CTreeListEditBox::Dismiss() {
@@ -177,6 +186,12 @@ void CTreeListComboBox::ReportEnd() {
 
 void CTreeListComboBox::ReportPendingEnd() {
   if (endPending_) ReportEnd();
+}
+
+void CTreeListComboBox::KeepEditing() {
+  if (!endPending_) return;
+  endPending_ = false;
+  setFocus(Qt::OtherFocusReason);
 }
 
 void CTreeListComboBox::Dismiss() {

@@ -25,6 +25,9 @@ class CTreeListEditBox : public QLineEdit {
   void ReportEnd();
   // Reports the end now when the loss of focus has put it off (see focusOutEvent).
   void ReportPendingEnd();
+  // The press that took the focus was no end (a click on the scroll bar): the end
+  // it put off is dropped and the focus comes back.
+  void KeepEditing();
   // Hides the box and frees it later; it reports nothing more.
   void Dismiss();
 
@@ -61,10 +64,12 @@ class CTreeListComboBox : public QComboBox {
   void Open();
   void ReportEnd();
   void ReportPendingEnd();
+  void KeepEditing();
   void Dismiss();
 
   model::TreeItem Row() const { return row_; }
   model::TreeItem GetItem() const { return row_; }
+  int Column() const { return column_; }
   bool EndedByTab() const { return endedByTab_; }
   bool Cancelled() const { return cancelled_; }
 

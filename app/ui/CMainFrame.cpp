@@ -20,6 +20,7 @@
 
 #include "app/ui/CPelmTreeListView.h"
 #include "app/ui/CommandImages.h"
+#include "controls/CTreeListCtrl.h"
 #include "controls/core/MenuRules.h"
 #include "link/AppState.h"
 
@@ -161,6 +162,8 @@ bool CMainFrame::RunCommand(int command) {
   if (const auto enabler = enablers_.find(command); enabler != enablers_.end() && !enabler->second()) return false;
   // A copy: the handler may rewire commands while it runs.
   const Handler handler = it->second;
+  // A value still being typed belongs to what the command saves, exports or leaves.
+  TreeList::CTreeListCtrl::EndEditorsIn(*this);
   handler();
   UpdateCommandStates();
   return true;
@@ -301,9 +304,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     });
     return;
   }
-  if (!closingFromProgram_ && hooks_.canClose && !hooks_.canClose()) {
-    event->ignore();
-    return;
+  if (!closingFromProgram_) {
+    // Closed by the user (title bar, Alt+F4, "Выход"): a value being typed is taken
+    // first, so that the question about saving covers it.
+    TreeList::CTreeListCtrl::EndEditorsIn(*this);
+    if (hooks_.canClose && !hooks_.canClose()) {
+      event->ignore();
+      return;
+    }
   }
   if (hooks_.closing) hooks_.closing();
   event->accept();
@@ -319,6 +327,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     const QString path = url.toLocalFile();
     if (!path.endsWith(QStringLiteral(".z580"), Qt::CaseInsensitive)) continue;
     event->acceptProposedAction();
+    TreeList::CTreeListCtrl::EndEditorsIn(*this);
     if (hooks_.openDropped) hooks_.openDropped(path.toStdString());
     return;
   }

@@ -5,6 +5,7 @@
 #include <QThread>
 #include <cstdio>
 
+#include "devices/SplashWindow.h"
 #include "link/AppState.h"
 #include "resources/StringTable.h"
 
@@ -55,6 +56,9 @@ int QtPrompter::Show(const platform::MessageRequest& r) {
       break;
     case platform::MessageButtons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
   }
+  // The splash window stays above every other window (a window manager keeps it
+  // there): it goes before a box that it would cover, and start-up goes on without it.
+  if (BaseDevice::SplashWindow* splash = BaseDevice::CurrentSplashWindow()) splash->Destroy();
   QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(r.text), buttons, mainWindow_);
   switch (box.exec()) {
     case QMessageBox::Ok: return platform::kAnswerOk;

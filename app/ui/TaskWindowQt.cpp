@@ -25,8 +25,7 @@ bool TaskWindowQt::RunTaskDialog(Device& device, int taskCode, int captionId, in
 
 void TaskWindowQt::EndEditing() {
   if (mainWindow_.isNull() || QThread::currentThread() != thread()) return;
-  const QList<TreeList::CTreeListCtrl*> trees = mainWindow_->findChildren<TreeList::CTreeListCtrl*>();
-  for (TreeList::CTreeListCtrl* tree : trees) tree->EndEditors();
+  TreeList::CTreeListCtrl::EndEditorsIn(*mainWindow_);
 }
 
 void TaskWindowQt::PostProgressLine(exchange::ProgressLine line) {

@@ -12,15 +12,18 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/MainFrameRules.h"
 #include "app/ui/CDrawMenuInstall.h"
 #include "app/ui/CHeadBandDlg.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/QtPrompter.h"
 #include "controls/CComboEx.h"
 #include "controls/CDrawMenu.h"
 #include "devices/MainMenu.h"
+#include "devices/SplashWindow.h"
 
 namespace {
 
@@ -155,6 +158,23 @@ TEST(MainWindowTest, SplashCreatedAgainOnlyChangesItsText) {
   EXPECT_EQ(splash.Create(QStringLiteral("Проверка значений..."), nullptr), 0);
   EXPECT_EQ(splash.Window(), window);
   EXPECT_EQ(splash.Picture()->Text(), QStringLiteral("Проверка значений..."));
+
+  // It stays above every window: a message box (the port's at start-up) sends it away
+  // rather than show under it.
+  BaseDevice::SplashWindow* installed = BaseDevice::SetSplashWindow(&splash);
+  QtPrompter prompter(false);
+  bool splashUnderBox = true;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      splashUnderBox = splash.IsVisible();
+      box->close();
+    }
+  });
+  closer.start(10);
+  prompter.Show({"Не удается открыть порт", "", platform::MessageIcon::Error});
+  BaseDevice::SetSplashWindow(installed);
+  EXPECT_FALSE(splashUnderBox);
   splash.Destroy();
   EXPECT_FALSE(splash.IsVisible());
 }

@@ -8,6 +8,8 @@
 #include "app/TreeControlLogic.h"
 #include "app/ui/CPelmTreeListCtrl.h"
 #include "app/ui/CPelmTreeListView.h"
+#include "app/MainFrameRules.h"
+#include "app/ui/CMainFrame.h"
 #include "app/ui/TaskWindowQt.h"
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
@@ -17,6 +19,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QImage>
+#include <QMenu>
+#include <QProcess>
+#include <QToolBar>
 #include <QTest>
 #include <cstdlib>
 #include <functional>
@@ -350,45 +355,152 @@ class PelmTreeRowsXvfb : public PelmTreeViewTest {
     QTest::keyClicks(tree_->OpenEditBox(), QString::fromStdString(text));
     return true;
   }
-  int WritesSince(size_t first) const {
-    const auto requests = sim_->Requests();
-    int writes = 0;
-    for (size_t i = first; i < requests.size(); ++i) writes += requests[i].read ? 0 : 1;
-    return writes;
+};
+
+// The link's window layer, which notes the moment a task's dialog is about to run.
+class WatchedTasks : public TaskWindowQt {
+ public:
+  std::function<void()> atStart;
+  bool RunTaskDialog(Device& device, int taskCode, int captionId, int total) override {
+    atStart();
+    return TaskWindowQt::RunTaskDialog(device, taskCode, captionId, total);
   }
 };
 
-// With immediate writing on, "Прочитать все параметры" started while a value is
-// half typed first ends that edit as a click elsewhere would: the value is written
-// once, before the read's first frame, and nothing is left open or written after.
-TEST_F(PelmTreeRowsXvfb, AReadAllStartedDuringAnEditEndsTheEditFirst) {
-  Z580_REQUIRE_XCB();
-  ASSERT_NO_FATAL_FAILURE(OpenView(true));
-  ASSERT_TRUE(realinput::ShowActive(*view_));
-  TaskWindowQt tasks;
-  tasks.SetMainWindow(view_.get());
-  App().immediateWriting = true;
-  Parameter* edited = ShowPlainNumber();
-  ASSERT_NE(edited, nullptr);
-  ASSERT_TRUE(Type(edited->treeItem, "1"));
-
-  const size_t before = sim_->Requests().size();
-  ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
-  { std::lock_guard wait(App().exchangeLock); }
-  EXPECT_EQ(tree_->OpenEditBox(), nullptr);
-  // The edit's write frames, then the read's, and no write after them.
-  const auto requests = sim_->Requests();
-  size_t firstRead = before;
-  while (firstRead < requests.size() && !requests[firstRead].read) {
-    EXPECT_TRUE(IsWriteOf(requests[firstRead], edited->name)) << requests[firstRead].name;
-    ++firstRead;
+// The view in a main window whose commands and close only note what they found,
+// with immediate writing on.
+class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
+ protected:
+  void TearDown() override {
+    if (frame_) frame_->takeCentralWidget();  // the view is the fixture's
+    frame_.reset();
+    PelmTreeRowsXvfb::TearDown();
   }
-  EXPECT_GT(firstRead, before);
-  ASSERT_LT(firstRead, requests.size());
-  EXPECT_EQ(WritesSince(firstRead), 0);
-  EXPECT_EQ(edited->value, "1");
-  EXPECT_EQ(Text(edited->treeItem, 2), "1");
-  EXPECT_EQ(prompter_.Texts(), "");
+  void OpenFrame() {
+    ASSERT_NO_FATAL_FAILURE(OpenView(true));
+    CMainFrame::Hooks hooks;
+    hooks.canClose = [this] { return Note(), false; };
+    frame_ = std::make_unique<CMainFrame>(std::move(hooks));
+    frame_->setCentralWidget(view_.get());
+    for (int command : {mainframe::kCmdNew, mainframe::kCmdOpen, mainframe::kCmdSave, mainframe::kCmdSaveAs,
+                        mainframe::kCmdExit, mainframe::kCmdStateInOut, mainframe::kCmdExportHtml})
+      frame_->SetCommandHandler(command, [this] { Note(); });
+    ASSERT_TRUE(realinput::ShowActive(*frame_));
+    tasks_.SetMainWindow(frame_.get());
+    tasks_.atStart = [this] { Note(); };
+    doc_->GetDevice()->fullAccess = true;
+    App().immediateWriting = true;
+    ASSERT_NE(edited_ = ShowPlainNumber(), nullptr);
+  }
+  int EditedWrites() const {
+    int n = 0;
+    for (const z580sim::RequestRecord& r : sim_->Requests()) n += IsWriteOf(r, edited_->name) ? 1 : 0;
+    return n;
+  }
+  void Note() { moment_ = {true, tree_->OpenEditBox() != nullptr, edited_->value, EditedWrites()}; }
+
+  // Each row starts with a value half typed: whatever it starts finds that value
+  // taken as Enter takes it (written at once) and no editor open.
+  void ExpectEachEndsTheEditFirst(const std::vector<std::pair<const char*, std::function<void()>>>& rows) {
+    for (const auto& [name, start] : rows) {
+      SCOPED_TRACE(name);
+      const std::string typed = edited_->value == "1" ? "0" : "1";
+      ASSERT_TRUE(realinput::ShowActive(*frame_));  // a task's dialog or a menu had the focus
+      Reveal(edited_->treeItem);
+      ASSERT_TRUE(Type(edited_->treeItem, typed));
+      const int writesBefore = EditedWrites();
+      moment_ = {};
+      start();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return moment_.reached; }, 10000));
+      { std::lock_guard wait(App().exchangeLock); }
+      EXPECT_FALSE(moment_.editorOpen);
+      EXPECT_EQ(moment_.value, typed);
+      EXPECT_GT(moment_.writes, writesBefore);
+      tree_->CloseEditors();
+    }
+  }
+  static std::function<void()> Keys(Qt::Key key) {
+    return [key] { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
+  }
+
+  std::unique_ptr<CMainFrame> frame_;
+  WatchedTasks tasks_;
+  Parameter* edited_ = nullptr;
+  struct {
+    bool reached = false, editorOpen = false;
+    std::string value;
+    int writes = 0;  // of the edited parameter
+  } moment_;
+};
+
+// Every link task, and every command that saves, opens, shows or leaves the
+// configuration, begins with the value being typed taken: nothing is left open
+// under it, written after it or saved without it.
+TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  CPelmDoc& doc = *doc_;
+  Device& device = *doc_->GetDevice();
+  const auto toolbar = [this](int command) {
+    return [this, command] {
+      QTest::mouseClick(frame_->ToolBar()->widgetForAction(frame_->Action(command)), Qt::LeftButton);
+    };
+  };
+  const auto menu = [this](int sub, int command) {
+    return [this, sub, command] {
+      QMenu* menu = frame_->SubMenu(sub);
+      menu->popup(frame_->mapToGlobal(QPoint(20, 30)));
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(frame_->Action(command)).center());
+    };
+  };
+  using namespace mainframe;
+  ExpectEachEndsTheEditFirst({
+      {"read all", [&] { doc.OnTreeTask(CPelmDoc::kCmdReadTree); }},
+      {"write all", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteTree); }},
+      {"write changed", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteChangedTree); }},
+      {"compare", [&] { doc.OnTreeTask(CPelmDoc::kCmdCompareTree); }},
+      {"init", [&] { doc.StartInitTask(); }},
+      {"read one", [&] { device.StartReadOneTask(*edited_); }},
+      {"write one", [&] { device.StartWriteOneTask(*edited_); }},
+      {"Ctrl+S", Keys(Qt::Key_S)},
+      {"toolbar Save", toolbar(kCmdSave)},
+      {"menu Save as", menu(0, kCmdSaveAs)},
+      {"Ctrl+O", Keys(Qt::Key_O)},
+      {"Ctrl+N", Keys(Qt::Key_N)},
+      {"menu Exit", menu(0, kCmdExit)},
+      {"window closed", [this] { frame_->close(); }},
+      {"toolbar state window", toolbar(kCmdStateInOut)},
+      {"menu export", menu(3, kCmdExportHtml)},
+  });
+}
+
+// The window manager's close (Alt+F4, sent once it holds the window active) and
+// Ctrl+S, with openbox keeping the focus.
+class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
+
+TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFirst) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  const auto xdotool = [](const QStringList& args) {
+    QProcess run;
+    run.start("xdotool", args);
+    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
+  };
+  ExpectEachEndsTheEditFirst({
+      {"Ctrl+S", Keys(Qt::Key_S)},
+      // Last: a window manager busy with the window may let a press pass, so it is
+      // pressed again until the close comes.
+      {"Alt+F4",
+       [&] {
+         const QByteArray frame = QByteArray::number(frame_->winId());
+         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == frame; }, 10000));
+         for (int i = 0; i < 5; ++i) {
+           ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
+           if (QTest::qWaitFor([&] { return moment_.reached; }, 2000)) break;
+         }
+       }},
+  });
 }
 
 // A value the module refuses turns its row and every branch above it red, as a

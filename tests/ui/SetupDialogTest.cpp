@@ -561,10 +561,20 @@ TEST_F(SetupDialogXvfb, PortListKeepsTheWorkingPortAndTakesATypedPath) {
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
     return realinput::Until([&] { return table->ListBox() != nullptr && QApplication::focusWidget() != nullptr; });
   };
+  // A typed path is taken by Enter, by Tab and by a click on another cell alike.
+  const auto key = [](Qt::Key k) { return [k] { QTest::keyClick(QApplication::focusWidget(), k); }; };
+  const auto clickElsewhere = [&] {
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 0)).center());
+  };
   struct Step {
     const char* typed;  // nullptr: the list is dropped down and closed with Escape
     std::string kept;
-  } const steps[] = {{nullptr, working}, {"/dev/pts/77", "/dev/pts/77"}, {nullptr, "/dev/pts/77"}};
+    std::function<void()> end;
+  } const steps[] = {{nullptr, working, {}},
+                     {"/dev/pts/77", "/dev/pts/77", key(Qt::Key_Return)},
+                     {"/dev/pts/78", "/dev/pts/78", key(Qt::Key_Tab)},
+                     {"/dev/pts/79", "/dev/pts/79", clickElsewhere},
+                     {nullptr, "/dev/pts/79", {}}};
   for (const Step& step : steps) {
     SCOPED_TRACE(step.typed ? step.typed : "looked at");
     ASSERT_TRUE(open());
@@ -580,7 +590,7 @@ TEST_F(SetupDialogXvfb, PortListKeepsTheWorkingPortAndTakesATypedPath) {
       QWidget* focus = QApplication::focusWidget();
       QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
       QTest::keyClicks(focus, step.typed);
-      QTest::keyClick(focus, Qt::Key_Return);
+      step.end();
     }
     ASSERT_TRUE(realinput::Until([&] { return table->ListBox() == nullptr; }));
     EXPECT_EQ(settings.GetParameterValue("Port"), step.kept);

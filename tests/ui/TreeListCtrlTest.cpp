@@ -165,23 +165,21 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
       {"tab", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Tab); }, "17", false, true},
       {"focus", [&](QLineEdit*) { f.tree->setFocus(); }, "17", false, false},
       {"escape", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Escape); }, "16", true, false},
-      // Scrolling ends the editing and stores it (last: it leaves the columns wide).
-      {"scroll",
-       [&](QLineEdit*) {
-         f.tree->Header()->resizeSection(5, 700);
-         QApplication::processEvents();
-         f.view.Scroll(ScrollRequest::LineRight);
-       },
-       "17", false, false},
   };
-  // The main window's shortcuts do not take the editors' keys.
-  int shortcutHits = 0;
-  for (QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
+  // The main window's shortcuts do not take the editors' keys (Delete, Ctrl+A); its
+  // other shortcuts (Ctrl+S) still reach it while an editor is open.
+  int editorKeyHits = 0, saveHits = 0;
+  for (QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_A),
+                           QKeySequence(Qt::CTRL | Qt::Key_S)}) {
     auto* action = new QAction(&f.view);
     action->setShortcut(key);
     f.view.addAction(action);
-    QObject::connect(action, &QAction::triggered, [&] { ++shortcutHits; });
+    int& hits = key == QKeySequence(Qt::CTRL | Qt::Key_S) ? saveHits : editorKeyHits;
+    QObject::connect(action, &QAction::triggered, [&hits] { ++hits; });
   }
+  // Shortcuts reach the active window only.
+  f.view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f.view));
   for (const Case& c : cases) {
     f.tree->SetItemText(row, 2, "16");
     f.tree->ends.clear();
@@ -193,8 +191,11 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
     EXPECT_EQ(box->text(), "16");
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(box, Qt::Key_Delete);
-    QTest::keyClick(box, Qt::Key_R, Qt::ControlModifier);
+    const int savesBefore = saveHits;
+    QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saveHits, savesBefore + 1) << c.name;
     EXPECT_EQ(box->text(), "") << c.name;
+    EXPECT_EQ(f.tree->OpenEditBox(), box) << c.name;
     box->setText("17");
     c.end(box);
     QApplication::processEvents();
@@ -206,7 +207,7 @@ TEST(TreeListCtrl, EditBoxEndsOnceByEnterTabFocusLossOrEscape) {
     EXPECT_EQ(f.tree->GetItemText(row, 2), c.stored) << c.name;
     EXPECT_EQ(f.tree->OpenEditBox(), nullptr);
   }
-  EXPECT_EQ(shortcutHits, 0);
+  EXPECT_EQ(editorKeyHits, 0);
 }
 
 TEST(TreeListCtrl, ListEditorArrowsChooseAndEscapeKeepsTheCell) {
@@ -403,19 +404,65 @@ TEST(TreeListCtrlXvfb, ListEditorDropsDownAndEndsOnceWithTheChoice) {
     EXPECT_EQ(Focus(), f.tree) << c.name;
   }
 
-  // The wheel over the closed list picks nothing and ends nothing.
-  f.tree->SetItemText(row, 2, "нет");
-  f.tree->ends.clear();
-  f.DoubleClick(row, 2);
-  QPointer<QComboBox> box = f.tree->OpenListEditor();
-  ASSERT_NE(box, nullptr);
-  const QPoint middle = box->mapToGlobal(box->rect().center());
-  ASSERT_TRUE(realinput::Wheel(middle, 2));
-  ASSERT_TRUE(realinput::Wheel(middle, -1));
-  EXPECT_TRUE(f.tree->ends.empty());
-  ASSERT_TRUE(box && f.tree->OpenListEditor() == box);
-  EXPECT_EQ(box->currentText(), "нет");
-  f.tree->CloseEditors();
+}
+
+// Scrolling confirms nothing: the wheel (over the closed list or the rows), the
+// scroll bars and a key that scrolls leave an open editor open over its cell with
+// its unconfirmed item or text, and end nothing; Enter then takes it.
+TEST(TreeListCtrlXvfb, ScrollingLeavesAnOpenEditorOpenAndEndsNothing) {
+  Z580_REQUIRE_XCB();
+  Fixture f;
+  f.view.resize(640, 200);
+  ASSERT_TRUE(realinput::ShowActive(f.view));
+  Parameter list("PrtY"), number("Addr");
+  list.type = "нет:чет:нечет", list.value = "нет", number.type = "int", number.value = "16";
+  const model::TreeItem rows[] = {list.InsertTreeItem(*f.tree, model::kNoItem, 27, 27, false),
+                                  number.InsertTreeItem(*f.tree, model::kNoItem, 28, 28, false)};
+  for (int i = 0; i < 40; ++i) f.tree->InsertItem("Строка " + std::to_string(i), 28, 28, false, false, 0);
+  f.tree->Header()->resizeSection(5, 700);
+  QScrollBar* bar = f.tree->verticalScrollBar();
+  const auto wheel = [](QWidget* w, int notches) {
+    ASSERT_TRUE(realinput::Wheel(w->mapToGlobal(w->rect().center()), notches));
+  };
+  const struct {
+    const char* name;
+    bool list;
+    std::function<void(QWidget*)> scroll;
+  } cases[] = {
+      {"wheel over the list", true, [&](QWidget* e) { wheel(e, 2); }},
+      {"wheel over the rows", true, [&](QWidget*) { wheel(f.tree->viewport(), 1); }},
+      {"wheel over the rows", false, [&](QWidget*) { wheel(f.tree->viewport(), 2); }},
+      {"bar", true, [&](QWidget*) { QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(5, bar->height() - 30)); }},
+      {"horizontal bar", false, [&](QWidget*) { f.view.Scroll(ScrollRequest::LineRight); }},
+      {"Page Down", false, [](QWidget* e) { QTest::keyClick(e, Qt::Key_PageDown); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    bar->setValue(0);
+    f.view.Scroll(ScrollRequest::LeftEnd);
+    f.tree->SetItemText(rows[0], 2, "нет");
+    f.tree->SetItemText(rows[1], 2, "16");
+    f.tree->ends.clear();
+    const model::TreeItem row = rows[c.list ? 0 : 1];
+    f.DoubleClick(row, 2);
+    QPointer<QWidget> editor = c.list ? static_cast<QWidget*>(f.tree->OpenListEditor()) : f.tree->OpenEditBox();
+    ASSERT_TRUE(Until([&] { return editor && Focus() == editor; }));
+    QTest::keyClick(editor, c.list ? Qt::Key_Down : Qt::Key_7);
+    const int before = bar->value() + f.tree->horizontalScrollBar()->value();
+    c.scroll(editor);
+    QApplication::processEvents();
+    // (The closed list takes the wheel itself.)
+    if (c.name != std::string("wheel over the list")) {
+      EXPECT_NE(bar->value() + f.tree->horizontalScrollBar()->value(), before);
+    }
+    EXPECT_TRUE(f.tree->ends.empty());
+    ASSERT_TRUE(editor && Focus() == editor);
+    EXPECT_EQ(f.tree->GetItemText(row, 2), c.list ? "нет" : "16");
+    EXPECT_EQ(editor->pos(), f.tree->CellRect(row, 2).topLeft() - QPoint(0, c.list ? 2 : 0));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(Until([&] { return f.tree->ends.size() == 1; }));
+    EXPECT_EQ(f.tree->GetItemText(row, 2), c.list ? "чет" : "7");
+  }
 }
 
 TEST(TreeListCtrlXvfb, CaptionClickSortsAndDiscardsTheHalfTypedEdit) {
