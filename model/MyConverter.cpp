@@ -323,8 +323,10 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
 bool MyConverter::TextReadsAsType(std::string_view text) const {
   if (NameIsOneOf(name, {"U.Apl", "UApl"})) return true;
   const std::string_view first = FirstItem(type);
+  // A value to write has its decimal point as a typed cell keeps it: the encoding
+  // would read "2,5" as 2.
   if (EqualsNoCase(first, "STORED_DOT") || EqualsNoCase(first, "float"))
-    return model::ReadTypedNumber(text, model::kSingleFloat).has_value();
+    return text.find(',') == std::string_view::npos && model::ReadTypedNumber(text, model::kSingleFloat).has_value();
   if (EqualsNoCase(first, "int") || EqualsNoCase(first, "int16")) {
     model::TypedNumberRules rules = model::kUnsigned16;
     rules.hexadecimal = true;  // values such as "CodP" are shown in hexadecimal

@@ -521,7 +521,6 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"-red", "read.z580"}, 206, "\"-red\" is no switch", kNothingMade},
       // A port named as the ports are: the one it names, never the stored one.
       {"", {"/write", "/port:COM8", "read.z580"}, 201, "cannot open the port COM8: Причина: устройство", kNothing},
-      {"", {"/read", "/port:COM7", "new.z580"}, 0, "", kAnything},
       // An error log that is the configuration file would empty it.
       {"", {"/write", "/elog:read.z580", "read.z580"}, 200, "names the configuration file", kNothingMade},
       {"", {"/write", "/elog:" + dir_ + "/./read.z580", "read.z580"}, 200, "names the configuration file",
