@@ -573,6 +573,8 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       EXPECT_EQ(logged.str().empty(), c.exitCode == 0) << what << "\n" << logged.str();
     }
     EXPECT_EQ(logged.str().find("\n\n"), std::string::npos) << what << "\n" << logged.str();
+    // No code without its reason.
+    EXPECT_EQ(run.errors.find("zt580: ") != std::string::npos, c.exitCode != 0) << what << "\n" << run.errors;
     if (!c.reason.empty()) {
       EXPECT_NE(run.errors.find("zt580: "), std::string::npos) << what;
       EXPECT_NE(run.errors.find(c.reason), std::string::npos) << what << "\n" << run.errors;
