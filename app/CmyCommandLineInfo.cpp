@@ -8,7 +8,6 @@
 #include <initializer_list>
 #include <filesystem>
 #include <optional>
-#include <type_traits>
 
 #include "platform/CFormat.h"
 #include "platform/Sio.h"
@@ -175,21 +174,6 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
   const std::string typed = "\"/" + std::string(rawPiece) + "\"";
   batch.runFlags |= exchange::kRunBatch;
 
-  // A number switch: the whole value is the number (as an address is read), and it
-  // must be one its field can hold; otherwise none.
-  auto number = [&](long long lowest, long long highest) -> std::optional<int> {
-    const std::optional<int> n = CommandLineAddressNumber(value);
-    // A value beyond the int range reads as the range's end: beyond every field.
-    if (!n || *n == INT_MIN || *n == INT_MAX) {
-      Refuse(typed + ": not a number (decimal, 0x hexadecimal, or octal with a leading 0)");
-      return std::nullopt;
-    }
-    if (*n < lowest || *n > highest) {
-      Refuse(platform::Format("%s: %lld to %lld", typed.c_str(), lowest, highest));
-      return std::nullopt;
-    }
-    return n;
-  };
   // A switch whose value is one of its words.
   auto word = [&](std::initializer_list<std::string_view> words) -> int {
     int index = 0;
@@ -202,11 +186,16 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
     Refuse(typed + ": the value is one of " + list);
     return -1;
   };
+  // Numbers are read whole, as an address is, and must be ones their field holds.
   auto window = [&](int32_t& field, uint8_t windowFlag) {
-    if (const std::optional<int> n = number(INT_MIN + 1LL, INT_MAX - 1LL)) {
-      field = *n;
-      batch.windowFlags |= windowFlag;
+    const std::optional<int> n = CommandLineAddressNumber(value);
+    // A value beyond the int range reads as the range's end: beyond the field.
+    if (!n || *n == INT_MIN || *n == INT_MAX) {
+      Refuse(typed + ": not a whole number (decimal, 0x hexadecimal, or octal with a leading 0) of the int range");
+      return;
     }
+    field = *n;
+    batch.windowFlags |= windowFlag;
   };
 
   if (colon != std::string::npos && NameTakesNoValue(name)) {
@@ -261,10 +250,8 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
       Refuse(typed + ": a data length is 7 or 8");
       return;
     }
-    {
-      batch.dataLength = static_cast<uint8_t>(*n);
-      batch.runFlags |= exchange::kRunLinkSettings;
-    }
+    batch.dataLength = static_cast<uint8_t>(*n);
+    batch.runFlags |= exchange::kRunLinkSettings;
   } else if (name == "sbit") {
     // As the port takes them: one or two.
     const int item = word({"1", "2"});
