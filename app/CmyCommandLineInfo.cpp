@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <climits>
+#include <initializer_list>
 #include <filesystem>
 #include <optional>
-#include <type_traits>
 
 #include "model/TypedNumber.h"
 #include "platform/CFormat.h"
+#include "platform/Sio.h"
 #include "platform/Text.h"
 
 namespace {
@@ -19,7 +21,6 @@ constexpr std::array<std::string_view, 24> kSwitches = {
     "y", "w", "h", "autoread", "autowrite", "silent", "close", "calibrate", "elog", "exitevent", "test", "ext"};
 
 constexpr size_t kMaxAddress = 5;
-constexpr size_t kMaxStopBits = 4;
 
 std::string Lower(std::string_view text) { return platform::ToLower(text); }
 
@@ -35,6 +36,14 @@ std::string StripQuotes(std::string_view text) {
   return std::string(text);
 }
 
+constexpr std::string_view kWithoutValue[] = {"write", "read", "aply", "silent", "close", "calibrate", "test", "ext"};
+
+bool NameTakesNoValue(std::string_view lowerName) {
+  for (std::string_view bare : kWithoutValue)
+    if (lowerName == bare) return true;
+  return false;
+}
+
 bool IsKnownSwitch(std::string_view lowerName) {
   for (std::string_view known : kSwitches)
     if (lowerName == known) return true;
@@ -46,11 +55,7 @@ bool IsKnownSwitch(std::string_view lowerName) {
 bool LooksLikeSwitch(std::string_view piece) {
   const std::string name = Lower(PieceName(piece));
   if (!IsKnownSwitch(name)) return false;
-  static constexpr std::string_view kWithoutValue[] = {"write", "read",      "aply", "silent",
-                                                       "close", "calibrate", "test", "ext"};
-  for (std::string_view bare : kWithoutValue)
-    if (name == bare) return true;
-  return piece.find(':') != std::string_view::npos;
+  return NameTakesNoValue(name) || piece.find(':') != std::string_view::npos;
 }
 
 }  // namespace
@@ -121,9 +126,10 @@ std::string CmyCommandLineInfo::Absolute(const std::string& path) const {
 }
 
 void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
-  // The word as typed, for the lines about what was ignored.
+  // The word as typed, for the line that names what was refused.
   const std::string whole(word);
   word.remove_prefix(1);
+  if (word.empty()) Refuse(platform::Format("\"%s\" names no switch", whole.c_str()));
   while (!word.empty()) {
     const size_t slash = word.find('/');
     std::string_view piece = word.substr(0, slash);
@@ -132,20 +138,25 @@ void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
       batch.runFlags |= exchange::kRunBatch;
       const size_t colon = word.find(':');
       const std::string value = colon == std::string_view::npos ? std::string() : StripQuotes(word.substr(colon + 1));
-      if (name == "elog") {
-        if (!value.empty()) errorLogPath = Absolute(value);
+      if (value.empty()) {
+        Refuse(platform::Format("\"%s\": the switch needs a %s after \":\"", whole.c_str(),
+                                name == "elog" ? "file name" : "name"));
+      } else if (name == "elog") {
+        errorLogPath = Absolute(value);
       } else {
         exitEventName = value;
       }
       return;
     }
     if (!piece.empty()) {
-      ParsePiece(piece);
-      if (!IsKnownSwitch(name)) {
-        warnings.push_back(whole.size() == piece.size() + 1
-                               ? platform::Format("\"%s\" is no switch and no existing file: ignored.", whole.c_str())
-                               : platform::Format("\"%s\" in \"%s\" is no switch: ignored.",
-                                                  std::string(piece).c_str(), whole.c_str()));
+      if (IsKnownSwitch(name)) {
+        ParsePiece(piece);
+      } else {
+        batch.runFlags |= exchange::kRunBatch;
+        // A misspelt switch would leave the run doing something else than asked.
+        Refuse(whole.size() == piece.size() + 1
+                   ? platform::Format("\"%s\" is no switch and no existing file", whole.c_str())
+                   : platform::Format("\"%s\" in \"%s\" is no switch", std::string(piece).c_str(), whole.c_str()));
       }
     }
     if (slash == std::string_view::npos) break;
@@ -153,90 +164,128 @@ void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
   }
 }
 
+void CmyCommandLineInfo::Refuse(const std::string& line) { refusals.push_back(line); }
+
 void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
   const std::string piece = Lower(rawPiece);
   const size_t colon = piece.find(':');
   const std::string name = piece.substr(0, colon);
   const std::string value = colon == std::string::npos ? std::string() : piece.substr(colon + 1);
+  // Named as typed.
+  const std::string typed = "\"/" + std::string(rawPiece) + "\"";
   batch.runFlags |= exchange::kRunBatch;
 
-  const std::optional<int> number = platform::ScanInt(value);
-  auto setNumber = [&](auto& field, uint32_t runFlag) {
-    if (!number) return;
-    field = static_cast<std::remove_reference_t<decltype(field)>>(*number);
-    batch.runFlags |= runFlag;
+  // A switch whose value is one of its words.
+  auto word = [&](std::initializer_list<std::string_view> words) -> int {
+    int index = 0;
+    for (std::string_view w : words) {
+      if (value == w) return index;
+      ++index;
+    }
+    std::string list;
+    for (std::string_view w : words) list += (list.empty() ? "" : ", ") + std::string(w);
+    Refuse(typed + ": the value is one of " + list);
+    return -1;
   };
-  auto setWindow = [&](int32_t& field, uint8_t windowFlag) {
-    if (!number) return;
-    field = *number;
-    batch.windowFlags |= windowFlag;
-  };
-  auto setText = [&](std::string& field, size_t limit) {
-    if (value.empty()) return;
-    if (value.size() > limit) {
-      // Cutting would address another module or line than the one asked for.
-      warnings.push_back(platform::Format("\"%s\": the value \"%s\" is longer than %i characters; ignored.",
-                                          name.c_str(), value.c_str(), static_cast<int>(limit)));
+  // Numbers are read whole, as an address is, and must be ones their field holds.
+  auto window = [&](int32_t& field, uint8_t windowFlag) {
+    const std::optional<int> n = CommandLineAddressNumber(value);
+    // A value beyond the int range reads as the range's end: beyond the field.
+    if (!n || *n == INT_MIN || *n == INT_MAX) {
+      Refuse(typed + ": not a whole number (decimal, 0x hexadecimal, or octal with a leading 0) of the int range");
       return;
     }
-    field = value;
-    batch.runFlags |= exchange::kRunLinkSettings;
+    field = *n;
+    batch.windowFlags |= windowFlag;
   };
 
+  if (colon != std::string::npos && NameTakesNoValue(name)) {
+    Refuse(typed + ": the switch takes no value");
+    return;
+  }
+  if (colon == std::string::npos && !NameTakesNoValue(name)) {
+    Refuse(typed + ": the switch needs a value after \":\"");
+    return;
+  }
   if (name == "write") {
     batch.runFlags |= exchange::kRunWrite;
   } else if (name == "read") {
     batch.runFlags |= exchange::kRunRead;
   } else if (name == "port") {
-    setNumber(batch.portNumber, exchange::kRunLinkSettings);
-  } else if (name == "bps") {
-    setNumber(batch.baudRate, exchange::kRunLinkSettings);
-  } else if (name == "prty") {
-    if (value == "even" || value == "odd" || value == "no") {
-      batch.runFlags |= exchange::kRunLinkSettings;
-      batch.parity = value == "even" ? 1 : value == "odd" ? 2 : 3;
-    } else {
-      batch.runFlags &= ~exchange::kRunLinkSettings;
+    // "COM7" as the ports are named, or the number alone.
+    const std::string digits = value.rfind("com", 0) == 0 && value.size() > 3 ? value.substr(3) : value;
+    const std::optional<int> n = CommandLineAddressNumber(digits);
+    if (!n || *n < 1 || *n > 255) {
+      Refuse(typed + ": a port is COM1 to COM255, given as its number or its name");
+      return;
     }
+    batch.portNumber = static_cast<uint8_t>(*n);
+    batch.runFlags |= exchange::kRunLinkSettings;
+  } else if (name == "bps") {
+    const std::optional<int> n = CommandLineAddressNumber(value);
+    if (!n || *n <= 0 || !platform::IsSupportedBaudRate(static_cast<uint32_t>(*n))) {
+      Refuse(typed + ": not a rate the port knows (" + platform::SupportedBaudRatesText() + ")");
+      return;
+    }
+    batch.baudRate = static_cast<uint32_t>(*n);
+    batch.runFlags |= exchange::kRunLinkSettings;
+  } else if (name == "prty") {
+    const int item = word({"even", "odd", "no"});
+    if (item < 0) return;
+    batch.parity = static_cast<uint8_t>(item + 1);
+    batch.runFlags |= exchange::kRunLinkSettings;
   } else if (name == "addr") {
     // A value that is no number, or too long to be one the field holds, would send
     // to another module than the one meant (the stored address, or 0): refused.
-    if (!value.empty() && (value.size() > kMaxAddress || !CommandLineAddressNumber(value))) {
-      // Named as typed.
-      const std::string typed(rawPiece.substr(colon + 1));
-      refusals.push_back(platform::Format("\"/addr:%s\": %s", typed.c_str(),
-                                          value.size() > kMaxAddress ? "an address has at most 5 characters"
-                                                                     : "not a number (decimal, 0x hexadecimal, "
-                                                                       "or octal with a leading 0)"));
+    if (value.size() > kMaxAddress || !CommandLineAddressNumber(value)) {
+      Refuse(typed + (value.size() > kMaxAddress ? ": an address has at most 5 characters"
+                                                 : ": not a number (decimal, 0x hexadecimal, "
+                                                   "or octal with a leading 0)"));
       return;
     }
-    setText(batch.address, kMaxAddress);
+    batch.address = value;
+    batch.runFlags |= exchange::kRunLinkSettings;
   } else if (name == "len") {
-    setNumber(batch.dataLength, exchange::kRunLinkSettings);
+    const std::optional<int> n = CommandLineAddressNumber(value);
+    if (!n || (*n != 7 && *n != 8)) {
+      Refuse(typed + ": a data length is 7 or 8");
+      return;
+    }
+    batch.dataLength = static_cast<uint8_t>(*n);
+    batch.runFlags |= exchange::kRunLinkSettings;
   } else if (name == "sbit") {
-    setText(batch.stopBits, kMaxStopBits);
+    // As the port takes them: one or two.
+    const int item = word({"1", "2"});
+    if (item < 0) return;
+    batch.stopBits = value;
+    batch.runFlags |= exchange::kRunLinkSettings;
   } else if (name == "alen") {
-    setNumber(batch.addressLength, exchange::kRunLinkSettings);
+    const std::optional<int> n = CommandLineAddressNumber(value);
+    if (!n || (*n != 8 && *n != 11)) {
+      Refuse(typed + ": an address length is 8 or 11");
+      return;
+    }
+    batch.addressLength = static_cast<uint8_t>(*n);
+    batch.runFlags |= exchange::kRunLinkSettings;
   } else if (name == "rs485") {
-    if (value == "auto") batch.converterMode = 1;
-    if (value == "off") batch.converterMode = 2;
-    if (value == "on") batch.converterMode = 3;
+    const int item = word({"auto", "off", "on"});
+    if (item >= 0) batch.converterMode = static_cast<uint8_t>(item + 1);
   } else if (name == "aply") {
     batch.runFlags |= exchange::kRunAply;
   } else if (name == "x") {
-    setWindow(batch.x, exchange::kWindowX);
+    window(batch.x, exchange::kWindowX);
   } else if (name == "y") {
-    setWindow(batch.y, exchange::kWindowY);
+    window(batch.y, exchange::kWindowY);
   } else if (name == "w") {
-    setWindow(batch.width, exchange::kWindowWidth);
+    window(batch.width, exchange::kWindowWidth);
   } else if (name == "h") {
-    setWindow(batch.height, exchange::kWindowHeight);
+    window(batch.height, exchange::kWindowHeight);
   } else if (name == "autoread") {
-    if (value == "on") batch.modeFlags |= exchange::kModeAutoReadOn;
-    if (value == "off") batch.modeFlags |= exchange::kModeAutoReadOff;
+    const int item = word({"on", "off"});
+    if (item >= 0) batch.modeFlags |= item == 0 ? exchange::kModeAutoReadOn : exchange::kModeAutoReadOff;
   } else if (name == "autowrite") {
-    if (value == "on") batch.modeFlags |= exchange::kModeAutoWriteOn;
-    if (value == "off") batch.modeFlags |= exchange::kModeAutoWriteOff;
+    const int item = word({"on", "off"});
+    if (item >= 0) batch.modeFlags |= item == 0 ? exchange::kModeAutoWriteOn : exchange::kModeAutoWriteOff;
   } else if (name == "silent") {
     batch.modeFlags |= exchange::kModeSilent | exchange::kModeAutoWriteOff | exchange::kModeAutoReadOff;
   } else if (name == "close") {
@@ -279,6 +328,24 @@ std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::st
   if (!folder.empty() && !fs::is_directory(folder, error))
     return platform::Format("the folder \"%s\" does not exist", folder.string().c_str());
   return {};
+}
+
+std::string ErrorLogProblem(const std::string& errorLogPath, const std::string& fileName) {
+  if (errorLogPath.empty() || fileName.empty()) return {};
+  namespace fs = std::filesystem;
+  std::error_code error;
+  bool same = fs::equivalent(errorLogPath, fileName, error);
+  if (error) {
+    // Not both there: the same path once links and dots are resolved.
+    std::error_code logError, fileError;
+    const fs::path log = fs::weakly_canonical(errorLogPath, logError);
+    const fs::path file = fs::weakly_canonical(fileName, fileError);
+    same = !logError && !fileError ? log == file : fs::path(errorLogPath).lexically_normal() ==
+                                                      fs::path(fileName).lexically_normal();
+  }
+  if (!same) return {};
+  return platform::Format("\"/elog:%s\" names the configuration file \"%s\": the error log would empty it",
+                          errorLogPath.c_str(), fileName.c_str());
 }
 
 int FirstBatchCommand(const exchange::BatchSettings& batch) {

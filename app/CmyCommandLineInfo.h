@@ -28,11 +28,12 @@ class CmyCommandLineInfo {
   std::string errorLogPath;
   // The external exit event's name ("exitevent"), or empty.
   std::string exitEventName;
-  // Lines for standard error: what the run refused or ignored (switches nobody
-  // knows, values that do not fit, a second file name, a read beside a write).
+  // Lines for standard error about words the run passes over without harm (a
+  // second file name, a read beside a write).
   std::vector<std::string> warnings;
-  // Lines for values the run cannot go on with (an address that is no number or
-  // too long to be one): the run ends before anything is sent.
+  // One line for each word the run does not understand (a switch nobody knows, a
+  // value that does not read whole, one its field cannot hold, a word that is none
+  // of the switch's words): the run ends before anything is made or sent.
   std::vector<std::string> refusals;
 
   // Whether a word beginning with '/' is a switch word (its first piece names a
@@ -45,6 +46,7 @@ class CmyCommandLineInfo {
  private:
   void ParseSwitchWord(std::string_view word);
   void ParsePiece(std::string_view piece);
+  void Refuse(const std::string& line);
   std::string Absolute(const std::string& path) const;
 
   std::string startDirectory_;
@@ -62,6 +64,11 @@ std::optional<int> CommandLineAddressNumber(std::string_view text);
 // connected: no file named for a write or read, a write's file missing, a folder or
 // empty, a read's file in a folder that does not exist. Empty when the file will do.
 std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName);
+
+// Why the error log cannot be the one named: it is the configuration file itself
+// (by the same path or another one to the same file), which the log would empty.
+// Empty when it may be made.
+std::string ErrorLogProblem(const std::string& errorLogPath, const std::string& fileName);
 
 // The command a batch run posts to the main window first: write 140, calibrate 303,
 // read 139 (in this priority); 0 for none.

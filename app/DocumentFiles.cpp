@@ -7,6 +7,7 @@
 #include "link/AppState.h"
 #include "link/ModelTable.h"
 #include "link/ResultFlags.h"
+#include "model/DescBranch.h"
 #include "model/DescriptionStore.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr int kStrOtherModel = 165;
 constexpr int kStrOpenFileCaption = 166;
 constexpr int kStrDamagedData = 168;
+constexpr int kStrNoData = 194;
 constexpr int kStrReadError = 185;
 constexpr int kStrAppTitle = 57344;
 constexpr const char* kSaveFailed = "Не удалось сохранить файл \"%s\":\n%s";
@@ -101,4 +103,48 @@ bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path, std::str
 std::string TruncatedFileLine(const std::string& path, size_t loadedBytes) {
   return platform::Format("the file \"%s\" ends early: only its first %zu bytes were loaded", path.c_str(),
                           loadedBytes);
+}
+
+namespace {
+
+// What keeps the value from being written; empty when nothing does.
+std::string ValueProblem(const Parameter& parameter) {
+  const std::string& value = parameter.value;
+  if (value == resources::LoadString(kStrNoData)) return "\"" + value + "\": the file holds no value to write";
+  const std::string type = "its type \"" + parameter.type + "\"";
+  if (!parameter.TextReadsAsType(value)) return "\"" + value + "\" does not read as " + type;
+  // The rules of a value typed into its cell, and the encoding of the write.
+  Parameter typed(parameter.name);
+  typed.type = parameter.type;
+  typed.dot = parameter.dot;
+  typed.min = parameter.min;
+  typed.max = parameter.max;
+  ValueBytes data;
+  std::string text = value;
+  if (typed.CheckAndSetValue(value, true) == 0 || typed.ConvertTextToData(text, data) != MyConverter::kConverted) {
+    const std::string limits = parameter.LimitsInForce()
+                                   ? platform::Format(", %g to %g", parameter.min, parameter.max)
+                                   : std::string();
+    return "\"" + value + "\" is no value of " + type + limits;
+  }
+  return {};
+}
+
+void CollectValueProblems(const DescBranch& branch, const std::string& path, std::vector<std::string>& lines) {
+  for (const auto& p : branch.parameters) {
+    if (!ObjectWithParameters::TakesPartInWrite(*p, 1) || p->linearIndex < 0) continue;
+    const std::string problem = ValueProblem(*p);
+    if (problem.empty()) continue;
+    const std::string name = p->indexed ? platform::Format("%s:%d", p->name.c_str(), p->linearIndex) : p->name;
+    lines.push_back("the file \"" + path + "\": " + name + " - " + problem + "; nothing is written");
+  }
+  for (const auto& child : branch.children) CollectValueProblems(*child, path, lines);
+}
+
+}  // namespace
+
+std::vector<std::string> BatchWriteValueProblems(const DescBranch& root, const std::string& path) {
+  std::vector<std::string> lines;
+  CollectValueProblems(root, path, lines);
+  return lines;
 }

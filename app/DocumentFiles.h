@@ -3,8 +3,10 @@
 // opened, opening by name, and the batch read's saving.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 class CPelmDoc;
+class DescBranch;
 
 // What the application does with a file the user asked to open.
 enum class OpenCheck {
@@ -38,3 +40,10 @@ bool SaveToCommandLineFile(CPelmDoc& document, const std::string& path, std::str
 // The line a batch write gives (standard error and the error log) when its file
 // ended early: the file and how many of its bytes were loaded.
 std::string TruncatedFileLine(const std::string& path, size_t loadedBytes);
+
+// Why a batch write must not start with the tree the file at path loaded: one line
+// for each parameter the write would send whose value the file does not hold
+// ("Нет данных", as a read that failed midway or a file of another model leaves
+// it), does not read as its type, or breaks its type's rule (its limits, its
+// list). Empty when every value can be written.
+std::vector<std::string> BatchWriteValueProblems(const DescBranch& root, const std::string& path);

@@ -125,6 +125,7 @@ bool AppState::AppendErrorLogLine(const std::string& text) {
 }
 
 void AppState::ReportFailureLine(const std::string& text) {
+  ++failureLines;
   if (failuresToStandardError) {
     const std::string line = "zt580: " + OneLine(text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
@@ -152,6 +153,7 @@ void AppState::Reset() {
   batchRead = false;
   batchDoneEvent = nullptr;
   failuresToStandardError = false;
+  failureLines = 0;
   SetErrorLogPath({});
   ClearBatch();
   SetProgramDirectory({});

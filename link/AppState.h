@@ -70,6 +70,8 @@ class AppState {
   // reports on standard error (an unattended run), the same line there.
   void ReportFailureLine(const std::string& text);
   std::atomic<bool> failuresToStandardError{false};
+  // How many failure lines the run has reported.
+  std::atomic<int> failureLines{0};
 
   // The command line's settings. Setting them also sets batchRun (run flag 0x20),
   // batchRead (0x40) and silent (mode flag 0x20), which the link reads.

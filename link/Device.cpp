@@ -54,6 +54,7 @@ constexpr int kStrExchangeSuspended = 178;
 constexpr int kStrInitFailed = 179;
 constexpr int kStrNoData = 194;
 constexpr int kStrNotInitialised = 195;
+constexpr int kStrNotEncodable = 420;
 constexpr int kStrTimeOut = 197;
 constexpr int kStrDeviceValue = 200;
 constexpr int kStrReading = 282;
@@ -476,7 +477,7 @@ void Device::CountTimeOut(bool read) {
   if (dialogOpen_) abort_.Set();
   if (!read) {
     AddProgressLine(LoadString(kStrWriteLimit));
-    App().resultFlags = exchange::kResultExchangeError;
+    App().resultFlags |= exchange::kResultExchangeError;
     return;
   }
   std::string text = Format(LoadString(kStrTimeOutLimit).c_str(), count,
@@ -497,6 +498,14 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
     return kNotInitialised;
   }
   if (parameter.linearIndex < 0) return kNoIndex;
+  // A value that does not read as its type ("x" for a number) is not written as
+  // whatever the encoding would make of it; nothing is sent for it.
+  if (!parameter.TextReadsAsType(toWrite)) {
+    parameter.note = LoadString(kStrNotEncodable);
+    LogFailure(parameter, true, kValueNotEncodable);
+    AddProgressLine(text + " = " + toWrite + " - " + parameter.note);
+    return kValueNotEncodable;
+  }
   // A module is never given an address no single module may have (255 would make
   // it answer every broadcast and no request of the program): a configuration file
   // can hold one that the cells refuse.
@@ -668,7 +677,10 @@ bool Device::TrySwitchBack(uint8_t selector) {
 
 std::string Device::OpenFailureReason() {
   if (Port().IsOpen()) return {};
-  return platform::PortOpenFailureReason(Port().lastOpenErrno, Port().portName, ResolvePortPath(Port().portName));
+  const std::string path = ResolvePortPath(Port().portName);
+  // A setting the line did not take is the reason before the system's code for it.
+  if (Port().lastOpenRefused != Sio::OpenRefusal::None) return platform::PortSettingsRefusalReason(Port(), path);
+  return platform::PortOpenFailureReason(Port().lastOpenErrno, Port().portName, path);
 }
 
 exchange::ConnectAttempt Device::AttemptWith(const exchange::ReplyTally& tally) {
@@ -696,6 +708,10 @@ bool Device::EstablishLink(bool showPortMessage) {
   std::lock_guard lock(App().exchangeLock);
   OwnFrameOnExit ownFrame;
   if (abort_.IsSet()) return false;
+  // A connection that succeeds leaves no flag of its own tries (a refused or
+  // unanswered identification before the one that worked): the run's flags are
+  // those from before it.
+  const uint32_t flagsBefore = App().resultFlags.load() & ~exchange::kResultPortOpenFailed;
   if (OpenPort(showPortMessage) == -1) return false;
 
   int rounds = 0;
@@ -708,7 +724,7 @@ bool Device::EstablishLink(bool showPortMessage) {
       if (abort_.IsSet()) return false;
       const int identified = IdentifyDevice(false);
       if (identified == 3) {
-        App().resultFlags &= ~(exchange::kResultNoUsableReply | exchange::kResultConnectFailed);
+        App().resultFlags = flagsBefore;
         return true;
       }
       if (identified == 2)

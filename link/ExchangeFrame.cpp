@@ -337,16 +337,16 @@ std::string FrameErrorText(const FrameReply& reply) {
 }
 
 uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply) {
+  // Combined, so that the exit code (the lowest flag) does not depend on the order
+  // of the faults; a reply that came later does not make a time-out another fault.
   switch (reply.outcome) {
     case FrameOutcome::Success:
-      // A reply arrived: a time-out before it becomes a reply that came too late.
-      return flags == kResultExchangeError ? kResultNoUsableReply : flags;
     case FrameOutcome::Cancelled:
       return flags;
     case FrameOutcome::TimeOut:
-      return flags == kResultNoUsableReply ? flags : kResultExchangeError;
+      return flags | kResultExchangeError;
     case FrameOutcome::DeviceError:
-      if (reply.dataLength >= 1) return kResultDeviceError;
+      if (reply.dataLength >= 1) return flags | kResultDeviceError;
       break;
     default:
       break;
@@ -354,7 +354,7 @@ uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply) {
   // Every other way a frame ends without a usable reply (a broken or cut frame, a
   // reply for another request, line errors, a closed port, and whatever outcome is
   // added later) fails the run: values left without data never end it as success.
-  return kResultNoUsableReply;
+  return flags | kResultNoUsableReply;
 }
 
 AttributeRequest BuildAttributeRequest(bool write, bool fullAccess, bool attributeOverride,

@@ -183,12 +183,11 @@ FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, c
 // reply (text 223 when it carries no code), text 221 for another address's reply.
 std::string FrameErrorText(const FrameReply& reply);
 
-// The run's result flags after a frame's final outcome. Assigned, not combined:
-// 4 after a time-out (unless already 8), 16 for an error reply with a code, and 8
-// for every other final outcome but success and cancel (a broken frame, a reply
-// for another request, line errors, lost starts, a closed port). A success turns
-// a time-out state (4) into 8 and leaves other flags; a cancelled frame leaves
-// them as they are.
+// The run's result flags after a frame's final outcome, added to those before:
+// 4 after a time-out, 16 for an error reply with a code, and 8 for every other
+// final outcome but success and cancel (a broken frame, a reply for another
+// request, line errors, lost starts, a closed port). A success or a cancelled
+// frame leaves them as they are.
 uint32_t UpdateResultFlags(uint32_t flags, const FrameReply& reply);
 
 // Data of the attribute request ("M.s.t.r."). Only a write with full access writes

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "model/DeviceModelHooks.h"
+#include "model/TypedNumber.h"
 #include "platform/Archive.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
@@ -317,6 +318,24 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
     }
   }
   return kNotConverted;
+}
+
+bool MyConverter::TextReadsAsType(std::string_view text) const {
+  if (NameIsOneOf(name, {"U.Apl", "UApl"})) return true;
+  const std::string_view first = FirstItem(type);
+  // A value to write has its decimal point as a typed cell keeps it: the encoding
+  // would read "2,5" as 2.
+  if (EqualsNoCase(first, "STORED_DOT") || EqualsNoCase(first, "float"))
+    return text.find(',') == std::string_view::npos && model::ReadTypedNumber(text, model::kSingleFloat).has_value();
+  if (EqualsNoCase(first, "int") || EqualsNoCase(first, "int16")) {
+    model::TypedNumberRules rules = model::kUnsigned16;
+    rules.hexadecimal = true;  // values such as "CodP" are shown in hexadecimal
+    return model::ReadTypedNumber(text, rules).has_value();
+  }
+  if (EqualsNoCase(first, "CLK_frm"))
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == ':'; });
+  return true;
 }
 
 int MyConverter::ConvertToData(ValueBytes& data) const {

@@ -56,6 +56,10 @@ class MyConverter : public CObject {
   int ConvertTextToData(std::string& text, ValueBytes& data) const;
   // Encodes the value.
   int ConvertToData(ValueBytes& data) const;
+  // Whether a text reads as a number of the type the way a typed number is read
+  // (the whole text; "x" is no 0, "70000" no 16-bit integer; a clock time is
+  // digits and colons). Texts of other types are left to the encoding.
+  bool TextReadsAsType(std::string_view text) const;
   // Decodes reply data of any length and content into a text.
   int ConvertDataToText(std::span<const std::uint8_t> data, std::string& text);
   // Decodes and, unless the result is kNotConverted, stores the text as the value.

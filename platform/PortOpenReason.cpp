@@ -94,4 +94,36 @@ std::string PortOpenFailureReason(int error, const std::string& portName, const 
   }
 }
 
+std::string PortSettingsRefusalReason(const Sio& port, const std::string& devicePath) {
+  const std::string& shown = devicePath.empty() ? port.portName : devicePath;
+  switch (port.lastOpenRefused) {
+    case Sio::OpenRefusal::None:
+      return {};
+    case Sio::OpenRefusal::Rate:
+      return Format("Причина: порт %s не принимает скорость %u бит/с.", shown.c_str(),
+                    static_cast<unsigned>(port.baudRate));
+    case Sio::OpenRefusal::DataBits:
+      return Format("Причина: порт %s не принимает длину данных %d бит.", shown.c_str(), port.dataBits);
+    case Sio::OpenRefusal::Parity: {
+      const char* parity = "";
+      switch (port.parityCode) {
+        case 1: parity = "Четность"; break;
+        case 2: parity = "Маркер"; break;
+        case 4: parity = "Нечетность"; break;
+        case 5: parity = "Пробел"; break;
+        default: parity = "?"; break;
+      }
+      return Format("Причина: порт %s не принимает контроль четности \"%s\".", shown.c_str(), parity);
+    }
+    case Sio::OpenRefusal::StopBits:
+      return Format("Причина: порт %s не принимает число стоповых бит %d.", shown.c_str(), port.stopBits);
+    case Sio::OpenRefusal::LineSettings:
+      break;
+  }
+  if (port.lastOpenErrno != 0 && port.lastOpenErrno != EINVAL)
+    return PortOpenFailureReason(port.lastOpenErrno, port.portName, devicePath);
+  return Format("Причина: порт %s не принимает настройки линии (%u бит/с, %d бит данных, %d стоп. бит).",
+                shown.c_str(), static_cast<unsigned>(port.baudRate), port.dataBits, port.stopBits);
+}
+
 }  // namespace platform

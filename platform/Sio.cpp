@@ -71,6 +71,7 @@ int Sio::Open() {
   characterTime = 0;
   responseTimeout = 0;
   lastOpenErrno = 0;
+  lastOpenRefused = OpenRefusal::None;
 
   const std::string path = ResolvePortPath(portName);
   if (path.empty()) {
@@ -88,7 +89,8 @@ int Sio::Open() {
     return -1;
   }
   // From here every failure closes the device again: no half-open port.
-  auto fail = [fd](int result) {
+  auto fail = [this, fd](int result, OpenRefusal refused = OpenRefusal::None) {
+    lastOpenRefused = refused;
     ::close(fd);
     return result;
   };
@@ -107,7 +109,7 @@ int Sio::Open() {
     case 2: parityFlags = PARENB | CMSPAR | PARODD; break;
     case 4: parityFlags = PARENB | PARODD; break;
     case 5: parityFlags = PARENB | CMSPAR; break;
-    default: return fail(-2);
+    default: return fail(-2, OpenRefusal::Parity);
   }
   tcflag_t size = 0;
   switch (dataBits) {
@@ -115,11 +117,11 @@ int Sio::Open() {
     case 6: size = CS6; break;
     case 7: size = CS7; break;
     case 8: size = CS8; break;
-    default: return fail(-3);
+    default: return fail(-3, OpenRefusal::DataBits);
   }
-  if (stopBits != 1 && stopBits != 2) return fail(-2);
+  if (stopBits != 1 && stopBits != 2) return fail(-2, OpenRefusal::StopBits);
   const Rate* rate = std::find_if(std::begin(kRates), std::end(kRates), [&](const Rate& r) { return r.baud == baudRate; });
-  if (rate == std::end(kRates)) return fail(-2);
+  if (rate == std::end(kRates)) return fail(-2, OpenRefusal::Rate);
 
   ::cfmakeraw(&tio);
   tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK | IGNBRK | BRKINT);
@@ -131,9 +133,21 @@ int Sio::Open() {
   const speed_t code = rate->code ? rate->code : B38400;
   ::cfsetispeed(&tio, code);
   ::cfsetospeed(&tio, code);
-  // A line that cannot be set up is reported, not used at a wrong speed.
-  if (::tcsetattr(fd, TCSANOW, &tio) != 0) return fail(-2);
-  if (rate->code == 0 && !platform::SetArbitraryBaudRate(fd, baudRate)) return fail(-2);
+  // A line that cannot be set up is reported, not used at a wrong speed. The
+  // device's settings afterwards tell which one it did not take (a pseudo-terminal
+  // takes no parity).
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    lastOpenErrno = errno;
+    termios taken{};
+    if (::tcgetattr(fd, &taken) != 0) return fail(-2, OpenRefusal::LineSettings);
+    if ((taken.c_cflag & (PARENB | PARODD | CMSPAR)) != (tio.c_cflag & (PARENB | PARODD | CMSPAR)))
+      return fail(-2, OpenRefusal::Parity);
+    if ((taken.c_cflag & CSIZE) != (tio.c_cflag & CSIZE)) return fail(-2, OpenRefusal::DataBits);
+    if ((taken.c_cflag & CSTOPB) != (tio.c_cflag & CSTOPB)) return fail(-2, OpenRefusal::StopBits);
+    if (::cfgetospeed(&taken) != code) return fail(-2, OpenRefusal::Rate);
+    return fail(-2, OpenRefusal::LineSettings);
+  }
+  if (rate->code == 0 && !platform::SetArbitraryBaudRate(fd, baudRate)) return fail(-2, OpenRefusal::Rate);
   ModemLines(fd, TIOCMBIC, TIOCM_DTR | TIOCM_RTS);
 
   const int bits = 1 + dataBits + (parityFlags ? 1 : 0) + stopBits;
@@ -374,6 +388,16 @@ std::string ResolvePortPath(const std::string& portName) {
 }
 
 namespace platform {
+
+bool IsSupportedBaudRate(uint32_t baud) {
+  return std::any_of(std::begin(kRates), std::end(kRates), [&](const Rate& r) { return r.baud == baud; });
+}
+
+std::string SupportedBaudRatesText() {
+  std::string text;
+  for (const Rate& r : kRates) text += (text.empty() ? "" : ", ") + std::to_string(r.baud);
+  return text;
+}
 
 void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out) {
   EnumerateSerialPortsIn(sysClassTty, std::string(), out);

@@ -69,7 +69,11 @@ class Sio {
   int moduleAddress = 16;
   bool rtuFraming = false;  // reply ends with a silence instead of a carriage return
 
+  // Which setting a failed Open could not give the line.
+  enum class OpenRefusal { None, Rate, DataBits, Parity, StopBits, LineSettings };
+
   // Set by Open.
+  OpenRefusal lastOpenRefused = OpenRefusal::None;
   float characterTime = 0;       // milliseconds per character on the line
   uint16_t responseTimeout = 0;  // milliseconds a transaction waits for the reply
   int lastOpenErrno = 0;
@@ -110,6 +114,9 @@ std::string ResolvePortPath(const std::string& portName);
 void EnumerateSerialPorts(std::string& out);
 
 namespace platform {
+// Whether the port can be set to the rate, and those rates as "110, 300, ...".
+bool IsSupportedBaudRate(uint32_t baud);
+std::string SupportedBaudRatesText();
 // EnumerateSerialPorts with other folders (for tests); without serialById: none.
 void EnumerateSerialPortsIn(const std::string& sysClassTty, std::string& out);
 void EnumerateSerialPortsIn(const std::string& sysClassTty, const std::string& serialById, std::string& out);

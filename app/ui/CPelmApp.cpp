@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -66,6 +67,19 @@ int FileModelIndex(const std::string& path) {
     return static_cast<int8_t>(archive.ReadByte());
   } catch (const platform::ArchiveError&) {
     return -1;
+  }
+}
+
+// What an exit code says, for a run whose fault no step named.
+std::string ExitCodeMeaning(int code) {
+  switch (code) {
+    case 200: return "the run ends with exit code 200: the configuration file could not be used";
+    case 201: return "the run ends with exit code 201: the serial port could not be opened";
+    case 202: return "the run ends with exit code 202: the module did not answer in time";
+    case 203: return "the run ends with exit code 203: no usable reply after the retries";
+    case 204: return "the run ends with exit code 204: the module answered with a device error";
+    case 205: return "the run ends with exit code 205: the run was aborted";
+    default: return platform::Format("the run ends with exit code %i: no module was connected or identified", code);
   }
 }
 
@@ -171,8 +185,9 @@ void CPelmApp::ReportConnectionFailure() {
   if (link == nullptr) return;
   const uint32_t flags = App().resultFlags;
   if (flags & exchange::kResultPortOpenFailed) {
-    Fail(exchange::kResultPortOpenFailed, "cannot open the port " + link->Port().portName + ": " +
-                                              link->OpenFailureReason());
+    std::string reason = link->OpenFailureReason();
+    if (reason.empty()) reason = "the system gave no reason";
+    Fail(exchange::kResultPortOpenFailed, "cannot open the port " + link->Port().portName + ": " + reason);
     return;
   }
   std::string reason = exchange::ConnectFailureReason({link->LastAttempt()});
@@ -257,6 +272,13 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
     case DocumentLoad::NoTree:
       ReportDescriptionStoreFailure();
       return false;
+  }
+  // A write never leaves the module half configured: every value is checked
+  // before the first frame.
+  if ((App().Batch().runFlags & exchange::kRunWrite) && document_->rootBranch != nullptr) {
+    const std::vector<std::string> problems = BatchWriteValueProblems(*document_->rootBranch, commandLineFile_);
+    for (const std::string& problem : problems) Fail(exchange::kResultMissingConfigFile, problem);
+    if (!problems.empty()) return false;
   }
   document_->SetPathName(commandLineFile_);
   recent_.Add(commandLineFile_);
@@ -534,7 +556,10 @@ int CPelmApp::ExitInstance() {
   StopServiceThreads();
   recent_.Save();
   if (externalExitSeen_) return 200 + 5;
-  return App().ExitCode().value_or(0);
+  const std::optional<int> code = App().ExitCode();
+  // A script is never left with a code and no reason (a fault no step reported).
+  if (code && App().failureLines == 0) App().ReportFailureLine(ExitCodeMeaning(*code));
+  return code.value_or(0);
 }
 
 // ---------------------------------------------------------------- documents

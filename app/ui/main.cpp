@@ -10,6 +10,7 @@
 #include "app/CmyCommandLineInfo.h"
 #include "app/ui/CPelmApp.h"
 #include "app/ui/ToolkitMessageFilter.h"
+#include "link/ResultFlags.h"
 
 namespace {
 
@@ -44,28 +45,41 @@ int main(int argc, char** argv) {
   // needs a display at all.
   CmyCommandLineInfo commandLine(StartDirectory());
   commandLine.ParseWords(std::vector<std::string>(argv + 1, argv + argc));
+  // A word the run does not understand, or an error log that would empty the
+  // configuration file, ends it before anything is made, emptied or sent.
+  if (!commandLine.refusals.empty()) {
+    for (const std::string& line : commandLine.refusals) std::fprintf(stderr, "zt580: %s\n", line.c_str());
+    return exchange::ExitCodeForResultFlags(exchange::kResultConnectFailed).value_or(1);
+  }
+  if (const std::string problem = ErrorLogProblem(commandLine.errorLogPath, commandLine.fileName); !problem.empty()) {
+    std::fprintf(stderr, "zt580: %s\n", problem.c_str());
+    return exchange::ExitCodeForResultFlags(exchange::kResultMissingConfigFile).value_or(1);
+  }
   const bool windowless = NeedsNoWindow(commandLine.batch);
-  // The platform the user chose stays; otherwise a run without a display takes the
-  // offscreen platform when it needs no window, and one that needs a window ends
-  // with a line instead of the toolkit's abort.
-  const bool platformChosen = IsSet("QT_QPA_PLATFORM");
-  if (!platformChosen) {
+  // Without a platform of the user's, a run without a display takes the offscreen
+  // platform when it needs no window, and one that needs a window ends with a line.
+  // A platform that cannot start (the user's, or the display's that cannot be
+  // reached) falls back to offscreen instead of aborting the run.
+  const char* chosen = std::getenv("QT_QPA_PLATFORM");
+  const std::string platforms = chosen != nullptr ? chosen : "";
+  const bool offscreenChosen = platforms.find("offscreen") != std::string::npos;
+  if (platforms.empty()) {
     const bool display = IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
     if (!display && !windowless) {
       std::fputs(kNoDisplay, stderr);
       return kNoDisplayExitCode;
     }
-    if (!display) {
+    if (!display)
       ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    } else if (!IsSet("WAYLAND_DISPLAY")) {
-      // A display that cannot be reached falls back instead of aborting.
-      ::setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
-    }
+    else
+      ::setenv("QT_QPA_PLATFORM", IsSet("WAYLAND_DISPLAY") ? "wayland;xcb;offscreen" : "xcb;offscreen", 1);
+  } else if (!offscreenChosen) {
+    ::setenv("QT_QPA_PLATFORM", (platforms + ";offscreen").c_str(), 1);
   }
 
   InstallToolkitMessageFilter((commandLine.batch.runFlags & exchange::kRunBatch) != 0);
   CPelmApp application(argc, argv, std::move(commandLine));
-  if (!platformChosen && !windowless && QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+  if (!offscreenChosen && !windowless && QGuiApplication::platformName() == QStringLiteral("offscreen")) {
     std::fputs(kNoDisplay, stderr);
     return kNoDisplayExitCode;
   }

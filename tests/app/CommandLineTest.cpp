@@ -2,6 +2,8 @@
 // names, and what a batch run does first.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,8 +36,6 @@ TEST(CommandLineTest, SwitchesFillTheSettings) {
       {{"/silent"}, kRunBatch, kModeSilent | kModeAutoWriteOff | kModeAutoReadOff},
       {{"/test"}, kRunBatch, kModeTest},
       {{"/autoread:on", "/autowrite:OFF"}, kRunBatch, kModeAutoReadOn | kModeAutoWriteOff},
-      {{"/autoread:maybe"}, kRunBatch, 0},
-      {{"-whatever"}, kRunBatch, 0},
   };
   for (const Case& c : cases) {
     const CmyCommandLineInfo info = Parse(c.words);
@@ -43,81 +43,122 @@ TEST(CommandLineTest, SwitchesFillTheSettings) {
     EXPECT_EQ(info.batch.runFlags, c.runFlags);
     EXPECT_EQ(info.batch.modeFlags, c.modeFlags);
     EXPECT_TRUE(info.fileName.empty());
+    EXPECT_TRUE(info.refusals.empty());
   }
 }
 
 TEST(CommandLineTest, LinkValuesAndTheirNumberForms) {
   const CmyCommandLineInfo info =
-      Parse({"/Port:3/bps:0x2580", "/len:07", "/alen:11", "/addr:0X1F", "/sbit:1.5", "/prty:EVEN", "/rs485:off"});
+      Parse({"/Port:3/bps:0x2580", "/len:07", "/alen:11", "/addr:0X1F", "/sbit:2", "/prty:EVEN", "/rs485:off"});
+  EXPECT_TRUE(info.refusals.empty());
   EXPECT_EQ(info.batch.runFlags, kRunBatch | kRunLinkSettings);
   EXPECT_EQ(info.batch.portNumber, 3);
   EXPECT_EQ(info.batch.baudRate, 9600u);
   EXPECT_EQ(info.batch.dataLength, 7);
   EXPECT_EQ(info.batch.addressLength, 11);
   EXPECT_EQ(info.batch.address, "0x1f");  // values are used in lower case
-  EXPECT_EQ(info.batch.stopBits, "1.5");
+  EXPECT_EQ(info.batch.stopBits, "2");
   EXPECT_EQ(info.batch.parity, 1);
   EXPECT_EQ(info.batch.converterMode, 2);
-
-  // 8-bit fields keep the low 8 bits; a value that does not convert changes nothing.
-  const CmyCommandLineInfo wide = Parse({"/port:259", "/bps:fast", "/rs485:sometimes"});
-  EXPECT_EQ(wide.batch.portNumber, 3);
-  EXPECT_EQ(wide.batch.baudRate, 0u);
-  EXPECT_EQ(wide.batch.converterMode, 0);
+  // A port by its name, as the ports are named.
+  EXPECT_EQ(Parse({"/port:COM7"}).batch.portNumber, 7);
+  EXPECT_EQ(Parse({"/bps:14400"}).batch.baudRate, 14400u);
+  EXPECT_EQ(Parse({"/addr:12345"}).batch.address, "12345");  // the longest that fits
 }
 
-TEST(CommandLineTest, BadParityCancelsEarlierLinkValuesOnly) {
-  EXPECT_EQ(Parse({"/prty:mark"}).batch.runFlags & kRunLinkSettings, 0u);
-  const CmyCommandLineInfo after = Parse({"/port:2", "/prty:mark"});
-  EXPECT_EQ(after.batch.runFlags & kRunLinkSettings, 0u);
-  EXPECT_EQ(after.batch.parity, 0);
-  EXPECT_EQ(after.batch.portNumber, 2);  // recorded, but not applied without the flag
-  EXPECT_NE(Parse({"/prty:mark", "/port:2"}).batch.runFlags & kRunLinkSettings, 0u);
-}
-
-TEST(CommandLineTest, OverlongAddressAndStopBitsAreRefusedNotCut) {
-  const CmyCommandLineInfo info = Parse({"/addr:123456", "/sbit:12345"});
-  EXPECT_EQ(info.batch.address, "");
-  EXPECT_EQ(info.batch.stopBits, "");
-  EXPECT_EQ(info.batch.runFlags & kRunLinkSettings, 0u);
-  // An address that is no number or too long ends the run; stop bits are ignored.
-  ASSERT_EQ(info.warnings.size(), 1u);
-  EXPECT_NE(info.warnings[0].find("sbit"), std::string::npos);
-  for (const char* word : {"/addr:123456", "/addr:junk", "/addr:1O"}) {
-    const CmyCommandLineInfo refused = Parse({word});
-    ASSERT_EQ(refused.refusals.size(), 1u) << word;
-    EXPECT_NE(refused.refusals[0].find(word), std::string::npos) << refused.refusals[0];
-    EXPECT_EQ(refused.batch.address, "");
-  }
-  // The longest values that fit are taken.
-  const CmyCommandLineInfo fits = Parse({"/addr:12345", "/sbit:1234"});
-  EXPECT_EQ(fits.batch.address, "12345");
-  EXPECT_EQ(fits.batch.stopBits, "1234");
-  EXPECT_TRUE(fits.warnings.empty());
-}
-
-TEST(CommandLineTest, WhatTheRunIgnoresIsNamed) {
+// Every word is understood, or the run refuses it with one line naming it and
+// changes none of the settings for it.
+TEST(CommandLineTest, WhatTheRunDoesNotUnderstandIsRefused) {
   struct Case {
     std::vector<std::string> words;
     std::string fileName;
     std::string named;  // the word the one line names; "" for no line
+    bool refused;       // false: a warning, the run goes on
   } cases[] = {
-      {{"/write", "/port:7", "/close", "/frobnicate", "good.z580"}, "/start/good.z580", "\"/frobnicate\""},
-      {{"-Whatever", "good.z580"}, "/start/good.z580", "\"-Whatever\""},
-      {{"/write/frob:1/close"}, "", "\"frob:1\""},
-      {{"/read", "/tmp/new.z580"}, "/tmp/new.z580", ""},  // a file a read makes
+      {{"/write", "/port:7", "/close", "/frobnicate", "good.z580"}, "/start/good.z580", "\"/frobnicate\"", true},
+      {{"-Whatever", "good.z580"}, "/start/good.z580", "\"-Whatever\"", true},
+      {{"/write/frob:1/close"}, "", "\"frob:1\"", true},
+      {{"/adr:17"}, "", "\"/adr:17\"", true},
+      {{"/address:17"}, "", "\"/address:17\"", true},
+      {{"--write"}, "", "\"--write\"", true},
+      {{"-red"}, "", "\"-red\"", true},
+      {{"/raed"}, "", "\"/raed\"", true},
+      {{"/"}, "", "\"/\"", true},
+      {{"/bps:fast"}, "", "\"/bps:fast\"", true},
+      {{"/bps:0"}, "", "\"/bps:0\"", true},
+      {{"/bps:1920O"}, "", "\"/bps:1920O\"", true},
+      {{"/bps:-9600"}, "", "\"/bps:-9600\"", true},
+      {{"/bps:12345"}, "", "\"/bps:12345\"", true},
+      {{"/port:264"}, "", "\"/port:264\"", true},
+      {{"/port:0"}, "", "\"/port:0\"", true},
+      {{"/port:COM"}, "", "\"/port:COM\"", true},
+      {{"/port:3x"}, "", "\"/port:3x\"", true},
+      {{"/len:9"}, "", "\"/len:9\"", true},
+      {{"/len:263"}, "", "\"/len:263\"", true},
+      {{"/sbit:xx"}, "", "\"/sbit:xx\"", true},
+      {{"/sbit:1.5"}, "", "\"/sbit:1.5\"", true},
+      {{"/alen:9"}, "", "\"/alen:9\"", true},
+      {{"/alen:267"}, "", "\"/alen:267\"", true},
+      {{"/prty:none"}, "", "\"/prty:none\"", true},
+      {{"/port:2", "/prty:mark"}, "", "\"/prty:mark\"", true},
+      {{"/rs485:sometimes"}, "", "\"/rs485:sometimes\"", true},
+      {{"/autoread:maybe"}, "", "\"/autoread:maybe\"", true},
+      {{"/x:1e3"}, "", "\"/x:1e3\"", true},
+      {{"/w:99999999999"}, "", "\"/w:99999999999\"", true},
+      {{"/close:yes"}, "", "\"/close:yes\"", true},
+      {{"/port"}, "", "\"/port\"", true},
+      {{"/addr:"}, "", "\"/addr:\"", true},
+      {{"/elog:"}, "", "\"/elog:\"", true},
+      {{"/addr:123456"}, "", "\"/addr:123456\"", true},
+      {{"/addr:1O"}, "", "\"/addr:1O\"", true},
+      // Passed over without harm: a second file name, a read beside a write.
+      {{"a.z580", "b.z580"}, "/start/a.z580", "\"b.z580\"", false},
+      {{"/read", "/write"}, "", "only the write runs", false},
+      {{"/read", "/tmp/new.z580"}, "/tmp/new.z580", "", false},  // a file a read makes
   };
   for (const Case& c : cases) {
     const CmyCommandLineInfo info = Parse(c.words);
     SCOPED_TRACE(c.words.front() + " ... " + c.words.back());
     EXPECT_EQ(info.fileName, c.fileName);
+    const std::vector<std::string>& lines = c.refused ? info.refusals : info.warnings;
+    EXPECT_TRUE((c.refused ? info.warnings : info.refusals).empty());
     if (c.named.empty()) {
-      EXPECT_TRUE(info.warnings.empty());
+      EXPECT_TRUE(lines.empty());
       continue;
     }
-    ASSERT_EQ(info.warnings.size(), 1u);
-    EXPECT_NE(info.warnings[0].find(c.named), std::string::npos) << info.warnings[0];
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(c.named), std::string::npos) << lines[0];
+    if (!c.refused) continue;
+    // Nothing of a refused word is taken.
+    EXPECT_EQ(info.batch.baudRate, 0u);
+    EXPECT_EQ(info.batch.parity, 0);
+    EXPECT_EQ(info.batch.address, "");
+    EXPECT_EQ(info.batch.stopBits, "");
+    EXPECT_EQ(info.batch.converterMode, 0);
+    EXPECT_EQ(info.batch.windowFlags, 0);
   }
+}
+
+TEST(CommandLineTest, AnErrorLogThatIsTheConfigurationFileIsRefused) {
+  const std::string dir = ::testing::TempDir() + "elog-same/";
+  std::filesystem::create_directories(dir + "sub");
+  std::ofstream(dir + "w.z580") << "configuration";
+  std::filesystem::remove(dir + "link.z580");
+  std::filesystem::create_hard_link(dir + "w.z580", dir + "link.z580");
+  struct Case {
+    std::string log;
+    std::string file;
+    bool refused;
+  } const cases[] = {
+      {dir + "w.z580", dir + "w.z580", true},
+      {dir + "sub/../w.z580", dir + "w.z580", true},
+      {dir + "link.z580", dir + "w.z580", true},     // the same file by another name
+      {dir + "new.z580", dir + "sub/../new.z580", true},  // neither there yet
+      {dir + "errors.log", dir + "w.z580", false},
+      {dir + "w.z580", "", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ErrorLogProblem(c.log, c.file).empty(), !c.refused) << c.log << " | " << c.file;
 }
 
 TEST(CommandLineTest, WindowPlacementSwitches) {

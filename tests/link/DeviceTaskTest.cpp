@@ -393,6 +393,27 @@ TEST_F(DeviceTaskTest, NoDataIsNeverWritten) {
   }
   EXPECT_TRUE(port_->requests.empty());
 
+  // Nor is a value that does not read as its type: the encoding would make a
+  // number of whatever it finds ("x" would go as 0).
+  const std::pair<const char*, const char*> unreadable[] = {
+      {"int", "x"},       {"int", "7x"},       {"int", "70000"}, {"int16", "1.5"},
+      {"float", "2,5"},   {"stored_dot", "abc"}, {"CLK_frm", "12:ab"}, {"CLK_frm", ""}};
+  for (const auto& [type, value] : unreadable) {
+    p.type = type;
+    p.value = value;
+    EXPECT_NE(device_->WriteParameter(p, 1), 0) << type << " " << value;
+    EXPECT_EQ(p.note, LoadString(420)) << type << " " << value;
+    EXPECT_TRUE(port_->requests.empty()) << type << " " << value;
+  }
+  // Hexadecimal and blanks around the number read as typed numbers do.
+  for (const auto& [type, value] : {std::pair{"int", "0x1F"}, std::pair{"float", " 2.5 "}}) {
+    p.type = type;
+    p.value = value;
+    EXPECT_EQ(device_->WriteParameter(p, 1), 0) << type << " " << value;
+  }
+  port_->requests.clear();
+  p.type = "int";
+
   p.value = "1";
   p.linearIndex = -1;
   EXPECT_EQ(device_->WriteParameter(p, 1), Device::kNoIndex);

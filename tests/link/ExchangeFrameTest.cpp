@@ -249,7 +249,7 @@ TEST(ReplyFrame, PortResultsAndLostStarts) {
   EXPECT_EQ(FrameErrorText(r), "");
 }
 
-TEST(ReplyFrame, ResultFlagsAreAssigned) {
+TEST(ReplyFrame, ResultFlagsAreCombined) {
   auto after = [](uint32_t flags, FrameOutcome outcome, std::vector<uint8_t> data = {}) {
     FrameReply r;
     r.outcome = outcome;
@@ -258,20 +258,22 @@ TEST(ReplyFrame, ResultFlagsAreAssigned) {
     return UpdateResultFlags(flags, r);
   };
   EXPECT_EQ(after(0, FrameOutcome::TimeOut), kResultExchangeError);
-  EXPECT_EQ(after(0x10, FrameOutcome::TimeOut), kResultExchangeError);
-  EXPECT_EQ(after(kResultNoUsableReply, FrameOutcome::TimeOut), kResultNoUsableReply);
-  EXPECT_EQ(after(0x02, FrameOutcome::LineError), kResultNoUsableReply);
+  // The lowest flag is the exit code: whatever came first, a time-out stays 202.
+  EXPECT_EQ(after(kResultDeviceError, FrameOutcome::TimeOut), kResultExchangeError | kResultDeviceError);
+  EXPECT_EQ(after(kResultExchangeError, FrameOutcome::DeviceError, {0x47}), kResultExchangeError | kResultDeviceError);
+  EXPECT_EQ(after(kResultNoUsableReply, FrameOutcome::TimeOut), kResultNoUsableReply | kResultExchangeError);
+  EXPECT_EQ(after(0x02, FrameOutcome::LineError), 0x02 | kResultNoUsableReply);
   EXPECT_EQ(after(0, FrameOutcome::LostStart), kResultNoUsableReply);
   EXPECT_EQ(after(0, FrameOutcome::Success), 0u);
   EXPECT_EQ(after(0x10, FrameOutcome::Success), 0x10u);
-  EXPECT_EQ(after(kResultExchangeError, FrameOutcome::Success), kResultNoUsableReply);
-  EXPECT_EQ(after(kResultExchangeError, FrameOutcome::BadChecksum), kResultNoUsableReply);
+  // A reply after a time-out leaves the time-out a time-out.
+  EXPECT_EQ(after(kResultExchangeError, FrameOutcome::Success), kResultExchangeError);
+  EXPECT_EQ(after(kResultExchangeError, FrameOutcome::BadChecksum), kResultExchangeError | kResultNoUsableReply);
   // Replies that never became usable fail a run that had no fault before.
   for (FrameOutcome o : {FrameOutcome::BadChecksum, FrameOutcome::ForeignHash, FrameOutcome::PortClosed})
     EXPECT_EQ(after(0, o), kResultNoUsableReply);
   EXPECT_EQ(after(0, FrameOutcome::DeviceError, {}), kResultNoUsableReply);
   EXPECT_EQ(after(0, FrameOutcome::DeviceError, {0x47}), kResultDeviceError);
-  EXPECT_EQ(after(kResultExchangeError, FrameOutcome::DeviceError, {}), kResultNoUsableReply);
   // A cancelled frame says nothing about the module.
   EXPECT_EQ(after(kResultExchangeError, FrameOutcome::Cancelled), kResultExchangeError);
   EXPECT_EQ(after(0, FrameOutcome::Cancelled), 0u);

@@ -63,6 +63,26 @@ TEST_F(PortOpenReason, EachFailureOfTheSerialPortIsNamed) {
   EXPECT_TRUE(Contains(platform::PortOpenFailureReason(second.lastOpenErrno, second.portName, second.portName),
                        "занят другой программой"));
   first.Close();
+
+  // A setting the line does not take is named with its value.
+  struct Refused {
+    void (*set)(Sio&);
+    const char* named;
+  } const refused[] = {
+      {[](Sio& p) { p.parityCode = 7; }, "контроль четности"},
+      {[](Sio& p) { p.baudRate = 12345; }, "скорость 12345 бит/с"},
+      {[](Sio& p) { p.dataBits = 9; }, "длину данных 9 бит"},
+      {[](Sio& p) { p.stopBits = 3; }, "число стоповых бит 3"},
+  };
+  for (const Refused& r : refused) {
+    Sio port;
+    port.portName = first.portName;
+    r.set(port);
+    EXPECT_NE(port.Open(), 0) << r.named;
+    const std::string reason = platform::PortSettingsRefusalReason(port, port.portName);
+    EXPECT_TRUE(Contains(reason, r.named)) << reason;
+    EXPECT_TRUE(Contains(reason, port.portName)) << reason;
+  }
   ::close(master);
 
   // Without a device file to look at, the hint stays general.

@@ -88,7 +88,7 @@ class ProgramRunTest : public DocumentTestBase {
   }
 
   // Runs the program with the words.
-  RunResult Run(const std::vector<std::string>& words, bool offscreen = true) {
+  RunResult Run(const std::vector<std::string>& words, bool offscreen = true, const std::string& extraEnv = "") {
     const std::string program = program_.empty() ? EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580" : program_;
     const std::string errors = dir_ + "/stderr.txt";
     std::vector<std::string> env = {"HOME=" + dir_ + "/home", "XDG_CONFIG_HOME=" + dir_ + "/config",
@@ -97,6 +97,7 @@ class ProgramRunTest : public DocumentTestBase {
                                     "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
                                     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1", "PATH=/usr/bin:/bin"};
     if (offscreen) env.push_back("QT_QPA_PLATFORM=offscreen");
+    if (!extraEnv.empty()) env.push_back(extraEnv);
     // Built before the fork: the child of a process with threads (the toolkit's
     // pool of earlier tests) must not allocate, or it may wait on a lock forever.
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -228,14 +229,13 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
   const std::string file = ReadConfiguration();
   const std::vector<uint8_t> before = testsupport::ReadFile<std::vector<uint8_t>>(file);
   // Write and read together only write: the file is never saved over with what a
-  // read found. An unknown switch and a second file name: the run goes on with the
-  // first file. Either way the file's values go to the module.
+  // read found. A second file name: the run goes on with the first file. Either way the file's values go to the module.
   struct Case {
     std::vector<std::string> words;
     std::vector<std::string> named;
   } const cases[] = {
       {{"/read", "/write", "/close", "read.z580"}, {"only the write runs"}},
-      {{"/write", "/close", "/frobnicate", "read.z580", "other.z580"}, {"\"/frobnicate\"", "\"other.z580\""}},
+      {{"/write", "/close", "read.z580", "other.z580"}, {"\"other.z580\""}},
   };
   RunResult run;
   for (const Case& c : cases) {
@@ -431,17 +431,55 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   const std::vector<uint8_t> goodBytes = testsupport::ReadFile<std::vector<uint8_t>>(good);
   std::vector<uint8_t> cut(goodBytes.begin(), goodBytes.begin() + 900);  // 22 of the 24 values
   WriteBytes(dir_ + "/cut.z580", cut);
+  // The good file with a value a read that failed midway leaves, and with a typo.
+  auto withValue = [&](const std::string& file, const std::string& name, const std::string& value) {
+    CPelmDoc doc(nullptr, false);
+    ASSERT_EQ(doc.OnOpenDocument(good), DocumentLoad::Loaded);
+    ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
+      if (p.name == name) p.value = value;
+    });
+    std::string error;
+    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/" + file, error)) << error;
+  };
+  ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", kTaskParameter, resources::LoadString(194)));
+  ASSERT_NO_FATAL_FAILURE(withValue("typo.z580", "Av.t", "x"));  // int, 1 to 60
+  ASSERT_NO_FATAL_FAILURE(withValue("rule.z580", "Av.t", "61"));
+  {
+    // An old file (no model byte) of another model, holding its values.
+    App().modelIndex = 5;
+    CPelmDoc doc(nullptr, false);
+    ASSERT_TRUE(doc.OnNewDocument());
+    ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
+      if (!p.initialValue.empty()) p.value = p.initialValue;
+    });
+    std::string error;
+    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/other.z580", error)) << error;
+    std::vector<uint8_t> old = testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/other.z580");
+    old[2] = 3;  // the schema without the model byte
+    old.erase(old.begin() + 14);
+    WriteBytes(dir_ + "/other.z580", old);
+    App().SetDeviceModel(nullptr);
+    App().modelIndex = -1;
+  }
+  // A port that names no device, and the module's line as COM7.
+  auto pointProgram = [&] {
+    PointProgramAt(sim_->SlavePath());
+    std::ofstream(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini", std::ios::app)
+        << "[ports]\nCOM7=" << sim_->SlavePath() << "\nCOM8=" << dir_ << "/no-such-tty\n";
+  };
   std::ofstream(dir_ + "/empty.z580").close();
   fs::create_directories(dir_ + "/folder.z580");
   const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
 
-  enum Sends { kAnything, kNoWrite, kNothing };
+  // kNothingMade: nothing sent and nothing made (no error log, no settings).
+  enum Sends { kAnything, kNoWrite, kNothing, kNothingMade };
   struct Case {
     std::string fault;  // armed before the run
     std::vector<std::string> words;
     int exitCode;
     std::string reason;  // a piece of the line on standard error and in the error log
     Sends sends;
+    std::string environment = "";  // one more NAME=value; the platform is then the program's choice
   } const cases[] = {
       // Replies that never became usable, device errors, a module that falls silent.
       {"foreign 1000 on Kt.U", {"/read", "keep.z580"}, 203, "keep.z580\" was left as it was", kAnything},
@@ -460,43 +498,95 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"silence", {"/read", "keep.z580"}, 202, "no connection to the module: ", kAnything},
       {"", {"/silent", "/read", "keep.z580"}, 206, "a silent run does not open the port", kNothing},
       // Addresses no module can have; the forms of a number that are read.
-      {"", {"/addr:junk", "/read", "keep.z580"}, 206, "\"/addr:junk\": not a number", kNothing},
-      {"", {"/addr:123456", "/read", "keep.z580"}, 206, "\"/addr:123456\"", kNothing},
+      {"", {"/addr:junk", "/read", "keep.z580"}, 206, "\"/addr:junk\": not a number", kNothingMade},
+      {"", {"/addr:123456", "/read", "keep.z580"}, 206, "\"/addr:123456\"", kNothingMade},
       {"", {"/addr:300", "/read", "keep.z580"}, 206, "\"/addr:300\": an address above 255 needs", kNothing},
       {"", {"/addr:-5", "/read", "keep.z580"}, 206, "\"/addr:-5\"", kNothing},
       {"", {"/addr:255", "/read", "keep.z580"}, 206, "\"/addr:255\": 255 is the broadcast address", kNothing},
       {"", {"/addr:020", "/read", "new.z580"}, 0, "", kAnything},  // octal 16
+      // Words the run does not understand: refused before anything is made or sent.
+      {"", {"/write", "/port:7", "/adr:17", "read.z580"}, 206, "\"/adr:17\" is no switch", kNothingMade},
+      {"", {"/write", "/port:7", "/address:17", "read.z580"}, 206, "\"/address:17\" is no switch", kNothingMade},
+      {"", {"/write", "/bps:fast", "read.z580"}, 206, "\"/bps:fast\": not a rate the port knows", kNothingMade},
+      {"", {"/write", "/bps:0", "read.z580"}, 206, "\"/bps:0\": not a rate the port knows", kNothingMade},
+      {"", {"/write", "/bps:1920O", "read.z580"}, 206, "\"/bps:1920O\"", kNothingMade},
+      {"", {"/write", "/bps:-9600", "read.z580"}, 206, "\"/bps:-9600\"", kNothingMade},
+      {"", {"/write", "/port:7", "/prty:none", "read.z580"}, 206, "\"/prty:none\": the value is one of even, odd, no",
+       kNothingMade},
+      {"", {"/write", "/port:264", "read.z580"}, 206, "\"/port:264\"", kNothingMade},
+      {"", {"/write", "/len:9", "read.z580"}, 206, "\"/len:9\": a data length is 7 or 8", kNothingMade},
+      {"", {"/write", "/sbit:xx", "read.z580"}, 206, "\"/sbit:xx\"", kNothingMade},
+      {"", {"/raed", "read.z580"}, 206, "\"/raed\" is no switch", kNothingMade},
+      {"", {"--write", "read.z580"}, 206, "\"--write\" is no switch", kNothingMade},
+      {"", {"-red", "read.z580"}, 206, "\"-red\" is no switch", kNothingMade},
+      // A port named as the ports are: the one it names, never the stored one.
+      {"", {"/write", "/port:COM8", "read.z580"}, 201, "cannot open the port COM8: Причина: устройство", kNothing},
+      // An error log that is the configuration file would empty it.
+      {"", {"/write", "/elog:read.z580", "read.z580"}, 200, "names the configuration file", kNothingMade},
+      {"", {"/write", "/elog:" + dir_ + "/./read.z580", "read.z580"}, 200, "names the configuration file",
+       kNothingMade},
+      // A write checks every value of its file before its first write.
+      {"", {"/write", "nodata.z580"}, 200, "Kt.U - \"Нет данных\": the file holds no value", kNoWrite},
+      {"", {"/write", "typo.z580"}, 200, "Av.t - \"x\" does not read as its type \"int\"", kNoWrite},
+      {"", {"/write", "rule.z580"}, 200, "Av.t - \"61\" is no value of its type \"int\", 1 to 60", kNoWrite},
+      {"", {"/write", "other.z580"}, 200, "\"Нет данных\": the file holds no value", kNoWrite},
+      // A connection that needed a second try leaves no fault behind: the read is saved.
+      {"error 3 1 on dev", {"/read", "new.z580"}, 0, "", kAnything},
+      // A lone time-out ends 202, however many replies came after it.
+      {"drop 2 on Kt.U", {"/read", "keep.z580"}, 202, "Kt.U - Таймаут при передаче данных", kAnything},
+      // A port that does not take a setting names it.
+      {"", {"/read", "/prty:odd", "keep.z580"}, 201, "не принимает контроль четности \"Нечетность\"", kNothing},
+      // No display the platform could use: the run falls back to offscreen.
+      {"", {"/read", "new.z580"}, 0, "", kAnything, "WAYLAND_DISPLAY=wayland-z580"},
+      {"", {"/read", "new.z580"}, 0, "", kAnything, "QT_QPA_PLATFORM=xcb"},
   };
+  const std::string settings = dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini";
   for (const Case& c : cases) {
     std::vector<std::string> words = c.words;
-    words.insert(words.end(), {"/close", "/elog:errors.log"});
-    const std::string what = c.fault + " | " + words[0] + " " + words[1];
+    words.push_back("/close");
+    const bool ownLog = std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("/elog:", 0) == 0; });
+    if (!ownLog) words.push_back("/elog:errors.log");
+    const std::string what = c.fault + " | " + words[0] + " " + words[1] + " " + c.environment;
     sim_->ClearFaults();
     sim_->ClearRequests();
     if (!c.fault.empty()) {
       std::string error;
       ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, c.fault, &error)) << error;
     }
+    // The link switches of a run are kept in the settings: each run starts from the same.
+    pointProgram();
+    const std::vector<uint8_t> settingsBefore = testsupport::ReadFile<std::vector<uint8_t>>(settings);
     WriteBytes(dir_ + "/keep.z580", kept);
     fs::remove(dir_ + "/new.z580");
-    const RunResult run = Run(words);
+    fs::remove(dir_ + "/errors.log");
+    const RunResult run = Run(words, c.environment.empty(), c.environment);
     EXPECT_EQ(run.exitCode, c.exitCode) << what << "\n" << run.errors;
     std::ifstream log(dir_ + "/errors.log");
     std::stringstream logged;
     logged << log.rdbuf();
-    // A run that logs a failure never ends 0; every failure is one line.
-    EXPECT_EQ(logged.str().empty(), c.exitCode == 0) << what << "\n" << logged.str();
+    // A run that logs a failure never ends 0; every failure is one line. A run
+    // refused at once makes no error log, and tells standard error only.
+    EXPECT_EQ(fs::exists(dir_ + "/errors.log"), c.sends != kNothingMade && !ownLog) << what;
+    if (c.sends == kNothingMade) {
+      EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(settings), settingsBefore) << what;
+    } else if (!ownLog) {
+      EXPECT_EQ(logged.str().empty(), c.exitCode == 0) << what << "\n" << logged.str();
+    }
     EXPECT_EQ(logged.str().find("\n\n"), std::string::npos) << what << "\n" << logged.str();
+    // No code without its reason.
+    EXPECT_EQ(run.errors.find("zt580: ") != std::string::npos, c.exitCode != 0) << what << "\n" << run.errors;
     if (!c.reason.empty()) {
       EXPECT_NE(run.errors.find("zt580: "), std::string::npos) << what;
       EXPECT_NE(run.errors.find(c.reason), std::string::npos) << what << "\n" << run.errors;
-      EXPECT_NE(logged.str().find(c.reason), std::string::npos) << what << "\n" << logged.str();
+      if (c.sends != kNothingMade) {
+        EXPECT_NE(logged.str().find(c.reason), std::string::npos) << what << "\n" << logged.str();
+      }
     }
     ExpectOnlyProgramLines(run.errors);
     EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/keep.z580"), kept) << what;
     EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(good), goodBytes) << what;
     EXPECT_EQ(FileHasContent(dir_ + "/new.z580"), c.exitCode == 0) << what;
-    if (c.sends == kNothing) {
+    if (c.sends == kNothing || c.sends == kNothingMade) {
       EXPECT_TRUE(sim_->Requests().empty()) << what;
     } else if (c.sends == kNoWrite) {
       EXPECT_TRUE(Writes().empty()) << what;
