@@ -96,6 +96,7 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
     bool done, repeat;
     size_t calls;
     std::string message;
+    const char* refused = "";  // a limit the module refuses
   } cases[] = {
       {"equal percents",
        {50, 1, 1.0f},
@@ -139,11 +140,20 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
        "Ошибка юстировки! Пожалуйста, повторите операцию юстировки."},
       {"status unread", {0, 0, 0.0f}, {100, 1, 1.0f}, {Fails("Таймаут")}, true, false, 6, kUnverifiedText},
       {"bit outside the mask", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("512")}, true, false, 6, ""},
+      {"minimum refused", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("0")}, false, false, 5,
+       "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
+       "v.Max).\nОтказ",
+       "v.min"},
+      {"maximum refused after the minimum was written", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("0")}, false, false, 6,
+       "Калибровка прошла успешно, значение минимума величины (v.Min) обновлено, но не удалось обновить значение "
+       "максимума величины (v.Max).\nОтказ",
+       "v.max"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScriptedCalibrationLink link;
     link.answers["Rd.St"] = {c.status.begin(), c.status.end()};
+    link.answers[c.refused] = {Fails("Отказ")};
     const UserSaveOutcome out = SaveUser(link, doc->scannersBranch, doc->rootBranch, 1, true, c.lower, c.upper);
     EXPECT_EQ(out.done, c.done);
     EXPECT_EQ(out.repeat, c.repeat);

@@ -294,7 +294,8 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   Calibrate2Machine m(link, 2, "", 0);
   Press(m, 2);
   EXPECT_EQ(m.step(), 2);
-  EXPECT_EQ(m.mainText, FormatCoefficients(LoadString(539), {1.5f, std::nullopt}));
+  EXPECT_EQ(m.mainText, "Значение первого коэффициента: 1.500000 \nЗначение второго коэффициента: —\n\n"
+                        "Нажмите на кнопку «Продолжить»");
   EXPECT_NE(m.mainText.find("1.500000"), std::string::npos);
   EXPECT_FALSE(m.badStatus);
 
@@ -324,17 +325,25 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   EXPECT_EQ(f.AskClosingQuestion(), Calibrate2Machine::FollowUp::RepeatCalibrate2);
 }
 
+// Success is said only once the module took "CLB.P": never while it refuses it.
 TEST(Calibrate2, BadWriteStatusRepeatsThreeTimesThenAsks) {
-  ScriptedCalibrationLink link;
-  for (int i = 0; i < 4; ++i) link.frames["CLB.P"].push_back(Frame({0x80, 13}));
-  Calibrate2Machine m(link, 1, "", 0);
-  const Drive d = Press(m, 3, {platform::kAnswerNo});
-  EXPECT_EQ(link.Calls("W CLB.P").size(), 4u);
-  ASSERT_EQ(d.boxes.size(), 1u);
-  EXPECT_EQ(d.boxes[0], LoadString(580) + LoadString(565));
-  EXPECT_TRUE(d.closed);
-  EXPECT_FALSE(d.ok);
-  EXPECT_EQ(link.calls.back(), "W CLB.A []");
+  for (int type : {1, 2, 3}) {
+    SCOPED_TRACE(type);
+    ScriptedCalibrationLink link;
+    for (int i = 0; i < 4; ++i) link.frames["CLB.P"].push_back(Frame({0x80, 13}));
+    Calibrate2Machine m(link, type, "", 0);
+    Press(m, 2);
+    EXPECT_EQ(m.mainText.find("успешно"), std::string::npos) << m.mainText;
+    const Drive d = Press(m, 1, {platform::kAnswerNo});
+    EXPECT_EQ(link.Calls("W CLB.P").size(), 4u);
+    EXPECT_EQ(m.mainText.find("успешно"), std::string::npos) << m.mainText;
+    ASSERT_EQ(d.boxes.size(), 1u);
+    EXPECT_EQ(d.boxes[0], LoadString(580) + LoadString(565));
+    EXPECT_TRUE(d.closed);
+    EXPECT_FALSE(d.ok);
+    ASSERT_FALSE(link.calls.empty());
+    EXPECT_EQ(link.calls.back(), "W CLB.A []");
+  }
 }
 
 TEST(Calibrate2, FailedExchangeOffersRetryAndCancelEndsCalibration) {

@@ -262,7 +262,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
 // focus in its list.
 class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
 
-TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
+TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClickedAndStepsGoToThePointShown) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
@@ -290,6 +290,21 @@ TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
   const std::vector<std::string> names = Names();
   ASSERT_FALSE(names.empty());
   EXPECT_EQ(names.back(), "W CLB.I");
+
+  // The module refuses the read-back of the current point's value as the next one
+  // is clicked: the clicked point is not chosen, the list shows the point still
+  // current, and a step writes to that one.
+  ASSERT_NO_FATAL_FAILURE(Fault({"error 4 1 on CLB.K"}));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(3)).center());
+  ASSERT_FALSE(prompter_.texts.empty());
+  EXPECT_EQ(prompter_.texts.back().rfind("Комманда чтения CLB.K вернула ошибку:\n", 0), 0u);
+  ASSERT_EQ(list->selectedItems().size(), 1);
+  EXPECT_EQ(list->selectedItems().front(), list->item(2));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K"}));
+  QTest::mouseClick(dialog.StepButton(10), Qt::LeftButton);
+  const std::vector<std::string> frames = Frames();
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back(), "W CLB.K [8,10,0,2]");
   dialog.reject();
   ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 3000));
 }
@@ -313,13 +328,29 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
   ASSERT_NE(tare, nullptr);
   EXPECT_EQ(platform::Atof(tare->value), 12.5);
 
-  // A lost link shows the no-data text.
-  std::string error;
-  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "silence", &error));
-  CWeightTDDlg lost(*link_, doc_->rootBranch, true);
-  lost.show();
-  ASSERT_TRUE(WaitUntil([&] { return lost.weightEdit()->text().toStdString() == LoadString(194); }, 5000));
-  lost.reject();
+  // A lost link shows the no-data text; an invalid reading shows as invalid, after
+  // a good one (channel 2 read 12.5 above) as well as from the start.
+  const struct {
+    const char* what;
+    int channel;
+    const char* sim;
+    int text;
+  } rows[] = {
+      {"lost link", 2, "silence", 194},
+      {"invalid after a good reading", 2, "set Rd.fF 2 hex:FFFFFFFF", 400},
+      {"invalid from the start", 3, "set Rd.fF 3 hex:FFFFFFFF", 400},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_NO_FATAL_FAILURE(Fault({"clear", row.sim}));
+    CWeightTDDlg shown(*link_, doc_->rootBranch, true);
+    shown.channelCombo()->setCurrentIndex(row.channel);
+    shown.show();
+    EXPECT_TRUE(WaitUntil([&] { return shown.weightEdit()->text().toStdString() == LoadString(row.text); }, 5000))
+        << shown.weightEdit()->text().toStdString();
+    shown.reject();
+  }
+  ASSERT_NO_FATAL_FAILURE(Fault({"clear"}));
 }
 
 TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
