@@ -134,6 +134,7 @@ TEST_F(DocumentTest, TheTreeLimitCountsWhatTheFinishedTreesHold) {
   EXPECT_TRUE(prompter_.requests.empty());
   ASSERT_NE(doc_->rootBranch, nullptr);
   EXPECT_EQ(doc_->rootBranch->children.size(), 6000u);
+  ASSERT_FALSE(doc_->rootBranch->children.empty());
   EXPECT_EQ(doc_->rootBranch->children.back()->parameters.size(), 1u);
 
   // Trees that would pass it: twice that nested in the root, or root and scanners together.

@@ -214,6 +214,7 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   link.answers["Rd.St"] = {Value("1")};
   EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Good);
   EXPECT_EQ(link.calls.size(), 6u);  // and every "Sens" again
+  ASSERT_FALSE(link.calls.empty());
   EXPECT_EQ(link.calls.back(), "read Sens:3");
 
   // The list and the page lines from the enumeration.
@@ -224,6 +225,7 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   EXPECT_EQ(SensitivityLines(link, sens[0], true),
             "Текущая чувствительность: <не определено>\r\nДиапазон: <не определено>");
   EXPECT_EQ(WriteSensitivity(link, *sens[1], 2), "");
+  ASSERT_FALSE(link.calls.empty());
   EXPECT_EQ(link.calls.back(), "write Sens:1=3 мВ/В e1");
 }
 

@@ -80,6 +80,7 @@ TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPag
 
   code->codeEdit()->setText("619 ");
   next->click();
+  ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back(), "Код доступа не верен!");
   code->codeEdit()->setText("619");
   next->click();
@@ -170,6 +171,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
   }
   EXPECT_EQ(Names(), (std::vector<std::string>{"W CLB.I", "R CLB.S", "R CLB.S", "R CLB.T", "R CLB.G", "R CLB.G",
                                                "R CLB.G", "R CLB.G", "W CLB.P", "W CLB.P", "W CLB.A", "W CLB.A"}));
+  ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back(), LoadString(515));
 }
 
@@ -225,6 +227,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   // request reads it, after the previous point's value went out).
   ASSERT_NO_FATAL_FAILURE(Fault({"error 6 at 6"}));
   dialog.pointList()->setCurrentRow(3);
+  ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back().rfind("Комманда чтения CLB.K вернула ошибку:\n", 0), 0u);
   EXPECT_EQ(dialog.valueEdit()->text(), "");
   EXPECT_FALSE(dialog.StepButton(10)->isEnabled());
