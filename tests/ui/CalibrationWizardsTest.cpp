@@ -351,6 +351,9 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
     shown.show();
     EXPECT_TRUE(WaitUntil([&] { return shown.weightEdit()->text().toStdString() == LoadString(row.text); }, 5000))
         << shown.weightEdit()->text().toStdString();
+    // Whole: the text and the box's frame and margins fit.
+    const QLineEdit* edit = shown.weightEdit();
+    EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()) + 8, edit->width());
     shown.reject();
   }
   ASSERT_NO_FATAL_FAILURE(Fault({"clear"}));
