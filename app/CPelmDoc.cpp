@@ -144,11 +144,13 @@ bool CPelmDoc::ParseDescriptionLine(const std::string& line, bool& skip) {
     return AddDescConst(std::string(t[1]), std::string(t[2]));
   }
   if (EqualsNoCase(t[0], "type")) {
+    if (!TakeDefinition()) return false;
     DescType type{std::string(t[1]), std::string()};
     for (size_t i = 2; i < t.size(); ++i) {
       if (i > 2) type.type += ':';
       type.type += Underscores(t[i]);
     }
+    typeIndex_[platform::ToUpper(t[1])] = descTypes.size();
     descTypes.push_back(std::move(type));
     return true;
   }
@@ -197,36 +199,32 @@ bool CPelmDoc::AddDescConst(const std::string& name, const std::string& valueTex
                          MessageIcon::Error, true, resources::LoadString(kStrDescriptionError));
     return false;
   }
+  if (!TakeDefinition()) return false;
+  constIndex_.emplace(platform::ToUpper(name), descConsts.size());
   descConsts.push_back({name, platform::Atof(valueText)});
   return true;
 }
 
 bool CPelmDoc::FindConst(std::string_view name, double& value) const {
-  for (const DescConst& c : descConsts) {
-    if (EqualsNoCase(c.name, name)) {
-      value = c.value;
-      return true;
-    }
-  }
-  return false;
+  const auto it = constIndex_.find(platform::ToUpper(name));
+  if (it == constIndex_.end() || it->second >= descConsts.size()) return false;
+  value = descConsts[it->second].value;
+  return true;
 }
 
 DescParameter* CPelmDoc::FindDescription(std::string_view name) {
-  for (DescParameter& d : descParameters)
-    if (EqualsNoCase(d.name, name)) return &d;
-  return nullptr;
+  const auto it = descriptionIndex_.find(platform::ToUpper(name));
+  if (it == descriptionIndex_.end() || it->second.empty()) return nullptr;
+  return &descParameters[it->second.front()];
 }
 
 bool CPelmDoc::ParseParameter(const std::vector<std::string_view>& t) {
   if (t.size() < 4) return false;
   DescParameter d;
+  if (!TakeDefinition()) return false;
   d.type = std::string(t[2]);
-  for (auto it = descTypes.rbegin(); it != descTypes.rend(); ++it) {
-    if (EqualsNoCase(it->name, t[2])) {
-      d.type = it->type;
-      break;
-    }
-  }
+  if (const auto it = typeIndex_.find(platform::ToUpper(t[2])); it != typeIndex_.end() && it->second < descTypes.size())
+    d.type = descTypes[it->second].type;
   if (t.size() >= 5) {
     if (EqualsNoCase(t[4], "noattr")) {
       d.attribute = 0;
@@ -249,6 +247,7 @@ bool CPelmDoc::ParseParameter(const std::vector<std::string_view>& t) {
   if (name.starts_with('@')) name.remove_prefix(1);
   d.name = std::string(name);
   d.caption = std::string(t[3]);
+  descriptionIndex_[platform::ToUpper(d.name)].push_back(descParameters.size());
   descParameters.push_back(std::move(d));
   return true;
 }
@@ -299,9 +298,10 @@ bool CPelmDoc::ParseBranch(const std::vector<std::string_view>& t, int kind) {
   long long nodesPerInstance = 1;
   for (size_t m = 5; m < t.size(); ++m) {
     Member& member = members[m - 5];
-    for (const DescParameter& d : descParameters)
-      if (EqualsNoCase(d.name, t[m])) member.descriptions.push_back(&d);
-    if (auto it = branchIndex_.find(platform::ToUpper(t[m])); it != branchIndex_.end()) {
+    const std::string key = platform::ToUpper(t[m]);
+    if (auto it = descriptionIndex_.find(key); it != descriptionIndex_.end())
+      for (size_t d : it->second) member.descriptions.push_back(&descParameters[d]);
+    if (auto it = branchIndex_.find(key); it != branchIndex_.end()) {
       for (const DescBranch* b : it->second) {
         member.branches.push_back(b);
         descriptionsPerInstance += b->CountDescriptions();
@@ -310,6 +310,8 @@ bool CPelmDoc::ParseBranch(const std::vector<std::string_view>& t, int kind) {
     }
     member.self = EqualsNoCase(t[m], t[1]);
     descriptionsPerInstance += static_cast<long long>(member.descriptions.size());
+    // Already more than one instance may hold: the first one would fail before it is made.
+    if (descriptionsPerInstance > kMaxTreeParameters || nodesPerInstance > kMaxTreeParameters) return false;
   }
 
   const bool network = kind == kBranch && (EqualsNoCase(t[1], "Сетевые_параметры") ||
@@ -396,6 +398,8 @@ void CPelmDoc::ReleaseParseLists() {
   }
   descConsts.clear();
   descTypes.clear();
+  constIndex_.clear();
+  typeIndex_.clear();
   branchList.clear();
   branchIndex_.clear();
   std::erase_if(ownedBranches_, [&](const std::unique_ptr<DescBranch>& b) {
@@ -411,7 +415,10 @@ void CPelmDoc::ClearDescriptions() {
   descConsts.clear();
   descTypes.clear();
   descParameters.clear();
-  madeDescriptions_ = madeNodes_ = 0;
+  descriptionIndex_.clear();
+  constIndex_.clear();
+  typeIndex_.clear();
+  madeDescriptions_ = madeNodes_ = definitions_ = 0;
 }
 
 // ---------------------------------------------------------------- the document

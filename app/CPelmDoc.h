@@ -50,8 +50,10 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   // A parameter tree (root and scanners together) of more parameter descriptions
   // or branch objects than this is a damaged text: the line that would pass it
   // fails. The intermediate branches a parse copies into the trees are bounded
-  // too, so that a hostile count cannot exhaust memory.
-  static constexpr long long kMaxTreeParameters = 100000;
+  // too, and so are the definitions ("parameter", "type", "const" lines), so that
+  // a hostile text can neither exhaust memory nor keep the load busy: a model's
+  // tree holds a few hundred parameters at most.
+  static constexpr long long kMaxTreeParameters = 10000;
   static constexpr long long kMaxParseCopies = 2 * kMaxTreeParameters;
 
   // Command ids.
@@ -243,6 +245,15 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   std::vector<std::unique_ptr<DescBranch>> ownedBranches_;
   // branchList by upper-cased name, for member lookups.
   std::unordered_map<std::string, std::vector<DescBranch*>> branchIndex_;
+  // The definitions by upper-cased name (positions in their lists), so that a
+  // lookup does not walk a whole list: descriptions in order, the one constant,
+  // the last type of each name.
+  std::unordered_map<std::string, std::vector<size_t>> descriptionIndex_;
+  std::unordered_map<std::string, size_t> constIndex_;
+  std::unordered_map<std::string, size_t> typeIndex_;
+  long long definitions_ = 0;
+  // Counts one more definition; false once the text has more than a tree may hold.
+  bool TakeDefinition() { return ++definitions_ <= kMaxParseCopies; }
   std::unique_ptr<Device> link_;
   Elements::CommonParams serviceElement_;
   DocumentViews* views_ = nullptr;

@@ -17,6 +17,7 @@ constexpr uint8_t kDoneFlag = 0x80;
 constexpr int kStrBadReply = 223;
 constexpr int kStrStatusTimeOut = 560;
 constexpr int kStrCoefficientSize = 566;
+constexpr const char* kSuccessSentence = "Юстировка прошла успешно\n\n";
 
 float FloatOfBigEndian(const std::vector<uint8_t>& d, size_t at) {
   const uint32_t bits = (uint32_t{d[at]} << 24) | (uint32_t{d[at + 1]} << 16) | (uint32_t{d[at + 2]} << 8) | d[at + 3];
@@ -325,7 +326,11 @@ void Calibrate2Machine::FinishCoefficients() {
     step_ = 5;
   } else {
     static const int kText[] = {537, 537, 539, 541, 543};
-    mainText = FormatCoefficients(LoadString(kText[type_ >= 1 && type_ <= 4 ? type_ : 0]), coefficients_);
+    std::string text = LoadString(kText[type_ >= 1 && type_ <= 4 ? type_ : 0]);
+    // The coefficients are not written yet: success is said once the module took "CLB.P".
+    if (const size_t at = text.find(kSuccessSentence); at != std::string::npos)
+      text.erase(at, std::strlen(kSuccessSentence));
+    mainText = FormatCoefficients(text, coefficients_);
     heading = LoadString(544);
     step_ = 2;
   }

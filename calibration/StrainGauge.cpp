@@ -192,9 +192,13 @@ UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* 
       refusal = link.WriteParameter(*limit) == 0 ? std::string() : RefusalText(*limit);
     }
     if (!refusal.empty()) {
+      // The minimum may already be in the module when the maximum is refused.
       out.message =
-          "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
-          "v.Max).";
+          std::string(name) == "v.min"
+              ? "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
+                "v.Max)."
+              : "Калибровка прошла успешно, значение минимума величины (v.Min) обновлено, но не удалось обновить "
+                "значение максимума величины (v.Max).";
       if (refusal != " ") out.message += "\n" + refusal;
       return out;
     }

@@ -15,11 +15,14 @@ namespace calibration {
 std::string ReadWeightText(CalibrationLink& link, DescBranch* tree, int channel) {
   Parameter* weight = tree ? tree->FindParameter("Rd.fF", nullptr, nullptr, nullptr, channel) : nullptr;
   if (weight == nullptr) return {};
+  // Only this read's float is shown: an invalid reading keeps no earlier one.
+  weight->rawValue.reset();
   if (link.ReadParameter(*weight) != 0) return resources::LoadString(194);
   if (!platform::EqualsNoCase(weight->type, "float")) return {};
-  // The float as received, not its text rounded to the parameter's decimal places.
+  // The float as received, not its text rounded to the parameter's decimal places;
+  // a reading that is no measurement shows the text it was given ("недопустимое значение").
   const std::optional<float> received = weight->ReceivedFloat();
-  return platform::Format("%.3f", received ? static_cast<double>(*received) : platform::Atof(weight->value));
+  return received ? platform::Format("%.3f", static_cast<double>(*received)) : weight->value;
 }
 
 std::string StoreTareWeight(CalibrationLink& link, DescBranch* tree, int channel, bool fourChannels) {

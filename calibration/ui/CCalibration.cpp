@@ -82,9 +82,24 @@ void CCalibration::PointChanged() {
     QDialog::reject();
     return;
   }
+  // A refused choice leaves the point the module still works on (or none): the
+  // list shows that one, so the edit and the steps act on the point it shows.
+  if (selection == calibration::AnalogOutputCalibration::Selection::Refused) ShowCurrentPoint();
   // Without a point the edit and the steps have no value of the module to work on.
   EnableEditing(calibration_.hasPoint());
   ShowHeldValue();
+}
+
+void CCalibration::ShowCurrentPoint() {
+  const QSignalBlocker block(list_);
+  for (int row = 0; row < list_->count(); ++row) {
+    QListWidgetItem* item = list_->item(row);
+    if (calibration_.hasPoint() && item->data(Qt::UserRole).toInt() == calibration_.currentPoint()) {
+      list_->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+      return;
+    }
+  }
+  list_->clearSelection();
 }
 
 void CCalibration::ValueEdited() {

@@ -33,6 +33,7 @@ class CCalibration : public QDialog {
   void PointChanged();
   void ValueEdited();
   void ShowHeldValue();
+  void ShowCurrentPoint();
   void Step(int step);
   void Close();
   void EnableEditing(bool enabled);

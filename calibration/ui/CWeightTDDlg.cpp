@@ -1,15 +1,19 @@
 #include "calibration/ui/CWeightTDDlg.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include "calibration/TareWeight.h"
 #include "platform/Prompter.h"
+#include "resources/StringTable.h"
 #include "controls/ListEditorPopup.h"
 
 CWeightTDDlg::CWeightTDDlg(calibration::CalibrationLink& link, DescBranch* tree, bool fourChannels, QWidget* parent)
@@ -20,6 +24,13 @@ CWeightTDDlg::CWeightTDDlg(calibration::CalibrationLink& link, DescBranch* tree,
   weight_ = new QLineEdit(this);
   weight_->setObjectName(QStringLiteral("id1345"));
   weight_->setReadOnly(true);
+  // Wide enough for every text it shows whole: the texts of no reading and of an
+  // invalid one are longer than a weight.
+  int widest = 0;
+  for (int id : {194, 400})
+    widest = std::max(widest, weight_->fontMetrics().horizontalAdvance(QString::fromStdString(resources::LoadString(id))));
+  const int frame = weight_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, weight_);
+  weight_->setMinimumWidth(widest + 2 * frame + weight_->fontMetrics().averageCharWidth() + 4);
   grid->addWidget(weight_, 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("ед."), this), 0, 2);
   auto* question =

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/CPelmDoc.h"
+#include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "support/ReadFile.h"
 
@@ -296,10 +297,10 @@ TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
   // tree's size passes the bound of copies.
   CPelmDoc copies;
   ASSERT_EQ(Parse(copies, {"parameter a int A", "branch L0 10 1 1 a a a a a a a a a a", "branch L1 10 1 1 L0",
-                           "branch L2 10 1 1 L1", "branch L3 10 1 1 L2"}),
+                           "branch L2 10 1 1 L1"}),
             -1);
-  EXPECT_EQ(Parse(copies, {"branch L4 10 1 1 L3"}), 0);
-  EXPECT_EQ(copies.branchList.size(), 40u);
+  EXPECT_EQ(Parse(copies, {"branch L3 10 1 1 L2"}), 0);
+  EXPECT_EQ(copies.branchList.size(), 30u);
   // A branch that names itself holds copies of every earlier branch of that name,
   // its own earlier instances too, which doubles at every instance.
   CPelmDoc self;
@@ -314,8 +315,28 @@ TEST(DescriptionParser, AbsurdCountsFailInsteadOfExhaustingMemory) {
   EXPECT_EQ(prompter.requests.size(), 1u);
   // Just below the limit is fine.
   CPelmDoc fits;
-  EXPECT_EQ(Parse(fits, {"parameter a int A", "branch X 50000 1 1 a a"}), -1);
-  EXPECT_EQ(fits.branchList.size(), 50000u);
+  EXPECT_EQ(Parse(fits, {"parameter a int A", "branch X 5000 1 1 a a"}), -1);
+  EXPECT_EQ(fits.branchList.size(), 5000u);
+  // Definitions are bounded as well: the one past the bound fails its line, each kind.
+  for (const char* kind : {"parameter p%d int P", "type t%d a b", "const c%d 1"}) {
+    SCOPED_TRACE(kind);
+    CPelmDoc many;
+    std::vector<std::string> lines;
+    for (long long i = 0; i <= CPelmDoc::kMaxParseCopies; ++i) lines.push_back(platform::Format(kind, static_cast<int>(i)));
+    EXPECT_EQ(Parse(many, lines), static_cast<int>(CPelmDoc::kMaxParseCopies));
+  }
+  // Names are found whatever their case, the first description and the last type of a name.
+  CPelmDoc names;
+  EXPECT_EQ(Parse(names, {"type T a b", "type t c d", "const Четыре 4", "parameter x T X", "parameter X int Y",
+                          "rule x 1 2", "branch B четыре 1 1 x"}),
+            -1);
+  ASSERT_EQ(names.descParameters.size(), 2u);
+  EXPECT_EQ(names.descParameters[0].type, "c:d");
+  EXPECT_EQ(names.descParameters[0].upper, 2);
+  EXPECT_EQ(names.descParameters[1].upper, 0);
+  ASSERT_EQ(names.branchList.size(), 4u);
+  EXPECT_EQ(names.branchList[3]->descriptions.size(), 2u);
+  EXPECT_EQ(Parse(names, {"const ЧЕТЫРЕ 5"}), 0);
 }
 
 TEST(DescriptionParser, EveryModelDescriptionParsesAndBuilds) {

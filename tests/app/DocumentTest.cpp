@@ -127,13 +127,14 @@ TEST_F(DocumentTest, ADescriptionTextEndsAtItsFirstZeroByte) {
 
 TEST_F(DocumentTest, TheTreeLimitCountsWhatTheFinishedTreesHold) {
   App().modelIndex = kModel;
-  const std::string sixty = "parameter p int P\nbranch A 60000 0 0 p\n";
-  // 60000 parameters, their branches copied into the root: a tree within the limit.
-  UseStore(sixty + "root R 1 0 0 A\n");
+  const std::string six = "parameter p int P\nbranch A 6000 0 0 p\n";
+  // 6000 parameters, their branches copied into the root: a tree within the limit.
+  UseStore(six + "root R 1 0 0 A\n");
   EXPECT_TRUE(doc_->LoadTree());
   EXPECT_TRUE(prompter_.requests.empty());
   ASSERT_NE(doc_->rootBranch, nullptr);
-  EXPECT_EQ(doc_->rootBranch->children.size(), 60000u);
+  EXPECT_EQ(doc_->rootBranch->children.size(), 6000u);
+  ASSERT_FALSE(doc_->rootBranch->children.empty());
   EXPECT_EQ(doc_->rootBranch->children.back()->parameters.size(), 1u);
 
   // Trees that would pass it: twice that nested in the root, or root and scanners together.
@@ -141,8 +142,8 @@ TEST_F(DocumentTest, TheTreeLimitCountsWhatTheFinishedTreesHold) {
     std::string text;
     bool root;
   } refused[] = {
-      {sixty + "branch B 2 0 0 A\nroot R 1 0 0 B\n", false},
-      {sixty + "root R 1 0 0 A\nscanners S 1 0 0 A\n", true},
+      {six + "branch B 2 0 0 A\nroot R 1 0 0 B\n", false},
+      {six + "root R 1 0 0 A\nscanners S 1 0 0 A\n", true},
   };
   for (const auto& c : refused) {
     doc_->ClearContents();

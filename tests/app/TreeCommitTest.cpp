@@ -88,6 +88,7 @@ TEST_F(TreeCommitTest, PollPeriods) {
       EXPECT_EQ(outcome, CommitOutcome::Refused) << c.text;
       EXPECT_EQ(reading_->pollPeriod, before) << c.text;
       EXPECT_EQ(rows_.Text(reading_->treeItem, 1), std::to_string(before)) << c.text;
+      ASSERT_FALSE(prompter_.requests.empty());
       EXPECT_EQ(prompter_.requests.back().text, LoadString(218));
       EXPECT_EQ(prompter_.requests.back().icon, platform::MessageIcon::Error);
     } else {
@@ -123,6 +124,7 @@ TEST_F(TreeCommitTest, PolledValuesAreWrittenAtOnceUnlessRefused) {
   EXPECT_EQ(rows_.At(reading_->treeItem).colour, model::kRed);
   EXPECT_EQ(rows_.Text(reading_->treeItem, 5), link_.failureNote);
   EXPECT_EQ(rows_.Text(reading_->treeItem, 2), "8.000");
+  ASSERT_FALSE(prompter_.requests.empty());
   EXPECT_EQ(prompter_.requests.back().text, link_.failureNote);
 }
 
@@ -191,6 +193,7 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
   // Read as the cell reads it: "0x1FF" is 511, not 0.
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "0x1FF"), CommitOutcome::Refused);
+  ASSERT_FALSE(prompter_.requests.empty());
   EXPECT_EQ(prompter_.requests.back().text, LoadString(258));
   EXPECT_TRUE(link_.calls.empty());
 

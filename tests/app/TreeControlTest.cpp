@@ -90,6 +90,7 @@ TEST_F(TreeControlTest, ExpandingAnElementReadsItsUnreadNamedParameterRows) {
   // The opened branch's own row too, not only at the next refresh of all rows.
   EXPECT_EQ(rows_.At(root).colour, model::kRed);
   EXPECT_EQ(device.calls.front(), "wait on");
+  ASSERT_FALSE(device.calls.empty());
   EXPECT_EQ(device.calls.back(), "wait off");
 
   // Read once: now it has a note.
@@ -161,8 +162,12 @@ TEST_F(TreeControlTest, OnePopupPerRightClick) {
     EXPECT_EQ(popup, c.popup);
     EXPECT_EQ(PopupItems(popup, c.object).size(), c.items);
   }
-  EXPECT_EQ(PopupItems(RowPopup::ParameterMenu, a_).back().text, "Установить значение в \"Нет данных\"");
-  EXPECT_EQ(PopupItems(RowPopup::ParameterMenu, b_)[1].id, 0);  // the separator follows "read"
+  const auto items = PopupItems(RowPopup::ParameterMenu, a_);
+  ASSERT_FALSE(items.empty());
+  EXPECT_EQ(items.back().text, "Установить значение в \"Нет данных\"");
+  const auto other = PopupItems(RowPopup::ParameterMenu, b_);
+  ASSERT_GE(other.size(), 2u);
+  EXPECT_EQ(other[1].id, 0);  // the separator follows "read"
 }
 
 TEST_F(TreeControlTest, ParameterCommandsNeedAParameter) {

@@ -96,6 +96,7 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
     bool done, repeat;
     size_t calls;
     std::string message;
+    const char* refused = "";  // a limit the module refuses
   } cases[] = {
       {"equal percents",
        {50, 1, 1.0f},
@@ -139,11 +140,20 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
        "Ошибка юстировки! Пожалуйста, повторите операцию юстировки."},
       {"status unread", {0, 0, 0.0f}, {100, 1, 1.0f}, {Fails("Таймаут")}, true, false, 6, kUnverifiedText},
       {"bit outside the mask", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("512")}, true, false, 6, ""},
+      {"minimum refused", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("0")}, false, false, 5,
+       "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
+       "v.Max).\nОтказ",
+       "v.min"},
+      {"maximum refused after the minimum was written", {0, 0, 0.0f}, {100, 1, 1.0f}, {Value("0")}, false, false, 6,
+       "Калибровка прошла успешно, значение минимума величины (v.Min) обновлено, но не удалось обновить значение "
+       "максимума величины (v.Max).\nОтказ",
+       "v.max"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScriptedCalibrationLink link;
     link.answers["Rd.St"] = {c.status.begin(), c.status.end()};
+    link.answers[c.refused] = {Fails("Отказ")};
     const UserSaveOutcome out = SaveUser(link, doc->scannersBranch, doc->rootBranch, 1, true, c.lower, c.upper);
     EXPECT_EQ(out.done, c.done);
     EXPECT_EQ(out.repeat, c.repeat);
@@ -204,6 +214,7 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   link.answers["Rd.St"] = {Value("1")};
   EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Good);
   EXPECT_EQ(link.calls.size(), 6u);  // and every "Sens" again
+  ASSERT_FALSE(link.calls.empty());
   EXPECT_EQ(link.calls.back(), "read Sens:3");
 
   // The list and the page lines from the enumeration.
@@ -214,6 +225,7 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   EXPECT_EQ(SensitivityLines(link, sens[0], true),
             "Текущая чувствительность: <не определено>\r\nДиапазон: <не определено>");
   EXPECT_EQ(WriteSensitivity(link, *sens[1], 2), "");
+  ASSERT_FALSE(link.calls.empty());
   EXPECT_EQ(link.calls.back(), "write Sens:1=3 мВ/В e1");
 }
 

@@ -214,6 +214,7 @@ TEST(Calibrate2, ValveTypeRunsClosedThenOpenPass) {
                             "W CLB.I [131,4]", "R CLB.S []", "R CLB.T []", "R CLB.G [1]", "W CLB.P []"}));
   EXPECT_EQ(link.timeouts[4], Calibrate2Machine::kWriteReadTimeoutMs);
   Press(m, 1);
+  ASSERT_FALSE(link.calls.empty());
   EXPECT_EQ(link.calls.back(), "W CLB.A []");
   platform::CollectingPrompter prompter;
   prompter.answer = platform::kAnswerNo;
@@ -244,6 +245,7 @@ TEST(Calibrate2, RefusedEndOfAPassIsNoSuccess) {
     EXPECT_EQ(d.boxes[1], LoadString(515));
     EXPECT_TRUE(d.closed);
     EXPECT_FALSE(d.ok);
+    ASSERT_FALSE(link.calls.empty());
     EXPECT_EQ(link.calls.back(), c.lastCall);
     EXPECT_EQ(link.Calls("W CLB.I").size(), 1u);  // no open pass
   }
@@ -294,7 +296,8 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   Calibrate2Machine m(link, 2, "", 0);
   Press(m, 2);
   EXPECT_EQ(m.step(), 2);
-  EXPECT_EQ(m.mainText, FormatCoefficients(LoadString(539), {1.5f, std::nullopt}));
+  EXPECT_EQ(m.mainText, "Значение первого коэффициента: 1.500000 \nЗначение второго коэффициента: —\n\n"
+                        "Нажмите на кнопку «Продолжить»");
   EXPECT_NE(m.mainText.find("1.500000"), std::string::npos);
   EXPECT_FALSE(m.badStatus);
 
@@ -314,6 +317,7 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   Calibrate2Machine f(faulty, 2, "", 0);
   Press(f, 2);
   EXPECT_EQ(f.step(), 5);
+  ASSERT_FALSE(faulty.calls.empty());
   EXPECT_EQ(faulty.calls.back(), "R CLB.G [3]");
   EXPECT_NE(f.mainText.find("10.000000"), std::string::npos);
   EXPECT_NE(f.mainText.find(LoadString(533)), std::string::npos);
@@ -324,17 +328,25 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   EXPECT_EQ(f.AskClosingQuestion(), Calibrate2Machine::FollowUp::RepeatCalibrate2);
 }
 
+// Success is said only once the module took "CLB.P": never while it refuses it.
 TEST(Calibrate2, BadWriteStatusRepeatsThreeTimesThenAsks) {
-  ScriptedCalibrationLink link;
-  for (int i = 0; i < 4; ++i) link.frames["CLB.P"].push_back(Frame({0x80, 13}));
-  Calibrate2Machine m(link, 1, "", 0);
-  const Drive d = Press(m, 3, {platform::kAnswerNo});
-  EXPECT_EQ(link.Calls("W CLB.P").size(), 4u);
-  ASSERT_EQ(d.boxes.size(), 1u);
-  EXPECT_EQ(d.boxes[0], LoadString(580) + LoadString(565));
-  EXPECT_TRUE(d.closed);
-  EXPECT_FALSE(d.ok);
-  EXPECT_EQ(link.calls.back(), "W CLB.A []");
+  for (int type : {1, 2, 3}) {
+    SCOPED_TRACE(type);
+    ScriptedCalibrationLink link;
+    for (int i = 0; i < 4; ++i) link.frames["CLB.P"].push_back(Frame({0x80, 13}));
+    Calibrate2Machine m(link, type, "", 0);
+    Press(m, 2);
+    EXPECT_EQ(m.mainText.find("успешно"), std::string::npos) << m.mainText;
+    const Drive d = Press(m, 1, {platform::kAnswerNo});
+    EXPECT_EQ(link.Calls("W CLB.P").size(), 4u);
+    EXPECT_EQ(m.mainText.find("успешно"), std::string::npos) << m.mainText;
+    ASSERT_EQ(d.boxes.size(), 1u);
+    EXPECT_EQ(d.boxes[0], LoadString(580) + LoadString(565));
+    EXPECT_TRUE(d.closed);
+    EXPECT_FALSE(d.ok);
+    ASSERT_FALSE(link.calls.empty());
+    EXPECT_EQ(link.calls.back(), "W CLB.A []");
+  }
 }
 
 TEST(Calibrate2, FailedExchangeOffersRetryAndCancelEndsCalibration) {
@@ -383,7 +395,9 @@ TEST(AnalogOutput, PointsOfAnalogOutputsOnly) {
   EXPECT_EQ(six[0].text, "K4  выхода №1");
   EXPECT_EQ(six[5].text, "K20 выхода №6");
   EXPECT_EQ(link.calls, std::vector<std::string>{"read POUt"});
-  EXPECT_EQ(ListPoints(link, types, 8, true).back().text, "K20 выхода №8");
+  const std::vector<OutputPoint> eight = ListPoints(link, types, 8, true);
+  ASSERT_FALSE(eight.empty());
+  EXPECT_EQ(eight.back().text, "K20 выхода №8");
 }
 
 TEST(AnalogOutput, PointThatIsNotEditableKeepsItsAttributes) {

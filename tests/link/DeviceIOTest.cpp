@@ -70,6 +70,7 @@ TEST_F(DeviceIOTest, ReadAndWriteOneParameter) {
   // A write sends the value's bytes and stores the module's echo.
   addr->value = "300";
   ASSERT_EQ(Write(*addr), 0);
+  ASSERT_FALSE(port_->requests.empty());
   const FakePort::Request& write = port_->requests.back();
   EXPECT_FALSE(write.read);
   EXPECT_EQ(write.data, (std::vector<uint8_t>{0x01, 0x2C}));
@@ -84,21 +85,25 @@ TEST_F(DeviceIOTest, AddressesByChannelAndAddressLength) {
   port_->moduleAddress = 16;
   port_->values[{Hash("Addr"), 0}] = {1};
   ASSERT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 3), 1);
+  ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 19);
 
   port_->script.push_back({Fault::Silence});
   port_->script.push_back({Fault::Silence});
   io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, -1);
+  ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 255);
 
   port_->addressLength = 11;
   port_->moduleAddress = 1000;  // 1000 = 125 << 3 | 0
   ASSERT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 5), 1);
+  ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 125);
   EXPECT_EQ(port_->requests.back().highBits, 5);
   port_->script.push_back({Fault::Silence});
   port_->script.push_back({Fault::Silence});
   io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, -1);
+  ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 31);
   EXPECT_EQ(port_->requests.back().highBits, 7);
 }
@@ -435,6 +440,7 @@ TEST_F(DeviceIOTest, NetworkNameTravelsAsFourCharacters) {
   std::vector<std::string> trace;
   EXPECT_EQ(io_->ExchangeParameter(1, &name, &trace, false), 2);
   EXPECT_EQ(name.note, LoadString(402) + " (CHAr)");
+  ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.back(), name.note);
 
   // A character failing its frame ends the name with that result and its note.

@@ -158,6 +158,7 @@ TEST_F(DeviceSimTest, TasksEndToEnd) {
 
   ASSERT_TRUE(device_->StartCompareTask(*tree));
   EXPECT_EQ(device_->DifferenceCount(), 0);
+  ASSERT_FALSE(prompter_.requests.empty());
   EXPECT_EQ(prompter_.requests.back().text, LoadString(152));
 
   // Write the changed value; the model asks for INIT after a write.
@@ -219,6 +220,7 @@ TEST_F(DeviceSimTest, StopThreadsDuringATaskReturnsWithinOneResponseTimeOut) {
   stopper.join();
   EXPECT_LT(stopTook, std::chrono::milliseconds(device_->Port().responseTimeout));
   EXPECT_FALSE(device_->TransmitThreadRunning());
+  ASSERT_FALSE(window_.Dialogs().empty());
   EXPECT_TRUE(window_.Dialogs().back().ended);
   // The walk stopped at the parameter whose exchange was cancelled.
   EXPECT_LE(sim_->Requests().size(), 2u);

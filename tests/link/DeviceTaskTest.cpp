@@ -142,6 +142,7 @@ TEST_F(DeviceTaskTest, ABranchTaskCountsItsWholeSubtree) {
 
   ASSERT_TRUE(device_->StartWriteChangedTask(root));
   WaitTaskEnd();
+  ASSERT_FALSE(window_.Dialogs().empty());
   EXPECT_EQ(window_.Dialogs().back().total, 1);
   ASSERT_TRUE(device_->StartReadTask(root));
   WaitTaskEnd();
@@ -453,6 +454,7 @@ TEST_F(DeviceTaskTest, CompareReportsTwelveDifferencesListingTheFirstTen) {
   for (int i = 0; i < 13; ++i) DeviceValue(names[i], 1);
   ASSERT_TRUE(device_->StartCompareTask(*e));
   EXPECT_EQ(device_->DifferenceCount(), 0);
+  ASSERT_FALSE(prompter_.requests.empty());
   EXPECT_EQ(prompter_.requests.back().text, LoadString(152));
 }
 

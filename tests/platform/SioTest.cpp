@@ -220,7 +220,7 @@ TEST_F(SioTest, RequestGoesOutAndReplyEndsAtTheCarriageReturn) {
   std::thread module([&] {
     std::string req = pty.Read(6, 1000);
     EXPECT_EQ(req, ":0103\r");
-    pty.Write("!0105\rtrailing");
+    ASSERT_NO_FATAL_FAILURE(pty.Write("!0105\rtrailing"));
   });
   std::string reply;
   EXPECT_EQ(Transact(":0103\r", reply), 0);
@@ -237,7 +237,7 @@ TEST_F(SioTest, LongReplyIsCutAndItsRestDoesNotReachTheNextTransaction) {
   const std::string longReply = std::string(40, 'A') + "\rBBB";
   std::thread module([&] {
     pty.Read(3, 1000);
-    pty.Write(longReply);
+    ASSERT_NO_FATAL_FAILURE(pty.Write(longReply));
   });
   std::string reply;
   EXPECT_EQ(Transact("#1\r", reply), 0);
@@ -246,7 +246,7 @@ TEST_F(SioTest, LongReplyIsCutAndItsRestDoesNotReachTheNextTransaction) {
 
   std::thread module2([&] {
     pty.Read(3, 1000);
-    pty.Write("ok\r");
+    ASSERT_NO_FATAL_FAILURE(pty.Write("ok\r"));
   });
   EXPECT_EQ(Transact("#2\r", reply), 0);
   EXPECT_EQ(reply, "ok\r");
@@ -296,7 +296,7 @@ TEST_F(SioTest, OnlyARequestRightAfterAWholeReplyKeepsWhatCameSince) {
       ASSERT_EQ(sio.Open(), 0);
     }
     // A stray byte, in the port's input queue before the next request goes out.
-    pty.Write("X");
+    ASSERT_NO_FATAL_FAILURE(pty.Write("X"));
     const int probe = ::open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(probe, 0);
     int pending = 0;
@@ -331,7 +331,7 @@ TEST_F(SioTest, ReplyWithoutCarriageReturnTimesOut) {
   ASSERT_EQ(sio.Open(), 0);
   std::thread module([&] {
     pty.Read(3, 1000);
-    pty.Write("partial");
+    ASSERT_NO_FATAL_FAILURE(pty.Write("partial"));
   });
   std::string reply;
   auto t = Clock::now();
@@ -412,7 +412,7 @@ TEST_F(SioTest, RtsModeWritesByteByByte) {
   const std::string request = ":01020304050607\r";
   std::thread module([&] {
     EXPECT_EQ(pty.Read(request.size(), 1000), request);
-    pty.Write("!00\r");
+    ASSERT_NO_FATAL_FAILURE(pty.Write("!00\r"));
   });
   std::string reply;
   auto t = Clock::now();
@@ -428,9 +428,9 @@ TEST_F(SioTest, RtuReplyEndsWithSilenceNotWithTheFirstCharacter) {
   ASSERT_EQ(sio.Open(), 0);
   std::thread module([&] {
     pty.Read(4, 1000);
-    pty.Write(std::string("\x01\x03\x02", 3));
+    ASSERT_NO_FATAL_FAILURE(pty.Write(std::string("\x01\x03\x02", 3)));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    pty.Write(std::string("\x00\x10\xB9\x88", 4));
+    ASSERT_NO_FATAL_FAILURE(pty.Write(std::string("\x00\x10\xB9\x88", 4)));
   });
   std::string reply;
   auto t = Clock::now();
@@ -442,7 +442,7 @@ TEST_F(SioTest, RtuReplyEndsWithSilenceNotWithTheFirstCharacter) {
   // A flood stops at 31 bytes; no answer at all is a time-out.
   std::thread flood([&] {
     pty.Read(1, 1000);
-    pty.Write(std::string(50, '\x55'));
+    ASSERT_NO_FATAL_FAILURE(pty.Write(std::string(50, '\x55')));
   });
   EXPECT_EQ(Transact("x", reply), 0);
   EXPECT_EQ(reply, std::string(31, '\x55'));

@@ -37,6 +37,7 @@ TEST(SimFrameCodec, FrameLayoutAndRoundTrip) {
   const std::string empty = EncodeFrame(f, 8);
   EXPECT_EQ(empty.size(), 14u);
   EXPECT_EQ(empty.front(), '#');
+  ASSERT_FALSE(empty.empty());
   EXPECT_EQ(empty.back(), '\r');
 
   f.data = {0x01, 0xFF, 0x80};

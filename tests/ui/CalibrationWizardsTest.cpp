@@ -80,6 +80,7 @@ TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPag
 
   code->codeEdit()->setText("619 ");
   next->click();
+  ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back(), "Код доступа не верен!");
   code->codeEdit()->setText("619");
   next->click();
@@ -170,6 +171,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
   }
   EXPECT_EQ(Names(), (std::vector<std::string>{"W CLB.I", "R CLB.S", "R CLB.S", "R CLB.T", "R CLB.G", "R CLB.G",
                                                "R CLB.G", "R CLB.G", "W CLB.P", "W CLB.P", "W CLB.A", "W CLB.A"}));
+  ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back(), LoadString(515));
 }
 
@@ -225,6 +227,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   // request reads it, after the previous point's value went out).
   ASSERT_NO_FATAL_FAILURE(Fault({"error 6 at 6"}));
   dialog.pointList()->setCurrentRow(3);
+  ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back().rfind("Комманда чтения CLB.K вернула ошибку:\n", 0), 0u);
   EXPECT_EQ(dialog.valueEdit()->text(), "");
   EXPECT_FALSE(dialog.StepButton(10)->isEnabled());
@@ -262,7 +265,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
 // focus in its list.
 class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
 
-TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
+TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClickedAndStepsGoToThePointShown) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
@@ -290,6 +293,21 @@ TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClicked) {
   const std::vector<std::string> names = Names();
   ASSERT_FALSE(names.empty());
   EXPECT_EQ(names.back(), "W CLB.I");
+
+  // The module refuses the read-back of the current point's value as the next one
+  // is clicked: the clicked point is not chosen, the list shows the point still
+  // current, and a step writes to that one.
+  ASSERT_NO_FATAL_FAILURE(Fault({"error 4 1 on CLB.K"}));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(3)).center());
+  ASSERT_FALSE(prompter_.texts.empty());
+  EXPECT_EQ(prompter_.texts.back().rfind("Комманда чтения CLB.K вернула ошибку:\n", 0), 0u);
+  ASSERT_EQ(list->selectedItems().size(), 1);
+  EXPECT_EQ(list->selectedItems().front(), list->item(2));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"R M.s.t.r.:CLB.K", "R CLB.K"}));
+  QTest::mouseClick(dialog.StepButton(10), Qt::LeftButton);
+  const std::vector<std::string> frames = Frames();
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back(), "W CLB.K [8,10,0,2]");
   dialog.reject();
   ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 3000));
 }
@@ -313,13 +331,32 @@ TEST_F(CalibrationWizardsTest, TareWeightOfTheChosenChannel) {
   ASSERT_NE(tare, nullptr);
   EXPECT_EQ(platform::Atof(tare->value), 12.5);
 
-  // A lost link shows the no-data text.
-  std::string error;
-  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "silence", &error));
-  CWeightTDDlg lost(*link_, doc_->rootBranch, true);
-  lost.show();
-  ASSERT_TRUE(WaitUntil([&] { return lost.weightEdit()->text().toStdString() == LoadString(194); }, 5000));
-  lost.reject();
+  // A lost link shows the no-data text; an invalid reading shows as invalid, after
+  // a good one (channel 2 read 12.5 above) as well as from the start.
+  const struct {
+    const char* what;
+    int channel;
+    const char* sim;
+    int text;
+  } rows[] = {
+      {"lost link", 2, "silence", 194},
+      {"invalid after a good reading", 2, "set Rd.fF 2 hex:FFFFFFFF", 400},
+      {"invalid from the start", 3, "set Rd.fF 3 hex:FFFFFFFF", 400},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_NO_FATAL_FAILURE(Fault({"clear", row.sim}));
+    CWeightTDDlg shown(*link_, doc_->rootBranch, true);
+    shown.channelCombo()->setCurrentIndex(row.channel);
+    shown.show();
+    EXPECT_TRUE(WaitUntil([&] { return shown.weightEdit()->text().toStdString() == LoadString(row.text); }, 5000))
+        << shown.weightEdit()->text().toStdString();
+    // Whole: the text and the box's frame and margins fit.
+    const QLineEdit* edit = shown.weightEdit();
+    EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()) + 8, edit->width());
+    shown.reject();
+  }
+  ASSERT_NO_FATAL_FAILURE(Fault({"clear"}));
 }
 
 TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {

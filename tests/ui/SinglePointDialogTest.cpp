@@ -107,6 +107,7 @@ TEST_F(SinglePointDialogTest, OpensOnVerAndReadsIt) {
   EXPECT_TRUE(TracedBytes(trace, ">>").empty());
   EXPECT_EQ(TracedBytes(trace, "<<"), stored);
   EXPECT_EQ(trace[trace.size() - 2].toStdString(), LoadString(315));
+  ASSERT_FALSE(trace.empty());
   EXPECT_FALSE(trace.back().isEmpty());
   EXPECT_EQ(Child<QListWidget>("trace")->currentRow(), trace.size() - 1);
 }
@@ -135,6 +136,7 @@ TEST_F(SinglePointDialogTest, WritesAnEnumerationIndexInTheAddressAndRefusesUnkn
   ASSERT_TRUE(sim_->GetValue("F.nom", 0, stored));
   EXPECT_EQ(stored, z580sim::Bytes{1});
   EXPECT_EQ(TracedBytes(trace, "<<"), stored);
+  ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.back().toStdString(), LoadString(314) + "60 Гц'");
 
   // An index of 8 in the address: both notes, and the frame goes eight addresses on.
@@ -200,6 +202,7 @@ TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNoth
       continue;
     }
     EXPECT_FALSE(sim_->WaitForRequests(1, 100)) << c.index;
+    ASSERT_FALSE(trace.empty());
     EXPECT_NE(trace.back().toStdString().find(c.reason), std::string::npos) << trace.join("|").toStdString();
     EXPECT_EQ(trace.count(trace.back()), 1) << trace.join("|").toStdString();
     EXPECT_TRUE(TracedBytes(trace, ">>").empty()) << c.index;

@@ -90,7 +90,7 @@ class StateDialogTest : public ServiceDialogTest {
 };
 
 TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
-  Open<BaseDevice::CZ580M04>(3);
+  ASSERT_NO_FATAL_FAILURE(Open<BaseDevice::CZ580M04>(3));
   ASSERT_NO_FATAL_FAILURE(SetModuleValue("r.Cou", 0, 5));
   ASSERT_NO_FATAL_FAILURE(SetModuleValue("r.Cou", 1, 7));
   ASSERT_NO_FATAL_FAILURE(SetModuleValue("r.cn", 0, 0x5));                // inputs 1 and 3 on
@@ -187,7 +187,7 @@ TEST_F(StateDialogTest, OneSidedModulesShowOnlyTheirSide) {
     EXPECT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
   };
   {
-    Open<BaseDevice::CZ580M05>(4);
+    ASSERT_NO_FATAL_FAILURE(Open<BaseDevice::CZ580M05>(4));
     Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Состояние входов");
@@ -210,7 +210,7 @@ TEST_F(StateDialogTest, OneSidedModulesShowOnlyTheirSide) {
   {
     // Outputs only: the outputs side takes the place of the inputs side, and the
     // dialog is as wide as one side.
-    Open<BaseDevice::CZ580M03>(2);
+    ASSERT_NO_FATAL_FAILURE(Open<BaseDevice::CZ580M03>(2));
     Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Состояние выходов");
@@ -234,7 +234,7 @@ class StateDialogXvfb : public StateDialogTest {};
 
 TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
   Z580_REQUIRE_XCB();
-  Open<BaseDevice::CZ580M04>(3);
+  ASSERT_NO_FATAL_FAILURE(Open<BaseDevice::CZ580M04>(3));
   ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 2, "0.25"));
   Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
   ASSERT_TRUE(realinput::ShowActive(dialog));
