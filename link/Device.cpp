@@ -498,14 +498,6 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
     return kNotInitialised;
   }
   if (parameter.linearIndex < 0) return kNoIndex;
-  // A value that does not read as its type ("x" for a number) is not written as
-  // whatever the encoding would make of it; nothing is sent for it.
-  if (!parameter.TextReadsAsType(toWrite)) {
-    parameter.note = LoadString(kStrNotEncodable);
-    LogFailure(parameter, true, kValueNotEncodable);
-    AddProgressLine(text + " = " + toWrite + " - " + parameter.note);
-    return kValueNotEncodable;
-  }
   // A module is never given an address no single module may have (255 would make
   // it answer every broadcast and no request of the program): a configuration file
   // can hold one that the cells refuse.
@@ -518,6 +510,14 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
       LogFailure(parameter, true, kValueRefused);
       return kValueRefused;
     }
+  }
+  // A value that does not read as its type ("x" for a number) is not written as
+  // whatever the encoding would make of it; nothing is sent for it.
+  if (!parameter.TextReadsAsType(toWrite)) {
+    parameter.note = LoadString(kStrNotEncodable);
+    LogFailure(parameter, true, kValueNotEncodable);
+    AddProgressLine(text + " = " + toWrite + " - " + parameter.note);
+    return kValueNotEncodable;
   }
   if (mode < 0) {
     // The maker's coefficient pairs start from the full range.
