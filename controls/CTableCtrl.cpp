@@ -64,6 +64,7 @@ bool CmyEdit::Create(const QRect& rect, QWidget* owner, int id, const Parameter*
   setObjectName(QStringLiteral("edit%1").arg(id));
   setGeometry(rect);
   commit = true;
+  tipOver_ = false;
   if (showRangeTip && parameter != nullptr) {
     tipTitle_ = Q(table::RangeTipTitle(*parameter));
     tipText_ = Q(table::RangeTipText(*parameter));
@@ -72,7 +73,10 @@ bool CmyEdit::Create(const QRect& rect, QWidget* owner, int id, const Parameter*
     tip_->setWordWrap(true);
     tip_->setMaximumWidth(kTipWidth);
     tip_->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; border: 1px solid #767676; padding: 4px; }"));
-    QTimer::singleShot(kTipShowMs, tip_, &QWidget::hide);
+    QTimer::singleShot(kTipShowMs, tip_, [this] {
+      tipOver_ = true;
+      tip_->hide();
+    });
   }
   show();
   PlaceTip();
@@ -87,6 +91,12 @@ void CmyEdit::Close() {
 
 void CmyEdit::PlaceTip() {
   if (!tip_ || !isVisible()) return;
+  // Once its time is up, or while the box is scrolled out of sight, it is not shown.
+  const QWidget* parent = parentWidget();
+  if (tipOver_ || (parent != nullptr && !parent->rect().intersects(geometry()))) {
+    tip_->hide();
+    return;
+  }
   tip_->adjustSize();
   tip_->move(mapToGlobal(QPoint(0, height())));
   tip_->show();
@@ -198,12 +208,14 @@ CTableCtrl::CTableCtrl(QWidget* parent) : QTableView(parent), model_(new QStanda
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setStretchLastSection(false);
-  // Scrolling ends the editing, as a click elsewhere does: the edit box hands its
-  // text over, the list closes without a change.
+  // Scrolling confirms nothing: the edit box stays open over its cell with its text
+  // (see scrollContentsBy); the list closes without a change.
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-    if (edit_) EndEditBox();
     if (list_) CancelList();
   });
+  // The bars take no focus, so a click on them leaves an open editor editing.
+  verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+  horizontalScrollBar()->setFocusPolicy(Qt::NoFocus);
 }
 
 CTableCtrl::~CTableCtrl() {
@@ -463,6 +475,15 @@ void CTableCtrl::focusInEvent(QFocusEvent* event) {
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
+void CTableCtrl::scrollContentsBy(int dx, int dy) {
+  QTableView::scrollContentsBy(dx, dy);
+  // The open editor goes along with its cell (a long scroll only repaints the
+  // rows, so it is placed again rather than moved with them).
+  const QRect cell = visualRect(model_->index(editRow_, editColumn_));
+  if (edit_) edit_->move(cell.topLeft());
+  if (list_) list_->move(cell.left(), cell.top() - 2);
+}
+
 void CTableCtrl::wheelEvent(QWheelEvent* event) {
   if (edit_) {
     event->accept();
@@ -502,6 +523,7 @@ void CTableCtrl::BeginEdit(int row, int column) {
     edit->selectAll();
     edit->setFocus(Qt::OtherFocusReason);
     connect(edit, &CmyEdit::focusLost, this, &CTableCtrl::EndEditBox);
+    KeepFocusOnBars(edit);
   } else {
     auto* list = new CmyComboBox(viewport());
     list_ = list;
@@ -516,12 +538,23 @@ void CTableCtrl::BeginEdit(int row, int column) {
     connect(list, &CmyComboBox::chosen, this, &CTableCtrl::EndList);
     connect(list, &CmyComboBox::cancelled, this, &CTableCtrl::CancelList);
     connect(list, &CmyComboBox::left, this, &CTableCtrl::LeaveList);
+    KeepFocusOnBars(list);
   }
   OnBeginEdit(parameter);
   if (list_) listStart_ = list_->currentIndex();
 }
 
+void CTableCtrl::KeepFocusOnBars(QWidget* editor) {
+  // A press gives the focus to the first widget up from the pressed one that takes
+  // it by a click (here the table, which would end the editing), unless one on the
+  // way or its proxy has it already: with the editor as the bars' proxy the focus
+  // stays where it is.
+  verticalScrollBar()->setFocusProxy(editor);
+  horizontalScrollBar()->setFocusProxy(editor);
+}
+
 void CTableCtrl::CloseEditors() {
+  KeepFocusOnBars(nullptr);
   // A focused editor that is hidden passes the focus on as a Tab would, and the
   // table takes that Tab as a move to the next row: the focus comes back first.
   if (CmyEdit* edit = edit_) {

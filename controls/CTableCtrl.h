@@ -54,6 +54,7 @@ class CmyEdit : public QLineEdit {
   void PlaceTip();
   QWidget* owner_ = nullptr;
   QLabel* tip_ = nullptr;
+  bool tipOver_ = false;  // its showing time is up
   QString tipTitle_;
   QString tipText_;
 };
@@ -163,6 +164,7 @@ class CTableCtrl : public QTableView, public TableControl {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
   void focusInEvent(QFocusEvent* event) override;
   bool viewportEvent(QEvent* event) override;
 
@@ -171,6 +173,8 @@ class CTableCtrl : public QTableView, public TableControl {
   int AllowedRow(int requested) const;
   void UpdateRow(int row);
   void CloseEditors();
+  // Makes the editor (null: none) the scroll bars' focus proxy.
+  void KeepFocusOnBars(QWidget* editor);
   // Closes an open editor without handing its text over.
   void DropEditors();
   void EndEditBox();

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <chrono>
 #include <functional>
@@ -229,7 +230,8 @@ TEST_F(StateDialogTest, OneSidedModulesShowOnlyTheirSide) {
 }
 
 // An output typed as a person types (double click, the keys, Enter): a text that is
-// no number writes nothing, says so and leaves the value held; "0,5" is half.
+// no number writes nothing, says so and leaves the value held; "0,5" is half. A
+// half-typed value (no Enter) is not written by scrolling the table.
 class StateDialogXvfb : public StateDialogTest {};
 
 TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
@@ -240,14 +242,14 @@ TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
   ASSERT_TRUE(realinput::ShowActive(dialog));
   myClass::CStateTableCtrl* outputs = dialog.OutputsTable();
   ASSERT_TRUE(WaitFor([&] { return outputs->GetItemText(2, 0) == "0.250"; })) << outputs->GetItemText(2, 0);
-  const auto type = [&](const char* keys) {
+  const auto type = [&](const char* keys, bool enter = true) {
     QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {}, CellCentre(outputs, 2, 0));
     ASSERT_TRUE(realinput::Until([&] { return outputs->EditBox() != nullptr && QApplication::focusWidget(); }));
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(focus, Qt::Key_Backspace);
     QTest::keyClicks(focus, keys);
-    QTest::keyClick(focus, Qt::Key_Return);
+    if (enter) QTest::keyClick(focus, Qt::Key_Return);
     QApplication::processEvents();
   };
   const auto writes = [&] {
@@ -271,6 +273,26 @@ TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
   EXPECT_EQ(ModuleFloat("r.oe", 2), "0.500");
   EXPECT_EQ(outputs->GetItemText(2, 0), "0.500");
   EXPECT_TRUE(prompter_.requests.empty()) << prompter_.Texts();
+
+  // Three of the four rows in sight: the table scrolls.
+  outputs->resize(outputs->width(), outputs->horizontalHeader()->height() + 3 * 20 + 2 * outputs->frameWidth());
+  QScrollBar* bar = outputs->verticalScrollBar();
+  const std::function<void(QWidget*)> scrolls[] = {
+      [&](QWidget*) { ASSERT_TRUE(realinput::Wheel(bar->mapToGlobal(QPoint(bar->width() / 2, 20)), 1)); },
+      [&](QWidget*) { QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 4)); },
+      [](QWidget* box) { QTest::keyClick(box, Qt::Key_PageDown); }};
+  for (const auto& scroll : scrolls) {
+    bar->setValue(0);
+    sim_->ClearRequests();
+    type("0.75", false);
+    scroll(QApplication::focusWidget());
+    QTest::qWait(100);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(writes(), 0);
+    ASSERT_NE(outputs->EditBox(), nullptr);
+    EXPECT_EQ(outputs->EditBox()->text(), "0.75");
+    QTest::keyClick(outputs->EditBox(), Qt::Key_Escape);
+  }
   dialog.reject();
   ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
 }

@@ -454,6 +454,40 @@ TEST_F(TableCtrlXvfb, ListDropsDownTakesOneChoiceAndScrollingClosesIt) {
   EXPECT_EQ(table_->ended.size(), 2u);
 }
 
+// Scrolling confirms nothing: the bar (wheel, click) and Page Down leave the edit
+// box open over its cell with the half-typed text; the list closes unchosen.
+TEST_F(TableCtrlXvfb, ScrollingLeavesTheEditBoxOpenAndTheListUnchosen) {
+  Z580_REQUIRE_XCB();
+  AddRow("2400:9600:19200", "9600");
+  for (int i = 0; i < 30; ++i) AddRow("int", "1");
+  ASSERT_TRUE(realinput::ShowActive(*window_));
+  QScrollBar* bar = table_->verticalScrollBar();
+  const auto click = [bar](QWidget*) { QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(5, bar->height() - 30)); };
+  const std::pair<int, std::function<void(QWidget*)>> cases[] = {  // the row (0: the list), the scroll
+      {1, [bar](QWidget*) { ASSERT_TRUE(realinput::Wheel(bar->mapToGlobal(QPoint(5, 40)), 2)); }},
+      {1, click}, {1, [](QWidget* e) { QTest::keyClick(e, Qt::Key_PageDown); }}, {0, click}};
+  for (const auto& [row, scroll] : cases) {
+    bar->setValue(0);
+    table_->cancelled = 0;
+    QTest::mouseDClick(table_->viewport(), Qt::LeftButton, {}, CellCentre(row, 1));
+    QPointer<QWidget> editor = row == 0 ? static_cast<QWidget*>(table_->ListBox()) : table_->EditBox();
+    ASSERT_TRUE(realinput::Until([&] { return editor && QApplication::focusWidget() == editor; }));
+    QTest::keyClick(editor, row == 0 ? Qt::Key_Down : Qt::Key_7);
+    scroll(editor);
+    QApplication::processEvents();
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_TRUE(table_->ended.empty());
+    EXPECT_EQ(table_->cancelled, row == 0 ? 1 : 0);
+    EXPECT_EQ(table_->GetItemText(row, 1), row == 0 ? "9600" : "1");
+    if (row == 0) continue;
+    ASSERT_TRUE(editor && QApplication::focusWidget() == editor);
+    EXPECT_EQ(table_->EditBox()->text(), "7");
+    EXPECT_EQ(editor->pos(), table_->visualRect(table_->model()->index(row, 1)).topLeft());
+    EXPECT_FALSE(table_->EditBox()->RangeTip()->isVisible());  // out of sight
+    QTest::keyClick(editor, Qt::Key_Escape);
+  }
+}
+
 TEST(FlyProgress, StartsAndStopsFromAnotherThread) {
   myClass::CFlyProgress bar;
   bar.Stop();  // never started: empty
