@@ -185,7 +185,8 @@ int CheckAlternateReply(uint8_t selector, uint8_t addressByte, const uint8_t* re
 
 int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t addressByte,
                                  const uint8_t* request, size_t length, const FrameTransport& transport,
-                                 std::vector<uint8_t>& data, int* attempts) {
+                                 std::vector<uint8_t>& data, int* attempts, const ReplyReader& readOn,
+                                 bool lineEchoes, bool* echoed) {
   data.clear();
   int made = 0;
   int result = -1;
@@ -196,8 +197,17 @@ int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t ad
     for (;;) {
       uint8_t reply[kMaxReplyChars] = {};
       int count = 0;
-      const int portResult = transport(wire.data(), static_cast<int>(wire.size()), reply, count);
+      int portResult = transport(wire.data(), static_cast<int>(wire.size()), reply, count);
       ++made;
+      // On a line that gives requests back, the first copy of the request is its
+      // echo, not the module's answer.
+      if (lineEchoes && portResult == 0 && count == static_cast<int>(wire.size()) &&
+          std::equal(wire.begin(), wire.end(), reply)) {
+        if (echoed != nullptr) *echoed = true;
+        std::fill(std::begin(reply), std::end(reply), 0);
+        count = 0;
+        portResult = readOn ? readOn(reply, count) : 2;
+      }
       if (portResult == 2 && timeOuts++ < 1) continue;
       if (portResult == 3 && lineErrors++ < 16) continue;
       if (portResult == 2 || portResult == 3 || portResult == -1) {

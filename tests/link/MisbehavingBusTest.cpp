@@ -1,7 +1,8 @@
-// Reads through the real serial port from a simulated module on a bus that
+// Exchanges through the real serial port with a simulated module on a bus that
 // misbehaves as real ones do: replies twice or late, another module or another
 // index answering the same name, a converter that echoes, noise before a reply.
-// Whatever comes, no read may show a value of another address or index.
+// Whatever comes, no read may show a value of another address, index or exchange,
+// no write the module refused is done, and no refusal fails another request.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include "Simulator.h"
 #include "support/SimModule.h"
 #include "link/ConnectAttempt.h"
+#include "link/DeviceErrors.h"
 #include "link/Device.h"
 #include "link/DeviceIO.h"
 #include "link/PollWindow.h"
@@ -24,6 +26,14 @@
 #include "resources/StringTable.h"
 
 namespace {
+
+// Model 8 answers the calibration coefficients 1 to 4 as 1.125, 1.25, 1.375, 1.5
+// ("CLB.G", its answer led by the coefficient's number).
+constexpr int kCalibrationModel = 8;
+constexpr int kIndex = 1;  // of "CHAr", exchanged back to back
+constexpr uint8_t kKept = 5;
+constexpr uint8_t kRefused = 6;
+enum class Sequence { RoundRobin, ReadThenWrite, WriteThenWrite, RefusedWriteThenRead, Coefficients };
 
 // Model 14 answers "rEAd" at four addresses (its channels) and has the indexed
 // "CHAr" (indexes 0 to 3); every slot holds a value of its own.
@@ -41,16 +51,19 @@ class MisbehavingBusTest : public LinkTestBase {
   }
 
   // The module with `faults` applied before the link opens its port.
-  void Start(unsigned baud, const std::vector<std::string>& faults) {
+  void Start(unsigned baud, const std::vector<std::string>& faults, int model = kModel) {
     z580sim::SimConfig config;
-    config.model = kModel;
+    config.model = model;
     config.line.baud = baud;
     config.logLimit = 0;
     ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(sim_, config, testsupport::SimTable::BuiltIn,
                                                         [&](z580sim::Simulator& sim) {
-      for (int i = 0; i < kSlots; ++i) {
+      for (int i = 0; i < kSlots && model == kModel; ++i) {
         ASSERT_TRUE(sim.SetValue("CHAr", i, {static_cast<uint8_t>(10 + i)}));
         ASSERT_TRUE(sim.SetValue("rEAd", i, {0, 0, 0, static_cast<uint8_t>(20 + i)}));
+      }
+      if (model != kModel) {
+        ASSERT_TRUE(sim.SetValue("CHAr", kIndex, {kKept}));
       }
       for (const std::string& fault : faults) {
         std::string error;
@@ -64,10 +77,69 @@ class MisbehavingBusTest : public LinkTestBase {
   }
 
   struct Tally {
-    int wrong = 0;
+    int wrong = 0;        // a value of another address, index or exchange
     int failed = 0;
+    int refusedDone = 0;  // a write the module refused reported done
+    int misplacedRefusals = 0;  // a read failed with a write's refusal
     std::string example;
+    void Wrong(const std::string& what) {
+      if (wrong++ == 0) example = what;
+    }
   };
+
+  // The same parameter exchanged back to back, `runs` times over. The module
+  // refuses every write of kRefused and holds kKept.
+  Tally BackToBack(Sequence sequence, int runs) {
+    Tally tally;
+    std::string refusal;  // the module's text of its refusal, code 0x37
+    const uint8_t code = 0x37;
+    DeviceErrorText(&code, 1, refusal);
+    auto shape = [](Parameter& p) {
+      p.type = "int";
+      p.indexed = true;
+      p.linearIndex = kIndex;
+    };
+    auto read = [&] {
+      Parameter p("CHAr");
+      shape(p);
+      if (device_->ExchangeParameter(1, &p, nullptr, false) != 0) {
+        ++(p.note == refusal ? tally.misplacedRefusals : tally.failed);
+      } else if (p.value != std::to_string(kKept)) {
+        tally.Wrong("read " + p.value);
+      }
+    };
+    auto write = [&](int value) {
+      Parameter p("CHAr");
+      shape(p);
+      p.value = std::to_string(value);
+      const int result = device_->ExchangeParameter(0, &p, nullptr, false);
+      if (value == kRefused && result == 0) ++tally.refusedDone;
+      else if (value != kRefused && result != 0) ++tally.failed;
+      else if (result == 0 && p.value != std::to_string(value)) tally.Wrong("write " + p.value);
+    };
+    for (int run = 0; run < runs; ++run) {
+      switch (sequence) {
+        case Sequence::ReadThenWrite: read(); write(kRefused); break;
+        case Sequence::WriteThenWrite: write(kKept); write(kRefused); break;
+        case Sequence::RefusedWriteThenRead: write(kRefused); read(); break;
+        case Sequence::Coefficients:
+          for (uint8_t n = 1; n <= 4; ++n) {
+            uint8_t data[exchange::kMaxDataLength] = {};
+            uint8_t length = 0;
+            std::string text;
+            ReplyShape shape;
+            shape.echoedHead = 1;
+            if (device_->TransactFrame(1, Parameter::HashOfName("CLB.G"), &n, 1, data, length, text, 0, shape) != 1)
+              ++tally.failed;
+            else if (length != 5 || data[0] != n || data[1] != 0x3F || data[2] != 0x80 + 0x10 * n)
+              tally.Wrong("coefficient " + std::to_string(n) + " came as " + std::to_string(data[0]));
+          }
+          break;
+        case Sequence::RoundRobin: break;
+      }
+    }
+    return tally;
+  }
 
   // Reads the index of "CHAr" and the channel of a polled "rEAd" in turn, each
   // slot round robin, and counts values of another slot.
@@ -95,7 +167,7 @@ class MisbehavingBusTest : public LinkTestBase {
       if (device_->ExchangeParameter(1, &p, nullptr, false) != 0) {
         ++tally.failed;
       } else if (p.value != expected) {
-        if (tally.wrong++ == 0) tally.example = p.name + " slot " + std::to_string(slot) + ": " + p.value;
+        tally.Wrong(p.name + " slot " + std::to_string(slot) + ": " + p.value);
       }
     }
     return tally;
@@ -105,11 +177,13 @@ class MisbehavingBusTest : public LinkTestBase {
   std::unique_ptr<Device> device_;
 };
 
-TEST_F(MisbehavingBusTest, NoReadShowsAValueOfAnotherAddressOrIndex) {
+TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchange) {
   struct Case {
     std::vector<std::string> faults;
-    int reads;
+    int runs;
     bool everyReadSucceeds;  // a retry always gets the answer
+    Sequence sequence = Sequence::RoundRobin;
+    int responseTimeout = 0;  // ms; 0: as the port sets it
   } cases[] = {
       {{"twice all"}, 2000, true},
       {{"twice all after 2"}, 600, true},
@@ -123,15 +197,39 @@ TEST_F(MisbehavingBusTest, NoReadShowsAValueOfAnotherAddressOrIndex) {
       // The module answers a few milliseconds after the echo of the request.
       {{"echo", "delay 3"}, 400, true},
       {{"noise all every 3"}, 1000, true},
+      // The same parameter back to back behind a reply that comes twice (the copy at
+      // once, 2 or 20 ms later) or later than the response time-out: the copy or the
+      // late answer of one exchange arrives while the next one waits. A refusal
+      // sent twice may still fail the next write (it names no request).
+      {{"refuse 6", "twice all"}, 150, true, Sequence::ReadThenWrite},
+      {{"refuse 6", "twice all after 2"}, 150, true, Sequence::ReadThenWrite},
+      {{"refuse 6", "twice all after 20"}, 100, true, Sequence::ReadThenWrite},
+      {{"refuse 6", "late 200 all"}, 6, false, Sequence::ReadThenWrite, 160},
+      {{"refuse 6", "twice all"}, 150, false, Sequence::WriteThenWrite},
+      {{"refuse 6", "twice all after 2"}, 150, false, Sequence::WriteThenWrite},
+      {{"refuse 6", "twice all after 20"}, 100, false, Sequence::WriteThenWrite},
+      {{"refuse 6", "late 200 all"}, 6, false, Sequence::WriteThenWrite, 160},
+      {{"refuse 6", "twice all"}, 150, true, Sequence::RefusedWriteThenRead},
+      {{"refuse 6", "twice all after 2"}, 150, true, Sequence::RefusedWriteThenRead},
+      {{"refuse 6", "twice all after 20"}, 100, true, Sequence::RefusedWriteThenRead},
+      {{"refuse 6", "late 200 all"}, 6, false, Sequence::RefusedWriteThenRead, 160},
+      {{"twice all"}, 100, true, Sequence::Coefficients},
+      {{"twice all after 2"}, 100, true, Sequence::Coefficients},
+      {{"twice all after 20"}, 50, true, Sequence::Coefficients},
+      {{"late 200 all"}, 3, false, Sequence::Coefficients, 160},
   };
   for (unsigned baud : {9600u, 115200u}) {
     for (const Case& c : cases) {
       const std::string what = c.faults.front() + (c.faults.size() > 1 ? ", " + c.faults.back() : "") + " at " +
-                               std::to_string(baud);
+                               std::to_string(baud) + ", sequence " + std::to_string(static_cast<int>(c.sequence));
       SCOPED_TRACE(what);
-      ASSERT_NO_FATAL_FAILURE(Start(baud, c.faults));
-      const Tally tally = ReadAround(c.reads);
+      ASSERT_NO_FATAL_FAILURE(
+          Start(baud, c.faults, c.sequence == Sequence::RoundRobin ? kModel : kCalibrationModel));
+      if (c.responseTimeout > 0) device_->Port().responseTimeout = static_cast<uint16_t>(c.responseTimeout);
+      const Tally tally = c.sequence == Sequence::RoundRobin ? ReadAround(c.runs) : BackToBack(c.sequence, c.runs);
       EXPECT_EQ(tally.wrong, 0) << "first: " << tally.example;
+      EXPECT_EQ(tally.refusedDone, 0);
+      EXPECT_EQ(tally.misplacedRefusals, 0);
       if (c.everyReadSucceeds) {
         EXPECT_EQ(tally.failed, 0);
       }
