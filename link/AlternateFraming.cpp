@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 #include "link/ExchangeFrame.h"
@@ -200,13 +201,21 @@ int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t ad
       int portResult = transport(wire.data(), static_cast<int>(wire.size()), reply, count);
       ++made;
       // On a line that gives requests back, the first copy of the request is its
-      // echo, not the module's answer.
-      if (lineEchoes && portResult == 0 && count == static_cast<int>(wire.size()) &&
-          std::equal(wire.begin(), wire.end(), reply)) {
+      // echo, not the module's answer. The port ends a reply at its carriage return,
+      // so the line feed of a Modbus ASCII request comes ahead of the next reply.
+      const size_t echoedChars = static_cast<size_t>(std::clamp(count, 0, kMaxReplyChars));
+      if (lineEchoes && portResult == 0 && echoedChars > 0 && echoedChars + 1 >= wire.size() &&
+          echoedChars <= wire.size() && std::equal(reply, reply + echoedChars, wire.begin())) {
         if (echoed != nullptr) *echoed = true;
         std::fill(std::begin(reply), std::end(reply), 0);
         count = 0;
         portResult = readOn ? readOn(reply, count) : 2;
+        const size_t rest = wire.size() - echoedChars;
+        if (portResult == 0 && rest > 0 && count > static_cast<int>(rest) &&
+            std::equal(wire.end() - static_cast<std::ptrdiff_t>(rest), wire.end(), reply)) {
+          std::memmove(reply, reply + rest, static_cast<size_t>(count) - rest);
+          count -= static_cast<int>(rest);
+        }
       }
       if (portResult == 2 && timeOuts++ < 1) continue;
       if (portResult == 3 && lineErrors++ < 16) continue;

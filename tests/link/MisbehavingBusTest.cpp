@@ -178,45 +178,52 @@ class MisbehavingBusTest : public LinkTestBase {
 };
 
 TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchange) {
+  // Reads that may fail: none, where a retry always gets the answer; a bound where a
+  // busy machine can push an answer past the retry; any number where a refusal sent
+  // twice may fail the next write, or every answer comes after the time-out.
+  constexpr int kAny = 1 << 30;
   struct Case {
     std::vector<std::string> faults;
     int runs;
-    bool everyReadSucceeds;  // a retry always gets the answer
+    int failuresAllowed;
     Sequence sequence = Sequence::RoundRobin;
     int responseTimeout = 0;  // ms; 0: as the port sets it
   } cases[] = {
-      {{"twice all"}, 2000, true},
-      {{"twice all after 2"}, 600, true},
+      {{"twice all"}, 2000, 0},
+      {{"twice all after 2"}, 600, 0},
       // Longer than the response time-out at both rates: the late answer comes into
-      // the retry, the answer to the retry into the next request.
-      {{"late 250 all every 40"}, 240, true},
-      {{"other-address before all"}, 1000, true},
-      {{"other-address after all"}, 1000, true},
-      {{"other-index before all"}, 1000, true},
-      {{"other-index after all"}, 1000, true},
+      // the retry, the answer to the retry into the next request. The retry waits
+      // until about twice the time-out after the request (2 x 160 ms at 115200, 2 x
+      // 220 ms at 9600): 70 ms or more to spare, which a loaded machine may use up.
+      // Then that read fails, but no more of them than answers were late (1 in 40).
+      {{"late 250 all every 40"}, 240, 240 / 40},
+      {{"other-address before all"}, 1000, 0},
+      {{"other-address after all"}, 1000, 0},
+      {{"other-index before all"}, 1000, 0},
+      {{"other-index after all"}, 1000, 0},
       // The module answers a few milliseconds after the echo of the request.
-      {{"echo", "delay 3"}, 400, true},
-      {{"noise all every 3"}, 1000, true},
+      {{"echo", "delay 3"}, 400, 0},
+      {{"noise all every 3"}, 1000, 0},
       // The same parameter back to back behind a reply that comes twice (the copy at
       // once, 2 or 20 ms later) or later than the response time-out: the copy or the
       // late answer of one exchange arrives while the next one waits. A refusal
       // sent twice may still fail the next write (it names no request).
-      {{"refuse 6", "twice all"}, 150, true, Sequence::ReadThenWrite},
-      {{"refuse 6", "twice all after 2"}, 150, true, Sequence::ReadThenWrite},
-      {{"refuse 6", "twice all after 20"}, 100, true, Sequence::ReadThenWrite},
-      {{"refuse 6", "late 200 all"}, 6, false, Sequence::ReadThenWrite, 160},
-      {{"refuse 6", "twice all"}, 150, false, Sequence::WriteThenWrite},
-      {{"refuse 6", "twice all after 2"}, 150, false, Sequence::WriteThenWrite},
-      {{"refuse 6", "twice all after 20"}, 100, false, Sequence::WriteThenWrite},
-      {{"refuse 6", "late 200 all"}, 6, false, Sequence::WriteThenWrite, 160},
-      {{"refuse 6", "twice all"}, 150, true, Sequence::RefusedWriteThenRead},
-      {{"refuse 6", "twice all after 2"}, 150, true, Sequence::RefusedWriteThenRead},
-      {{"refuse 6", "twice all after 20"}, 100, true, Sequence::RefusedWriteThenRead},
-      {{"refuse 6", "late 200 all"}, 6, false, Sequence::RefusedWriteThenRead, 160},
-      {{"twice all"}, 100, true, Sequence::Coefficients},
-      {{"twice all after 2"}, 100, true, Sequence::Coefficients},
-      {{"twice all after 20"}, 50, true, Sequence::Coefficients},
-      {{"late 200 all"}, 3, false, Sequence::Coefficients, 160},
+      {{"refuse 6", "twice all"}, 150, 0, Sequence::ReadThenWrite},
+      {{"refuse 6", "twice all after 2"}, 150, 0, Sequence::ReadThenWrite},
+      {{"refuse 6", "twice all after 20"}, 100, 0, Sequence::ReadThenWrite},
+      {{"refuse 6", "late 200 all"}, 6, kAny, Sequence::ReadThenWrite, 160},
+      {{"refuse 6", "twice all"}, 150, kAny, Sequence::WriteThenWrite},
+      {{"refuse 6", "twice all after 2"}, 150, kAny, Sequence::WriteThenWrite},
+      {{"refuse 6", "twice all after 20"}, 100, kAny, Sequence::WriteThenWrite},
+      {{"refuse 6", "late 200 all"}, 6, kAny, Sequence::WriteThenWrite, 160},
+      {{"refuse 6", "twice all"}, 150, 0, Sequence::RefusedWriteThenRead},
+      {{"refuse 6", "twice all after 2"}, 150, 0, Sequence::RefusedWriteThenRead},
+      {{"refuse 6", "twice all after 20"}, 100, 0, Sequence::RefusedWriteThenRead},
+      {{"refuse 6", "late 200 all"}, 6, kAny, Sequence::RefusedWriteThenRead, 160},
+      {{"twice all"}, 100, 0, Sequence::Coefficients},
+      {{"twice all after 2"}, 100, 0, Sequence::Coefficients},
+      {{"twice all after 20"}, 50, 0, Sequence::Coefficients},
+      {{"late 200 all"}, 3, kAny, Sequence::Coefficients, 160},
   };
   for (unsigned baud : {9600u, 115200u}) {
     for (const Case& c : cases) {
@@ -230,9 +237,7 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
       EXPECT_EQ(tally.wrong, 0) << "first: " << tally.example;
       EXPECT_EQ(tally.refusedDone, 0);
       EXPECT_EQ(tally.misplacedRefusals, 0);
-      if (c.everyReadSucceeds) {
-        EXPECT_EQ(tally.failed, 0);
-      }
+      EXPECT_LE(tally.failed, c.failuresAllowed);
       device_.reset();
       sim_->Stop();
       sim_.reset();
@@ -327,6 +332,18 @@ TEST_F(MisbehavingBusTest, EchoingLineNeverPassesForTheModule) {
   EXPECT_EQ(device_->IdentifyDevice(false), 0);
   const std::string reason = exchange::ConnectFailureReason({device_->LastAttempt()});
   EXPECT_NE(reason.find("эхо"), std::string::npos) << reason;
+
+  // A new link on a converter that echoes with no module behind it: connecting, with
+  // the switch-back requests of every framing, hears only itself and says so.
+  device_.reset();
+  ASSERT_NO_FATAL_FAILURE(Start(115200, {"echo", "silence"}));
+  device_->Port().Close();
+  EXPECT_FALSE(device_->EstablishLink(false));
+  const exchange::ConnectAttempt attempt = device_->LastAttempt();
+  EXPECT_EQ(attempt.tally.answered, 0);
+  EXPECT_EQ(attempt.tally.Protocols(), 0xFu);
+  const std::string connectReason = exchange::ConnectFailureReason({attempt});
+  EXPECT_EQ(connectReason.rfind("Линия возвращает программе её же запросы", 0), 0u) << connectReason;
 }
 
 }  // namespace
