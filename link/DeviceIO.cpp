@@ -58,6 +58,8 @@ int DeviceIO::ReopenSerialPort(bool open) {
   std::lock_guard lock(busLock_);
   port_->Close();
   ApplyPortSettingsLocked();
+  // What the old line did says nothing of the new one.
+  lineEchoes_ = lineMirrors_ = false;
   return open ? port_->Open() : -1;
 }
 
