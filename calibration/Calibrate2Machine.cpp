@@ -272,7 +272,8 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
     }
     case Phase::ReadCoefficient: {
       const int number = coefficientNumbers_[coefficients_.size()];
-      const FrameResult r = link_.Transact(1, "CLB.G", {static_cast<uint8_t>(number)});
+      // The answer starts with the number it is for.
+      const FrameResult r = link_.Transact(1, "CLB.G", {static_cast<uint8_t>(number)}, 0, 1);
       if (!r.ok) return Fail(faulty_ != 0 ? 530 : 534 + 2 * type_, r.error, Phase::ReadCoefficient, false);
       if (r.data.size() == 5) {
         coefficients_.push_back(FloatOfBigEndian(r.data, 1));

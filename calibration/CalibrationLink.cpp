@@ -13,7 +13,8 @@ int DeviceCalibrationLink::ReadParameter(Parameter& parameter) { return device_.
 int DeviceCalibrationLink::WriteParameter(Parameter& parameter) { return device_.WriteParameter(parameter, 0); }
 
 FrameResult DeviceCalibrationLink::Transact(int requestBit, const std::string& name,
-                                            const std::vector<uint8_t>& data, int readTimeoutMs) {
+                                            const std::vector<uint8_t>& data, int readTimeoutMs,
+                                            int repeatedHead) {
   FrameResult result;
   // The exchange lock keeps the scan thread off the port while its time-out differs.
   std::lock_guard lock(App().exchangeLock);
@@ -23,7 +24,8 @@ FrameResult DeviceCalibrationLink::Transact(int requestBit, const std::string& n
   uint8_t reply[16] = {};
   uint8_t length = 0;
   const int ok = device_.TransactFrame(requestBit, Parameter::HashOfName(name), data.data(),
-                                       static_cast<int>(data.size()), reply, length, result.error, 0);
+                                       static_cast<int>(data.size()), reply, length, result.error, 0,
+                                       ReplyShape{.echoedHead = repeatedHead});
   port.responseTimeout = previous;
   result.ok = ok == 1;
   if (result.ok) {

@@ -25,9 +25,11 @@ class CalibrationLink {
   virtual int ReadParameter(Parameter& parameter) = 0;
   virtual int WriteParameter(Parameter& parameter) = 0;
   // One frame to the module for the named command (requestBit 1 read, 0 write).
-  // readTimeoutMs > 0 replaces the reply time-out for this frame only.
+  // readTimeoutMs > 0 replaces the reply time-out for this frame only. The reply's
+  // data starts with the first `repeatedHead` request bytes (the coefficient or point
+  // number it answers for); a reply for another number is passed over.
   virtual FrameResult Transact(int requestBit, const std::string& name, const std::vector<uint8_t>& data,
-                               int readTimeoutMs = 0) = 0;
+                               int readTimeoutMs = 0, int repeatedHead = 0) = 0;
 };
 
 // The program's link.
@@ -37,7 +39,7 @@ class DeviceCalibrationLink : public CalibrationLink {
   int ReadParameter(Parameter& parameter) override;
   int WriteParameter(Parameter& parameter) override;
   FrameResult Transact(int requestBit, const std::string& name, const std::vector<uint8_t>& data,
-                       int readTimeoutMs = 0) override;
+                       int readTimeoutMs = 0, int repeatedHead = 0) override;
 
  private:
   Device& device_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 #include "link/ExchangeFrame.h"
@@ -185,7 +186,8 @@ int CheckAlternateReply(uint8_t selector, uint8_t addressByte, const uint8_t* re
 
 int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t addressByte,
                                  const uint8_t* request, size_t length, const FrameTransport& transport,
-                                 std::vector<uint8_t>& data, int* attempts) {
+                                 std::vector<uint8_t>& data, int* attempts, const ReplyReader& readOn,
+                                 bool lineEchoes, bool* echoed) {
   data.clear();
   int made = 0;
   int result = -1;
@@ -196,8 +198,25 @@ int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t ad
     for (;;) {
       uint8_t reply[kMaxReplyChars] = {};
       int count = 0;
-      const int portResult = transport(wire.data(), static_cast<int>(wire.size()), reply, count);
+      int portResult = transport(wire.data(), static_cast<int>(wire.size()), reply, count);
       ++made;
+      // On a line that gives requests back, the first copy of the request is its
+      // echo, not the module's answer. The port ends a reply at its carriage return,
+      // so the line feed of a Modbus ASCII request comes ahead of the next reply.
+      const size_t echoedChars = static_cast<size_t>(std::clamp(count, 0, kMaxReplyChars));
+      if (lineEchoes && portResult == 0 && echoedChars > 0 && echoedChars + 1 >= wire.size() &&
+          echoedChars <= wire.size() && std::equal(reply, reply + echoedChars, wire.begin())) {
+        if (echoed != nullptr) *echoed = true;
+        std::fill(std::begin(reply), std::end(reply), 0);
+        count = 0;
+        portResult = readOn ? readOn(reply, count) : 2;
+        const size_t rest = wire.size() - echoedChars;
+        if (portResult == 0 && rest > 0 && count > static_cast<int>(rest) &&
+            std::equal(wire.end() - static_cast<std::ptrdiff_t>(rest), wire.end(), reply)) {
+          std::memmove(reply, reply + rest, static_cast<size_t>(count) - rest);
+          count -= static_cast<int>(rest);
+        }
+      }
       if (portResult == 2 && timeOuts++ < 1) continue;
       if (portResult == 3 && lineErrors++ < 16) continue;
       if (portResult == 2 || portResult == 3 || portResult == -1) {

@@ -53,9 +53,13 @@ int CheckAlternateReply(uint8_t selector, uint8_t addressByte, const uint8_t* re
 // lock): a time-out is retried once, a line error 16 times; a cancelled transaction
 // (-1) ends it at once. 11-bit addressing gives -1 with nothing sent. Otherwise the
 // result of CheckAlternateReply. The number of transactions goes to `attempts`.
+// `lineEchoes`: the line is known to give requests back, so a reply just like the
+// request is its echo; the transaction reads on (`readOn`) for the module's answer,
+// which for a switch-back request is a copy of the request, and sets `echoed`.
 int TransactAlternateWithRetries(uint8_t selector, int addressLength, uint8_t addressByte,
                                  const uint8_t* request, size_t length, const FrameTransport& transport,
-                                 std::vector<uint8_t>& data, int* attempts = nullptr);
+                                 std::vector<uint8_t>& data, int* attempts = nullptr,
+                                 const ReplyReader& readOn = {}, bool lineEchoes = false, bool* echoed = nullptr);
 
 // The request that switches a module back to the own frame: Modbus write single coil
 // 0xF0F0 on for selectors 1 and 2, "TEVI" for selector 3, empty otherwise.

@@ -84,7 +84,8 @@ void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCa
   if (selector < 4) ++frames[selector];
 }
 
-void ReplyTally::CountTransport(int code, uint8_t selector) {
+void ReplyTally::CountTransport(int code, uint8_t selector, bool echoedRequest) {
+  if (echoedRequest && code != -1) ++echoed;
   if (code == kTransportOk) ++answered;
   else if (code == kTransportTimeOut) ++silent;
   else if (code > kTransportTimeOut) ++unreadable;

@@ -23,8 +23,9 @@ struct ReplyTally {
   // charactersCame: a time-out after characters that did not make a reply; echoed:
   // the line gave the request back.
   void Count(FrameOutcome outcome, uint8_t selector, bool charactersCame = false, bool echoed = false);
-  // A transport code of the other framings (0, 2..6; -1 counts nothing).
-  void CountTransport(int code, uint8_t selector);
+  // A transport code of the other framings (0, 2..6; -1 counts nothing); echoed: the
+  // line gave the request back.
+  void CountTransport(int code, uint8_t selector, bool echoed = false);
   // What was counted after `before`, taken from the same tally.
   ReplyTally Since(const ReplyTally& before) const;
   // Bit n: a frame went out with protocol selector n.

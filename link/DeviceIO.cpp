@@ -1,6 +1,7 @@
 #include "link/DeviceIO.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <span>
 
@@ -58,6 +59,8 @@ int DeviceIO::ReopenSerialPort(bool open) {
   std::lock_guard lock(busLock_);
   port_->Close();
   ApplyPortSettingsLocked();
+  // What the old line did says nothing of the new one.
+  lineEchoes_ = lineMirrors_ = false;
   return open ? port_->Open() : -1;
 }
 
@@ -133,6 +136,9 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
     return reply;
   }
   request.answerCarriesData = shape.answerCarriesData;
+  request.echoedHead = shape.echoedHead;
+  request.answerNeverIdentical = shape.answerNeverIdentical;
+  request.answerRepeatsValue = shape.answerRepeatsValue;
   sio.rtuFraming = exchange::ProtocolSelector() == exchange::kSelectorModbusRtu;
   const model::DeviceModelHooks* model = model::CurrentDeviceModel();
   // No module answers a broadcast, whatever the model: it goes out once and counts
@@ -149,6 +155,10 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
         request, replyIgnored, Transport(),
         [this](uint8_t* buffer, int& count) { return port_->ReadOn(buffer, count); }, lineEchoes_);
     if (replyIgnored) return reply;
+    if (reply.outcome == exchange::FrameOutcome::Success && (request.frame[1] & 0x10) != 0 &&
+        shape.answerCarriesData)
+      lineMirrors_ = reply.mirrored;
+    PassOverLateAnswers(reply.unanswered);
     // Only a whole frame of the module's (its value or its error code) lets the next
     // request skip the purge; a garbled reply may have more behind it, and so may a
     // write's answer that carries just what was sent: on a line not yet known to
@@ -164,7 +174,9 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
       reply.outcome = exchange::FrameOutcome::PortClosed;
   }
   if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
-  tally_.Count(reply.outcome, exchange::ProtocolSelector(), reply.strayChars > 0, reply.echoed);
+  // Nothing but frames just like the request came back: the module was not heard.
+  tally_.Count(reply.mirrored ? exchange::FrameOutcome::TimeOut : reply.outcome, exchange::ProtocolSelector(),
+               reply.strayChars > 0, reply.echoed || reply.mirrored);
 
   uint32_t flags = App().resultFlags.load();
   while (!App().resultFlags.compare_exchange_weak(flags, exchange::UpdateResultFlags(flags, reply))) {
@@ -173,10 +185,29 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   return reply;
 }
 
+void DeviceIO::PassOverLateAnswers(int unanswered) {
+  // A module slower than the response time-out answers the timed-out sends after
+  // the frame took its answer; the next request must not meet them. They are read
+  // and dropped here, for at most two response time-outs: a module later still
+  // answers nothing within its frame's retries anyway.
+  Sio& sio = *port_;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * sio.responseTimeout);
+  while (unanswered > 0) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    uint8_t buffer[exchange::kMaxReplyChars] = {};
+    int count = 0;
+    const int result = sio.ReadWithin(buffer, count, static_cast<int>(left));
+    if (result == 2 || result == -1) break;
+    if (result == 0 && exchange::ParseReply(0, buffer, count, 0).frameLength > 0) --unanswered;
+  }
+}
+
 int DeviceIO::TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength, uint8_t* outData,
-                            uint8_t& outLength, std::string& errorText, int channel) {
+                            uint8_t& outLength, std::string& errorText, int channel, ReplyShape shape) {
   outLength = 0;
-  const exchange::FrameReply reply = SendFrame(requestBit, nameHash, data, dataLength, channel, errorText);
+  const exchange::FrameReply reply = SendFrame(requestBit, nameHash, data, dataLength, channel, errorText, shape);
   // Only a reply with a valid CRC carries data (at most 15 bytes by its length field).
   const int length = std::clamp(reply.dataLength, 0, exchange::kMaxDataLength);
   if (length > 0 && outData != nullptr) std::memcpy(outData, reply.data, static_cast<size_t>(length));
@@ -220,7 +251,9 @@ int DeviceIO::ExchangeAttributes(int requestBit, Parameter& parameter, bool attr
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
   // The reply carries the attributes and repeats the index and the name they were asked for.
-  const ReplyShape shape{static_cast<int>(request.data.size()) - (request.requestBit == 0 ? 1 : 0), true};
+  // A read's answer adds the attribute byte, so it never looks like the request.
+  ReplyShape shape{static_cast<int>(request.data.size()) - (request.requestBit == 0 ? 1 : 0), true};
+  shape.answerNeverIdentical = request.requestBit != 0;
   const int frame =
       ExchangeFrame(request.requestBit, exchange::kHashAttributes, request.data, shape, parameter, reply, length);
   if (frame < 0) return -1;
@@ -292,7 +325,9 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
   uint8_t reply[exchange::kMaxDataLength] = {};
   int length = 0;
   // A command ("void") is read for what it does, and answered without a value.
-  const ReplyShape shape{parameter.indexed ? 2 : 0, !platform::EqualsNoCase(parameter.type, "void")};
+  ReplyShape shape{parameter.indexed ? 2 : 0, !platform::EqualsNoCase(parameter.type, "void")};
+  // The module acknowledges a write with the value it stored.
+  shape.answerRepeatsValue = requestBit == 0 && shape.answerCarriesData;
   const int frame = ExchangeFrame(requestBit, parameter.NameHash(), data, shape, parameter, reply, length);
   if (frame != 0) return frame;
 
@@ -413,10 +448,12 @@ int DeviceIO::TransactAlternateFrame(const uint8_t* request, int length, std::ve
   if (exchange::CheckRequestAddress({std::min(sio.addressLength, 8), sio.moduleAddress, 0, modbus}) !=
       exchange::AddressFault::None)
     return exchange::kTransportClosed;
+  bool echoed = false;
   const int result = exchange::TransactAlternateWithRetries(
       selector, sio.addressLength, static_cast<uint8_t>(sio.moduleAddress), request, static_cast<size_t>(length),
-      Transport(), outData);
-  if (sio.IsOpen()) tally_.CountTransport(result, selector);
+      Transport(), outData, nullptr, [this](uint8_t* buffer, int& count) { return port_->ReadOn(buffer, count); },
+      lineEchoes_ || lineMirrors_, &echoed);
+  if (sio.IsOpen()) tally_.CountTransport(result, selector, echoed);
   return result;
 }
 

@@ -18,10 +18,16 @@
 class Parameter;
 
 // What the caller of a frame knows of its reply: the last `echoedTail` request data
-// bytes end its data (the index of an indexed parameter); a read's answer carries data.
+// bytes end its data (the index of an indexed parameter), the first `echoedHead`
+// start it (a calibration frame's coefficient or point number); a read's answer
+// carries data; an answer that never looks like its request; a write acknowledged
+// with the value stored (see exchange::FrameRequest).
 struct ReplyShape {
   int echoedTail = 0;
   bool answerCarriesData = false;
+  int echoedHead = 0;
+  bool answerNeverIdentical = false;
+  bool answerRepeatsValue = false;
 };
 
 class DeviceIO {
@@ -62,8 +68,10 @@ class DeviceIO {
   // as they were; a closed port gives the port-open error text and flags 8).
   // `outLength` is 0 unless a reply with a valid CRC arrived.
   // channel -1 broadcasts, else it is added to the module address.
+  // `shape` says what the reply repeats of the request, so that a reply for another
+  // number is passed over.
   int TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength, uint8_t* outData,
-                    uint8_t& outLength, std::string& errorText, int channel);
+                    uint8_t& outLength, std::string& errorText, int channel, ReplyShape shape = {});
 
   // Reads (requestBit 1) or writes (0) one parameter; with a protocol selector other
   // than 0 sends that framing's switch-back request instead. Trace lines go to
@@ -127,4 +135,12 @@ class DeviceIO {
   // The line gives every request back (a converter that echoes), as the last
   // read found; under busLock_.
   bool lineEchoes_ = false;
+  // The last read got only a frame just like its request: a line that echoes with
+  // no module behind it (or a module answering without a value). A switch-back
+  // request, whose answer is a copy of itself, is then not done on such a frame
+  // alone; under busLock_.
+  bool lineMirrors_ = false;
+  // Passes over what the module still owes a frame that timed out before its
+  // answer came (under busLock_).
+  void PassOverLateAnswers(int unanswered);
 };

@@ -145,8 +145,11 @@ ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool
   if (got[0] != sent[0] || (got[1] & 0xE0) != (sent[1] & 0xE0)) return ReplyMatch::ForeignAddress;
   if (identicalIsEcho && static_cast<size_t>(length) == sent.size() && std::equal(sent.begin(), sent.end(), got))
     return ReplyMatch::Echo;
+  // The module answers in the request's layout: a reply with the other request bit
+  // belongs to another exchange (a read's late answer, or a write's), error replies too.
+  if ((got[1] & 0x10) != (sent[1] & 0x10)) return ReplyMatch::ForeignReply;
   const uint16_t hash = static_cast<uint16_t>((got[2] << 8) | got[3]);
-  // The module's error reply names no request; its address is all it shares.
+  // Besides its direction, the module's error reply names no request.
   if (hash == kHashNErr) return ReplyMatch::Answer;
   if (hash != static_cast<uint16_t>((sent[2] << 8) | sent[3])) return ReplyMatch::ForeignReply;
   const int sentData = sent[1] & 0x0F;
@@ -155,6 +158,12 @@ ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool
   if (gotData < tail || !std::equal(sent.begin() + 4 + sentData - tail, sent.begin() + 4 + sentData,
                                     got + 4 + gotData - tail))
     return ReplyMatch::ForeignReply;
+  const int head = std::clamp(request.echoedHead, 0, sentData - tail);
+  if (gotData < head + tail || !std::equal(sent.begin() + 4, sent.begin() + 4 + head, got + 4))
+    return ReplyMatch::ForeignReply;
+  if (request.answerRepeatsValue &&
+      (gotData != sentData || !std::equal(sent.begin() + 4, sent.begin() + 4 + sentData, got + 4)))
+    return ReplyMatch::OtherValue;
   return ReplyMatch::Answer;
 }
 
@@ -163,6 +172,11 @@ namespace {
 // Replies one transaction may pass over: far more than a response time-out can
 // carry at the rates in use; only a transport without a time-out reaches it.
 constexpr int kMaxFramesPerTransaction = 64;
+
+bool IdenticalToRequest(const FrameRequest& request, const FrameReply& reply) {
+  return reply.frameLength == static_cast<int>(request.frame.size()) &&
+         std::equal(request.frame.begin(), request.frame.end(), reply.frame);
+}
 
 // One transaction: the request, then replies until one answers it, another outcome
 // ends it, or the response time-out passes.
@@ -178,12 +192,26 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
   FrameOutcome foreign = FrameOutcome::Success;  // Success: none came
   bool echoed = false;
   FrameReply last;
+  // Held while reading on for a better match: a frame just like a read's request on
+  // a line not known to echo (its echo, or an answer without a value), and a write's
+  // acknowledgement of another value (an earlier write's, or the module's own).
+  bool haveIdentical = false, haveOther = false;
+  FrameReply identical, other;
   for (int frames = 0;; ++frames) {
     FrameReply reply = ParseReply(portResult, buffer, count, hash);
     reply.echoed = echoed;
     const bool whole = reply.outcome == FrameOutcome::Success || reply.outcome == FrameOutcome::ForeignHash ||
                        reply.outcome == FrameOutcome::DeviceError;
     if (!whole) {
+      if (reply.outcome == FrameOutcome::TimeOut && haveOther) {
+        other.echoed = echoed;
+        return other;
+      }
+      if (reply.outcome == FrameOutcome::TimeOut && haveIdentical) {
+        identical.echoed = echoed;
+        identical.mirrored = true;
+        return identical;
+      }
       if (reply.outcome == FrameOutcome::TimeOut && foreign != FrameOutcome::Success) {
         // Only replies that were not this request's came: it failed with theirs,
         // whose data is no answer to anything asked.
@@ -199,10 +227,26 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
     }
     // On a line known to echo, a write's echo comes before the module's answer,
     // which for a write (or a command read) repeats the request as well.
-    switch (MatchReply(request, reply, read || (lineEchoes && !echoed))) {
+    switch (MatchReply(request, reply, request.answerNeverIdentical || (lineEchoes && !echoed))) {
       case ReplyMatch::Answer:
+        if (read && !lineEchoes && !haveIdentical && IdenticalToRequest(request, reply)) {
+          haveIdentical = true;
+          identical = reply;
+          break;
+        }
+        if (haveIdentical) {
+          // The frame just like the request was the line's echo.
+          echoed = true;
+          reply.echoed = true;
+        }
         if (read) lineEchoes = echoed;
         return reply;
+      case ReplyMatch::OtherValue:
+        if (!haveOther) {
+          haveOther = true;
+          other = reply;
+        }
+        break;
       case ReplyMatch::Echo:
         echoed = true;
         if (read) lineEchoes = true;
@@ -235,6 +279,7 @@ FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, c
   int made = 0;
   FrameReply reply;
   bool echoed = false;
+  int timedOut = 0;
   for (;;) {
     ++made;
     if (replyIgnored) {
@@ -250,10 +295,15 @@ FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, c
     bool foreignThenSilence = false;
     reply = OneTransaction(request, transport, readOn, lineEchoes, foreignThenSilence);
     echoed = echoed || reply.echoed;
+    if (foreignThenSilence || reply.outcome == FrameOutcome::TimeOut) ++timedOut;
     // Waiting for the right reply ended with the time-out: the time-out's rule.
     if (!counters.Retry(foreignThenSilence ? FrameOutcome::TimeOut : reply.outcome)) break;
   }
   reply.echoed = echoed;
+  // The answer taken may be the one to an earlier send; the later sends' answers
+  // are still to come.
+  if (reply.outcome == FrameOutcome::Success || reply.outcome == FrameOutcome::DeviceError)
+    reply.unanswered = timedOut;
   if (attempts != nullptr) *attempts = made;
   return reply;
 }

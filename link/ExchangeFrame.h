@@ -121,6 +121,12 @@ struct FrameReply {
   int frameLength = 0;
   // The line gave the request back before the frame ended (an echoing converter).
   bool echoed = false;
+  // The answer taken was a frame just like the request and nothing else came: a read
+  // answered without a value, or a line that only echoes.
+  bool mirrored = false;
+  // Sends of this frame that timed out before its answer came: their answers may
+  // still be on their way.
+  int unanswered = 0;
 };
 
 // Classifies one transaction: the port result and the reply characters that arrived
@@ -138,23 +144,35 @@ struct FrameRequest {
   // Trailing request data bytes the reply's data ends with: the linear index of an
   // indexed parameter, the index and name of an attribute request.
   int echoedTail = 0;
-  // A read whose answer carries more than the request (a value, attributes): a
-  // reply identical to it can only be the line's echo. A command read without a
-  // value is answered by a frame just like its request.
+  // Leading request data bytes the reply's data starts with: the number of a
+  // calibration coefficient or point.
+  int echoedHead = 0;
+  // A read answered with a value. A command read without a value is answered by a
+  // frame just like its request; so is a read whose value is empty.
   bool answerCarriesData = false;
+  // The answer always differs from the request (it adds to what was asked, as the
+  // attribute read does): a frame just like the request is the line's echo.
+  bool answerNeverIdentical = false;
+  // A write the module acknowledges with the value it stored: an acknowledgement of
+  // another value answers it only when nothing better (its refusal, or the echo of
+  // what was written) comes within the response time-out.
+  bool answerRepeatsValue = false;
 };
 // False when the frame cannot be built (see BuildRequestFrame).
 bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
                       const FrameAddressing& addressing, int echoedTail, FrameRequest& out);
 
 // Whether a reply with a valid CRC answers its request: the address byte and, with
-// 11-bit addressing, the low address bits in byte 1 are the request's; an "n.Err"
-// reply or one with the request's name hash and echoed tail answers it. A reply
-// identical to the request is the line's echo of it when `identicalIsEcho` (always
-// for a read whose answer carries data; otherwise, on a line known to echo, until
-// the echo has passed). Everything else is another module's reply, or one to an
-// earlier request, and never taken.
-enum class ReplyMatch { Answer, Echo, ForeignAddress, ForeignReply };
+// 11-bit addressing, the low address bits in byte 1 are the request's, and so is the
+// request bit (a read's answer is never a write's, an error reply included); an
+// "n.Err" reply or one with the request's name hash, echoed head and echoed tail
+// answers it. A reply identical to the request is the line's echo of it when
+// `identicalIsEcho` (for a request whose answer never looks like it; otherwise, on a
+// line known to echo, until the echo has passed). A write's acknowledgement of
+// another value than written is OtherValue: taken only when nothing better comes.
+// Everything else is another module's reply, or one to an earlier request, and never
+// taken.
+enum class ReplyMatch { Answer, OtherValue, Echo, ForeignAddress, ForeignReply };
 ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool identicalIsEcho);
 
 // One port transaction: sends `length` request bytes, stores up to 31 reply
@@ -170,8 +188,9 @@ using ReplyReader = std::function<int(uint8_t* reply, int& count)>;
 // the transaction reads on until the response time-out; the time-out rule then
 // decides whether to send again, and a frame that ends so fails with the foreign
 // reply's outcome. `lineEchoes` is what the link has learnt of the line: a read
-// whose answer carries data and whose request came back sets it, one answered
-// without an echo clears it.
+// whose answer carries data and came after a frame just like the request sets it,
+// one answered without an echo clears it. A read that gets only a frame just like
+// the request, on a line not known to echo, takes it as its answer (`mirrored`).
 // With `replyIgnored` (an "APLY" to a model that does not answer it) the first
 // transaction counts as success with no data, whatever came back. The number of
 // transactions made goes to `attempts` when given.

@@ -372,6 +372,16 @@ int Sio::ReadOn(uint8_t reply[kReplySize], int& replyCount) {
   return ReadReply(reply, replyCount);
 }
 
+int Sio::ReadWithin(uint8_t reply[kReplySize], int& replyCount, int milliseconds) {
+  replyCount = 0;
+  std::memset(reply, 0, kReplySize);
+  skipPurge_ = false;
+  if (fd_ < 0) return 2;
+  if (cancel_.IsSet()) return -1;
+  deadlineNs_ = NowNs() + static_cast<int64_t>(std::max(milliseconds, 0)) * kNsPerMs;
+  return ReadReply(reply, replyCount);
+}
+
 std::string ResolvePortPath(const std::string& portName) {
   if (portName.empty()) return {};
   if (portName[0] == '/') return portName;

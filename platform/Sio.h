@@ -36,6 +36,9 @@ class Sio {
   // (another module's, or the line's echo): nothing is purged or sent, and the wait
   // ends with the same response time-out. Results as Transact; 2 on a closed port.
   virtual int ReadOn(uint8_t reply[kReplySize], int& replyCount);
+  // The same with a wait of its own (`milliseconds` from now): what a module still
+  // owes an exchange that gave up comes in it and is passed over.
+  virtual int ReadWithin(uint8_t reply[kReplySize], int& replyCount, int milliseconds);
   // kind 0 receive, 1 transmit, 2 both: 0 done (other kinds do nothing); -1 failed; -2 closed.
   virtual int Purge(int kind);
   // The caller found the reply of the last transaction a whole frame. A transaction

@@ -28,7 +28,7 @@ class ScriptedCalibrationLink : public calibration::CalibrationLink {
   int ReadParameter(Parameter& p) override { return Exchange("read", p); }
   int WriteParameter(Parameter& p) override { return Exchange("write", p); }
   calibration::FrameResult Transact(int requestBit, const std::string& name, const std::vector<uint8_t>& data,
-                                    int readTimeoutMs) override {
+                                    int readTimeoutMs, int /*repeatedHead*/) override {
     std::string bytes;
     for (uint8_t b : data) bytes += (bytes.empty() ? "" : ",") + std::to_string(b);
     calls.push_back(std::string(requestBit ? "R " : "W ") + name + " [" + bytes + "]");

@@ -125,9 +125,15 @@ TEST_F(DeviceConnectTest, AFailedSearchSaysWhatItMetWithTheSettingsTried) {
       {Fault::ForeignHash, garbled + tried + ". Проверьте скорость и формат кадра."},
       {Fault::Garbage, garbled + tried + ". Проверьте скорость и формат кадра."},
       {Fault::LineError, garbled + tried + ". Проверьте скорость и формат кадра."},
+      // A converter that gives every request back, in every framing, with no module
+      // behind it: the copy of a switch-back request is its echo, not an answer.
+      {Fault::Raw, "Линия возвращает программе её же запросы (эхо преобразователя интерфейса), ответа прибора нет: " +
+                       tried + ". Проверьте преобразователь (отключите эхо) и настройки связи."},
   };
   for (const Case& c : cases) {
-    port_->handler = [&](const FakePort::Request&) { return FakePort::Answer(c.fault); };
+    port_->handler = [&](const FakePort::Request& r) {
+      return c.fault == Fault::Raw ? FakePort::Answer(Fault::Raw, {}, 0, r.raw) : FakePort::Answer(c.fault);
+    };
     EXPECT_FALSE(device_->EstablishLink());
     const exchange::ConnectAttempt attempt = device_->LastAttempt();
     EXPECT_TRUE(attempt.failed);

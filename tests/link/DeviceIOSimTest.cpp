@@ -170,8 +170,8 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
   ASSERT_EQ(::unlockpt(master), 0);
   const std::string slave = ::ptsname(master);
   const uint16_t hash = Parameter::HashOfName("dev");
-  const std::string good = FakePort::ReplyText(16, hash, {0, 7});
-  std::string badCrc = FakePort::ReplyText(16, hash, {0, 5});
+  const std::string good = FakePort::ReplyText(16, hash, {0, 7}, 0, true);
+  std::string badCrc = FakePort::ReplyText(16, hash, {0, 5}, 0, true);
   badCrc[badCrc.size() - 2] = badCrc[badCrc.size() - 2] == 'V' ? 'U' : static_cast<char>(badCrc[badCrc.size() - 2] + 1);
   struct Case {
     const char* name;
@@ -179,14 +179,15 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
     int firstResult;       // TransactFrame: 1 success, 0 failure
     size_t secondSends;    // requests the second frame takes
   } cases[] = {
-      {"value", FakePort::ReplyText(16, hash, {0, 5}), 1, 2},
-      {"error code", FakePort::ReplyText(16, exchange::kHashNErr, {31}), 0, 2},
+      {"value", FakePort::ReplyText(16, hash, {0, 5}, 0, true), 1, 2},
+      {"error code", FakePort::ReplyText(16, exchange::kHashNErr, {31}, 0, true), 0, 2},
       {"bad checksum", badCrc, 0, 1},
       {"another name, then the value",
-       FakePort::ReplyText(16, static_cast<uint16_t>(hash ^ 0x1111), {0, 5}) + FakePort::ReplyText(16, hash, {0, 5}),
+       FakePort::ReplyText(16, static_cast<uint16_t>(hash ^ 0x1111), {0, 5}, 0, true) +
+           FakePort::ReplyText(16, hash, {0, 5}, 0, true),
        1, 2},
-      {"another address, then the value", FakePort::ReplyText(17, hash, {0, 6}) + FakePort::ReplyText(16, hash, {0, 5}),
-       1, 2},
+      {"another address, then the value",
+       FakePort::ReplyText(17, hash, {0, 6}, 0, true) + FakePort::ReplyText(16, hash, {0, 5}, 0, true), 1, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

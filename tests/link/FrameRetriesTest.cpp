@@ -66,7 +66,7 @@ FrameRequest Request(int requestBit, uint16_t hash, std::vector<uint8_t> data = 
 }
 
 std::string GoodReply(uint16_t hash, std::vector<uint8_t> data) {
-  return EncodeRequest(0, hash, data.data(), static_cast<int>(data.size()), {8, 1, 0});
+  return EncodeRequest(1, hash, data.data(), static_cast<int>(data.size()), {8, 1, 0});
 }
 
 }  // namespace
@@ -132,10 +132,14 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
   const uint16_t kHashNErrReply = kHashNErr;
   const FrameRequest readIndex2 = Request(1, kHashAddr, {0, 2}, 2, {8, 16, 1});      // address 17, index 2
   const FrameRequest read11 = Request(1, kHashAddr, {}, 0, {11, 300, 0});            // 11-bit address 300
-  const FrameRequest write = Request(0, kHashAddr, {5, 0, 2}, 2, {8, 16, 1});        // value 5 to index 2
+  FrameRequest write = Request(0, kHashAddr, {5, 0, 2}, 2, {8, 16, 1});              // value 5 to index 2
+  write.answerRepeatsValue = true;
   FrameRequest command = Request(1, kHashAddr, {0, 2}, 2, {8, 16, 1});  // a command read: answered without a value
   command.answerCarriesData = false;
+  FrameRequest coefficient = Request(1, kHashAddr, {2}, 0, {8, 16, 1});  // coefficient 2: its answer starts with 2
+  coefficient.echoedHead = 1;
   const std::string own = From(8, 17, kHashAddr, {9, 0, 2});
+  const std::string refusal = From(8, 17, kHashNErrReply, {0x37}, 0);
   struct Case {
     const char* name;
     const FrameRequest& request;
@@ -170,9 +174,21 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
        {}, 2, false},
       {"read: echo, then the answer", readIndex2, false, {readIndex2.text, own}, FrameOutcome::Success, {9, 0, 2}, 1,
        true},
-      {"read: echo only", readIndex2, false, {readIndex2.text}, FrameOutcome::TimeOut, {}, 2, true},
+      // Nothing after a frame just like the request: an answer without a value.
+      {"read: echo only", readIndex2, false, {readIndex2.text}, FrameOutcome::Success, {0, 2}, 1, false},
+      {"read: echo only on a line known to echo", readIndex2, true, {readIndex2.text}, FrameOutcome::TimeOut, {}, 2,
+       true},
+      {"read: only a write's refusal", readIndex2, false, {refusal}, FrameOutcome::ForeignHash, {}, 2, false},
+      {"write: a read's refusal first", write, false, {From(8, 17, kHashNErrReply, {0x28}), write.text},
+       FrameOutcome::Success, {5, 0, 2}, 1, false},
+      {"write: another value's answer, then the refusal", write, false, {From(8, 17, kHashAddr, {6, 0, 2}, 0), refusal},
+       FrameOutcome::DeviceError, {0x37}, 1, false},
+      {"write: another value's answer alone", write, false, {From(8, 17, kHashAddr, {6, 0, 2}, 0)},
+       FrameOutcome::Success, {6, 0, 2}, 1, false},
+      {"coefficient: only another number's answer", coefficient, false, {From(8, 17, kHashAddr, {3, 0x3F})},
+       FrameOutcome::ForeignHash, {}, 2, false},
       {"read answered without an echo", readIndex2, true, {own}, FrameOutcome::Success, {9, 0, 2}, 1, false},
-      {"write: its echo, then a refusal", write, true, {write.text, From(8, 17, kHashNErrReply, {0x37}, 0)},
+      {"write: its echo, then a refusal", write, true, {write.text, refusal},
        FrameOutcome::DeviceError, {0x37}, 1, true},
       {"write: its echo only", write, true, {write.text}, FrameOutcome::TimeOut, {}, 2, true},
       {"write: its echo, then the module's", write, true, {write.text, write.text}, FrameOutcome::Success,

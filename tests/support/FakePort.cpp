@@ -55,8 +55,9 @@ bool FakePort::Decode(const std::string& text, Request& out) {
 }
 
 std::string FakePort::ReplyText(uint8_t addressByte, uint16_t hash, const std::vector<uint8_t>& data,
-                                uint8_t highBits) {
-  std::vector<uint8_t> frame = {addressByte, static_cast<uint8_t>((highBits << 5) | (data.size() & 0x0F)),
+                                uint8_t highBits, bool read) {
+  std::vector<uint8_t> frame = {addressByte,
+                                static_cast<uint8_t>((highBits << 5) | (read ? 0x10 : 0) | (data.size() & 0x0F)),
                                 static_cast<uint8_t>(hash >> 8),
                                 static_cast<uint8_t>(hash & 0xFF)};
   frame.insert(frame.end(), data.begin(), data.end());
@@ -141,18 +142,18 @@ int FakePort::Transact(const uint8_t* request, int length, uint8_t reply[kReplyS
     case Fault::Cancel: return -1;
     case Fault::Garbage: text = "GARBAGE\r"; break;
     case Fault::Raw: text = answer.raw; break;
-    case Fault::None: text = ReplyText(addressByte, decoded.hash, answer.data, highBits); break;
-    case Fault::ForeignHash: text = ReplyText(addressByte, static_cast<uint16_t>(decoded.hash ^ 0x1111), answer.data, highBits); break;
+    case Fault::None: text = ReplyText(addressByte, decoded.hash, answer.data, highBits, decoded.read); break;
+    case Fault::ForeignHash: text = ReplyText(addressByte, static_cast<uint16_t>(decoded.hash ^ 0x1111), answer.data, highBits, decoded.read); break;
     case Fault::DeviceError:
-      text = ReplyText(addressByte, kErrorHash, {static_cast<uint8_t>(answer.code)}, highBits);
+      text = ReplyText(addressByte, kErrorHash, {static_cast<uint8_t>(answer.code)}, highBits, decoded.read);
       break;
     case Fault::BadCrc:
-      text = ReplyText(addressByte, decoded.hash, answer.data, highBits);
+      text = ReplyText(addressByte, decoded.hash, answer.data, highBits, decoded.read);
       // Change the CRC's last half-byte character to another valid one.
       text[text.size() - 2] = text[text.size() - 2] == 'G' ? 'H' : 'G';
       break;
     case Fault::Cut:
-      text = ReplyText(addressByte, decoded.hash, answer.data, highBits);
+      text = ReplyText(addressByte, decoded.hash, answer.data, highBits, decoded.read);
       text.resize(text.size() / 2);
       break;
   }

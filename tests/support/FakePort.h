@@ -74,9 +74,9 @@ class FakePort : public Sio {
   static std::string Encode(const std::vector<uint8_t>& frame);
   static bool Decode(const std::string& text, Request& out);
   // A reply frame's characters: address byte, low address bits (11-bit addressing)
-  // with the length, hash, data, CRC.
+  // with the request bit (as the request had it) and the length, hash, data, CRC.
   static std::string ReplyText(uint8_t addressByte, uint16_t hash, const std::vector<uint8_t>& data,
-                               uint8_t highBits = 0);
+                               uint8_t highBits = 0, bool read = false);
 
  private:
   Answer FromTable(const Request& request);

@@ -173,6 +173,24 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
                                                "R CLB.G", "R CLB.G", "W CLB.P", "W CLB.P", "W CLB.A", "W CLB.A"}));
   ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_EQ(prompter_.texts.back(), LoadString(515));
+
+  // A module whose every reply comes again 2 ms later: each coefficient shown is the
+  // module's own for its number, never the copy of the one read before.
+  ASSERT_NO_FATAL_FAILURE(Open(8, {"twice all after 2"}));
+  {
+    Dialogs::CCalibrate2 second(*link_, {3, "", 0});
+    second.show();
+    second.continueButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
+    second.continueButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
+    const QString shown = second.MainText();
+    int at = 0;
+    for (const char* k : {"1.125000", "1.250000", "1.375000", "1.500000"}) {
+      at = shown.indexOf(k, at);
+      EXPECT_NE(at, -1) << k << " in " << shown.toStdString();
+    }
+  }
 }
 
 TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes) {

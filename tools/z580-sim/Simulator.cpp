@@ -171,6 +171,11 @@ void Simulator::SetEcho(bool echo) {
   echo_ = echo;
 }
 
+void Simulator::RefuseWritesOf(long value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refusedValue_ = value;
+}
+
 void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame, bool writesOnly,
                          int every) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -238,6 +243,7 @@ void Simulator::ClearFaults() {
   faultEvery_ = 1;
   faultTick_ = 0;
   echo_ = false;
+  refusedValue_ = -1;
   delayMs_ = 0;
   armed_ = ArmedFault{};
 }
@@ -754,6 +760,11 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
   } else {
     if (spec.readOnly) return error(kErrRom);
     if (spec.hasAttributes && !e->editable) return error(kErrLocked);
+    if (refusedValue_ >= 0 && !value.empty() && value.size() <= 4) {
+      unsigned long written = 0;
+      for (uint8_t byte : value) written = (written << 8) | byte;
+      if (written == static_cast<unsigned long>(refusedValue_)) return error(kErrRejected);
+    }
     const size_t len = static_cast<size_t>(spec.length);
     // A command written without data: the module acts and answers with its value.
     const bool command = spec.dataLessWrite && value.empty();
@@ -1152,6 +1163,11 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   };
   if (verb == "echo" && words.size() == 1 && !arm) {
     sim.SetEcho(true);
+    return true;
+  }
+  if (verb == "refuse" && !arm) {
+    if (words.size() != 2 || !ParseNumber(words[1], a) || a < 0) return fail("refuse needs a value 0 or more");
+    sim.RefuseWritesOf(a);
     return true;
   }
   if (verb == "twice") {

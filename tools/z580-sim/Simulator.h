@@ -109,6 +109,9 @@ class Simulator {
   // A line that echoes (a 2-wire converter): every byte sent comes back at once,
   // before the module's reply. Stays until cleared.
   void SetEcho(bool echo);
+  // A module that refuses (n.Err 0x37, nothing stored) every write of a parameter
+  // whose value, read as an unsigned number, is `value`; -1: none. Until cleared.
+  void RefuseWritesOf(long value);
   void SetReplyDelay(int milliseconds);
   void ClearFaults();
   // Closes the master side (the program then sees a hang-up); returns once done.
@@ -232,6 +235,7 @@ class Simulator {
   int faultTick_ = 0;    // replies since the last one touched
   unsigned noiseTick_ = 0;
   bool echo_ = false;
+  long refusedValue_ = -1;
   int delayMs_ = 0;
   bool live_ = false;
   struct ArmedFault {
@@ -271,7 +275,8 @@ class Simulator {
 //   silence | delay MS | drop [N] | garbage [N] | badcrc [N] | foreign [N] |
 //   error CODE [N] | cut [N] | twice [N] [after MS] | late MS [N] |
 //   other-address before|after [N] | other-index before|after [N] | noise [N] |
-//   echo | hangup | clear | protocol own|rtu|ascii|percent | set NAME [INDEX] VALUE
+//   echo | refuse VALUE | hangup | clear | protocol own|rtu|ascii|percent |
+//   set NAME [INDEX] VALUE
 // N: number of replies (default 1; "all" or -1 until cleared); CODE: decimal or 0x hex.
 // A reply fault may add "every K" (only every K-th reply), and end in "on NAME"
 // (armed: it starts with the first request for that parameter), "at N" (with the
