@@ -504,20 +504,13 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/addr:-5", "/read", "keep.z580"}, 206, "\"/addr:-5\"", kNothing},
       {"", {"/addr:255", "/read", "keep.z580"}, 206, "\"/addr:255\": 255 is the broadcast address", kNothing},
       {"", {"/addr:020", "/read", "new.z580"}, 0, "", kAnything},  // octal 16
-      // Words the run does not understand: refused before anything is made or sent.
+      // Words the run does not understand (each word's line: CommandLineTest): refused
+      // before anything is made or sent.
       {"", {"/write", "/port:7", "/adr:17", "read.z580"}, 206, "\"/adr:17\" is no switch", kNothingMade},
-      {"", {"/write", "/port:7", "/address:17", "read.z580"}, 206, "\"/address:17\" is no switch", kNothingMade},
       {"", {"/write", "/bps:fast", "read.z580"}, 206, "\"/bps:fast\": not a rate the port knows", kNothingMade},
-      {"", {"/write", "/bps:0", "read.z580"}, 206, "\"/bps:0\": not a rate the port knows", kNothingMade},
-      {"", {"/write", "/bps:1920O", "read.z580"}, 206, "\"/bps:1920O\"", kNothingMade},
-      {"", {"/write", "/bps:-9600", "read.z580"}, 206, "\"/bps:-9600\"", kNothingMade},
       {"", {"/write", "/port:7", "/prty:none", "read.z580"}, 206, "\"/prty:none\": the value is one of even, odd, no",
        kNothingMade},
-      {"", {"/write", "/port:264", "read.z580"}, 206, "\"/port:264\"", kNothingMade},
-      {"", {"/write", "/len:9", "read.z580"}, 206, "\"/len:9\": a data length is 7 or 8", kNothingMade},
       {"", {"/write", "/sbit:xx", "read.z580"}, 206, "\"/sbit:xx\"", kNothingMade},
-      {"", {"/raed", "read.z580"}, 206, "\"/raed\" is no switch", kNothingMade},
-      {"", {"--write", "read.z580"}, 206, "\"--write\" is no switch", kNothingMade},
       {"", {"-red", "read.z580"}, 206, "\"-red\" is no switch", kNothingMade},
       // A port named as the ports are: the one it names, never the stored one.
       {"", {"/write", "/port:COM8", "read.z580"}, 201, "cannot open the port COM8: Причина: устройство", kNothing},
@@ -576,7 +569,6 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     // No code without its reason.
     EXPECT_EQ(run.errors.find("zt580: ") != std::string::npos, c.exitCode != 0) << what << "\n" << run.errors;
     if (!c.reason.empty()) {
-      EXPECT_NE(run.errors.find("zt580: "), std::string::npos) << what;
       EXPECT_NE(run.errors.find(c.reason), std::string::npos) << what << "\n" << run.errors;
       if (c.sends != kNothingMade) {
         EXPECT_NE(logged.str().find(c.reason), std::string::npos) << what << "\n" << logged.str();
