@@ -432,14 +432,15 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   std::vector<uint8_t> cut(goodBytes.begin(), goodBytes.begin() + 900);  // 22 of the 24 values
   WriteBytes(dir_ + "/cut.z580", cut);
   // The good file with a value a read that failed midway leaves, and with a typo.
+  auto save = [&](CPelmDoc& doc, const std::string& file, const std::function<void(Parameter&)>& change) {
+    ForEachParameter(*doc.rootBranch, change);
+    std::string error;
+    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/" + file, error)) << error;
+  };
   auto withValue = [&](const std::string& file, const std::string& name, const std::string& value) {
     CPelmDoc doc(nullptr, false);
     ASSERT_EQ(doc.OnOpenDocument(good), DocumentLoad::Loaded);
-    ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
-      if (p.name == name) p.value = value;
-    });
-    std::string error;
-    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/" + file, error)) << error;
+    save(doc, file, [&](Parameter& p) { if (p.name == name) p.value = value; });
   };
   ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", kTaskParameter, resources::LoadString(194)));
   ASSERT_NO_FATAL_FAILURE(withValue("typo.z580", "Av.t", "x"));  // int, 1 to 60
@@ -449,11 +450,9 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     App().modelIndex = 5;
     CPelmDoc doc(nullptr, false);
     ASSERT_TRUE(doc.OnNewDocument());
-    ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
+    ASSERT_NO_FATAL_FAILURE(save(doc, "other.z580", [](Parameter& p) {
       if (!p.initialValue.empty()) p.value = p.initialValue;
-    });
-    std::string error;
-    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/other.z580", error)) << error;
+    }));
     std::vector<uint8_t> old = testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/other.z580");
     old[2] = 3;  // the schema without the model byte
     old.erase(old.begin() + 14);
