@@ -269,16 +269,6 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
   ExpectOnlyProgramLines(run.errors);
 }
 
-TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
-  ASSERT_NO_FATAL_FAILURE(StartModule(19));
-  EXPECT_EQ(Run({"/write", "/close", "missing.z580"}).exitCode, 200);
-  std::ofstream(dir_ + "/empty.z580").close();
-  EXPECT_EQ(Run({"/write", "/close", "empty.z580"}).exitCode, 200);
-  EXPECT_EQ(Run({"/read", "/close"}).exitCode, 200);  // nowhere to read into
-  EXPECT_EQ(Run({"-write", "-close"}).exitCode, 200);
-  EXPECT_TRUE(sim_->Requests().empty());
-}
-
 TEST_F(ProgramRunTest, ReadIntoAFolderThatDoesNotExistEndsAt200WithoutReading) {
   ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
@@ -491,6 +481,8 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/write", "missing.z580"}, 200, "missing.z580\" does not exist", kNothing},
       {"", {"/write", "empty.z580"}, 200, "empty.z580\" is empty", kNothing},
       {"", {"/write", "folder.z580"}, 200, "folder.z580\" is a folder", kNothing},
+      {"", {"/read"}, 200, "", kNothing},  // nowhere to read into
+      {"", {"-write", "-close"}, 200, "", kNothing},
       {"", {"/read", dir_ + "/gone/x/out.z580"}, 200, "the folder \"" + dir_ + "/gone/x\" does not exist", kNothing},
       {"", {"/read", "folder.z580"}, 200, "cannot save \"" + dir_ + "/folder.z580\": ", kAnything},
       // No module to work with.
