@@ -298,7 +298,6 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   EXPECT_EQ(m.step(), 2);
   EXPECT_EQ(m.mainText, "Значение первого коэффициента: 1.500000 \nЗначение второго коэффициента: —\n\n"
                         "Нажмите на кнопку «Продолжить»");
-  EXPECT_NE(m.mainText.find("1.500000"), std::string::npos);
   EXPECT_FALSE(m.badStatus);
 
   ScriptedCalibrationLink bad;
