@@ -10,7 +10,9 @@
 #include "link/NetRS485prg.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "support/Last.h"
 
+using testsupport::Last;
 using resources::LoadString;
 
 namespace {
@@ -88,9 +90,8 @@ TEST_F(TreeCommitTest, PollPeriods) {
       EXPECT_EQ(outcome, CommitOutcome::Refused) << c.text;
       EXPECT_EQ(reading_->pollPeriod, before) << c.text;
       EXPECT_EQ(rows_.Text(reading_->treeItem, 1), std::to_string(before)) << c.text;
-      ASSERT_FALSE(prompter_.requests.empty());
-      EXPECT_EQ(prompter_.requests.back().text, LoadString(218));
-      EXPECT_EQ(prompter_.requests.back().icon, platform::MessageIcon::Error);
+      EXPECT_EQ(Last(prompter_.requests).text, LoadString(218));
+      EXPECT_EQ(Last(prompter_.requests).icon, platform::MessageIcon::Error);
     } else {
       EXPECT_EQ(outcome, CommitOutcome::Taken) << c.text;
       EXPECT_EQ(reading_->pollPeriod, c.period) << c.text;
@@ -124,8 +125,7 @@ TEST_F(TreeCommitTest, PolledValuesAreWrittenAtOnceUnlessRefused) {
   EXPECT_EQ(rows_.At(reading_->treeItem).colour, model::kRed);
   EXPECT_EQ(rows_.Text(reading_->treeItem, 5), link_.failureNote);
   EXPECT_EQ(rows_.Text(reading_->treeItem, 2), "8.000");
-  ASSERT_FALSE(prompter_.requests.empty());
-  EXPECT_EQ(prompter_.requests.back().text, link_.failureNote);
+  EXPECT_EQ(Last(prompter_.requests).text, link_.failureNote);
 }
 
 TEST_F(TreeCommitTest, TheOwnerAttributeLocksValueAndEditAttributeButNotItself) {
@@ -193,8 +193,7 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
   // Read as the cell reads it: "0x1FF" is 511, not 0.
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "0x1FF"), CommitOutcome::Refused);
-  ASSERT_FALSE(prompter_.requests.empty());
-  EXPECT_EQ(prompter_.requests.back().text, LoadString(258));
+  EXPECT_EQ(Last(prompter_.requests).text, LoadString(258));
   EXPECT_TRUE(link_.calls.empty());
 
   Elements::NetRS485prg own;

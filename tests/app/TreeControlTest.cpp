@@ -12,7 +12,9 @@
 #include "support/FakeDeviceDocument.h"
 #include "support/FakeLink.h"
 #include "support/FakePort.h"
+#include "support/Last.h"
 
+using testsupport::Last;
 using resources::LoadString;
 
 namespace {
@@ -90,8 +92,7 @@ TEST_F(TreeControlTest, ExpandingAnElementReadsItsUnreadNamedParameterRows) {
   // The opened branch's own row too, not only at the next refresh of all rows.
   EXPECT_EQ(rows_.At(root).colour, model::kRed);
   EXPECT_EQ(device.calls.front(), "wait on");
-  ASSERT_FALSE(device.calls.empty());
-  EXPECT_EQ(device.calls.back(), "wait off");
+  EXPECT_EQ(Last(device.calls), "wait off");
 
   // Read once: now it has a note.
   ExpandRows(rows_, root, &device);
@@ -162,9 +163,7 @@ TEST_F(TreeControlTest, OnePopupPerRightClick) {
     EXPECT_EQ(popup, c.popup);
     EXPECT_EQ(PopupItems(popup, c.object).size(), c.items);
   }
-  const auto items = PopupItems(RowPopup::ParameterMenu, a_);
-  ASSERT_FALSE(items.empty());
-  EXPECT_EQ(items.back().text, "Установить значение в \"Нет данных\"");
+  EXPECT_EQ(Last(PopupItems(RowPopup::ParameterMenu, a_)).text, "Установить значение в \"Нет данных\"");
   const auto other = PopupItems(RowPopup::ParameterMenu, b_);
   ASSERT_GE(other.size(), 2u);
   EXPECT_EQ(other[1].id, 0);  // the separator follows "read"

@@ -19,8 +19,10 @@
 #include "devices/CZ580M22.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "support/Last.h"
 
 using namespace calibration;
+using testsupport::Last;
 
 namespace {
 
@@ -214,8 +216,7 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   link.answers["Rd.St"] = {Value("1")};
   EXPECT_EQ(SaveFactory(link, doc->scannersBranch, doc->rootBranch, sens).check, StatusCheck::Good);
   EXPECT_EQ(link.calls.size(), 6u);  // and every "Sens" again
-  ASSERT_FALSE(link.calls.empty());
-  EXPECT_EQ(link.calls.back(), "read Sens:3");
+  EXPECT_EQ(Last(link.calls), "read Sens:3");
 
   // The list and the page lines from the enumeration.
   EXPECT_EQ(SensitivityEntries(sens[0]->type),
@@ -225,8 +226,7 @@ TEST(StrainGauge, FactoryStepsAndSave) {
   EXPECT_EQ(SensitivityLines(link, sens[0], true),
             "Текущая чувствительность: <не определено>\r\nДиапазон: <не определено>");
   EXPECT_EQ(WriteSensitivity(link, *sens[1], 2), "");
-  ASSERT_FALSE(link.calls.empty());
-  EXPECT_EQ(link.calls.back(), "write Sens:1=3 мВ/В e1");
+  EXPECT_EQ(Last(link.calls), "write Sens:1=3 мВ/В e1");
 }
 
 TEST(PhRedox, ModesCommandsAndInstructions) {

@@ -13,8 +13,10 @@
 #include "calibration/CommonWizard.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "support/Last.h"
 
 using namespace calibration;
+using testsupport::Last;
 using resources::LoadString;
 
 namespace {
@@ -214,8 +216,7 @@ TEST(Calibrate2, ValveTypeRunsClosedThenOpenPass) {
                             "W CLB.I [131,4]", "R CLB.S []", "R CLB.T []", "R CLB.G [1]", "W CLB.P []"}));
   EXPECT_EQ(link.timeouts[4], Calibrate2Machine::kWriteReadTimeoutMs);
   Press(m, 1);
-  ASSERT_FALSE(link.calls.empty());
-  EXPECT_EQ(link.calls.back(), "W CLB.A []");
+  EXPECT_EQ(Last(link.calls), "W CLB.A []");
   platform::CollectingPrompter prompter;
   prompter.answer = platform::kAnswerNo;
   EXPECT_EQ(m.AskClosingQuestion(), Calibrate2Machine::FollowUp::NewCalibrate1);
@@ -245,8 +246,7 @@ TEST(Calibrate2, RefusedEndOfAPassIsNoSuccess) {
     EXPECT_EQ(d.boxes[1], LoadString(515));
     EXPECT_TRUE(d.closed);
     EXPECT_FALSE(d.ok);
-    ASSERT_FALSE(link.calls.empty());
-    EXPECT_EQ(link.calls.back(), c.lastCall);
+    EXPECT_EQ(Last(link.calls), c.lastCall);
     EXPECT_EQ(link.Calls("W CLB.I").size(), 1u);  // no open pass
   }
 }
@@ -298,7 +298,6 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   EXPECT_EQ(m.step(), 2);
   EXPECT_EQ(m.mainText, "Значение первого коэффициента: 1.500000 \nЗначение второго коэффициента: —\n\n"
                         "Нажмите на кнопку «Продолжить»");
-  EXPECT_NE(m.mainText.find("1.500000"), std::string::npos);
   EXPECT_FALSE(m.badStatus);
 
   ScriptedCalibrationLink bad;
@@ -317,8 +316,7 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   Calibrate2Machine f(faulty, 2, "", 0);
   Press(f, 2);
   EXPECT_EQ(f.step(), 5);
-  ASSERT_FALSE(faulty.calls.empty());
-  EXPECT_EQ(faulty.calls.back(), "R CLB.G [3]");
+  EXPECT_EQ(Last(faulty.calls), "R CLB.G [3]");
   EXPECT_NE(f.mainText.find("10.000000"), std::string::npos);
   EXPECT_NE(f.mainText.find(LoadString(533)), std::string::npos);
   const Drive d = Press(f, 1);
@@ -344,8 +342,7 @@ TEST(Calibrate2, BadWriteStatusRepeatsThreeTimesThenAsks) {
     EXPECT_EQ(d.boxes[0], LoadString(580) + LoadString(565));
     EXPECT_TRUE(d.closed);
     EXPECT_FALSE(d.ok);
-    ASSERT_FALSE(link.calls.empty());
-    EXPECT_EQ(link.calls.back(), "W CLB.A []");
+    EXPECT_EQ(Last(link.calls), "W CLB.A []");
   }
 }
 
@@ -396,8 +393,7 @@ TEST(AnalogOutput, PointsOfAnalogOutputsOnly) {
   EXPECT_EQ(six[5].text, "K20 выхода №6");
   EXPECT_EQ(link.calls, std::vector<std::string>{"read POUt"});
   const std::vector<OutputPoint> eight = ListPoints(link, types, 8, true);
-  ASSERT_FALSE(eight.empty());
-  EXPECT_EQ(eight.back().text, "K20 выхода №8");
+  EXPECT_EQ(Last(eight).text, "K20 выхода №8");
 }
 
 TEST(AnalogOutput, PointThatIsNotEditableKeepsItsAttributes) {

@@ -133,17 +133,15 @@ TEST(CheckAndSetValue, IntegersMustBeWholeAndComplete) {
   Typed p("int");
   EXPECT_EQ(Check(p, "7"), "7");
   // "CodP" is shown in hexadecimal, and the module's address as the decimal number
-  // any address text is.
-  Typed code("int"), address("int");
-  code.name = "CodP";
-  EXPECT_EQ(Check(code, "0x1F"), "0x1f");
-  EXPECT_EQ(Check(code, "31"), "0x1f");
-  address.name = "Addr";
-  EXPECT_EQ(Check(address, "0x10"), "16");
-  EXPECT_EQ(Check(address, "16.0"), "<refused>");
-  EXPECT_EQ(Check(address, "-1"), "<refused>");
-  EXPECT_EQ(Check(address, "65536"), "<refused>");  // beyond the two bytes it is written in
-  EXPECT_EQ(Check(address, std::string(30, '1')), "<refused>");
+  // any address text is, within the two bytes it is written in.
+  const char* no = "<refused>";
+  for (const auto& [name, text, shown] : std::vector<std::tuple<const char*, std::string, const char*>>{
+           {"CodP", "0x1F", "0x1f"}, {"CodP", "31", "0x1f"}, {"Addr", "0x10", "16"}, {"Addr", "16.0", no},
+           {"Addr", "-1", no}, {"Addr", "65536", no}, {"Addr", std::string(30, '1'), no}}) {
+    Typed named("int");
+    named.name = name;
+    EXPECT_EQ(Check(named, text), shown) << name << " '" << text << "'";
+  }
   EXPECT_EQ(Check(p, std::string(256, '1')), "<refused>");
   // A stored-dot mantissa has 28 bits.
   Typed dotted("stored_dot");

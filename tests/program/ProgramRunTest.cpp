@@ -269,16 +269,6 @@ TEST_F(ProgramRunTest, BatchRunNamesWhatItIgnoredAndAFileThatEndsEarly) {
   ExpectOnlyProgramLines(run.errors);
 }
 
-TEST_F(ProgramRunTest, MissingFileEndsAt200WithoutTraffic) {
-  ASSERT_NO_FATAL_FAILURE(StartModule(19));
-  EXPECT_EQ(Run({"/write", "/close", "missing.z580"}).exitCode, 200);
-  std::ofstream(dir_ + "/empty.z580").close();
-  EXPECT_EQ(Run({"/write", "/close", "empty.z580"}).exitCode, 200);
-  EXPECT_EQ(Run({"/read", "/close"}).exitCode, 200);  // nowhere to read into
-  EXPECT_EQ(Run({"-write", "-close"}).exitCode, 200);
-  EXPECT_TRUE(sim_->Requests().empty());
-}
-
 TEST_F(ProgramRunTest, ReadIntoAFolderThatDoesNotExistEndsAt200WithoutReading) {
   ASSERT_NO_FATAL_FAILURE(StartModule(19));
   const RunResult run = Run({"/read", "/close", "no-such-folder/out.z580"});
@@ -432,14 +422,15 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   std::vector<uint8_t> cut(goodBytes.begin(), goodBytes.begin() + 900);  // 22 of the 24 values
   WriteBytes(dir_ + "/cut.z580", cut);
   // The good file with a value a read that failed midway leaves, and with a typo.
+  auto save = [&](CPelmDoc& doc, const std::string& file, const std::function<void(Parameter&)>& change) {
+    ForEachParameter(*doc.rootBranch, change);
+    std::string error;
+    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/" + file, error)) << error;
+  };
   auto withValue = [&](const std::string& file, const std::string& name, const std::string& value) {
     CPelmDoc doc(nullptr, false);
     ASSERT_EQ(doc.OnOpenDocument(good), DocumentLoad::Loaded);
-    ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
-      if (p.name == name) p.value = value;
-    });
-    std::string error;
-    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/" + file, error)) << error;
+    save(doc, file, [&](Parameter& p) { if (p.name == name) p.value = value; });
   };
   ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", kTaskParameter, resources::LoadString(194)));
   ASSERT_NO_FATAL_FAILURE(withValue("typo.z580", "Av.t", "x"));  // int, 1 to 60
@@ -449,11 +440,9 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     App().modelIndex = 5;
     CPelmDoc doc(nullptr, false);
     ASSERT_TRUE(doc.OnNewDocument());
-    ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
+    ASSERT_NO_FATAL_FAILURE(save(doc, "other.z580", [](Parameter& p) {
       if (!p.initialValue.empty()) p.value = p.initialValue;
-    });
-    std::string error;
-    ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/other.z580", error)) << error;
+    }));
     std::vector<uint8_t> old = testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/other.z580");
     old[2] = 3;  // the schema without the model byte
     old.erase(old.begin() + 14);
@@ -492,6 +481,8 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/write", "missing.z580"}, 200, "missing.z580\" does not exist", kNothing},
       {"", {"/write", "empty.z580"}, 200, "empty.z580\" is empty", kNothing},
       {"", {"/write", "folder.z580"}, 200, "folder.z580\" is a folder", kNothing},
+      {"", {"/read"}, 200, "", kNothing},  // nowhere to read into
+      {"", {"-write", "-close"}, 200, "", kNothing},
       {"", {"/read", dir_ + "/gone/x/out.z580"}, 200, "the folder \"" + dir_ + "/gone/x\" does not exist", kNothing},
       {"", {"/read", "folder.z580"}, 200, "cannot save \"" + dir_ + "/folder.z580\": ", kAnything},
       // No module to work with.
@@ -504,20 +495,13 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/addr:-5", "/read", "keep.z580"}, 206, "\"/addr:-5\"", kNothing},
       {"", {"/addr:255", "/read", "keep.z580"}, 206, "\"/addr:255\": 255 is the broadcast address", kNothing},
       {"", {"/addr:020", "/read", "new.z580"}, 0, "", kAnything},  // octal 16
-      // Words the run does not understand: refused before anything is made or sent.
+      // Words the run does not understand (each word's line: CommandLineTest): refused
+      // before anything is made or sent.
       {"", {"/write", "/port:7", "/adr:17", "read.z580"}, 206, "\"/adr:17\" is no switch", kNothingMade},
-      {"", {"/write", "/port:7", "/address:17", "read.z580"}, 206, "\"/address:17\" is no switch", kNothingMade},
       {"", {"/write", "/bps:fast", "read.z580"}, 206, "\"/bps:fast\": not a rate the port knows", kNothingMade},
-      {"", {"/write", "/bps:0", "read.z580"}, 206, "\"/bps:0\": not a rate the port knows", kNothingMade},
-      {"", {"/write", "/bps:1920O", "read.z580"}, 206, "\"/bps:1920O\"", kNothingMade},
-      {"", {"/write", "/bps:-9600", "read.z580"}, 206, "\"/bps:-9600\"", kNothingMade},
       {"", {"/write", "/port:7", "/prty:none", "read.z580"}, 206, "\"/prty:none\": the value is one of even, odd, no",
        kNothingMade},
-      {"", {"/write", "/port:264", "read.z580"}, 206, "\"/port:264\"", kNothingMade},
-      {"", {"/write", "/len:9", "read.z580"}, 206, "\"/len:9\": a data length is 7 or 8", kNothingMade},
       {"", {"/write", "/sbit:xx", "read.z580"}, 206, "\"/sbit:xx\"", kNothingMade},
-      {"", {"/raed", "read.z580"}, 206, "\"/raed\" is no switch", kNothingMade},
-      {"", {"--write", "read.z580"}, 206, "\"--write\" is no switch", kNothingMade},
       {"", {"-red", "read.z580"}, 206, "\"-red\" is no switch", kNothingMade},
       // A port named as the ports are: the one it names, never the stored one.
       {"", {"/write", "/port:COM8", "read.z580"}, 201, "cannot open the port COM8: Причина: устройство", kNothing},
@@ -576,7 +560,6 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     // No code without its reason.
     EXPECT_EQ(run.errors.find("zt580: ") != std::string::npos, c.exitCode != 0) << what << "\n" << run.errors;
     if (!c.reason.empty()) {
-      EXPECT_NE(run.errors.find("zt580: "), std::string::npos) << what;
       EXPECT_NE(run.errors.find(c.reason), std::string::npos) << what << "\n" << run.errors;
       if (c.sends != kNothingMade) {
         EXPECT_NE(logged.str().find(c.reason), std::string::npos) << what << "\n" << logged.str();

@@ -34,8 +34,10 @@
 #include "platform/CFormat.h"
 #include "platform/Prompter.h"
 #include "resources/StringTable.h"
+#include "support/Last.h"
 
 namespace {
+using testsupport::Last;
 
 std::string FloatData(float v) {
   uint32_t bits;
@@ -122,13 +124,11 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
   auto* code = sheet.FindPageByClass<CalibrationPH::CCodePage>();
   code->codeEdit()->setText("716 ");
   Click(sheet, CmySheet::kIdNext);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), "Код доступа не верен!");
+  EXPECT_EQ(Last(prompter_.texts), "Код доступа не верен!");
   code->codeEdit()->setText("716");
   Click(sheet, CmySheet::kIdNext);  // the parameters are confirmed
   ASSERT_EQ(sheet.ActiveIndex(), 0);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_NE(prompter_.texts.back().find("Указанные параметры верны?"), std::string::npos);
+  EXPECT_NE(Last(prompter_.texts).find("Указанные параметры верны?"), std::string::npos);
   EXPECT_FALSE(code->pointsCombo()->isHidden());
   EXPECT_EQ(code->pointsCombo()->currentIndex(), 1);
   Click(sheet, CmySheet::kIdNext);
@@ -148,12 +148,10 @@ TEST_F(Calibration2WizardsTest, PhTwoPointsWithTheLiveReadingAndTheSlope) {
       WaitUntil([&] { return sheet.ActivePage() == sheet.FindPageByClass<CalibrationPH::CSavePHPage>(); }, 5000));
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(),
+  EXPECT_EQ(Last(prompter_.texts),
             "Числовое значение отклонения крутизны водородной характеристики: 0.95.\n\nПараметры электродной пары "
             "выходят за допустимые пределы. Рекомендуется заменить электроды.");
-  ASSERT_FALSE(prompter_.icons.empty());
-  EXPECT_EQ(prompter_.icons.back(), platform::MessageIcon::Warning);
+  EXPECT_EQ(Last(prompter_.icons), platform::MessageIcon::Warning);
   const std::string busy = "R Rd.St []";
   EXPECT_EQ(
       Frames({"Rd.Rs", "Rd.Tm"}),
@@ -178,16 +176,14 @@ TEST_F(Calibration2WizardsTest, PhPointThatIsNotTakenStopsThere) {
   for (const char* typed : {"1e39", "6.86abc"}) {
     step1->edit1354()->setText(typed);
     Click(sheet, CmySheet::kIdNext);
-    ASSERT_FALSE(prompter_.texts.empty());
-    EXPECT_EQ(prompter_.texts.back(), "Введено некорректное значение!") << typed;
+    EXPECT_EQ(Last(prompter_.texts), "Введено некорректное значение!") << typed;
   }
   EXPECT_EQ(Frames({"Rd.Rs"}), std::vector<std::string>{});
 
   // The refused point: the link's text, no watch of the status word, the page stays.
   step1->edit1354()->setText("6,86");
   Click(sheet, CmySheet::kIdNext);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), "Значение мантиссы превышает ограничения дескриптора");  // code 6
+  EXPECT_EQ(Last(prompter_.texts), "Значение мантиссы превышает ограничения дескриптора");  // code 6
   EXPECT_EQ(sheet.ActivePage(), step1);
   EXPECT_FALSE(sheet.progress()->IsRunning());
   EXPECT_TRUE(sheet.Button(CmySheet::kIdNext)->isEnabled());
@@ -221,10 +217,8 @@ TEST_F(Calibration2WizardsTest, PhRepeatBitKeepsTheSheetOpen) {
   sheet.SetActivePage(sheet.FindPageByClass<CalibrationPH::CSavePHPage>());
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), calibration::kUnverifiedText);
-  ASSERT_FALSE(prompter_.icons.empty());
-  EXPECT_EQ(prompter_.icons.back(), platform::MessageIcon::Warning);
+  EXPECT_EQ(Last(prompter_.texts), calibration::kUnverifiedText);
+  EXPECT_EQ(Last(prompter_.icons), platform::MessageIcon::Warning);
 }
 
 TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
@@ -246,8 +240,7 @@ TEST_F(Calibration2WizardsTest, StrainGaugeUserPointsOfTheChosenChannel) {
   EXPECT_NE(lower->Text().indexOf("Текущая чувствительность: 3 мВ/В\nДиапазон: -15..+15 мВ"), -1);
   // Next needs a voltage read on this page.
   Click(sheet, CmySheet::kIdNext);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), calibration::kNoVoltageText);
+  EXPECT_EQ(Last(prompter_.texts), calibration::kNoVoltageText);
   ASSERT_TRUE(WaitUntil([&] { return lower->edit1355()->text() == "2.0000"; }, 3000));
   lower->edit1353()->setText("20");
   lower->edit1354()->setText("10,0");
@@ -292,8 +285,7 @@ TEST_F(Calibration2WizardsTest, StrainGaugeFactoryStepsWithoutChannelIndex) {
   // A failure bit after the save: "Повторить", and the sheet stays.
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_TRUE(sheet.isVisible());
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), "Ошибка калибровки!");
+  EXPECT_EQ(Last(prompter_.texts), "Ошибка калибровки!");
   EXPECT_EQ(sheet.Button(CmySheet::kIdBack)->text(), "Повторить");
   EXPECT_FALSE(sheet.Button(CmySheet::kIdFinish)->isEnabled());
   EXPECT_EQ(Frames(), (std::vector<std::string>{"W M.s.t.r.:Sens", "W Sens [1]", "W zU.Sh []", "W zU.Sc []",
@@ -319,8 +311,7 @@ TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
   EXPECT_EQ(sheet.Button(CmySheet::kIdFinish)->text(), "Сохранить");
   page->countEdit()->setText("22");
   page->applyButton()->click();
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), "Введите значение от 2 до 21.");
+  EXPECT_EQ(Last(prompter_.texts), "Введите значение от 2 до 21.");
   page->countEdit()->setText("3");
   page->applyButton()->click();
   myClass::CPointsTableCtrl* table = page->table();
@@ -352,8 +343,7 @@ TEST_F(Calibration2WizardsTest, InductanceTableFitWrittenInOrder) {
   expected.push_back("R Rd.St []");
   EXPECT_EQ(Frames(), expected);
   // The status word did not come: the result is not called good.
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), calibration::kUnverifiedText);
+  EXPECT_EQ(Last(prompter_.texts), calibration::kUnverifiedText);
 }
 
 TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
@@ -382,8 +372,7 @@ TEST_F(Calibration2WizardsTest, InductanceFactoryStepsNameTheRange) {
   Click(sheet, CmySheet::kIdFinish);
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   EXPECT_EQ(prompter_.texts.size(), 2u);
-  ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), calibration::kUnverifiedText);
+  EXPECT_EQ(Last(prompter_.texts), calibration::kUnverifiedText);
   EXPECT_EQ(Frames(), (std::vector<std::string>{"R tdev []", "W zU.Sh []", "W zU.Sc []", "W U.Apl []", "R Rd.St []"}));
 }
 

@@ -439,8 +439,6 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
 TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(OpenFrame());
-  CPelmDoc& doc = *doc_;
-  Device& device = *doc_->GetDevice();
   const auto toolbar = [this](int command) {
     return [this, command] {
       QTest::mouseClick(frame_->ToolBar()->widgetForAction(frame_->Action(command)), Qt::LeftButton);
@@ -456,13 +454,13 @@ TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
   };
   using namespace mainframe;
   ExpectEachEndsTheEditFirst({
-      {"read all", [&] { doc.OnTreeTask(CPelmDoc::kCmdReadTree); }},
-      {"write all", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteTree); }},
-      {"write changed", [&] { doc.OnTreeTask(CPelmDoc::kCmdWriteChangedTree); }},
-      {"compare", [&] { doc.OnTreeTask(CPelmDoc::kCmdCompareTree); }},
-      {"init", [&] { doc.StartInitTask(); }},
-      {"read one", [&] { device.StartReadOneTask(*edited_); }},
-      {"write one", [&] { device.StartWriteOneTask(*edited_); }},
+      {"read all", [&] { doc_->OnTreeTask(CPelmDoc::kCmdReadTree); }},
+      {"write all", [&] { doc_->OnTreeTask(CPelmDoc::kCmdWriteTree); }},
+      {"write changed", [&] { doc_->OnTreeTask(CPelmDoc::kCmdWriteChangedTree); }},
+      {"compare", [&] { doc_->OnTreeTask(CPelmDoc::kCmdCompareTree); }},
+      {"init", [&] { doc_->StartInitTask(); }},
+      {"read one", [&] { doc_->GetDevice()->StartReadOneTask(*edited_); }},
+      {"write one", [&] { doc_->GetDevice()->StartWriteOneTask(*edited_); }},
       {"Ctrl+S", Keys(Qt::Key_S)},
       {"toolbar Save", toolbar(kCmdSave)},
       {"menu Save as", menu(0, kCmdSaveAs)},

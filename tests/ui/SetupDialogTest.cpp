@@ -93,19 +93,26 @@ class SetupDialogTest : public ::testing::Test {
     return dialog.exec();
   }
 
-  // Types text into a value cell by a double click and Enter, as a person does;
-  // the cell's text afterwards goes to `shown`. False while the editor is not open.
-  static bool TypeIntoCell(CSetupCarrier& dialog, int row, const char* text, std::vector<std::string>& shown) {
+  // Types each text into "Адрес" as a person does (a double click on the value, the
+  // text, Enter), noting the cell's text after each, then ends the dialog with `end`.
+  static int TypeAddresses(CSetupCarrier& dialog, std::vector<const char*> texts, std::vector<std::string>& shown,
+                           std::function<void()> end, int limitMs = 20000) {
     auto* table = dialog.Table();
-    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
-    QWidget* focus = QApplication::focusWidget();
-    if (table->EditBox() == nullptr || focus == nullptr) return false;
-    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(focus, text);
-    QTest::keyClick(focus, Qt::Key_Return);
-    QApplication::processEvents();
-    shown.push_back(table->GetItemText(row, 1));
-    return true;
+    const int row = RowOf(dialog, "Addr");
+    size_t next = 0;
+    return Run(dialog, [&] {
+      if (!dialog.isActiveWindow()) return false;
+      if (next == texts.size()) return end(), true;
+      QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
+      QWidget* focus = QApplication::focusWidget();
+      if (table->EditBox() == nullptr || focus == nullptr) return false;
+      QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(focus, texts[next++]);
+      QTest::keyClick(focus, Qt::Key_Return);
+      QApplication::processEvents();
+      shown.push_back(table->GetItemText(row, 1));
+      return false;
+    }, limitMs);
   }
 
   static int RowOf(CSetupCarrier& dialog, const char* name) {
@@ -374,20 +381,8 @@ TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsRefusedInTheTable) {
   Elements::NetRS485prg& settings = link->Settings();
   ASSERT_EQ(settings.GetParameterValue("A.Len"), "8");
   CSetupCarrier dialog(std::move(link), nullptr, false, nullptr);
-  const int row = RowOf(dialog, "Addr");
-  ASSERT_GE(row, 0);
   std::vector<std::string> shown;
-  auto type = [&](const char* text) { return TypeIntoCell(dialog, row, text, shown); };
-  int stage = 0;
-  Run(dialog, [&] {
-    if (!dialog.isActiveWindow()) return false;
-    if (stage == 0 && type("300")) stage = 1;
-    else if (stage == 1 && type("254")) stage = 2;
-    if (stage < 2) return false;
-    dialog.done(QDialog::Rejected);
-    return true;
-  });
-  ASSERT_EQ(stage, 2);
+  TypeAddresses(dialog, {"300", "254"}, shown, [&] { dialog.done(QDialog::Rejected); });
   EXPECT_EQ(shown, (std::vector<std::string>{"16", "254"}));
   EXPECT_EQ(prompter_.Texts(), LoadString(258));
   EXPECT_EQ(settings.GetParameterValue("Addr"), "254");
@@ -402,21 +397,10 @@ TEST_F(SetupDialogXvfb, TypedAddressesReachOnlyTheModuleShownInEveryFraming) {
   sim_->SetProtocol(z580sim::Protocol::Percent);
   device_->Settings().SetParameterValue("Addr", "20");
   CSetupCarrier dialog(std::make_unique<PreStart::DeviceSetupLink>(*device_), GetDeviceBrand(), true, nullptr);
-  const int row = RowOf(dialog, "Addr");
-  ASSERT_GE(row, 0);
   std::vector<std::string> shown;
-  auto type = [&](const char* text) { return TypeIntoCell(dialog, row, text, shown); };
-  int stage = 0;
-  const int result = Run(dialog, [&] {
-    if (!dialog.isActiveWindow()) return false;
-    if (stage == 0 && type("255")) stage = 1;
-    else if (stage == 1 && type("0x10")) stage = 2;
-    else if (stage == 2) {
-      QPushButton* connect = dialog.Button(CSetupCarrier::kConnect);
-      QTest::mouseClick(connect, Qt::LeftButton, {}, connect->rect().center());
-      return true;
-    }
-    return false;
+  const int result = TypeAddresses(dialog, {"255", "0x10"}, shown, [&] {
+    QPushButton* connect = dialog.Button(CSetupCarrier::kConnect);
+    QTest::mouseClick(connect, Qt::LeftButton, {}, connect->rect().center());
   }, 60000);
   EXPECT_EQ(result, QDialog::Accepted);
   EXPECT_EQ(shown, (std::vector<std::string>{"20", "16"}));

@@ -14,9 +14,11 @@
 #include "app/ui/CSinglePoint.h"
 #include "platform/CFormat.h"
 #include "resources/StringTable.h"
+#include "support/Last.h"
 
 namespace {
 
+using testsupport::Last;
 using resources::LoadString;
 
 // The byte values of the trace lines of one direction (">>" or "<<").
@@ -107,8 +109,7 @@ TEST_F(SinglePointDialogTest, OpensOnVerAndReadsIt) {
   EXPECT_TRUE(TracedBytes(trace, ">>").empty());
   EXPECT_EQ(TracedBytes(trace, "<<"), stored);
   EXPECT_EQ(trace[trace.size() - 2].toStdString(), LoadString(315));
-  ASSERT_FALSE(trace.empty());
-  EXPECT_FALSE(trace.back().isEmpty());
+  EXPECT_FALSE(Last(trace).isEmpty());
   EXPECT_EQ(Child<QListWidget>("trace")->currentRow(), trace.size() - 1);
 }
 
@@ -136,8 +137,7 @@ TEST_F(SinglePointDialogTest, WritesAnEnumerationIndexInTheAddressAndRefusesUnkn
   ASSERT_TRUE(sim_->GetValue("F.nom", 0, stored));
   EXPECT_EQ(stored, z580sim::Bytes{1});
   EXPECT_EQ(TracedBytes(trace, "<<"), stored);
-  ASSERT_FALSE(trace.empty());
-  EXPECT_EQ(trace.back().toStdString(), LoadString(314) + "60 Гц'");
+  EXPECT_EQ(Last(trace).toStdString(), LoadString(314) + "60 Гц'");
 
   // An index of 8 in the address: both notes, and the frame goes eight addresses on.
   Child<QRadioButton>("read")->setChecked(true);
@@ -180,14 +180,11 @@ TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNoth
     bool inAddress;
     const char* reason;  // a part of the last trace line; nullptr: sent
     unsigned address = 0;  // where it was sent
-  } cases[] = {{"-1", true, "'-1'", 0},
-               {"239", true, " 255 ", 0},
-               {"300", true, "'300': нужно целое число от 0 до 239", 0},
-               {"2147483647", true, "от 0 до 239", 0},
-               {"abc", true, "'abc'", 0},
-               {"2,5", true, "'2,5'", 0},
-               {"1", true, nullptr, 17},
-               {"65536", false, "'65536': нужно целое число от 0 до 65535", 0},
+  } cases[] = {{"-1", true, "'-1'"},           {"239", true, " 255 "},
+               {"300", true, "'300': нужно целое число от 0 до 239"},
+               {"2147483647", true, "от 0 до 239"}, {"abc", true, "'abc'"},
+               {"2,5", true, "'2,5'"},          {"1", true, nullptr, 17},
+               {"65536", false, "'65536': нужно целое число от 0 до 65535"},
                {"65535", false, nullptr, 16}};
   for (const Case& c : cases) {
     Child<QRadioButton>(c.inAddress ? "indexInAddress" : "indexInData")->setChecked(true);
@@ -202,8 +199,7 @@ TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNoth
       continue;
     }
     EXPECT_FALSE(sim_->WaitForRequests(1, 100)) << c.index;
-    ASSERT_FALSE(trace.empty());
-    EXPECT_NE(trace.back().toStdString().find(c.reason), std::string::npos) << trace.join("|").toStdString();
+    EXPECT_NE(Last(trace).toStdString().find(c.reason), std::string::npos) << trace.join("|").toStdString();
     EXPECT_EQ(trace.count(trace.back()), 1) << trace.join("|").toStdString();
     EXPECT_TRUE(TracedBytes(trace, ">>").empty()) << c.index;
     EXPECT_FALSE(trace.join("|").contains(QString::fromStdString(LoadString(417)))) << c.index;
