@@ -503,6 +503,14 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
        kNothingMade},
       {"", {"/write", "/sbit:xx", "read.z580"}, 206, "\"/sbit:xx\"", kNothingMade},
       {"", {"-red", "read.z580"}, 206, "\"-red\" is no switch", kNothingMade},
+      {"", {"/write", "/port:7", "/address:17", "read.z580"}, 206, "\"/address:17\" is no switch", kNothingMade},
+      {"", {"/write", "/bps:0", "read.z580"}, 206, "\"/bps:0\": not a rate the port knows", kNothingMade},
+      {"", {"/write", "/bps:1920O", "read.z580"}, 206, "\"/bps:1920O\"", kNothingMade},
+      {"", {"/write", "/bps:-9600", "read.z580"}, 206, "\"/bps:-9600\"", kNothingMade},
+      {"", {"/write", "/port:264", "read.z580"}, 206, "\"/port:264\"", kNothingMade},
+      {"", {"/write", "/len:9", "read.z580"}, 206, "\"/len:9\": a data length is 7 or 8", kNothingMade},
+      {"", {"/raed", "read.z580"}, 206, "\"/raed\" is no switch", kNothingMade},
+      {"", {"--write", "read.z580"}, 206, "\"--write\" is no switch", kNothingMade},
       // A port named as the ports are: the one it names, never the stored one.
       {"", {"/write", "/port:COM8", "read.z580"}, 201, "cannot open the port COM8: Причина: устройство", kNothing},
       // An error log that is the configuration file would empty it.
