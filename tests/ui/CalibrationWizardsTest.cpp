@@ -63,7 +63,14 @@ class CalibrationWizardsTest : public CalibrationSimTest {
     for (const std::string& f : Frames()) out.push_back(f.substr(0, f.find(" [")));
     return out;
   }
-
+  // Type 3's dialog taken through the measurement to the coefficients it read.
+  static void RunToCoefficients(Dialogs::CCalibrate2& dialog) {
+    dialog.show();
+    dialog.continueButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return dialog.machine().step() == 1 && !dialog.machine().Running(); }, 8000));
+    dialog.continueButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return dialog.machine().step() == 2; }, 4000));
+  }
 };
 
 TEST_F(CalibrationWizardsTest, CommonWizardRunsItsStepsAndRetriesFromTheErrorPage) {
@@ -161,11 +168,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
   prompter_.answers = {platform::kAnswerOk, platform::kAnswerNo};
   {
     Dialogs::CCalibrate2 second(*link_, {3, "", 0});
-    second.show();
-    second.continueButton()->click();
-    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
-    second.continueButton()->click();
-    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
+    ASSERT_NO_FATAL_FAILURE(RunToCoefficients(second));
     second.continueButton()->click();
     EXPECT_EQ(second.result(), QDialog::Rejected);
   }
@@ -179,11 +182,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
   ASSERT_NO_FATAL_FAILURE(Open(8, {"twice all after 2"}));
   {
     Dialogs::CCalibrate2 second(*link_, {3, "", 0});
-    second.show();
-    second.continueButton()->click();
-    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
-    second.continueButton()->click();
-    ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
+    ASSERT_NO_FATAL_FAILURE(RunToCoefficients(second));
     const QString shown = second.MainText();
     int at = 0;
     for (const char* k : {"1.125000", "1.250000", "1.375000", "1.500000"}) {
