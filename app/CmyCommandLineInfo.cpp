@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <array>
-#include <climits>
 #include <initializer_list>
 #include <filesystem>
 #include <optional>
 
+#include "app/NamedExitEvent.h"
 #include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Sio.h"
@@ -80,24 +80,77 @@ void CmyCommandLineInfo::ParseWords(const std::vector<std::string>& words) {
     batch.runFlags &= ~exchange::kRunRead;
     warnings.push_back("\"read\" together with \"write\": only the write runs.");
   }
+  RefuseUnusedWords();
 }
+
+void CmyCommandLineInfo::RefuseUnusedWords() {
+  const uint32_t run = batch.runFlags;
+  const bool batchRun = (run & exchange::kRunBatch) != 0;
+  for (const std::string& more : moreFileNames_) {
+    // A window started on several files (a desktop's "open with") shows the first.
+    if (!batchRun)
+      warnings.push_back(platform::Format("a second file name \"%s\": ignored (the file is \"%s\").", more.c_str(),
+                                          fileName.c_str()));
+    else
+      Refuse(platform::Format("a second file name \"%s\": a run takes one file (\"%s\")", more.c_str(),
+                              fileName.c_str()));
+  }
+  if (!batchRun) return;
+  const bool task = (run & (exchange::kRunWrite | exchange::kRunRead)) != 0;
+  const char* taskName = (run & exchange::kRunWrite) ? "/write" : "/read";
+  if (task && (batch.modeFlags & exchange::kModeTest))
+    Refuse(platform::Format("\"/test\" beside \"%s\": a test run connects and ends, it neither reads nor writes",
+                            taskName));
+  if (task && (run & exchange::kRunCalibrate))
+    Refuse(platform::Format("\"/calibrate\" beside \"%s\": no task runs with \"/calibrate\"", taskName));
+  // A run that ends without its window and without a task never opens the file.
+  const bool endsAtOnce =
+      (run & (exchange::kRunClose | exchange::kRunCalibrate)) != 0 || (batch.modeFlags & exchange::kModeTest) != 0;
+  if (!task && endsAtOnce && !fileName.empty())
+    Refuse(platform::Format("the file \"%s\": no \"/write\" or \"/read\" uses it", fileName.c_str()));
+}
+
+namespace {
+
+// A switch typed with a character that is none of its two: a backslash, or a dash
+// other than the ASCII one (as pasted from a text: "\u2013", "\u2014", "\u2212").
+bool BeginsLikeASwitch(std::string_view word) {
+  if (!word.empty() && word[0] == '\\') return true;
+  for (std::string_view dash : {"\u2010", "\u2011", "\u2012", "\u2013", "\u2014", "\u2015", "\u2212", "\uFE63", "\uFF0D"})
+    if (word.substr(0, dash.size()) == dash) return true;
+  return false;
+}
+
+}  // namespace
 
 void CmyCommandLineInfo::ParseWord(std::string_view word) {
   if (word.empty()) return;
-  // A file that exists is a file name even when its first folder is named like a
-  // switch ("/x/a.z580"): the desktop passes absolute paths.
   std::error_code error;
-  const bool existingFile = word[0] == '/' && std::filesystem::is_regular_file(std::string(word), error);
-  if (!existingFile && (IsSwitchWord(word) || !NamesFileToMake(word))) {
-    ParseSwitchWord(word);
+  const std::string path = Absolute(StripQuotes(word));
+  const bool existingFile = std::filesystem::exists(path, error) && !std::filesystem::is_directory(path, error);
+  if (IsSwitchWord(word) || (word[0] == '/' && !NamesFileToMake(word))) {
+    if (!existingFile) {
+      ParseSwitchWord(word);
+      return;
+    }
+    // A file that exists is a file name even when it is named like a switch
+    // ("/x/a.z580", "-w.z580"), unless the word is a switch the run understands.
+    CmyCommandLineInfo trial = *this;
+    trial.ParseSwitchWord(word);
+    if (trial.refusals.size() == refusals.size()) {
+      *this = std::move(trial);
+      return;
+    }
+  } else if (!existingFile && (BeginsLikeASwitch(word) || word.substr(0, 2) == "//")) {
+    batch.runFlags |= exchange::kRunBatch;
+    Refuse(platform::Format("\"%s\" is no switch (a switch begins with one \"/\" or \"-\") and no existing file",
+                            std::string(word).c_str()));
     return;
   }
-  // The first file name counts; later ones are ignored.
   if (fileName.empty())
-    fileName = Absolute(StripQuotes(word));
+    fileName = path;
   else
-    warnings.push_back(platform::Format("a second file name \"%s\": ignored (the file is \"%s\").",
-                                        std::string(word).c_str(), fileName.c_str()));
+    moreFileNames_.emplace_back(word);
 }
 
 bool CmyCommandLineInfo::NamesFileToMake(std::string_view word) {
@@ -142,8 +195,11 @@ void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
         Refuse(platform::Format("\"%s\": the switch needs a %s after \":\"", whole.c_str(),
                                 name == "elog" ? "file name" : "name"));
       } else if (name == "elog") {
-        errorLogPath = Absolute(value);
-      } else {
+        const std::string log = std::filesystem::path(Absolute(value)).lexically_normal().string();
+        if (Once(name, log, "\"" + whole + "\"")) errorLogPath = Absolute(value);
+      } else if (const std::string problem = NamedExitEvent::NameProblem(value); !problem.empty()) {
+        Refuse("\"" + whole + "\": " + problem);
+      } else if (Once(name, value, "\"" + whole + "\"")) {
         exitEventName = value;
       }
       return;
@@ -166,6 +222,14 @@ void CmyCommandLineInfo::ParseSwitchWord(std::string_view word) {
 
 void CmyCommandLineInfo::Refuse(const std::string& line) { refusals.push_back(line); }
 
+bool CmyCommandLineInfo::Once(const std::string& name, const std::string& value, const std::string& typed) {
+  const auto [at, first] = given_.emplace(name, value);
+  if (first || at->second == value) return true;
+  Refuse(platform::Format("%s: \"%s\" was given before with another value (\"%s\")", typed.c_str(),
+                          name.c_str(), at->second.c_str()));
+  return false;
+}
+
 void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
   const std::string piece = Lower(rawPiece);
   const size_t colon = piece.find(':');
@@ -175,6 +239,25 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
   const std::string typed = "\"/" + std::string(rawPiece) + "\"";
   batch.runFlags |= exchange::kRunBatch;
 
+  if (colon != std::string::npos && NameTakesNoValue(name)) {
+    Refuse(typed + ": the switch takes no value");
+    return;
+  }
+  if (colon == std::string::npos && !NameTakesNoValue(name)) {
+    Refuse(typed + ": the switch needs a value after \":\"");
+    return;
+  }
+  const exchange::BatchSettings before = batch;
+  const size_t refused = refusals.size();
+  ParseValue(name, value, typed);
+  if (refusals.size() != refused || NameTakesNoValue(name)) return;
+  // What the value says, whichever form of it was typed ("7", "COM7", "0x7").
+  const std::string digits = name == "port" && value.rfind("com", 0) == 0 ? value.substr(3) : value;
+  const std::optional<int> number = CommandLineAddressNumber(digits);
+  if (!Once(name, number ? std::to_string(*number) : value, typed)) batch = before;
+}
+
+void CmyCommandLineInfo::ParseValue(const std::string& name, const std::string& value, const std::string& typed) {
   // A switch whose value is one of its words.
   auto word = [&](std::initializer_list<std::string_view> words) -> int {
     int index = 0;
@@ -190,8 +273,7 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
   // Numbers are read whole, as an address is, and must be ones their field holds.
   auto window = [&](int32_t& field, uint8_t windowFlag) {
     const std::optional<int> n = CommandLineAddressNumber(value);
-    // A value beyond the int range reads as the range's end: beyond the field.
-    if (!n || *n == INT_MIN || *n == INT_MAX) {
+    if (!n) {
       Refuse(typed + ": not a whole number (decimal, 0x hexadecimal, or octal with a leading 0) of the int range");
       return;
     }
@@ -199,14 +281,6 @@ void CmyCommandLineInfo::ParsePiece(std::string_view rawPiece) {
     batch.windowFlags |= windowFlag;
   };
 
-  if (colon != std::string::npos && NameTakesNoValue(name)) {
-    Refuse(typed + ": the switch takes no value");
-    return;
-  }
-  if (colon == std::string::npos && !NameTakesNoValue(name)) {
-    Refuse(typed + ": the switch needs a value after \":\"");
-    return;
-  }
   if (name == "write") {
     batch.runFlags |= exchange::kRunWrite;
   } else if (name == "read") {

@@ -3,6 +3,7 @@
 // task, place the window and end the program; any other word names the
 // configuration file. Parsing is pure; creating the error log and the exit event
 // is left to the caller (CreateErrorLogFile, NamedExitEvent).
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,12 +29,14 @@ class CmyCommandLineInfo {
   std::string errorLogPath;
   // The external exit event's name ("exitevent"), or empty.
   std::string exitEventName;
-  // Lines for standard error about words the run passes over without harm (a
-  // second file name, a read beside a write).
+  // Lines for standard error about words the run passes over without harm (a read
+  // beside a write; a second file name of a run with the window).
   std::vector<std::string> warnings;
-  // One line for each word the run does not understand (a switch nobody knows, a
-  // value that does not read whole, one its field cannot hold, a word that is none
-  // of the switch's words): the run ends before anything is made or sent.
+  // One line for each word a batch run does not understand or cannot use (a
+  // switch nobody knows, a value that does not read whole, one its field cannot
+  // hold, a word that is none of the switch's words, a switch given twice with two
+  // values, a second file name, a file or a task that the run would not use): the
+  // run ends before anything is made or sent.
   std::vector<std::string> refusals;
 
   // Whether a word beginning with '/' is a switch word (its first piece names a
@@ -46,10 +49,21 @@ class CmyCommandLineInfo {
  private:
   void ParseSwitchWord(std::string_view word);
   void ParsePiece(std::string_view piece);
+  // The switch's value into its field, or a refusal.
+  void ParseValue(const std::string& name, const std::string& value, const std::string& typed);
   void Refuse(const std::string& line);
+  // A switch given again must mean what it meant the first time: `value` is what
+  // it set, `typed` the word as typed, quoted. False (and a refusal) when it differs.
+  bool Once(const std::string& name, const std::string& value, const std::string& typed);
+  // What a batch run cannot use, once every word is known.
+  void RefuseUnusedWords();
   std::string Absolute(const std::string& path) const;
 
   std::string startDirectory_;
+  // File names after the first, as typed.
+  std::vector<std::string> moreFileNames_;
+  // What each switch given so far set.
+  std::map<std::string, std::string> given_;
 };
 
 // Creates the file empty (truncating it); false when it cannot be made.

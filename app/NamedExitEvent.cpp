@@ -44,22 +44,38 @@ bool HeldByAnyProcess(const std::string& systemName) {
 
 }  // namespace
 
+std::string NamedExitEvent::NameProblem(const std::string& name) {
+  // The system's names have one leading '/' and no other, and a bounded length
+  // (its file is "sem." and the name without the '/').
+  if (name.empty()) return "an exit event needs a name";
+  if (name.find('/') != std::string::npos) return "an exit event's name has no \"/\"";
+  if (SystemNameFor(name).size() > NAME_MAX - 4)
+    return "an exit event's name has at most " + std::to_string(NAME_MAX - 4 - SystemNameFor("").size()) + " bytes";
+  return {};
+}
+
 NamedExitEvent::NamedExitEvent(const std::string& name) : systemName_(SystemNameFor(name)) {
-  // The system's names have one leading '/' and no other, and a bounded length.
-  if (name.empty() || name.find('/') != std::string::npos || systemName_.size() > NAME_MAX - 4) return;
+  if (!NameProblem(name).empty()) {
+    error_ = EINVAL;
+    return;
+  }
   for (int attempt = 0; attempt < 2; ++attempt) {
     semaphore_ = ::sem_open(systemName_.c_str(), O_CREAT | O_EXCL, 0600, 0);
     if (semaphore_ != SEM_FAILED) {
       created_ = true;
       return;
     }
-    if (errno != EEXIST) return;
+    if (errno != EEXIST) {
+      error_ = errno;
+      return;
+    }
     // A named event lives while a process holds it. One that nobody holds was left
     // by a run that was killed, maybe set: a new run starts from a clear one.
     if (attempt > 0 || HeldByAnyProcess(systemName_)) break;
     ::sem_unlink(systemName_.c_str());
   }
   semaphore_ = ::sem_open(systemName_.c_str(), 0);
+  if (semaphore_ == SEM_FAILED) error_ = errno;
 }
 
 NamedExitEvent::~NamedExitEvent() {

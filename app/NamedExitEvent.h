@@ -11,8 +11,8 @@
 
 class NamedExitEvent {
  public:
-  // Creates the event, or opens it when another process holds it; IsValid() tells whether it worked
-  // (a name with '/' or too long for the system is refused).
+  // Creates the event, or opens it when another process holds it; IsValid() tells
+  // whether it worked (a name NameProblem refuses never does).
   explicit NamedExitEvent(const std::string& name);
   ~NamedExitEvent();
   NamedExitEvent(const NamedExitEvent&) = delete;
@@ -24,11 +24,16 @@ class NamedExitEvent {
   void Set();
   const std::string& SystemName() const { return systemName_; }
   bool Created() const { return created_; }
+  // The system's error when the event could not be made or opened, else 0.
+  int Error() const { return error_; }
 
   static std::string SystemNameFor(const std::string& name) { return "/z580-" + name; }
+  // Why the system takes no event of that name ('/' in it, too long), or empty.
+  static std::string NameProblem(const std::string& name);
 
  private:
   std::string systemName_;
   sem_t* semaphore_ = SEM_FAILED;
   bool created_ = false;
+  int error_ = 0;
 };

@@ -123,6 +123,15 @@ bool CPelmApp::InitInstance() {
     for (const std::string& refusal : commandLine_.refusals) Fail(exchange::kResultConnectFailed, refusal);
     return EndStartUp();
   }
+  // A run that asked for an exit event must be one that can be stopped by it.
+  if (externalExit_ && !externalExit_->IsValid()) {
+    Fail(exchange::kResultConnectFailed,
+         platform::Format("cannot create the exit event \"%s\" (%s): %s", commandLine_.exitEventName.c_str(),
+                          externalExit_->SystemName().c_str(),
+                          std::error_code(externalExit_->Error(), std::generic_category()).message().c_str()));
+    externalExit_.reset();
+    return EndStartUp();
+  }
   // Nothing to write from, or nowhere to read into: no connection, no window.
   if (const std::string problem = BatchFileProblem(batch, commandLineFile_); !problem.empty()) {
     Fail(exchange::kResultMissingConfigFile, problem);
@@ -217,13 +226,8 @@ void CPelmApp::ApplyCommandLine() {
       Warn("cannot create the error log \"" + commandLine_.errorLogPath + "\"");
     App().SetErrorLogPath(commandLine_.errorLogPath);
   }
-  if (!commandLine_.exitEventName.empty()) {
+  if (!commandLine_.exitEventName.empty())
     externalExit_ = std::make_unique<NamedExitEvent>(commandLine_.exitEventName);
-    if (!externalExit_->IsValid()) {
-      Warn("cannot create the exit event \"" + commandLine_.exitEventName + "\"");
-      externalExit_.reset();
-    }
-  }
   commandLineFile_ = commandLine_.fileName;
 }
 

@@ -90,6 +90,22 @@ TEST(CommandLineTest, WhatTheRunDoesNotUnderstandIsRefused) {
       {{"/bps:0"}, "\"/bps:0\": not a rate the port knows"},
       {{"/len:9"}, "\"/len:9\": a data length is 7 or 8"},
       {{"/prty:none"}, "\"/prty:none\": the value is one of even, odd, no"},
+      // A switch typed with a character that is none of its own.
+      {{"/write", "//read", "good.z580"}, "\"//read\" is no switch", true, "/start/good.z580"},
+      {{"/write", "\\read", "good.z580"}, "\"\\read\" is no switch", true, "/start/good.z580"},
+      {{"/write", "\u2014read", "good.z580"}, "\"\u2014read\" is no switch", true, "/start/good.z580"},
+      // Words the run would not use, and switches that would cancel each other.
+      {{"/write", "a.z580", "b.z580"}, "a second file name \"b.z580\"", true, "/start/a.z580"},
+      {{"/close", "a.z580"}, "no \"/write\" or \"/read\" uses it", true, "/start/a.z580"},
+      {{"/test", "a.z580"}, "no \"/write\" or \"/read\" uses it", true, "/start/a.z580"},
+      {{"/test", "/read", "a.z580"}, "\"/test\" beside \"/read\"", true, "/start/a.z580"},
+      {{"/calibrate", "/write", "a.z580"}, "\"/calibrate\" beside \"/write\"", true, "/start/a.z580"},
+      {{"/port:7", "/port:8"}, "\"/port:8\": \"port\" was given before with another value (\"7\")"},
+      {{"/elog:a.log", "/elog:b.log"}, "\"/elog:b.log\": \"elog\" was given before"},
+      {{"/exitevent:a/b"}, "\"/exitevent:a/b\": an exit event's name has no \"/\""},
+      {{"/exitevent:" + std::string(300, 'e')}, "an exit event's name has at most 245 bytes"},
+      // The same value twice, in another form: nothing to refuse.
+      {{"/port:7", "/port:COM7", "/elog:a.log", "/elog:./a.log"}, "", false},
       // Passed over without harm: a second file name, a read beside a write.
       {{"a.z580", "b.z580"}, "\"b.z580\"", false, "/start/a.z580"},
       {{"/read", "/write"}, "only the write runs", false},
@@ -138,6 +154,11 @@ TEST(CommandLineTest, AnErrorLogThatIsTheConfigurationFileIsRefused) {
 }
 
 TEST(CommandLineTest, WindowPlacementSwitches) {
+  // The whole int range.
+  const CmyCommandLineInfo ends = Parse({"/x:2147483647/y:-2147483648"});
+  EXPECT_TRUE(ends.refusals.empty());
+  EXPECT_EQ(ends.batch.x, 2147483647);
+  EXPECT_EQ(ends.batch.y, -2147483647 - 1);
   const CmyCommandLineInfo info = Parse({"/x:10/y:-20/w:800/h:0x258"});
   EXPECT_EQ(info.batch.windowFlags, kWindowX | kWindowY | kWindowWidth | kWindowHeight);
   EXPECT_EQ(info.batch.x, 10);
@@ -155,6 +176,16 @@ TEST(CommandLineTest, FileNamesKeepTheirCaseAndResolveAgainstTheStartDirectory) 
   EXPECT_EQ(Parse({"\"/tmp/a b.z580\""}).fileName, "/tmp/a b.z580");
   // The first file name counts.
   EXPECT_EQ(Parse({"a.z580", "b.z580"}).fileName, "/start/a.z580");
+  // A file that exists is the file even when it is named like a switch, unless
+  // the word is a switch the run understands.
+  const std::string dir = ::testing::TempDir() + "switch-like/";
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"-w.z580", "-read"}) std::ofstream(dir + name) << "x";
+  const CmyCommandLineInfo named = Parse({"/write", "-w.z580", "-read"}, dir);
+  EXPECT_TRUE(named.refusals.empty());
+  EXPECT_EQ(named.fileName, dir + "-w.z580");
+  EXPECT_EQ(named.batch.runFlags & kRunRead, 0u);  // read beside write: only the write runs
+  EXPECT_EQ(named.warnings.size(), 1u);
   EXPECT_TRUE(CmyCommandLineInfo::IsSwitchWord("/write"));
   EXPECT_TRUE(CmyCommandLineInfo::IsSwitchWord("/Port:3/bps:9600"));
   EXPECT_FALSE(CmyCommandLineInfo::IsSwitchWord("/home/write"));
