@@ -1,8 +1,5 @@
 #include "app/CmyCommandLineInfo.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
 #include <initializer_list>
 #include <filesystem>
@@ -371,13 +368,6 @@ void CmyCommandLineInfo::ParseValue(const std::string& name, const std::string& 
   }
 }
 
-bool CreateErrorLogFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
-
 std::optional<int> CommandLineAddressNumber(std::string_view text) { return model::ReadAddressText(text); }
 
 std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName) {
@@ -402,24 +392,6 @@ std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::st
   if (!folder.empty() && !fs::is_directory(folder, error))
     return platform::Format("the folder \"%s\" does not exist", folder.string().c_str());
   return {};
-}
-
-std::string ErrorLogProblem(const std::string& errorLogPath, const std::string& fileName) {
-  if (errorLogPath.empty() || fileName.empty()) return {};
-  namespace fs = std::filesystem;
-  std::error_code error;
-  bool same = fs::equivalent(errorLogPath, fileName, error);
-  if (error) {
-    // Not both there: the same path once links and dots are resolved.
-    std::error_code logError, fileError;
-    const fs::path log = fs::weakly_canonical(errorLogPath, logError);
-    const fs::path file = fs::weakly_canonical(fileName, fileError);
-    same = !logError && !fileError ? log == file : fs::path(errorLogPath).lexically_normal() ==
-                                                      fs::path(fileName).lexically_normal();
-  }
-  if (!same) return {};
-  return platform::Format("\"/elog:%s\" names the configuration file \"%s\": the error log would empty it",
-                          errorLogPath.c_str(), fileName.c_str());
 }
 
 int FirstBatchCommand(const exchange::BatchSettings& batch) {

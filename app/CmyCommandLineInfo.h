@@ -2,7 +2,7 @@
 // The command line of an unattended run: the switches set the link, choose the
 // task, place the window and end the program; any other word names the
 // configuration file. Parsing is pure; creating the error log and the exit event
-// is left to the caller (CreateErrorLogFile, NamedExitEvent).
+// is left to the caller (AppState::CreateErrorLog, NamedExitEvent).
 #include <map>
 #include <optional>
 #include <string>
@@ -66,9 +66,6 @@ class CmyCommandLineInfo {
   std::map<std::string, std::string> given_;
 };
 
-// Creates the file empty (truncating it); false when it cannot be made.
-bool CreateErrorLogFile(const std::string& path);
-
 // The number of an address as typed ("addr"), read as every place reads an address
 // (model::ReadAddressText): decimal, "0x" hexadecimal or leading-zero octal, the
 // whole text (a typo such as "1o" is no 1). None otherwise.
@@ -78,11 +75,6 @@ std::optional<int> CommandLineAddressNumber(std::string_view text);
 // connected: no file named for a write or read, a write's file missing, a folder or
 // empty, a read's file in a folder that does not exist. Empty when the file will do.
 std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName);
-
-// Why the error log cannot be the one named: it is the configuration file itself
-// (by the same path or another one to the same file), which the log would empty.
-// Empty when it may be made.
-std::string ErrorLogProblem(const std::string& errorLogPath, const std::string& fileName);
 
 // The command a batch run posts to the main window first: write 140, calibrate 303,
 // read 139 (in this priority); 0 for none.

@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include "link/AppState.h"
+#include "platform/SettingsStore.h"
+
 namespace fs = std::filesystem;
 
 std::string FindDataDirectory(const std::string& programDirectory) {
@@ -17,4 +20,17 @@ std::string FindDataDirectory(const std::string& programDirectory) {
 bool FileHasContent(const std::string& path) {
   std::error_code error;
   return fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error;
+}
+
+platform::RunFiles RunFilesOf(const std::string& configurationFile) {
+  platform::RunFiles files;
+  files.Add("the configuration file", configurationFile);
+  files.Add("the settings file", platform::HiveFilePath(platform::Hive::CurrentUser));
+  files.Add("the settings file", platform::HiveFilePath(platform::Hive::LocalMachine));
+  const std::string programDirectory = GetProgramDirectory("");
+  files.Add("the model descriptions", programDirectory + kDataFileName);
+  files.Add("the model descriptions", programDirectory + "../share/zt580/" + kDataFileName);
+  std::error_code error;
+  files.Add("the program", fs::read_symlink("/proc/self/exe", error).string());
+  return files;
 }

@@ -96,6 +96,20 @@ std::string GetProgramDirectory(const std::string& text) {
   return directory + text;
 }
 
+void AppState::SetRunFiles(platform::RunFiles files) {
+  std::lock_guard lock(logLock_);
+  runFiles_ = std::move(files);
+}
+
+bool AppState::CreateErrorLog(const std::string& path, std::string& error) {
+  std::lock_guard lock(logLock_);
+  const int fd = runFiles_.OpenLog(path, true, &error);
+  if (fd < 0) return false;
+  ::close(fd);
+  errorLogPath_ = path;
+  return true;
+}
+
 void AppState::SetErrorLogPath(const std::string& path) {
   std::lock_guard lock(logLock_);
   errorLogPath_ = path;
@@ -109,7 +123,7 @@ std::string AppState::ErrorLogPath() const {
 bool AppState::AppendErrorLogLine(const std::string& text) {
   std::lock_guard lock(logLock_);
   if (errorLogPath_.empty()) return false;
-  const int fd = ::open(errorLogPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+  const int fd = runFiles_.OpenLog(errorLogPath_, false);
   if (fd < 0) return false;
   // One write, so that a line from another process is never split into ours.
   const std::string line = OneLine(text) + "\n";
@@ -155,6 +169,7 @@ void AppState::Reset() {
   failuresToStandardError = false;
   failureLines = 0;
   SetErrorLogPath({});
+  SetRunFiles({});
   ClearBatch();
   SetProgramDirectory({});
   SetDeviceModel(nullptr);

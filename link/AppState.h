@@ -17,6 +17,7 @@
 #include "model/AppVersionTexts.h"
 #include "model/DeviceModelHooks.h"
 #include "platform/Event.h"
+#include "platform/RunFiles.h"
 
 class AppState {
  public:
@@ -60,6 +61,11 @@ class AppState {
   std::atomic<bool> batchRead{false};  // the run reads the module into the command-line file
   // Set by the end of every task of a batch run; owned by the batch run (null: none).
   std::atomic<platform::Event*> batchDoneEvent{nullptr};
+  // The run's own files, which the error log never is (set before the log is made).
+  void SetRunFiles(platform::RunFiles files);
+  // Makes the error log empty and takes its path; false, with the reason, when
+  // the run's files guard refuses it or it cannot be made.
+  bool CreateErrorLog(const std::string& path, std::string& error);
   void SetErrorLogPath(const std::string& path);
   std::string ErrorLogPath() const;
   // Appends text as one line to the error-log file when one was named and it
@@ -106,6 +112,7 @@ class AppState {
 
  private:
   mutable std::mutex logLock_;
+  platform::RunFiles runFiles_;
   std::string errorLogPath_;
   mutable std::mutex stateLock_;
   exchange::BatchSettings batch_;

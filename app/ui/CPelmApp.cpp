@@ -221,11 +221,9 @@ void CPelmApp::ApplyCommandLine() {
   // An unattended run tells every failure on standard error as well.
   App().failuresToStandardError = (commandLine_.batch.runFlags & exchange::kRunBatch) != 0;
   for (const std::string& warning : commandLine_.warnings) Warn(warning);
-  if (!commandLine_.errorLogPath.empty()) {
-    if (!CreateErrorLogFile(commandLine_.errorLogPath))
-      Warn("cannot create the error log \"" + commandLine_.errorLogPath + "\"");
-    App().SetErrorLogPath(commandLine_.errorLogPath);
-  }
+  std::string logError;
+  if (!commandLine_.errorLogPath.empty() && !App().CreateErrorLog(commandLine_.errorLogPath, logError))
+    Warn(logError);
   if (!commandLine_.exitEventName.empty())
     externalExit_ = std::make_unique<NamedExitEvent>(commandLine_.exitEventName);
   commandLineFile_ = commandLine_.fileName;

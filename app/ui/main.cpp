@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "app/CmyCommandLineInfo.h"
+#include "app/ProgramFiles.h"
 #include "app/ui/CPelmApp.h"
 #include "app/ui/ToolkitMessageFilter.h"
+#include "link/AppState.h"
 #include "link/ResultFlags.h"
 
 namespace {
@@ -45,16 +47,21 @@ int main(int argc, char** argv) {
   // needs a display at all.
   CmyCommandLineInfo commandLine(StartDirectory());
   commandLine.ParseWords(std::vector<std::string>(argv + 1, argv + argc));
-  // A word the run does not understand, or an error log that would empty the
-  // configuration file, ends it before anything is made, emptied or sent.
+  // A word the run does not understand, or an error log that would empty one of
+  // the run's files, ends it before anything is made, emptied or sent.
   if (!commandLine.refusals.empty()) {
     for (const std::string& line : commandLine.refusals) std::fprintf(stderr, "zt580: %s\n", line.c_str());
     return exchange::ExitCodeForResultFlags(exchange::kResultConnectFailed).value_or(1);
   }
-  if (const std::string problem = ErrorLogProblem(commandLine.errorLogPath, commandLine.fileName); !problem.empty()) {
-    std::fprintf(stderr, "zt580: %s\n", problem.c_str());
-    return exchange::ExitCodeForResultFlags(exchange::kResultMissingConfigFile).value_or(1);
+  // The error log is never one of the run's own files, nor one it would wait for.
+  platform::RunFiles runFiles = RunFilesOf(commandLine.fileName);
+  if (!commandLine.errorLogPath.empty()) {
+    if (const std::string problem = runFiles.LogProblem(commandLine.errorLogPath); !problem.empty()) {
+      std::fprintf(stderr, "zt580: %s\n", problem.c_str());
+      return exchange::ExitCodeForResultFlags(exchange::kResultMissingConfigFile).value_or(1);
+    }
   }
+  App().SetRunFiles(std::move(runFiles));
   const bool windowless = NeedsNoWindow(commandLine.batch);
   // Without a platform of the user's, a run without a display takes the offscreen
   // platform when it needs no window, and one that needs a window ends with a line.

@@ -1,6 +1,8 @@
 // The command line of unattended runs: the switch table, the words that are file
 // names, and what a batch run does first.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,7 +11,12 @@
 #include <vector>
 
 #include "app/CmyCommandLineInfo.h"
+#include "app/ProgramFiles.h"
+#include "link/AppState.h"
 #include "link/BatchSettings.h"
+#include "platform/SettingsStore.h"
+#include "support/ReadFile.h"
+#include "support/ScopedConfigDir.h"
 
 using namespace exchange;
 
@@ -137,20 +144,47 @@ TEST(CommandLineTest, WhatTheRunDoesNotUnderstandIsRefused) {
   }
 }
 
-TEST(CommandLineTest, AnErrorLogThatIsTheConfigurationFileIsRefused) {
-  const std::string dir = ::testing::TempDir() + "elog-same/";
+// The error log is never a file of the run's own, by any path or link, nor one
+// the run could wait for; what it may be is opened without waiting.
+TEST(CommandLineTest, AnErrorLogThatIsAFileOfTheRunIsRefused) {
+  ScopedConfigDir config("z580-elog");
+  const std::string dir = config.Path() + "/";
   std::filesystem::create_directories(dir + "sub");
   std::ofstream(dir + "w.z580") << "configuration";
-  std::filesystem::remove(dir + "link.z580");
   std::filesystem::create_hard_link(dir + "w.z580", dir + "link.z580");
-  for (const auto& [log, file, refused] : std::vector<std::tuple<std::string, std::string, bool>>{
-           {dir + "w.z580", dir + "w.z580", true},
-           {dir + "sub/../w.z580", dir + "w.z580", true},
-           {dir + "link.z580", dir + "w.z580", true},          // the same file by another name
-           {dir + "new.z580", dir + "sub/../new.z580", true},  // neither there yet
-           {dir + "errors.log", dir + "w.z580", false},
-           {dir + "w.z580", "", false}})
-    EXPECT_EQ(ErrorLogProblem(log, file).empty(), !refused) << log << " | " << file;
+  const std::string settings = platform::HiveFilePath(platform::Hive::CurrentUser);
+  std::filesystem::create_directories(std::filesystem::path(settings).parent_path());
+  std::ofstream(settings) << "[ports]\n";
+  std::filesystem::create_symlink(settings, dir + "settings-link");
+  ASSERT_EQ(::mkfifo((dir + "fifo").c_str(), 0600), 0);
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
+  for (const auto& [log, file, named] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {dir + "w.z580", dir + "w.z580", "names the configuration file"},
+           {dir + "sub/../w.z580", dir + "w.z580", "names the configuration file"},
+           {dir + "link.z580", dir + "w.z580", "names the configuration file"},  // another name
+           {dir + "new.z580", dir + "sub/../new.z580", "names the configuration file"},  // neither there yet
+           {settings, "", "names the settings file"},
+           {dir + "settings-link", "", "names the settings file"},
+           {config.Path() + "/TEVI/HKEY_LOCAL_MACHINE.ini", "", "names the settings file"},  // not there yet
+           {GetProgramDirectory(kDataFileName), "", "names the model descriptions"},
+           {program, "", "names the program"},
+           {dir + "fifo", "", "is a FIFO"},
+           {dir + "sub", "", "is a folder"},
+           {"/dev/zero", "", "is a device"},
+           {dir + "errors.log", dir + "w.z580", ""},
+           {dir + "w.z580", "", ""},
+           {"/dev/null", "", ""},
+           {"/dev/stderr", "", ""}}) {
+    const std::string problem = RunFilesOf(file).LogProblem(log);
+    EXPECT_EQ(problem.find(named) == std::string::npos, problem.empty() != named.empty()) << log << ": " << problem;
+    std::string error;
+    const int fd = RunFilesOf(file).OpenLog(log, true, &error);
+    EXPECT_EQ(fd >= 0, named.empty()) << log << ": " << error;
+    if (fd >= 0) ::close(fd);
+  }
+  // Opened as it is: the file is emptied, a standard stream never.
+  EXPECT_EQ(std::filesystem::file_size(dir + "w.z580"), 0u);
+  EXPECT_EQ(testsupport::ReadFile(settings), "[ports]\n");
 }
 
 TEST(CommandLineTest, WindowPlacementSwitches) {

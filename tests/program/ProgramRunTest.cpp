@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <semaphore.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -458,6 +459,13 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
 
   fs::copy_file(good, dir_ + "/-w.z580");
+  // The run's other files, which no error log may be.
+  const std::string settings = dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini";
+  const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
+  const std::string store = FindDataDirectory(EnvPath("Z580_BUILD_DIR") + "/app/ui/") + kDataFileName;
+  const std::vector<uint8_t> storeBytes = testsupport::ReadFile<std::vector<uint8_t>>(store);
+  const auto programSize = fs::file_size(program);
+  ASSERT_EQ(::mkfifo((dir_ + "/fifo.log").c_str(), 0600), 0);
   // An exit event the system cannot make: its name is taken by a folder.
   const std::string blockedEvent = "z580blocked" + std::to_string(getpid());
   fs::create_directories("/dev/shm/sem." + NamedExitEvent::SystemNameFor(blockedEvent).substr(1));
@@ -534,6 +542,16 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/write", "/elog:read.z580", "read.z580"}, 200, "names the configuration file", kNothingMade},
       {"", {"/write", "/elog:" + dir_ + "/./read.z580", "read.z580"}, 200, "names the configuration file",
        kNothingMade},
+      // Nor is it any other file of the run, nor one it would wait for.
+      {"", {"/read", "/elog:" + settings, "keep.z580"}, 200, "names the settings file", kNothingMade},
+      {"", {"/read", "/elog:config/TEVI/../TEVI/HKEY_CURRENT_USER.ini", "keep.z580"}, 200, "names the settings file",
+       kNothingMade},
+      {"", {"/read", "/elog:config/TEVI/HKEY_LOCAL_MACHINE.ini", "keep.z580"}, 200, "names the settings file",
+       kNothingMade},
+      {"", {"/read", "/elog:" + store, "keep.z580"}, 200, "names the model descriptions", kNothingMade},
+      {"", {"/read", "/elog:" + program, "keep.z580"}, 200, "names the program", kNothingMade},
+      {"", {"/read", "/elog:fifo.log", "keep.z580"}, 200, "is a FIFO", kNothingMade},
+      {"", {"/read", "/elog:/dev/null", "new.z580"}, 0, "", kAnything},
       // A write checks every value of its file before its first write.
       {"", {"/write", "nodata.z580"}, 200, "Kt.U - \"Нет данных\": the file holds no value", kNoWrite},
       {"", {"/write", "typo.z580"}, 200, "Av.t - \"x\" does not read as its type \"int\"", kNoWrite},
@@ -549,7 +567,6 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/read", "new.z580"}, 0, "", kAnything, "WAYLAND_DISPLAY=wayland-z580"},
       {"", {"/read", "new.z580"}, 0, "", kAnything, "QT_QPA_PLATFORM=xcb"},
   };
-  const std::string settings = dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini";
   for (const Case& c : cases) {
     std::vector<std::string> words = c.words;
     words.push_back("/close");
@@ -609,6 +626,8 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
 
   fs::remove("/dev/shm/sem." + NamedExitEvent::SystemNameFor(blockedEvent).substr(1));
   for (const char* log : {"a.log", "b.log"}) EXPECT_FALSE(fs::exists(dir_ + "/" + log)) << log;
+  EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(store), storeBytes);
+  EXPECT_EQ(fs::file_size(program), programSize);
 
   // The program without its model descriptions (a link to it in a folder of its
   // own) names the store it could not read.
