@@ -657,6 +657,7 @@ DocumentLoad CPelmDoc::OnOpenDocument(const std::string& path) {
     modified = true;
     platform::Archive archive = platform::Archive::Loading(bytes);
     result = Serialize(archive);
+    trailingBytes = result == DocumentLoad::Loaded ? bytes.size() - archive.Position() : 0;
     modified = false;
   } catch (const std::exception&) {
     platform::ShowMessage(resources::LoadString(kStrReadError), std::string(), MessageIcon::Error);

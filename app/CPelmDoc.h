@@ -175,6 +175,8 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   DocumentLoad Serialize(platform::Archive& archive);
   // After a load that ended Truncated: how many bytes of the file were loaded.
   size_t truncatedAfter = 0;
+  // Of the last file loaded whole: the bytes after its last record.
+  size_t trailingBytes = 0;
 
   // Commands.
   // Tree (139, 140, 256, 257) and branch (150-153) tasks; true when a task ran.

@@ -379,11 +379,15 @@ std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::st
                  : "\"read\" names no configuration file to read into";
   namespace fs = std::filesystem;
   std::error_code error;
+  const bool exists = fs::exists(fileName, error);
+  if (exists && fs::is_directory(fileName, error)) return platform::Format("\"%s\" is a folder", fileName.c_str());
+  // A pipe or a device is read or written only once and may keep the run
+  // waiting: the configuration is a file.
+  if (exists && !fs::is_regular_file(fileName, error))
+    return platform::Format("\"%s\" is not a regular file (a pipe, a FIFO, a device)", fileName.c_str());
   if (write) {
-    if (fs::is_directory(fileName, error)) return platform::Format("\"%s\" is a folder", fileName.c_str());
-    if (!fs::exists(fileName, error))
-      return platform::Format("the file \"%s\" does not exist", fileName.c_str());
-    if (fs::is_regular_file(fileName, error) && fs::file_size(fileName, error) == 0 && !error)
+    if (!exists) return platform::Format("the file \"%s\" does not exist", fileName.c_str());
+    if (fs::file_size(fileName, error) == 0 && !error)
       return platform::Format("the file \"%s\" is empty", fileName.c_str());
     return {};
   }

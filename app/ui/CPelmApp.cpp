@@ -55,18 +55,18 @@ void Warn(const std::string& text) {
 
 BaseDevice::CBaseDevice* CurrentModel() { return dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel()); }
 
-// The model byte of a configuration file, -1 when it has none (old schemas) or
+// The model byte of a configuration file, none when it has none (old schemas) or
 // cannot be read.
-int FileModelIndex(const std::string& path) {
+std::optional<uint8_t> FileModelByte(const std::string& path) {
   std::vector<uint8_t> bytes;
   std::string error;
-  if (!platform::ReadWholeFile(path, bytes, error)) return -1;
+  if (!platform::ReadWholeFile(path, bytes, error)) return std::nullopt;
   platform::Archive archive = platform::Archive::Loading(bytes);
   try {
-    if (archive.ReadClassTag(CPelmDoc::kClassName) != CPelmDoc::kSchema) return -1;
-    return static_cast<int8_t>(archive.ReadByte());
+    if (archive.ReadClassTag(CPelmDoc::kClassName) != CPelmDoc::kSchema) return std::nullopt;
+    return archive.ReadByte();
   } catch (const platform::ArchiveError&) {
-    return -1;
+    return std::nullopt;
   }
 }
 
@@ -241,7 +241,14 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
     return NewDocument();
   }
   // Nobody is there to answer: a file of another model than the module's is refused.
-  const int fileModel = FileModelIndex(commandLineFile_);
+  const std::optional<uint8_t> modelByte = FileModelByte(commandLineFile_);
+  const int fileModel = modelByte ? static_cast<int8_t>(*modelByte) : -1;
+  // -1: saved without a model (the load refuses it below).
+  if (fileModel >= exchange::kModelCount || fileModel < -1) {
+    Fail(exchange::kResultMissingConfigFile, platform::Format("the file \"%s\" names model number %u, which no model has",
+                                                              commandLineFile_.c_str(), unsigned{*modelByte}));
+    return false;
+  }
   if (fileModel >= 0 && fileModel != App().modelIndex) {
     Fail(exchange::kResultConnectFailed, "the file \"" + commandLineFile_ + "\" holds the configuration of " +
                                              exchange::ModelDisplayName(fileModel) + ", the module is " +
@@ -281,6 +288,14 @@ bool CPelmApp::OpenCommandLineFile(bool batchRun) {
     const std::vector<std::string> problems = BatchWriteValueProblems(*document_->rootBranch, commandLineFile_);
     for (const std::string& problem : problems) Fail(exchange::kResultMissingConfigFile, problem);
     if (!problems.empty()) return false;
+    // Bytes after the last record the tree takes are no part of a configuration
+    // the program saved: something was appended, or files were joined.
+    if (document_->trailingBytes > 0) {
+      Fail(exchange::kResultMissingConfigFile,
+           platform::Format("%s holds %zu bytes after its last record: it is not one configuration", file.c_str(),
+                            document_->trailingBytes));
+      return false;
+    }
   }
   document_->SetPathName(commandLineFile_);
   recent_.Add(commandLineFile_);

@@ -459,6 +459,13 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
 
   fs::copy_file(good, dir_ + "/-w.z580");
+  ASSERT_EQ(::mkfifo((dir_ + "/pipe.z580").c_str(), 0600), 0);
+  std::vector<uint8_t> bytes = goodBytes;
+  bytes.insert(bytes.end(), {'j', 'u', 'n', 'k'});
+  WriteBytes(dir_ + "/trailing.z580", bytes);
+  bytes = goodBytes;
+  bytes[14] = 99;  // the model byte
+  WriteBytes(dir_ + "/model99.z580", bytes);
   // The run's other files, which no error log may be.
   const std::string settings = dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini";
   const std::string program = EnvPath("Z580_BUILD_DIR") + "/app/ui/zt580";
@@ -493,7 +500,15 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/read"}, 200, "", kNothing},  // nowhere to read into
       {"", {"-write", "-close"}, 200, "", kNothing},
       {"", {"/read", dir_ + "/gone/x/out.z580"}, 200, "the folder \"" + dir_ + "/gone/x\" does not exist", kNothing},
-      {"", {"/read", "folder.z580"}, 200, "cannot save \"" + dir_ + "/folder.z580\": ", kAnything},
+      {"", {"/read", "folder.z580"}, 200, "folder.z580\" is a folder", kNothing},
+      // A pipe or a device is no file to write from or read into; a file with more
+      // after its last record, or of a model no model is, is not one configuration.
+      {"", {"/write", "pipe.z580"}, 200, "pipe.z580\" is not a regular file", kNothing},
+      {"", {"/write", "/dev/null"}, 200, "\"/dev/null\" is not a regular file", kNothing},
+      {"", {"/read", "pipe.z580"}, 200, "pipe.z580\" is not a regular file", kNothing},
+      {"", {"/read", "/dev/null"}, 200, "\"/dev/null\" is not a regular file", kNothing},
+      {"", {"/write", "trailing.z580"}, 200, "trailing.z580\" holds 4 bytes after its last record", kNoWrite},
+      {"", {"/write", "model99.z580"}, 200, "model99.z580\" names model number 99, which no model has", kNoWrite},
       // No module to work with.
       {"silence", {"/read", "keep.z580"}, 202, "no connection to the module: ", kAnything},
       {"", {"/silent", "/read", "keep.z580"}, 206, "a silent run does not open the port", kNothing},
