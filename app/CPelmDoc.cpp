@@ -98,11 +98,12 @@ CPelmDoc::CPelmDoc(DocumentViews* views, bool connect) : views_(views) {
     linkRefused = true;
     return;
   }
-  if (connect && !link_->EstablishLink() && !batchRun && views_ != nullptr) {
+  if (connect && !link_->EstablishLink() && !link_->StoppedForExit() && !batchRun && views_ != nullptr) {
     if (BaseDevice::SplashWindow* splash = BaseDevice::CurrentSplashWindow()) splash->Destroy();
     if (!views_->RunConnectionSetup(*link_)) quitFlag = true;
   }
-  if (batch.modeFlags & exchange::kModeTest) quitFlag = true;
+  // A run asked to end while it connected asks nobody anything more.
+  if ((batch.modeFlags & exchange::kModeTest) || link_->StoppedForExit()) quitFlag = true;
 }
 
 CPelmDoc::~CPelmDoc() {

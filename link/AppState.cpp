@@ -166,6 +166,7 @@ void AppState::Reset() {
   silent = false;
   batchRead = false;
   batchDoneEvent = nullptr;
+  runStopping = false;
   failuresToStandardError = false;
   failureLines = 0;
   SetErrorLogPath({});

@@ -59,6 +59,9 @@ class AppState {
   std::atomic<bool> batchRun{false};
   std::atomic<bool> silent{false};  // the port is never opened
   std::atomic<bool> batchRead{false};  // the run reads the module into the command-line file
+  // The run was asked to end (the exit event, SIGTERM, SIGINT): the link ends every
+  // wait at once and sends nothing more (Device::StopForExit).
+  std::atomic<bool> runStopping{false};
   // Set by the end of every task of a batch run; owned by the batch run (null: none).
   std::atomic<platform::Event*> batchDoneEvent{nullptr};
   // The run's own files, which the error log never is (set before the log is made).

@@ -143,7 +143,11 @@ int Device::TaskCaptionId(int taskCode) {
   }
 }
 
-Device::Device() { gDevice.store(this); }
+Device::Device() {
+  gDevice.store(this);
+  // A run asked to end before its link was made (StopLinkForExit looked for it first).
+  if (App().runStopping) StopForExit();
+}
 
 Device::~Device() {
   StopThreads();
@@ -152,6 +156,17 @@ Device::~Device() {
 }
 
 Device* CurrentDevice() { return gDevice.load(); }
+
+void StopLinkForExit() {
+  App().runStopping = true;
+  if (Device* device = CurrentDevice()) device->StopForExit();
+}
+
+void Device::StopForExit() {
+  stoppedForExit_ = true;
+  abort_.Set();
+  Port().CancelEvent().Set();
+}
 
 // ---------------------------------------------------------------- threads
 
@@ -242,6 +257,8 @@ int Device::StopThreads() {
   cancel.Reset();
   // The abort stopped the walk that ran; it must not stop the next one.
   abort_.Reset();
+  // Unless the run is ending (looked at after the reset, which may have undone it).
+  if (stoppedForExit_) StopForExit();
   return 1;
 }
 
@@ -707,7 +724,7 @@ exchange::ConnectAttempt Device::LastAttempt() {
 bool Device::EstablishLink(bool showPortMessage) {
   std::lock_guard lock(App().exchangeLock);
   OwnFrameOnExit ownFrame;
-  if (abort_.IsSet()) return false;
+  if (abort_.IsSet() || stoppedForExit_) return false;
   // A connection that succeeds leaves no flag of its own tries (a refused or
   // unanswered identification before the one that worked): the run's flags are
   // those from before it.
@@ -721,7 +738,7 @@ bool Device::EstablishLink(bool showPortMessage) {
     keepMode = false;
     exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (abort_.IsSet()) return false;
+      if (abort_.IsSet() || stoppedForExit_) return false;
       const int identified = IdentifyDevice(false);
       if (identified == 3) {
         App().resultFlags = flagsBefore;

@@ -96,6 +96,11 @@ class Device : public DeviceIO, public model::LinkOps {
   // events and joins them (each ends within one response time-out). Returns 1.
   int StopThreads();
 
+  // The run is ending: every wait of the link ends at once (connecting, identifying,
+  // a task's exchange) and for good, so that nothing more is sent.
+  void StopForExit();
+  bool StoppedForExit() const { return stoppedForExit_; }
+
   // Called by the progress dialog on the window thread.
   void OnTaskDialogCreated(int taskCode);
   void OnAbortPressed();
@@ -163,6 +168,7 @@ class Device : public DeviceIO, public model::LinkOps {
   platform::Event scanStop_{true, false};
 
   std::thread transmit_;
+  std::atomic<bool> stoppedForExit_{false};
 
   std::atomic<ObjectWithParameters*> pending_{nullptr};
   std::atomic<Parameter*> single_{nullptr};
@@ -184,6 +190,8 @@ class Device : public DeviceIO, public model::LinkOps {
 
 // The one link, or null.
 Device* CurrentDevice();
+// The run is ending: the link stops for good, now or as soon as it is made.
+void StopLinkForExit();
 
 // The link's operations on the one Device. Without one: -1 (the note says the port
 // cannot be used), nothing for AddProgressLine.

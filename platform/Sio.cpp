@@ -270,7 +270,8 @@ int Sio::WriteRequest(const uint8_t* request, int length) {
   ModemLines(fd_, TIOCMBIS, TIOCM_RTS);
   int result = 0;
   for (int i = 0; i < length && result == 0; ++i) {
-    result = WriteBytes(request + i, 1, deadline);
+    // A slow line spends a character time on each byte: a cancel ends it between two.
+    result = cancel_.IsSet() ? -1 : WriteBytes(request + i, 1, deadline);
     if (result == 0) SpinMilliseconds(characterTime);
   }
   // The last byte must have left the line before the converter turns round.

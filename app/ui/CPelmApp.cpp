@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -38,6 +39,7 @@
 #include "platform/CFormat.h"
 #include "platform/FileBytes.h"
 #include "platform/Prompter.h"
+#include "platform/StopSignals.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -132,6 +134,8 @@ bool CPelmApp::InitInstance() {
     externalExit_.reset();
     return EndStartUp();
   }
+  // From here on the exit event and the stop signals end the run at any step.
+  exitWatch_ = std::thread([this] { ExitWatchThread(); });
   // Nothing to write from, or nowhere to read into: no connection, no window.
   if (const std::string problem = BatchFileProblem(batch, commandLineFile_); !problem.empty()) {
     Fail(exchange::kResultMissingConfigFile, problem);
@@ -148,7 +152,7 @@ bool CPelmApp::InitInstance() {
 
   // The document connects to the module as it is made.
   document_ = std::make_unique<CPelmDoc>(this, true);
-  if (document_->linkRefused) return EndStartUp();
+  if (document_->linkRefused || stopped_) return EndStartUp();
   if (batchRun && App().modelIndex < 0) ReportConnectionFailure();
   if (document_->quitFlag) return EndStartUp();
   // A batch run without its module has nothing to do; the result flags say why.
@@ -487,14 +491,14 @@ void CPelmApp::StartBatch() {
     batchDone_ = std::make_unique<platform::Event>(false, true);
     App().batchDoneEvent = batchDone_.get();
     const int first = FirstBatchCommand(batch);
-    // No handler runs "calibrate": its run ends at once, as "close" does.
-    if (first != 0 && first != mainframe::kCmdCalibrateInputs) {
+    // No handler runs "calibrate": its run ends at once, as "close" does; a run
+    // asked to end starts no task.
+    if (first != 0 && first != mainframe::kCmdCalibrateInputs && !stopped_) {
       batchDone_->Reset();
       frame_->PostCommand(first);
     }
     batchDoneThread_ = std::thread([this] { BatchDoneThread(); });
   }
-  exitWatch_ = std::thread([this] { ExitWatchThread(); });
 }
 
 void CPelmApp::BatchDoneThread() {
@@ -512,28 +516,42 @@ void CPelmApp::OnBatchDone() {
 }
 
 void CPelmApp::ExitWatchThread() {
-  bool external = false;
-  while (!exitEvent_.Wait(100)) {
-    if (externalExit_ && externalExit_->IsSet()) {
-      external = true;
-      break;
-    }
+  std::string why;
+  while (!exitEvent_.IsSet() && why.empty()) {
+    // The named event is a semaphore, which nothing can poll: it is looked at
+    // every 100 ms, the signals and the program's own end at once.
+    if (const int signal = platform::WaitForStopSignal(exitEvent_, 100); signal != 0)
+      why = platform::Format("%s was received: the run is aborted", signal == SIGTERM ? "SIGTERM" : "SIGINT");
+    else if (externalExit_ && externalExit_->IsSet())
+      why = "the exit event \"" + commandLine_.exitEventName + "\" was set: the run is aborted";
   }
   App().FlushPollResultQueue();
-  if (!external) return;
-  externalExitSeen_ = true;
+  if (exitEvent_.IsSet() && why.empty()) return;
+  stopped_ = true;
   App().resultFlags = exchange::kResultAborted;
-  App().ReportFailureLine("the exit event \"" + commandLine_.exitEventName + "\" was set: the run is aborted");
-  // A running task stops; the window closes once its command has returned.
-  if (Device* device = CurrentDevice()) device->AbortEvent().Set();
+  App().ReportFailureLine(why);
+  // Whatever the link waits for ends now: connecting, identifying, a task's exchange.
+  StopLinkForExit();
   QMetaObject::invokeMethod(
-      this, [this] { Continue([this] { if (frame_) frame_->CloseFromProgram(); }); }, Qt::QueuedConnection);
+      this,
+      [this] {
+        // At start-up no main window is there yet, but the connection setup may be.
+        if (!frame_) {
+          if (QWidget* modal = activeModalWidget()) modal->close();
+          return;
+        }
+        // The window closes once its command (a task's progress dialog) has returned.
+        Continue([this] {
+          if (frame_) frame_->CloseFromProgram();
+        });
+      },
+      Qt::QueuedConnection);
 }
 
 void CPelmApp::SaveToCommandLineFile() {
   const std::string file = "\"" + commandLineFile_ + "\"";
   // An aborted read keeps the file as it was rather than overwrite it with a part.
-  if (externalExitSeen_ || (App().resultFlags & exchange::kResultAborted)) {
+  if (stopped_ || (App().resultFlags & exchange::kResultAborted)) {
     App().ReportFailureLine("the read was aborted: " + file + " was not written");
     return;
   }
@@ -572,7 +590,7 @@ void CPelmApp::StopServiceThreads() {
 int CPelmApp::ExitInstance() {
   StopServiceThreads();
   recent_.Save();
-  if (externalExitSeen_) return 200 + 5;
+  if (stopped_) return *exchange::ExitCodeForResultFlags(exchange::kResultAborted);
   const std::optional<int> code = App().ExitCode();
   // A script is never left with a code and no reason (a fault no step reported).
   if (code && App().failureLines == 0) App().ReportFailureLine(ExitCodeMeaning(*code));

@@ -113,7 +113,8 @@ class CPelmApp : public QApplication, public DocumentViews {
   std::unique_ptr<platform::Event> batchDone_;
   std::thread exitWatch_;
   std::thread batchDoneThread_;
-  std::atomic<bool> externalExitSeen_{false};
+  // The exit event or a stop signal ended the run.
+  std::atomic<bool> stopped_{false};
 
   std::string commandLineFile_;
   std::unique_ptr<CPelmDoc> document_;

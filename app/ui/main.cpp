@@ -13,6 +13,7 @@
 #include "app/ui/ToolkitMessageFilter.h"
 #include "link/AppState.h"
 #include "link/ResultFlags.h"
+#include "platform/StopSignals.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ constexpr int kNoDisplayExitCode = 1;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A stop signal from here on ends the run as the exit event does.
+  platform::InstallStopSignals();
   // The command line is read before the toolkit, which must know whether the run
   // needs a display at all.
   CmyCommandLineInfo commandLine(StartDirectory());

@@ -323,6 +323,20 @@ TEST_F(DeviceConnectTest, AnAbortedLinkSendsNothing) {
   EXPECT_FALSE(device_->EstablishLink());
   EXPECT_EQ(port_->requests.size(), 2u);  // the first "dev" with its retry
   EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
+
+  // A run that ends stops the link for good: no stop of its threads, no abort
+  // reset and no later link undoes it.
+  port_->handler = {};
+  port_->requests.clear();
+  device_->AbortEvent().Reset();
+  StopLinkForExit();
+  device_->StopThreads();
+  device_->AbortEvent().Reset();
+  EXPECT_FALSE(device_->EstablishLink());
+  Parameter dev("dev");
+  EXPECT_NE(device_->ExchangeParameter(1, &dev, nullptr, false), 0);
+  EXPECT_TRUE(port_->requests.empty());
+  EXPECT_TRUE(Device().StoppedForExit());
 }
 
 TEST_F(DeviceConnectTest, OpenPortFailureSetsFlag2AndTellsOnce) {

@@ -386,6 +386,19 @@ TEST_F(SioTest, CancelEndsTheTransactionAtOnce) {
   canceller.join();
   EXPECT_LT(MsSince(setAt), 50);
   EXPECT_TRUE(sio.IsOpen());
+
+  // Byte by byte at 110 bit/s a request takes a character time a byte: the cancel
+  // ends it between two bytes, and the rest never goes out.
+  sio.CancelEvent().Reset();
+  sio.wholeWrite = 0;
+  const std::string request = ":01020304050607\r";
+  std::thread during([&] {
+    pty.Read(1, 1000);
+    sio.CancelEvent().Set();
+  });
+  EXPECT_EQ(Transact(request, reply), -1);
+  during.join();
+  EXPECT_LT(pty.Read(request.size(), 200).size(), request.size() - 2);
 }
 
 TEST_F(SioTest, HangUpIsALineError) {

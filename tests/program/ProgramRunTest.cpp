@@ -141,14 +141,19 @@ class ProgramRunTest : public DocumentTestBase {
   // first request arrives: the module holds back its reply meanwhile, so the task is
   // running then however loaded the machine.
   RunResult RunActingOnTask(const std::vector<std::string>& words, const std::function<void()>& act) {
+    return RunActingOn(std::string(" R ") + kTaskParameter + "(", words, act);
+  }
+  // The same on the first request whose log line holds `request` (" R dev(": connecting).
+  RunResult RunActingOn(const std::string& request, const std::vector<std::string>& words,
+                        const std::function<void()>& act) {
     std::atomic<bool> acted{false};
     sim_->SetLogSink([&](const std::string& line) {
-      if (line.find(std::string(" R ") + kTaskParameter + "(") == std::string::npos || acted.exchange(true)) return;
+      if (line.find(request) == std::string::npos || acted.exchange(true)) return;
       act();
     });
     const RunResult run = Run(words);
     sim_->SetLogSink({});
-    EXPECT_TRUE(acted.load()) << "the task never asked for " << kTaskParameter;
+    EXPECT_TRUE(acted.load()) << "the run never asked for" << request;
     return run;
   }
 
@@ -476,6 +481,7 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   // An exit event the system cannot make: its name is taken by a folder.
   const std::string blockedEvent = "z580blocked" + std::to_string(getpid());
   fs::create_directories("/dev/shm/sem." + NamedExitEvent::SystemNameFor(blockedEvent).substr(1));
+  const std::string stopEvent = "z580stop" + std::to_string(getpid());
   // kNothingMade: nothing sent and nothing made (no error log, no settings).
   enum Sends { kAnything, kNoWrite, kNothing, kNothingMade };
   struct Case {
@@ -485,6 +491,10 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     std::string reason;  // a piece of the line on standard error and in the error log
     Sends sends;
     std::string environment = "";  // one more NAME=value; the platform is then the program's choice
+    // Set the exit event (0) or send this signal on the first request whose log
+    // line holds stopAt, while the module holds back its reply.
+    std::string stopAt = "";
+    int stopSignal = 0;
   } const cases[] = {
       // Replies that never became usable, device errors, a module that falls silent.
       {"foreign 1000 on Kt.U", {"/read", "keep.z580"}, 203, "keep.z580\" was left as it was", kAnything},
@@ -578,6 +588,18 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"drop 2 on Kt.U", {"/read", "keep.z580"}, 202, "Kt.U - Таймаут при передаче данных", kAnything},
       // A port that does not take a setting names it.
       {"", {"/read", "/prty:odd", "keep.z580"}, 201, "не принимает контроль четности \"Нечетность\"", kNothing},
+      // Asked to end while it connects to a silent module (by the event, or by a
+      // signal) or while a task runs: 205 at once, nothing saved, the event gone.
+      {"silence", {"/read", "/exitevent:" + stopEvent, "keep.z580"}, 205, "\" was set: the run is aborted", kAnything,
+       "", " R dev(", 0},
+      {"", {"/read", "/bps:110", "/exitevent:" + stopEvent, "keep.z580"}, 205, "\" was set: the run is aborted",
+       kAnything, "", "line settings differ", 0},  // a module at another rate
+      {"silence", {"/read", "/exitevent:" + stopEvent, "keep.z580"}, 205, "SIGTERM was received", kAnything, "",
+       " R dev(", SIGTERM},
+      {"", {"/read", "/exitevent:" + stopEvent, "keep.z580"}, 205, "SIGINT was received", kAnything, "",
+       std::string(" R ") + kTaskParameter + "(", SIGINT},
+      {"", {"/write", "read.z580"}, 205, "SIGTERM was received", kAnything, "",
+       std::string(" W ") + kTaskParameter + "(", SIGTERM},
       // No display the platform could use: the run falls back to offscreen.
       {"", {"/read", "new.z580"}, 0, "", kAnything, "WAYLAND_DISPLAY=wayland-z580"},
       {"", {"/read", "new.z580"}, 0, "", kAnything, "QT_QPA_PLATFORM=xcb"},
@@ -587,7 +609,7 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     words.push_back("/close");
     const bool ownLog = std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("/elog:", 0) == 0; });
     if (!ownLog) words.push_back("/elog:errors.log");
-    const std::string what = c.fault + " | " + words[0] + " " + words[1] + " " + c.environment;
+    const std::string what = c.fault + " | " + words[0] + " " + words[1] + " " + c.environment + c.stopAt;
     sim_->ClearFaults();
     sim_->ClearRequests();
     if (!c.fault.empty()) {
@@ -600,7 +622,15 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     WriteBytes(dir_ + "/keep.z580", kept);
     fs::remove(dir_ + "/new.z580");
     fs::remove(dir_ + "/errors.log");
-    const RunResult run = Run(words, c.environment.empty(), c.environment);
+    const RunResult run = c.stopAt.empty() ? Run(words, c.environment.empty(), c.environment)
+                                           : RunActingOn(c.stopAt, words, [&] {
+                                               if (c.stopSignal != 0)
+                                                 kill(running_, c.stopSignal);
+                                               else
+                                                 NamedExitEvent(stopEvent).Set();
+                                             });
+    // The run's own exit event goes with it, however it ended.
+    EXPECT_FALSE(fs::exists("/dev/shm/sem." + NamedExitEvent::SystemNameFor(stopEvent).substr(1))) << what;
     EXPECT_EQ(run.exitCode, c.exitCode) << what << "\n" << run.errors;
     std::ifstream log(dir_ + "/errors.log");
     std::stringstream logged;
