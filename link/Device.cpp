@@ -726,10 +726,15 @@ bool Device::EstablishLink(bool showPortMessage) {
   OwnFrameOnExit ownFrame;
   if (abort_.IsSet() || stoppedForExit_) return false;
   // A connection that succeeds leaves no flag of its own tries (a refused or
-  // unanswered identification before the one that worked): the run's flags are
-  // those from before it.
+  // unanswered identification before the one that worked), nor of the failed
+  // connections before it (the start-up's, before the user connected in the setup
+  // dialog): the run's flags are those from before them.
   const uint32_t flagsBefore = App().resultFlags.load() & ~exchange::kResultPortOpenFailed;
-  if (OpenPort(showPortMessage) == -1) return false;
+  auto failed = [&] {
+    failedTryFlags_ |= App().resultFlags.load() & ~flagsBefore;
+    return false;
+  };
+  if (OpenPort(showPortMessage) == -1) return failed();
 
   int rounds = 0;
   bool keepMode = false;
@@ -738,10 +743,11 @@ bool Device::EstablishLink(bool showPortMessage) {
     keepMode = false;
     exchange::SetProtocolSelector(exchange::kSelectorOwnFrame);
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (abort_.IsSet() || stoppedForExit_) return false;
+      if (abort_.IsSet() || stoppedForExit_) return failed();
       const int identified = IdentifyDevice(false);
       if (identified == 3) {
-        App().resultFlags = flagsBefore;
+        App().resultFlags = flagsBefore & ~failedTryFlags_;
+        failedTryFlags_ = 0;
         return true;
       }
       if (identified == 2)
@@ -751,11 +757,11 @@ bool Device::EstablishLink(bool showPortMessage) {
     }
     if (++rounds > 1) {
       SetConverterMode(0);
-      return false;
+      return failed();
     }
     bool switched = false;
     for (uint8_t selector : {exchange::kSelectorModbusRtu, exchange::kSelectorModbusAscii, exchange::kSelectorPercent}) {
-      if (abort_.IsSet()) return false;
+      if (abort_.IsSet()) return failed();
       if (TrySwitchBack(selector)) {
         switched = true;
         break;

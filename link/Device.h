@@ -182,6 +182,8 @@ class Device : public DeviceIO, public model::LinkOps {
   // through the later tries of the same connection.
   int lastIdentify_ = -1;
   std::string unknownDeviceId_;
+  // The result flags that failed connections added since the last that worked.
+  uint32_t failedTryFlags_ = 0;
 
   mutable std::mutex differencesLock_;
   int differenceCount_ = 0;

@@ -222,8 +222,9 @@ void CPelmApp::ReportDescriptionStoreFailure() {
 
 void CPelmApp::ApplyCommandLine() {
   App().SetBatch(commandLine_.batch);
-  // An unattended run tells every failure on standard error as well.
-  App().failuresToStandardError = (commandLine_.batch.runFlags & exchange::kRunBatch) != 0;
+  // Every run tells its failures on standard error as well: a window run's exit
+  // code has its reason too.
+  App().failuresToStandardError = true;
   for (const std::string& warning : commandLine_.warnings) Warn(warning);
   std::string logError;
   if (!commandLine_.errorLogPath.empty() && !App().CreateErrorLog(commandLine_.errorLogPath, logError))

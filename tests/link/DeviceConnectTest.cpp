@@ -107,6 +107,16 @@ TEST_F(DeviceConnectTest, NoModuleGivesTheWholeSearchThenFalse) {
   EXPECT_EQ(exchange::ProtocolSelector(), exchange::kSelectorOwnFrame);
   EXPECT_EQ(App().modelIndex.load(), -1);
   EXPECT_TRUE(prompter_.requests.empty());
+  EXPECT_NE(App().resultFlags.load() & exchange::kResultExchangeError, 0u);
+
+  // Connected later (the setup dialog's try, a scan): the flags of the failed
+  // connections go, those from before them stay.
+  App().resultFlags |= exchange::kResultDeviceError;
+  EXPECT_FALSE(device_->EstablishLink());
+  port_->handler = {};
+  Module("ZD580-01");
+  EXPECT_TRUE(device_->EstablishLink());
+  EXPECT_EQ(App().resultFlags.load(), exchange::kResultDeviceError);
 }
 
 TEST_F(DeviceConnectTest, AFailedSearchSaysWhatItMetWithTheSettingsTried) {

@@ -223,6 +223,33 @@ TEST_F(MainWindowWiringTest, OfflineStartAndPortSetupFollowTheChosenModel) {
   ASSERT_NO_FATAL_FAILURE(RunDriven(mainframe::kCmdPortSetup, ChooseOffline(14)));
   EXPECT_EQ(TareItems(), 1);
   Frame().CloseFromProgram();
+  // A run that never reached a module ends with a code, and says why.
+  testing::internal::CaptureStderr();
+  EXPECT_NE(app_->ExitInstance(), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("zt580: the run ends with exit code"), std::string::npos);
+}
+
+// A module silent at start-up, then connected in the setup dialog that follows:
+// the failed start leaves no fault, and the run ends 0.
+TEST_F(MainWindowWiringTest, AConnectionMadeInTheSetupDialogClearsTheFailedStart) {
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  std::string error;
+  ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "silence", &error)) << error;
+  MakeApp();
+  {
+    ModalDriver driver({[this] {
+      auto* setup = ModalOf<PreStart::CSetupCarrier>();
+      if (setup == nullptr) return false;
+      sim_->ClearFaults();
+      QTimer::singleShot(0, setup->Button(PreStart::CSetupCarrier::kConnect), &QPushButton::click);
+      return true;
+    }});
+    ASSERT_TRUE(app_->InitInstance());
+    EXPECT_TRUE(driver.Done());
+  }
+  EXPECT_EQ(App().modelIndex.load(), 19);
+  Frame().CloseFromProgram();
+  EXPECT_EQ(app_->ExitInstance(), 0);
 }
 
 // A module of model 2 (outputs, analog-output calibration): each service
