@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/NamedExitEvent.h"
+#include "app/ProgramFiles.h"
 #include "model/TypedNumber.h"
 #include "platform/CFormat.h"
 #include "platform/Sio.h"
@@ -391,7 +392,10 @@ std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::st
       return platform::Format("the file \"%s\" is empty", fileName.c_str());
     return {};
   }
-  // Nothing is read from the module when its values could not be stored.
+  // Nothing is read from the module when its values could not be stored, nor
+  // stored over a file the run needs for itself.
+  if (const std::string own = RunFilesOf(std::string()).Names(fileName); !own.empty())
+    return platform::Format("\"%s\" is %s: a read does not save over it", fileName.c_str(), own.c_str());
   const fs::path folder = fs::path(fileName).parent_path();
   if (!folder.empty() && !fs::is_directory(folder, error))
     return platform::Format("the folder \"%s\" does not exist", folder.string().c_str());

@@ -74,7 +74,8 @@ std::optional<int> CommandLineAddressNumber(std::string_view text);
 // Why a batch run must end at once with exit code 200, before anything is
 // connected: no file named for a write or read, a file that is a folder or no
 // regular file (a pipe, a device), a write's file missing or empty, a read's file
-// in a folder that does not exist. Empty when the file will do.
+// in a folder that does not exist or one the run needs for itself (the settings,
+// the model descriptions, the program). Empty when the file will do.
 std::string BatchFileProblem(const exchange::BatchSettings& batch, const std::string& fileName);
 
 // The command a batch run posts to the main window first: write 140, calibrate 303,

@@ -79,6 +79,11 @@ const std::pair<std::string, std::string>* RunFiles::Same(const std::string& pat
   return nullptr;
 }
 
+std::string RunFiles::Names(const std::string& path) const {
+  const auto* file = Same(path);
+  return file ? file->first : std::string();
+}
+
 std::string RunFiles::LogProblem(const std::string& path) const {
   if (const auto* file = Same(path))
     return Format("\"/elog:%s\" names %s \"%s\": the error log would empty it", path.c_str(), file->first.c_str(),

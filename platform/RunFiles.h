@@ -14,6 +14,9 @@ class RunFiles {
   // `what` names the file in a refusal ("the configuration file").
   void Add(std::string what, std::string path);
 
+  // What the run's file that `path` names is ("the settings file"), or empty.
+  std::string Names(const std::string& path) const;
+
   // Why the error log may not be the file at `path`: it is one of the run's files,
   // or it is a folder, or neither a regular file nor a terminal, a standard stream
   // of the run or the null device. Empty when it may.

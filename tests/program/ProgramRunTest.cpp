@@ -520,6 +520,8 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/write", "/dev/null"}, 200, "\"/dev/null\" is not a regular file", kNothing},
       {"", {"/read", "pipe.z580"}, 200, "pipe.z580\" is not a regular file", kNothing},
       {"", {"/read", "/dev/null"}, 200, "\"/dev/null\" is not a regular file", kNothing},
+      {"", {"/read", "config/TEVI/HKEY_CURRENT_USER.ini"}, 200, "HKEY_CURRENT_USER.ini\" is the settings file", kNothing},
+      {"", {"/read", program}, 200, "zt580\" is the program: a read does not save over it", kNothing},
       {"", {"/write", "trailing.z580"}, 200, "trailing.z580\" holds 4 bytes after its last record", kNoWrite},
       {"", {"/write", "model99.z580"}, 200, "model99.z580\" names model number 99, which no model has", kNoWrite},
       // No module to work with.
