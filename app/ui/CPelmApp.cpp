@@ -527,7 +527,7 @@ void CPelmApp::ExitWatchThread() {
       why = "the exit event \"" + commandLine_.exitEventName + "\" was set: the run is aborted";
   }
   App().FlushPollResultQueue();
-  if (exitEvent_.IsSet() && why.empty()) return;
+  if (why.empty()) return;  // the program ends on its own
   stopped_ = true;
   App().resultFlags = exchange::kResultAborted;
   App().ReportFailureLine(why);
