@@ -618,7 +618,9 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
                           return w.rfind("/elog:", 0) == 0;
                         });
     if (!ownLog) words.push_back("/elog:errors.log");
-    const std::string what = c.fault + " | " + words[0] + " " + words.back() + " " + c.environment + c.stopAt;
+    std::string what = c.fault + " |";
+    for (const std::string& word : words) what += " " + word;
+    what += " " + c.environment + c.stopAt;
     sim_->ClearFaults();
     sim_->ClearRequests();
     if (!c.fault.empty()) {
