@@ -8,7 +8,9 @@
 #include "devices/CBaseDevice.h"
 #include "link/AppState.h"
 #include "link/Device.h"
+#include "link/NetRS485prg.h"
 #include "link/NetworkChecks.h"
+#include "link/WriteGate.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
@@ -32,6 +34,13 @@ constexpr int kStrAppTitle = 57344;
 constexpr int kStrNoData = 194;
 constexpr const char* kNetworkNames[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
 constexpr const char* kNotTaken = "не записано в прибор - остается прежним";
+constexpr const char* kNotFollowed = " - запрещено правилами сетевых параметров, программа остается на прежнем";
+
+// What the program holds for a setting ("" when it has none).
+std::string ProgramValue(const ObjectWithParameters* program, const char* name) {
+  const Parameter* p = program != nullptr ? program->GetParameterByName(name) : nullptr;
+  return p != nullptr ? p->value : std::string();
+}
 
 constexpr const char* kNoLink = "Нет данных - контекст устройства не получен диалогом APLY\n\nВнутренняя ошибка программы";
 
@@ -49,11 +58,14 @@ std::string ApplyCommand::Summary() const {
   std::string text;
   // Only what the module confirmed is new; a value typed but not written, or one it
   // refused, is not followed.
+  const std::vector<Followed> followed = SettingsToFollow(*network_, &link_->Settings());
   auto line = [&](int title, const char* name) {
     const std::string held = network_->GetParameterValue(name);
-    const std::optional<std::string> confirmed = Elements::ConfirmedSetting(*network_, name);
     const bool neverRead = held == LoadString(kStrNoData) || network_->GetParameterByName(name) == nullptr;
-    text += LoadString(title) + ": " + (confirmed ? *confirmed : neverRead ? held : kNotTaken) + "\n";
+    std::string shown = neverRead ? held : kNotTaken;
+    for (const Followed& f : followed)
+      if (f.name == name) shown = f.followed ? f.value : f.value + kNotFollowed;
+    text += LoadString(title) + ": " + shown + "\n";
   };
   line(kStrSpeed, "bPS");
   if (dataLength) line(kStrDataLength, "LEn");
@@ -75,10 +87,43 @@ bool ApplyCommand::NothingTaken() const {
   return offered;
 }
 
-void ApplyCommand::CopyConfirmedSettings(const ObjectWithParameters& network, ObjectWithParameters& program) {
+std::vector<ApplyCommand::Followed> ApplyCommand::SettingsToFollow(const ObjectWithParameters& network,
+                                                                   const ObjectWithParameters* program) {
+  std::vector<Followed> settings;
   for (const char* name : kNetworkNames)
     if (const std::optional<std::string> value = Elements::ConfirmedSetting(network, name))
-      program.SetParameterValue(name, *value);
+      settings.push_back({name, *value, true});
+  // The program's settings afterwards: what it follows, else what it holds.
+  auto after = [&](const char* name) {
+    for (const Followed& f : settings)
+      if (f.name == name) return f.value;
+    return ProgramValue(program, name);
+  };
+  auto touches = [&](std::initializer_list<const char*> names) {
+    for (const Followed& f : settings)
+      for (const char* n : names)
+        if (f.name == n) return true;
+    return false;
+  };
+  auto refuse = [&](std::initializer_list<const char*> names) {
+    for (Followed& f : settings)
+      for (const char* n : names)
+        if (f.name == n) f.followed = false;
+  };
+  // The rules of the write gate: a frame the settings rules forbid and an address no
+  // module may have are not followed.
+  if (touches({"PrtY", "LEn", "Sbit"}) &&
+      !exchange::NetworkSettingsRefusal(after("PrtY"), after("LEn"), after("Sbit"), "", "", &network).empty())
+    refuse({"PrtY", "LEn", "Sbit"});
+  if (touches({"A.Len", "Addr"}) &&
+      !exchange::NetworkSettingsRefusal("", "", "", after("A.Len"), after("Addr"), &network).empty())
+    refuse({"A.Len", "Addr"});
+  return settings;
+}
+
+void ApplyCommand::CopyConfirmedSettings(const ObjectWithParameters& network, ObjectWithParameters& program) {
+  for (const Followed& f : SettingsToFollow(network, &program))
+    if (f.followed) program.SetParameterValue(f.name, f.value);
 }
 
 bool ApplyCommand::Send(bool broadcast) {

@@ -3,6 +3,7 @@
 // module will take after "APLY", and sending "APLY" to the module's own address or
 // as a broadcast. The dialog shows and collects; this decides.
 #include <string>
+#include <vector>
 
 class Device;
 class DeviceIO;
@@ -34,8 +35,19 @@ class ApplyCommand {
   // change nothing, and is not sent.
   bool NothingTaken() const;
 
-  // After "APLY": the settings the module confirmed go into the program's own
-  // settings by name; the others stay as they are.
+  // A setting the module confirmed, and whether the program follows it after "APLY".
+  struct Followed {
+    std::string name;
+    std::string value;
+    bool followed = true;
+  };
+  // The settings the module confirmed; a frame or an address the write gate's
+  // rules refuse (judged with the program's other settings) is not followed.
+  static std::vector<Followed> SettingsToFollow(const ObjectWithParameters& network,
+                                                const ObjectWithParameters* program);
+
+  // After "APLY": the settings the program follows go into its own settings by
+  // name; the others stay as they are.
   static void CopyConfirmedSettings(const ObjectWithParameters& network, ObjectWithParameters& program);
 
   // Sends "APLY"; true on success. A failure is reported (message 193 and the

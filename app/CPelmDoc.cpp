@@ -98,7 +98,11 @@ CPelmDoc::CPelmDoc(DocumentViews* views, bool connect) : views_(views) {
     linkRefused = true;
     return;
   }
-  if (connect && !link_->EstablishLink() && !link_->StoppedForExit() && !batchRun && views_ != nullptr) {
+  const bool linked = connect && link_->EstablishLink();
+  // The command line's link values are kept only when a module answered with them:
+  // a value the port refused, or one no module answered, would fail every later run.
+  if (!linked) ForgetCommandLineLinkSettings();
+  if (connect && !linked && !link_->StoppedForExit() && !batchRun && views_ != nullptr) {
     if (BaseDevice::SplashWindow* splash = BaseDevice::CurrentSplashWindow()) splash->Destroy();
     if (!views_->RunConnectionSetup(*link_)) quitFlag = true;
   }
@@ -483,7 +487,11 @@ bool CPelmDoc::ApplyCommandLineLinkSettings() {
     }
   }
   bool any = false;
-  auto set = [&](const char* name, const std::string& text) { any |= settings.SetParameterValue(name, text) != 0; };
+  commandLineHeld_.clear();
+  auto set = [&](const char* name, const std::string& text) {
+    if (const Parameter* held = settings.GetParameterByName(name)) commandLineHeld_.emplace_back(name, held->value);
+    any |= settings.SetParameterValue(name, text) != 0;
+  };
   if (b.addressLength != 0) set("A.Len", platform::Format("%i", b.addressLength));
   // The address as the number it was typed as (hexadecimal and octal forms too).
   if (!b.address.empty()) set("Addr", platform::Format("%i", CommandLineAddressNumber(b.address).value_or(0)));
@@ -495,6 +503,12 @@ bool CPelmDoc::ApplyCommandLineLinkSettings() {
   if (b.portNumber != 0) set("Port", platform::Format("COM%i", b.portNumber));
   if (any) link_->OpenPort(true);
   return true;
+}
+
+void CPelmDoc::ForgetCommandLineLinkSettings() {
+  if (!link_) return;
+  for (const auto& [name, value] : commandLineHeld_) link_->Settings().SetParameterValue(name, value);
+  commandLineHeld_.clear();
 }
 
 std::string CommandLineAddressRefusal(const exchange::BatchSettings& batch, const std::string& heldAddressLength) {

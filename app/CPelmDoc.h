@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "devices/DeviceDocument.h"
@@ -157,6 +158,9 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   bool ApplyCommandLineLinkSettings();
   // Set when the command line's address was refused: the run sends nothing.
   bool linkRefused = false;
+  // The program's settings go back to what they were before the command line's
+  // link values (no module answered with them), so that they are not stored.
+  void ForgetCommandLineLinkSettings();
 
   // Steps of the document manager. False: no new document (the quit flag, or no tree).
   bool OnNewDocument();
@@ -257,6 +261,8 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   // Counts one more definition; false once the text has more than a tree may hold.
   bool TakeDefinition() { return ++definitions_ <= kMaxParseCopies; }
   std::unique_ptr<Device> link_;
+  // The program's settings the command line's link values replaced, by name.
+  std::vector<std::pair<std::string, std::string>> commandLineHeld_;
   Elements::CommonParams serviceElement_;
   DocumentViews* views_ = nullptr;
   long long madeDescriptions_ = 0;

@@ -7,6 +7,7 @@
 #include "link/AppState.h"
 #include "link/ModelTable.h"
 #include "link/ResultFlags.h"
+#include "link/WriteGate.h"
 #include "model/DescBranch.h"
 #include "model/DescriptionStore.h"
 #include "platform/Archive.h"
@@ -107,44 +108,25 @@ std::string TruncatedFileLine(const std::string& path, size_t loadedBytes) {
 
 namespace {
 
-// What keeps the value from being written; empty when nothing does.
-std::string ValueProblem(const Parameter& parameter) {
-  const std::string& value = parameter.value;
-  if (value == resources::LoadString(kStrNoData)) return "\"" + value + "\": the file holds no value to write";
-  const std::string type = "its type \"" + parameter.type + "\"";
-  if (!parameter.TextReadsAsType(value)) return "\"" + value + "\" does not read as " + type;
-  // The rules of a value typed into its cell, and the encoding of the write.
-  Parameter typed(parameter.name);
-  typed.type = parameter.type;
-  typed.dot = parameter.dot;
-  typed.min = parameter.min;
-  typed.max = parameter.max;
-  ValueBytes data;
-  std::string text = value;
-  if (typed.CheckAndSetValue(value, true) == 0 || typed.ConvertTextToData(text, data) != MyConverter::kConverted) {
-    const std::string limits = parameter.LimitsInForce()
-                                   ? platform::Format(", %g to %g", parameter.min, parameter.max)
-                                   : std::string();
-    return "\"" + value + "\" is no value of " + type + limits;
-  }
-  return {};
-}
-
-void CollectValueProblems(const DescBranch& branch, const std::string& path, std::vector<std::string>& lines) {
+// Values a read that failed midway (or a file of another model) leaves: nothing to write.
+void CollectMissingValues(const DescBranch& branch, const std::string& path, std::vector<std::string>& lines) {
   for (const auto& p : branch.parameters) {
     if (!ObjectWithParameters::TakesPartInWrite(*p, 1) || p->linearIndex < 0) continue;
-    const std::string problem = ValueProblem(*p);
-    if (problem.empty()) continue;
+    if (p->value != resources::LoadString(kStrNoData)) continue;
     const std::string name = p->indexed ? platform::Format("%s:%d", p->name.c_str(), p->linearIndex) : p->name;
-    lines.push_back("the file \"" + path + "\": " + name + " - " + problem + "; nothing is written");
+    lines.push_back("the file \"" + path + "\": " + name + " - \"" + p->value +
+                    "\": the file holds no value to write; nothing is written");
   }
-  for (const auto& child : branch.children) CollectValueProblems(*child, path, lines);
+  for (const auto& child : branch.children) CollectMissingValues(*child, path, lines);
 }
 
 }  // namespace
 
 std::vector<std::string> BatchWriteValueProblems(const DescBranch& root, const std::string& path) {
   std::vector<std::string> lines;
-  CollectValueProblems(root, path, lines);
+  CollectMissingValues(root, path, lines);
+  // Everything else is the write gate's, as for every other write.
+  for (const exchange::WriteRefusal& r : exchange::CheckWrite(exchange::WriteTaskOf(root, 1)))
+    lines.push_back("the file \"" + path + "\": " + exchange::RefusalLine(r) + "; nothing is written");
   return lines;
 }

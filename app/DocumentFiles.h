@@ -44,6 +44,7 @@ std::string TruncatedFileLine(const std::string& path, size_t loadedBytes);
 // Why a batch write must not start with the tree the file at path loaded: one line
 // for each parameter the write would send whose value the file does not hold
 // ("Нет данных", as a read that failed midway or a file of another model leaves
-// it), does not read as its type, or breaks its type's rule (its limits, its
-// list). Empty when every value can be written.
+// it), then the write gate's lines (a value that does not read, breaks its rule or
+// cannot be encoded, an address or a frame the module must not get). Empty when
+// the write may start.
 std::vector<std::string> BatchWriteValueProblems(const DescBranch& root, const std::string& path);

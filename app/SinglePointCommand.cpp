@@ -7,6 +7,7 @@
 
 #include "link/AppState.h"
 #include "link/DeviceIO.h"
+#include "link/WriteGate.h"
 #include "model/Parameter.h"
 #include "model/TypedNumber.h"
 #include "platform/CFormat.h"
@@ -151,6 +152,15 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
       std::replace(refusal.begin(), refusal.end(), '\n', ' ');
       while (!refusal.empty() && refusal.back() == ' ') refusal.pop_back();
       trace.push_back(refusal);
+      return trace;
+    }
+  }
+
+  if (write) {
+    const std::vector<exchange::WriteRefusal> refusals =
+        exchange::CheckWrite(exchange::WriteTaskOf(parameter, parameter.value));
+    if (!refusals.empty()) {
+      for (const exchange::WriteRefusal& r : refusals) trace.push_back(exchange::RefusalLine(r));
       return trace;
     }
   }

@@ -84,6 +84,7 @@ CommitOutcome CommitPolled(CommitContext& c, Parameter& p, model::TreeItem row, 
     c.rows.SetItemText(row, 2, p.value);
     return CommitOutcome::WriteFailed;
   }
+  c.rows.SetItemText(row, 2, p.value);
   return CommitOutcome::Taken;
 }
 
@@ -156,7 +157,10 @@ CommitOutcome CommitValue(CommitContext& c, Parameter& p, model::TreeItem row, c
     const int result = c.link.WriteParameterIfImmediate(*q);
     if (result == Device::kNotWritten) {
       if (qRow != model::kNoItem) c.rows.SetItemColor(qRow, model::kChangedGreen);
-    } else if (result != 0) {
+    } else if (result == 0) {
+      // What the module acknowledged, as a read would show it.
+      if (qRow != model::kNoItem) c.rows.SetItemText(qRow, 2, q->value);
+    } else {
       outcome = CommitOutcome::WriteFailed;
       if (qRow != model::kNoItem) {
         c.rows.SetItemColor(qRow, model::kRed);

@@ -139,6 +139,8 @@ class CTableCtrl : public QTableView, public TableControl {
   virtual void BeginEdit(int row, int column);
   int EditRow() const { return editRow_; }
   int EditColumn() const { return editColumn_; }
+  // Closes an open editor without handing its text over, as Escape does.
+  void DropEditors();
   // The open editors (null while closed).
   CmyEdit* EditBox() const { return edit_; }
   CmyComboBox* ListBox() const { return list_; }
@@ -175,8 +177,6 @@ class CTableCtrl : public QTableView, public TableControl {
   void CloseEditors();
   // Makes the editor (null: none) the scroll bars' focus proxy.
   void KeepFocusOnBars(QWidget* editor);
-  // Closes an open editor without handing its text over.
-  void DropEditors();
   void EndEditBox();
   void EndList(int item);
   void CancelList();

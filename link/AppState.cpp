@@ -152,6 +152,8 @@ void AppState::Reset() {
   resultFlags = 0;
   accessLevel = 2;
   modelIndex = -1;
+  identifiedModel = -1;
+  linkSession = 0;
   firmwareMajor = -1;
   firmwareMinor = -1;
   showLinearIndexes = false;

@@ -36,8 +36,14 @@ class AppState {
   std::atomic<int> accessLevel{2};
   bool FullAccess() const { return accessLevel.load() > 1; }
 
-  // Row of the model table, -1 while unknown.
+  // Row of the model table, -1 while unknown: the model of the tree.
   std::atomic<int> modelIndex{-1};
+  // The model of the module identified on the line, -1 while none is: a tree of
+  // another model is never written into it.
+  std::atomic<int> identifiedModel{-1};
+  // Counts the openings of the port: a value the module reported or acknowledged
+  // counts as confirmed only on the connection it came from (0: none yet).
+  std::atomic<unsigned> linkSession{0};
   // The module's software version from its "ver" reply (the pieces before and
   // after the first '.'), -1 while unknown; the document's version conditions use it.
   std::atomic<int> firmwareMajor{-1};

@@ -287,14 +287,24 @@ bool Device::StartReadTask(ObjectWithParameters& element) {
   return RunTask(kTaskReadAll, CountTaskParameters(element, 1));
 }
 
+bool Device::PassesWriteGate(const exchange::WriteTask& task) {
+  if (exchange::PassWriteGate(task)) return true;
+  // A batch run ends with the refusal; nothing waits for a task that never ran.
+  if (App().batchRun)
+    if (platform::Event* done = App().batchDoneEvent.load()) done->Set();
+  return false;
+}
+
 bool Device::StartWriteTask(ObjectWithParameters& element) {
   EndEditing();
+  if (!PassesWriteGate(exchange::WriteTaskOf(element, 1))) return false;
   pending_ = &element;
   return RunTask(kTaskWriteAll, CountTaskParameters(element, 1));
 }
 
 bool Device::StartWriteChangedTask(ObjectWithParameters& element) {
   EndEditing();
+  if (!PassesWriteGate(exchange::WriteTaskOf(element, 0))) return false;
   pending_ = &element;
   return RunTask(kTaskWriteChanged, CountTaskParameters(element, 0));
 }
@@ -344,6 +354,7 @@ bool Device::StartReadOneTask(Parameter& parameter) {
 
 bool Device::StartWriteOneTask(Parameter& parameter) {
   EndEditing();
+  if (!PassesWriteGate(exchange::WriteTaskOf(parameter, parameter.value))) return false;
   single_ = &parameter;
   return RunTask(kTaskWriteOne, 0);
 }
@@ -470,6 +481,7 @@ int Device::ReadParameter(Parameter& parameter, int countTimeouts) {
     LogFailure(parameter, false, result);
     timeOut = IsTimeOutNote(parameter.note);
   }
+  if (result == 0) parameter.confirmedOnLink = App().linkSession;
   if (!timeOut) {
     App().consecutiveTimeOuts = 0;
     if (platform::EqualsNoCase(parameter.name, "Log")) {
@@ -515,26 +527,15 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
     return kNotInitialised;
   }
   if (parameter.linearIndex < 0) return kNoIndex;
-  // A module is never given an address no single module may have (255 would make
-  // it answer every broadcast and no request of the program): a configuration file
-  // can hold one that the cells refuse.
-  const model::DeviceModelHooks* network = model::CurrentDeviceModel();
-  if (platform::EqualsNoCase(parameter.name, "Addr") &&
-      (network != nullptr ? network->IsNetworkParameter(parameter.name) : model::IsBaseNetworkParameter(parameter.name))) {
-    const std::optional<int> address = model::ReadAddressText(toWrite);
-    if (!address || !Elements::ModuleAddressAllowed(*address, 11)) {
-      parameter.note = platform::Format("Адрес %s не записан: такого адреса не может быть у прибора сети", toWrite.c_str());
-      LogFailure(parameter, true, kValueRefused);
-      return kValueRefused;
-    }
-  }
-  // A value that does not read as its type ("x" for a number) is not written as
-  // whatever the encoding would make of it; nothing is sent for it.
-  if (!parameter.TextReadsAsType(toWrite)) {
-    parameter.note = LoadString(kStrNotEncodable);
-    LogFailure(parameter, true, kValueNotEncodable);
+  // Nothing is sent that the write gate refuses: a value that does not read as its
+  // type, breaks its rule or cannot be encoded, an address no module may have, a
+  // tree of another model than the module's.
+  const std::vector<exchange::WriteRefusal> refusals = exchange::CheckWrite(exchange::WriteTaskOf(parameter, toWrite));
+  if (!refusals.empty()) {
+    parameter.note = exchange::RefusalLine(refusals.front());
+    LogFailure(parameter, true, kValueRefused);
     AddProgressLine(text + " = " + toWrite + " - " + parameter.note);
-    return kValueNotEncodable;
+    return kValueRefused;
   }
   if (mode < 0) {
     // The maker's coefficient pairs start from the full range.
@@ -549,6 +550,7 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
   if (result != 0) {
     LogFailure(parameter, true, result);
   } else {
+    parameter.confirmedOnLink = App().linkSession;
     const model::DeviceModelHooks* model = model::CurrentDeviceModel();
     if (model != nullptr ? model->IsNetworkParameter(parameter.name) : model::IsBaseNetworkParameter(parameter.name))
       App().networkSettingsWritten = true;
@@ -608,6 +610,8 @@ int Device::OpenPort(bool showMessage) {
   std::lock_guard lock(App().exchangeLock);
   const bool silent = App().silent;
   const int result = ReopenSerialPort(!silent);
+  // A new connection: what the module confirmed before is no longer known to hold.
+  ++App().linkSession;
   // A new line: what came back before says nothing about it.
   ResetTally();
   lastIdentify_ = -1;
@@ -652,6 +656,7 @@ int Device::IdentifyDevice(bool showMessages) {
     }
   }
   lastIdentify_ = result;
+  App().identifiedModel = result == 3 ? App().modelIndex.load() : -1;
   if (result == 2) unknownDeviceId_ = dev.value;
   if (abort_.IsSet()) return result;
 

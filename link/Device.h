@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/DeviceIO.h"
+#include "link/WriteGate.h"
 #include "model/LinkOps.h"
 #include "platform/Event.h"
 
@@ -146,6 +147,8 @@ class Device : public DeviceIO, public model::LinkOps {
   // Ends an open in-place edit before a task takes its parameters.
   static void EndEditing();
   bool RunTask(int taskCode, int total);
+  // Asks the write gate (a refusal was shown); a refused batch write ends its run.
+  bool PassesWriteGate(const exchange::WriteTask& task);
   void TransmitThread();
   void RunWalkTask(int taskCode, ObjectWithParameters* element);
   void CountTimeOut(bool read);

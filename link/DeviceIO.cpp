@@ -285,21 +285,17 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
     return kAddressRefused;
   }
 
-  // A polled parameter's attributes were settled before its polling began.
-  // A broadcast has no answer to learn attributes from.
-  if (parameter.attributes != 0 && !App().noAttributeExchange && !parameter.IsPolled() &&
-      parameter.requestIndex != exchange::kBroadcastChannel) {
-    const int result = ExchangeAttributes(requestBit, parameter, attributeOverride);
-    if (result != 0) return result;
-  }
-
+  // The value is encoded before anything is sent, the attribute request included.
   std::vector<uint8_t> data;
   if (requestBit == 0) {
-    const int converted = parameter.ConvertToData(data);
+    std::string encoded = parameter.value;
+    const int converted = parameter.ConvertTextToData(encoded, data);
     // A value that does not convert is refused: sending what the conversion left
-    // would write a wrong value.
+    // would write a wrong value. The encoder's own text says why, when it has one.
     if (converted == MyConverter::kRefused) {
-      parameter.note = platform::Format(resources::LoadString(kStrNoEncoding).c_str(), parameter.name.c_str());
+      parameter.note = encoded != parameter.value && !encoded.empty()
+                           ? encoded
+                           : platform::Format(resources::LoadString(kStrNoEncoding).c_str(), parameter.name.c_str());
       if (trace != nullptr) trace->push_back(parameter.note);
       return 3;
     }
@@ -314,6 +310,14 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
   if (static_cast<int>(data.size()) > kRequestDataLimit) {
     parameter.note = resources::LoadString(kStrNotEncodable);
     return 4;
+  }
+
+  // A polled parameter's attributes were settled before its polling began.
+  // A broadcast has no answer to learn attributes from.
+  if (parameter.attributes != 0 && !App().noAttributeExchange && !parameter.IsPolled() &&
+      parameter.requestIndex != exchange::kBroadcastChannel) {
+    const int result = ExchangeAttributes(requestBit, parameter, attributeOverride);
+    if (result != 0) return result;
   }
 
   if (trace != nullptr) {

@@ -1,5 +1,6 @@
 #include "link/NetworkChecks.h"
 
+#include "link/AppState.h"
 #include "link/ExchangeFrame.h"
 #include "link/NetRS485.h"
 #include "model/DeviceModelHooks.h"
@@ -58,7 +59,8 @@ std::optional<std::string> ConfirmedSetting(const ObjectWithParameters& owner, s
   constexpr int kStrNoData = 194;
   const Parameter* parameter = owner.GetParameterByName(name);
   if (parameter == nullptr || parameter->valueChanged || !parameter->note.empty() ||
-      parameter->value == resources::LoadString(kStrNoData))
+      parameter->value == resources::LoadString(kStrNoData) || parameter->confirmedOnLink == 0 ||
+      parameter->confirmedOnLink != App().linkSession)
     return std::nullopt;
   return parameter->value;
 }

@@ -20,8 +20,8 @@ bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view na
 // the address length carry, and not the broadcast address 255.
 bool ModuleAddressAllowed(int address, int addressLength);
 // A setting's value as the module confirmed it: read from the module, or written and
-// acknowledged (no change pending, no error note). A value typed but not written, one
-// the module refused and one never read ("Нет данных") are none: "APLY" neither lists
+// acknowledged, on the connection in force (no change pending, no error note). A value typed but not written, one
+// the module refused, one loaded from a file and one never read ("Нет данных") are none: "APLY" neither lists
 // nor follows them.
 std::optional<std::string> ConfirmedSetting(const ObjectWithParameters& owner, std::string_view name);
 // Whether the address the module confirmed passes the address check, as an edit of

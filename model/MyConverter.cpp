@@ -42,9 +42,6 @@ std::string_view TrimTrailing(std::string_view t) {
 
 double ReadNumber(std::string_view text) { return platform::Atof(TrimTrailing(text)); }
 
-// Saturates at the int range.
-int ReadInteger(std::string_view text) { return platform::ClampToInt(MyConverter::IntegerOfText(text)); }
-
 std::string_view FirstItem(std::string_view type) { return type.substr(0, type.find(':')); }
 
 std::vector<std::string_view> SplitItems(std::string_view type) {
@@ -244,13 +241,18 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
     return kConverted;
   }
   if (EqualsNoCase(first, "int")) {
-    std::uint32_t low = static_cast<std::uint32_t>(ReadInteger(text)) & 0xFFFF;
+    // Two bytes carry no more: a larger or negative number would arrive as another.
+    const long long number = IntegerOfText(text);
+    if (number < 0 || number > 0xFFFF) return kNotConverted;
+    const std::uint32_t low = static_cast<std::uint32_t>(number);
     bool twoBytes = NameIsOneOf(name, {"Addr", "SoUr", "Alr.t", "tHP", "tP.H", "CLB.K"}) || low >= 256;
     AppendBigEndian(data, low, twoBytes ? 2 : 1);
     return kConverted;
   }
   if (EqualsNoCase(first, "int16")) {
-    AppendBigEndian(data, static_cast<std::uint32_t>(ReadInteger(text)) & 0xFFFF, 2);
+    const long long number = IntegerOfText(text);
+    if (number < 0 || number > 0xFFFF) return kNotConverted;
+    AppendBigEndian(data, static_cast<std::uint32_t>(number), 2);
     return kConverted;
   }
   if (EqualsNoCase(first, "CLK_frm")) {
@@ -263,7 +265,9 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
         // Seconds after the colon: "12:34" is 12 x 60 + 34, and a single digit
         // ("12:3") is 12 x 60 + 3, as the user's input check counts it.
         if (i > 0 && text[i - 1] == ':') m = text.size() - i >= 2 ? 6 : 60;
-        acc = (acc * m + d) & 0xFFFF;
+        acc = acc * m + d;
+        // Seconds beyond 16 bits have no bytes; cut, they would be another time.
+        if (acc > 0xFFFF) return kNotConverted;
       } else if (c != ':') {
         return kRefused;
       }
@@ -298,7 +302,12 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
           text = resources::LoadString(kStrBadNameChar);
           return kRefused;
         }
-        if (count < 4) codes[count] = code;
+        // A fifth character would be dropped: the name would not be the one given.
+        if (count == 4) {
+          text = resources::LoadString(kStrNameTooLong);
+          return kRefused;
+        }
+        codes[count] = code;
         ++count;
       }
       firstChar = false;
@@ -307,6 +316,8 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
     return kConverted;
   }
   if (EqualsNoCase(type, "void")) return kConverted;
+  // Values the module only reports: the type word is no value to write.
+  if (NameIsOneOf(type, {"string", "ASCI", "sint", "sint16"})) return kNotConverted;
 
   // An enumeration: the code is the index of the matching item.
   const auto items = SplitItems(type);

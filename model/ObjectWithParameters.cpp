@@ -47,6 +47,7 @@ void ObjectWithParameters::ResetValues() {
     p->editable = 1;
     p->owner = 0;
     p->valueChanged = p->editableChanged = p->ownerChanged = false;
+    p->confirmedOnLink = 0;
   }
 }
 

@@ -95,6 +95,7 @@ void Parameter::Reset() {
   attributes = 0;
   editable = 1;
   owner = 0;
+  confirmedOnLink = 0;
 }
 
 int Parameter::CheckAndSetValue(const std::string& input, bool fullPrecision) {
@@ -122,6 +123,15 @@ int Parameter::CheckAndSetValue(const std::string& input, bool fullPrecision) {
       n = n * m + (c - '0');
     }
     if (LimitsInForce() && (n < min || n > max)) return 0;
+    // Two bytes of seconds at most; kept as the module reads it back ("12:3" is 12:03).
+    if (n > 0xFFFF) return 0;
+    const unsigned seconds = static_cast<unsigned>(n);
+    text = Format("%02u:%02u", seconds / 60, seconds % 60);
+  } else if (TypeIsOneOf(type, {"name", "string", "ASCI", "sint", "sint16"})) {
+    // A name the four codes cannot carry, and the texts a module only reports.
+    ValueBytes data;
+    std::string encoded = text;
+    if (ConvertTextToData(encoded, data) != kConverted) return 0;
   } else if (TypeIsOneOf(type, {"int", "int16"}) && EqualsNoCase(name, "Addr")) {
     // A module address is read as every place reads one, and kept as the decimal
     // number it is: the cell shows what the link sends and the settings store.
@@ -347,6 +357,8 @@ void Parameter::WriteHtmlRow(std::string& out, int rowNumber, const std::string&
 }
 
 void Parameter::SerializeRecord(platform::Archive& archive, bool keepValue) {
+  // A file says nothing about what the module holds.
+  if (archive.IsLoading()) confirmedOnLink = 0;
   MyConverter::Serialize(archive, keepValue);
   if (archive.IsStoring()) {
     archive.WriteClassTag("Parameter", 1);

@@ -49,6 +49,9 @@ class Parameter : public MyConverter {
   std::atomic<unsigned> pollArmCount{0};
   model::TreeItem treeItem = model::kNoItem;
   std::string initialValue;
+  // The link session (the port's opening) on which the module reported the value or
+  // acknowledged its write; 0 when it did neither (a fresh, loaded or typed value).
+  unsigned confirmedOnLink = 0;
 
   // Value "Нет данных", writable, not indexed, indexes 0, flags and note cleared,
   // no attributes, editable, user-owned.

@@ -174,6 +174,9 @@ myClass::CmyStatic* CStateInOutDlg::OutputLed(int row) const { return At(outputL
 bool CStateInOutDlg::WorkerStopped() const { return worker_->Stopped(); }
 
 void CStateInOutDlg::reject() {
+  // Closing by any path (Escape, the close box, Alt+F4) writes no half-typed output.
+  for (myClass::CStateTableCtrl* table : {inputs_, outputs_})
+    if (table != nullptr) table->DropEditors();
   if (worker_->OnCancel()) QDialog::reject();
 }
 

@@ -226,7 +226,11 @@ TEST_F(DocumentSimTest, ApplyInABatchRun) {
   EXPECT_EQ(settings.GetParameterValue("Addr"), "16");
   EXPECT_EQ(settings.GetParameterValue("Sbit"), "2");
   EXPECT_EQ(views_.updates, updates + 1);
-  // The port was reopened with the copied settings: the module still answers.
+  // The port was reopened with the copied settings: the module still answers (at
+  // the stop bits it holds, which the program did not follow). What it confirmed
+  // before counts no more on the new connection: the tree is read again.
+  settings.SetParameterValue("Sbit", "1");
+  doc_->GetDevice()->OpenPort(false);
   ASSERT_TRUE(RunTask(CPelmDoc::kCmdReadTree));
   EXPECT_EQ(doc_->networkBranch->GetParameterValue("Addr"), "16");
   updates = views_.updates;

@@ -394,16 +394,18 @@ TEST_F(DeviceTaskTest, NoDataIsNeverWritten) {
   }
   EXPECT_TRUE(port_->requests.empty());
 
-  // Nor is a value that does not read as its type: the encoding would make a
-  // number of whatever it finds ("x" would go as 0).
+  // Nor is a value that does not read as its type (the encoding would make a
+  // number of whatever it finds: "x" would go as 0), nor one its bytes cannot
+  // carry; the note names the value.
   const std::pair<const char*, const char*> unreadable[] = {
       {"int", "x"},       {"int", "7x"},       {"int", "70000"}, {"int16", "1.5"},
-      {"float", "2,5"},   {"stored_dot", "abc"}, {"CLK_frm", "12:ab"}, {"CLK_frm", ""}};
+      {"float", "2,5"},   {"stored_dot", "abc"}, {"CLK_frm", "12:ab"}, {"CLK_frm", ""},
+      {"CLK_frm", "9999:59"}, {"string", "string"}, {"ASCI", "ASCI"}, {"name", "ABCDE"}};
   for (const auto& [type, value] : unreadable) {
     p.type = type;
     p.value = value;
     EXPECT_NE(device_->WriteParameter(p, 1), 0) << type << " " << value;
-    EXPECT_EQ(p.note, LoadString(420)) << type << " " << value;
+    EXPECT_EQ(p.note.rfind("P0 = \"" + std::string(value) + "\": ", 0), 0u) << type << " " << value << p.note;
     EXPECT_TRUE(port_->requests.empty()) << type << " " << value;
   }
   // Hexadecimal and blanks around the number read as typed numbers do.

@@ -86,13 +86,17 @@ TEST(CheckAndSetValue, FloatsAreRoundedAndHeldToTheLimits) {
 
 TEST(CheckAndSetValue, ClockTextsCountMinutesAndSeconds) {
   Typed p("CLK_frm", 0, 723);
-  EXPECT_EQ(Check(p, "12:3"), "12:3");  // 12 x 60 + 3
+  EXPECT_EQ(Check(p, "12:3"), "12:03");  // 12 x 60 + 3, kept as the module reads it back
   EXPECT_EQ(Check(p, "12:34"), "<refused>");  // 12 x 60 + 34
   p.max = 754;
   EXPECT_EQ(Check(p, "12:34"), "12:34");
   EXPECT_EQ(Check(p, "12:a"), "<refused>");
   Typed unlimited("CLK_frm");
-  EXPECT_EQ(Check(unlimited, std::string(400, '9')), std::string(400, '9'));
+  // Two bytes of seconds at most: 1092:15 is 65535.
+  EXPECT_EQ(Check(unlimited, std::string(400, '9')), "<refused>");
+  EXPECT_EQ(Check(unlimited, "9999:59"), "<refused>");
+  EXPECT_EQ(Check(unlimited, "1092:15"), "1092:15");
+  EXPECT_EQ(Check(unlimited, "1:75"), "02:15");
 }
 
 // A typed text is a number of the cell's type or nothing is stored: never 0 for

@@ -89,7 +89,6 @@ TEST(IntegerForms, ByteCountDependsOnValueAndName) {
   for (const char* name : {"SoUr", "alr.t", "tHP", "tP.H", "CLB.K"}) EXPECT_EQ(Encoded(name, "int", "1").size(), 2u);
   EXPECT_EQ(Encoded("X", "int16", "5"), (Bytes{0x00, 0x05}));
   EXPECT_EQ(Encoded("X", "int", "  42 \t\r"), (Bytes{42}));
-  EXPECT_EQ(Encoded("X", "int", "-1"), (Bytes{0xFF, 0xFF}));
   EXPECT_EQ(Encoded("X", "int", "010"), (Bytes{10}));  // decimal, not octal
   EXPECT_EQ(Encoded("X", "int", "abc"), (Bytes{0}));
 }
@@ -101,10 +100,15 @@ TEST(IntegerForms, HexadecimalTextsWriteTheirValue) {
   EXPECT_EQ(Encoded("X", "int", "0x"), (Bytes{0}));
 }
 
-TEST(IntegerForms, HugeNumbersSaturate) {
-  EXPECT_EQ(Encoded("X", "int16", "99999999999"), (Bytes{0xFF, 0xFF}));
-  EXPECT_EQ(Encoded("X", "int16", "-99999999999"), (Bytes{0x00, 0x00}));
-  EXPECT_EQ(Encoded("X", "int", "0xFFFFFFFFFFFFFFFFFFFF"), (Bytes{0xFF, 0xFF}));
+// Two bytes carry 0 to 65535; any other number would arrive as another one.
+TEST(IntegerForms, NumbersBeyondTwoBytesAreNotSent) {
+  EXPECT_EQ(Encoded("X", "int", "65535"), (Bytes{0xFF, 0xFF}));
+  for (const char* type : {"int", "int16"})
+    for (const char* text : {"65536", "-1", "99999999999", "-99999999999", "0xFFFFFFFFFFFFFFFFFFFF"}) {
+      Bytes out;
+      EXPECT_EQ(Encode(Converter("X", type), text, out), 0) << type << " " << text;
+      EXPECT_TRUE(out.empty()) << type << " " << text;
+    }
 }
 
 TEST(IntegerForms, DecodeByLength) {
@@ -149,8 +153,12 @@ TEST(ClockForm, MinutesAndSecondsRoundTrip) {
   Bytes out;
   EXPECT_EQ(Encode(Converter("X", "CLK_frm"), "1:3x", out), -1);
   EXPECT_EQ(Encode(Converter("X", "CLK_frm"), "1:30 ", out), -1);
-  // A long run of digits wraps in 16 bits instead of overflowing.
-  EXPECT_EQ(Encode(Converter("X", "CLK_frm"), std::string(300, '9'), out), 1);
+  // Seconds beyond 16 bits are not sent, cut to another time.
+  EXPECT_EQ(Encoded("X", "CLK_frm", "1092:15"), (Bytes{0xFF, 0xFF}));
+  for (const std::string& text : {std::string(300, '9'), std::string("9999:59"), std::string("1092:16")}) {
+    EXPECT_EQ(Encode(Converter("X", "CLK_frm"), text, out), 0) << text;
+    EXPECT_TRUE(out.empty()) << text;
+  }
 }
 
 TEST(FloatForm, BigEndianSingleAndTheThreeByteForm) {
@@ -237,7 +245,7 @@ TEST(NetworkNames, SevenBitCodesFirstCharacterLast) {
   EXPECT_EQ(Encoded("X", "name", "A.B"), (Bytes{78, 78, 22, 21}));
   EXPECT_EQ(Decode("X", "name", {78, 78, 22, 21}).text, "A.B  ");
   EXPECT_EQ(Encoded("X", "name", "AB.C"), (Bytes{78, 24, 23, 20}));
-  EXPECT_EQ(Encoded("X", "name", "abcde"), Encoded("X", "name", "ABCD"));
+  EXPECT_EQ(Encoded("X", "name", "abcd"), Encoded("X", "name", "ABCD"));
   EXPECT_EQ(Decode("X", "name", {78, 78, 78, 21, 9, 9}).text, "A.   ");  // six bytes: the first four count
   EXPECT_EQ(Decode("X", "name", {79, 76, 74, 72}).text, "-_/ .");
   auto bad = Decode("X", "name", {80, 78, 78, 78});
@@ -252,9 +260,12 @@ TEST(NetworkNames, RefusalsReplaceTheText) {
   std::string text;
   EXPECT_EQ(c.ConvertTextToData(text, out), -1);
   EXPECT_EQ(text, "Сетевое имя пусто");
-  text = "ABCDEFGHI";
-  EXPECT_EQ(c.ConvertTextToData(text, out), -1);
-  EXPECT_EQ(text, "Сетевое имя слишком длинное");
+  // Four characters at most: a fifth would be dropped.
+  for (const char* longName : {"ABCDEFGHI", "ABCDE", "A.B.C.D.E"}) {
+    text = longName;
+    EXPECT_EQ(c.ConvertTextToData(text, out), -1) << longName;
+    EXPECT_EQ(text, "Сетевое имя слишком длинное");
+  }
   for (const char* bad : {".A", "A*", "Ж"}) {
     text = bad;
     EXPECT_EQ(c.ConvertTextToData(text, out), -1) << bad;

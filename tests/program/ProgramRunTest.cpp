@@ -2,6 +2,8 @@
 // settings folder and the offscreen platform, against the simulated module on a
 // pseudo-terminal: unattended runs, their files, their traffic and exit codes.
 #include <gtest/gtest.h>
+
+#include <map>
 #include <fcntl.h>
 #include <semaphore.h>
 #include <signal.h>
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -432,14 +435,20 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     std::string error;
     ASSERT_TRUE(doc.OnSaveDocument(dir_ + "/" + file, error)) << error;
   };
-  auto withValue = [&](const std::string& file, const std::string& name, const std::string& value) {
+  auto withValue = [&](const std::string& file, const std::map<std::string, std::string>& values) {
     CPelmDoc doc(nullptr, false);
     ASSERT_EQ(doc.OnOpenDocument(good), DocumentLoad::Loaded);
-    save(doc, file, [&](Parameter& p) { if (p.name == name) p.value = value; });
+    save(doc, file, [&](Parameter& p) {
+      if (auto v = values.find(p.name); v != values.end()) p.value = v->second;
+    });
   };
-  ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", kTaskParameter, resources::LoadString(194)));
-  ASSERT_NO_FATAL_FAILURE(withValue("typo.z580", "Av.t", "x"));  // int, 1 to 60
-  ASSERT_NO_FATAL_FAILURE(withValue("rule.z580", "Av.t", "61"));
+  ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", {{kTaskParameter, resources::LoadString(194)}}));
+  ASSERT_NO_FATAL_FAILURE(withValue("typo.z580", {{"Av.t", "x"}}));  // int, 1 to 60
+  ASSERT_NO_FATAL_FAILURE(withValue("rule.z580", {{"Av.t", "61"}}));
+  // Network settings no module may get: a bench module's frame, addresses beyond its frames.
+  ASSERT_NO_FATAL_FAILURE(withValue("7n1.z580", {{"LEn", "7"}, {"PrtY", "Отсутствует"}, {"Sbit", "1"}}));
+  ASSERT_NO_FATAL_FAILURE(withValue("addr255.z580", {{"Addr", "255"}}));
+  ASSERT_NO_FATAL_FAILURE(withValue("addr300.z580", {{"Addr", "300"}, {"A.Len", "8"}}));
   {
     // An old file (no model byte) of another model, holding its values.
     App().modelIndex = 5;
@@ -584,8 +593,15 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/read", "/elog:/dev/null", "new.z580"}, 0, "", kAnything},
       // A write checks every value of its file before its first write.
       {"", {"/write", "nodata.z580"}, 200, "Kt.U - \"Нет данных\": the file holds no value", kNoWrite},
-      {"", {"/write", "typo.z580"}, 200, "Av.t - \"x\" does not read as its type \"int\"", kNoWrite},
-      {"", {"/write", "rule.z580"}, 200, "Av.t - \"61\" is no value of its type \"int\", 1 to 60", kNoWrite},
+      {"", {"/write", "typo.z580"}, 200, "Av.t = \"x\": не читается как значение типа \"int\"", kNoWrite},
+      {"", {"/write", "rule.z580"}, 200, "Av.t = \"61\": вне допустимых значений (от 1 до 60)", kNoWrite},
+      {"", {"/write", "7n1.z580"}, 200, "запрещенная комбинация: четность \"Отсутствует\", длина слова данных 7, стоп-бит 1",
+       kNoWrite},
+      {"", {"/write", "addr255.z580"}, 200, "адрес 255 не может быть у прибора сети", kNoWrite},
+      {"", {"/write", "addr300.z580"}, 200, "адрес 300 не может быть у прибора сети при длине адреса 8 бит", kNoWrite},
+      // Link values no module answered with are not kept for the next run.
+      {"", {"/len:7", "/read", "keep.z580"}, 201, "не принимает длину данных 7 бит", kNothing},
+      {"", {"/bps:19200", "/read", "keep.z580"}, 202, "no connection to the module: ", kAnything},
       {"", {"/write", "other.z580"}, 200, "\"Нет данных\": the file holds no value", kNoWrite},
       // A connection that needed a second try leaves no fault behind: the read is saved.
       {"error 3 1 on dev", {"/read", "new.z580"}, 0, "", kAnything},
@@ -649,6 +665,18 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
     // A run that logs a failure never ends 0; every failure is one line. A run
     // refused at once makes no error log, and tells standard error only.
     EXPECT_EQ(fs::exists(dir_ + "/errors.log"), c.sends != kNothingMade && !ownLog) << what;
+    // Nor is a link value the port refused, or one no module answered: the line
+    // stays as the simulated module has it.
+    if (c.exitCode == 201 || c.exitCode == 202) {
+      const std::string stored = testsupport::ReadFile<std::string>(settings);
+      for (const auto& [name, held] : {std::pair{"byte_size", "00000008"}, std::pair{"parity_scheme", "00000003"},
+                                       std::pair{"baud_rate", "00002580"}}) {
+        const size_t at = stored.find("\"" + std::string(name) + "\"=");
+        if (at == std::string::npos) continue;
+        const std::string line = stored.substr(at, stored.find('\n', at) - at);
+        EXPECT_TRUE(line.ends_with(held)) << what << "\n" << line;
+      }
+    }
     if (c.sends == kNothingMade) {
       EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(settings), settingsBefore) << what;
     } else if (!ownLog) {
