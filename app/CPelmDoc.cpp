@@ -414,6 +414,7 @@ void CPelmDoc::ReleaseParseLists() {
 
 void CPelmDoc::ClearDescriptions() {
   rootBranch = scannersBranch = networkBranch = nullptr;
+  if (link_) link_->moduleNetwork = nullptr;
   branchList.clear();
   branchIndex_.clear();
   ownedBranches_.clear();
@@ -615,6 +616,7 @@ bool CPelmDoc::LoadTree() {
   if (!rootBranch) platform::ShowMessage(resources::LoadString(kStrNoRootBranch), title, MessageIcon::Error);
   BuildTrees();
   ReleaseParseLists();
+  if (link_) link_->moduleNetwork = networkBranch;
 
   BeginWaitCursor();
   App().SetDeviceModel(nullptr);

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "link/AppState.h"
+#include "link/Device.h"
 #include "link/DeviceIO.h"
 #include "link/WriteGate.h"
 #include "model/Parameter.h"
@@ -104,6 +105,9 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
   parameter.description = entry->caption;
   // "word:digit" of a numeric type gives the decimal point; any other text is the type.
   parameter.type = entry->type;
+  // The description's rule holds here as in the tree's cell.
+  parameter.min = entry->lower;
+  parameter.max = entry->upper;
   const size_t colon = entry->type.find(':');
   if (colon != std::string::npos) {
     const std::string word = entry->type.substr(0, colon);
@@ -157,8 +161,10 @@ std::vector<std::string> SinglePointCommand::Execute(const SinglePointFields& fi
   }
 
   if (write) {
-    const std::vector<exchange::WriteRefusal> refusals =
-        exchange::CheckWrite(exchange::WriteTaskOf(parameter, parameter.value));
+    // A network setting is judged with the others the module's tree holds.
+    const auto* device = dynamic_cast<const Device*>(link_);
+    const std::vector<exchange::WriteRefusal> refusals = exchange::CheckWrite(
+        exchange::WriteTaskOf(parameter, parameter.value, device != nullptr ? device->moduleNetwork : nullptr));
     if (!refusals.empty()) {
       for (const exchange::WriteRefusal& r : refusals) trace.push_back(exchange::RefusalLine(r));
       return trace;

@@ -354,7 +354,7 @@ bool Device::StartReadOneTask(Parameter& parameter) {
 
 bool Device::StartWriteOneTask(Parameter& parameter) {
   EndEditing();
-  if (!PassesWriteGate(exchange::WriteTaskOf(parameter, parameter.value))) return false;
+  if (!PassesWriteGate(exchange::WriteTaskOf(parameter, parameter.value, moduleNetwork))) return false;
   single_ = &parameter;
   return RunTask(kTaskWriteOne, 0);
 }
@@ -530,7 +530,8 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
   // Nothing is sent that the write gate refuses: a value that does not read as its
   // type, breaks its rule or cannot be encoded, an address no module may have, a
   // tree of another model than the module's.
-  const std::vector<exchange::WriteRefusal> refusals = exchange::CheckWrite(exchange::WriteTaskOf(parameter, toWrite));
+  const std::vector<exchange::WriteRefusal> refusals =
+      exchange::CheckWrite(exchange::WriteTaskOf(parameter, toWrite, moduleNetwork));
   if (!refusals.empty()) {
     parameter.note = exchange::RefusalLine(refusals.front());
     LogFailure(parameter, true, kValueRefused);

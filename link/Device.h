@@ -133,6 +133,10 @@ class Device : public DeviceIO, public model::LinkOps {
   int DifferenceCount() const;
   std::string DifferencesText() const;
 
+  // The tree's element of the module's network settings (the document sets it): a
+  // lone write of one of them is judged with the others it holds.
+  const ObjectWithParameters* moduleNetwork = nullptr;
+
   // The pause at the end of a task (tests and benchmarks shorten it).
   int finishPauseMs = 2000;
   // The polling thread gives way to everything else; a benchmark that measures its

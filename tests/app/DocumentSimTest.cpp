@@ -12,8 +12,12 @@
 #include "SimDocumentTest.h"
 #include "Simulator.h"
 #include "app/DocumentFiles.h"
+#include "app/SinglePointCommand.h"
+#include "app/StateInOutLogic.h"
+#include "app/TreeCommit.h"
 #include "devices/CBaseDevice.h"
 #include "link/Device.h"
+#include "link/ModelTable.h"
 #include "link/ResultFlags.h"
 #include "model/DescriptionStore.h"
 #include "resources/StringTable.h"
@@ -152,6 +156,118 @@ TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {
     EXPECT_EQ(App().DeviceModel(), nullptr);
     EXPECT_EQ(model::CurrentDeviceModel(), nullptr);
   }
+}
+
+// Every path that writes against every kind of value no module may get: the write
+// gate refuses before the first frame (the module receives nothing at all, the
+// attribute requests included) and what is shown names the value.
+TEST_F(DocumentSimTest, EveryWritePathAsksTheWriteGateBeforeItsFirstFrame) {
+  ASSERT_NO_FATAL_FAILURE(StartModule(19));
+  ASSERT_NO_FATAL_FAILURE(OpenDocument());
+  ASSERT_TRUE(RunTask(CPelmDoc::kCmdReadTree));
+  std::vector<std::pair<Parameter*, std::string>> read;
+  ForEachParameter(*doc_->rootBranch, [&](Parameter& p) { read.emplace_back(&p, p.value); });
+  auto find = [&](const std::string& name) {
+    for (auto& [p, value] : read)
+      if (p->name == name) return p;
+    return static_cast<Parameter*>(nullptr);
+  };
+  // The branch that holds a parameter.
+  std::function<DescBranch*(DescBranch&, const Parameter*)> owner = [&](DescBranch& b, const Parameter* p) {
+    for (const auto& q : b.parameters)
+      if (q.get() == p) return &b;
+    for (auto& child : b.children)
+      if (DescBranch* found = owner(*child, p)) return found;
+    return static_cast<DescBranch*>(nullptr);
+  };
+  struct Kind {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> values;  // the tree's; the last one is written alone
+    std::string named;                                        // a piece of what is shown
+    int identified = 19;                                      // the module on the line
+    bool refused = true;
+  } const kinds[] = {
+      {"a value it takes", {{"Av.t", "30"}}, "", 19, false},
+      {"another model's tree", {{"Av.t", "30"}}, exchange::ModelDisplayName(5), 5},
+      {"junk", {{"Av.t", "x7q"}}, "x7q"},
+      {"out of rule", {{"Av.t", "61"}}, "61"},
+      {"beyond 16 bits", {{"Av.t", "65536"}}, "65536"},
+      {"address 255", {{"Addr", "255"}}, "255"},
+      {"address 300, 8 bits", {{"A.Len", "8"}, {"Addr", "300"}}, "300"},
+      {"7N1", {{"PrtY", "Отсутствует"}, {"Sbit", "1"}, {"LEn", "7"}}, "Отсутствует"},
+      {"8E2", {{"PrtY", "Четность"}, {"LEn", "8"}, {"Sbit", "2"}}, "Четность"},
+  };
+  DeviceEditLink cell(doc_->GetDevice());
+  Dialogs::SinglePointCommand single(doc_->descParameters, doc_->GetDevice());
+  struct Path {
+    const char* what;
+    std::function<std::string(Parameter&, const std::string&)> write;  // what is shown
+  } const paths[] = {
+      {"write all", [&](Parameter&, const std::string&) { RunTask(CPelmDoc::kCmdWriteTree); return prompter_.Texts(); }},
+      {"write changed",
+       [&](Parameter&, const std::string&) { RunTask(CPelmDoc::kCmdWriteChangedTree); return prompter_.Texts(); }},
+      {"branch write",
+       [&](Parameter& p, const std::string&) {
+         doc_->selected = owner(*doc_->rootBranch, &p);
+         RunTask(CPelmDoc::kCmdWriteBranch);
+         return prompter_.Texts();
+       }},
+      {"write one",
+       [&](Parameter& p, const std::string&) {
+         doc_->GetDevice()->StartWriteOneTask(p);
+         WaitTaskEnd();
+         return prompter_.Texts();
+       }},
+      {"tree cell", [&](Parameter& p, const std::string&) { return cell.WriteParameter(p) != 0 ? p.note : ""; }},
+      {"state window",
+       [&](Parameter& p, const std::string& text) {
+         Dialogs::WriteEditedOutput(p, text, *doc_->GetDevice(), nullptr, nullptr);
+         return prompter_.Texts();
+       }},
+      {"single-parameter dialog",
+       [&](Parameter& p, const std::string& text) {
+         Dialogs::SinglePointFields fields;
+         fields.command = p.name;
+         fields.operation = 1;
+         fields.valueText = text;
+         std::string shown;
+         for (const std::string& line : single.Execute(fields)) shown += line + "\n";
+         return shown;
+       }},
+  };
+  for (const Kind& kind : kinds) {
+    for (const Path& path : paths) {
+      SCOPED_TRACE(std::string(kind.what) + " / " + path.what);
+      for (auto& [p, value] : read) {
+        p->value = value;
+        p->valueChanged = false;
+      }
+      Parameter* lone = nullptr;
+      for (const auto& [name, value] : kind.values) {
+        lone = find(name);
+        ASSERT_NE(lone, nullptr) << name;
+        lone->value = value;
+        lone->valueChanged = true;
+      }
+      App().identifiedModel = kind.identified;
+      prompter_.requests.clear();
+      sim_->ClearRequests();
+      const std::string shown = path.write(*lone, kind.values.back().second);
+      App().identifiedModel = 19;
+      if (!kind.refused) {
+        EXPECT_FALSE(sim_->Requests().empty()) << shown;
+        continue;
+      }
+      EXPECT_TRUE(sim_->Requests().empty()) << sim_->Requests().size() << " frames, the first " << sim_->Requests()[0].name;
+      EXPECT_NE(shown.find(kind.named), std::string::npos) << shown;
+    }
+  }
+  // The module holds what it had but the value it took, and the program talks to it where it was.
+  for (auto& [p, value] : read) p->value = value;
+  find("Av.t")->value = "30";
+  ASSERT_TRUE(RunTask(CPelmDoc::kCmdCompareTree));
+  EXPECT_EQ(doc_->GetDevice()->DifferenceCount(), 0);
+  EXPECT_EQ(sim_->CurrentAddress(), 16u);
 }
 
 TEST_F(DocumentSimTest, ClosingExchangeKeepsTheResultFlagsAndNeedsAnOpenPort) {
