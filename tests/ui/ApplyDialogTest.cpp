@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <mutex>
+#include <set>
 
 #include "ServiceDialogTestSupport.h"
 #include "app/ApplyCommand.h"
+#include "app/DocumentFiles.h"
 #include "app/ui/CApply.h"
 #include "devices/CBaseDevice.h"
 #include "link/DeviceErrors.h"
@@ -195,11 +197,24 @@ TEST_F(ApplyDialogTest, BroadcastGoesOutOnceAndTheProgramFollows) {
 // stays; what the module did take is followed. When it took nothing, "APLY" says so
 // and is not sent.
 TEST_F(ApplyDialogTest, OnlyWhatTheModuleConfirmedIsListedAndFollowed) {
-  for (const bool refused : {true, false}) {
-    SCOPED_TRACE(refused ? "refused" : "typed");
-    ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("bPS", "57600"));
+  for (const std::string how : {"refused", "typed", "loaded from a file"}) {
+    SCOPED_TRACE(how);
+    const bool refused = how == "refused";
     Parameter* addr = doc_->networkBranch->GetParameterByName("Addr");
-    ASSERT_EQ(addr->CheckAndSetValue("20", false), 1);
+    if (how == "loaded from a file") {
+      // A file says nothing about what the module holds.
+      addr->value = "20";
+      const std::string path = testing::TempDir() + "/addr20.z580";
+      ASSERT_TRUE(SaveDocumentFile(*doc_, path));
+      ASSERT_TRUE(OpenDocumentFile(*doc_, path).becameDocument);
+      addr = doc_->networkBranch->GetParameterByName("Addr");
+      ASSERT_EQ(addr->value, "20");
+      ASSERT_FALSE(addr->valueChanged);
+    }
+    ASSERT_NO_FATAL_FAILURE(WriteModuleSetting("bPS", "57600"));
+    if (how == "typed" || refused) {
+      ASSERT_EQ(addr->CheckAndSetValue("20", false), 1);
+    }
     if (refused) {
       std::string error;
       ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "error 55 on Addr", &error)) << error;
@@ -234,6 +249,39 @@ TEST_F(ApplyDialogTest, OnlyWhatTheModuleConfirmedIsListedAndFollowed) {
   EXPECT_TRUE(ApplyPressingOk());
   EXPECT_EQ(prompter_.Texts(), Dialogs::kNothingTaken);
   EXPECT_FALSE(sim_->WaitForRequests(1, 200));
+}
+
+// The program follows what the module confirmed only as far as the settings rules
+// allow (a module with factory settings may hold 7N1): the summary names the rest.
+TEST_F(ApplyDialogTest, TheProgramFollowsOnlyWhatTheSettingsRulesAllow) {
+  struct Case {
+    std::vector<std::pair<const char*, const char*>> module;  // confirmed by the module
+    std::set<std::string> notFollowed;
+  } const cases[] = {
+      {{{"LEn", "7"}, {"PrtY", "Отсутствует"}, {"Sbit", "1"}}, {"LEn", "PrtY", "Sbit"}},
+      {{{"LEn", "8"}, {"PrtY", "Четность"}, {"Sbit", "2"}}, {"LEn", "PrtY", "Sbit"}},
+      {{{"Addr", "255"}}, {"A.Len", "Addr"}},  // the address length the module reported goes with it
+      {{{"A.Len", "8"}, {"Addr", "300"}}, {"A.Len", "Addr"}},
+      {{{"LEn", "7"}, {"PrtY", "Четность"}, {"Addr", "20"}}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.module.back().first + std::string(" ") + c.module.back().second);
+    for (const auto& [name, value] : c.module) {
+      Parameter* p = doc_->networkBranch->GetParameterByName(name);
+      ASSERT_NE(p, nullptr) << name;
+      p->value = value;
+      p->confirmedOnLink = App().linkSession;
+    }
+    std::set<std::string> notFollowed;
+    for (const auto& f : Dialogs::ApplyCommand::SettingsToFollow(*doc_->networkBranch, &Settings()))
+      if (!f.followed) notFollowed.insert(f.name);
+    EXPECT_EQ(notFollowed, c.notFollowed);
+    const std::string summary = Dialogs::ApplyCommand(doc_->GetDevice(), doc_->networkBranch, nullptr).Summary();
+    EXPECT_EQ(summary.find("запрещено правилами сетевых параметров") != std::string::npos, !c.notFollowed.empty())
+        << summary;
+    ASSERT_TRUE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
+    { std::lock_guard lock(App().exchangeLock); }
+  }
 }
 
 TEST_F(ApplyDialogTest, AnAddressTheFramesCannotCarryIsNotApplied) {
