@@ -1,6 +1,8 @@
 // The commit of cell edits of the parameter tree against a recording link.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "TreeTestSupport.h"
 #include "app/CPelmDoc.h"
 #include "app/CmyCommandLineInfo.h"
@@ -29,6 +31,7 @@ class TreeCommitTest : public DocumentTestBase {
     value_->attributes = 1;
     log_ = &AddTo(tree_, "Log", "int", "0");
     companion_ = &AddTo(tree_, "Comp", "int", "1");
+    clock_ = &AddTo(tree_, "Clk", "CLK_frm", "00:10");
     network_ = &AddChild(tree_, "Сетевые_параметры");
     AddTo(*network_, "Addr", "int", "1");
     AddTo(*network_, "A.Len", "int", "8");
@@ -59,7 +62,7 @@ class TreeCommitTest : public DocumentTestBase {
   CPelmDoc document_;
   DescBranch tree_, polled_;
   DescBranch* network_ = nullptr;
-  Parameter *value_ = nullptr, *log_ = nullptr, *companion_ = nullptr, *reading_ = nullptr;
+  Parameter *value_ = nullptr, *log_ = nullptr, *companion_ = nullptr, *reading_ = nullptr, *clock_ = nullptr;
   FakePelmTreeRows rows_;
   FakeEditLink link_;
   platform::CollectingPrompter prompter_;
@@ -168,6 +171,17 @@ TEST_F(TreeCommitTest, ImmediateWritingDecidesTheRowColour) {
   EXPECT_EQ(prompter_.requests[0].text, link_.failureNote);
   EXPECT_EQ(prompter_.requests[0].caption, LoadString(259));
   EXPECT_EQ(link_.calls, (std::vector<std::string>{"immediate Val", "immediate Val"}));
+
+  // After the write the cell shows the value as the module will read it back.
+  link_.results.clear();
+  for (const auto& [typed, acknowledged, shown] : {std::tuple{"1:75", "", "02:15"}, std::tuple{"12:3", "", "12:03"},
+                                                    std::tuple{"0:30", "00:31", "00:31"}}) {
+    link_.acknowledged.clear();
+    if (*acknowledged) link_.acknowledged["Clk"] = acknowledged;
+    EXPECT_EQ(Commit(*clock_, 2, typed), CommitOutcome::Taken) << typed;
+    EXPECT_EQ(rows_.Text(clock_->treeItem, 2), shown) << typed;
+    EXPECT_EQ(clock_->value, shown) << typed;
+  }
 }
 
 TEST_F(TreeCommitTest, LogTakesItsCompanionAlong) {

@@ -51,6 +51,7 @@ class FakeEditLink : public EditLink {
   std::map<std::string, int> results;  // per name, 0 by default
   int immediateResult = 1000;
   std::string failureNote = "Таймаут при передаче данных (нет связи)";
+  std::map<std::string, std::string> acknowledged;  // per name: the value the module's answer carries
 
   int WriteParameter(Parameter& p) override { return Write("write " + p.name, p, Result(p)); }
   int WriteParameterIfImmediate(Parameter& p) override {
@@ -67,6 +68,7 @@ class FakeEditLink : public EditLink {
   int Write(const std::string& call, Parameter& p, int result) {
     calls.push_back(call);
     if (result != 0) p.note = failureNote;
+    if (auto it = acknowledged.find(p.name); result == 0 && it != acknowledged.end()) p.value = it->second;
     return result;
   }
 };

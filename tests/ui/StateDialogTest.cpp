@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -295,6 +296,49 @@ TEST_F(StateDialogXvfb, TypedOutputValuesAreNumbersOrNothingIsWritten) {
   }
   dialog.reject();
   ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
+}
+
+// Closed with an output half typed, by any path, the window writes nothing: as
+// Escape does, the close drops the edit (openbox manages the window).
+class StateDialogOpenbox : public StateDialogTest {};
+
+TEST_F(StateDialogOpenbox, ClosingWithAHalfTypedOutputWritesNothing) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(Open<BaseDevice::CZ580M04>(3));
+  ASSERT_NO_FATAL_FAILURE(SetModuleFloat("r.oe", 2, "0.25"));
+  const auto xdotool = [](const QStringList& args) {
+    QProcess run;
+    run.start("xdotool", args);
+    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
+  };
+  const std::pair<const char*, std::function<void(QDialog&, QWidget*)>> closes[] = {
+      {"Escape", [](QDialog&, QWidget* editor) { QTest::keyClick(editor, Qt::Key_Escape); }},
+      {"close box", [](QDialog& dialog, QWidget*) { dialog.close(); }},
+      {"Alt+F4",
+       [&](QDialog& dialog, QWidget*) {
+         const QByteArray window = QByteArray::number(dialog.winId());
+         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == window; }, 10000));
+         ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
+       }},
+  };
+  for (const auto& [how, close] : closes) {
+    SCOPED_TRACE(how);
+    Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
+    ASSERT_TRUE(realinput::ShowActive(dialog));
+    myClass::CStateTableCtrl* outputs = dialog.OutputsTable();
+    ASSERT_TRUE(WaitFor([&] { return outputs->GetItemText(2, 0) == "0.250"; })) << outputs->GetItemText(2, 0);
+    QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {}, CellCentre(outputs, 2, 0));
+    ASSERT_TRUE(realinput::Until([&] { return outputs->EditBox() != nullptr && QApplication::focusWidget(); }));
+    QWidget* editor = QApplication::focusWidget();
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "0.75");
+    sim_->ClearRequests();
+    close(dialog, editor);
+    if (std::string(how) == "Escape") dialog.reject();
+    ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
+    for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.read) << r.name;
+    EXPECT_EQ(ModuleFloat("r.oe", 2), "0.250");
+  }
 }
 
 }  // namespace
