@@ -76,12 +76,14 @@ bool CheckFrameSettings(const ObjectWithParameters& owner, std::string_view name
   const bool stopEdited = platform::EqualsNoCase(name, "Sbit");
   if (!parityEdited && !lengthEdited && !stopEdited) return true;
 
-  const std::string parity = parityEdited ? text : HeldValue(owner, "PrtY");
-  const int dataBits = platform::Atoi(lengthEdited ? text : HeldValue(owner, "LEn"));
-  const int stopBits = platform::Atoi(stopEdited ? text : HeldValue(owner, "Sbit"));
-  const Parameter* prty = owner.GetParameterByName("PrtY");
-  auto item = [&](int index) { return prty != nullptr ? prty->GetEnumName(index) : NetRS485::ParityItem(index); };
+  return FrameAllowed(&owner, parityEdited ? text : HeldValue(owner, "PrtY"),
+                      platform::Atoi(lengthEdited ? text : HeldValue(owner, "LEn")),
+                      platform::Atoi(stopEdited ? text : HeldValue(owner, "Sbit")));
+}
 
+bool FrameAllowed(const ObjectWithParameters* owner, const std::string& parity, int dataBits, int stopBits) {
+  const Parameter* prty = owner != nullptr ? owner->GetParameterByName("PrtY") : nullptr;
+  auto item = [&](int index) { return prty != nullptr ? prty->GetEnumName(index) : NetRS485::ParityItem(index); };
   if (parity == item(0) && dataBits == 7 && stopBits == 1) return false;
   if ((parity == item(1) || parity == item(2)) && dataBits == 8 && stopBits == 2) return false;
   return true;

@@ -31,5 +31,8 @@ bool HeldAddressFits(const ObjectWithParameters& owner);
 // Whether an edit of "PrtY", "LEn" or "Sbit" may be taken: no parity with 7 data
 // bits and 1 stop bit, and parity with 8 data bits and 2 stop bits, are refused.
 bool CheckFrameSettings(const ObjectWithParameters& owner, std::string_view name, const std::string& text);
+// The frame rule itself, with the parity items of the owner's "PrtY" (the element's
+// own when it has none, or when there is no owner).
+bool FrameAllowed(const ObjectWithParameters* owner, const std::string& parity, int dataBits, int stopBits);
 
 }  // namespace Elements

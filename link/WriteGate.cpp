@@ -4,7 +4,6 @@
 
 #include "link/AppState.h"
 #include "link/ModelTable.h"
-#include "link/NetRS485.h"
 #include "link/NetworkChecks.h"
 #include "link/NetworkName.h"
 #include "link/ResultFlags.h"
@@ -127,12 +126,7 @@ std::string NetworkSettingsRefusal(const std::string& parity, const std::string&
       refused = Format("адрес %s не может быть у прибора сети при длине адреса %i бит", address.c_str(), bits);
   }
   if (!parity.empty() && !dataBits.empty() && !stopBits.empty()) {
-    const Parameter* prty = network != nullptr ? network->GetParameterByName("PrtY") : nullptr;
-    auto item = [&](int index) { return prty != nullptr ? prty->GetEnumName(index) : Elements::NetRS485::ParityItem(index); };
-    const int data = platform::Atoi(dataBits);
-    const int stop = platform::Atoi(stopBits);
-    if ((parity == item(0) && data == 7 && stop == 1) ||
-        ((parity == item(1) || parity == item(2)) && data == 8 && stop == 2)) {
+    if (!Elements::FrameAllowed(network, parity, platform::Atoi(dataBits), platform::Atoi(stopBits))) {
       if (!refused.empty()) refused += "; ";
       refused += Format("запрещенная комбинация: четность \"%s\", длина слова данных %s, стоп-бит %s",
                         parity.c_str(), dataBits.c_str(), stopBits.c_str());
