@@ -13,6 +13,7 @@
 #include "app/ui/TaskWindowQt.h"
 #include "controls/CTreeListEditors.h"
 #include "controls/CTreeListHeaderCtrl.h"
+#include "link/ModelTable.h"
 #include "link/PollWindow.h"
 #include "model/DescBranch.h"
 #include "model/Parameter.h"
@@ -522,6 +523,28 @@ TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
   EXPECT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(Colour(edited->treeItem), model::kRed);
   for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kRed) << Text(branch, 0);
+}
+
+// A cell of a tree of another model than the module on the line (a file of
+// another model was opened) is never written into it: the message names both.
+TEST_F(PelmTreeRowsXvfb, ACellOfAnotherModelsTreeIsNeverWritten) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenView(true));
+  ASSERT_TRUE(realinput::ShowActive(*view_));
+  App().immediateWriting = true;
+  Parameter* edited = ShowPlainNumber();
+  ASSERT_NE(edited, nullptr);
+  const int tree = App().modelIndex;
+  App().identifiedModel = tree == 5 ? 6 : 5;
+  sim_->ClearRequests();
+  ASSERT_TRUE(Type(edited->treeItem, "1"));
+  QTest::keyClick(tree_->OpenEditBox(), Qt::Key_Return);
+  EXPECT_TRUE(sim_->Requests().empty()) << sim_->Requests().size();
+  ASSERT_EQ(prompter_.requests.size(), 1u);
+  for (int model : {tree, App().identifiedModel.load()})
+    EXPECT_NE(prompter_.requests[0].text.find(exchange::ModelDisplayName(model)), std::string::npos)
+        << prompter_.requests[0].text;
+  App().identifiedModel = tree;
 }
 
 // The bold heading of the polled parameters stays their first row whatever a
