@@ -139,6 +139,8 @@ bool ApplyCommand::Send(bool broadcast) {
     return false;
   }
   Parameter* apply = model_ ? model_->GetApplyParameter() : nullptr;
+  // The broadcast goes past the link's single writes: the gate is asked here.
+  if (apply && !exchange::PassWriteGate(exchange::WriteTaskOf(*apply, apply->value))) return false;
   int result = -1;
   if (apply) result = broadcast ? SendApplyBroadcast(*link_, *apply, broadcastPauseMs) : link_->WriteParameter(*apply, 1);
   if (result != 0) {

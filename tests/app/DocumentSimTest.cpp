@@ -11,6 +11,7 @@
 #include "DocumentTestSupport.h"
 #include "SimDocumentTest.h"
 #include "Simulator.h"
+#include "app/ApplyCommand.h"
 #include "app/DocumentFiles.h"
 #include "app/SinglePointCommand.h"
 #include "app/StateInOutLogic.h"
@@ -262,6 +263,17 @@ TEST_F(DocumentSimTest, EveryWritePathAsksTheWriteGateBeforeItsFirstFrame) {
       EXPECT_NE(shown.find(kind.named), std::string::npos) << shown;
     }
   }
+  // Nor does "APLY" reach a module of another model, to its address or as a broadcast.
+  App().identifiedModel = 5;
+  auto* model = dynamic_cast<BaseDevice::CBaseDevice*>(App().DeviceModel());
+  for (const bool broadcast : {false, true}) {
+    sim_->ClearRequests();
+    prompter_.requests.clear();
+    EXPECT_FALSE(Dialogs::ApplyCommand(doc_->GetDevice(), doc_->networkBranch, model).Send(broadcast));
+    EXPECT_TRUE(sim_->Requests().empty()) << broadcast;
+    EXPECT_NE(prompter_.Texts().find(exchange::ModelDisplayName(5)), std::string::npos) << prompter_.Texts();
+  }
+  App().identifiedModel = 19;
   // The module holds what it had but the value it took, and the program talks to it where it was.
   for (auto& [p, value] : read) p->value = value;
   find("Av.t")->value = "30";
