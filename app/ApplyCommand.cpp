@@ -116,7 +116,9 @@ std::vector<ApplyCommand::Followed> ApplyCommand::SettingsToFollow(const ObjectW
       !exchange::NetworkSettingsRefusal(after("PrtY"), after("LEn"), after("Sbit"), "", "", &network).empty())
     refuse({"PrtY", "LEn", "Sbit"});
   if (touches({"A.Len", "Addr"}) &&
-      !exchange::NetworkSettingsRefusal("", "", "", after("A.Len"), after("Addr"), &network).empty())
+      !exchange::NetworkSettingsRefusal("", "", "", after("A.Len"), after("Addr"), &network,
+                                        ProgramValue(&network, "Prot"))
+           .empty())
     refuse({"A.Len", "Addr"});
   return settings;
 }

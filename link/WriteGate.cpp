@@ -56,7 +56,9 @@ void CollectWrite(const ObjectWithParameters& element, int mode, WriteTask& task
 // The setting as the module holds it after the task: the task's value, else the held one.
 std::string After(const WriteTask& task, const char* name, bool& touched) {
   for (const WriteValue& v : task.values) {
-    if (v.parameter != nullptr && EqualsNoCase(v.parameter->name, name) && IsNetworkSetting(v.parameter->name)) {
+    // The protocol is no network setting of its own, but goes with the address.
+    if (v.parameter != nullptr && EqualsNoCase(v.parameter->name, name) &&
+        (IsNetworkSetting(v.parameter->name) || EqualsNoCase(name, "Prot"))) {
       touched = true;
       return v.text;
     }
@@ -114,10 +116,17 @@ std::string ValueRefusal(const Parameter& parameter, const std::string& text) {
 
 std::string NetworkSettingsRefusal(const std::string& parity, const std::string& dataBits,
                                    const std::string& stopBits, const std::string& addressLength,
-                                   const std::string& address, const ObjectWithParameters* network) {
+                                   const std::string& address, const ObjectWithParameters* network,
+                                   const std::string& protocol) {
   std::string refused;
   if (!address.empty()) {
     const std::optional<int> number = model::ReadAddressText(address);
+    // Addresses above 255 travel only in the first protocol's frames.
+    const Parameter* prot = network != nullptr ? network->GetParameterByName("Prot") : nullptr;
+    int protocolIndex = 0;
+    if (number && *number > 255 && prot != nullptr && !protocol.empty() &&
+        (!prot->FindEnumIndex(protocol, protocolIndex) || protocolIndex != 0))
+      return Format("адрес %s больше 255 при протоколе \"%s\"", address.c_str(), protocol.c_str());
     // An address length not known is the widest: only what no addressing carries is refused.
     const int bits = addressLength == "8" ? 8 : 11;
     const model::DeviceModelHooks* model = model::CurrentDeviceModel();
@@ -159,8 +168,11 @@ std::vector<WriteRefusal> CheckWrite(const WriteTask& task) {
   const std::string stopBits = After(task, "Sbit", frame);
   const std::string length = After(task, "A.Len", addressing);
   const std::string address = After(task, "Addr", addressing);
-  const std::string refused = NetworkSettingsRefusal(frame ? parity : std::string(), dataBits, stopBits, length,
-                                                     addressing ? address : std::string(), task.network);
+  const std::string protocol = After(task, "Prot", addressing);
+  // A length the tree does not know is the narrower one: the module may well have it.
+  const std::string bits = length.empty() && task.network != nullptr ? "8" : length;
+  const std::string refused = NetworkSettingsRefusal(frame ? parity : std::string(), dataBits, stopBits, bits,
+                                                     addressing ? address : std::string(), task.network, protocol);
   if (!refused.empty()) {
     const std::string values = Format("PrtY \"%s\", LEn %s, Sbit %s, A.Len %s, Addr %s", parity.c_str(),
                                       dataBits.c_str(), stopBits.c_str(), length.c_str(), address.c_str());

@@ -46,12 +46,14 @@ WriteTask WriteTaskOf(const Parameter& parameter, const std::string& text,
 std::string ValueRefusal(const Parameter& parameter, const std::string& text);
 
 // Whether the module's network settings may become these: the address one module
-// may have under the address length, and a frame of parity, data and stop bits the
-// settings rules allow. Empty texts are settings not known, which are not judged.
-// Empty when they may, else what is refused.
+// may have under the address length (above 255 only in the first protocol of the
+// network element's "Prot"), and a frame of parity, data and stop bits the settings
+// rules allow. Empty texts are settings not known, which are not judged. Empty when
+// they may, else what is refused.
 std::string NetworkSettingsRefusal(const std::string& parity, const std::string& dataBits,
                                    const std::string& stopBits, const std::string& addressLength,
-                                   const std::string& address, const ObjectWithParameters* network);
+                                   const std::string& address, const ObjectWithParameters* network,
+                                   const std::string& protocol = std::string());
 
 // The tree of another model than the module identified on the line (none while no
 // module is identified): the message naming both. Empty when the models agree.

@@ -7,6 +7,7 @@
 
 #include "LinkTestSupport.h"
 #include "link/NetRS485prg.h"
+#include "link/WriteGate.h"
 #include "platform/Prompter.h"
 #include "platform/Registry.h"
 #include "resources/StringTable.h"
@@ -127,7 +128,9 @@ TEST_F(NetRS485Test, AddressChecks) {
   EXPECT_FALSE(net.CheckAddressSettings("prot", "ТЕВИ"));
   EXPECT_FALSE(net.CheckAddressSettings("Addr", "256"));
   EXPECT_TRUE(net.CheckAddressSettings("Addr", "254"));
+  EXPECT_FALSE(exchange::CheckWrite(exchange::WriteTaskOf(*net.GetParameterByName("Addr"), "256", &net)).empty());
   net.SetParameterValue("Prot", "ТЕВИ");
+  EXPECT_TRUE(exchange::CheckWrite(exchange::WriteTaskOf(*net.GetParameterByName("Addr"), "256", &net)).empty());
   EXPECT_TRUE(net.CheckAddressSettings("prot", "Modbus"));
   EXPECT_TRUE(net.CheckAddressSettings("bPS", "anything"));
 }
@@ -157,6 +160,9 @@ TEST_F(NetRS485Test, AnAddressMustFitTheAddressBits) {
     net.SetParameterValue("Addr", c.held);
     EXPECT_EQ(net.CheckAddressSettings(c.name, c.text), c.taken) << c.length << " " << c.held << " " << c.name << " "
                                                                  << c.text;
+    // The write gate judges a write of the setting alike.
+    const exchange::WriteTask write = exchange::WriteTaskOf(*net.GetParameterByName(c.name), c.text, &net);
+    EXPECT_EQ(exchange::CheckWrite(write).empty(), c.taken) << c.length << " " << c.held << " " << c.name << " " << c.text;
   }
 }
 
