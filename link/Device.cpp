@@ -8,14 +8,12 @@
 #include "link/AlternateFraming.h"
 #include "link/AppState.h"
 #include "link/ModelTable.h"
-#include "link/NetworkChecks.h"
 #include "link/ResultFlags.h"
 #include "link/TaskWindow.h"
 #include "model/DescBranch.h"
 #include "model/DeviceModelHooks.h"
 #include "model/ObjectWithParameters.h"
 #include "model/Parameter.h"
-#include "model/TypedNumber.h"
 #include "model/WalkScope.h"
 #include "platform/CFormat.h"
 #include "platform/PortOpenReason.h"
@@ -54,7 +52,6 @@ constexpr int kStrExchangeSuspended = 178;
 constexpr int kStrInitFailed = 179;
 constexpr int kStrNoData = 194;
 constexpr int kStrNotInitialised = 195;
-constexpr int kStrNotEncodable = 420;
 constexpr int kStrTimeOut = 197;
 constexpr int kStrDeviceValue = 200;
 constexpr int kStrReading = 282;
