@@ -20,6 +20,7 @@
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QToolBar>
 #include <QTest>
@@ -422,6 +423,75 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
   static std::function<void()> Keys(Qt::Key key) {
     return [key] { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
   }
+  // Keys and clicks through the X server, as a person's reach the program.
+  static QByteArray Xdotool(const QStringList& args) {
+    QProcess run;
+    run.start("xdotool", args);
+    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
+  }
+  std::function<void()> XKeys(const char* keys) {
+    return [keys] { ASSERT_NE(Xdotool({"key", keys}), "failed"); };
+  }
+  // A click on the first menu of the bar; the menu opens.
+  std::function<void()> MenuClick() {
+    return [this] {
+      const QPoint at = frame_->menuBar()->mapToGlobal(
+          frame_->menuBar()->actionGeometry(frame_->menuBar()->actions().front()).center());
+      ASSERT_NE(Xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}), "failed");
+      ASSERT_TRUE(realinput::Until([] { return QApplication::activePopupWidget() != nullptr; }));
+    };
+  }
+
+  // Each row leaves an editor (the value's box with a half-typed number, the list
+  // with an item shown by Down) for the menu bar or another program and comes back
+  // without a command: the editor is still open with what it showed, nothing was
+  // written.
+  void ExpectEachLeavesTheEditOpen(const std::vector<std::pair<const char*, std::function<void()>>>& rows) {
+    Parameter* list = nullptr;
+    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+      if (!list && p.name == "in-t" && p.treeItem != model::kNoItem) list = &p;  // a channel's sensor
+    });
+    ASSERT_NE(list, nullptr);
+    for (const auto& [name, leave] : rows) {
+      for (Parameter* edited : {edited_, list}) {
+        SCOPED_TRACE(std::string(name) + " " + edited->name);
+        ASSERT_TRUE(realinput::ShowActive(*frame_));
+        Reveal(edited->treeItem);
+        QWidget* editor = nullptr;
+        if (edited == edited_) {
+          ASSERT_TRUE(Type(edited->treeItem, "3"));
+          editor = tree_->OpenEditBox();
+        } else {
+          QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(edited->treeItem, 2).center());
+          ASSERT_TRUE(realinput::Until([&] { return tree_->OpenListEditor() && QApplication::focusWidget(); }));
+          editor = tree_->OpenListEditor();
+          QTest::keyClick(editor, Qt::Key_Down);
+        }
+        const QString shown = edited == edited_ ? tree_->OpenEditBox()->text() : tree_->OpenListEditor()->currentText();
+        const std::string value = edited->value;
+        size_t writes = 0;
+        for (const z580sim::RequestRecord& r : sim_->Requests()) writes += r.read ? 0 : 1;
+        leave();
+        // Back without a command: Escape leaves a menu and the bar; the window
+        // manager's switch may need the window raised again.
+        QTest::qWait(200);
+        for (int i = 0; i < 10 && QApplication::focusWidget() != editor; ++i) {
+          if (!frame_->isActiveWindow()) frame_->activateWindow();
+          else ASSERT_NE(Xdotool({"key", "Escape"}), "failed");
+          QTest::qWait(150);
+        }
+        EXPECT_EQ(QApplication::focusWidget(), editor);
+        const QWidget* open = edited == edited_ ? static_cast<QWidget*>(tree_->OpenEditBox()) : tree_->OpenListEditor();
+        ASSERT_EQ(open, editor);
+        EXPECT_EQ(edited == edited_ ? tree_->OpenEditBox()->text() : tree_->OpenListEditor()->currentText(), shown);
+        EXPECT_EQ(edited->value, value);
+        size_t after = 0;
+        for (const z580sim::RequestRecord& r : sim_->Requests()) after += r.read ? 0 : 1;
+        EXPECT_EQ(after, writes);
+        tree_->CloseEditors();
+      }
+    }
+  }
 
   std::unique_ptr<CMainFrame> frame_;
   WatchedTasks tasks_;
@@ -473,6 +543,26 @@ TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
   });
 }
 
+TEST_F(PelmTreeEditEndingXvfb, MenuBarAltF10AndAltTabLeaveTheEditOpen) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")},
+                               {"F10", XKeys("F10")},
+                               {"menu clicked, Escape", MenuClick()},
+                               {"Alt+Tab", XKeys("alt+Tab")}});
+
+  // A close by the program itself (the exit event, the end of a batch run) takes
+  // nothing that was typed.
+  ASSERT_TRUE(Type(edited_->treeItem, "3"));
+  const std::string value = edited_->value;
+  const int writes = EditedWrites();
+  frame_->CloseFromProgram();
+  QApplication::processEvents();
+  EXPECT_EQ(tree_->OpenEditBox(), nullptr);
+  EXPECT_EQ(edited_->value, value);
+  EXPECT_EQ(EditedWrites(), writes);
+}
+
 // The window manager's close (Alt+F4, sent once it holds the window active) and
 // Ctrl+S, with openbox keeping the focus.
 class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
@@ -480,6 +570,21 @@ class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
 TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFirst) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  // Another program's window for Alt+Tab to go to.
+  QProcess other;
+  other.start("xmessage", {"-geometry", "+900+700", "another program"});
+  ASSERT_TRUE(other.waitForStarted(5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Xdotool({"search", "--name", "xmessage"}) != "failed"; }, 5000));
+  bool switched = false;
+  ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")},
+                               {"menu clicked, Escape", MenuClick()},
+                               {"Alt+Tab", [&] {
+                                  XKeys("alt+Tab")();
+                                  switched = QTest::qWaitFor([&] { return !frame_->isActiveWindow(); }, 2000);
+                                }}});
+  EXPECT_TRUE(switched);
+  other.kill();
+  other.waitForFinished(2000);
   const auto xdotool = [](const QStringList& args) {
     QProcess run;
     run.start("xdotool", args);
