@@ -627,6 +627,17 @@ TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
   EXPECT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(Colour(edited->treeItem), model::kRed);
   for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kRed) << Text(branch, 0);
+
+  // The module takes the next value: the row and its branches are black again, also
+  // after the branch is closed and opened.
+  ASSERT_TRUE(Type(edited->treeItem, "2"));
+  QTest::keyClick(tree_->OpenEditBox(), Qt::Key_Return);
+  EXPECT_EQ(prompter_.requests.size(), 1u);
+  tree_->ExpandRow(branches.front(), false);
+  Reveal(edited->treeItem);
+  EXPECT_EQ(Colour(edited->treeItem), model::kBlack);
+  EXPECT_EQ(Text(edited->treeItem, 5), "");
+  for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kBlack) << Text(branch, 0);
 }
 
 // The bold heading of the polled parameters stays their first row whatever a
