@@ -429,68 +429,66 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
     run.start("xdotool", args);
     return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
   }
-  std::function<void()> XKeys(const char* keys) {
+  static std::function<void()> XKeys(const char* keys) {
     return [keys] { ASSERT_NE(Xdotool({"key", keys}), "failed"); };
   }
-  // A click on the first menu of the bar; the menu opens.
-  std::function<void()> MenuClick() {
-    return [this] {
-      const QPoint at = frame_->menuBar()->mapToGlobal(
-          frame_->menuBar()->actionGeometry(frame_->menuBar()->actions().front()).center());
-      ASSERT_NE(Xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}), "failed");
+  // A click on the first menu, or F10: a menu opens.
+  std::function<void()> MenuOpened(bool byF10) {
+    return [this, byF10] {
+      const QMenuBar* bar = frame_->menuBar();
+      const QPoint at = bar->mapToGlobal(bar->actionGeometry(bar->actions().front()).center());
+      ASSERT_NE(byF10 ? Xdotool({"key", "F10"})
+                      : Xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}),
+                "failed");
       ASSERT_TRUE(realinput::Until([] { return QApplication::activePopupWidget() != nullptr; }));
     };
   }
+  long Writes() const {
+    const std::vector<z580sim::RequestRecord> log = sim_->Requests();
+    return std::count_if(log.begin(), log.end(), [](const z580sim::RequestRecord& r) { return !r.read; });
+  }
 
   // Each row leaves an editor (the value's box with a half-typed number, the list
-  // with an item shown by Down) for the menu bar or another program and comes back
-  // without a command: the editor is still open with what it showed, nothing was
-  // written.
+  // of a channel's sensor with an item shown by Down) for the menu bar or another
+  // program and comes back without a command: the editor is open with what it
+  // showed, nothing was written.
   void ExpectEachLeavesTheEditOpen(const std::vector<std::pair<const char*, std::function<void()>>>& rows) {
     Parameter* list = nullptr;
     ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
-      if (!list && p.name == "in-t" && p.treeItem != model::kNoItem) list = &p;  // a channel's sensor
+      if (!list && p.name == "in-t" && p.treeItem != model::kNoItem) list = &p;
     });
     ASSERT_NE(list, nullptr);
-    for (const auto& [name, leave] : rows) {
+    const auto shown = [this] {
+      return tree_->OpenEditBox() ? tree_->OpenEditBox()->text()
+                                  : tree_->OpenListEditor() ? tree_->OpenListEditor()->currentText() : QString();
+    };
+    for (const auto& [name, leave] : rows)
       for (Parameter* edited : {edited_, list}) {
         SCOPED_TRACE(std::string(name) + " " + edited->name);
         ASSERT_TRUE(realinput::ShowActive(*frame_));
         Reveal(edited->treeItem);
-        QWidget* editor = nullptr;
-        if (edited == edited_) {
-          ASSERT_TRUE(Type(edited->treeItem, "3"));
-          editor = tree_->OpenEditBox();
-        } else {
-          QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(edited->treeItem, 2).center());
-          ASSERT_TRUE(realinput::Until([&] { return tree_->OpenListEditor() && QApplication::focusWidget(); }));
-          editor = tree_->OpenListEditor();
-          QTest::keyClick(editor, Qt::Key_Down);
-        }
-        const QString shown = edited == edited_ ? tree_->OpenEditBox()->text() : tree_->OpenListEditor()->currentText();
-        const std::string value = edited->value;
-        size_t writes = 0;
-        for (const z580sim::RequestRecord& r : sim_->Requests()) writes += r.read ? 0 : 1;
+        QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(edited->treeItem, 2).center());
+        ASSERT_TRUE(realinput::Until([&] { return !shown().isNull() && QApplication::focusWidget(); }));
+        QWidget* editor = QApplication::focusWidget();
+        QTest::keyClick(editor, edited == edited_ ? Qt::Key_3 : Qt::Key_Down);
+        const QString before = shown();
+        const long writes = Writes();
         leave();
-        // Back without a command: Escape leaves a menu and the bar; the window
-        // manager's switch may need the window raised again.
-        QTest::qWait(200);
-        for (int i = 0; i < 10 && QApplication::focusWidget() != editor; ++i) {
-          if (!frame_->isActiveWindow()) frame_->activateWindow();
-          else ASSERT_NE(Xdotool({"key", "Escape"}), "failed");
+        // Back without a command: Escape leaves a menu and the bar; another
+        // program's window is left by activating this one.
+        for (int i = 0; i < 10; ++i) {
           QTest::qWait(150);
+          if (QApplication::focusWidget() == editor) break;
+          if (!frame_->isActiveWindow())
+            frame_->activateWindow();
+          else
+            ASSERT_NE(Xdotool({"key", "Escape"}), "failed");
         }
         EXPECT_EQ(QApplication::focusWidget(), editor);
-        const QWidget* open = edited == edited_ ? static_cast<QWidget*>(tree_->OpenEditBox()) : tree_->OpenListEditor();
-        ASSERT_EQ(open, editor);
-        EXPECT_EQ(edited == edited_ ? tree_->OpenEditBox()->text() : tree_->OpenListEditor()->currentText(), shown);
-        EXPECT_EQ(edited->value, value);
-        size_t after = 0;
-        for (const z580sim::RequestRecord& r : sim_->Requests()) after += r.read ? 0 : 1;
-        EXPECT_EQ(after, writes);
+        EXPECT_EQ(shown(), before);
+        EXPECT_EQ(Writes(), writes);
         tree_->CloseEditors();
       }
-    }
   }
 
   std::unique_ptr<CMainFrame> frame_;
@@ -547,49 +545,37 @@ TEST_F(PelmTreeEditEndingXvfb, MenuBarAltF10AndAltTabLeaveTheEditOpen) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(OpenFrame());
   ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")},
-                               {"F10", XKeys("F10")},
-                               {"menu clicked, Escape", MenuClick()},
+                               {"F10", MenuOpened(true)},
+                               {"menu clicked, Escape", MenuOpened(false)},
                                {"Alt+Tab", XKeys("alt+Tab")}});
 
   // A close by the program itself (the exit event, the end of a batch run) takes
   // nothing that was typed.
   ASSERT_TRUE(Type(edited_->treeItem, "3"));
-  const std::string value = edited_->value;
-  const int writes = EditedWrites();
+  const long writes = Writes();
   frame_->CloseFromProgram();
   QApplication::processEvents();
   EXPECT_EQ(tree_->OpenEditBox(), nullptr);
-  EXPECT_EQ(edited_->value, value);
-  EXPECT_EQ(EditedWrites(), writes);
+  EXPECT_EQ(Writes(), writes);
 }
 
 // The window manager's close (Alt+F4, sent once it holds the window active) and
-// Ctrl+S, with openbox keeping the focus.
+// Ctrl+S end an open edit, with openbox keeping the focus; Alt, a menu and Alt+Tab
+// to another program leave it open.
 class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
 
 TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFirst) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(OpenFrame());
-  // Another program's window for Alt+Tab to go to.
-  QProcess other;
-  other.start("xmessage", {"-geometry", "+900+700", "another program"});
-  ASSERT_TRUE(other.waitForStarted(5000));
+  QProcess other;  // another program's window for Alt+Tab to go to
+  other.start("xmessage", {"another program"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return Xdotool({"search", "--name", "xmessage"}) != "failed"; }, 5000));
-  bool switched = false;
-  ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")},
-                               {"menu clicked, Escape", MenuClick()},
-                               {"Alt+Tab", [&] {
-                                  XKeys("alt+Tab")();
-                                  switched = QTest::qWaitFor([&] { return !frame_->isActiveWindow(); }, 2000);
-                                }}});
-  EXPECT_TRUE(switched);
+  ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")}, {"menu clicked, Escape", MenuOpened(false)}, {"Alt+Tab", [&] {
+                                 XKeys("alt+Tab")();
+                                 EXPECT_TRUE(QTest::qWaitFor([&] { return !frame_->isActiveWindow(); }, 2000));
+                               }}});
   other.kill();
   other.waitForFinished(2000);
-  const auto xdotool = [](const QStringList& args) {
-    QProcess run;
-    run.start("xdotool", args);
-    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
-  };
   ExpectEachEndsTheEditFirst({
       {"Ctrl+S", Keys(Qt::Key_S)},
       // Last: a window manager busy with the window may let a press pass, so it is
@@ -597,9 +583,9 @@ TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFir
       {"Alt+F4",
        [&] {
          const QByteArray frame = QByteArray::number(frame_->winId());
-         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == frame; }, 10000));
+         ASSERT_TRUE(QTest::qWaitFor([&] { return Xdotool({"getactivewindow"}) == frame; }, 10000));
          for (int i = 0; i < 5; ++i) {
-           ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
+           ASSERT_NE(Xdotool({"key", "alt+F4"}), "failed");
            if (QTest::qWaitFor([&] { return moment_.reached; }, 2000)) break;
          }
        }},
@@ -628,15 +614,12 @@ TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
   EXPECT_EQ(Colour(edited->treeItem), model::kRed);
   for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kRed) << Text(branch, 0);
 
-  // The module takes the next value: the row and its branches are black again, also
-  // after the branch is closed and opened.
+  // The module takes the next value: all black again, also after the branch is reopened.
   ASSERT_TRUE(Type(edited->treeItem, "2"));
   QTest::keyClick(tree_->OpenEditBox(), Qt::Key_Return);
-  EXPECT_EQ(prompter_.requests.size(), 1u);
   tree_->ExpandRow(branches.front(), false);
   Reveal(edited->treeItem);
   EXPECT_EQ(Colour(edited->treeItem), model::kBlack);
-  EXPECT_EQ(Text(edited->treeItem, 5), "");
   for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kBlack) << Text(branch, 0);
 }
 
