@@ -78,8 +78,7 @@ std::string StepWritesResult::Message() const {
 std::string WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice) {
   Parameter* inT = tree ? tree->FindParameter("in-t") : nullptr;
   if (inT == nullptr) return {};
-  inT->value = choice;
-  return link.WriteParameter(*inT) == 0 ? std::string() : RefusalText(*inT);
+  return StepWrites(link, {{inT, choice}}).refusal;
 }
 
 void MakeCommandParameter(Parameter& parameter, const std::string& type, const std::string& value) {

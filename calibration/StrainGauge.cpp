@@ -59,8 +59,7 @@ std::vector<std::string> SensitivityEntries(const std::string& sensType) {
 std::string WriteSensitivity(CalibrationLink& link, Parameter& sens, int index) {
   const std::vector<std::string> names = EnumerationNames(sens.type);
   if (index < 0 || static_cast<size_t>(index) >= names.size()) return resources::LoadString(kStrNoData);
-  sens.value = names[static_cast<size_t>(index)];
-  return link.WriteParameter(sens) == 0 ? std::string() : (sens.note.empty() ? std::string(" ") : sens.note);
+  return StepWrites(link, {{&sens, names[static_cast<size_t>(index)]}}).refusal;
 }
 
 std::string WriteAdjustCommand(CalibrationLink& link, const std::string& name, int channel, bool fourChannels) {

@@ -238,6 +238,10 @@ TEST(StrainGauge, FactoryStepsAndSave) {
             "Текущая чувствительность: <не определено>\r\nДиапазон: <не определено>");
   EXPECT_EQ(WriteSensitivity(link, *sens[1], 2), "");
   EXPECT_EQ(Last(link.calls), "write Sens:1=3 мВ/В e1");
+  // Refused: the tree keeps what the module holds.
+  link.answers["Sens"] = {Fails("Отказ")};
+  EXPECT_EQ(WriteSensitivity(link, *sens[1], 0), "Отказ");
+  EXPECT_EQ(sens[1]->value, "3 мВ/В");
 }
 
 TEST(PhRedox, ModesCommandsAndInstructions) {
