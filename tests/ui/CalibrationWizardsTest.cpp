@@ -257,7 +257,9 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   std::string error;
   ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "locked CLB.K", &error));
   dialog.valueEdit()->clear();
-  dialog.pointList()->setCurrentRow(2);
+  // After a refusal only a person chooses again: a click.
+  QTest::mouseClick(dialog.pointList()->viewport(), Qt::LeftButton, {},
+                    dialog.pointList()->visualItemRect(dialog.pointList()->item(2)).center());
   ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_NE(prompter_.texts.back().find("'Нередактируемый'"), std::string::npos);
   dialog.StepButton(2)->click();  // 2048 + 2
