@@ -513,7 +513,8 @@ void Device::CountTimeOut(bool read) {
   const int total = App().totalCount;
   if (inTask && total > 0) {
     const int undone = std::clamp(total - App().doneCount + count, 0, total);
-    text += "\n" + Format(LoadString(read ? kStrNotRead : kStrNotWrittenCount).c_str(), undone, total);
+    text += '\n';
+    text += Format(LoadString(read ? kStrNotRead : kStrNotWrittenCount).c_str(), undone, total);
   }
   PostMessageBox(text);
 }
