@@ -459,8 +459,9 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
                                   : tree_->OpenListEditor() ? tree_->OpenListEditor()->currentText() : QString();
     };
     for (const auto& [name, leave] : rows)
-      for (Parameter* edited : {edited_, list}) {
-        SCOPED_TRACE(std::string(name) + " " + edited->name);
+      for (Parameter* edited : {edited_, list, edited_, list}) {
+        App().immediateWriting = !App().immediateWriting;  // off, on, off, on
+        SCOPED_TRACE(std::string(name) + " " + edited->name + (App().immediateWriting ? "" : ", stored only"));
         ASSERT_TRUE(realinput::ShowActive(*frame_));
         Reveal(edited->treeItem);
         QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(edited->treeItem, 2).center());
