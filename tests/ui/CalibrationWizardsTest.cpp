@@ -283,9 +283,23 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
 
 // The analog-output dialog as a person meets it: shown, active, with the keyboard
 // focus in its list.
-class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
+class AnalogOutputDialogXvfb : public CalibrationWizardsTest {
+ protected:
+  void ChoosePointsAsAPersonDoes();
+};
 
 TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClickedAndStepsGoToThePointShown) {
+  ChoosePointsAsAPersonDoes();
+}
+
+// The same with a window manager placing and activating the windows.
+class AnalogOutputDialogOpenbox : public AnalogOutputDialogXvfb {};
+
+TEST_F(AnalogOutputDialogOpenbox, NothingGoesOutUntilAPointIsClickedAndStepsGoToThePointShown) {
+  ChoosePointsAsAPersonDoes();
+}
+
+void AnalogOutputDialogXvfb::ChoosePointsAsAPersonDoes() {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
