@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QKeyEvent>
 #include <QWheelEvent>
 
 #include "controls/CTreeListCtrl.h"
@@ -50,9 +50,6 @@ void WidenTo(QWidget* editor, int textWidth) {
   editor->resize(std::min(wanted, parent->width() - editor->x()), editor->height());
 }
 
-// A press of the mouse elsewhere takes the focus before the press itself is handled.
-// A press on the header discards the edit, so the end is put off until that press
-// has run; any other loss of focus ends the editing at once.
 // Losses of focus that confirm nothing: the menu bar taking the keys (Alt, F10, a
 // menu left with Escape) and the program's windows losing the activation to another
 // program (Alt+Tab). The focus comes back to the editor after them; should it go
@@ -72,6 +69,9 @@ bool KeepOpenWhileAway(Editor* editor, const QFocusEvent* event, QMetaObject::Co
   return true;
 }
 
+// A press of the mouse elsewhere takes the focus before the press itself is handled.
+// A press on the header discards the edit, so the end is put off until that press
+// has run; any other loss of focus ends the editing at once.
 template <class Editor>
 void EndOnFocusLoss(Editor* editor, const QFocusEvent* event, bool& pending, QMetaObject::Connection& watch) {
   if (KeepOpenWhileAway(editor, event, watch)) return;
