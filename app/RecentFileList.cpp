@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "platform/CFormat.h"
 #include "platform/SettingsStore.h"
@@ -28,10 +29,10 @@ bool RecentFileList::Save() const {
   return ok;
 }
 
-void RecentFileList::Add(const std::string& path) {
+void RecentFileList::Add(std::string path) {
   if (path.empty()) return;
   Remove(path);
-  entries_.insert(entries_.begin(), path);
+  entries_.insert(entries_.begin(), std::move(path));
   if (entries_.size() > kSize) entries_.resize(kSize);
 }
 

@@ -13,8 +13,9 @@ class RecentFileList {
   void Load();
   // Writes every slot (an empty text for an unused one); false when the store refused.
   bool Save() const;
-  // Moves or adds the path to the front.
-  void Add(const std::string& path);
+  // Moves or adds the path to the front. By value: callers pass an entry of this
+  // very list (a recent file opened again), which the move erases.
+  void Add(std::string path);
   void Remove(const std::string& path);
   const std::vector<std::string>& Entries() const { return entries_; }
 

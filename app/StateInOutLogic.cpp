@@ -156,8 +156,11 @@ void StatePoller::ServeOutputs() {
   if (ReadRow(view_.OutputParameter(outputRow_), mark, cell, value, failed)) {
     view_.SetOutputCell(outputRow_, cell);
     if (BaseDevice::StateIndicator* indicator = view_.GetOutputIndicator(outputRow_)) {
-      if (indicator->GetStateText() != value) {
-        indicator->SetStateText(failed ? std::string() : value);
+      // Against what is to be shown: a failed read keeps the last good value in the
+      // parameter, and the indicator must still go off.
+      const std::string shown = failed ? std::string() : value;
+      if (indicator->GetStateText() != shown) {
+        indicator->SetStateText(shown);
         indicator->Invalidate();
       }
     }

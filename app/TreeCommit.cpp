@@ -49,6 +49,17 @@ void Restore(PelmTreeRows& rows, model::TreeItem row, int column, const std::str
   rows.SetItemText(row, column, oldText);
 }
 
+// The branch rows above a written row show the write's result at once, as they
+// do after a read: a refusal reddens them, a success may clear them.
+void ShowBranchProblems(PelmTreeRows& rows, model::TreeItem row) {
+  for (model::TreeItem up = rows.GetParentItem(row); up != model::kNoItem; up = rows.GetParentItem(up)) {
+    const auto* element = dynamic_cast<const ObjectWithParameters*>(rows.GetItemObject(up));
+    if (element == nullptr) continue;
+    if (const std::optional<bool> problem = element->HasProblemInSubtree())
+      rows.SetItemColor(up, *problem ? model::kRed : model::kBlack);
+  }
+}
+
 CommitOutcome CommitPolled(CommitContext& c, Parameter& p, model::TreeItem row, int column,
                            const std::string& oldText, const std::string& text) {
   if (column == 1) {
@@ -77,26 +88,13 @@ CommitOutcome CommitPolled(CommitContext& c, Parameter& p, model::TreeItem row, 
     }
     p.note.clear();
   }
-  if (c.link.WriteParameter(p) != 0) {
-    c.rows.SetItemColor(row, model::kRed);
-    c.rows.SetItemText(row, 5, p.note);
+  const int result = c.link.WriteParameter(p);
+  ShowWriteResult(c.rows, row, p, result);
+  if (result != 0) {
     ShowError(p.note);
-    c.rows.SetItemText(row, 2, p.value);
     return CommitOutcome::WriteFailed;
   }
-  c.rows.SetItemText(row, 2, p.value);
   return CommitOutcome::Taken;
-}
-
-// The branch rows above a row whose write failed show it at once, as they do
-// after a failed read.
-void ShowBranchProblems(PelmTreeRows& rows, model::TreeItem row) {
-  for (model::TreeItem up = rows.GetParentItem(row); up != model::kNoItem; up = rows.GetParentItem(up)) {
-    const auto* element = dynamic_cast<const ObjectWithParameters*>(rows.GetItemObject(up));
-    if (element == nullptr) continue;
-    if (const std::optional<bool> problem = element->HasProblemInSubtree())
-      rows.SetItemColor(up, *problem ? model::kRed : model::kBlack);
-  }
 }
 
 bool IsAddressSetting(const std::string& name) {
@@ -155,26 +153,28 @@ CommitOutcome CommitValue(CommitContext& c, Parameter& p, model::TreeItem row, c
     const model::TreeItem qRow = q == &p ? row : q->treeItem;
     if (qRow != model::kNoItem) c.rows.SetItemText(qRow, 2, q->value);
     const int result = c.link.WriteParameterIfImmediate(*q);
-    if (result == Device::kNotWritten) {
-      if (qRow != model::kNoItem) c.rows.SetItemColor(qRow, model::kChangedGreen);
-    } else if (result == 0) {
-      // What the module acknowledged, as a read would show it.
-      if (qRow != model::kNoItem) c.rows.SetItemText(qRow, 2, q->value);
-    } else {
+    ShowWriteResult(c.rows, qRow, *q, result);
+    if (result != 0 && result != Device::kNotWritten) {
       outcome = CommitOutcome::WriteFailed;
-      if (qRow != model::kNoItem) {
-        c.rows.SetItemColor(qRow, model::kRed);
-        c.rows.SetItemText(qRow, 5, q->note);
-        ShowBranchProblems(c.rows, qRow);
-      }
       ShowError(q->note, LoadString(kStrNotWritten));
-      if (qRow != model::kNoItem) c.rows.SetItemText(qRow, 2, q->value);
     }
   }
   return outcome;
 }
 
 }  // namespace
+
+void ShowWriteResult(PelmTreeRows& rows, model::TreeItem row, const Parameter& parameter, int result) {
+  if (row == model::kNoItem) return;
+  if (result == Device::kNotWritten) {
+    rows.SetItemColor(row, model::kChangedGreen);
+    return;
+  }
+  rows.SetItemColor(row, result == 0 ? model::kBlack : model::kRed);
+  rows.SetItemText(row, 5, parameter.note);
+  rows.SetItemText(row, 2, parameter.value);
+  ShowBranchProblems(rows, row);
+}
 
 int DeviceEditLink::WriteParameter(Parameter& parameter) { return ::WriteParameter(parameter, 1); }
 

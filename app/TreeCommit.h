@@ -56,6 +56,11 @@ struct CommitContext {
 CommitOutcome CommitEdit(CommitContext& context, model::TreeItem row, int column, const std::string& oldText,
                          const std::string& newText);
 
+// What a row shows after a write of its parameter (the link's result; kNotWritten
+// when it was only stored): a pending value green; otherwise the module's answer,
+// red with the note or black without one, and every branch row above recomputed.
+void ShowWriteResult(PelmTreeRows& rows, model::TreeItem row, const Parameter& parameter, int result);
+
 // The message shown when a value is refused: string 219, the network-name note for
 // "CHAr*", and string 220 with the limits when a limit is set ("%.f" for a polled
 // parameter, else "%f", trailing zeros after a '.' removed).

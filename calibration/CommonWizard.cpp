@@ -31,11 +31,54 @@ bool IsCommonWizardCode(const std::string& typed) { return typed == kCommonWizar
 
 std::string RefusalText(const Parameter& parameter) { return parameter.note.empty() ? std::string(" ") : parameter.note; }
 
+namespace {
+
+std::string StepValueName(const Parameter& p) {
+  return p.indexed || p.linearIndex > 0 ? platform::Format("%s:%i", p.name.c_str(), p.linearIndex) : p.name;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+  return out;
+}
+
+}  // namespace
+
+StepWritesResult StepWrites(CalibrationLink& link, const std::vector<StepWrite>& writes) {
+  StepWritesResult out;
+  for (size_t i = 0; i < writes.size(); ++i) {
+    Parameter& p = *writes[i].parameter;
+    const std::string before = p.value;
+    p.value = writes[i].value;
+    if (link.WriteParameter(p) != 0) {
+      out.refusal = RefusalText(p);
+      p.value = before;
+      for (size_t j = i; j < writes.size(); ++j) out.notWritten.push_back(StepValueName(*writes[j].parameter));
+      return out;
+    }
+    // "%f" of a computed value is no text the tree shows: the module's encoding of it is.
+    ValueBytes data;
+    std::string shown;
+    if (p.ConvertToData(data) == MyConverter::kConverted && p.ConvertDataToText(data, shown) == MyConverter::kConverted)
+      p.value = shown;
+    out.written.push_back(StepValueName(p));
+  }
+  out.done = true;
+  return out;
+}
+
+std::string StepWritesResult::Message() const {
+  std::string text = refusal;
+  if (!written.empty()) text += "\nЗаписано в прибор: " + JoinNames(written) + ".";
+  if (!notWritten.empty()) text += "\nНе записано: " + JoinNames(notWritten) + ".";
+  return text;
+}
+
 std::string WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::string& choice) {
   Parameter* inT = tree ? tree->FindParameter("in-t") : nullptr;
   if (inT == nullptr) return {};
-  inT->value = choice;
-  return link.WriteParameter(*inT) == 0 ? std::string() : RefusalText(*inT);
+  return StepWrites(link, {{inT, choice}}).refusal;
 }
 
 void MakeCommandParameter(Parameter& parameter, const std::string& type, const std::string& value) {

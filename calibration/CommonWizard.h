@@ -36,6 +36,24 @@ std::string WriteSensorType(CalibrationLink& link, DescBranch* tree, const std::
 // The text of a refused write: the link's error text, never empty.
 std::string RefusalText(const Parameter& parameter);
 
+// The writes of one step that sends several values, in order; the first refusal
+// ends it. Each value is given its text just before its write. A refused value gets
+// back the text it had (what the module was last known to hold); a written one is
+// shown in its own format, as a read of it would show it.
+struct StepWrite {
+  Parameter* parameter = nullptr;
+  std::string value;
+};
+struct StepWritesResult {
+  bool done = false;
+  std::string refusal;                  // the link's text of the refused write
+  std::vector<std::string> written;     // names (":index" for an indexed one) in order
+  std::vector<std::string> notWritten;  // the refused one and those after it
+  // The refusal, then which values the module took and which not.
+  std::string Message() const;
+};
+StepWritesResult StepWrites(CalibrationLink& link, const std::vector<StepWrite>& writes);
+
 // Writes a step command ("JuSh" or "JuSc", type "int", value "0"); empty on success,
 // else the parameter's error text.
 std::string WriteStepCommand(CalibrationLink& link, const std::string& name);

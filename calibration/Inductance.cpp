@@ -1,6 +1,7 @@
 #include "calibration/Inductance.h"
 
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "calibration/CalibrationLink.h"
@@ -194,24 +195,24 @@ UserTableOutcome SaveUserTable(CalibrationLink& link, DescBranch* polled, DescBr
     out.caption = kCalibrationErrorCaption;
     return out;
   }
-  for (const TablePoint& p : points) {
-    if (link.WriteParameter(*p.inductance) != 0) {
-      out.text = RefusalText(*p.inductance);
-      out.caption = platform::Format("Ошибка записи параметра %s.", p.inductance->name.c_str());
-      return out;
-    }
-  }
+  // The table's points, then the fit's coefficients: one step, whose refusal says
+  // which of them the module took.
+  std::vector<StepWrite> writes;
+  for (const TablePoint& p : points) writes.push_back({p.inductance, p.inductance->value});
+  std::vector<std::unique_ptr<Parameter>> factors;
   for (size_t j = 0; j < coefficients->size(); ++j) {
-    Parameter k("uU.Kf");
     std::string text = platform::Format("%f", static_cast<double>((*coefficients)[j]));
     // Rounding noise below the format's precision is no negative zero on the wire.
     if (text == "-0.000000") text.erase(0, 1);
-    MakeTemporary(k, "float", text, static_cast<int>(j));
-    if (link.WriteParameter(k) != 0) {
-      out.text = RefusalText(k);
-      out.caption = "Ошибка записи параметра uU.Kf.";
-      return out;
-    }
+    factors.push_back(std::make_unique<Parameter>("uU.Kf"));
+    MakeTemporary(*factors.back(), "float", "", static_cast<int>(j));
+    writes.push_back({factors.back().get(), text});
+  }
+  if (const StepWritesResult written = StepWrites(link, writes); !written.done) {
+    out.text = written.Message();
+    const Parameter& refused = *writes[written.written.size()].parameter;
+    out.caption = platform::Format("Ошибка записи параметра %s.", refused.name.c_str());
+    return out;
   }
   const ApplyCheck check = ApplyAndCheck(link, polled, tree);
   if (!check.refusal.empty()) {

@@ -59,8 +59,7 @@ std::vector<std::string> SensitivityEntries(const std::string& sensType) {
 std::string WriteSensitivity(CalibrationLink& link, Parameter& sens, int index) {
   const std::vector<std::string> names = EnumerationNames(sens.type);
   if (index < 0 || static_cast<size_t>(index) >= names.size()) return resources::LoadString(kStrNoData);
-  sens.value = names[static_cast<size_t>(index)];
-  return link.WriteParameter(sens) == 0 ? std::string() : (sens.note.empty() ? std::string(" ") : sens.note);
+  return StepWrites(link, {{&sens, names[static_cast<size_t>(index)]}}).refusal;
 }
 
 std::string WriteAdjustCommand(CalibrationLink& link, const std::string& name, int channel, bool fourChannels) {
@@ -163,13 +162,14 @@ UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* 
   UserSaveOutcome out;
   const std::optional<UserLine> line = ComputeUserLine(lower, upper, out.message);
   if (!line) return out;
-  for (const auto& [name, x] : {std::pair<const char*, double>{"zu.fn", line->zuFn}, {"zu.fx", line->zuFx}}) {
-    Parameter p(name);
-    MakeTemporary(p, "float", platform::Format("%f", x), fourChannels ? channel : -1);
-    if (link.WriteParameter(p) != 0) {
-      out.message = RefusalText(p);
-      return out;
-    }
+  Parameter zero("zu.fn"), full("zu.fx");
+  MakeTemporary(zero, "float", "", fourChannels ? channel : -1);
+  MakeTemporary(full, "float", "", fourChannels ? channel : -1);
+  if (const StepWritesResult voltages =
+          StepWrites(link, {{&zero, platform::Format("%f", line->zuFn)}, {&full, platform::Format("%f", line->zuFx)}});
+      !voltages.done) {
+    out.message = voltages.Message();
+    return out;
   }
   Parameter apply("U.Apl");
   MakeTemporary(apply, "void", "");
@@ -184,24 +184,21 @@ UserSaveOutcome SaveUser(CalibrationLink& link, DescBranch* polled, DescBranch* 
     out.message = "Ошибка юстировки! Пожалуйста, повторите операцию юстировки.";
     return out;
   }
-  for (const auto& [name, x] : {std::pair<const char*, double>{"v.min", line->vMin}, {"v.max", line->vMax}}) {
-    Parameter* limit = tree != nullptr ? tree->FindParameter(name, nullptr, nullptr, nullptr, channel) : nullptr;
-    std::string refusal = " ";
-    if (limit != nullptr) {
-      limit->value = platform::Format("%f", x);
-      refusal = link.WriteParameter(*limit) == 0 ? std::string() : RefusalText(*limit);
-    }
-    if (!refusal.empty()) {
-      // The minimum may already be in the module when the maximum is refused.
-      out.message =
-          std::string(name) == "v.min"
-              ? "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины (v.Min и "
-                "v.Max)."
-              : "Калибровка прошла успешно, значение минимума величины (v.Min) обновлено, но не удалось обновить "
-                "значение максимума величины (v.Max).";
-      if (refusal != " ") out.message += "\n" + refusal;
-      return out;
-    }
+  Parameter* low = tree != nullptr ? tree->FindParameter("v.min", nullptr, nullptr, nullptr, channel) : nullptr;
+  Parameter* high = tree != nullptr ? tree->FindParameter("v.max", nullptr, nullptr, nullptr, channel) : nullptr;
+  std::vector<StepWrite> limits;
+  if (low != nullptr) limits.push_back({low, platform::Format("%f", line->vMin)});
+  if (low != nullptr && high != nullptr) limits.push_back({high, platform::Format("%f", line->vMax)});
+  const StepWritesResult written = StepWrites(link, limits);
+  if (!written.done || low == nullptr || high == nullptr) {
+    // The minimum may already be in the module when the maximum is refused.
+    out.message = written.written.empty()
+                      ? "Калибровка прошла успешно, но не удалось обновить значения минимума и максимума величины "
+                        "(v.Min и v.Max)."
+                      : "Калибровка прошла успешно, значение минимума величины (v.Min) обновлено, но не удалось "
+                        "обновить значение максимума величины (v.Max).";
+    if (!written.refusal.empty() && written.refusal != " ") out.message += "\n" + written.refusal;
+    return out;
   }
   out.done = true;
   if (check == StatusCheck::Unverified) out.message = kUnverifiedText;

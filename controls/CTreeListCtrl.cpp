@@ -733,6 +733,10 @@ void CTreeListCtrl::EndEditorsIn(const QWidget& window) {
   for (CTreeListCtrl* tree : window.findChildren<CTreeListCtrl*>()) tree->EndEditors();
 }
 
+void CTreeListCtrl::CloseEditorsIn(const QWidget& window) {
+  for (CTreeListCtrl* tree : window.findChildren<CTreeListCtrl*>()) tree->CloseEditors();
+}
+
 void CTreeListCtrl::OnEndLabelEdit(const EditEnd& end) {
   if (!editBox_) return;
   editBox_->Dismiss();

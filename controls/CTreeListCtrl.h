@@ -135,6 +135,9 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   // EndEditors of every tree in the window: what a command does before it acts, so
   // that a value being typed is taken as Enter would take it.
   static void EndEditorsIn(const QWidget& window);
+  // CloseEditors of every tree in the window: a close the program makes on its own
+  // writes nothing a person typed and did not confirm.
+  static void CloseEditorsIn(const QWidget& window);
   CTreeListEditBox* OpenEditBox() const { return editBox_; }
   CTreeListComboBox* OpenListEditor() const { return listEditor_; }
 

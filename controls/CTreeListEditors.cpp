@@ -1,7 +1,10 @@
 #include "controls/CTreeListEditors.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QWheelEvent>
 
 #include "controls/CTreeListCtrl.h"
@@ -18,7 +21,7 @@ namespace {
 bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
   switch (key->key()) {
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
+    case Qt::Key_Backtab: return !(key->modifiers() & Qt::AltModifier);
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
@@ -32,7 +35,11 @@ bool IsEditorKey(const QKeyEvent* key, bool withArrows) {
   }
 }
 
-bool IsTab(const QKeyEvent* key) { return key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab; }
+// Alt+Tab is the desktop's window switch (when no window manager takes it, its
+// keys still reach the box): no Tab of the editor.
+bool IsTab(const QKeyEvent* key) {
+  return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && !(key->modifiers() & Qt::AltModifier);
+}
 bool IsEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
 
 // The box is widened to its text and 5 pixels, never past the control's right edge.
@@ -43,11 +50,31 @@ void WidenTo(QWidget* editor, int textWidth) {
   editor->resize(std::min(wanted, parent->width() - editor->x()), editor->height());
 }
 
+// Losses of focus that confirm nothing: the menu bar taking the keys (Alt, F10, a
+// menu left with Escape) and the program's windows losing the activation to another
+// program (Alt+Tab). The focus comes back to the editor after them; should it go
+// to another widget of the program instead, that ends the editing as a click there
+// would.
+template <class Editor>
+bool KeepOpenWhileAway(Editor* editor, const QFocusEvent* event, QMetaObject::Connection& watch) {
+  const bool away = event->reason() == Qt::MenuBarFocusReason ||
+                    (event->reason() == Qt::ActiveWindowFocusReason && QApplication::activeWindow() == nullptr);
+  if (!away) return false;
+  QObject::disconnect(watch);
+  watch = QObject::connect(qApp, &QApplication::focusChanged, editor, [editor, &watch](QWidget*, QWidget* now) {
+    if (now == nullptr || qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now)) return;
+    QObject::disconnect(watch);
+    if (now != editor) editor->ReportEnd();
+  });
+  return true;
+}
+
 // A press of the mouse elsewhere takes the focus before the press itself is handled.
 // A press on the header discards the edit, so the end is put off until that press
 // has run; any other loss of focus ends the editing at once.
 template <class Editor>
-void EndOnFocusLoss(Editor* editor, const QFocusEvent* event, bool& pending) {
+void EndOnFocusLoss(Editor* editor, const QFocusEvent* event, bool& pending, QMetaObject::Connection& watch) {
+  if (KeepOpenWhileAway(editor, event, watch)) return;
   if (event->reason() != Qt::MouseFocusReason) {
     editor->ReportEnd();
     return;
@@ -139,7 +166,7 @@ bool CTreeListEditBox::event(QEvent* e) {
 void CTreeListEditBox::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
   // The box's own context menu takes the focus only for a moment.
-  if (event->reason() != Qt::PopupFocusReason && !reported_) EndOnFocusLoss(this, event, endPending_);
+  if (event->reason() != Qt::PopupFocusReason && !reported_) EndOnFocusLoss(this, event, endPending_, awayWatch_);
 }
 
 CTreeListComboBox::CTreeListComboBox(CTreeListCtrl* tree, model::TreeItem row, int column,
@@ -236,7 +263,7 @@ void CTreeListComboBox::focusOutEvent(QFocusEvent* event) {
   // Opening the list's own popup, and the list taking the focus, are not the end of
   // the editing.
   if (event->reason() == Qt::PopupFocusReason || controls::FocusInOwnList(*this) || reported_) return;
-  EndOnFocusLoss(this, event, endPending_);
+  EndOnFocusLoss(this, event, endPending_, awayWatch_);
 }
 
 void CTreeListComboBox::wheelEvent(QWheelEvent* event) {

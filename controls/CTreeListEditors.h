@@ -51,6 +51,7 @@ class CTreeListEditBox : public QLineEdit {
   std::string initialText_;
   bool reported_ = false;
   bool endPending_ = false;
+  QMetaObject::Connection awayWatch_;  // while the focus is with the menu bar or another program
 };
 
 class CTreeListComboBox : public QComboBox {
@@ -87,6 +88,7 @@ class CTreeListComboBox : public QComboBox {
   std::string initialText_;
   bool reported_ = false;
   bool endPending_ = false;
+  QMetaObject::Connection awayWatch_;  // while the focus is with the menu bar or another program
   bool inKeyPress_ = false;  // the list's own key handling moves the selection
 };
 

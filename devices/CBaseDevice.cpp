@@ -139,9 +139,11 @@ void CBaseDevice::UpdateStateList(StateDialog* dialog) {
   if (!polled || !link) return;
   Parameter* counters = polled->FindParameterAt("r.cn", 0);
   if (!counters) return;
-  link->ReadParameter(*counters, 0);
+  const bool read = link->ReadParameter(*counters, 0) == 0 && counters->note.empty();
   long long parsed = 0;
-  if (platform::ParseInteger(counters->value, 10, parsed) == 0) return;
+  // A failed read or a word that is no number leaves every indicator in the default
+  // look: the value kept from an earlier read is no state the module has now.
+  const bool known = read && platform::ParseInteger(counters->value, 10, parsed) != 0;
   // As C's "%u": a negative number wraps.
   const unsigned states = static_cast<unsigned>(static_cast<unsigned long long>(parsed));
 
@@ -150,7 +152,7 @@ void CBaseDevice::UpdateStateList(StateDialog* dialog) {
   for (int row = 0; row < rows; ++row) {
     StateIndicator* indicator = dialog->GetInputIndicator(row);
     if (!indicator) continue;
-    const std::string text = (states & mask) ? "1" : "0";
+    const std::string text = !known ? std::string() : (states & mask) ? "1" : "0";
     if (indicator->GetStateText() != text) {
       indicator->SetStateText(text);
       indicator->Invalidate();

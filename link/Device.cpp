@@ -1,5 +1,6 @@
 #include "link/Device.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -61,6 +62,8 @@ constexpr int kStrTaskDone = 307;
 constexpr int kStrWriting = 308;
 constexpr int kStrNewValue = 309;
 constexpr int kStrWriteLimit = 310;
+constexpr int kStrNotRead = 371;
+constexpr int kStrNotWrittenCount = 372;
 
 constexpr int kTimeOutLimit = 5;
 constexpr int kListedDifferences = 10;
@@ -268,6 +271,8 @@ void Device::EndEditing() {
 bool Device::RunTask(int taskCode, int total) {
   App().totalCount = total;
   App().doneCount = 0;
+  // Time-outs of an earlier task or a single write do not shorten this one.
+  App().consecutiveTimeOuts = 0;
   exchange::TaskWindow* window = exchange::CurrentTaskWindow();
   const bool ran = window != nullptr && StartTransmitThread() &&
                    window->RunTaskDialog(*this, taskCode, TaskCaptionId(taskCode), total);
@@ -500,16 +505,26 @@ void Device::CountTimeOut(bool read) {
   // task nothing would reset it, and a stale abort would end the next connection
   // attempt at once.
   model::WalkScope::StopCurrentWalk();
-  if (dialogOpen_) abort_.Set();
-  if (!read) {
+  const bool inTask = dialogOpen_;
+  if (inTask) abort_.Set();
+  std::string text;
+  if (read) {
+    text = Format(LoadString(kStrTimeOutLimit).c_str(), count, exchange::ModelDisplayName(App().modelIndex).c_str());
+  } else {
     AddProgressLine(LoadString(kStrWriteLimit));
     App().resultFlags |= exchange::kResultExchangeError;
-    return;
+    text = LoadString(kStrWriteLimit) + "\n";
   }
-  std::string text = Format(LoadString(kStrTimeOutLimit).c_str(), count,
-                            exchange::ModelDisplayName(App().modelIndex).c_str());
   if (App().automaticReading.exchange(false)) text += LoadString(kStrAutoReadingOff);
   text += LoadString(kStrExchangeSuspended);
+  // What the stopped task leaves undone: the values it never tried and the ones
+  // that timed out. Outside a task there is no count to give.
+  const int total = App().totalCount;
+  if (inTask && total > 0) {
+    const int undone = std::clamp(total - App().doneCount + count, 0, total);
+    text += '\n';
+    text += Format(LoadString(read ? kStrNotRead : kStrNotWrittenCount).c_str(), undone, total);
+  }
   PostMessageBox(text);
 }
 

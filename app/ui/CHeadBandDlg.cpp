@@ -1,11 +1,13 @@
 #include "app/ui/CHeadBandDlg.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "resources/Version.h"
 
@@ -76,7 +78,14 @@ int CHeadBandDlg::Create(const QString& text, QWidget* parent) {
   if (const QScreen* screen = QApplication::primaryScreen())
     window->move(screen->availableGeometry().center() - window->rect().center());
   window->show();
-  QApplication::processEvents();
+  // What follows (the start-up connection) keeps the window thread for seconds: the
+  // window is painted now, once the display has mapped it (at most a second).
+  QElapsedTimer mapping;
+  mapping.start();
+  while (window->windowHandle() && !window->windowHandle()->isExposed() && mapping.elapsed() < 1000)
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+  window->repaint();
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   return 1;
 }
 

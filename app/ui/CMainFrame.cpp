@@ -115,6 +115,13 @@ void CMainFrame::BuildMenu() {
   // The branch commands of the tree's popup and the access-level notice have no
   // menu item of their own.
   for (int command : {150, 151, 152, 153, 146, mainframe::kCmdCalibrateInputs}) MakeAction(command, QString(), QString());
+  // F10 opens the menu, as Alt reaches the menu bar.
+  auto* f10 = new QAction(this);
+  f10->setShortcut(QKeySequence(Qt::Key_F10));
+  connect(f10, &QAction::triggered, this, [this] {
+    if (!subMenus_.empty()) menuBar()->setActiveAction(subMenus_.front()->menuAction());
+  });
+  addAction(f10);
 }
 
 void CMainFrame::BuildToolBar() {
@@ -286,6 +293,8 @@ void CMainFrame::moveEvent(QMoveEvent* event) {
 }
 
 void CMainFrame::CloseFromProgram() {
+  // Before the window goes: its editors would take the focus loss as a confirmation.
+  TreeList::CTreeListCtrl::CloseEditorsIn(*this);
   closingFromProgram_ = true;
   close();
   closingFromProgram_ = false;

@@ -1,5 +1,6 @@
 #include "calibration/ui/CCalibration.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QIntValidator>
 #include <QLabel>
@@ -56,6 +57,8 @@ CCalibration::CCalibration(calibration::CalibrationLink& link, const calibration
   // makes its first row current when it takes the focus as the dialog shows, and
   // nothing may go to the module before the user picks a point.
   connect(list_, &QListWidget::itemSelectionChanged, this, &CCalibration::PointChanged);
+  list_->installEventFilter(this);
+  list_->viewport()->installEventFilter(this);
   // Only a finished edit is written, never each keystroke.
   connect(edit_, &QLineEdit::editingFinished, this, &CCalibration::ValueEdited);
 }
@@ -71,12 +74,26 @@ void CCalibration::EnableEditing(bool enabled) {
   for (QPushButton* b : steps_) b->setEnabled(enabled);
 }
 
+bool CCalibration::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) personActed_ = true;
+  return QDialog::eventFilter(watched, event);
+}
+
 void CCalibration::PointChanged() {
   const QList<QListWidgetItem*> selected = list_->selectedItems();
-  if (selected.isEmpty() || closing_) return;
+  if (selected.isEmpty() || closing_ || choosing_) return;
+  // After a refusal only a person's next key or click chooses again; what the list
+  // does on its own (as its box closes) shows the point in force again instead.
+  if (!personActed_) {
+    ShowCurrentPoint();
+    return;
+  }
   QListWidgetItem* item = selected.front();
+  choosing_ = true;
   const calibration::AnalogOutputCalibration::Selection selection =
       calibration_.SelectPoint(item->data(Qt::UserRole).toInt(), edit_->text().toStdString());
+  choosing_ = false;
+  if (selection == calibration::AnalogOutputCalibration::Selection::Refused) personActed_ = false;
   if (selection == calibration::AnalogOutputCalibration::Selection::Ended) {
     closing_ = true;
     QDialog::reject();

@@ -29,6 +29,9 @@ class CCalibration : public QDialog {
   void accept() override;
   void reject() override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void PointChanged();
   void ValueEdited();
@@ -45,6 +48,8 @@ class CCalibration : public QDialog {
   QPushButton* finish_ = nullptr;
   QTimer* pause_ = nullptr;
   bool closing_ = false;
+  bool choosing_ = false;     // a choice (and its box) is under way
+  bool personActed_ = true;   // a key or click on the list since the last refusal
 };
 
 }  // namespace Dialogs

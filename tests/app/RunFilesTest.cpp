@@ -27,6 +27,15 @@ TEST(RecentFileListTest, KeepsFourLatestFirstAndDropsDeadEntries) {
   ASSERT_EQ(list.Entries().size(), 4u);
   EXPECT_EQ(list.Entries()[0], config.Path() + "/c.z580");
   EXPECT_EQ(list.Entries()[1], config.Path() + "/e.z580");
+  // An entry of the list itself, as the menu's second and third entries pass it.
+  for (const size_t at : {1u, 2u}) {
+    const std::string expected = list.Entries()[at];
+    list.Add(list.Entries()[at]);
+    EXPECT_EQ(list.Entries()[0], expected);
+  }
+  list.Add(config.Path() + "/c.z580");
+  list.Add(config.Path() + "/e.z580");
+  list.Add(config.Path() + "/c.z580");
   ASSERT_TRUE(list.Save());
 
   ::unlink((config.Path() + "/e.z580").c_str());

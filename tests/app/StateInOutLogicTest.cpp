@@ -127,7 +127,12 @@ TEST(StatePoller, AlternatesSidesSkipsMarkedRowsAndFollowsTheIndicators) {
   for (int i = 0; i < 2; ++i) view.outputLeds.push_back(std::make_unique<FakeStateIndicator>());
   FakeLink link;
   std::map<std::string, std::string> values{{"r.cn0", "5"}, {"r.cn1", "7"}, {"pout0", "1"}, {"pout1", "0.5"}, {"pout2", "0"}};
+  bool silent = false;  // a silent module: the note says why, the value stays the last good one
   link.onCall = [&](const std::string&, Parameter& p) {
+    if (silent) {
+      p.note = "Таймаут";
+      return;
+    }
     p.value = values[p.name];
     p.note = p.name == "pout1" && values[p.name] == "bad" ? "Нет ответа" : "";
   };
@@ -158,6 +163,12 @@ TEST(StatePoller, AlternatesSidesSkipsMarkedRowsAndFollowsTheIndicators) {
   EXPECT_NE(std::find(view.log.begin(), view.log.end(), "out 1=Нет ответа"), view.log.end());
   EXPECT_EQ(view.outputLeds[1]->text, "");
   EXPECT_EQ(view.outputLeds[0]->invalidations, 1);  // unchanged value: no repaint
+
+  // A module gone silent leaves no output shown as on.
+  silent = true;
+  for (int tick = 0; tick < 6; ++tick) poller.Tick(&model);
+  EXPECT_EQ(view.outputLeds[0]->text, "");
+  silent = false;
 
   // A missing side still takes its turn; no model: nothing at all.
   Model inputsOnly(true, false);

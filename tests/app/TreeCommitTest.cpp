@@ -129,6 +129,10 @@ TEST_F(TreeCommitTest, PolledValuesAreWrittenAtOnceUnlessRefused) {
   EXPECT_EQ(rows_.Text(reading_->treeItem, 5), link_.failureNote);
   EXPECT_EQ(rows_.Text(reading_->treeItem, 2), "8.000");
   EXPECT_EQ(Last(prompter_.requests).text, link_.failureNote);
+  link_.results["rEAd"] = 0;
+  EXPECT_EQ(Commit(*reading_, 2, "9"), CommitOutcome::Taken);
+  EXPECT_EQ(rows_.At(reading_->treeItem).colour, model::kBlack);
+  EXPECT_EQ(rows_.Text(reading_->treeItem, 5), "");
 }
 
 TEST_F(TreeCommitTest, TheOwnerAttributeLocksValueAndEditAttributeButNotItself) {
@@ -170,7 +174,16 @@ TEST_F(TreeCommitTest, ImmediateWritingDecidesTheRowColour) {
   ASSERT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(prompter_.requests[0].text, link_.failureNote);
   EXPECT_EQ(prompter_.requests[0].caption, LoadString(259));
-  EXPECT_EQ(link_.calls, (std::vector<std::string>{"immediate Val", "immediate Val"}));
+  const model::TreeItem branch = rows_.GetParentItem(value_->treeItem);
+  EXPECT_EQ(rows_.At(branch).colour, model::kRed);
+
+  // The module takes the next value: the refusal goes from the row and its branch.
+  link_.results["Val"] = 0;
+  EXPECT_EQ(Commit(*value_, 2, "6"), CommitOutcome::Taken);
+  EXPECT_EQ(rows_.At(value_->treeItem).colour, model::kBlack);
+  EXPECT_EQ(rows_.Text(value_->treeItem, 5), "");
+  EXPECT_EQ(rows_.At(branch).colour, model::kBlack);
+  EXPECT_EQ(link_.calls, (std::vector<std::string>{"immediate Val", "immediate Val", "immediate Val"}));
 
   // After the write the cell shows the value as the module will read it back.
   link_.results.clear();

@@ -56,6 +56,7 @@ class FakeEditLink : public EditLink {
   int WriteParameter(Parameter& p) override { return Write("write " + p.name, p, Result(p)); }
   int WriteParameterIfImmediate(Parameter& p) override {
     if (immediateResult == 1000) return 1000;
+    p.note.clear();  // as the link does before it writes
     return Write("immediate " + p.name, p, Result(p));
   }
   void ReopenPort() override { calls.push_back("reopen"); }

@@ -151,8 +151,12 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
        "максимума величины (v.Max).\nОтказ",
        "v.max"},
   };
+  Parameter* low = doc->rootBranch->FindParameter("v.min", nullptr, nullptr, nullptr, 1);
+  Parameter* high = doc->rootBranch->FindParameter("v.max", nullptr, nullptr, nullptr, 1);
+  ASSERT_TRUE(low != nullptr && high != nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    low->value = high->value = "7.000";  // as last read
     ScriptedCalibrationLink link;
     link.answers["Rd.St"] = {c.status.begin(), c.status.end()};
     link.answers[c.refused] = {Fails("Отказ")};
@@ -161,6 +165,13 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
     EXPECT_EQ(out.repeat, c.repeat);
     EXPECT_EQ(out.message, c.message);
     EXPECT_EQ(link.calls.size(), c.calls);
+    // The tree shows what the module holds, in the cell's own format.
+    if (c.calls == 6) {
+      EXPECT_EQ(low->value, "0.000");
+    }
+    if (std::string(c.refused) == "v.max") {
+      EXPECT_EQ(high->value, "7.000");
+    }
   }
   // A failed coefficient write stops before "U.Apl" with the link's text.
   ScriptedCalibrationLink link;
@@ -168,7 +179,7 @@ TEST(StrainGauge, UserSaveRefusalsAndStatusOutcomes) {
   const UserSaveOutcome out =
       SaveUser(link, doc->scannersBranch, doc->rootBranch, 0, false, {0, 0, 0.0f}, {100, 1, 1.0f});
   EXPECT_FALSE(out.done);
-  EXPECT_EQ(out.message, "Ошибка связи");
+  EXPECT_EQ(out.message, "Ошибка связи\nЗаписано в прибор: zu.fn.\nНе записано: zu.fx.");
   EXPECT_EQ(link.calls.size(), 2u);
   // A refused "U.Apl" stops on the save page: no status word, no limits.
   ScriptedCalibrationLink refusing;
@@ -227,6 +238,10 @@ TEST(StrainGauge, FactoryStepsAndSave) {
             "Текущая чувствительность: <не определено>\r\nДиапазон: <не определено>");
   EXPECT_EQ(WriteSensitivity(link, *sens[1], 2), "");
   EXPECT_EQ(Last(link.calls), "write Sens:1=3 мВ/В e1");
+  // Refused: the tree keeps what the module holds.
+  link.answers["Sens"] = {Fails("Отказ")};
+  EXPECT_EQ(WriteSensitivity(link, *sens[1], 0), "Отказ");
+  EXPECT_EQ(sens[1]->value, "3 мВ/В");
 }
 
 TEST(PhRedox, ModesCommandsAndInstructions) {
@@ -456,7 +471,8 @@ TEST(Inductance, TableSaveValidatesBeforeWriting) {
   const UserTableOutcome failed =
       SaveUserTable(failing, nullptr, nullptr, points({{"0", "0"}, {"1", "1"}, {"2", "0"}}));
   EXPECT_EQ(failed.caption, "Ошибка записи параметра uU.Pn.");
-  EXPECT_EQ(failed.text, "Таймаут");
+  EXPECT_EQ(failed.text, "Таймаут\nЗаписано в прибор: uU.Pn:0.\nНе записано: uU.Pn:1, uU.Pn:2, uU.Kf:0, uU.Kf:1, "
+                         "uU.Kf:2, uU.Kf:3, uU.Kf:4, uU.Kf:5, uU.Kf:6, uU.Kf:7.");
   EXPECT_EQ(failing.calls.size(), 2u);
 }
 

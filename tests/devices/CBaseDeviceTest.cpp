@@ -217,11 +217,17 @@ TEST_F(DeviceModelTest, CounterIndicatorsFollowTheBitsOfRcn) {
   EXPECT_EQ(c->invalidations, 2);
   EXPECT_EQ(d->invalidations, 1);
 
-  // A reading that is no number changes nothing.
+  // A reading that is no number, or a failed read that leaves the last good word,
+  // shows no state at all.
   reply = "Нет данных";
   device.UpdateStateList(&dialog);
-  EXPECT_EQ(dialog.Texts(), "1-001");
+  EXPECT_EQ(dialog.Texts(), "?-???");
   EXPECT_EQ(rcn.value, "Нет данных");
+  reply = "9";
+  device.UpdateStateList(&dialog);
+  link.readResults["r.cn"] = 1;
+  device.UpdateStateList(&dialog);
+  EXPECT_EQ(dialog.Texts(), "?-???");
 }
 
 TEST_F(DeviceModelTest, CounterIndicatorsBeyondThirtyTwoBitsStayOff) {

@@ -200,7 +200,7 @@ TEST_F(DeviceTaskTest, FiveConsecutiveReadTimeOutsStopTheWalkOnce) {
   const auto messages = window_.Messages();
   ASSERT_EQ(messages.size(), 1u);
   const std::string expected = platform::Format(LoadString(176).c_str(), 5, "Z580-03") + LoadString(177) +
-                               LoadString(178);
+                               LoadString(178) + "\nНе прочитано значений: 8 из 8.";
   EXPECT_EQ(messages[0].text, expected);
   EXPECT_EQ(messages[0].icon, platform::MessageIcon::Error);
   EXPECT_TRUE(messages[0].ownedByMainWindow);
@@ -212,8 +212,8 @@ TEST_F(DeviceTaskTest, FiveConsecutiveReadTimeOutsStopTheWalkOnce) {
   ASSERT_TRUE(device_->StartReadTask(*e));
   WaitTaskEnd();
   ASSERT_EQ(window_.Messages().size(), 2u);
-  EXPECT_EQ(window_.Messages()[1].text,
-            platform::Format(LoadString(176).c_str(), 5, "Z580-03") + LoadString(178));
+  EXPECT_EQ(window_.Messages()[1].text, platform::Format(LoadString(176).c_str(), 5, "Z580-03") + LoadString(178) +
+                                           "\nНе прочитано значений: 8 из 8.");
 }
 
 TEST_F(DeviceTaskTest, FiveTimeOutsStopAWalkOutsideATaskAndLeaveNoAbortBehind) {
@@ -229,10 +229,13 @@ TEST_F(DeviceTaskTest, FiveTimeOutsStopAWalkOutsideATaskAndLeaveNoAbortBehind) {
   EXPECT_EQ(window_.Messages()[0].text.rfind(platform::Format(LoadString(176).c_str(), 5, "Z580-03"), 0), 0u);
   EXPECT_FALSE(device_->IsAbortSet());
 
-  // The same for writes; the next walk and the next identification still run.
+  // The same for writes, which say so too; the next walk and the next
+  // identification still run.
   port_->requests.clear();
   e->WriteToDevice(*device_, 1);
   EXPECT_EQ(port_->requests.size(), 10u);
+  ASSERT_EQ(window_.Messages().size(), 2u);
+  EXPECT_EQ(window_.Messages()[1].text, LoadString(310) + "\n" + LoadString(178));
   port_->handler = nullptr;
   DeviceValue("P11", 3);
   const std::string id = "ZD580-01";
@@ -240,7 +243,7 @@ TEST_F(DeviceTaskTest, FiveTimeOutsStopAWalkOutsideATaskAndLeaveNoAbortBehind) {
   EXPECT_EQ(device_->IdentifyDevice(false), 3);
   e->ReadFromDevice(*device_);
   EXPECT_EQ(e->parameters[11]->value, "3");
-  EXPECT_EQ(window_.Messages().size(), 1u);
+  EXPECT_EQ(window_.Messages().size(), 2u);
 }
 
 TEST_F(DeviceTaskTest, OnlyTimeOutsInARowThatAreCountedReachTheLimit) {
@@ -269,12 +272,20 @@ TEST_F(DeviceTaskTest, OnlyTimeOutsInARowThatAreCountedReachTheLimit) {
 }
 
 TEST_F(DeviceTaskTest, FiveFailedWritesStopTheWalk) {
+  App().automaticReading = true;
   auto e = Element({"P0", "P1", "P2", "P3", "P4", "P5", "P6"});
   port_->handler = [](const FakePort::Request&) { return FakePort::Answer(Fault::Silence); };
+  // A time-out before the task is not one of its five.
+  EXPECT_NE(device_->WriteParameter(*e->parameters[6], 1), 0);
+  port_->requests.clear();
   ASSERT_TRUE(device_->StartWriteTask(*e));
   WaitTaskEnd();
 
   EXPECT_EQ(port_->requests.size(), 10u);
+  ASSERT_EQ(window_.Messages().size(), 1u);
+  EXPECT_EQ(window_.Messages()[0].text,
+            LoadString(310) + "\n" + LoadString(177) + LoadString(178) + "\nНе записано значений: 7 из 7.");
+  EXPECT_FALSE(App().automaticReading.load());
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultExchangeError);
   const auto lines = window_.LastLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), LoadString(310)), 1);

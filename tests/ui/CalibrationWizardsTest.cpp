@@ -24,6 +24,7 @@
 #include "calibration/CalibrationLink.h"
 #include "calibration/ui/CCalibrate1.h"
 #include "calibration/ui/CCalibration.h"
+#include "app/ui/QtPrompter.h"
 #include "calibration/ui/CWeightTDDlg.h"
 #include "calibration/ui/CalibrationLauncherQt.h"
 #include "devices/CBaseDevice.h"
@@ -256,7 +257,9 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   std::string error;
   ASSERT_TRUE(z580sim::ApplyFaultCommand(*sim_, "locked CLB.K", &error));
   dialog.valueEdit()->clear();
-  dialog.pointList()->setCurrentRow(2);
+  // After a refusal only a person chooses again: a click.
+  QTest::mouseClick(dialog.pointList()->viewport(), Qt::LeftButton, {},
+                    dialog.pointList()->visualItemRect(dialog.pointList()->item(2)).center());
   ASSERT_FALSE(prompter_.texts.empty());
   EXPECT_NE(prompter_.texts.back().find("'Нередактируемый'"), std::string::npos);
   dialog.StepButton(2)->click();  // 2048 + 2
@@ -280,9 +283,23 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
 
 // The analog-output dialog as a person meets it: shown, active, with the keyboard
 // focus in its list.
-class AnalogOutputDialogXvfb : public CalibrationWizardsTest {};
+class AnalogOutputDialogXvfb : public CalibrationWizardsTest {
+ protected:
+  void ChoosePointsAsAPersonDoes();
+};
 
 TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClickedAndStepsGoToThePointShown) {
+  ChoosePointsAsAPersonDoes();
+}
+
+// The same with a window manager placing and activating the windows.
+class AnalogOutputDialogOpenbox : public AnalogOutputDialogXvfb {};
+
+TEST_F(AnalogOutputDialogOpenbox, NothingGoesOutUntilAPointIsClickedAndStepsGoToThePointShown) {
+  ChoosePointsAsAPersonDoes();
+}
+
+void AnalogOutputDialogXvfb::ChoosePointsAsAPersonDoes() {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(Open(2));
   calibration::OutputTypes types{};
@@ -325,6 +342,31 @@ TEST_F(AnalogOutputDialogXvfb, NothingGoesOutUntilAPointIsClickedAndStepsGoToThe
   const std::vector<std::string> frames = Frames();
   ASSERT_FALSE(frames.empty());
   EXPECT_EQ(frames.back(), "W CLB.K [8,10,0,2]");
+
+  // The same refusal by the keyboard, the program's own box closed by Return (a
+  // refusal once, and one that lasts): nothing is sent after the box, no second box.
+  for (const char* fault : {"error 4 1 on CLB.K", "error 4 99 on CLB.K"}) {
+    SCOPED_TRACE(fault);
+    ASSERT_NO_FATAL_FAILURE(Fault({"clear", fault}));
+    QtPrompter boxes(false);
+    int shown = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      if (QWidget* box = QApplication::activeModalWidget(); box != nullptr && box != &dialog) {
+        ++shown;
+        Frames();
+        QTest::keyClick(box, Qt::Key_Return);
+      }
+    });
+    closer.start(50);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::qWait(500);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(Frames(), std::vector<std::string>{});
+    EXPECT_EQ(list->selectedItems(), QList<QListWidgetItem*>{list->item(2)});
+  }
+  ASSERT_NO_FATAL_FAILURE(Fault({"clear"}));
   dialog.reject();
   ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 3000));
 }

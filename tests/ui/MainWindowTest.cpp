@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "controls/CDrawMenu.h"
 #include "devices/MainMenu.h"
 #include "devices/SplashWindow.h"
+#include "RealInput.h"
 
 namespace {
 
@@ -177,6 +179,21 @@ TEST(MainWindowTest, SplashCreatedAgainOnlyChangesItsText) {
   EXPECT_FALSE(splashUnderBox);
   splash.Destroy();
   EXPECT_FALSE(splash.IsVisible());
+}
+
+// The start-up connection keeps the window thread: what the display shows of the
+// splash window (mapped through the window manager) is what Create left there,
+// read back from the X server.
+TEST(MainWindowOpenbox, SplashIsOnTheScreenWhenCreateReturns) {
+  Z580_REQUIRE_XCB();
+  CHeadBandDlg splash;
+  ASSERT_EQ(splash.Create(QStringLiteral("Инициализация..."), nullptr), 1);
+  const QRect place = splash.Window()->frameGeometry();
+  const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, place.x(), place.y(), place.width(), 8).toImage();
+  splash.Destroy();
+  // The picture's top is near white; the bare screen of Xvfb is black.
+  const QRgb top = shot.pixel(shot.width() / 2, 4);
+  EXPECT_GT(qGray(top), 200) << std::hex << top;
 }
 
 TEST(MainWindowTest, ComboShowsItsMarkedItemInGreenAlsoWhenClosed) {

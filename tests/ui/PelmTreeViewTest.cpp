@@ -21,6 +21,7 @@
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QToolBar>
 #include <QTest>
@@ -393,9 +394,9 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
     App().immediateWriting = true;
     ASSERT_NE(edited_ = ShowPlainNumber(), nullptr);
   }
-  int EditedWrites() const {
+  int EditedWrites(const Parameter* p = nullptr) const {
     int n = 0;
-    for (const z580sim::RequestRecord& r : sim_->Requests()) n += IsWriteOf(r, edited_->name) ? 1 : 0;
+    for (const z580sim::RequestRecord& r : sim_->Requests()) n += IsWriteOf(r, (p ? p : edited_)->name) ? 1 : 0;
     return n;
   }
   void Note() { moment_ = {true, tree_->OpenEditBox() != nullptr, edited_->value, EditedWrites()}; }
@@ -422,6 +423,64 @@ class PelmTreeEditEndingXvfb : public PelmTreeRowsXvfb {
   }
   static std::function<void()> Keys(Qt::Key key) {
     return [key] { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
+  }
+  // Keys and clicks through the X server, as a person's reach the program.
+  static QByteArray Xdotool(const QStringList& args) {
+    QProcess run;
+    run.start("xdotool", args);
+    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
+  }
+  static std::function<void()> XKeys(const char* keys) {
+    return [keys] { ASSERT_NE(Xdotool({"key", keys}), "failed"); };
+  }
+  // A click on the first menu, or F10: a menu opens.
+  std::function<void()> MenuOpened(bool byF10) {
+    return [this, byF10] {
+      const QMenuBar* bar = frame_->menuBar();
+      const QPoint at = bar->mapToGlobal(bar->actionGeometry(bar->actions().front()).center());
+      ASSERT_NE(byF10 ? Xdotool({"key", "F10"})
+                      : Xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}),
+                "failed");
+      ASSERT_TRUE(realinput::Until([] { return QApplication::activePopupWidget() != nullptr; }));
+    };
+  }
+
+  // Each row leaves an editor (the value's box with a half-typed number, the list
+  // of a channel's sensor with an item shown by Down) for the menu bar or another
+  // program and comes back without a command: the editor is open with what it
+  // showed, nothing was written.
+  void ExpectEachLeavesTheEditOpen(const std::vector<std::pair<const char*, std::function<void()>>>& rows) {
+    Parameter* list = nullptr;
+    ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
+      if (!list && p.name == "in-t" && p.treeItem != model::kNoItem) list = &p;
+    });
+    ASSERT_NE(list, nullptr);
+    const auto shown = [this] {
+      return tree_->OpenEditBox() ? tree_->OpenEditBox()->text()
+                                  : tree_->OpenListEditor() ? tree_->OpenListEditor()->currentText() : QString();
+    };
+    for (const auto& [name, leave] : rows)
+      for (Parameter* edited : {edited_, list, edited_, list}) {
+        App().immediateWriting = !App().immediateWriting;  // off, on, off, on
+        SCOPED_TRACE(std::string(name) + " " + edited->name + (App().immediateWriting ? "" : ", stored only"));
+        ASSERT_TRUE(realinput::ShowActive(*frame_));
+        Reveal(edited->treeItem);
+        QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, tree_->CellRect(edited->treeItem, 2).center());
+        ASSERT_TRUE(realinput::Until([&] { return !shown().isNull() && QApplication::focusWidget(); }));
+        QWidget* editor = QApplication::focusWidget();
+        QTest::keyClick(editor, edited == edited_ ? Qt::Key_3 : Qt::Key_Down);
+        const QString before = shown();
+        const int writes = EditedWrites(edited);
+        leave();
+        // Back without a command: Escape leaves a menu and the bar; another
+        // program's window is left by activating this one.
+        for (int i = 0; i < 10 && (QTest::qWait(150), QApplication::focusWidget() != editor); ++i)
+          frame_->isActiveWindow() ? void(Xdotool({"key", "Escape"})) : frame_->activateWindow();
+        EXPECT_EQ(QApplication::focusWidget(), editor);
+        EXPECT_EQ(shown(), before);
+        EXPECT_EQ(EditedWrites(edited), writes);
+        tree_->CloseEditors();
+      }
   }
 
   std::unique_ptr<CMainFrame> frame_;
@@ -474,18 +533,41 @@ TEST_F(PelmTreeEditEndingXvfb, EveryTaskAndCommandEndsAnOpenEditFirst) {
   });
 }
 
+TEST_F(PelmTreeEditEndingXvfb, MenuBarAltF10AndAltTabLeaveTheEditOpen) {
+  Z580_REQUIRE_XCB();
+  ASSERT_NO_FATAL_FAILURE(OpenFrame());
+  ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")},
+                               {"F10", MenuOpened(true)},
+                               {"menu clicked, Escape", MenuOpened(false)},
+                               {"Alt+Tab", XKeys("alt+Tab")}});
+
+  // A close by the program itself (the exit event, the end of a batch run) takes
+  // nothing that was typed.
+  ASSERT_TRUE(Type(edited_->treeItem, "3"));
+  const int writes = EditedWrites();
+  frame_->CloseFromProgram();
+  QApplication::processEvents();
+  EXPECT_EQ(tree_->OpenEditBox(), nullptr);
+  EXPECT_EQ(EditedWrites(), writes);
+}
+
 // The window manager's close (Alt+F4, sent once it holds the window active) and
-// Ctrl+S, with openbox keeping the focus.
+// Ctrl+S end an open edit, with openbox keeping the focus; Alt, a menu and Alt+Tab
+// to another program leave it open.
 class PelmTreeEditEndingOpenbox : public PelmTreeEditEndingXvfb {};
 
 TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFirst) {
   Z580_REQUIRE_XCB();
   ASSERT_NO_FATAL_FAILURE(OpenFrame());
-  const auto xdotool = [](const QStringList& args) {
-    QProcess run;
-    run.start("xdotool", args);
-    return run.waitForFinished(5000) && run.exitCode() == 0 ? run.readAllStandardOutput().trimmed() : "failed";
-  };
+  QProcess other;  // another program's window for Alt+Tab to go to
+  other.start("xmessage", {"another program"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Xdotool({"search", "--name", "xmessage"}) != "failed"; }, 5000));
+  ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")}, {"menu clicked, Escape", MenuOpened(false)}, {"Alt+Tab", [&] {
+                                 XKeys("alt+Tab")();
+                                 EXPECT_TRUE(QTest::qWaitFor([&] { return !frame_->isActiveWindow(); }, 2000));
+                               }}});
+  other.kill();
+  other.waitForFinished(2000);
   ExpectEachEndsTheEditFirst({
       {"Ctrl+S", Keys(Qt::Key_S)},
       // Last: a window manager busy with the window may let a press pass, so it is
@@ -493,9 +575,9 @@ TEST_F(PelmTreeEditEndingOpenbox, TheWindowManagersCloseAndCtrlSEndAnOpenEditFir
       {"Alt+F4",
        [&] {
          const QByteArray frame = QByteArray::number(frame_->winId());
-         ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == frame; }, 10000));
+         ASSERT_TRUE(QTest::qWaitFor([&] { return Xdotool({"getactivewindow"}) == frame; }, 10000));
          for (int i = 0; i < 5; ++i) {
-           ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
+           ASSERT_NE(Xdotool({"key", "alt+F4"}), "failed");
            if (QTest::qWaitFor([&] { return moment_.reached; }, 2000)) break;
          }
        }},
@@ -523,6 +605,14 @@ TEST_F(PelmTreeRowsXvfb, AFailedEditWriteTurnsItsBranchRed) {
   EXPECT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(Colour(edited->treeItem), model::kRed);
   for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kRed) << Text(branch, 0);
+
+  // The module takes the next value: all black again, also after the branch is reopened.
+  ASSERT_TRUE(Type(edited->treeItem, "2"));
+  QTest::keyClick(tree_->OpenEditBox(), Qt::Key_Return);
+  tree_->ExpandRow(branches.front(), false);
+  Reveal(edited->treeItem);
+  EXPECT_EQ(Colour(edited->treeItem), model::kBlack);
+  for (model::TreeItem branch : branches) EXPECT_EQ(Colour(branch), model::kBlack) << Text(branch, 0);
 }
 
 // A cell of a tree of another model than the module on the line (a file of

@@ -52,6 +52,9 @@ struct SweepCase {
   // Writes at the end sent when the window goes, after its result was shown
   // (the dialog's last "CLB.A"): not refused in turn.
   size_t closingWrites = 0;
+  // A refusal at this write names the values of its step written before it.
+  size_t refusedInStep = 0;
+  std::string namedWritten = {};
 };
 
 void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.name; }
@@ -121,6 +124,9 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
       EXPECT_FALSE(refused.success) << refused.shown;
       const std::string why = silent ? resources::LoadString(197) : kRefusedText;
       EXPECT_NE(refused.shown.find(why), std::string::npos) << refused.shown;
+      if (!silent && at == c.refusedInStep) {
+        EXPECT_NE(refused.shown.find(c.namedWritten), std::string::npos) << refused.shown;
+      }
       const std::vector<z580sim::RequestRecord> sent = Writes(log);
       ASSERT_GE(sent.size(), at);
       // The same frames up to the refused one, and after it only the link's repeat of it.
@@ -341,11 +347,11 @@ const SweepCase kCases[] = {
     {"common_wizard", 7, {}, CommonWizard},
     {"analog_input_dialogs", 0, {"clbs-busy 1"}, AnalogInput, "CLB.A", 1},
     {"strain_gauge_factory_path", 13, {}, StrainGaugeFactory},
-    {"strain_gauge_user_save", 13, {}, StrainGaugeUserSave},
+    {"strain_gauge_user_save", 13, {}, StrainGaugeUserSave, {}, 0, 2, "Записано в прибор: zu.fn."},
     {"ph_one_point", 18, {"rdst-busy 1"}, PhOnePoint},
     {"mains_start", 19, {}, Mains},
     {"inductance_factory_path", 12, {}, InductanceFactory},
-    {"inductance_user_table", 12, {}, InductanceUserTable},
+    {"inductance_user_table", 12, {}, InductanceUserTable, {}, 0, 4, "Записано в прибор: uU.Pn:0, uU.Pn:1, uU.Pn:2."},
     {"tare_weight", 13, {}, TareWeight},
     {"analog_outputs", 2, {}, AnalogOutput},
     {"state_dialog", 3, {"set r.oe 0 0", "set r.oe 1 0", "set r.oe 2 0", "set r.oe 3 0"}, StateDialog},
