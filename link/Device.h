@@ -130,7 +130,6 @@ class Device : public DeviceIO, public model::LinkOps {
   platform::Event& AbortEvent() { return abort_; }
   // Of the last compare task.
   int DifferenceCount() const;
-  std::string DifferencesText() const;
 
   // The pause at the end of a task (tests and benchmarks shorten it).
   int finishPauseMs = 2000;

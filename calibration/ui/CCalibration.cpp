@@ -1,7 +1,6 @@
 #include "calibration/ui/CCalibration.h"
 
 #include <QGridLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
