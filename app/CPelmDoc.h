@@ -1,22 +1,18 @@
 #pragma once
-// The document: the description lists a model text is parsed into, the branch
-// tree built from them and the firmware version of the connected module; and,
-// as the program's one document, the link to the module, the tree's loading,
+// The document: the description a model text is parsed into, with the branch
+// tree built from it and the firmware version of the connected module; and, as
+// the program's one document, the link to the module, the tree's loading,
 // the configuration file and the document's commands.
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "devices/DeviceDocument.h"
 #include "link/BatchSettings.h"
-#include "model/BranchBuildContext.h"
 #include "model/CommonParams.h"
-#include "model/DescBranch.h"
-#include "model/DescParameter.h"
+#include "model/DescriptionParser.h"
 
 class Device;
 class DocumentViews;
@@ -46,17 +42,8 @@ inline bool BecomesDocument(DocumentLoad load) {
   return load == DocumentLoad::Loaded || load == DocumentLoad::Truncated;
 }
 
-class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocument {
+class CPelmDoc : public DescriptionParser, public BaseDevice::DeviceDocument {
  public:
-  // A parameter tree (root and scanners together) of more parameter descriptions
-  // or branch objects than this is a damaged text: the line that would pass it
-  // fails. The intermediate branches a parse copies into the trees are bounded
-  // too, and so are the definitions ("parameter", "type", "const" lines), so that
-  // a hostile text can neither exhaust memory nor keep the load busy: a model's
-  // tree holds a few hundred parameters at most.
-  static constexpr long long kMaxTreeParameters = 10000;
-  static constexpr long long kMaxParseCopies = 2 * kMaxTreeParameters;
-
   // Command ids.
   static constexpr int kCmdReadTree = 139;
   static constexpr int kCmdWriteTree = 140;
@@ -93,51 +80,6 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   ~CPelmDoc() override;
   CPelmDoc(const CPelmDoc&) = delete;
   CPelmDoc& operator=(const CPelmDoc&) = delete;
-
-  // One line of a description text (UTF-8). False stops the load.
-  bool ParseDescriptionLine(const std::string& line, bool& skip);
-  // The lines of a description text as the loader reads them: a line ends at CR or
-  // LF, and empty lines vanish.
-  static std::vector<std::string> SplitDescriptionLines(std::string_view text);
-  // Parses a whole description text (UTF-8) line by line, stopping at the first
-  // line that fails (or throws); false then, with that line in failedLine when given.
-  bool ParseDescriptionText(std::string_view text, std::string* failedLine = nullptr);
-  // Builds the parameters of the root and scanners branches that a parse made and
-  // prepares the scanners for polling.
-  void BuildTrees();
-  // False (after a message) when a constant of that name exists.
-  bool AddDescConst(const std::string& name, const std::string& valueText);
-  bool FindConst(std::string_view name, double& value) const;
-
-  // After a load: drops the constants, types and every branch other than the root
-  // and scanners branches (with their subtrees). The network-parameters branch is
-  // moved into the finished tree, or cleared when the tree has none.
-  void ReleaseParseLists();
-  // Drops everything parsed and built.
-  void ClearDescriptions();
-
-  model::OutputTable& GetOutputTable() override { return outputTable; }
-
-  // Firmware version of the module, -1 while unknown.
-  int versionMajor = -1;
-  int versionMinor = -1;
-
-  // The "POUt" parameters by linear index. Declared before the branches, which
-  // clear their entries when they go.
-  model::OutputTable outputTable{};
-
-  std::vector<DescConst> descConsts;
-  std::vector<DescType> descTypes;
-  std::vector<DescParameter> descParameters;
-  // The branches of the description, in order; filled by the parser only (not
-  // owned: every instance lives in ownedBranches_).
-  std::vector<DescBranch*> branchList;
-  DescBranch* rootBranch = nullptr;
-  DescBranch* scannersBranch = nullptr;
-  DescBranch* networkBranch = nullptr;
-
-  // Whether node lies in the root or scanners subtree.
-  bool IsInTree(const DescBranch* node) const;
 
   // ---------------------------------------------------------------- the document
 
@@ -239,33 +181,9 @@ class CPelmDoc : public model::BranchBuildContext, public BaseDevice::DeviceDocu
   void RebuildFreshTree();
   void CopyNetworkSettingsToProgram();
 
-  bool ParseVersionCondition(const std::vector<std::string_view>& tokens, bool& skip) const;
-  bool ParseParameter(const std::vector<std::string_view>& tokens);
-  bool ParseRule(const std::vector<std::string_view>& tokens);
-  bool ParseInit(const std::vector<std::string_view>& tokens);
-  bool ParseBranch(const std::vector<std::string_view>& tokens, int kind);
-  DescParameter* FindDescription(std::string_view name);
-
-  // Every branch instance a parse made, also those of failed lines, which root,
-  // scanners or network pointers may still point at.
-  std::vector<std::unique_ptr<DescBranch>> ownedBranches_;
-  // branchList by upper-cased name, for member lookups.
-  std::unordered_map<std::string, std::vector<DescBranch*>> branchIndex_;
-  // The definitions by upper-cased name (positions in their lists), so that a
-  // lookup does not walk a whole list: descriptions in order, the one constant,
-  // the last type of each name.
-  std::unordered_map<std::string, std::vector<size_t>> descriptionIndex_;
-  std::unordered_map<std::string, size_t> constIndex_;
-  std::unordered_map<std::string, size_t> typeIndex_;
-  long long definitions_ = 0;
-  // Counts one more definition; false once the text has more than a tree may hold.
-  bool TakeDefinition() { return ++definitions_ <= kMaxParseCopies; }
   std::unique_ptr<Device> link_;
   // The program's settings the command line's link values replaced, by name.
   std::vector<std::pair<std::string, std::string>> commandLineHeld_;
   Elements::CommonParams serviceElement_;
   DocumentViews* views_ = nullptr;
-  long long madeDescriptions_ = 0;
-  long long madeNodes_ = 0;
-  int nextOrigin_ = 1;
 };

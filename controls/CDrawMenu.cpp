@@ -50,10 +50,6 @@ void DrawSubMenuArrow(QPainter* painter, const QRect& item, const QColor& colour
 
 CDrawMenu::CDrawMenu(QStyle* base) : QProxyStyle(base) {}
 
-int CDrawMenu::SetOwnerDraw(const QMenu* menu, bool /*skipThisLevel*/) {
-  return menu ? static_cast<int>(menu->actions().size()) : 0;
-}
-
 QFont CDrawMenu::MenuFont() {
   QFont font(QStringLiteral("MS Shell Dlg"));
   font.setStyleHint(QFont::SansSerif);

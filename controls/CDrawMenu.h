@@ -34,9 +34,6 @@ class CDrawMenu : public QProxyStyle {
 
   // The font items are measured and drawn in.
   static QFont MenuFont();
-  // Menus that a model or a control builds or changes are drawn by the style as
-  // they are: nothing to mark. Returns the menu's item count (0 for none).
-  static int SetOwnerDraw(const QMenu* menu, bool skipThisLevel = false);
 
  private:
   // Draws a toolbar's background band without Qt's painting threads; false when the

@@ -492,13 +492,6 @@ void CTreeListCtrl::SetStateImageList(const ImageList* images) {
   viewport()->update();
 }
 
-void CTreeListCtrl::SortChildren(int column, bool ascending, model::TreeItem parent) {
-  QTreeWidgetItem* item = parent == model::kNoItem ? invisibleRootItem() : Row(parent);
-  sortColumn_ = column;
-  sortAscending_ = ascending;
-  if (item) item->sortChildren(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-}
-
 void CTreeListCtrl::SortTree(int column, bool ascending) {
   // One sort of the whole model: the top level and every row with children, with a
   // single relayout of the view.

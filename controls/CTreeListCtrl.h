@@ -110,8 +110,6 @@ class CTreeListCtrl : public QTreeWidget, public model::TreeRows {
   void SetImageList(const ImageList* images);
   void SetStateImageList(const ImageList* images);
 
-  // Sorts the children of parent (the top level when kNoItem) by CompareItems.
-  void SortChildren(int column, bool ascending, model::TreeItem parent);
   // The top level and the children of every row that has children.
   void SortTree(int column, bool ascending);
 

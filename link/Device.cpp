@@ -612,11 +612,6 @@ int Device::DifferenceCount() const {
   return differenceCount_;
 }
 
-std::string Device::DifferencesText() const {
-  std::lock_guard lock(differencesLock_);
-  return differencesText_;
-}
-
 // ---------------------------------------------------------------- connecting
 
 int Device::OpenPort(bool showMessage) {

@@ -131,7 +131,6 @@ class Device : public DeviceIO, public model::LinkOps {
   platform::Event& AbortEvent() { return abort_; }
   // Of the last compare task.
   int DifferenceCount() const;
-  std::string DifferencesText() const;
 
   // The tree's element of the module's network settings (the document sets it): a
   // lone write of one of them is judged with the others it holds.

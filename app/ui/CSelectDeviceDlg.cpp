@@ -57,9 +57,3 @@ void CSelectDeviceDlg::accept() {
   App().modelIndex = found->second;
   QDialog::accept();
 }
-
-int RunSelectDeviceDialog(QWidget* parent) {
-  CSelectDeviceDlg dialog(nullptr, GetDeviceBrand(), parent);
-  if (dialog.exec() != QDialog::Accepted) return -1;
-  return App().modelIndex;
-}

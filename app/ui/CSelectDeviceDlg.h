@@ -30,7 +30,3 @@ class CSelectDeviceDlg : public QDialog {
   CBrand* brand_ = nullptr;
   std::map<std::string, int> names_;  // display name -> model index
 };
-
-// Runs the model choice for the brand singleton; the chosen model index (now the
-// application's current one), or -1 after Cancel.
-int RunSelectDeviceDialog(QWidget* parent);

@@ -1,12 +1,12 @@
 #include "CheckDescriptionText.h"
 
-#include "app/CPelmDoc.h"
+#include "model/DescriptionParser.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
 
 bool CheckDescriptionText(std::string_view name, std::string_view text, std::vector<std::string>& messages) {
   platform::CollectingPrompter prompter;  // the parser's message boxes are collected, not shown
-  CPelmDoc doc;
+  DescriptionParser doc;
   bool ok = true;
   std::string failedLine;
   if (!doc.ParseDescriptionText(platform::Cp1251ToUtf8(text), &failedLine)) {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "SimParameterTable.h"
-#include "app/CPelmDoc.h"
+#include "model/DescriptionParser.h"
 #include "model/DescriptionStore.h"
 #include "model/MyConverter.h"
 #include "platform/CompoundFile.h"
@@ -128,7 +128,7 @@ bool LoadTableFromDescription(int model, const std::string& text, ParameterTable
   if (builtIn.Size() == 0) return fail("unknown model index " + std::to_string(model));
 
   platform::CollectingPrompter prompter;
-  CPelmDoc doc;
+  DescriptionParser doc;
   std::string failedLine;
   if (!doc.ParseDescriptionText(text, &failedLine))
     return fail("the description line \"" + failedLine + "\" does not load" +
