@@ -20,18 +20,6 @@
 namespace Dialogs {
 namespace {
 
-constexpr int kStrSpeed = 187;
-constexpr int kStrDataLength = 188;
-constexpr int kStrParity = 189;
-constexpr int kStrStopBits = 190;
-constexpr int kStrAddressLength = 191;
-constexpr int kStrAddress = 192;
-constexpr int kStrNotWritten = 193;
-constexpr int kStrForbiddenCombination = 258;
-constexpr int kStrNoNetworkElement = 287;
-constexpr int kStrAppTitle = 57344;
-
-constexpr int kStrNoData = 194;
 constexpr const char* kNetworkNames[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
 constexpr const char* kNotTaken = "не записано в прибор - остается прежним";
 constexpr const char* kNotFollowed = " - запрещено правилами сетевых параметров, программа остается на прежнем";

@@ -30,18 +30,6 @@ using platform::MessageIcon;
 
 namespace {
 
-constexpr int kStrOpenFileCaption = 166;
-constexpr int kStrOldFileVersion = 167;
-constexpr int kStrDamagedData = 168;
-constexpr int kStrBadFormat = 169;
-constexpr int kStrForbiddenCombination = 258;
-constexpr int kStrNoTree = 170;
-constexpr int kStrInitFailed = 179;
-constexpr int kStrNoAttributesNotice = 182;
-constexpr int kStrInitQuestion = 183;
-constexpr int kStrReadError = 185;
-constexpr int kStrAppTitle = 57344;
-
 constexpr const char* kStoreFileName = "zt580.dat";
 constexpr const char* kBranchNotDefined = "Ветвь не определена";
 // The network settings an APLY copies into the program's port settings, in order.

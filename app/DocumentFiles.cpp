@@ -18,12 +18,6 @@
 
 namespace {
 
-constexpr int kStrOtherModel = 165;
-constexpr int kStrOpenFileCaption = 166;
-constexpr int kStrDamagedData = 168;
-constexpr int kStrNoData = 194;
-constexpr int kStrReadError = 185;
-constexpr int kStrAppTitle = 57344;
 constexpr const char* kSaveFailed = "Не удалось сохранить файл \"%s\":\n%s";
 
 OpenCheck Unreadable() {

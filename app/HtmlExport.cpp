@@ -28,18 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kStrDescription = 213;
-constexpr int kStrTitle = 320;
-constexpr int kStrCommand = 322;
-constexpr int kStrHash = 323;
-constexpr int kStrType = 324;
-constexpr int kStrIndexing = 325;
-constexpr int kStrRange = 326;
-constexpr int kStrAttributes = 327;
-constexpr int kStrNoIndex = 328;
-constexpr int kStrListHeading = 329;
-constexpr int kStrAppTitle = 57344;
-
 constexpr const char* kFolderName = "Zt580";
 constexpr const char* kFileName = "parlist.html";
 constexpr const char* kWriteFailed = "Не удалось записать файл \"%s\":\n%s";

@@ -10,9 +10,6 @@
 namespace mainframe {
 namespace {
 
-constexpr int kStrConfigurator = 130;
-constexpr int kStrUnknownModel = 131;
-
 // The first limit characters (not bytes) of a UTF-8 text.
 std::string CutToCharacters(std::string_view text, size_t limit) {
   size_t characters = 0;

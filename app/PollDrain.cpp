@@ -18,12 +18,6 @@ using resources::LoadString;
 
 namespace {
 
-constexpr int kStrCannotDecode = 196;
-constexpr int kStrPhReading = 338;
-constexpr int kStrRedoxReading = 339;
-constexpr int kStrOn = 340;
-constexpr int kStrOff = 341;
-
 void ShowBits(PelmTreeRows& rows, model::TreeItem row, unsigned bits) {
   for (model::TreeItem child = rows.GetChildItem(row); child != model::kNoItem;
        child = rows.GetNextSiblingItem(child), bits >>= 1)
@@ -56,14 +50,14 @@ void ShowReadingKind(PelmTreeRows& rows, Parameter& reading, BaseDevice::DeviceD
 
 int SrdCodeTextId(int code) {
   switch (code) {
-    case 0: return 337;
-    case 240: return 336;
-    case 246: return 335;
-    case 247: return 334;
-    case 250: return 333;
-    case 251: return 332;
-    case 253: return 331;
-    case 255: return 330;
+    case 0: return kStrMeasureSuccess;
+    case 240: return kStrMeasureInvalid;
+    case 246: return kStrMeasureNotReady;
+    case 247: return kStrMeasureSensorOff;
+    case 250: return kStrMeasureTooHigh;
+    case 251: return kStrMeasureTooLow;
+    case 253: return kStrMeasureSensorBreak;
+    case 255: return kStrMeasureBadCoefficient;
     default: return kStrCannotDecode;
   }
 }

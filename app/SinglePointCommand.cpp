@@ -22,16 +22,6 @@ namespace {
 using platform::EqualsNoCase;
 using resources::LoadString;
 
-constexpr int kStrIndexInAddress = 302;
-constexpr int kStrAddressBeyond7 = 311;
-constexpr int kStrIndexInData = 312;
-constexpr int kStrErrorFollows = 313;
-constexpr int kStrWritten = 314;
-constexpr int kStrReadText = 315;
-constexpr int kStrNotDescribed = 316;
-constexpr int kStrTypeUnknown = 317;
-constexpr int kStrPortOpenError = 321;
-constexpr int kStrRejectedValue = 219;
 constexpr const char* kBadIndex = "Недопустимый индекс '%s': нужно целое число от 0 до %i";
 
 bool IsOneOf(std::string_view text, std::initializer_list<std::string_view> words) {

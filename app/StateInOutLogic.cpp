@@ -15,8 +15,6 @@
 namespace Dialogs {
 namespace {
 
-constexpr int kStrParameterError = 149;
-constexpr int kStrNotWritten = 193;
 // What the outputs table shows for a value never read; left so, nothing is written.
 constexpr const char* kNoValueShort = "Н/Д";
 

@@ -23,13 +23,6 @@ using resources::LoadString;
 
 namespace {
 
-constexpr int kStrEditable = 156;
-constexpr int kStrMaker = 158;
-constexpr int kStrForbiddenCombination = 258;
-constexpr int kStrPeriodTooShort = 218;
-constexpr int kStrRejectedValue = 219;
-constexpr int kStrValueRange = 220;
-constexpr int kStrNotWritten = 259;
 constexpr const char* kNetworkNameNote = "(Значение не удовлетворяет требованиям к формату сетевого имени)";
 
 void ShowError(const std::string& text, const std::string& caption = std::string()) {
@@ -156,7 +149,7 @@ CommitOutcome CommitValue(CommitContext& c, Parameter& p, model::TreeItem row, c
     ShowWriteResult(c.rows, qRow, *q, result);
     if (result != 0 && result != Device::kNotWritten) {
       outcome = CommitOutcome::WriteFailed;
-      ShowError(q->note, LoadString(kStrNotWritten));
+      ShowError(q->note, LoadString(kStrValueNotWritten));
     }
   }
   return outcome;

@@ -12,15 +12,6 @@
 
 using resources::LoadString;
 
-namespace {
-
-constexpr int kStrNothingSelected = 184;
-constexpr int kStrNoData = 194;
-constexpr int kStrNotInitialised = 195;
-constexpr int kStrDeviceValue = 200;
-
-}  // namespace
-
 int ReadOnExpand(model::LinkOps* link, Parameter* parameter) {
   if (parameter == nullptr) return -3;
   if (link == nullptr) return -1;

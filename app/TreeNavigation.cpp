@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kStrNoMoreProblems = 205;
-
 model::TreeItem NoMore() {
   platform::ShowMessage(resources::LoadString(kStrNoMoreProblems), std::string(),
                         platform::MessageIcon::Information);

@@ -13,13 +13,6 @@ using resources::LoadString;
 
 namespace {
 
-constexpr int kStrConfiguration = 212;
-constexpr int kStrValue = 211;
-constexpr int kStrExchangeErrors = 217;
-constexpr int kStrParameterName = 260;
-constexpr int kStrPeriod = 261;
-constexpr int kStrDeviceParameters = 342;
-constexpr int kStrUndefined = 343;
 constexpr int kConfigurationImage = 25;
 constexpr int kDeviceParametersImage = 1;
 constexpr int kHeadingImage = 49;

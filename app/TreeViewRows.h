@@ -5,6 +5,7 @@
 #include <array>
 
 #include "app/PelmTreeRows.h"
+#include "resources/StringIds.h"
 
 class CPelmDoc;
 class DescBranch;
@@ -16,12 +17,12 @@ struct ViewColumn {
 };
 // Description, parameter, value, edit attribute, owner, exchange errors.
 inline constexpr std::array<ViewColumn, 6> kViewColumns{{
-    {213, 0, 360},
-    {214, 1, 70},
-    {211, 1, 180},
-    {215, 1, 110},
-    {216, 1, 90},
-    {217, 0, 220},
+    {kStrDescription, 0, 360},
+    {kStrParameterColumn, 1, 70},
+    {kStrValue, 1, 180},
+    {kStrEditAttributeColumn, 1, 110},
+    {kStrOwnerColumn, 1, 90},
+    {kStrExchangeErrors, 0, 220},
 }};
 
 // The rows the view keeps.

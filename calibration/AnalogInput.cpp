@@ -18,14 +18,18 @@ namespace {
 const std::vector<int>& TypeOneSensors() {
   static const std::vector<int> ids = [] {
     std::vector<int> v;
-    for (int id = 453; id <= 488; ++id) v.push_back(id);
+    for (int id = kStrSensorCu50W1426; id <= kStrSensorNi1000W1617; ++id) v.push_back(id);
     return v;
   }();
   return ids;
 }
 
-const std::vector<int> kTypeTwoSensors = {454, 466, 456, 468, 458, 470, 460, 471, 462, 472, 464};
-const std::vector<int> kTypeFourSensors = {489, 490, 491, 492};
+const std::vector<int> kTypeTwoSensors = {kStrSensorThermocoupleL, kStrSensorThermocoupleJ, kStrSensorThermocoupleK,
+                                          kStrSensorThermocoupleA1, kStrSensorThermocoupleB, kStrSensorThermocoupleA2,
+                                          kStrSensorThermocoupleS, kStrSensorThermocoupleA3, kStrSensorThermocoupleR,
+                                          kStrSensorThermocoupleT, kStrSensorThermocoupleN};
+const std::vector<int> kTypeFourSensors = {kStrSensorValveResistive09, kStrSensorValveResistive20,
+                                           kStrSensorValve0To20mA, kStrSensorValve0To5mA};
 const std::vector<int> kNoSensors;
 
 const std::vector<int> kTypeOneCodes = {2,  5,  10, 6,  8,  17, 9,  18, 1,  19, 15, 20, 3,  21, 4,  22, 16, 23,
@@ -37,15 +41,13 @@ const std::vector<int> kTypeFourCodes = {26, 41, 27, 28};
 const int kInstructionIndex[41] = {2, 0, 2, 2, 3, 3, 3, 0, 0, 0, 6, 6, 7, 8, 2, 1, 5, 4, 4, 3, 3,
                                    4, 4, 4, 4, 0, 0, 0, 0, 2, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10};
 
-constexpr int kStrFirstInstruction = 494;
-
 int wrongCodes = 0;
 
 }  // namespace
 
-int TypeTextId(int type) { return type >= 0 && type <= 4 ? 444 + type : 0; }
+int TypeTextId(int type) { return type >= 0 && type <= 4 ? kStrNotChosen + type : 0; }
 
-int TypeDescriptionId(int type) { return type >= 1 && type <= 4 ? 448 + type : 0; }
+int TypeDescriptionId(int type) { return type >= 1 && type <= 4 ? kStrCalibrationType4 + type : 0; }
 
 const std::vector<int>& SensorTextIds(int type) {
   switch (type) {
@@ -70,9 +72,9 @@ int InstructionId(int type, int sensorCode) {
 
 int StartTextId(int type) {
   switch (type) {
-    case 2: return 525;
-    case 3: return 526;
-    case 4: return 527;
+    case 2: return kStrHookupColdJunction;
+    case 3: return kStrHookupFactory;
+    case 4: return kStrValveClosedReady;
     default: return 0;
   }
 }
@@ -107,7 +109,7 @@ bool WriteSensorCode(CalibrationLink& link, DescBranch* tree, int sensorCode, in
       if (link.ReadParameter(*inT) == 0) return true;
       error = inT->note;
     }
-    const int answer = platform::ShowMessage(error + "\n" + LoadString(kStrRetryQuestion), LoadString(516),
+    const int answer = platform::ShowMessage(error + "\n" + LoadString(kStrRetryQuestion), LoadString(kStrWriteExchangeError),
                                              platform::MessageIcon::Error, platform::MessageButtons::YesNo);
     if (answer != platform::kAnswerYes) return false;
   }
@@ -116,21 +118,21 @@ bool WriteSensorCode(CalibrationLink& link, DescBranch* tree, int sensorCode, in
 ModelTexts TextsAroundCalibration(bool firstModel, const std::string& displayName, int type) {
   ModelTexts texts;
   if (firstModel) {
-    texts.before = LoadString(508);
-    texts.after = type == 2 || type == 4 ? LoadString(509) : platform::Format(LoadString(510).c_str(), displayName.c_str());
+    texts.before = LoadString(kStrPressOkToStart);
+    texts.after = type == 2 || type == 4 ? LoadString(kStrPowerOffFewSeconds) : platform::Format(LoadString(kStrPowerOffSwitchOn).c_str(), displayName.c_str());
   } else {
-    texts.before = platform::Format(LoadString(511).c_str(), displayName.c_str());
-    texts.after = platform::Format(LoadString(512).c_str(), displayName.c_str());
+    texts.before = platform::Format(LoadString(kStrPrepareCoefficientWrite).c_str(), displayName.c_str());
+    texts.after = platform::Format(LoadString(kStrSwitchOff).c_str(), displayName.c_str());
   }
   return texts;
 }
 
 bool StatusText(uint8_t status, std::string& text) {
   int id = 587;
-  if (status <= 15) id = 567 + status;
-  else if (status == 32) id = 583;
-  else if (status == 33) id = 584;
-  else if (status == 34) id = 585;
+  if (status <= 15) id = kStrCalibrationStatus0 + status;
+  else if (status == 32) id = kStrCalibrationStatus16;
+  else if (status == 33) id = kStrCalibrationStatus17;
+  else if (status == 34) id = kStrCalibrationStatus18;
   else if (status == 36) id = 586;
   text = LoadString(id);
   return status == 0;

@@ -13,12 +13,6 @@ namespace calibration {
 
 class CalibrationLink;
 
-// String ids.
-inline constexpr int kStrCaptionError = 506;
-inline constexpr int kStrCaptionCalibrationError = 370;
-inline constexpr int kStrRetryQuestion = 515;
-inline constexpr int kStrChannelEntry = 435;
-
 // The type combo (index = type): its text id, the description id (0: none).
 int TypeTextId(int type);
 int TypeDescriptionId(int type);

@@ -14,8 +14,6 @@ namespace calibration {
 
 namespace {
 
-constexpr int kStrNoData = 194;
-
 void ShowLinkError(const std::string& what, const Parameter& p) {
   platform::ShowMessage(what + p.note, std::string(), platform::MessageIcon::Warning);
 }

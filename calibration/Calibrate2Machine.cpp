@@ -14,9 +14,6 @@ using resources::LoadString;
 namespace {
 
 constexpr uint8_t kDoneFlag = 0x80;
-constexpr int kStrBadReply = 223;
-constexpr int kStrStatusTimeOut = 560;
-constexpr int kStrCoefficientSize = 566;
 constexpr const char* kSuccessSentence = "Юстировка прошла успешно\n\n";
 
 float FloatOfBigEndian(const std::vector<uint8_t>& d, size_t at) {
@@ -46,7 +43,7 @@ std::string FormatCoefficients(const std::string& templateText, const std::vecto
 
 Calibrate2Machine::Calibrate2Machine(CalibrationLink& link, int type, std::string instruction, int channel)
     : link_(link), type_(type), instruction_(std::move(instruction)), channel_(channel) {
-  heading = LoadString(524);
+  heading = LoadString(kStrCalibrationWelcome);
   const int start = StartTextId(type_);
   mainText = start != 0 ? LoadString(start) : instruction_;
 }
@@ -77,19 +74,19 @@ Calibrate2Machine::Request Calibrate2Machine::Press() {
   if (phase_ != Phase::None) return WaitFor(0);  // a sequence runs: the window should not have let this through
   switch (step_) {
     case 0: {
-      const std::string typeText = platform::Format(LoadString(556).c_str(), type_);
-      mainText = type_ == 4 ? LoadString(position_ == 0 ? 554 : 555) : typeText;
+      const std::string typeText = platform::Format(LoadString(kStrCalibratingType).c_str(), type_);
+      mainText = type_ == 4 ? LoadString(position_ == 0 ? kStrValveClosedCalibration : kStrValveOpenCalibration) : typeText;
       heading = typeText;
       continueVisible = false;
       phase_ = Phase::SendStart;
       return Run();
     }
     case 1:
-      heading = LoadString(528);
+      heading = LoadString(kStrReceivingCoefficients);
       phase_ = Phase::ReadCheck;
       return WaitFor(500);
     case 2:
-      if (type_ >= 1 && type_ <= 3) caption = LoadString(545);
+      if (type_ >= 1 && type_ <= 3) caption = LoadString(kStrCalibrationEnd);
       badAnswers_ = 0;
       phase_ = Phase::WriteCoefficients;
       return Run();
@@ -98,7 +95,7 @@ Calibrate2Machine::Request Calibrate2Machine::Press() {
       return Run();
     case 5:
       SendAbort();
-      closingQuestion_ = 552;
+      closingQuestion_ = kStrRetryCalibrationQuestion;
       return CloseWith(true);
     default:
       return Idle();
@@ -168,13 +165,13 @@ Calibrate2Machine::FollowUp Calibrate2Machine::AskClosingQuestion() {
   const int question = closingQuestion_;
   closingQuestion_ = 0;
   if (question == -1) return FollowUp::NewCalibrate1;
-  if (question == 550) {
-    const int a = platform::ShowMessage(LoadString(550), LoadString(551), platform::MessageIcon::None,
+  if (question == kStrLeaveCalibrationQuestion) {
+    const int a = platform::ShowMessage(LoadString(kStrLeaveCalibrationQuestion), LoadString(kStrMessageCaption), platform::MessageIcon::None,
                                         platform::MessageButtons::YesNo);
     return a == platform::kAnswerNo ? FollowUp::NewCalibrate1 : FollowUp::None;
   }
-  if (question == 552) {
-    const int a = platform::ShowMessage(LoadString(552), LoadString(553), platform::MessageIcon::Question,
+  if (question == kStrRetryCalibrationQuestion) {
+    const int a = platform::ShowMessage(LoadString(kStrRetryCalibrationQuestion), LoadString(kStrRetryCalibrationCaption), platform::MessageIcon::Question,
                                         platform::MessageButtons::YesNo);
     return a == platform::kAnswerYes ? FollowUp::RepeatCalibrate2 : FollowUp::None;
   }
@@ -186,16 +183,16 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
     case Phase::SendEnd: {
       // The module must leave its calibration mode before the dialog says it is done.
       const FrameResult r = link_.Transact(0, "CLB.A", {});
-      if (!r.ok) return Fail(545, r.error, Phase::SendEnd, false);
-      if (type_ == 4) closingQuestion_ = 550;
+      if (!r.ok) return Fail(kStrCalibrationEnd, r.error, Phase::SendEnd, false);
+      if (type_ == 4) closingQuestion_ = kStrLeaveCalibrationQuestion;
       return CloseWith(true);
     }
     case Phase::EndClosedPass: {
       // The open pass starts only once the module has ended the closed one.
       const FrameResult r = link_.Transact(0, "CLB.A", {});
-      if (!r.ok) return Fail(545, r.error, Phase::EndClosedPass, false);
-      mainText = LoadString(548);
-      heading = LoadString(549);
+      if (!r.ok) return Fail(kStrCalibrationEnd, r.error, Phase::EndClosedPass, false);
+      mainText = LoadString(kStrValveOpenReady);
+      heading = LoadString(kStrOtherValvePosition);
       position_ = 1;
       step_ = 0;
       return Idle();
@@ -207,8 +204,8 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
       else
         data = {static_cast<uint8_t>(type_)};
       const FrameResult r = link_.Transact(0, "CLB.I", data);
-      if (!r.ok) return Fail(561, r.error, Phase::SendStart, false);
-      heading = LoadString(558);
+      if (!r.ok) return Fail(kStrStartingCalibration, r.error, Phase::SendStart, false);
+      heading = LoadString(kStrCalibrationStartCommand);
       haveStatus_ = false;
       flags_ = 0;
       status_ = 0;
@@ -227,11 +224,11 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
       if (done) {
         std::string text;
         if (StatusText(status_, text)) {
-          mainText = LoadString(563);
-          heading = LoadString(564);
+          mainText = LoadString(kStrCoefficientsStored);
+          heading = LoadString(kStrMeasurementsDone);
           continueEnabled = true;
         } else {
-          mainText = LoadString(562) + text;
+          mainText = LoadString(kStrCalibrationSearchFailed) + text;
           continueEnabled = false;
           heading = LoadString(kStrCaptionError);
         }
@@ -241,13 +238,13 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
       if (pollCount_ >= kStatusReads) {
         // The module never finished: a failure, whatever status it last sent.
         heading = LoadString(kStrStatusTimeOut);
-        mainText = LoadString(562) + LoadString(kStrStatusTimeOut);
+        mainText = LoadString(kStrCalibrationSearchFailed) + LoadString(kStrStatusTimeOut);
         continueEnabled = false;
         step_ = 1;
         return Idle();
       }
       ++pollCount_;
-      heading = platform::Format(LoadString(559).c_str(), flags_, pollCount_);
+      heading = platform::Format(LoadString(kStrCalibrationFlagWait).c_str(), flags_, pollCount_);
       continueVisible = false;
       return WaitFor(1000);
     }
@@ -255,7 +252,7 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
       mainText.clear();
       const FrameResult r = link_.Transact(1, "CLB.T", {});
       if (!r.ok || r.data.empty())
-        return Fail(529, r.ok ? LoadString(kStrBadReply) : r.error, Phase::ReadCheck, false);
+        return Fail(kStrFindingBadCoefficients, r.ok ? LoadString(kStrBadReply) : r.error, Phase::ReadCheck, false);
       faulty_ = r.data[0];
       coefficientNumbers_.clear();
       coefficients_.clear();
@@ -274,7 +271,7 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
       const int number = coefficientNumbers_[coefficients_.size()];
       // The answer starts with the number it is for.
       const FrameResult r = link_.Transact(1, "CLB.G", {static_cast<uint8_t>(number)}, 0, 1);
-      if (!r.ok) return Fail(faulty_ != 0 ? 530 : 534 + 2 * type_, r.error, Phase::ReadCoefficient, false);
+      if (!r.ok) return Fail(faulty_ != 0 ? kStrFindingBadValue : kStrCheckInputSignal + 2 * type_, r.error, Phase::ReadCoefficient, false);
       if (r.data.size() == 5) {
         coefficients_.push_back(FloatOfBigEndian(r.data, 1));
       } else {
@@ -291,7 +288,7 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
     case Phase::WriteCoefficients: {
       const FrameResult r = link_.Transact(0, "CLB.P", {}, kWriteReadTimeoutMs);
       if (!r.ok || r.data.size() < 2)
-        return Fail(546, r.ok ? LoadString(kStrBadReply) : r.error, Phase::WriteCoefficients, true);
+        return Fail(kStrWritingCoefficient, r.ok ? LoadString(kStrBadReply) : r.error, Phase::WriteCoefficients, true);
       std::string text;
       if (!StatusText(r.data[1], text)) {
         ++badAnswers_;
@@ -299,7 +296,7 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
         phase_ = Phase::BadStatusQuestion;
         Request q;
         q.kind = Next::Ask;
-        q.box.text = text + LoadString(565);
+        q.box.text = text + LoadString(kStrPressYesToRetry);
         q.box.caption = LoadString(kStrCaptionCalibrationError);
         q.box.icon = platform::MessageIcon::Question;
         q.box.buttons = platform::MessageButtons::YesNo;
@@ -309,9 +306,10 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
         phase_ = Phase::EndClosedPass;
         return Run();
       }
-      static const int kSuccess[] = {521, 521, 521, 522, 523};
+      static const int kSuccess[] = {kStrScaleCalibrationDone, kStrScaleCalibrationDone, kStrScaleCalibrationDone,
+                                     kStrFactoryCalibrationDone, kStrOtherChannelsLikewise};
       mainText = LoadString(kSuccess[type_ >= 1 && type_ <= 4 ? type_ : 0]);
-      heading = LoadString(545);
+      heading = LoadString(kStrCalibrationEnd);
       step_ = 4;
       return Idle();
     }
@@ -322,17 +320,18 @@ Calibrate2Machine::Request Calibrate2Machine::Run() {
 
 void Calibrate2Machine::FinishCoefficients() {
   if (faulty_ != 0) {
-    mainText = FormatCoefficients(LoadString(531), coefficients_) + LoadString(532) +
-               LoadString(type_ == 2 ? 533 : 534);
+    mainText = FormatCoefficients(LoadString(kStrBadCoefficientValue), coefficients_) + LoadString(kStrCoefficientOutOfLimits) +
+               LoadString(type_ == 2 ? kStrPossibleCauses : kStrCheckInputSignal);
     step_ = 5;
   } else {
-    static const int kText[] = {537, 537, 539, 541, 543};
+    static const int kText[] = {kStrCoefficientDone, kStrCoefficientDone, kStrTwoCoefficientsDone,
+                                kStrThreeCoefficientsDone, kStrCoefficientValue};
     std::string text = LoadString(kText[type_ >= 1 && type_ <= 4 ? type_ : 0]);
     // The coefficients are not written yet: success is said once the module took "CLB.P".
     if (const size_t at = text.find(kSuccessSentence); at != std::string::npos)
       text.erase(at, std::strlen(kSuccessSentence));
     mainText = FormatCoefficients(text, coefficients_);
-    heading = LoadString(544);
+    heading = LoadString(kStrCheckCoefficients);
     step_ = 2;
   }
   if (badStatus) mainText += "\n\n" + statusText;

@@ -10,7 +10,6 @@
 namespace calibration {
 
 namespace {
-constexpr int kStrTimeOut = 197;
 }
 
 std::vector<std::string> SensorChoices(const std::string& inTypeText, bool withoutToken3) {

@@ -16,7 +16,6 @@
 namespace calibration {
 
 namespace {
-constexpr int kStrCannotDecode = 196;
 }
 
 std::string LowerRangeInstruction(CalibrationLink& link, DescBranch* tree) {

@@ -15,7 +15,6 @@ class CalibrationLink;
 
 inline constexpr int kMainsStepLimitMs = 120000;
 inline constexpr unsigned kMainsErrorBit = 0x01;
-inline constexpr int kMainsErrorText = 298;  // string id
 
 // The step pages after the first one: 3 on the model with the extra step, else 2.
 int MainsStepPages(int modelIndex);

@@ -14,7 +14,6 @@
 namespace calibration {
 
 namespace {
-constexpr int kStrNoData = 194;
 
 std::string Instruction(const char* place, bool redox, const char* tail) {
   const char* what = redox ? "ОВП" : "pH";

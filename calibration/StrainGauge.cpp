@@ -15,9 +15,6 @@ namespace calibration {
 
 namespace {
 
-constexpr int kStrNoData = 194;
-constexpr int kStrCannotDecode = 196;
-
 const char* const kRanges[7][2] = {{"-4", "+4"},   {"-7.5", "+7.5"}, {"-15", "+15"},  {"-35", "+35"},
                                    {"-70", "+70"}, {"-140", "+140"}, {"-300", "+300"}};
 

@@ -17,7 +17,7 @@ std::string ReadWeightText(CalibrationLink& link, DescBranch* tree, int channel)
   if (weight == nullptr) return {};
   // Only this read's float is shown: an invalid reading keeps no earlier one.
   weight->rawValue.reset();
-  if (link.ReadParameter(*weight) != 0) return resources::LoadString(194);
+  if (link.ReadParameter(*weight) != 0) return resources::LoadString(kStrNoData);
   if (!platform::EqualsNoCase(weight->type, "float")) return {};
   // The float as received, not its text rounded to the parameter's decimal places;
   // a reading that is no measurement shows the text it was given ("недопустимое значение").

@@ -21,7 +21,6 @@
 namespace TreeList {
 
 namespace {
-constexpr int kStrPolledWarning = 208;
 constexpr int kImageWidth = 16;
 constexpr int kRowImageHeight = 17;
 

@@ -13,23 +13,7 @@
 
 namespace BaseDevice {
 namespace {
-constexpr int kStrNoTree = 170;
-constexpr int kStrResetQuestion = 173;
-constexpr int kStrNoData = 194;
-constexpr int kStrValue = 211;
-constexpr int kStrCounterLabel = 299;
-constexpr int kStrReset = 300;
-constexpr int kStrCounters = 304;
-constexpr int kStrResetting = 305;
-constexpr int kStrOutputs = 437;
-constexpr int kStrStateWindow = 32821;
-constexpr int kStrOutputsWindow = 32822;
-constexpr int kStrInputsWindow = 32823;
-constexpr int kStrResetFailed = 148;
-constexpr int kStrResetDone = 172;
-constexpr int kStrUndecodable = 196;
 constexpr int kCmdReadAll = 139;
-constexpr int kStrAppTitle = 57344;
 
 constexpr unsigned kListStyle = myClass::TableControl::kStyleFullRowSelect | myClass::TableControl::kStyleInfoTip;
 constexpr int kCentre = myClass::TableControl::kColumnCentre;
@@ -222,7 +206,7 @@ void CBaseDevice::ResetWithDefaultsCommand(int channels) {
     command.value.clear();
     command.note.clear();
     // The module resets itself before it can answer in a way that decodes.
-    if (link->WriteParameter(command, 1) == 0 || command.note == resources::LoadString(kStrUndecodable)) continue;
+    if (link->WriteParameter(command, 1) == 0 || command.note == resources::LoadString(kStrCannotDecode)) continue;
     platform::ShowMessage(command.note, resources::LoadString(kStrResetFailed), platform::MessageIcon::Warning,
                           platform::MessageButtons::Ok, true);
     return;

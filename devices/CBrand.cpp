@@ -7,8 +7,12 @@
 
 namespace {
 // Display names in model-index order.
-constexpr int kModelNameIds[23] = {132, 133, 135, 136, 137, 138, 141, 142, 143, 144, 145, 146,
-                                   147, 352, 353, 289, 290, 291, 292, 293, 294, 295, 297};
+constexpr int kModelNameIds[23] = {kStrModelName01, kStrModelName02, kStrModelName03, kStrModelName04, kStrModelName05,
+                                   kStrModelName06, kStrModelName07, kStrModelName08, kStrModelName09, kStrModelName10,
+                                   kStrModelName11, kStrModelName12,
+                                   kStrModelName13, kStrModelName14, kStrModelName15, kStrModelName16, kStrModelName17,
+                                   kStrModelName18, kStrModelName19, kStrModelName20, kStrModelName21, kStrModelName22,
+                                   kStrModelName23};
 
 std::unique_ptr<CBrand>& Brand() {
   static std::unique_ptr<CBrand> brand;

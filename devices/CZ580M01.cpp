@@ -2,13 +2,9 @@
 
 #include "devices/TableControl.h"
 #include "platform/CFormat.h"
+#include "resources/StringIds.h"
 
 namespace BaseDevice {
-namespace {
-constexpr int kStrValue = 211;
-constexpr int kStrInputs = 436;
-constexpr int kStrInputLabel = 435;
-}  // namespace
 
 std::string CZ580M01::FormatValue(float value) const { return platform::Format("%.1f", static_cast<double>(value)); }
 

@@ -9,25 +9,24 @@ namespace BaseDevice {
 namespace {
 constexpr int kServiceMenu = 3;
 constexpr int kCommandCalibrate = 32824;
-constexpr int kStrTareWeight = 288;
 
 const StatusRow kOneChannel[] = {
-    {61001, 0x01, "установлена", "не установлена"},
-    {61030, 0x02, "отказ", "норма"},
-    {61031, 0x04, "ошибка", "нет ошибки"},
+    {kStrNetworkJumper, 0x01, "установлена", "не установлена"},
+    {kStrChannelSensorState, 0x02, "отказ", "норма"},
+    {kStrChannelCalibrationFault, 0x04, "ошибка", "нет ошибки"},
 };
 
 // Row k of the four-channel word reports bit k.
 const StatusRow kFourChannels[] = {
-    {61001, 0x001, "установлена", "не установлена"},
-    {61032, 0x002, "отказ", "норма"},
-    {61033, 0x004, "отказ", "норма"},
-    {61034, 0x008, "отказ", "норма"},
-    {61035, 0x010, "отказ", "норма"},
-    {61036, 0x020, "ошибка", "нет ошибки"},
-    {61037, 0x040, "ошибка", "нет ошибки"},
-    {61038, 0x080, "ошибка", "нет ошибки"},
-    {61039, 0x100, "ошибка", "нет ошибки"},
+    {kStrNetworkJumper, 0x001, "установлена", "не установлена"},
+    {kStrChannel1SensorState, 0x002, "отказ", "норма"},
+    {kStrChannel2SensorState, 0x004, "отказ", "норма"},
+    {kStrChannel3SensorState, 0x008, "отказ", "норма"},
+    {kStrChannel4SensorState, 0x010, "отказ", "норма"},
+    {kStrChannel1CalibrationFault, 0x020, "ошибка", "нет ошибки"},
+    {kStrChannel2CalibrationFault, 0x040, "ошибка", "нет ошибки"},
+    {kStrChannel3CalibrationFault, 0x080, "ошибка", "нет ошибки"},
+    {kStrChannel4CalibrationFault, 0x100, "ошибка", "нет ошибки"},
 };
 
 // The model whose tare-weight item is in the menu. The document may build the

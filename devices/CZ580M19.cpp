@@ -2,14 +2,15 @@
 
 #include "devices/StatusRows.h"
 #include "platform/Text.h"
+#include "resources/StringIds.h"
 
 namespace BaseDevice {
 namespace {
 const StatusRow kRows[] = {
-    {61001, 0x01, "установлена", "не установлена"},
-    {61020, 0x04, "отказ", "норма"},
-    {61002, 0x08, "ошибка", "нет ошибки"},
-    {61021, 0x20, "значение не корректно", "значение корректно"},
+    {kStrNetworkJumper, 0x01, "установлена", "не установлена"},
+    {kStrTemperatureSensorState, 0x04, "отказ", "норма"},
+    {kStrCalibrationFault, 0x08, "ошибка", "нет ошибки"},
+    {kStrPhChannelStatus, 0x20, "значение не корректно", "значение корректно"},
 };
 }  // namespace
 

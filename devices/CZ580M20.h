@@ -3,6 +3,7 @@
 #include <string>
 
 #include "devices/CDevicePW.h"
+#include "resources/StringIds.h"
 
 namespace BaseDevice {
 
@@ -12,7 +13,7 @@ class CZ580M20 : public CDevicePW {
 
   const char* GetRuntimeClassName() const override { return "CZ580M20"; }
   const std::string& GetCalibrationStepText(std::string& text, int step) override {
-    return StepText(text, step, {367, 366, 365});
+    return StepText(text, step, {kStrPowerStart, kStrPowerStepLow, kStrPowerStepHigh});
   }
   int GetCalibrationModeValue() const override { return 256; }
   bool IsCalibrationStepDone(unsigned mode, int step) const override {

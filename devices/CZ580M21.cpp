@@ -10,12 +10,6 @@
 
 namespace BaseDevice {
 namespace {
-constexpr int kStrNoData = 194;
-constexpr int kStrStep1 = 364;
-constexpr int kStrStep2 = 363;
-constexpr int kStrStep3 = 362;
-constexpr int kStrStep4 = 361;
-constexpr int kFirstStatusCaption = 61040;
 constexpr int kStatusRows = 7;
 
 // What a step text shows for a parameter the tree lacks.
@@ -29,7 +23,7 @@ bool CZ580M21::IsNetworkParameter(const std::string& name) const {
 }
 
 int CZ580M21::GetStatusBitCaption(int row) const {
-  return row >= 0 && row < kStatusRows ? kFirstStatusCaption + row : 0;
+  return row >= 0 && row < kStatusRows ? kStrEepromFault + row : 0;
 }
 
 std::string CZ580M21::GetStatusBitText(int row, const unsigned* word) const {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "devices/CDevicePW.h"
+#include "resources/StringIds.h"
 
 namespace BaseDevice {
 
@@ -12,7 +13,7 @@ class CZ580M22 : public CDevicePW {
 
   const char* GetRuntimeClassName() const override { return "CZ580M22"; }
   const std::string& GetCalibrationStepText(std::string& text, int step) override {
-    return StepText(text, step, {351, 350, 349});
+    return StepText(text, step, {kStrVoltageStart, kStrVoltageStepLow, kStrVoltageStepHigh});
   }
   bool IsCalibrationStepDone(unsigned mode, int step) const override { return IsStepDone(mode, step); }
 

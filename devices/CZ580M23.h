@@ -3,6 +3,7 @@
 #include <string>
 
 #include "devices/CZ580M22.h"
+#include "resources/StringIds.h"
 
 namespace BaseDevice {
 
@@ -13,7 +14,7 @@ class CZ580M23 : public CDevicePW {
 
   const char* GetRuntimeClassName() const override { return "CZ580M23"; }
   const std::string& GetCalibrationStepText(std::string& text, int step) override {
-    return StepText(text, step, {348, 347, 346});
+    return StepText(text, step, {kStrCurrentStart, kStrCurrentStepLow, kStrCurrentStepHigh});
   }
   bool IsCalibrationStepDone(unsigned mode, int step) const override { return CZ580M22::IsStepDone(mode, step); }
 };

@@ -32,39 +32,6 @@ namespace {
 constexpr int kValueRefused = 3;
 constexpr int kValueNotEncodable = 4;
 
-constexpr int kStrParameterError = 149;
-constexpr int kStrDeviceInfo = 150;
-constexpr int kStrVersionInfo = 151;
-constexpr int kStrNoDifferences = 152;
-constexpr int kStrDifferences = 153;
-constexpr int kStrFirstTenOnly = 154;
-constexpr int kStrComparing = 155;
-constexpr int kStrEditable = 156;
-constexpr int kStrNotEditable = 157;
-constexpr int kStrMaker = 158;
-constexpr int kStrUser = 159;
-constexpr int kStrCompareCaption = 160;
-constexpr int kStrDifferenceEntry = 161;
-constexpr int kStrPortDriverCaption = 163;
-constexpr int kStrCannotOpenPort = 164;
-constexpr int kStrTimeOutLimit = 176;
-constexpr int kStrAutoReadingOff = 177;
-constexpr int kStrExchangeSuspended = 178;
-constexpr int kStrInitFailed = 179;
-constexpr int kStrNoData = 194;
-constexpr int kStrNotInitialised = 195;
-constexpr int kStrTimeOut = 197;
-constexpr int kStrDeviceValue = 200;
-constexpr int kStrReading = 282;
-constexpr int kStrPortOpenError = 321;
-constexpr int kStrCounts = 306;
-constexpr int kStrTaskDone = 307;
-constexpr int kStrWriting = 308;
-constexpr int kStrNewValue = 309;
-constexpr int kStrWriteLimit = 310;
-constexpr int kStrNotRead = 371;
-constexpr int kStrNotWrittenCount = 372;
-
 constexpr int kTimeOutLimit = 5;
 constexpr int kListedDifferences = 10;
 constexpr size_t kLineCharacters = 255;
@@ -132,13 +99,13 @@ struct OwnFrameOnExit {
 
 int Device::TaskCaptionId(int taskCode) {
   switch (taskCode) {
-    case kTaskReadAll: return 265;
-    case kTaskReadOne: return 266;
-    case kTaskWriteAll: return 267;
-    case kTaskWriteChanged: return 270;
-    case kTaskCompare: return 271;
-    case kTaskInit: return 272;
-    case kTaskWriteOne: return 274;
+    case kTaskReadAll: return kStrProgressReadAll;
+    case kTaskReadOne: return kStrProgressReadOne;
+    case kTaskWriteAll: return kStrProgressWriteAll;
+    case kTaskWriteChanged: return kStrProgressWriteChanged;
+    case kTaskCompare: return kStrProgressCompare;
+    case kTaskInit: return kStrProgressInit;
+    case kTaskWriteOne: return kStrProgressWriteOne;
     default: return 0;
   }
 }
@@ -674,7 +641,7 @@ int Device::IdentifyDevice(bool showMessages) {
     App().firmwareMajor = -1;
     App().firmwareMinor = -1;
   } else {
-    infoText += LoadString(kStrVersionInfo) + ver.value + "\n";
+    infoText += LoadString(kStrVersion) + ver.value + "\n";
     int major = -1, minor = -1;
     ParseFirmwareVersion(ver.value, major, minor);
     App().firmwareMajor = major;

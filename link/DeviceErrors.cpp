@@ -9,11 +9,11 @@ bool TransportErrorText(int code, std::string& text) {
   int id = 0;
   switch (code) {
     case exchange::kTransportOk: text.clear(); return true;
-    case exchange::kTransportTimeOut: id = 197; break;
-    case exchange::kTransportLineError: id = 224; break;
-    case exchange::kTransportChecksum: id = 222; break;
-    case exchange::kTransportAddress: id = 221; break;
-    case exchange::kTransportBadReply: id = 223; break;
+    case exchange::kTransportTimeOut: id = kStrTimeOut; break;
+    case exchange::kTransportLineError: id = kStrLineErrors; break;
+    case exchange::kTransportChecksum: id = kStrChecksumError; break;
+    case exchange::kTransportAddress: id = kStrAddressMismatch; break;
+    case exchange::kTransportBadReply: id = kStrBadReply; break;
     default: text.clear(); return false;
   }
   text = resources::LoadString(id);
@@ -45,31 +45,31 @@ bool DeviceErrorText(const uint8_t* data, int length, std::string& text) {
   if (data == nullptr || length < 1) return false;
   const int code = data[0];
   if (code == 0x00) {
-    text = resources::LoadString(225);
+    text = resources::LoadString(kStrFrameReceived);
   } else if (code >= 0x02 && code <= 0x08) {
-    text = resources::LoadString(226 + (code - 0x02));
+    text = resources::LoadString(kStrDeviceErrorDotBeyond3 + (code - 0x02));
   } else if (code >= 0x21 && code <= 0x28) {
-    text = resources::LoadString(233 + (code - 0x21));
+    text = resources::LoadString(kStrDeviceErrorFraming + (code - 0x21));
   } else if (code == 0x30) {
-    text = resources::LoadString(245);
+    text = resources::LoadString(kStrDeviceErrorBcdMantissa);
   } else if (code >= 0x31 && code <= 0x34) {
-    text = resources::LoadString(241 + (code - 0x31));
+    text = resources::LoadString(kStrDeviceErrorDataSize + (code - 0x31));
   } else if (code == 0x35 || code == 0x36) {
-    text = resources::LoadString(246);
+    text = resources::LoadString(kStrDeviceErrorIndexLimit);
   } else if (code == 0x38) {
-    text = resources::LoadString(248);
+    text = resources::LoadString(kStrDeviceErrorGroupAttributeRoot);
   } else if (code >= 0x39 && code <= 0x3F) {
-    text = resources::LoadString(249) + static_cast<char>('0' + (code - 0x38));
+    text = resources::LoadString(kStrDeviceErrorGroupAttributeLevel) + static_cast<char>('0' + (code - 0x38));
   } else if (code >= 0x41 && code <= 0x43) {
-    text = resources::LoadString(250 + (code - 0x41));
+    text = resources::LoadString(kStrDeviceErrorTaskBusy + (code - 0x41));
   } else if (code == 0x47) {
-    text = resources::LoadString(253);
+    text = resources::LoadString(kStrDeviceErrorInvalidCombination);
   } else if (code == 0x48) {
-    text = resources::LoadString(254);
+    text = resources::LoadString(kStrDeviceErrorEepromRead);
   } else if (std::string literal = LiteralDeviceErrorText(code); !literal.empty()) {
     text = std::move(literal);
   } else {
-    text = platform::Format(resources::LoadString(255).c_str(), static_cast<int>(static_cast<int8_t>(data[0])));
+    text = platform::Format(resources::LoadString(kStrDeviceErrorUnknownCode).c_str(), static_cast<int>(static_cast<int8_t>(data[0])));
   }
   return true;
 }

@@ -18,13 +18,6 @@
 
 namespace {
 
-constexpr int kStrCannotDecode = 196;
-constexpr int kStrPortOpenError = 321;
-constexpr int kStrBadNameCode = 402;
-constexpr int kStrAttributeSize = 413;
-constexpr int kStrNotEncodable = 420;
-constexpr int kStrNoEncoding = 421;
-
 // Parity codes of the port for the parity items none, even, odd.
 constexpr int kParityCodes[] = {3, 1, 4};
 
@@ -304,7 +297,7 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
       if (trace != nullptr) trace->push_back(parameter.note);
       return 4;
     }
-    if (converted != MyConverter::kConverted && trace != nullptr) trace->push_back(resources::LoadString(419));
+    if (converted != MyConverter::kConverted && trace != nullptr) trace->push_back(resources::LoadString(kStrStrangeConversion));
   }
   if (parameter.indexed) exchange::AppendIndexBytes(data, parameter.linearIndex);
   if (static_cast<int>(data.size()) > kRequestDataLimit) {

@@ -363,23 +363,23 @@ std::string FrameErrorText(const FrameReply& reply) {
     case FrameOutcome::Cancelled:
       return {};
     case FrameOutcome::PortClosed:
-      return resources::LoadString(321);
+      return resources::LoadString(kStrPortOpenError);
     case FrameOutcome::TimeOut:
-      return resources::LoadString(197);
+      return resources::LoadString(kStrTimeOut);
     case FrameOutcome::LineError:
-      return resources::LoadString(425);
+      return resources::LoadString(kStrBadPortSettings);
     case FrameOutcome::LostStart:
-      return resources::LoadString(424) + "\n";
+      return resources::LoadString(kStrFrameStartLost) + "\n";
     case FrameOutcome::BadChecksum:
-      return resources::LoadString(423);
+      return resources::LoadString(kStrReplyChecksumError);
     case FrameOutcome::ForeignHash:
-      return resources::LoadString(422) + "\n";
+      return resources::LoadString(kStrOtherCommandCode) + "\n";
     case FrameOutcome::ForeignAddress:
-      return resources::LoadString(221);
+      return resources::LoadString(kStrAddressMismatch);
     case FrameOutcome::DeviceError: {
       std::string text;
       // An error reply without its code still is a failure that needs a text.
-      if (!DeviceErrorText(reply.data, reply.dataLength, text)) text = resources::LoadString(223);
+      if (!DeviceErrorText(reply.data, reply.dataLength, text)) text = resources::LoadString(kStrBadReply);
       return text;
     }
   }
@@ -451,16 +451,16 @@ std::string ExchangeTraceLine(bool request, int position, uint8_t value) {
   const std::string character =
       value < 32 ? std::string(".") : platform::Cp1251ToUtf8(std::string(1, static_cast<char>(value)));
   return platform::Format(request ? ">> %s: #%2i : %03i = 0x%02X (%s)" : "<< %s: #%2i : %03i = 0x%02X (%s)",
-                          resources::LoadString(request ? 417 : 416).c_str(), position, value, value,
+                          resources::LoadString(request ? kStrTraceRequest : kStrTraceReply).c_str(), position, value, value,
                           character.c_str());
 }
 
 std::string RequestSizeTraceLine(int dataLength) {
-  return platform::Format(resources::LoadString(418).c_str(), dataLength);
+  return platform::Format(resources::LoadString(kStrRequestDataSize).c_str(), dataLength);
 }
 
 std::string ReplySizeTraceLine(int dataLength) {
-  return platform::Format(resources::LoadString(415).c_str(), dataLength);
+  return platform::Format(resources::LoadString(kStrReplyDataSize).c_str(), dataLength);
 }
 
 }  // namespace exchange

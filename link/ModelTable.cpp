@@ -6,11 +6,15 @@
 namespace exchange {
 
 const ModelRow kModelTable[kModelCount + 1] = {
-    {132, "ZD580-01"}, {133, "ZD580-02"}, {135, "ZD580-03"}, {136, "ZD580-04"}, {137, "ZD580-05"},
-    {138, "ZD58-06"},  {141, "zd58-07"},  {142, "zd580-08"}, {143, "zd580-09"}, {144, "ZD580-10"},
-    {145, "zd580-11"}, {146, "zd580-12"}, {147, "zd580-13"}, {352, "zd580-14"}, {353, "zd580-14"},
-    {289, "zd580-16"}, {290, "zd580-17"}, {291, "zd580-18"}, {292, "zd580-19"}, {293, "zd580-20"},
-    {294, "zd580-21"}, {295, "zd580-22"}, {297, "zd580-23"}, {0, nullptr}};
+    {kStrModelName01, "ZD580-01"}, {kStrModelName02, "ZD580-02"}, {kStrModelName03, "ZD580-03"},
+    {kStrModelName04, "ZD580-04"}, {kStrModelName05, "ZD580-05"},
+    {kStrModelName06, "ZD58-06"},  {kStrModelName07, "zd58-07"},  {kStrModelName08, "zd580-08"},
+    {kStrModelName09, "zd580-09"}, {kStrModelName10, "ZD580-10"},
+    {kStrModelName11, "zd580-11"}, {kStrModelName12, "zd580-12"}, {kStrModelName13, "zd580-13"},
+    {kStrModelName14, "zd580-14"}, {kStrModelName15, "zd580-14"},
+    {kStrModelName16, "zd580-16"}, {kStrModelName17, "zd580-17"}, {kStrModelName18, "zd580-18"},
+    {kStrModelName19, "zd580-19"}, {kStrModelName20, "zd580-20"},
+    {kStrModelName21, "zd580-21"}, {kStrModelName22, "zd580-22"}, {kStrModelName23, "zd580-23"}, {0, nullptr}};
 
 std::string ModelDisplayName(int modelIndex) {
   if (modelIndex < 0 || modelIndex >= kModelCount) return {};

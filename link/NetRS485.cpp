@@ -13,9 +13,6 @@
 namespace Elements {
 namespace {
 
-constexpr int kStrParityItems = 206;
-constexpr int kStrForbiddenCombination = 258;
-
 struct Setting {
   const char* name;
   int description;
@@ -26,12 +23,12 @@ struct Setting {
 
 // In this order.
 constexpr Setting kSettings[] = {
-    {"bPS", 187, "2400:4800:9600:14400:19200:28800:38400:57600:115200", "9600", true},
-    {"LEn", 188, "7:8", "8", false},
-    {"PrtY", 189, nullptr, nullptr, false},
-    {"Sbit", 190, "1:2", "1", false},
-    {"A.Len", 191, "8:11", "8", false},
-    {"Addr", 192, "int", "16", true},
+    {"bPS", kStrSpeed, "2400:4800:9600:14400:19200:28800:38400:57600:115200", "9600", true},
+    {"LEn", kStrDataLength, "7:8", "8", false},
+    {"PrtY", kStrParity, nullptr, nullptr, false},
+    {"Sbit", kStrStopBits, "1:2", "1", false},
+    {"A.Len", kStrAddressLength, "8:11", "8", false},
+    {"Addr", kStrAddress, "int", "16", true},
 };
 
 }  // namespace

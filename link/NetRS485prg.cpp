@@ -14,8 +14,6 @@
 namespace Elements {
 namespace {
 
-constexpr int kStrComputerPort = 209;
-
 struct NumberValue {
   const char* valueName;
   const char* parameter;

@@ -56,7 +56,6 @@ bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view na
 }
 
 std::optional<std::string> ConfirmedSetting(const ObjectWithParameters& owner, std::string_view name) {
-  constexpr int kStrNoData = 194;
   const Parameter* parameter = owner.GetParameterByName(name);
   if (parameter == nullptr || parameter->valueChanged || !parameter->note.empty() ||
       parameter->value == resources::LoadString(kStrNoData) || parameter->confirmedOnLink == 0 ||

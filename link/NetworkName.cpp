@@ -16,8 +16,8 @@ NetworkNameCodes EncodeNetworkName(std::string_view value) {
 
   std::u32string chars;
   for (size_t pos = 0; pos < value.size();) chars.push_back(platform::DecodeUtf8(value, pos));
-  if (chars.empty()) return refuse(414);
-  if (chars.size() > 8) return refuse(403);
+  if (chars.empty()) return refuse(kStrNameEmpty);
+  if (chars.size() > 8) return refuse(kStrNameTooLong);
 
   int symbols = 0;
   bool dotted = false;  // the last symbol already carries its dot
@@ -25,7 +25,7 @@ NetworkNameCodes EncodeNetworkName(std::string_view value) {
     if (symbols > kNetworkNameCodes) break;
     c = platform::ToUpperChar(c);
     if (c == U'.') {
-      if (symbols == 0 || dotted) return refuse(402);
+      if (symbols == 0 || dotted) return refuse(kStrBadNameCode);
       if (symbols <= kNetworkNameCodes) ++result.codes[symbols - 1];
       dotted = true;
       continue;
@@ -42,7 +42,7 @@ NetworkNameCodes EncodeNetworkName(std::string_view value) {
     } else if (c >= U'0' && c <= U'9') {
       code = static_cast<int>(c - U'0') * 2;
     } else {
-      return refuse(402);
+      return refuse(kStrBadNameCode);
     }
     if (symbols < kNetworkNameCodes) result.codes[symbols] = code;
     ++symbols;

@@ -13,9 +13,6 @@
 
 namespace PreStart {
 namespace {
-constexpr int kStrLinkEstablished = 207;
-constexpr int kStrLinkFailed = 262;
-constexpr int kStrScanningAt = 264;
 
 std::vector<std::string> SpeedItems(const std::string& type) {
   std::vector<std::string> items;

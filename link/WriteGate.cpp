@@ -23,10 +23,6 @@ namespace {
 using platform::EqualsNoCase;
 using platform::Format;
 
-constexpr int kStrNoData = 194;
-constexpr int kStrForbiddenCombination = 258;
-constexpr int kStrNotEncodable = 420;
-constexpr int kStrAppTitle = 57344;
 // The name of the refusal of the module's network settings as a whole.
 constexpr const char* kNetworkSettings = "сетевые параметры";
 

@@ -17,13 +17,6 @@ using platform::EqualsNoCase;
 
 namespace {
 
-constexpr int kStrNotInitialised = 195;
-constexpr int kStrDeviceValue = 200;
-constexpr int kStrOutput = 404;
-constexpr int kStrInput = 405;
-constexpr int kStrCodPFirst = 410;  // 410 down to 406
-constexpr int kStrTwoPosition = 411;
-constexpr int kStrActuatorType = 412;
 constexpr int kSubRowImage = 38;
 constexpr int kActuatorImage = 30;
 // A model never has more status bits than a reading has bits.

@@ -15,14 +15,6 @@ using platform::MessageIcon;
 
 namespace {
 
-constexpr int kStrConstDefined = 439;
-constexpr int kStrDescriptionError = 440;
-constexpr int kStrUnknownCommand = 441;
-constexpr int kStrTreeNotCreated = 174;
-constexpr int kStrNoRootBranch = 175;
-constexpr int kStrTreeFileError = 186;
-constexpr int kStrAppTitle = 57344;
-
 enum BranchKind { kBranch, kRoot, kScanners };
 
 std::vector<std::string_view> Tokenise(std::string_view line) {

@@ -6,11 +6,6 @@
 #include "resources/StringTable.h"
 
 namespace Elements {
-namespace {
-constexpr int kStrReadingBranch = 283;
-constexpr int kStrComparingBranch = 285;
-constexpr int kStrWritingBranch = 286;
-}  // namespace
 
 InvisibleElement::InvisibleElement() : elementName(InvisibleElement::GetTypeName()) {}
 

@@ -18,14 +18,6 @@ using platform::Format;
 
 namespace {
 
-constexpr int kStrNoData = 194;
-constexpr int kStrUnknownType = 199;
-constexpr int kStrInvalidValue = 400;
-constexpr int kStrBadLength = 401;
-constexpr int kStrBadNameChar = 402;
-constexpr int kStrNameTooLong = 403;
-constexpr int kStrNameEmpty = 414;
-
 // A STORED_DOT mantissa has 4 bits in the first byte and at most 3 bytes more.
 constexpr float kStoredDotLimit = 268435456.0f;  // 0x10000000
 constexpr float kPow10f[4] = {1.0f, 10.0f, 100.0f, 1000.0f};
@@ -124,18 +116,18 @@ void AppendBigEndian(ValueBytes& data, std::uint32_t v, int bytes) {
 std::string MeasurementStatusText(std::uint8_t status) {
   int id;
   switch (status) {
-    case 0xFF: id = 330; break;
-    case 0xFE: id = 396; break;
-    case 0xFD: id = 331; break;
-    case 0xFC: id = 397; break;
-    case 0xFB: id = 332; break;
-    case 0xFA: id = 333; break;
-    case 0xF9: id = 398; break;
-    case 0xF8: id = 399; break;
-    case 0xF7: id = 334; break;
-    case 0xF6: id = 335; break;
-    case 0xF0: id = 336; break;
-    default: id = 395; break;
+    case 0xFF: id = kStrMeasureBadCoefficient; break;
+    case 0xFE: id = kStrMeasureNoAdc; break;
+    case 0xFD: id = kStrMeasureSensorBreak; break;
+    case 0xFC: id = kStrMeasureShortCircuit; break;
+    case 0xFB: id = kStrMeasureTooLow; break;
+    case 0xFA: id = kStrMeasureTooHigh; break;
+    case 0xF9: id = kStrMeasureColdJunctionLow; break;
+    case 0xF8: id = kStrMeasureColdJunctionHigh; break;
+    case 0xF7: id = kStrMeasureSensorOff; break;
+    case 0xF6: id = kStrMeasureNotReady; break;
+    case 0xF0: id = kStrMeasureInvalid; break;
+    default: id = kStrMeasureCannotConvert; break;
   }
   return resources::LoadString(id);
 }
@@ -299,7 +291,7 @@ int MyConverter::ConvertTextToData(std::string& text, ValueBytes& data) const {
       } else {
         int code = NameCharCode(c);
         if (code < 0) {
-          text = resources::LoadString(kStrBadNameChar);
+          text = resources::LoadString(kStrBadNameCode);
           return kRefused;
         }
         // A fifth character would be dropped: the name would not be the one given.
@@ -490,7 +482,7 @@ int MyConverter::ConvertDataToText(std::span<const std::uint8_t> d, std::string&
     for (int i = 3; i >= 0; --i) {
       unsigned code = d[static_cast<size_t>(i)];
       if (code > 79) {
-        text = resources::LoadString(kStrBadNameChar);
+        text = resources::LoadString(kStrBadNameCode);
         return kRefused;
       }
       out.push_back(kSymbols[code / 2]);

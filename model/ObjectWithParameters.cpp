@@ -9,11 +9,6 @@
 #include "platform/Text.h"
 #include "resources/StringTable.h"
 
-namespace {
-constexpr int kStrNoData = 194;
-constexpr int kStrDeviceValue = 200;
-}  // namespace
-
 Parameter& ObjectWithParameters::AddParameter(std::unique_ptr<Parameter> parameter) {
   parameters.push_back(std::move(parameter));
   return *parameters.back();

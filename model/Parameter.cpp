@@ -19,16 +19,6 @@ using platform::Format;
 
 namespace {
 
-constexpr int kStrEditable = 156;
-constexpr int kStrNotEditable = 157;
-constexpr int kStrMaker = 158;
-constexpr int kStrUser = 159;
-constexpr int kStrNoData = 194;
-constexpr int kStrUnknownType = 199;
-constexpr int kStrDeviceValue = 200;
-constexpr int kStrRealNumber = 318;
-constexpr int kStrWholeNumber = 319;
-
 bool TypeIsOneOf(std::string_view type, std::initializer_list<std::string_view> words) {
   for (auto w : words)
     if (EqualsNoCase(type, w)) return true;

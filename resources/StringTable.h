@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/StringIds.h"
+
 namespace resources {
 
 // The text of the id, or an empty text when the table has no such entry.

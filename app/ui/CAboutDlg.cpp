@@ -13,7 +13,6 @@
 namespace Dialogs {
 
 namespace {
-constexpr int kStrVersion = 151;
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {

@@ -44,7 +44,6 @@
 
 namespace {
 
-constexpr int kStrInitialising = 162;
 constexpr const char* kWindowsFailed = "Не удалось выполнить создание окон.\nПрограмме не хватает ресурсов!";
 constexpr const char* kFileFilter = "Файлы конфигураций (*.z580)";
 constexpr const char* kNewFileName = "Zt580";

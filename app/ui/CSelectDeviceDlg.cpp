@@ -12,8 +12,6 @@
 #include "resources/StringTable.h"
 
 namespace {
-constexpr int kStrChooseFirst = 201;
-constexpr int kStrDeviceName = 202;
 constexpr int kRowHeight = 18;
 }  // namespace
 

@@ -20,12 +20,6 @@
 
 namespace PreStart {
 namespace {
-constexpr int kStrScanning = 203;
-constexpr int kStrStopping = 204;
-constexpr int kStrLinkEstablished = 207;
-constexpr int kStrPortSettings = 210;
-constexpr int kStrValue = 211;
-constexpr int kStrForbiddenCombination = 258;
 constexpr int kRowHeight = 18;
 constexpr uint8_t kModeOffline = 0x02;  // automatic reading off
 

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kStrAppTitle = 57344;
-
 int DefaultAnswer(platform::MessageButtons buttons) {
   switch (buttons) {
     case platform::MessageButtons::YesNo:

@@ -97,7 +97,7 @@ void CCalibrate1::TypeChanged(int type) {
   sensor_->setCurrentIndex(-1);
   if (type == 4 && channel_->count() == 0) {
     for (int c = 1; c <= calibration::kChannelCount; ++c)
-      channel_->addItem(QString::fromStdString(platform::Format(LoadString(calibration::kStrChannelEntry).c_str(), c)));
+      channel_->addItem(QString::fromStdString(platform::Format(LoadString(kStrInputLabel).c_str(), c)));
     channel_->setCurrentIndex(0);
   }
   // The dialog takes the size its lists and the wrapped description need.
@@ -108,15 +108,15 @@ void CCalibrate1::TypeChanged(int type) {
 void CCalibrate1::accept() {
   const int type = type_->currentIndex();
   if (type <= 0) {
-    platform::ShowMessage(LoadString(505), LoadString(calibration::kStrCaptionError), platform::MessageIcon::Warning);
+    platform::ShowMessage(LoadString(kStrChooseCalibrationType), LoadString(kStrCaptionError), platform::MessageIcon::Warning);
     return;
   }
   switch (calibration::CheckAccessCode(type, code_->text().toStdString())) {
     case calibration::CodeCheck::Wrong:
-      platform::ShowMessage(LoadString(507), LoadString(calibration::kStrCaptionError), platform::MessageIcon::Error);
+      platform::ShowMessage(LoadString(kStrWrongCode), LoadString(kStrCaptionError), platform::MessageIcon::Error);
       return;
     case calibration::CodeCheck::WrongAndClose:
-      platform::ShowMessage(LoadString(507), LoadString(calibration::kStrCaptionError), platform::MessageIcon::Error);
+      platform::ShowMessage(LoadString(kStrWrongCode), LoadString(kStrCaptionError), platform::MessageIcon::Error);
       QDialog::reject();
       return;
     case calibration::CodeCheck::Right:
@@ -233,7 +233,7 @@ void RunAnalogInputCalibration(calibration::CalibrationLink& link, DescBranch* t
       if (first.exec() != QDialog::Accepted || !first.choice()) break;
       choice = *first.choice();
       const calibration::ModelTexts texts = calibration::TextsAroundCalibration(firstModel, displayName, choice.type);
-      platform::ShowMessage(texts.before, LoadString(513), platform::MessageIcon::Warning);
+      platform::ShowMessage(texts.before, LoadString(kStrCalibrationCaption), platform::MessageIcon::Warning);
       // The closing text of a dialog opened from a later one comes first, as the
       // nested dialogs of the original order would show it.
       afterTexts.push_back(texts.after);
@@ -249,7 +249,7 @@ void RunAnalogInputCalibration(calibration::CalibrationLink& link, DescBranch* t
                                                                                     : Next::None;
   }
   for (auto it = afterTexts.rbegin(); it != afterTexts.rend(); ++it)
-    platform::ShowMessage(*it, LoadString(514), platform::MessageIcon::Warning);
+    platform::ShowMessage(*it, LoadString(kStrBackToService), platform::MessageIcon::Warning);
 }
 
 }  // namespace Dialogs

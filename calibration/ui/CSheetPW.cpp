@@ -10,7 +10,7 @@
 namespace CalibrationPW {
 
 CSheetPW::CSheetPW(calibration::CalibrationLink* link, BaseDevice::CDevicePW& model, int modelIndex, QWidget* parent)
-    : CReadingSheet(link, calibration::kMainsStepLimitMs, resources::LoadString(calibration::kMainsErrorText), true,
+    : CReadingSheet(link, calibration::kMainsStepLimitMs, resources::LoadString(kStrCalibrationTryLater), true,
                     parent),
       model_(model) {
   setWindowTitle(QStringLiteral("Юстировка"));
@@ -49,7 +49,7 @@ void CStepPageBase::OnReadingUpdated(const SheetReading& reading) {
   switch (calibration::JudgeModeReading(reading.name, reading.reading.value, pw()->model(), step_)) {
     case calibration::ModeVerdict::Error:
       if (auto* error = sheet()->FindPageByClass<CErrorPage>()) {
-        error->message = resources::LoadString(calibration::kMainsErrorText);
+        error->message = resources::LoadString(kStrCalibrationTryLater);
         sheet()->SetActivePage(error);
       }
       return;

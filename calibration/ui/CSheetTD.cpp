@@ -229,7 +229,7 @@ void CUserMinPage::OnReadingUpdated(const SheetReading& reading) {
                  QString::fromStdString(platform::Format("%.4f", static_cast<double>(*reading.reading.number))));
   } else {
     point().voltage.reset();
-    SetIfDiffers(edit1355_, QString::fromStdString(resources::LoadString(194)));
+    SetIfDiffers(edit1355_, QString::fromStdString(resources::LoadString(kStrNoData)));
   }
 }
 

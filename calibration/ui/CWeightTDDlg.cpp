@@ -27,7 +27,7 @@ CWeightTDDlg::CWeightTDDlg(calibration::CalibrationLink& link, DescBranch* tree,
   // Wide enough for every text it shows whole: the texts of no reading and of an
   // invalid one are longer than a weight.
   int widest = 0;
-  for (int id : {194, 400})
+  for (int id : {kStrNoData, kStrInvalidValue})
     widest = std::max(widest, weight_->fontMetrics().horizontalAdvance(QString::fromStdString(resources::LoadString(id))));
   const int frame = weight_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, weight_);
   weight_->setMinimumWidth(widest + 2 * frame + weight_->fontMetrics().averageCharWidth() + 4);

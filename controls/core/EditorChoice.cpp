@@ -15,9 +15,6 @@ namespace TreeList {
 
 namespace {
 
-constexpr int kStrEditable = 156;
-constexpr int kStrNotEditable = 157;
-
 // Polled readings that the locking models compute themselves.
 bool IsLockedReading(const std::string& name) {
   static const std::array<const char*, 14> kNames = {"R.CN",  "IRD",   "IRDT",  "READ",  "SRD",   "RD.IH", "RD.FH",

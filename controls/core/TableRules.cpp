@@ -12,7 +12,6 @@
 namespace myClass::table {
 namespace {
 using T = myClass::TableControl;
-constexpr int kStrNoData = 194;
 constexpr const char* kShortNoData = "Н/Д";
 constexpr int kMaxFittedRows = 16;
 constexpr int kHeightMargin = 10;

@@ -227,7 +227,7 @@ TEST_F(ConfigurationFileTest, OlderAndUnknownSchemas) {
     } else {
       ASSERT_EQ(prompter_->requests.size(), 1u);
       EXPECT_EQ(prompter_->requests[0].text, LoadString(c.message));
-      EXPECT_EQ(prompter_->requests[0].caption, LoadString(166));
+      EXPECT_EQ(prompter_->requests[0].caption, LoadString(kStrOpenFileCaption));
       EXPECT_EQ(prompter_->requests[0].icon, platform::MessageIcon::Warning);
       // The content reset has run; the file did not become the document.
       EXPECT_FALSE(outcome.becameDocument);
@@ -276,7 +276,7 @@ TEST_F(ConfigurationFileTest, ModelByteOutsideTheTableChangesNothing) {
     const OpenOutcome outcome = OpenDocumentFile(*doc_, path);
     EXPECT_FALSE(outcome.opened);
     ASSERT_EQ(prompter_->requests.size(), 1u);
-    EXPECT_EQ(prompter_->requests[0].text, LoadString(168));
+    EXPECT_EQ(prompter_->requests[0].text, LoadString(kStrDamagedData));
     EXPECT_EQ(FirstParameter(*doc_->rootBranch).value, "прежнее");
     EXPECT_EQ(doc_->pathName, "/previous.z580");
     EXPECT_EQ(App().modelIndex.load(), kSmallModel);
@@ -285,7 +285,7 @@ TEST_F(ConfigurationFileTest, ModelByteOutsideTheTableChangesNothing) {
     prompter_->requests.clear();
     EXPECT_EQ(doc_->OnOpenDocument(path), DocumentLoad::Refused);
     ASSERT_EQ(prompter_->requests.size(), 1u);
-    EXPECT_EQ(prompter_->requests[0].text, LoadString(168));
+    EXPECT_EQ(prompter_->requests[0].text, LoadString(kStrDamagedData));
     EXPECT_EQ(App().modelIndex.load(), kSmallModel);
     EXPECT_EQ(FirstParameter(*doc_->rootBranch).value, "прежнее");
   }
@@ -323,7 +323,7 @@ TEST_F(ConfigurationFileTest, FileCutAtEveryOffset) {
       // Not even the header: the file is reported as unreadable and left alone.
       EXPECT_FALSE(outcome.opened);
       ASSERT_EQ(prompter_->requests.size(), 1u);
-      EXPECT_EQ(prompter_->requests[0].text, LoadString(185));
+      EXPECT_EQ(prompter_->requests[0].text, LoadString(kStrReadError));
     } else {
       // A premature end loads as far as it goes, without a message.
       EXPECT_TRUE(outcome.opened);
@@ -363,7 +363,7 @@ TEST_F(ConfigurationFileTest, ForeignAndMalformedFiles) {
   prompter_->requests.clear();
   EXPECT_FALSE(OpenDocumentFile(*doc_, path).opened);
   ASSERT_EQ(prompter_->requests.size(), 1u);
-  EXPECT_EQ(prompter_->requests[0].text, LoadString(185));
+  EXPECT_EQ(prompter_->requests[0].text, LoadString(kStrReadError));
 
   // A record of another class inside the tree: message 169, not the document.
   std::vector<uint8_t> broken = Header(5, {kSmallModel});
@@ -377,13 +377,13 @@ TEST_F(ConfigurationFileTest, ForeignAndMalformedFiles) {
   EXPECT_FALSE(outcome.becameDocument);
   EXPECT_TRUE(doc_->pathName.empty());
   ASSERT_EQ(prompter_->requests.size(), 1u);
-  EXPECT_EQ(prompter_->requests[0].text, LoadString(169));
+  EXPECT_EQ(prompter_->requests[0].text, LoadString(kStrBadFormat));
 
   // A missing file.
   prompter_->requests.clear();
   EXPECT_FALSE(OpenDocumentFile(*doc_, Path("missing.z580")).opened);
   ASSERT_EQ(prompter_->requests.size(), 1u);
-  EXPECT_EQ(prompter_->requests[0].text, LoadString(185));
+  EXPECT_EQ(prompter_->requests[0].text, LoadString(kStrReadError));
 }
 
 TEST_F(ConfigurationFileTest, FileOfAnotherModelAsksFirst) {

@@ -83,7 +83,7 @@ TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {
     int read = 0;
     ForEachParameter(*doc_->rootBranch, [&](Parameter& p) {
       EXPECT_EQ(p.note, "") << p.name;
-      if (p.value != LoadString(194)) ++read;
+      if (p.value != LoadString(kStrNoData)) ++read;
     });
     EXPECT_GT(read, 5);
     EXPECT_GE(views_.updates, 1);
@@ -135,7 +135,7 @@ TEST_F(DocumentSimTest, WholeConfigurationCycleForModelsOfSeveralFamilies) {
     EXPECT_EQ(doc_->GetDevice()->DifferenceCount(), 1);
     ASSERT_FALSE(prompter_.requests.empty());
     EXPECT_NE(prompter_.requests.back().text.find(name), std::string::npos);
-    EXPECT_EQ(changed->note.rfind(LoadString(200), 0), 0u) << changed->note;
+    EXPECT_EQ(changed->note.rfind(LoadString(kStrDeviceValue), 0), 0u) << changed->note;
 
     // INIT after the question.
     prompter_.answer = platform::kAnswerYes;
@@ -343,7 +343,7 @@ TEST_F(DocumentSimTest, ApplyInABatchRun) {
   // The program's values that the module's take over, and one the module has no data for.
   settings.SetParameterValue("Addr", "99");
   settings.SetParameterValue("Sbit", "2");
-  doc_->networkBranch->SetParameterValue("Sbit", LoadString(194));
+  doc_->networkBranch->SetParameterValue("Sbit", LoadString(kStrNoData));
 
   sim_->ClearRequests();
   int updates = views_.updates;
@@ -370,8 +370,8 @@ TEST_F(DocumentSimTest, ApplyInABatchRun) {
   doc_->OnApply();
   ASSERT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
-  EXPECT_EQ(prompter_.requests[0].caption, LoadString(57344));
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(321));
+  EXPECT_EQ(prompter_.requests[0].caption, LoadString(kStrAppTitle));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrPortOpenError));
   EXPECT_EQ(views_.updates, updates);
   EXPECT_EQ(settings.GetParameterValue("Addr"), "99");
 

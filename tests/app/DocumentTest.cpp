@@ -70,7 +70,7 @@ TEST_F(DocumentTest, TreeLoaderFindsNothingOutsideTheModelTableOrTheStore) {
   App().SetProgramDirectory(root_);
   EXPECT_FALSE(doc_->LoadTree());
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(186));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrTreeFileError));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
   EXPECT_EQ(doc_->rootBranch, nullptr);
   EXPECT_EQ(App().DeviceModel(), nullptr);
@@ -103,8 +103,8 @@ TEST_F(DocumentTest, TreeLoaderSplitsLinesAndBuildsWhatParsedBeforeAFailure) {
   EXPECT_TRUE(doc_->LoadTree());
   // The parser's own message, then the loader's.
   ASSERT_EQ(prompter_.requests.size(), 2u);
-  EXPECT_EQ(prompter_.requests[1].text, LoadString(174));
-  EXPECT_EQ(prompter_.requests[1].caption, LoadString(57344));
+  EXPECT_EQ(prompter_.requests[1].text, LoadString(kStrTreeNotCreated));
+  EXPECT_EQ(prompter_.requests[1].caption, LoadString(kStrAppTitle));
   ASSERT_NE(doc_->rootBranch, nullptr);
   ASSERT_EQ(doc_->rootBranch->children.size(), 1u);
   const auto& branch = *doc_->rootBranch->children[0];
@@ -151,7 +151,7 @@ TEST_F(DocumentTest, TheTreeLimitCountsWhatTheFinishedTreesHold) {
     UseStore(c.text);
     EXPECT_TRUE(doc_->LoadTree());
     ASSERT_FALSE(prompter_.requests.empty());
-    EXPECT_EQ(prompter_.requests[0].text, LoadString(174));
+    EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrTreeNotCreated));
     EXPECT_EQ(doc_->rootBranch != nullptr, c.root);
     EXPECT_EQ(doc_->scannersBranch, nullptr);
   }
@@ -162,7 +162,7 @@ TEST_F(DocumentTest, TreeLoaderWithoutRootStillMakesTheModelObject) {
   UseStore("parameter A int Первый\n");
   EXPECT_TRUE(doc_->LoadTree());
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(175));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrNoRootBranch));
   EXPECT_EQ(doc_->rootBranch, nullptr);
   EXPECT_NE(App().DeviceModel(), nullptr);
 }
@@ -189,7 +189,7 @@ TEST_F(DocumentTest, TasksNeedTheirTarget) {
   EXPECT_FALSE(doc_->OnTreeTask(CPelmDoc::kCmdReadTree));
   ASSERT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(prompter_.requests[0].text, "Дерево не определено");
-  EXPECT_EQ(prompter_.requests[0].caption, LoadString(57344));
+  EXPECT_EQ(prompter_.requests[0].caption, LoadString(kStrAppTitle));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
 
   App().modelIndex = kModel;
@@ -231,7 +231,7 @@ TEST_F(DocumentTest, ModeCommands) {
   doc_->OnModeCommand(CPelmDoc::kCmdNoAttributes);
   EXPECT_TRUE(App().noAttributeExchange);
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(182));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrNoAttributesNotice));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
   doc_->OnModeCommand(CPelmDoc::kCmdNoAttributes);
   EXPECT_FALSE(App().noAttributeExchange);
@@ -313,7 +313,7 @@ TEST_F(DocumentTest, AFailedTreeLoadLeavesNoModelOfTheOldTree) {
     EXPECT_EQ(model::CurrentDeviceModel(), nullptr);
     EXPECT_TRUE(menu.items.empty()) << model;
     ASSERT_FALSE(prompter_.requests.empty());
-    EXPECT_EQ(prompter_.requests.back().text, LoadString(186));
+    EXPECT_EQ(prompter_.requests.back().text, LoadString(kStrTreeFileError));
 
     App().SetProgramDirectory(BuiltProgramDirectory());
     ASSERT_TRUE(doc_->OnNewDocument());

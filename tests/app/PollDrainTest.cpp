@@ -62,7 +62,7 @@ class PollDrainTest : public ::testing::Test {
 };
 
 TEST_F(PollDrainTest, BitsStatusTextsAndCodes) {
-  const std::string on = LoadString(340), off = LoadString(341);
+  const std::string on = LoadString(kStrOn), off = LoadString(kStrOff);
   struct Case {
     const char* name;
     const char* value;
@@ -115,8 +115,8 @@ TEST_F(PollDrainTest, TheReadingIsNamedAfterTheSensorUnlessTheLinkIsBusy) {
   Parameter& reading = P("Rd.Rs");
   Push("Rd.Rs", "7.1");
   DrainPollResults(queue_, rows_, &document_);
-  EXPECT_EQ(reading.description, LoadString(338));
-  EXPECT_EQ(rows_.Text(reading.treeItem, 0), LoadString(338));
+  EXPECT_EQ(reading.description, LoadString(kStrPhReading));
+  EXPECT_EQ(rows_.Text(reading.treeItem, 0), LoadString(kStrPhReading));
   EXPECT_EQ(link_.calls, std::vector<std::string>{"read sen.t (0)"});
 
   sensor_->value = "ОВП";
@@ -135,12 +135,12 @@ TEST_F(PollDrainTest, TheReadingIsNamedAfterTheSensorUnlessTheLinkIsBusy) {
     task.join();
   }
   EXPECT_EQ(link_.calls.size(), 1u);
-  EXPECT_EQ(reading.description, LoadString(338));
+  EXPECT_EQ(reading.description, LoadString(kStrPhReading));
   EXPECT_EQ(rows_.Text(reading.treeItem, 2), "7.2");
 
   Push("Rd.Rs", "7.3");
   DrainPollResults(queue_, rows_, &document_);
-  EXPECT_EQ(reading.description, LoadString(339));
+  EXPECT_EQ(reading.description, LoadString(kStrRedoxReading));
   // An edited, unwritten sensor type is not read over.
   sensor_->valueChanged = true;
   Push("Rd.Rs", "7.4");

@@ -70,7 +70,7 @@ TEST(StateLayout, ColoursAndTheAllOutputsValue) {
 
   EXPECT_EQ(Dialogs::AllOutputsValue({"1", "1", "1"}), "0");
   EXPECT_EQ(Dialogs::AllOutputsValue({"1", "0", "1"}), "1");
-  EXPECT_EQ(Dialogs::AllOutputsValue({"1", resources::LoadString(194)}), "1");
+  EXPECT_EQ(Dialogs::AllOutputsValue({"1", resources::LoadString(kStrNoData)}), "1");
   EXPECT_EQ(Dialogs::AllOutputsValue({"0.5"}), "0");
 }
 
@@ -197,7 +197,7 @@ TEST(StateHandlers, ResetEditAndSwitchAllWriteAndReport) {
   EXPECT_FALSE(mark.load());
   ASSERT_EQ(prompter.requests.size(), 1u);
   EXPECT_EQ(prompter.requests[0].text, "Ошибка записи");
-  EXPECT_EQ(prompter.requests[0].caption, resources::LoadString(149) + " \"r.cn\"");
+  EXPECT_EQ(prompter.requests[0].caption, resources::LoadString(kStrParameterError) + " \"r.cn\"");
   EXPECT_EQ(prompter.requests[0].icon, platform::MessageIcon::Warning);
 
   // An edited output: the model "CZ580M12" names the parameter, others show the note;

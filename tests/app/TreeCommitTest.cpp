@@ -93,7 +93,7 @@ TEST_F(TreeCommitTest, PollPeriods) {
       EXPECT_EQ(outcome, CommitOutcome::Refused) << c.text;
       EXPECT_EQ(reading_->pollPeriod, before) << c.text;
       EXPECT_EQ(rows_.Text(reading_->treeItem, 1), std::to_string(before)) << c.text;
-      EXPECT_EQ(Last(prompter_.requests).text, LoadString(218));
+      EXPECT_EQ(Last(prompter_.requests).text, LoadString(kStrPeriodTooShort));
       EXPECT_EQ(Last(prompter_.requests).icon, platform::MessageIcon::Error);
     } else {
       EXPECT_EQ(outcome, CommitOutcome::Taken) << c.text;
@@ -143,10 +143,10 @@ TEST_F(TreeCommitTest, TheOwnerAttributeLocksValueAndEditAttributeButNotItself) 
   EXPECT_EQ(value_->value, "5");
   EXPECT_EQ(value_->editable, 1);
   EXPECT_EQ(rows_.Text(value_->treeItem, 2), "5");
-  EXPECT_EQ(rows_.Text(value_->treeItem, 3), LoadString(156));
+  EXPECT_EQ(rows_.Text(value_->treeItem, 3), LoadString(kStrEditable));
   EXPECT_TRUE(prompter_.requests.empty());
 
-  EXPECT_EQ(Commit(*value_, 4, LoadString(159)), CommitOutcome::Taken);
+  EXPECT_EQ(Commit(*value_, 4, LoadString(kStrUser)), CommitOutcome::Taken);
   EXPECT_EQ(value_->owner, 0);
   EXPECT_TRUE(value_->ownerChanged);
   EXPECT_EQ(Commit(*value_, 3, "Нередактируемый"), CommitOutcome::Taken);
@@ -173,7 +173,7 @@ TEST_F(TreeCommitTest, ImmediateWritingDecidesTheRowColour) {
   EXPECT_EQ(rows_.Text(value_->treeItem, 5), link_.failureNote);
   ASSERT_EQ(prompter_.requests.size(), 1u);
   EXPECT_EQ(prompter_.requests[0].text, link_.failureNote);
-  EXPECT_EQ(prompter_.requests[0].caption, LoadString(259));
+  EXPECT_EQ(prompter_.requests[0].caption, LoadString(kStrValueNotWritten));
   const model::TreeItem branch = rows_.GetParentItem(value_->treeItem);
   EXPECT_EQ(rows_.At(branch).colour, model::kRed);
 
@@ -212,7 +212,7 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   App().immediateWriting = true;
   link_.immediateResult = 0;
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
-  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_EQ(prompter_.Texts(), LoadString(kStrForbiddenCombination));
   EXPECT_EQ(NetworkParameter("Addr").value, "1");
   EXPECT_EQ(rows_.Text(NetworkParameter("Addr").treeItem, 2), "1");
   // A branch without "A.Len" counts it as empty, so not 11 bits.
@@ -220,7 +220,7 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "300"), CommitOutcome::Refused);
   // Read as the cell reads it: "0x1FF" is 511, not 0.
   EXPECT_EQ(Commit(NetworkParameter("Addr"), 2, "0x1FF"), CommitOutcome::Refused);
-  EXPECT_EQ(Last(prompter_.requests).text, LoadString(258));
+  EXPECT_EQ(Last(prompter_.requests).text, LoadString(kStrForbiddenCombination));
   EXPECT_TRUE(link_.calls.empty());
 
   Elements::NetRS485prg own;
@@ -235,7 +235,7 @@ TEST_F(TreeCommitTest, NetworkSettingsAreCheckedInTheTreeAndTheProgramsOwnAddres
   // would keep the low byte and talk to module 44.
   prompter_.requests.clear();
   EXPECT_EQ(CommitEdit(context, addr.treeItem, 2, old, "300"), CommitOutcome::Refused);
-  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_EQ(prompter_.Texts(), LoadString(kStrForbiddenCombination));
   EXPECT_EQ(addr.value, old);
   EXPECT_TRUE(link_.calls.empty());
   // Its frame combinations are not the module's rules: taken, the port reopens.

@@ -22,7 +22,7 @@ namespace {
 TEST(ReadOnExpandTest, ReadsOnlyANeverReadParameterWithAutomaticReadingOn) {
   App().Reset();
   FakeLink link;
-  const std::string noData = LoadString(194);
+  const std::string noData = LoadString(kStrNoData);
   struct Case {
     std::string value, note;
     bool automatic;
@@ -53,14 +53,14 @@ class TreeControlTest : public DocumentTestBase {
     DocumentTestBase::SetUp();
     document_.SetViews(&views_);
     tree_.elementName = "root";
-    a_ = &AddTo(tree_, "A", "int", LoadString(194));
-    blank_ = &AddTo(tree_, "    ", "int", LoadString(194));
+    a_ = &AddTo(tree_, "A", "int", LoadString(kStrNoData));
+    blank_ = &AddTo(tree_, "    ", "int", LoadString(kStrNoData));
     b_ = &AddTo(tree_, "B", "int", "3");
     sub_ = &AddChild(tree_, "Sub");
     AddTo(*sub_, "C", "int", "1");
     AddTo(*sub_, "D", "int", "2");
     polled_.elementName = "scanners";
-    reading_ = &AddTo(polled_, "rEAd", "float", LoadString(194));
+    reading_ = &AddTo(polled_, "rEAd", "float", LoadString(kStrNoData));
     polled_.PreparePolling();
     tree_.InsertTreeItems(rows_, model::kNoItem, -1, false);
     polled_.InsertTreeItems(rows_, model::kNoItem, -1, false);
@@ -114,7 +114,7 @@ TEST_F(TreeControlTest, OpeningABranchOnASilentLineStopsAtTheTimeOutLimit) {
   fake.handler = [](const FakePort::Request&) { return FakePort::Answer(FakePort::Fault::Silence); };
   DescBranch big;
   big.elementName = "big";
-  for (int i = 0; i < 12; ++i) AddTo(big, "P" + std::to_string(i), "int", LoadString(194));
+  for (int i = 0; i < 12; ++i) AddTo(big, "P" + std::to_string(i), "int", LoadString(kStrNoData));
   FakePelmTreeRows rows;
   big.InsertTreeItems(rows, model::kNoItem, -1, false);
   FakeDeviceDocument document;
@@ -124,7 +124,7 @@ TEST_F(TreeControlTest, OpeningABranchOnASilentLineStopsAtTheTimeOutLimit) {
   // Five parameters, each with its retry; then message 176 once, and the rest unread.
   EXPECT_EQ(fake.requests.size(), 10u);
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text.rfind(platform::Format(LoadString(176).c_str(), 5, "Z580-03"), 0), 0u);
+  EXPECT_EQ(prompter_.requests[0].text.rfind(platform::Format(LoadString(kStrTimeOutLimit).c_str(), 5, "Z580-03"), 0), 0u);
   EXPECT_TRUE(big.parameters[11]->note.empty());
   EXPECT_EQ(rows.At(rows.GetRootItem()).colour, model::kRed);
   EXPECT_EQ(document.calls, (std::vector<std::string>{"wait on", "wait off"}));
@@ -176,14 +176,14 @@ TEST_F(TreeControlTest, ParameterCommandsNeedAParameter) {
       EXPECT_FALSE(RunParameterCommand(document_, command));
   }
   ASSERT_EQ(prompter_.requests.size(), 6u);
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(184));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrNothingSelected));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Warning);
 
   b_->note = "ошибка";
   b_->valueChanged = b_->ownerChanged = true;
   document_.selected = b_;
   EXPECT_TRUE(RunParameterCommand(document_, kCmdSetNoData));
-  EXPECT_EQ(b_->value, LoadString(194));
+  EXPECT_EQ(b_->value, LoadString(kStrNoData));
   EXPECT_TRUE(b_->note.empty());
   EXPECT_FALSE(b_->AnyChangeFlag());
   EXPECT_EQ(views_.updates, 1);
@@ -198,8 +198,8 @@ TEST_F(TreeControlTest, FindItemByObjectAndProblemParameters) {
   EXPECT_EQ(FindItemByObject(rows_, reading_, model::kNoItem), model::kNoItem);  // another top-level row
 
   EXPECT_FALSE(HasProblemParameters(tree_));
-  sub_->parameters[0]->note = LoadString(195);
-  b_->note = LoadString(200) + " 4";
+  sub_->parameters[0]->note = LoadString(kStrNotInitialised);
+  b_->note = LoadString(kStrDeviceValue) + " 4";
   reading_->note = "ошибка";
   EXPECT_FALSE(HasProblemParameters(tree_));
   EXPECT_FALSE(HasProblemParameters(polled_));

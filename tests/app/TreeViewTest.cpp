@@ -114,13 +114,13 @@ class NavigationTest : public TreeViewTest {
 TEST_F(NavigationTest, ForwardAndBackwardThroughSiblingsAndBranches) {
   b_->note = "ошибка";
   d_->note = "ошибка";
-  f_->note = LoadString(200) + " 3";  // differences count too
+  f_->note = LoadString(kStrDeviceValue) + " 3";  // differences count too
   EXPECT_EQ(Next(), b_->treeItem);      // from nothing: down to "A", then its siblings
   EXPECT_EQ(Next(), d_->treeItem);      // on into the next branch with a problem
   EXPECT_EQ(Next(), f_->treeItem);
   EXPECT_EQ(Next(), model::kNoItem);
   EXPECT_EQ(rows_.selected, f_->treeItem);  // the selection stays
-  EXPECT_EQ(prompter_.Texts(), LoadString(205));
+  EXPECT_EQ(prompter_.Texts(), LoadString(kStrNoMoreProblems));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
 
   EXPECT_EQ(Previous(), d_->treeItem);

@@ -209,7 +209,7 @@ TEST(StrainGauge, TypedPointsAndTheirMessage) {
 TEST(StrainGauge, FactoryStepsAndSave) {
   auto doc = Tree(kStrainGauge4);
   ScriptedCalibrationLink link;
-  link.answers["zU.Sh"] = {Fails(resources::LoadString(196)), Fails("Таймаут")};
+  link.answers["zU.Sh"] = {Fails(resources::LoadString(kStrCannotDecode)), Fails("Таймаут")};
   EXPECT_EQ(WriteAdjustCommand(link, "zU.Sh", 3, true), "");  // an undecodable answer counts as done
   EXPECT_EQ(WriteAdjustCommand(link, "zU.Sh", 0, false), "Таймаут");
   EXPECT_EQ(WriteAdjustCommand(link, "zU.Sc", 4, true), "");  // no such channel: no command
@@ -502,7 +502,7 @@ TEST(Inductance, AveragingAndPointCount) {
   // An invalid reading ends the measurement as a failed read does.
   link.answers["Rd.fH"] = {Value("2"), Value("nan-bytes")};
   EXPECT_FALSE(MeasureAverage(link, reading, error));
-  EXPECT_EQ(error, resources::LoadString(400));
+  EXPECT_EQ(error, resources::LoadString(kStrInvalidValue));
   link.answers["Rd.fH"] = {Fails("Таймаут")};
   EXPECT_FALSE(MeasureAverage(link, reading, error));
   EXPECT_EQ(error, "Таймаут");

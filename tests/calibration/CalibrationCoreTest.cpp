@@ -36,7 +36,7 @@ TEST(ResultPoll, CodesOfTheResult) {
       {0, "1", PollOutcome::Failed, "Юстировку масштаба следует выполнять после юстировки смещения."},
       {0, "5", PollOutcome::Failed, "Тип датчика 4…20 мА не калибруется."},
       {0, "абв", PollOutcome::KeepText, ""},
-      {2, LoadString(197), PollOutcome::Failed, LoadString(197) + "."},
+      {2, LoadString(kStrTimeOut), PollOutcome::Failed, LoadString(kStrTimeOut) + "."},
       {1, "Ошибка в контрольной сумме ответа", PollOutcome::Failed, "Не удалось считать результат выполненной операции."},
   };
   for (const Case& c : cases) {
@@ -156,7 +156,7 @@ TEST(AnalogInput, SensorCodeWriteAsksAfterEachFailure) {
   {
     AnswerList prompter({platform::kAnswerYes});
     EXPECT_TRUE(WriteSensorCode(link, nullptr, 26, 5));  // no tree: nothing to read back
-    EXPECT_EQ(prompter.texts, std::vector<std::string>{"Таймаут\n" + LoadString(515)});
+    EXPECT_EQ(prompter.texts, std::vector<std::string>{"Таймаут\n" + LoadString(kStrRetryQuestion)});
   }
   EXPECT_EQ(link.calls, (std::vector<std::string>{"W in-t [26,0,5]", "W in-t [26,0,5]"}));
   link.frames["in-t"] = {{false, {}, "Ошибка"}};
@@ -206,11 +206,11 @@ TEST(Calibrate2, ValveTypeRunsClosedThenOpenPass) {
   ScriptedCalibrationLink link;
   link.frames["CLB.G"] = {Frame({1, 0x3F, 0x80, 0, 0}), Frame({1, 0x40, 0, 0, 0})};
   Calibrate2Machine m(link, 4, "", 3);
-  EXPECT_EQ(m.mainText, LoadString(527));
+  EXPECT_EQ(m.mainText, LoadString(kStrValveClosedReady));
   const Drive d = Press(m, 6);  // start, check, write (closed); start, check, write (open)
   EXPECT_FALSE(d.closed);
   EXPECT_EQ(m.step(), 4);
-  EXPECT_EQ(m.mainText, LoadString(523));
+  EXPECT_EQ(m.mainText, LoadString(kStrOtherChannelsLikewise));
   EXPECT_EQ(link.calls, (std::vector<std::string>{
                             "W CLB.I [3,4]", "R CLB.S []", "R CLB.T []", "R CLB.G [1]", "W CLB.P []", "W CLB.A []",
                             "W CLB.I [131,4]", "R CLB.S []", "R CLB.T []", "R CLB.G [1]", "W CLB.P []"}));
@@ -220,7 +220,7 @@ TEST(Calibrate2, ValveTypeRunsClosedThenOpenPass) {
   platform::CollectingPrompter prompter;
   prompter.answer = platform::kAnswerNo;
   EXPECT_EQ(m.AskClosingQuestion(), Calibrate2Machine::FollowUp::NewCalibrate1);
-  EXPECT_EQ(prompter.Texts(), LoadString(550));
+  EXPECT_EQ(prompter.Texts(), LoadString(kStrLeaveCalibrationQuestion));
 }
 
 // The end of a pass ("CLB.A") refused: the link's text and the retry question;
@@ -243,7 +243,7 @@ TEST(Calibrate2, RefusedEndOfAPassIsNoSuccess) {
     const Drive d = Press(m, c.presses, {platform::kAnswerOk, platform::kAnswerNo});
     ASSERT_EQ(d.boxes.size(), 2u);
     EXPECT_EQ(d.boxes[0], "Таймаут при передаче данных");
-    EXPECT_EQ(d.boxes[1], LoadString(515));
+    EXPECT_EQ(d.boxes[1], LoadString(kStrRetryQuestion));
     EXPECT_TRUE(d.closed);
     EXPECT_FALSE(d.ok);
     EXPECT_EQ(Last(link.calls), c.lastCall);
@@ -258,7 +258,7 @@ TEST(Calibrate2, StatusPollEndsOnBitSevenOrFailsAfterTwelveReads) {
     Press(m, 1);
     EXPECT_EQ(link.Calls("R CLB.S").size(), 1u);
     EXPECT_EQ(link.calls.front(), "W CLB.I [1]");
-    EXPECT_EQ(m.mainText, LoadString(563));
+    EXPECT_EQ(m.mainText, LoadString(kStrCoefficientsStored));
     EXPECT_TRUE(m.continueEnabled);
   }
   {
@@ -267,13 +267,13 @@ TEST(Calibrate2, StatusPollEndsOnBitSevenOrFailsAfterTwelveReads) {
     Calibrate2Machine m(link, 2, "", 0);
     Press(m, 1);
     EXPECT_EQ(link.Calls("R CLB.S").size(), 12u);
-    EXPECT_EQ(m.heading, LoadString(560));
-    EXPECT_NE(m.mainText, LoadString(563));
+    EXPECT_EQ(m.heading, LoadString(kStrStatusTimeOut));
+    EXPECT_NE(m.mainText, LoadString(kStrCoefficientsStored));
     EXPECT_FALSE(m.continueEnabled);
   }
   {
     ScriptedCalibrationLink link;
-    link.defaultFrame = {false, {}, LoadString(197)};  // every read failed
+    link.defaultFrame = {false, {}, LoadString(kStrTimeOut)};  // every read failed
     link.frames["CLB.I"] = {Frame({1, 0})};
     Calibrate2Machine m(link, 3, "", 0);
     Press(m, 1);
@@ -285,7 +285,7 @@ TEST(Calibrate2, StatusPollEndsOnBitSevenOrFailsAfterTwelveReads) {
     link.frames["CLB.S"] = {Frame({0x01, 0}), Frame({0x81, 9})};
     Calibrate2Machine m(link, 1, "", 0);
     Press(m, 1);
-    EXPECT_EQ(m.mainText, LoadString(562) + LoadString(576));
+    EXPECT_EQ(m.mainText, LoadString(kStrCalibrationSearchFailed) + LoadString(kStrCalibrationStatus9));
     EXPECT_FALSE(m.continueEnabled);
   }
 }
@@ -305,8 +305,8 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   Calibrate2Machine b(bad, 1, "", 0);
   Press(b, 2);
   EXPECT_TRUE(b.badStatus);
-  EXPECT_EQ(b.statusText, LoadString(566));
-  EXPECT_NE(b.mainText.find(LoadString(566)), std::string::npos);
+  EXPECT_EQ(b.statusText, LoadString(kStrCoefficientSize));
+  EXPECT_NE(b.mainText.find(LoadString(kStrCoefficientSize)), std::string::npos);
   EXPECT_EQ(b.mainText.find("0.000000"), std::string::npos);
 
   // A faulty coefficient: its value, then the repeat question after the end.
@@ -318,7 +318,7 @@ TEST(Calibrate2, CoefficientAnswersOfFiveTwoAndThreeBytes) {
   EXPECT_EQ(f.step(), 5);
   EXPECT_EQ(Last(faulty.calls), "R CLB.G [3]");
   EXPECT_NE(f.mainText.find("10.000000"), std::string::npos);
-  EXPECT_NE(f.mainText.find(LoadString(533)), std::string::npos);
+  EXPECT_NE(f.mainText.find(LoadString(kStrPossibleCauses)), std::string::npos);
   const Drive d = Press(f, 1);
   EXPECT_TRUE(d.closed && d.ok);
   platform::CollectingPrompter prompter;
@@ -339,7 +339,7 @@ TEST(Calibrate2, BadWriteStatusRepeatsThreeTimesThenAsks) {
     EXPECT_EQ(link.Calls("W CLB.P").size(), 4u);
     EXPECT_EQ(m.mainText.find("успешно"), std::string::npos) << m.mainText;
     ASSERT_EQ(d.boxes.size(), 1u);
-    EXPECT_EQ(d.boxes[0], LoadString(580) + LoadString(565));
+    EXPECT_EQ(d.boxes[0], LoadString(kStrCalibrationStatus13) + LoadString(kStrPressYesToRetry));
     EXPECT_TRUE(d.closed);
     EXPECT_FALSE(d.ok);
     EXPECT_EQ(Last(link.calls), "W CLB.A []");
@@ -351,7 +351,7 @@ TEST(Calibrate2, FailedExchangeOffersRetryAndCancelEndsCalibration) {
   link.frames["CLB.I"] = {{false, {}, "Таймаут"}};
   Calibrate2Machine m(link, 1, "", 0);
   Drive d = Press(m, 1, {platform::kAnswerOk, platform::kAnswerYes});
-  EXPECT_EQ(d.boxes, (std::vector<std::string>{"Таймаут", LoadString(515)}));
+  EXPECT_EQ(d.boxes, (std::vector<std::string>{"Таймаут", LoadString(kStrRetryQuestion)}));
   EXPECT_EQ(link.Calls("W CLB.I").size(), 2u);  // repeated after Yes
   EXPECT_EQ(m.step(), 1);
   const Calibrate2Machine::Request r = m.Cancel();
@@ -383,7 +383,7 @@ TEST(AnalogOutput, PointsOfAnalogOutputsOnly) {
   }
   owned[1]->value = "дИСКРЕТНЫЙ";
   types[3] = nullptr;
-  owned[4]->value = LoadString(194);
+  owned[4]->value = LoadString(kStrNoData);
   link.answers["POUt"] = {Value("Дискретный")};
   const std::vector<OutputPoint> six = ListPoints(link, types, 6, true);
   std::vector<int> points;

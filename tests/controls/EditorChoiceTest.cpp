@@ -96,9 +96,9 @@ TEST(EditorChoice, ListsHoldTheOtherChoices) {
   r.column = 3;
   r.editByText = true;
   r.parameter = &attribute;
-  EXPECT_EQ(ChooseEditor(r).items, std::vector<std::string>{resources::LoadString(157)});
+  EXPECT_EQ(ChooseEditor(r).items, std::vector<std::string>{resources::LoadString(kStrNotEditable)});
   attribute.editable = 0;
-  EXPECT_EQ(ChooseEditor(r).items, std::vector<std::string>{resources::LoadString(156)});
+  EXPECT_EQ(ChooseEditor(r).items, std::vector<std::string>{resources::LoadString(kStrEditable)});
 
   Parameter port("Port");
   port.type = "COM1";

@@ -70,7 +70,7 @@ TEST_F(ModelsOnTheLink, ResetAsksFirstAndNoSendsNothing) {
     Current(index)->ResetToDefaults();
     EXPECT_TRUE(port_->requests.empty()) << index;
     ASSERT_EQ(prompter_.requests.size(), 1u) << index;
-    EXPECT_EQ(prompter_.requests[0].text, resources::LoadString(173));
+    EXPECT_EQ(prompter_.requests[0].text, resources::LoadString(kStrResetQuestion));
     EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Warning);
     EXPECT_EQ(prompter_.requests[0].buttons, platform::MessageButtons::YesNo);
 

@@ -56,7 +56,7 @@ TEST_F(DeviceConcurrencyTest, AFrameNeverMeetsAClosedPortWithoutItsReason) {
   uint8_t length = 0;
   std::string error;
   EXPECT_EQ(device_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0), 0);
-  EXPECT_EQ(error, resources::LoadString(321));
+  EXPECT_EQ(error, resources::LoadString(kStrPortOpenError));
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultNoUsableReply);
   EXPECT_TRUE(port_->requests.empty());
   port_->open = true;

@@ -292,7 +292,7 @@ TEST_F(DeviceConnectTest, IdentificationMatchesWithoutRegardToCaseAndReadsTheVer
   EXPECT_EQ(device_->IdentifyDevice(true), 3);
   EXPECT_EQ(App().firmwareMajor.load(), -1);
   ASSERT_EQ(prompter_.requests.size(), 2u);
-  EXPECT_EQ(prompter_.requests[0].text, "Ошибка параметра 'ver':\n" + LoadString(240) + "\n");
+  EXPECT_EQ(prompter_.requests[0].text, "Ошибка параметра 'ver':\n" + LoadString(kStrDeviceErrorNoDescriptor) + "\n");
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
 }
 
@@ -355,8 +355,8 @@ TEST_F(DeviceConnectTest, OpenPortFailureSetsFlag2AndTellsOnce) {
   EXPECT_EQ(device_->OpenPort(true), -1);
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultPortOpenFailed);
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, platform::Format(LoadString(164).c_str(), "COM7"));
-  EXPECT_EQ(prompter_.requests[0].caption, LoadString(163));
+  EXPECT_EQ(prompter_.requests[0].text, platform::Format(LoadString(kStrCannotOpenPort).c_str(), "COM7"));
+  EXPECT_EQ(prompter_.requests[0].caption, LoadString(kStrPortDriverCaption));
   EXPECT_FALSE(prompter_.requests[0].ownedByMainWindow);
 
   EXPECT_EQ(device_->OpenPort(false), -1);

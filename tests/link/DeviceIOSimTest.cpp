@@ -96,7 +96,7 @@ TEST_F(DeviceIOSimTest, DeviceErrorAndSwitchBack) {
   sim_->SetFault(z580sim::Fault::DeviceError, 1, 0x47);
   Parameter dev("dev");
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
-  EXPECT_EQ(dev.note, LoadString(253));
+  EXPECT_EQ(dev.note, LoadString(kStrDeviceErrorInvalidCombination));
 
   // A module left in Modbus RTU answers the switch-back request.
   sim_->SetProtocol(z580sim::Protocol::ModbusRtu);
@@ -113,7 +113,7 @@ TEST_F(DeviceIOSimTest, SilentModuleTimesOutAfterOneRetry) {
   sim_->ClearRequests();
   Parameter dev("dev");
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
-  EXPECT_EQ(dev.note, LoadString(197));
+  EXPECT_EQ(dev.note, LoadString(kStrTimeOut));
   // The simulator logs a request once its reply is out; wait for the record.
   sim_->WaitForRequests(2u, 1000);
   EXPECT_EQ(sim_->Requests().size(), 2u);
@@ -152,7 +152,7 @@ TEST_F(DeviceIOSimTest, HangUpIsALineError) {
   sim_->HangUp();
   Parameter dev("dev");
   EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
-  EXPECT_EQ(dev.note, LoadString(425));
+  EXPECT_EQ(dev.note, LoadString(kStrBadPortSettings));
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultNoUsableReply);
 }
 

@@ -171,22 +171,22 @@ TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
     uint32_t flags;
     bool dataKept;
   } cases[] = {
-      {{Fault::Silence}, 2, LoadString(197), exchange::kResultExchangeError, false},
-      {{Fault::LineError}, 17, LoadString(425), exchange::kResultNoUsableReply, false},
-      {{Fault::Garbage}, 11, LoadString(424) + "\n", exchange::kResultNoUsableReply, false},
-      {{Fault::Raw, {}, 0, "#\r"}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
-      {{Fault::Raw, {}, 0, "#GHIJ\xff\xfeKL\r"}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
-      {{Fault::BadCrc, {7}}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
-      {{Fault::Cut, {7, 7, 7}}, 1, LoadString(423), exchange::kResultNoUsableReply, false},
+      {{Fault::Silence}, 2, LoadString(kStrTimeOut), exchange::kResultExchangeError, false},
+      {{Fault::LineError}, 17, LoadString(kStrBadPortSettings), exchange::kResultNoUsableReply, false},
+      {{Fault::Garbage}, 11, LoadString(kStrFrameStartLost) + "\n", exchange::kResultNoUsableReply, false},
+      {{Fault::Raw, {}, 0, "#\r"}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      {{Fault::Raw, {}, 0, "#GHIJ\xff\xfeKL\r"}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      {{Fault::BadCrc, {7}}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      {{Fault::Cut, {7, 7, 7}}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
       // Another name's reply is passed over; nothing else comes, and the one retry
       // of a time-out gets the same: its text, none of its data.
-      {{Fault::ForeignHash, {7}}, 2, LoadString(422) + "\n", exchange::kResultNoUsableReply, false},
-      {{Fault::Raw, {}, 0, FakePort::ReplyText(2, Hash("Addr"), {7})}, 2, LoadString(221), exchange::kResultNoUsableReply,
+      {{Fault::ForeignHash, {7}}, 2, LoadString(kStrOtherCommandCode) + "\n", exchange::kResultNoUsableReply, false},
+      {{Fault::Raw, {}, 0, FakePort::ReplyText(2, Hash("Addr"), {7})}, 2, LoadString(kStrAddressMismatch), exchange::kResultNoUsableReply,
        false},
-      {{Fault::Raw, {}, 0, "##" + FakePort::ReplyText(1, Hash("Addr"), {7}).substr(1)}, 11, LoadString(424) + "\n",
+      {{Fault::Raw, {}, 0, "##" + FakePort::ReplyText(1, Hash("Addr"), {7}).substr(1)}, 11, LoadString(kStrFrameStartLost) + "\n",
        exchange::kResultNoUsableReply, false},
-      {{Fault::DeviceError, {}, 0x47}, 1, LoadString(253), exchange::kResultDeviceError, true},
-      {{Fault::DeviceError, {}, 0x3A}, 1, LoadString(249) + "2", exchange::kResultDeviceError, true},
+      {{Fault::DeviceError, {}, 0x47}, 1, LoadString(kStrDeviceErrorInvalidCombination), exchange::kResultDeviceError, true},
+      {{Fault::DeviceError, {}, 0x3A}, 1, LoadString(kStrDeviceErrorGroupAttributeLevel) + "2", exchange::kResultDeviceError, true},
       {{Fault::DeviceError, {}, 0xC8}, 1, "Не найдено значение ошибки. (Код -56)", exchange::kResultDeviceError, true},
   };
   for (const Case& c : cases) {
@@ -241,7 +241,7 @@ TEST_F(DeviceIOTest, ClosedPortAndMissingParameter) {
   port_->open = false;
   auto p = IntParameter("Addr");
   EXPECT_EQ(Read(*p), -1);
-  EXPECT_EQ(p->note, LoadString(321));
+  EXPECT_EQ(p->note, LoadString(kStrPortOpenError));
   EXPECT_TRUE(port_->requests.empty());
   port_->open = true;
   EXPECT_EQ(io_->ExchangeParameter(1, nullptr, nullptr, false), -1);
@@ -265,7 +265,7 @@ TEST_F(DeviceIOTest, ApplyWithoutReplyDependsOnTheModel) {
   port_->requests.clear();
   EXPECT_EQ(Write(aply), 1);
   EXPECT_EQ(port_->requests.size(), 2u);
-  EXPECT_EQ(aply.note, LoadString(197));
+  EXPECT_EQ(aply.note, LoadString(kStrTimeOut));
 }
 
 TEST_F(DeviceIOTest, UnconvertibleValueIsRefusedWithoutAFrame) {
@@ -274,9 +274,9 @@ TEST_F(DeviceIOTest, UnconvertibleValueIsRefusedWithoutAFrame) {
   choice.type = "off:on";
   choice.value = "sideways";
   EXPECT_EQ(io_->ExchangeParameter(0, &choice, nullptr, false), 4);
-  EXPECT_EQ(choice.note, LoadString(420));
+  EXPECT_EQ(choice.note, LoadString(kStrNotEncodable));
   EXPECT_EQ(io_->ExchangeParameter(0, &choice, &trace, false), 4);
-  EXPECT_EQ(trace, std::vector<std::string>{LoadString(420)});
+  EXPECT_EQ(trace, std::vector<std::string>{LoadString(kStrNotEncodable)});
 
   Parameter dev("dev");
   dev.type = "string";
@@ -292,7 +292,7 @@ TEST_F(DeviceIOTest, UndecodableReplyEmptiesTheValue) {
   choice.value = "on";
   port_->values[{Hash("Mode"), 0}] = {5};
   EXPECT_EQ(Read(choice), 2);
-  EXPECT_EQ(choice.note, LoadString(196));
+  EXPECT_EQ(choice.note, LoadString(kStrCannotDecode));
   EXPECT_EQ(choice.value, "");
 }
 
@@ -383,12 +383,12 @@ TEST_F(DeviceIOTest, AttributeFailuresAndWhenNoAttributesAreExchanged) {
 
   port_->script.push_back({Fault::None, {0x01, 0, 0, 0x9F, 0x62}});
   EXPECT_EQ(Read(*p), DeviceIO::kAttributeReplySize);
-  EXPECT_EQ(p->note, LoadString(413));
+  EXPECT_EQ(p->note, LoadString(kStrAttributeSize));
   EXPECT_EQ(port_->requests.size(), 1u);
 
   port_->script.push_back({Fault::DeviceError, {}, 0x32});
   EXPECT_EQ(Read(*p), DeviceIO::kAttributeExchangeFailed);
-  EXPECT_EQ(p->note, LoadString(242));
+  EXPECT_EQ(p->note, LoadString(kStrDeviceErrorRequestBit));
 
   // Mode "no attribute exchange" and polled parameters send the value frame only.
   port_->requests.clear();
@@ -439,27 +439,27 @@ TEST_F(DeviceIOTest, NetworkNameTravelsAsFourCharacters) {
   port_->values[{h, 22}] = {80};
   std::vector<std::string> trace;
   EXPECT_EQ(io_->ExchangeParameter(1, &name, &trace, false), 2);
-  EXPECT_EQ(name.note, LoadString(402) + " (CHAr)");
+  EXPECT_EQ(name.note, LoadString(kStrBadNameCode) + " (CHAr)");
   ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.back(), name.note);
 
   // A character failing its frame ends the name with that result and its note.
   port_->script.assign(2, FakePort::Answer{Fault::Silence});
   EXPECT_EQ(Read(name), 1);
-  EXPECT_EQ(name.note, LoadString(197));
+  EXPECT_EQ(name.note, LoadString(kStrTimeOut));
   // A failed write keeps the name that was to be written.
   name.value = "ZZ";
   port_->script = {{Fault::None, {70, 0, 20}}, {Fault::DeviceError, {}, 0x33}};
   EXPECT_EQ(Write(name), 1);
   EXPECT_EQ(name.value, "ZZ");
-  EXPECT_EQ(name.note, LoadString(243));
+  EXPECT_EQ(name.note, LoadString(kStrDeviceErrorAccessDenied));
 
   port_->requests.clear();
   name.value = ".A";
   EXPECT_EQ(Write(name), 4);
   name.value = "";
   EXPECT_EQ(Write(name), 4);
-  EXPECT_EQ(name.note, LoadString(414) + " (CHAr)");
+  EXPECT_EQ(name.note, LoadString(kStrNameEmpty) + " (CHAr)");
   EXPECT_TRUE(port_->requests.empty());
   name.value = "abcde";
   ASSERT_EQ(Write(name), 0);
@@ -509,7 +509,7 @@ TEST_F(DeviceIOTest, SwitchBackRequestsInTheOtherFramings) {
   // A reply without "!" is a bad reply.
   port_->script.push_back({Fault::Raw, {}, 0, "?10" + std::string(hex) + "\r"});
   EXPECT_EQ(io_->ExchangeParameter(1, &p, nullptr, false), 4);
-  EXPECT_EQ(p.note, LoadString(222));
+  EXPECT_EQ(p.note, LoadString(kStrChecksumError));
 
   // 11-bit addresses cannot be carried: nothing is sent.
   port_->requests.clear();

@@ -159,7 +159,7 @@ TEST_F(DeviceSimTest, TasksEndToEnd) {
   ASSERT_TRUE(device_->StartCompareTask(*tree));
   EXPECT_EQ(device_->DifferenceCount(), 0);
   ASSERT_FALSE(prompter_.requests.empty());
-  EXPECT_EQ(prompter_.requests.back().text, LoadString(152));
+  EXPECT_EQ(prompter_.requests.back().text, LoadString(kStrNoDifferences));
 
   // Write the changed value; the model asks for INIT after a write.
   model::SetCurrentDeviceModel(&model);

@@ -107,7 +107,7 @@ TEST_F(DeviceTaskTest, ReadAllRunsBehindTheDialogAndReportsProgress) {
   EXPECT_TRUE(dialogs[0].ended);
   EXPECT_EQ(window_.LastLines(),
             (std::vector<std::string>{"Читаем ветвь 'E'", "  Чтение: P0 = 5", "  Чтение: P1 = 6", "  Чтение: P2 = 7",
-                                      "", LoadString(307)}));
+                                      "", LoadString(kStrTaskDone)}));
   const auto& lines = dialogs[0].lines;
   EXPECT_EQ(lines[1].counts, "1 из 3");
   EXPECT_EQ(lines[1].done, 1);
@@ -199,8 +199,8 @@ TEST_F(DeviceTaskTest, FiveConsecutiveReadTimeOutsStopTheWalkOnce) {
   EXPECT_EQ(port_->requests.size(), 10u);  // five parameters, each with its retry
   const auto messages = window_.Messages();
   ASSERT_EQ(messages.size(), 1u);
-  const std::string expected = platform::Format(LoadString(176).c_str(), 5, "Z580-03") + LoadString(177) +
-                               LoadString(178) + "\nНе прочитано значений: 8 из 8.";
+  const std::string expected = platform::Format(LoadString(kStrTimeOutLimit).c_str(), 5, "Z580-03") + LoadString(kStrAutoReadingOff) +
+                               LoadString(kStrExchangeSuspended) + "\nНе прочитано значений: 8 из 8.";
   EXPECT_EQ(messages[0].text, expected);
   EXPECT_EQ(messages[0].icon, platform::MessageIcon::Error);
   EXPECT_TRUE(messages[0].ownedByMainWindow);
@@ -212,7 +212,7 @@ TEST_F(DeviceTaskTest, FiveConsecutiveReadTimeOutsStopTheWalkOnce) {
   ASSERT_TRUE(device_->StartReadTask(*e));
   WaitTaskEnd();
   ASSERT_EQ(window_.Messages().size(), 2u);
-  EXPECT_EQ(window_.Messages()[1].text, platform::Format(LoadString(176).c_str(), 5, "Z580-03") + LoadString(178) +
+  EXPECT_EQ(window_.Messages()[1].text, platform::Format(LoadString(kStrTimeOutLimit).c_str(), 5, "Z580-03") + LoadString(kStrExchangeSuspended) +
                                            "\nНе прочитано значений: 8 из 8.");
 }
 
@@ -226,7 +226,7 @@ TEST_F(DeviceTaskTest, FiveTimeOutsStopAWalkOutsideATaskAndLeaveNoAbortBehind) {
   e->ReadFromDevice(*device_);
   EXPECT_EQ(port_->requests.size(), 10u);
   ASSERT_EQ(window_.Messages().size(), 1u);
-  EXPECT_EQ(window_.Messages()[0].text.rfind(platform::Format(LoadString(176).c_str(), 5, "Z580-03"), 0), 0u);
+  EXPECT_EQ(window_.Messages()[0].text.rfind(platform::Format(LoadString(kStrTimeOutLimit).c_str(), 5, "Z580-03"), 0), 0u);
   EXPECT_FALSE(device_->IsAbortSet());
 
   // The same for writes, which say so too; the next walk and the next
@@ -235,7 +235,7 @@ TEST_F(DeviceTaskTest, FiveTimeOutsStopAWalkOutsideATaskAndLeaveNoAbortBehind) {
   e->WriteToDevice(*device_, 1);
   EXPECT_EQ(port_->requests.size(), 10u);
   ASSERT_EQ(window_.Messages().size(), 2u);
-  EXPECT_EQ(window_.Messages()[1].text, LoadString(310) + "\n" + LoadString(178));
+  EXPECT_EQ(window_.Messages()[1].text, LoadString(kStrWriteLimit) + "\n" + LoadString(kStrExchangeSuspended));
   port_->handler = nullptr;
   DeviceValue("P11", 3);
   const std::string id = "ZD580-01";
@@ -284,11 +284,11 @@ TEST_F(DeviceTaskTest, FiveFailedWritesStopTheWalk) {
   EXPECT_EQ(port_->requests.size(), 10u);
   ASSERT_EQ(window_.Messages().size(), 1u);
   EXPECT_EQ(window_.Messages()[0].text,
-            LoadString(310) + "\n" + LoadString(177) + LoadString(178) + "\nНе записано значений: 7 из 7.");
+            LoadString(kStrWriteLimit) + "\n" + LoadString(kStrAutoReadingOff) + LoadString(kStrExchangeSuspended) + "\nНе записано значений: 7 из 7.");
   EXPECT_FALSE(App().automaticReading.load());
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultExchangeError);
   const auto lines = window_.LastLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), LoadString(310)), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), LoadString(kStrWriteLimit)), 1);
   EXPECT_EQ(lines.at(1), "  Запись: P0 = 0 [новое значение]");
   EXPECT_EQ(App().consecutiveTimeOuts.load(), 0);
   EXPECT_EQ(window_.Dialogs()[0].captionId, 267);
@@ -349,7 +349,7 @@ TEST_F(DeviceTaskTest, InitWritesInitialValuesAndNeverNoData) {
   }
   port_->indexedHashes.push_back(Hash("clb.k"));
   e->parameters[0]->initialValue = "3";
-  e->parameters[1]->initialValue = LoadString(194);  // "Нет данных"
+  e->parameters[1]->initialValue = LoadString(kStrNoData);  // "Нет данных"
   e->parameters[1]->value = "2";
 
   ASSERT_EQ(device_->StartInitTask(*e), 1);
@@ -362,7 +362,7 @@ TEST_F(DeviceTaskTest, InitWritesInitialValuesAndNeverNoData) {
   EXPECT_EQ((port_->values[{Hash("clb.k"), 4}]), (std::vector<uint8_t>{0, 0}));
   EXPECT_EQ((port_->values[{Hash("clb.k"), 5}]), (std::vector<uint8_t>{0x0F, 0xFF}));
   EXPECT_EQ(e->parameters[4]->value, "4095");
-  EXPECT_EQ(e->parameters[1]->note, LoadString(195));
+  EXPECT_EQ(e->parameters[1]->note, LoadString(kStrNotInitialised));
   EXPECT_EQ(e->parameters[1]->value, "2");
   // A failed parameter: no INIT after the walk.
 
@@ -390,9 +390,9 @@ TEST_F(DeviceTaskTest, InitWithoutFullAccessOnlyShowsTheNotice) {
 TEST_F(DeviceTaskTest, NoDataIsNeverWritten) {
   Parameter p("P0");
   p.type = "int";
-  p.value = LoadString(194);
+  p.value = LoadString(kStrNoData);
   EXPECT_EQ(device_->WriteParameter(p, 1), Device::kNotInitialised);
-  EXPECT_EQ(p.note, LoadString(195));
+  EXPECT_EQ(p.note, LoadString(kStrNotInitialised));
   EXPECT_TRUE(port_->requests.empty());
 
   // Nor an address no single module may have, as a file may hold it.
@@ -449,7 +449,7 @@ TEST_F(DeviceTaskTest, CompareReportsTwelveDifferencesListingTheFirstTen) {
   EXPECT_EQ(device_->DifferenceCount(), 12);
   ASSERT_EQ(prompter_.requests.size(), 1u);
   const auto& box = prompter_.requests[0];
-  EXPECT_EQ(box.caption, LoadString(160));
+  EXPECT_EQ(box.caption, LoadString(kStrCompareCaption));
   EXPECT_EQ(box.icon, platform::MessageIcon::Information);
   EXPECT_TRUE(box.text.starts_with("Отличия: 12 (показанны только первые 10):\n\n1) Параметер 'P0 (D0)' в конфигурации: "
                                    "значение=1, Редактируемый, принадлежность: Пользователь; в приборе: значение=2, "
@@ -468,7 +468,7 @@ TEST_F(DeviceTaskTest, CompareReportsTwelveDifferencesListingTheFirstTen) {
   ASSERT_TRUE(device_->StartCompareTask(*e));
   EXPECT_EQ(device_->DifferenceCount(), 0);
   ASSERT_FALSE(prompter_.requests.empty());
-  EXPECT_EQ(prompter_.requests.back().text, LoadString(152));
+  EXPECT_EQ(prompter_.requests.back().text, LoadString(kStrNoDifferences));
 }
 
 TEST_F(DeviceTaskTest, SingleParameterTasks) {
@@ -496,7 +496,7 @@ TEST_F(DeviceTaskTest, SingleParameterTasks) {
   EXPECT_EQ(RequestNames({"P0", "INIT"}), (std::vector<std::string>{"write P0", "write INIT"}));
   const auto messages = window_.Messages();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, LoadString(179) + LoadString(253));
+  EXPECT_EQ(messages[0].text, LoadString(kStrInitFailed) + LoadString(kStrDeviceErrorInvalidCombination));
 
   // The link is being stopped while the write ends: no INIT, and no error about it.
   // (The transmit thread then ends, so this comes last.)
@@ -562,7 +562,7 @@ TEST_F(DeviceTaskTest, FailuresGoToTheErrorLogOneLineEach) {
   };
   ASSERT_TRUE(device_->StartReadTask(*e));
   WaitTaskEnd();
-  EXPECT_EQ(testsupport::ReadFile(path), "P0 - " + LoadString(240) + "\nC:3 - " + LoadString(197) + "\n");
+  EXPECT_EQ(testsupport::ReadFile(path), "P0 - " + LoadString(kStrDeviceErrorNoDescriptor) + "\nC:3 - " + LoadString(kStrTimeOut) + "\n");
   std::remove(path);
 
   // A log file that does not exist is not made.
@@ -600,7 +600,7 @@ TEST_F(DeviceTaskTest, FreeFunctionsActOnTheOneLink) {
   device_.reset();
   EXPECT_EQ(CurrentDevice(), nullptr);
   EXPECT_EQ(ReadParameter(p, 0), -1);
-  EXPECT_EQ(p.note, LoadString(321));
+  EXPECT_EQ(p.note, LoadString(kStrPortOpenError));
   EXPECT_EQ(WriteParameter(p, 1), -1);
   std::string error;
   EXPECT_FALSE(SendInitCommand(error));

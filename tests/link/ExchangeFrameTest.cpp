@@ -157,16 +157,16 @@ TEST(ReplyFrame, WholeRepliesByHash) {
   const FrameReply foreign = Parse(ReplyText(kHashINIT, {1}), kHashAddr);
   EXPECT_EQ(foreign.outcome, FrameOutcome::ForeignHash);
   EXPECT_EQ(foreign.dataLength, 1);  // a valid CRC: the data is handed back
-  EXPECT_EQ(FrameErrorText(foreign), resources::LoadString(422) + "\n");
+  EXPECT_EQ(FrameErrorText(foreign), resources::LoadString(kStrOtherCommandCode) + "\n");
 
   const FrameReply error = Parse(ReplyText(kHashNErr, {0x3A}), kHashAddr);
   EXPECT_EQ(error.outcome, FrameOutcome::DeviceError);
-  EXPECT_EQ(FrameErrorText(error), resources::LoadString(249) + "2");
+  EXPECT_EQ(FrameErrorText(error), resources::LoadString(kStrDeviceErrorGroupAttributeLevel) + "2");
 
   // An error reply without its code still fails with a text.
   const FrameReply bare = Parse(ReplyText(kHashNErr, {}), kHashAddr);
   EXPECT_EQ(bare.outcome, FrameOutcome::DeviceError);
-  EXPECT_EQ(FrameErrorText(bare), resources::LoadString(223));
+  EXPECT_EQ(FrameErrorText(bare), resources::LoadString(kStrBadReply));
 }
 
 TEST(ReplyFrame, MalformedRepliesAreBadFrames) {
@@ -195,7 +195,7 @@ TEST(ReplyFrame, MalformedRepliesAreBadFrames) {
 
   const FrameReply bad = Parse("#\r", kHashAddr);
   EXPECT_EQ(bad.dataLength, 0);
-  EXPECT_EQ(FrameErrorText(bad), resources::LoadString(423));
+  EXPECT_EQ(FrameErrorText(bad), resources::LoadString(kStrReplyChecksumError));
 }
 
 TEST(ReplyFrame, LengthFieldMustMatchTheBytesThatCame) {
@@ -240,11 +240,11 @@ TEST(ReplyFrame, PortResultsAndLostStarts) {
 
   FrameReply r;
   r.outcome = FrameOutcome::TimeOut;
-  EXPECT_EQ(FrameErrorText(r), resources::LoadString(197));
+  EXPECT_EQ(FrameErrorText(r), resources::LoadString(kStrTimeOut));
   r.outcome = FrameOutcome::LineError;
-  EXPECT_EQ(FrameErrorText(r), resources::LoadString(425));
+  EXPECT_EQ(FrameErrorText(r), resources::LoadString(kStrBadPortSettings));
   r.outcome = FrameOutcome::LostStart;
-  EXPECT_EQ(FrameErrorText(r), resources::LoadString(424) + "\n");
+  EXPECT_EQ(FrameErrorText(r), resources::LoadString(kStrFrameStartLost) + "\n");
   r.outcome = FrameOutcome::Cancelled;
   EXPECT_EQ(FrameErrorText(r), "");
 }

@@ -285,7 +285,7 @@ TEST_F(MisbehavingBusTest, EchoingLineNeverPassesForTheModule) {
   serial.type = "int";
   serial.value = "7";
   EXPECT_EQ(device_->ExchangeParameter(0, &serial, nullptr, false), 1);
-  EXPECT_EQ(serial.note, resources::LoadString(227));
+  EXPECT_EQ(serial.note, resources::LoadString(kStrDeviceErrorRomWrite));
 
   Parameter type("tYPE");
   type.type = "a:b:c:d";

@@ -186,7 +186,7 @@ TEST_F(NetRS485Test, FrameChecksAndTheRefusalMessage) {
   EXPECT_FALSE(net.CheckEditedSetting("PrtY", "Четность"));
   EXPECT_FALSE(net.CheckEditedSetting("Addr", "256"));
   ASSERT_EQ(prompter.requests.size(), 2u);
-  EXPECT_EQ(prompter.requests[0].text, resources::LoadString(258));
+  EXPECT_EQ(prompter.requests[0].text, resources::LoadString(kStrForbiddenCombination));
   EXPECT_EQ(prompter.requests[0].icon, platform::MessageIcon::Error);
   EXPECT_NE(prompter.requests[0].text.find("отличных от \"ТЕВИ\""), std::string::npos);
 }

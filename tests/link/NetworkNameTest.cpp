@@ -52,7 +52,7 @@ TEST(NetworkName, RefusedNames) {
   EXPECT_EQ(Refused("A..B"), 402);  // would otherwise turn A into B
   EXPECT_EQ(Refused("АБ"), 402);    // Cyrillic letters have no code
   EXPECT_EQ(Refused("АБВГДЕЖЗ"), 402);  // eight characters, though sixteen bytes
-  EXPECT_EQ(NetworkNameErrorText(402), resources::LoadString(402) + " (CHAr)");
+  EXPECT_EQ(NetworkNameErrorText(402), resources::LoadString(kStrBadNameCode) + " (CHAr)");
 }
 
 TEST(NetworkName, ReadCodes) {

@@ -261,7 +261,7 @@ TEST_F(ScanThreadTest, AFailedPollCarriesTheNoteAndAStoppedOneNothing) {
   auto records = TakeUntilAll({&p});
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records[0]->value, "");
-  EXPECT_EQ(records[0]->error, resources::LoadString(197));
+  EXPECT_EQ(records[0]->error, resources::LoadString(kStrTimeOut));
 
   // Stopped: no further record, also not from an expiry that was due.
   p.StopPolling();

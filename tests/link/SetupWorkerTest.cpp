@@ -94,7 +94,7 @@ TEST(SetupWorker, AConnectionPostsOkAndFactorySettingsKeepThePort) {
   ASSERT_TRUE(sink.posted.Wait(5000));
   const std::vector<std::string> events = sink.Events();
   ASSERT_GE(events.size(), 3u);
-  EXPECT_EQ(events[events.size() - 2], resources::LoadString(207));
+  EXPECT_EQ(events[events.size() - 2], resources::LoadString(kStrLinkEstablished));
   EXPECT_EQ(events.back(), "command 1");
 }
 

@@ -207,7 +207,7 @@ TEST_F(ProgramRunTest, BatchReadStoresTheModulesValuesAsTheDocumentSavesThem) {
   int withValue = 0;
   ForEachParameter(*doc.rootBranch, [&](Parameter& p) {
     if (!answered.count(platform::ToUpper(p.name))) return;
-    EXPECT_NE(p.value, resources::LoadString(194)) << p.name;
+    EXPECT_NE(p.value, resources::LoadString(kStrNoData)) << p.name;
     ++withValue;
   });
   EXPECT_GT(withValue, 3);
@@ -442,7 +442,7 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       if (auto v = values.find(p.name); v != values.end()) p.value = v->second;
     });
   };
-  ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", {{kTaskParameter, resources::LoadString(194)}}));
+  ASSERT_NO_FATAL_FAILURE(withValue("nodata.z580", {{kTaskParameter, resources::LoadString(kStrNoData)}}));
   ASSERT_NO_FATAL_FAILURE(withValue("typo.z580", {{"Av.t", "x"}}));  // int, 1 to 60
   ASSERT_NO_FATAL_FAILURE(withValue("rule.z580", {{"Av.t", "61"}}));
   // Network settings no module may get: a bench module's frame, addresses beyond its frames.

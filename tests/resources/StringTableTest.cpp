@@ -7,7 +7,7 @@ TEST(StringTable, EveryLineReadsAndNoIdHasTwoTexts) {
 }
 
 TEST(StringTable, KnownAndUnknownIds) {
-  EXPECT_EQ(resources::LoadString(57344), "Z580");
+  EXPECT_EQ(resources::LoadString(kStrAppTitle), "Z580");
   EXPECT_FALSE(resources::HasString(-12345));
   EXPECT_EQ(resources::LoadString(-12345), "");
 }

@@ -80,8 +80,8 @@ TEST_F(ApplyDialogTest, SummaryHasFiveOrSixLinesOrSaysWhatIsMissing) {
   NoDataLengthModel model;
   const std::string five = Dialogs::ApplyCommand(doc_->GetDevice(), doc_->networkBranch, &model).Summary();
   EXPECT_EQ(std::count(five.begin(), five.end(), '\n'), 5);
-  EXPECT_EQ(five.find(LoadString(188)), std::string::npos);
-  EXPECT_EQ(Dialogs::ApplyCommand(doc_->GetDevice(), nullptr, &model).Summary(), LoadString(287));
+  EXPECT_EQ(five.find(LoadString(kStrDataLength)), std::string::npos);
+  EXPECT_EQ(Dialogs::ApplyCommand(doc_->GetDevice(), nullptr, &model).Summary(), LoadString(kStrNoNetworkElement));
   Dialogs::ApplyCommand noLink(nullptr, doc_->networkBranch, &model);
   EXPECT_EQ(noLink.Summary().rfind("Нет данных - контекст устройства не получен диалогом APLY", 0), 0u);
   sim_->ClearRequests();
@@ -128,7 +128,7 @@ TEST_F(ApplyDialogTest, FailureKeepsTheDialogUntickedKeepsTheProgram) {
   Settings().SetParameterValue("Sbit", "2");
   EXPECT_TRUE(ApplyPressingOk());
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!\n" + LoadString(321));
+  EXPECT_EQ(prompter_.requests[0].text, "Не удалось записать параметр APLY!\n" + LoadString(kStrPortOpenError));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Error);
   EXPECT_EQ(Settings().GetParameterValue("Sbit"), "2");
   Settings().SetParameterValue("Sbit", "1");
@@ -157,7 +157,7 @@ TEST_F(ApplyDialogTest, ARefusalIsToldFromNoAnswer) {
   struct Case {
     z580sim::Fault fault;
     std::string why;
-  } cases[] = {{z580sim::Fault::DeviceError, refusal}, {z580sim::Fault::Silence, LoadString(197)}};
+  } cases[] = {{z580sim::Fault::DeviceError, refusal}, {z580sim::Fault::Silence, LoadString(kStrTimeOut)}};
   for (const Case& c : cases) {
     sim_->SetFault(c.fault, -1, kRefused);
     prompter_.requests.clear();
@@ -289,7 +289,7 @@ TEST_F(ApplyDialogTest, AnAddressTheFramesCannotCarryIsNotApplied) {
   doc_->networkBranch->GetParameterByName("Addr")->value = "300";
   sim_->ClearRequests();
   EXPECT_TRUE(ApplyPressingOk());
-  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_EQ(prompter_.Texts(), LoadString(kStrForbiddenCombination));
   EXPECT_FALSE(sim_->WaitForRequests(1, 200));
   EXPECT_EQ(Settings().GetParameterValue("Addr"), "16");
 }

@@ -110,7 +110,7 @@ TEST_F(Calibration2WizardsTest, MainsErrorBitStopsAtTheErrorPage) {
   EXPECT_EQ(sheet.ActivePage(), error);
   EXPECT_FALSE(sheet.ReadingThreadRunning());
   EXPECT_FALSE(sheet.progress()->IsRunning());
-  EXPECT_EQ(error->message, resources::LoadString(298));
+  EXPECT_EQ(error->message, resources::LoadString(kStrCalibrationTryLater));
   // The first step's text names the calibration points of the module's own parameters.
   EXPECT_EQ(Frames(), (std::vector<std::string>{"R M.s.t.r.:uk.hi", "R uk.hi []", "R M.s.t.r.:ik.hi", "R ik.hi []",
                                                 "R M.s.t.r.:uk.lo", "R uk.lo []", "R M.s.t.r.:ik.lo", "R ik.lo []",

@@ -140,7 +140,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
   first.codeEdit()->setText(QString::number(calibration::kAccessCodeType1));
   first.accept();
   ASSERT_TRUE(first.choice().has_value());
-  EXPECT_EQ(first.choice()->instruction, LoadString(496));  // instruction index 2 of code 1
+  EXPECT_EQ(first.choice()->instruction, LoadString(kStrHookupCu100));  // instruction index 2 of code 1
   EXPECT_EQ(Frames(), (std::vector<std::string>{"W in-t [1,0,0]", "R M.s.t.r.:in-t [0,0," + HashBytes("in-t") + "]", "R in-t [0,0]"}));
 
   {
@@ -150,13 +150,13 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
     go->click();
     EXPECT_TRUE(go->isHidden());
     ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
-    EXPECT_EQ(second.MainText().toStdString(), LoadString(563));
+    EXPECT_EQ(second.MainText().toStdString(), LoadString(kStrCoefficientsStored));
     go->click();
     ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 2; }, 4000));
     EXPECT_NE(second.MainText().indexOf("1.125000"), -1);
     go->click();
     ASSERT_EQ(second.machine().step(), 4);
-    EXPECT_EQ(second.MainText().toStdString(), LoadString(521));
+    EXPECT_EQ(second.MainText().toStdString(), LoadString(kStrScaleCalibrationDone));
     go->click();
     EXPECT_EQ(second.result(), QDialog::Accepted);
   }
@@ -176,7 +176,7 @@ TEST_F(CalibrationWizardsTest, AnalogInputDialogsRunTheModulesCalibrationTask) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"W CLB.I", "R CLB.S", "R CLB.S", "R CLB.T", "R CLB.G", "R CLB.G",
                                                "R CLB.G", "R CLB.G", "W CLB.P", "W CLB.P", "W CLB.A", "W CLB.A"}));
   ASSERT_FALSE(prompter_.texts.empty());
-  EXPECT_EQ(prompter_.texts.back(), LoadString(515));
+  EXPECT_EQ(prompter_.texts.back(), LoadString(kStrRetryQuestion));
 
   // A module whose every reply comes again 2 ms later: each coefficient shown is the
   // module's own for its number, never the copy of the one read before.
@@ -443,15 +443,15 @@ TEST_F(CalibrationWizardsTest, AnalogInputLauncherRunsTheDialogsInTurn) {
   CalibrationLauncherQt launcher;
   launcher.Run(BaseDevice::CalibrationWizard::AnalogInputDialogs, *model);
   EXPECT_EQ(wrongCodes, 4);
-  EXPECT_EQ(prompter_.texts, std::vector<std::string>(4, LoadString(507)));
+  EXPECT_EQ(prompter_.texts, std::vector<std::string>(4, LoadString(kStrWrongCode)));
   EXPECT_EQ(Frames(), std::vector<std::string>{});
 
   secondRun = true;
   prompter_.texts.clear();
   launcher.Run(BaseDevice::CalibrationWizard::AnalogInputDialogs, *model);
   const std::string name = exchange::ModelDisplayName(8);
-  EXPECT_EQ(prompter_.texts, (std::vector<std::string>{platform::Format(LoadString(511).c_str(), name.c_str()),
-                                                       platform::Format(LoadString(512).c_str(), name.c_str())}));
+  EXPECT_EQ(prompter_.texts, (std::vector<std::string>{platform::Format(LoadString(kStrPrepareCoefficientWrite).c_str(), name.c_str()),
+                                                       platform::Format(LoadString(kStrSwitchOff).c_str(), name.c_str())}));
   EXPECT_EQ(Frames(), (std::vector<std::string>{"W CLB.A []", "W CLB.A []"}));
 }
 
@@ -502,7 +502,7 @@ TEST_F(AnalogInputDialogXvfb, EnterContinuesAfterTheMeasurementWait) {
   QPushButton* go = second.continueButton();
   QTest::mouseClick(go, Qt::LeftButton, {}, go->rect().center());
   ASSERT_TRUE(WaitUntil([&] { return second.machine().step() == 1 && !second.machine().Running(); }, 8000));
-  EXPECT_EQ(second.MainText().toStdString(), LoadString(563));
+  EXPECT_EQ(second.MainText().toStdString(), LoadString(kStrCoefficientsStored));
   ASSERT_TRUE(go->isVisible());
   EXPECT_TRUE(go->isDefault());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);

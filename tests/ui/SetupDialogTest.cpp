@@ -151,7 +151,7 @@ TEST_F(SetupDialogTest, ScanFindsTheModuleAtItsSpeedAndCloses) {
   EXPECT_EQ(device_->Settings().GetParameterValue("bPS"), "19200");
   EXPECT_EQ(App().modelIndex.load(), 2);
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(207));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrLinkEstablished));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::Information);
   // The dialog's way out left the link usable.
   EXPECT_FALSE(device_->AbortEvent().IsSet());
@@ -173,14 +173,14 @@ TEST_F(SetupDialogTest, ScanWithoutAModuleTriesEverySpeedAndRestoresTheShownOne)
     } else if (stage == 1 && dialog.StatusIsError()) {
       statusAfterScan = dialog.StatusText();
       QTest::mouseClick(dialog.Button(CSetupCarrier::kExit), Qt::LeftButton);
-      EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(204));
+      EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(kStrStopping));
       return true;
     }
     return false;
   });
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_EQ(scripted->Speeds(), std::vector<std::string>(std::begin(kSpeeds), std::end(kSpeeds)));
-  EXPECT_EQ(statusAfterScan.toStdString(), LoadString(262));
+  EXPECT_EQ(statusAfterScan.toStdString(), LoadString(kStrLinkFailed));
   EXPECT_TRUE(dialog.Table()->isEnabled());
   EXPECT_TRUE(dialog.Button(CSetupCarrier::kScan)->isEnabled());
   EXPECT_EQ(scripted->Settings().GetParameterValue("bPS"), "38400");
@@ -215,7 +215,7 @@ TEST_F(SetupDialogTest, ExitDuringAScanClosesWithinOneAttempt) {
   EXPECT_LT(std::chrono::steady_clock::now() - pressedAt, std::chrono::seconds(2));
   EXPECT_EQ(scripted->attempts.load(), 1);
   EXPECT_EQ(scripted->Settings().GetParameterValue("bPS"), shown);
-  EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(204));
+  EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(kStrStopping));
   EXPECT_FALSE(scripted->AbortEvent().IsSet());
 }
 
@@ -266,7 +266,7 @@ TEST_F(SetupDialogTest, OfflineChoiceSetsTheModelAndTurnsAutomaticReadingOff) {
   EXPECT_EQ(App().modelIndex.load(), 5);
   EXPECT_EQ(App().Batch().modeFlags, 0x02);
   ASSERT_EQ(prompter_.requests.size(), 1u);
-  EXPECT_EQ(prompter_.requests[0].text, LoadString(201));
+  EXPECT_EQ(prompter_.requests[0].text, LoadString(kStrChooseFirst));
   EXPECT_EQ(prompter_.requests[0].icon, platform::MessageIcon::None);
 }
 
@@ -288,7 +288,7 @@ TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
   const int result = Run(dialog, [&] {
     if (stage == 0) {
       QTest::mouseClick(dialog.Button(CSetupCarrier::kConnect), Qt::LeftButton);
-      EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(203));
+      EXPECT_EQ(dialog.StatusText().toStdString(), LoadString(kStrScanning));
       stage = 1;
     } else if (dialog.StatusIsError()) {
       status = dialog.StatusText();
@@ -298,7 +298,7 @@ TEST_F(SetupDialogTest, APortThatDoesNotExistIsNamedWithItsReason) {
     return false;
   });
   EXPECT_EQ(result, QDialog::Rejected);
-  EXPECT_TRUE(status.startsWith(QString::fromStdString(LoadString(262)))) << status.toStdString();
+  EXPECT_TRUE(status.startsWith(QString::fromStdString(LoadString(kStrLinkFailed)))) << status.toStdString();
   EXPECT_TRUE(status.contains("/dev/z580-no-such-port не существует")) << status.toStdString();
   // The worker shows no message box of its own.
   EXPECT_EQ(prompter_.requests.size(), 1u);
@@ -314,7 +314,7 @@ TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
   ASSERT_EQ(device_->IdentifyDevice(false), 0);
   // A short list of speeds keeps the scan short; the worker takes them from the type.
   device_->Settings().GetParameterByName("bPS")->type = "9600:115200";
-  const QString silent = QString::fromStdString(LoadString(262) +
+  const QString silent = QString::fromStdString(LoadString(kStrLinkFailed) +
                                                 " Прибор не отвечает: адрес 16, 115200 бит/с, 8N1; протокол прибора.");
 
   CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);
@@ -342,7 +342,7 @@ TEST_F(SetupDialogTest, ASilentLineIsNamedWithTheSettingsTried) {
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_EQ(afterConnect, silent);
   EXPECT_EQ(afterScan.toStdString(),
-            LoadString(262) +
+            LoadString(kStrLinkFailed) +
                 " Прибор не отвечает ни на одной скорости: адрес 16, 9600, 115200 бит/с, 8N1; протокол прибора.");
 }
 
@@ -365,7 +365,7 @@ TEST_F(SetupDialogTest, GarbledRepliesPointAtTheSpeedAndFraming) {
   });
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_EQ(status.toStdString(),
-            LoadString(262) +
+            LoadString(kStrLinkFailed) +
                 " Ответы прибора не читаются (ошибка контрольной суммы, чужие или искаженные посылки): адрес 16, "
                 "115200 бит/с, 8N1; протокол прибора. Проверьте скорость и формат кадра.");
 }
@@ -384,7 +384,7 @@ TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsRefusedInTheTable) {
   std::vector<std::string> shown;
   TypeAddresses(dialog, {"300", "254"}, shown, [&] { dialog.done(QDialog::Rejected); });
   EXPECT_EQ(shown, (std::vector<std::string>{"16", "254"}));
-  EXPECT_EQ(prompter_.Texts(), LoadString(258));
+  EXPECT_EQ(prompter_.Texts(), LoadString(kStrForbiddenCombination));
   EXPECT_EQ(settings.GetParameterValue("Addr"), "254");
 }
 
@@ -404,7 +404,7 @@ TEST_F(SetupDialogXvfb, TypedAddressesReachOnlyTheModuleShownInEveryFraming) {
   }, 60000);
   EXPECT_EQ(result, QDialog::Accepted);
   EXPECT_EQ(shown, (std::vector<std::string>{"20", "16"}));
-  EXPECT_EQ(prompter_.requests.at(0).text, LoadString(258));
+  EXPECT_EQ(prompter_.requests.at(0).text, LoadString(kStrForbiddenCombination));
   EXPECT_EQ(device_->Settings().GetParameterValue("Addr"), "16");
   const std::vector<z580sim::RequestRecord> requests = sim_->Requests();
   ASSERT_FALSE(requests.empty());
@@ -515,7 +515,7 @@ TEST_F(SetupDialogXvfb, SpeedListTakesOnlyAConfirmedChoice) {
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(settings.GetParameterValue(c.setting), c.taken);
     EXPECT_EQ(table->GetItemText(row, 1), c.taken);
-    EXPECT_EQ(prompter_.Texts(), c.refused ? LoadString(258) : "");
+    EXPECT_EQ(prompter_.Texts(), c.refused ? LoadString(kStrForbiddenCombination) : "");
     prompter_.requests.clear();
     if (c.end == kClick) continue;
     EXPECT_EQ(QApplication::focusWidget(), table);
@@ -594,7 +594,7 @@ TEST_F(SetupDialogXvfb, AnAddressTheFramesCannotCarryIsNamedAsTheReason) {
   ASSERT_EQ(device_->Settings().GetParameterValue("A.Len"), "8");
   device_->Settings().GetParameterByName("bPS")->type = "9600:19200";
   const std::string reason =
-      LoadString(262) +
+      LoadString(kStrLinkFailed) +
       " Адрес 300 не может быть передан при длине адреса 8 бит: нельзя, чтобы адрес был более 255, если длина "
       "адреса 8 бит. Исправьте адрес или длину адреса.";
   CSetupCarrier dialog(std::make_unique<QuickDeviceLink>(*device_), GetDeviceBrand(), true, nullptr);

@@ -108,7 +108,7 @@ TEST_F(SinglePointDialogTest, OpensOnVerAndReadsIt) {
   EXPECT_EQ(trace[0], "!VER (Версия_программного_обеспечения)");
   EXPECT_TRUE(TracedBytes(trace, ">>").empty());
   EXPECT_EQ(TracedBytes(trace, "<<"), stored);
-  EXPECT_EQ(trace[trace.size() - 2].toStdString(), LoadString(315));
+  EXPECT_EQ(trace[trace.size() - 2].toStdString(), LoadString(kStrReadText));
   EXPECT_FALSE(Last(trace).isEmpty());
   EXPECT_EQ(Child<QListWidget>("trace")->currentRow(), trace.size() - 1);
 }
@@ -137,7 +137,7 @@ TEST_F(SinglePointDialogTest, WritesAnEnumerationIndexInTheAddressAndRefusesUnkn
   ASSERT_TRUE(sim_->GetValue("F.nom", 0, stored));
   EXPECT_EQ(stored, z580sim::Bytes{1});
   EXPECT_EQ(TracedBytes(trace, "<<"), stored);
-  EXPECT_EQ(Last(trace).toStdString(), LoadString(314) + "60 Гц'");
+  EXPECT_EQ(Last(trace).toStdString(), LoadString(kStrWritten) + "60 Гц'");
 
   // An index of 8 in the address: both notes, and the frame goes eight addresses on.
   Child<QRadioButton>("read")->setChecked(true);
@@ -151,8 +151,8 @@ TEST_F(SinglePointDialogTest, WritesAnEnumerationIndexInTheAddressAndRefusesUnkn
   dialog_->OnExecute();
   trace = Trace();
   ASSERT_GE(trace.size(), 3);
-  EXPECT_EQ(trace[0].toStdString(), LoadString(302));
-  EXPECT_EQ(trace[1].toStdString(), LoadString(311));
+  EXPECT_EQ(trace[0].toStdString(), LoadString(kStrIndexInAddress));
+  EXPECT_EQ(trace[1].toStdString(), LoadString(kStrAddressBeyond7));
   ASSERT_FALSE(sim_->Requests().empty());
   EXPECT_EQ(sim_->Requests()[0].address, 24u);
 
@@ -202,7 +202,7 @@ TEST_F(SinglePointDialogTest, IndexesInTheAddressThatReachNoSingleModuleSendNoth
     EXPECT_NE(Last(trace).toStdString().find(c.reason), std::string::npos) << trace.join("|").toStdString();
     EXPECT_EQ(trace.count(trace.back()), 1) << trace.join("|").toStdString();
     EXPECT_TRUE(TracedBytes(trace, ">>").empty()) << c.index;
-    EXPECT_FALSE(trace.join("|").contains(QString::fromStdString(LoadString(417)))) << c.index;
+    EXPECT_FALSE(trace.join("|").contains(QString::fromStdString(LoadString(kStrTraceRequest)))) << c.index;
   }
 }
 

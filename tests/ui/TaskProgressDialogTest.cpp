@@ -96,9 +96,9 @@ TEST_F(TaskProgressDialogTest, ShowsTheLinesOfAReadTaskAndClosesAtItsEnd) {
 
   EXPECT_EQ(tree->parameters[0]->value, "a");
   EXPECT_EQ(tree->parameters[1]->value, "12345");
-  EXPECT_EQ(title, QString::fromStdString(resources::LoadString(265)));
+  EXPECT_EQ(title, QString::fromStdString(resources::LoadString(kStrProgressReadAll)));
   EXPECT_EQ(lines, (QStringList{"Читаем ветвь 'Tree'", "  Чтение: tYPE = a", "  Чтение: SEr.n = 12345", "",
-                                QString::fromStdString(resources::LoadString(307))}));
+                                QString::fromStdString(resources::LoadString(kStrTaskDone))}));
   EXPECT_EQ(counts, "2 из 2");
   EXPECT_EQ(progress, 2);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -122,7 +122,7 @@ TEST_F(TaskProgressDialogTest, TheAbortButtonStopsTheTaskAndTheDialogClosesAtOnc
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1800));
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultAborted);
   EXPECT_LT(sim_->Requests().size(), 40u);
-  EXPECT_EQ(tree->parameters[39]->value, resources::LoadString(194));  // never read
+  EXPECT_EQ(tree->parameters[39]->value, resources::LoadString(kStrNoData));  // never read
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ class WriteRefusalSweep : public CalibrationSimTest, public ::testing::WithParam
       ASSERT_FALSE(HasFatalFailure());
       const std::vector<z580sim::RequestRecord> log = sim_->Requests();
       EXPECT_FALSE(refused.success) << refused.shown;
-      const std::string why = silent ? resources::LoadString(197) : kRefusedText;
+      const std::string why = silent ? resources::LoadString(kStrTimeOut) : kRefusedText;
       EXPECT_NE(refused.shown.find(why), std::string::npos) << refused.shown;
       if (!silent && at == c.refusedInStep) {
         EXPECT_NE(refused.shown.find(c.namedWritten), std::string::npos) << refused.shown;
@@ -197,7 +197,7 @@ RunResult AnalogInput(WriteRefusalSweep& t) {
     return t.Finish(false);
   go->click();
   if (second.isHidden() || second.machine().step() != 4) return t.Finish(false);
-  const bool success = second.MainText().toStdString() == resources::LoadString(521);
+  const bool success = second.MainText().toStdString() == resources::LoadString(kStrScaleCalibrationDone);
   go->click();
   return t.Finish(success && second.result() == QDialog::Accepted);
 }
@@ -328,7 +328,7 @@ RunResult SingleParameter(WriteRefusalSweep& t) {
   bool written = false;
   for (const std::string& line : command.Execute(fields)) {
     r.shown += line + "\n";
-    if (line.rfind(resources::LoadString(314), 0) == 0) written = true;
+    if (line.rfind(resources::LoadString(kStrWritten), 0) == 0) written = true;
   }
   r.success = written;
   return r;
