@@ -693,6 +693,7 @@ bool Device::TrySwitchBack(uint8_t selector) {
 }
 
 std::string Device::OpenFailureReason() {
+  if (Port().Vanished()) return resources::LoadString(exchange::kStrPortGone);
   if (Port().IsOpen()) return {};
   const std::string path = ResolvePortPath(Port().portName);
   // A setting the line did not take is the reason before the system's code for it.
