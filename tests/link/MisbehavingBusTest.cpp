@@ -87,6 +87,15 @@ class MisbehavingBusTest : public LinkTestBase {
     }
   };
 
+  // Writes `value` to the index of "CHAr", or reads it (-1); the link's result.
+  int ExchangeChar(int value, Parameter& p) {
+    p.type = "int";
+    p.indexed = true;
+    p.linearIndex = kIndex;
+    p.value = std::to_string(value);
+    return device_->ExchangeParameter(value < 0 ? 1 : 0, &p, nullptr, false);
+  }
+
   // One parameter exchanged back to back, `runs` times over: read, then a write the
   // module refuses, a write it takes, the refused one again, a read, and the four
   // coefficients. The write after a refusal is left out of the failures: a refusal
@@ -96,13 +105,9 @@ class MisbehavingBusTest : public LinkTestBase {
     std::string refusal;  // the module's text of its refusal, code 0x37
     const uint8_t code = 0x37;
     DeviceErrorText(&code, 1, refusal);
-    auto once = [&](int value) {  // -1 reads
+    auto once = [&](int value) {
       Parameter p("CHAr");
-      p.type = "int";
-      p.indexed = true;
-      p.linearIndex = kIndex;
-      p.value = std::to_string(value);
-      const int result = device_->ExchangeParameter(value < 0 ? 1 : 0, &p, nullptr, false);
+      const int result = ExchangeChar(value, p);
       if (value == kRefused) tally.refusedDone += result == 0 ? 1 : 0;
       else if (value < 0 && result != 0) ++(p.note == refusal ? tally.misplacedRefusals : tally.failed);
       if (result == 0 && p.value != std::to_string(kKept)) tally.Wrong(p.name + " " + p.value);
@@ -125,16 +130,13 @@ class MisbehavingBusTest : public LinkTestBase {
   }
 
   // Two accepted values (the first stored as `stored12`) and a refused one written
-  // back to back, then reads while the module's value changes ("set" before each).
-  Tally WriteAndFollow(int runs, int stored12) {
+  // back to back, then `reads` reads while the module's value changes ("set" before
+  // each).
+  Tally WriteAndFollow(int runs, int stored12, int reads) {
     Tally tally;
-    auto exchange = [&](int value) {  // -1 reads
+    auto exchange = [&](int value) {
       Parameter p("CHAr");
-      p.type = "int";
-      p.indexed = true;
-      p.linearIndex = kIndex;
-      p.value = std::to_string(value);
-      const int result = device_->ExchangeParameter(value < 0 ? 1 : 0, &p, nullptr, false);
+      const int result = ExchangeChar(value, p);
       if (result != 0 && value != kRefused) ++tally.failed;
       return result == 0 ? p.value : std::string();
     };
@@ -144,7 +146,7 @@ class MisbehavingBusTest : public LinkTestBase {
         if (value == kRefused) tally.refusedDone += shown.empty() ? 0 : 1;
         else if (!shown.empty() && shown != std::to_string(value == 12 ? stored12 : value)) tally.Wrong(shown);
       }
-      for (int k = 0; k < 3; ++k) {
+      for (int k = 0; k < reads; ++k) {
         const std::string now = std::to_string(40 + 3 * run + k);
         std::string error;
         EXPECT_TRUE(z580sim::ApplyFaultCommand(*sim_, "set CHAr " + std::to_string(kIndex) + " " + now, &error))
@@ -206,6 +208,10 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
     int responseTimeout = 0;  // ms; 0: as the port sets it
     unsigned onlyAt = 0;      // a rate; 0: both
     int stored12 = 12;        // what the module stores for 12
+    // Reads of a changing value after the writes. None behind a valid copy of each
+    // reply: one that lands after the next request is that read's answer as far as
+    // the protocol tells.
+    int changingReads = 3;
   } cases[] = {
       {{"twice all"}, 2000, 0},
       {{"twice all after 2"}, 600, 0},
@@ -236,8 +242,9 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
       // A corrupted copy of each reply 2 ms after it: the next exchange's answer
       // follows it.
       {{"refuse 6", "twice-bad all after 2"}, 10, 0, Run::WriteAndFollow},
-      // A module that stores 10 for 12, each reply sent twice.
-      {{"refuse 6", "round 5", "twice all"}, 6, 0, Run::WriteAndFollow, 0, 0, 10},
+      // A module that stores 10 for 12, each reply sent twice: the refusal's copy
+      // may fail the write after it, as a refusal names no request.
+      {{"refuse 6", "round 5", "twice all after 2"}, 6, 6, Run::WriteAndFollow, 0, 0, 10, 0},
       // Each answer comes with the next request: every write's answer is its own.
       {{"refuse 6", "behind all"}, 3, kAny, Run::BackToBack},
   };
@@ -250,7 +257,7 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
       ASSERT_NO_FATAL_FAILURE(Start(baud, c.faults, c.run != Run::Around ? kCalibrationModel : kModel));
       if (c.responseTimeout > 0) device_->Port().responseTimeout = static_cast<uint16_t>(c.responseTimeout);
       const Tally tally = c.run == Run::BackToBack       ? BackToBack(c.runs)
-                          : c.run == Run::WriteAndFollow ? WriteAndFollow(c.runs, c.stored12)
+                          : c.run == Run::WriteAndFollow ? WriteAndFollow(c.runs, c.stored12, c.changingReads)
                                                          : ReadAround(c.runs);
       EXPECT_EQ(tally.wrong, 0) << "first: " << tally.example;
       EXPECT_EQ(tally.stale, 0);
