@@ -129,7 +129,7 @@ class MisbehavingBusTest : public LinkTestBase {
     return tally;
   }
 
-  // Two accepted values (the first stored as `stored12`) and a refused one written
+  // Two accepted values, 30 and 12 (stored as `stored12`), and a refused one written
   // back to back, then `reads` reads while the module's value changes ("set" before
   // each).
   Tally WriteAndFollow(int runs, int stored12, int reads) {
@@ -141,7 +141,7 @@ class MisbehavingBusTest : public LinkTestBase {
       return result == 0 ? p.value : std::string();
     };
     for (int run = 0; run < runs; ++run) {
-      for (int value : {12, 30, int{kRefused}}) {
+      for (int value : {30, 12, int{kRefused}}) {
         const std::string shown = exchange(value);
         if (value == kRefused) tally.refusedDone += shown.empty() ? 0 : 1;
         else if (!shown.empty() && shown != std::to_string(value == 12 ? stored12 : value)) tally.Wrong(shown);
@@ -242,9 +242,10 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
       // A corrupted copy of each reply 2 ms after it: the next exchange's answer
       // follows it.
       {{"refuse 6", "twice-bad all after 2"}, 10, 0, Run::WriteAndFollow},
-      // A module that stores 10 for 12, each reply sent twice: the refusal's copy
-      // may fail the write after it, as a refusal names no request.
-      {{"refuse 6", "round 5", "twice all after 2"}, 6, 6, Run::WriteAndFollow, 0, 0, 10, 0},
+      // A module that stores 10 for 12, each reply sent again 20 ms later: the
+      // copy of 30 comes before the acknowledgement of 10; the refusal's copy may
+      // fail the write after it, as a refusal names no request.
+      {{"refuse 6", "round 5", "twice all after 20"}, 6, 6, Run::WriteAndFollow, 0, 0, 10, 0},
       // Each answer comes with the next request: every write's answer is its own.
       {{"refuse 6", "behind all"}, 3, kAny, Run::BackToBack},
   };
