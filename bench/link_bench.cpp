@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
       std::string text;
       const auto start = Clock::now();
-      if (io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0) != 1) {
+      if (io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0, {}) != 1) {
         std::fprintf(stderr, "frame %d failed: %s\n", i, text.c_str());
         return 1;
       }

@@ -4,6 +4,7 @@
 
 #include "link/DeviceErrors.h"
 #include "platform/CFormat.h"
+#include "resources/StringTable.h"
 
 namespace exchange {
 namespace {
@@ -68,6 +69,7 @@ void ReplyTally::Count(FrameOutcome outcome, uint8_t selector, bool charactersCa
     case FrameOutcome::Cancelled:
     case FrameOutcome::PortClosed:
       return;
+    case FrameOutcome::PortGone: ++vanished; break;
     // A reply that never ended (a wrong speed rarely gives the carriage return)
     // is garbled, not silence.
     case FrameOutcome::TimeOut: ++(charactersCame ? unreadable : silent); break;
@@ -99,6 +101,7 @@ ReplyTally ReplyTally::Since(const ReplyTally& before) const {
   d.unreadable = unreadable - before.unreadable;
   d.answered = answered - before.answered;
   d.echoed = echoed - before.echoed;
+  d.vanished = vanished - before.vanished;
   for (int i = 0; i < 4; ++i) d.frames[i] = frames[i] - before.frames[i];
   return d;
 }
@@ -123,7 +126,7 @@ std::string FramingText(int dataBits, int parityCode, int stopBits) {
 }
 
 std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts) {
-  std::vector<const ConnectAttempt*> failed, unreadable, echoing;
+  std::vector<const ConnectAttempt*> failed, unreadable, echoing, vanished;
   const ConnectAttempt* answered = nullptr;
   unsigned protocols = 0;
   for (const ConnectAttempt& a : attempts) {
@@ -133,10 +136,13 @@ std::string ConnectFailureReason(const std::vector<ConnectAttempt>& attempts) {
     if (a.tally.answered > 0 && answered == nullptr) answered = &a;
     if (a.tally.unreadable > 0) unreadable.push_back(&a);
     if (a.tally.echoed > 0) echoing.push_back(&a);
+    if (a.tally.vanished > 0) vanished.push_back(&a);
   }
   if (failed.empty()) return {};
   // No frame went out at all: the line was never asked.
   if (std::string reason = UnsendableAddressReason(*failed.front()); !reason.empty()) return reason;
+  // A port that went away says nothing of the module behind it.
+  if (!vanished.empty()) return resources::LoadString(kStrPortGone);
   // The most telling first: a module that answered, then replies that came garbled.
   if (answered != nullptr) {
     const std::string tried = TriedText({answered}, answered->tally.Protocols());

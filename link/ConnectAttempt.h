@@ -18,6 +18,7 @@ struct ReplyTally {
   int unreadable = 0;    // something came back that could not be read
   int answered = 0;      // a reply that was read (a value or the module's error)
   int echoed = 0;        // frames whose request the line gave back
+  int vanished = 0;      // frames that found the port's device gone
   int frames[4] = {};    // frames per protocol selector (0 the module's own frame)
 
   // charactersCame: a time-out after characters that did not make a reply; echoed:

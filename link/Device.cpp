@@ -673,6 +673,7 @@ bool Device::TrySwitchBack(uint8_t selector) {
 }
 
 std::string Device::OpenFailureReason() {
+  if (Port().Vanished()) return resources::LoadString(kStrPortGone);
   if (Port().IsOpen()) return {};
   const std::string path = ResolvePortPath(Port().portName);
   // A setting the line did not take is the reason before the system's code for it.

@@ -139,9 +139,14 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   // after the modules took the new ones).
   const bool replyIgnored = channel == exchange::kBroadcastChannel ||
                             (nameHash == exchange::kHashAPLY && model != nullptr && !model->RepliesToApply());
+  // A port whose device went away is opened again by its path once it is back (a
+  // converter plugged in again); until then every frame says so.
+  if (sio.Vanished() && sio.Open() == 0) lineEchoes_ = lineMirrors_ = false;
   // A closed port is a failure with its reason, never taken for a cancel (nor an
   // "APLY" that nobody heard for one that was sent).
-  if (!sio.IsOpen()) {
+  if (sio.Vanished()) {
+    reply.outcome = exchange::FrameOutcome::PortGone;
+  } else if (!sio.IsOpen()) {
     reply.outcome = exchange::FrameOutcome::PortClosed;
   } else {
     reply = exchange::TransactWithRetries(
@@ -151,7 +156,8 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
     if (reply.outcome == exchange::FrameOutcome::Success && (request.frame[1] & 0x10) != 0 &&
         shape.answerCarriesData)
       lineMirrors_ = reply.mirrored;
-    PassOverLateAnswers(reply.unanswered);
+    // A frame that heard nothing at all leaves nothing owed beyond one quiet time-out.
+    PassOverLateAnswers(reply.unanswered, reply.outcome != exchange::FrameOutcome::TimeOut);
     // Only a whole frame of the module's (its value or its error code) lets the next
     // request skip the purge; a garbled reply may have more behind it, and so may a
     // write's answer that carries just what was sent: on a line not yet known to
@@ -165,6 +171,8 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
       sio.MarkReplyWhole();
     if (reply.outcome == exchange::FrameOutcome::Cancelled && !sio.IsOpen())
       reply.outcome = exchange::FrameOutcome::PortClosed;
+    if (reply.outcome == exchange::FrameOutcome::LineError && sio.Vanished())
+      reply.outcome = exchange::FrameOutcome::PortGone;
   }
   if (reply.outcome == exchange::FrameOutcome::Cancelled) return reply;
   // Nothing but frames just like the request came back: the module was not heard.
@@ -178,22 +186,29 @@ exchange::FrameReply DeviceIO::SendFrame(int requestBit, uint16_t nameHash, cons
   return reply;
 }
 
-void DeviceIO::PassOverLateAnswers(int unanswered) {
-  // A module slower than the response time-out answers the timed-out sends after
-  // the frame took its answer; the next request must not meet them. They are read
-  // and dropped here, for at most two response time-outs: a module later still
-  // answers nothing within its frame's retries anyway.
+void DeviceIO::PassOverLateAnswers(int unanswered, bool heard) {
+  // A module slower than the response time-out answers the sends that timed out
+  // after the frame ended; the next request must not meet those answers. What
+  // comes is read and dropped until the line has been quiet for one response
+  // time-out; once the module was heard (in the frame or after it), until every
+  // timed-out send had its answer and the line then fell quiet. At most
+  // kPassOverTimeouts response time-outs in all: a module later still cannot be
+  // told from one answering the next request.
+  constexpr int kPassOverTimeouts = 4;
   Sio& sio = *port_;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * sio.responseTimeout);
+  const int quiet = std::max<int>(sio.responseTimeout, 1);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPassOverTimeouts * quiet);
+  int came = 0;
   while (unanswered > 0) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
     if (left <= 0) break;
+    const bool owed = (heard || came > 0) && came < unanswered;
     uint8_t buffer[exchange::kMaxReplyChars] = {};
     int count = 0;
-    const int result = sio.ReadWithin(buffer, count, static_cast<int>(left));
-    if (result == 2 || result == -1) break;
-    if (result == 0 && exchange::ParseReply(0, buffer, count, 0).frameLength > 0) --unanswered;
+    const int result = sio.ReadWithin(buffer, count, static_cast<int>(owed ? left : std::min<long long>(left, quiet)));
+    if (result == -1 || result == 3 || (result == 2 && count == 0)) break;
+    if (result == 0) ++came;
   }
 }
 
@@ -223,7 +238,8 @@ int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector
 
 int DeviceIO::ExchangeParameter(int requestBit, Parameter* parameter, std::vector<std::string>* trace,
                                 bool attributeOverride) {
-  if (!port_->IsOpen()) {
+  // A port that vanished is no closed one: the frame opens it again when it is back.
+  if (!port_->IsOpen() && !port_->Vanished()) {
     if (parameter != nullptr) parameter->note = resources::LoadString(kStrPortOpenError);
     return -1;
   }

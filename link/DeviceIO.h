@@ -71,7 +71,7 @@ class DeviceIO {
   // `shape` says what the reply repeats of the request, so that a reply for another
   // number is passed over.
   int TransactFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength, uint8_t* outData,
-                    uint8_t& outLength, std::string& errorText, int channel, ReplyShape shape = {});
+                    uint8_t& outLength, std::string& errorText, int channel, ReplyShape shape);
 
   // Reads (requestBit 1) or writes (0) one parameter; with a protocol selector other
   // than 0 sends that framing's switch-back request instead. Trace lines go to
@@ -113,7 +113,7 @@ class DeviceIO {
  protected:
   // The frame with its retries; a cancelled frame comes back as Cancelled.
   exchange::FrameReply SendFrame(int requestBit, uint16_t nameHash, const uint8_t* data, int dataLength,
-                                 int channel, std::string& errorText, ReplyShape shape = {});
+                                 int channel, std::string& errorText, ReplyShape shape);
 
  private:
   // The outcome of a frame inside ExchangeParameter: 0 success, 1 failed, -1 cancelled.
@@ -140,7 +140,7 @@ class DeviceIO {
   // request, whose answer is a copy of itself, is then not done on such a frame
   // alone; under busLock_.
   bool lineMirrors_ = false;
-  // Passes over what the module still owes a frame that timed out before its
-  // answer came (under busLock_).
-  void PassOverLateAnswers(int unanswered);
+  // Passes over what the module still owes the sends of a frame that timed out
+  // (`heard`: the module answered something in the frame); under busLock_.
+  void PassOverLateAnswers(int unanswered, bool heard);
 };

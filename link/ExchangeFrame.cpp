@@ -135,6 +135,22 @@ bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, in
   return true;
 }
 
+namespace {
+
+// Whether two values, high byte first, are the same number in different widths: the
+// shorter one widened with zeros, or with ones when its top bit is set (a module may
+// acknowledge a one-byte write in two bytes).
+bool SameNumber(const uint8_t* a, int aLength, const uint8_t* b, int bLength) {
+  if (aLength < 0 || bLength < 0) return false;
+  if (aLength > bLength) return SameNumber(b, bLength, a, aLength);
+  const int extra = bLength - aLength;
+  if (!std::equal(a, a + aLength, b + extra)) return false;
+  const auto all = [&](uint8_t fill) { return std::all_of(b, b + extra, [fill](uint8_t x) { return x == fill; }); };
+  return all(0) || (aLength > 0 && (a[0] & 0x80) != 0 && all(0xFF));
+}
+
+}  // namespace
+
 ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool identicalIsEcho) {
   const std::vector<uint8_t>& sent = request.frame;
   const int length = std::clamp(reply.frameLength, 0, static_cast<int>(sizeof reply.frame));
@@ -161,8 +177,9 @@ ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool
   const int head = std::clamp(request.echoedHead, 0, sentData - tail);
   if (gotData < head + tail || !std::equal(sent.begin() + 4, sent.begin() + 4 + head, got + 4))
     return ReplyMatch::ForeignReply;
-  if (request.answerRepeatsValue &&
-      (gotData != sentData || !std::equal(sent.begin() + 4, sent.begin() + 4 + sentData, got + 4)))
+  // An acknowledgement without a value (a command's) names no other value.
+  if (request.answerRepeatsValue && gotData > tail &&
+      !SameNumber(sent.data() + 4, sentData - tail, got + 4, gotData - tail))
     return ReplyMatch::OtherValue;
   return ReplyMatch::Answer;
 }
@@ -179,86 +196,98 @@ bool IdenticalToRequest(const FrameRequest& request, const FrameReply& reply) {
 }
 
 // One transaction: the request, then replies until one answers it, another outcome
-// ends it, or the response time-out passes.
+// ends it, or the response time-out passes. `silentAfterOthers`: the time-out came
+// after replies that were not taken (another request's, a bad frame, an
+// acknowledgement of another value, which then goes to `held`): the time-out rule
+// decides what follows.
 FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& transport, const ReplyReader& readOn,
-                          bool& lineEchoes, bool& foreignThenSilence) {
-  foreignThenSilence = false;
+                          bool& lineEchoes, bool& silentAfterOthers, bool& haveHeld, FrameReply& held) {
+  silentAfterOthers = false;
+  haveHeld = false;
   const uint16_t hash = request.frame.size() >= 4 ? static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]) : 0;
-  const bool read = request.answerCarriesData && request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
+  const bool read = request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
+  const bool readWithData = read && request.answerCarriesData;
   uint8_t buffer[kMaxReplyChars] = {};
   int count = 0;
   int portResult = transport(reinterpret_cast<const uint8_t*>(request.text.data()),
                              static_cast<int>(request.text.size()), buffer, count);
   FrameOutcome foreign = FrameOutcome::Success;  // Success: none came
   bool echoed = false;
+  bool badFrame = false;  // a frame with a bad check sum came
   FrameReply last;
   // Held while reading on for a better match: a frame just like a read's request on
-  // a line not known to echo (its echo, or an answer without a value), and a write's
-  // acknowledgement of another value (an earlier write's, or the module's own).
-  bool haveIdentical = false, haveOther = false;
-  FrameReply identical, other;
+  // a line not known to echo (its echo, or an answer without a value).
+  bool haveIdentical = false;
+  FrameReply identical;
   for (int frames = 0;; ++frames) {
     FrameReply reply = ParseReply(portResult, buffer, count, hash);
     reply.echoed = echoed;
     const bool whole = reply.outcome == FrameOutcome::Success || reply.outcome == FrameOutcome::ForeignHash ||
                        reply.outcome == FrameOutcome::DeviceError;
-    if (!whole) {
-      if (reply.outcome == FrameOutcome::TimeOut && haveOther) {
-        other.echoed = echoed;
-        return other;
-      }
-      if (reply.outcome == FrameOutcome::TimeOut && haveIdentical) {
+    // A broken frame (a corrupted copy of an earlier reply, noise) may have the
+    // answer right behind it: it is passed over like another request's reply.
+    if (!whole && reply.outcome == FrameOutcome::BadChecksum && portResult == 0) {
+      badFrame = true;
+    } else if (!whole) {
+      if (reply.outcome == FrameOutcome::TimeOut && haveIdentical && !haveHeld) {
         identical.echoed = echoed;
         identical.mirrored = true;
         return identical;
       }
-      if (reply.outcome == FrameOutcome::TimeOut && foreign != FrameOutcome::Success) {
-        // Only replies that were not this request's came: it failed with theirs,
-        // whose data is no answer to anything asked.
-        last.outcome = foreign;
+      if (reply.outcome == FrameOutcome::TimeOut && (haveHeld || badFrame || foreign != FrameOutcome::Success)) {
+        // Only replies that were not this request's came: it fails with theirs,
+        // whose data is no answer to anything asked; a broken frame is the line's.
+        last.outcome = badFrame && foreign == FrameOutcome::Success ? FrameOutcome::BadChecksum
+                       : foreign == FrameOutcome::Success        ? FrameOutcome::TimeOut
+                                                                 : foreign;
         last.dataLength = 0;
         std::fill(std::begin(last.data), std::end(last.data), 0);
         last.echoed = echoed;
         last.strayChars = reply.strayChars;
-        foreignThenSilence = true;
+        held.echoed = echoed;
+        silentAfterOthers = true;
         return last;
       }
       return reply;
     }
     // On a line known to echo, a write's echo comes before the module's answer,
     // which for a write (or a command read) repeats the request as well.
-    switch (MatchReply(request, reply, request.answerNeverIdentical || (lineEchoes && !echoed))) {
-      case ReplyMatch::Answer:
-        if (read && !lineEchoes && !haveIdentical && IdenticalToRequest(request, reply)) {
-          haveIdentical = true;
-          identical = reply;
+    if (whole) {
+      switch (MatchReply(request, reply, request.answerNeverIdentical || (lineEchoes && !echoed))) {
+        case ReplyMatch::Answer:
+          if (readWithData && !lineEchoes && !haveIdentical && IdenticalToRequest(request, reply)) {
+            haveIdentical = true;
+            identical = reply;
+            break;
+          }
+          if (haveIdentical) {
+            // The frame just like the request was the line's echo.
+            echoed = true;
+            reply.echoed = true;
+          }
+          // What the answer came with is what the line does now: a converter that
+          // stopped echoing no longer holds back a write's acknowledgement.
+          if (readWithData || !echoed) lineEchoes = echoed;
+          return reply;
+        case ReplyMatch::OtherValue:
+          // Of several, the latest: the earlier ones may be copies of an earlier
+          // exchange's acknowledgement.
+          haveHeld = true;
+          held = reply;
           break;
-        }
-        if (haveIdentical) {
-          // The frame just like the request was the line's echo.
+        case ReplyMatch::Echo:
           echoed = true;
-          reply.echoed = true;
-        }
-        if (read) lineEchoes = echoed;
-        return reply;
-      case ReplyMatch::OtherValue:
-        if (!haveOther) {
-          haveOther = true;
-          other = reply;
-        }
-        break;
-      case ReplyMatch::Echo:
-        echoed = true;
-        if (read) lineEchoes = true;
-        break;
-      case ReplyMatch::ForeignAddress:
-        foreign = FrameOutcome::ForeignAddress;
-        last = reply;
-        break;
-      case ReplyMatch::ForeignReply:
-        if (foreign != FrameOutcome::ForeignAddress) foreign = FrameOutcome::ForeignHash;
-        if (foreign == FrameOutcome::ForeignHash) last = reply;
-        break;
+          if (readWithData) lineEchoes = true;
+          break;
+        case ReplyMatch::ForeignAddress:
+          foreign = FrameOutcome::ForeignAddress;
+          last = reply;
+          break;
+        case ReplyMatch::ForeignReply:
+          if (foreign != FrameOutcome::ForeignAddress) foreign = FrameOutcome::ForeignHash;
+          if (foreign == FrameOutcome::ForeignHash) last = reply;
+          break;
+      }
     }
     if (frames + 1 >= kMaxFramesPerTransaction) {
       portResult = 2;
@@ -292,17 +321,28 @@ FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, c
       if (request.frame.size() >= 4) reply.hash = static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]);
       break;
     }
-    bool foreignThenSilence = false;
-    reply = OneTransaction(request, transport, readOn, lineEchoes, foreignThenSilence);
+    bool silentAfterOthers = false, haveHeld = false;
+    FrameReply held;
+    reply = OneTransaction(request, transport, readOn, lineEchoes, silentAfterOthers, haveHeld, held);
     echoed = echoed || reply.echoed;
-    if (foreignThenSilence || reply.outcome == FrameOutcome::TimeOut) ++timedOut;
-    // Waiting for the right reply ended with the time-out: the time-out's rule.
-    if (!counters.Retry(foreignThenSilence ? FrameOutcome::TimeOut : reply.outcome)) break;
+    const bool timeOut = silentAfterOthers || reply.outcome == FrameOutcome::TimeOut;
+    if (timeOut) ++timedOut;
+    // Waiting for the right reply ended with the time-out: the time-out's rule. An
+    // acknowledgement of another value never stands in for the retry it sends; it
+    // answers only when it came after the last send (a module that stores the
+    // value rounded), never one held from before it.
+    if (counters.Retry(timeOut ? FrameOutcome::TimeOut : reply.outcome)) continue;
+    if (timeOut && haveHeld) {
+      reply = held;
+      --timedOut;
+      if (!reply.echoed && (request.frame[1] & 0x10) == 0) lineEchoes = false;
+    }
+    break;
   }
   reply.echoed = echoed;
-  // The answer taken may be the one to an earlier send; the later sends' answers
-  // are still to come.
-  if (reply.outcome == FrameOutcome::Success || reply.outcome == FrameOutcome::DeviceError)
+  // The sends that timed out may still be answered; the caller passes over what
+  // comes for them before the next request.
+  if (reply.outcome != FrameOutcome::Cancelled && reply.outcome != FrameOutcome::PortClosed)
     reply.unanswered = timedOut;
   if (attempts != nullptr) *attempts = made;
   return reply;
@@ -376,6 +416,8 @@ std::string FrameErrorText(const FrameReply& reply) {
       return resources::LoadString(kStrOtherCommandCode) + "\n";
     case FrameOutcome::ForeignAddress:
       return resources::LoadString(kStrAddressMismatch);
+    case FrameOutcome::PortGone:
+      return resources::LoadString(kStrPortGone);
     case FrameOutcome::DeviceError: {
       std::string text;
       // An error reply without its code still is a failure that needs a text.

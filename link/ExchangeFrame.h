@@ -94,6 +94,7 @@ enum class FrameOutcome {
   ForeignHash,   // reply for another name or another index: text 422
   DeviceError,   // "n.Err" reply: the device error text
   ForeignAddress,  // reply from another address: text 221
+  PortGone,      // the port's device went away (a converter pulled out): text 426, not retried
 };
 
 // How many times an outcome is retried before the frame gives up.
@@ -124,8 +125,8 @@ struct FrameReply {
   // The answer taken was a frame just like the request and nothing else came: a read
   // answered without a value, or a line that only echoes.
   bool mirrored = false;
-  // Sends of this frame that timed out before its answer came: their answers may
-  // still be on their way.
+  // Sends of this frame that timed out (also of a frame that failed): their
+  // answers may still be on their way.
   int unanswered = 0;
 };
 
@@ -153,9 +154,10 @@ struct FrameRequest {
   // The answer always differs from the request (it adds to what was asked, as the
   // attribute read does): a frame just like the request is the line's echo.
   bool answerNeverIdentical = false;
-  // A write the module acknowledges with the value it stored: an acknowledgement of
-  // another value answers it only when nothing better (its refusal, or the echo of
-  // what was written) comes within the response time-out.
+  // A write the module acknowledges with the value it stored (the same number in
+  // another width answers at once): an acknowledgement of another value answers it
+  // only when nothing better (its refusal, or the echo of what was written) comes,
+  // and only one that came after the last send (see TransactWithRetries).
   bool answerRepeatsValue = false;
 };
 // False when the frame cannot be built (see BuildRequestFrame).
@@ -169,7 +171,9 @@ bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, in
 // answers it. A reply identical to the request is the line's echo of it when
 // `identicalIsEcho` (for a request whose answer never looks like it; otherwise, on a
 // line known to echo, until the echo has passed). A write's acknowledgement of
-// another value than written is OtherValue: taken only when nothing better comes.
+// another value than written (not the same number in another width, and not an
+// acknowledgement without a value) is OtherValue: taken only when nothing better
+// comes.
 // Everything else is another module's reply, or one to an earlier request, and never
 // taken.
 enum class ReplyMatch { Answer, OtherValue, Echo, ForeignAddress, ForeignReply };
@@ -184,10 +188,14 @@ using FrameTransport = std::function<int(const uint8_t* request, int length, uin
 using ReplyReader = std::function<int(uint8_t* reply, int& count)>;
 
 // One request frame with its retries over a transport (the caller holds the bus
-// lock). A reply that does not answer the request (MatchReply) is passed over and
-// the transaction reads on until the response time-out; the time-out rule then
-// decides whether to send again, and a frame that ends so fails with the foreign
-// reply's outcome. `lineEchoes` is what the link has learnt of the line: a read
+// lock). A reply that does not answer the request (MatchReply), and a frame with a
+// bad check sum, is passed over and the transaction reads on until the response
+// time-out; the time-out rule then decides whether to send again, and a frame that
+// ends so fails with the foreign reply's outcome (a bad check sum's when only broken
+// frames came). An acknowledgement of another value never takes the place of the
+// retry; after the last send the latest one that came in it answers. `unanswered`
+// of the result counts the sends that timed out: what comes for them is the
+// caller's to pass over before the next request. `lineEchoes` is what the link has learnt of the line: a read
 // whose answer carries data and came after a frame just like the request sets it,
 // one answered without an echo clears it. A read that gets only a frame just like
 // the request, on a line not known to echo, takes it as its answer (`mirrored`).

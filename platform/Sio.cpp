@@ -159,6 +159,7 @@ int Sio::Open() {
   serial_icounter_struct counters{};
   countersSupported_ = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
   fd_ = fd;
+  vanished_ = false;
   endedOnTerminator_ = skipPurge_ = false;
   Purge(2);
   return 0;
@@ -241,6 +242,11 @@ int ToResult(WaitResult w) {
 
 }  // namespace
 
+int Sio::Gone() {
+  vanished_ = true;
+  return 3;
+}
+
 int Sio::WriteBytes(const uint8_t* data, int length, int64_t deadlineNs) {
   int done = 0;
   while (done < length) {
@@ -254,10 +260,10 @@ int Sio::WriteBytes(const uint8_t* data, int length, int64_t deadlineNs) {
       short revents = 0;
       WaitResult w = WaitFor(fd_, cancel_, POLLOUT, deadlineNs, revents);
       if (w != WaitResult::Ready) return ToResult(w);
-      if (!(revents & POLLOUT)) return 3;
+      if (!(revents & POLLOUT)) return Gone();
       continue;
     }
-    return 3;  // EIO and the like: the line is gone
+    return Gone();  // EIO and the like: the line is gone
   }
   return 0;
 }
@@ -275,7 +281,7 @@ int Sio::WriteRequest(const uint8_t* request, int length) {
     if (result == 0) SpinMilliseconds(characterTime);
   }
   // The last byte must have left the line before the converter turns round.
-  if (result == 0 && ::tcdrain(fd_) != 0 && errno == EIO) result = 3;
+  if (result == 0 && ::tcdrain(fd_) != 0 && errno == EIO) result = Gone();
   ModemLines(fd_, TIOCMBIC, TIOCM_RTS);
   return result;
 }
@@ -322,11 +328,11 @@ int Sio::ReadReply(uint8_t* reply, int& replyCount) {
       return rtuFraming && count > 0 ? 0 : 2;
     }
     if (w != WaitResult::Ready) return ToResult(w);
-    if (!(revents & POLLIN)) return 3;  // POLLERR, POLLHUP, POLLNVAL
+    if (!(revents & POLLIN)) return Gone();  // POLLERR, POLLHUP, POLLNVAL
 
     ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
-    if (n <= 0) return 3;  // EIO, or end of file after a hang-up
+    if (n <= 0) return Gone();  // EIO, or end of file after a hang-up
     if (LineErrorsGrew()) return 3;
     lastByte = NowNs();
     if (rtuFraming) {

@@ -53,6 +53,10 @@ class Sio {
   // 0 closed; -2 was not open. The port is closed even when the device is gone.
   virtual int Close();
   virtual bool IsOpen() const;
+  // The device went away under the open port (reads or writes ended with an error
+  // or a hang-up, as when a USB converter is pulled out): set until an Open
+  // succeeds, so that the next frame opens the port again by its path.
+  bool Vanished() const { return vanished_; }
 
   // Busy wait (sleeping is too coarse below a millisecond), at most a minute; false
   // for a value that is not a finite number.
@@ -82,6 +86,8 @@ class Sio {
   int lastOpenErrno = 0;
 
  private:
+  // Marks the port vanished; the line-error result.
+  int Gone();
   int WriteRequest(const uint8_t* request, int length);
   int WriteBytes(const uint8_t* data, int length, int64_t deadlineNs);
   int ReadReply(uint8_t* reply, int& replyCount);
@@ -92,6 +98,7 @@ class Sio {
   void SnapshotErrorCounters();
 
   std::atomic<int> fd_{-1};  // IsOpen may be asked from another thread
+  std::atomic<bool> vanished_{false};
   platform::Event cancel_{true, false};
   bool haveCounters_ = false;
   // Whether the device keeps line-error counters at all (a pseudo-terminal does

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/ConnectAttempt.h"
+#include "resources/StringTable.h"
 
 using exchange::ConnectAttempt;
 using exchange::FrameOutcome;
@@ -98,6 +99,9 @@ TEST(ConnectFailureReason, NamesWhatWasTriedAndWhatCameBack) {
        "Адрес 255 не может быть передан: это широковещательный адрес, его примут все приборы сети. Исправьте адрес."},
       {"300 with 11-bit addresses is sent", {at(300, 11, {silent})},
        "Прибор не отвечает: адрес 300 (11 бит), 9600 бит/с, 8N1; протокол прибора."},
+      // Whatever else came: the port went away under the frames.
+      {"a pulled converter", {Attempt(9600, {FrameOutcome::Success, FrameOutcome::PortGone, silent})},
+       resources::LoadString(kStrPortGone)},
       {"nothing failed", {linked}, ""},
       {"no attempt", {}, ""},
   };

@@ -55,7 +55,7 @@ TEST_F(DeviceConcurrencyTest, AFrameNeverMeetsAClosedPortWithoutItsReason) {
   uint8_t out[exchange::kMaxDataLength];
   uint8_t length = 0;
   std::string error;
-  EXPECT_EQ(device_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0), 0);
+  EXPECT_EQ(device_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0, {}), 0);
   EXPECT_EQ(error, resources::LoadString(kStrPortOpenError));
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultNoUsableReply);
   EXPECT_TRUE(port_->requests.empty());
@@ -72,7 +72,7 @@ TEST_F(DeviceConcurrencyTest, AFrameNeverMeetsAClosedPortWithoutItsReason) {
         for (int i = 0; i < 300; ++i) {
           uint8_t n = 0;
           std::string text;
-          if (device_->TransactFrame(1, Hash("Addr"), nullptr, 0, nullptr, n, text, 0) != 1 && failed++ == 0)
+          if (device_->TransactFrame(1, Hash("Addr"), nullptr, 0, nullptr, n, text, 0, {}) != 1 && failed++ == 0)
             firstError = "'" + text + "'";
         }
       },
@@ -94,7 +94,7 @@ TEST_F(DeviceConcurrencyTest, TheDeviceModelIsReplacedWhileFramesRun) {
           // carries 8 bits, a write whether it changes the network settings.
           uint8_t n = 0;
           std::string text;
-          device_->TransactFrame(0, exchange::kHashAPLY, nullptr, 0, nullptr, n, text, 0);
+          device_->TransactFrame(0, exchange::kHashAPLY, nullptr, 0, nullptr, n, text, 0, {});
           device_->ApplyPortSettings();
           device_->WriteParameter(p, 1);
         }

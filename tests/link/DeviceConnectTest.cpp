@@ -416,7 +416,7 @@ TEST_F(DeviceConnectTest, ReopeningWaitsForTheFrameOfAnotherThread) {
     uint8_t data[exchange::kMaxDataLength];
     uint8_t length = 0;
     std::string error;
-    device_->TransactFrame(1, Hash("rEAd"), nullptr, 0, data, length, error, 0);
+    device_->TransactFrame(1, Hash("rEAd"), nullptr, 0, data, length, error, 0, {});
   });
   while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   // ...when the link reopens the port: the port is closed and opened after it.

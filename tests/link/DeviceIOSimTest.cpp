@@ -147,13 +147,39 @@ TEST_F(DeviceIOSimTest, CancelFromAnotherThreadEndsTheTransactionAtOnce) {
   io_->Port().CancelEvent().Reset();
 }
 
-TEST_F(DeviceIOSimTest, HangUpIsALineError) {
+// A converter pulled out (the line hangs up, its device goes) and plugged in again
+// under the same path: every exchange says so until the port is back, then the
+// next one opens it again by its path and works.
+TEST_F(DeviceIOSimTest, APulledConverterIsNamedAndTheNextExchangeOpensItAgain) {
   ASSERT_NO_FATAL_FAILURE(Start(115200));
+  const std::string path = ::testing::TempDir() + "z580-converter-" + std::to_string(::getpid());
+  ::unlink(path.c_str());
+  ASSERT_EQ(::symlink(sim_->SlavePath().c_str(), path.c_str()), 0);
+  io_->Port().portName = path;
+  ASSERT_EQ(io_->Port().Open(), 0);
   sim_->HangUp();
-  Parameter dev("dev");
-  EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
-  EXPECT_EQ(dev.note, LoadString(kStrBadPortSettings));
+  for (int i = 0; i < 2; ++i) {
+    Parameter dev("dev");
+    EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 1);
+    EXPECT_EQ(dev.note, LoadString(kStrPortGone));
+  }
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultNoUsableReply);
+  EXPECT_EQ(io_->Tally().vanished, 2);
+
+  z580sim::SimConfig config;
+  config.model = 2;
+  config.line.baud = 115200;
+  std::unique_ptr<z580sim::Simulator> back;
+  ASSERT_NO_FATAL_FAILURE(testsupport::StartSimModule(back, config));
+  ::unlink(path.c_str());
+  ASSERT_EQ(::symlink(back->SlavePath().c_str(), path.c_str()), 0);
+  Parameter dev("dev");
+  EXPECT_EQ(io_->ExchangeParameter(1, &dev, nullptr, false), 0) << dev.note;
+  EXPECT_EQ(dev.value, "ZD580-03");
+  EXPECT_FALSE(io_->Port().Vanished());
+  io_.reset();
+  back->Stop();
+  ::unlink(path.c_str());
 }
 
 // Right after a whole reply (its value or its error code, also when another name's
@@ -181,7 +207,8 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
   } cases[] = {
       {"value", FakePort::ReplyText(16, hash, {0, 5}, 0, true), 1, 2},
       {"error code", FakePort::ReplyText(16, exchange::kHashNErr, {31}, 0, true), 0, 2},
-      {"bad checksum", badCrc, 0, 1},
+      // A broken frame (a corrupted copy of an earlier reply) is passed over.
+      {"bad checksum, then the value", badCrc + FakePort::ReplyText(16, hash, {0, 5}, 0, true), 1, 2},
       {"another name, then the value",
        FakePort::ReplyText(16, static_cast<uint16_t>(hash ^ 0x1111), {0, 5}, 0, true) +
            FakePort::ReplyText(16, hash, {0, 5}, 0, true),
@@ -223,7 +250,7 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
     uint8_t data[exchange::kMaxDataLength] = {};
     uint8_t length = 0;
     std::string text;
-    EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0), c.firstResult);
+    EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0, {}), c.firstResult);
     const auto firstDone = Clock::now();
     // Line noise, in the port's input queue before the next request goes out.
     EXPECT_EQ(::write(master, "\xFF", 1), 1);
@@ -234,7 +261,7 @@ TEST_F(DeviceIOPurgeTest, AStrayByteAfterAReplyIsNeverTakenForTheNextAnswer) {
     if (probe >= 0) ::close(probe);
     EXPECT_GE(queued, 1);
     const auto secondSent = Clock::now();
-    EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0), 1) << text;
+    EXPECT_EQ(io.TransactFrame(1, hash, nullptr, 0, data, length, text, 0, {}), 1) << text;
     EXPECT_EQ(std::vector<uint8_t>(data, data + length), (std::vector<uint8_t>{0, 7}));
     // The port saw a gap between these bounds; past a character time (a loaded
     // machine) the purge rightly stays and the stray byte costs no second send.

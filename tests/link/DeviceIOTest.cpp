@@ -84,25 +84,25 @@ TEST_F(DeviceIOTest, AddressesByChannelAndAddressLength) {
   std::string error;
   port_->moduleAddress = 16;
   port_->values[{Hash("Addr"), 0}] = {1};
-  ASSERT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 3), 1);
+  ASSERT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 3, {}), 1);
   ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 19);
 
   port_->script.push_back({Fault::Silence});
   port_->script.push_back({Fault::Silence});
-  io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, -1);
+  io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, -1, {});
   ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 255);
 
   port_->addressLength = 11;
   port_->moduleAddress = 1000;  // 1000 = 125 << 3 | 0
-  ASSERT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 5), 1);
+  ASSERT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 5, {}), 1);
   ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 125);
   EXPECT_EQ(port_->requests.back().highBits, 5);
   port_->script.push_back({Fault::Silence});
   port_->script.push_back({Fault::Silence});
-  io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, -1);
+  io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, -1, {});
   ASSERT_FALSE(port_->requests.empty());
   EXPECT_EQ(port_->requests.back().addressByte, 31);
   EXPECT_EQ(port_->requests.back().highBits, 7);
@@ -137,7 +137,7 @@ TEST_F(DeviceIOTest, RequestsToAnAddressTheFrameMustNotReachAreNotSent) {
     uint8_t length = 0;
     std::string error;
     port_->script.assign(2, FakePort::Answer{Fault::Silence});
-    io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, c.channel);
+    io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, c.channel, {});
     EXPECT_EQ(!port_->requests.empty(), c.sent) << label;
     if (!c.sent) {
       EXPECT_NE(error.find(" " + address + " "), std::string::npos) << label << ": " << error;
@@ -174,10 +174,11 @@ TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
       {{Fault::Silence}, 2, LoadString(kStrTimeOut), exchange::kResultExchangeError, false},
       {{Fault::LineError}, 17, LoadString(kStrBadPortSettings), exchange::kResultNoUsableReply, false},
       {{Fault::Garbage}, 11, LoadString(kStrFrameStartLost) + "\n", exchange::kResultNoUsableReply, false},
-      {{Fault::Raw, {}, 0, "#\r"}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
-      {{Fault::Raw, {}, 0, "#GHIJ\xff\xfeKL\r"}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
-      {{Fault::BadCrc, {7}}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
-      {{Fault::Cut, {7, 7, 7}}, 1, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      // A broken frame is passed over; nothing valid comes within either try.
+      {{Fault::Raw, {}, 0, "#\r"}, 2, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      {{Fault::Raw, {}, 0, "#GHIJ\xff\xfeKL\r"}, 2, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      {{Fault::BadCrc, {7}}, 2, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
+      {{Fault::Cut, {7, 7, 7}}, 2, LoadString(kStrReplyChecksumError), exchange::kResultNoUsableReply, false},
       // Another name's reply is passed over; nothing else comes, and the one retry
       // of a time-out gets the same: its text, none of its data.
       {{Fault::ForeignHash, {7}}, 2, LoadString(kStrOtherCommandCode) + "\n", exchange::kResultNoUsableReply, false},
@@ -197,7 +198,7 @@ TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
     uint8_t out[15] = {};
     uint8_t length = 99;
     std::string error = "before";
-    EXPECT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0), 0);
+    EXPECT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0, {}), 0);
     EXPECT_EQ(port_->requests.size(), c.transactions);
     EXPECT_EQ(error, c.text);
     EXPECT_EQ(App().resultFlags.load(), c.flags);
@@ -212,7 +213,7 @@ TEST_F(DeviceIOTest, FailuresRetriesTextsAndFlags) {
   uint8_t out[15];
   uint8_t length = 0;
   std::string error;
-  EXPECT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0), 1);
+  EXPECT_EQ(io_->TransactFrame(1, Hash("Addr"), nullptr, 0, out, length, error, 0, {}), 1);
   EXPECT_EQ(App().resultFlags.load(), exchange::kResultExchangeError);
   EXPECT_EQ(length, 1);
   EXPECT_EQ(out[0], 1);

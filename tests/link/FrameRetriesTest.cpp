@@ -83,7 +83,7 @@ TEST(FrameRetries, AttemptsPerOutcome) {
       {{0, "garbage"}, FrameOutcome::LostStart, 11},
       {{0, ""}, FrameOutcome::LostStart, 11},
       {{-1, ""}, FrameOutcome::Cancelled, 1},
-      {{0, "#\r"}, FrameOutcome::BadChecksum, 1},
+      {{0, "#\r"}, FrameOutcome::BadChecksum, 2},
       // Another name's reply is passed over; the silence after it is a time-out.
       {{0, GoodReply(0x00E9, {1})}, FrameOutcome::ForeignHash, 2},
       {{0, "##" + GoodReply(kHashAddr, {1}).substr(1)}, FrameOutcome::LostStart, 11},
@@ -123,6 +123,13 @@ TEST(FrameRetries, CountersAreKeptPerOutcome) {
 
 std::string From(int addressBits, int address, uint16_t hash, std::vector<uint8_t> data, int requestBit = 1) {
   return EncodeRequest(requestBit, hash, data.data(), static_cast<int>(data.size()), {addressBits, address, 0});
+}
+
+// The frame with the last digit of its check sum one higher.
+std::string BadCopy(std::string frame) {
+  char& digit = frame[frame.size() - 2];
+  digit = static_cast<char>('G' + (digit - 'G' + 1) % 16);
+  return frame;
 }
 
 // Only the reply of the request's address, name and index is taken: the others
@@ -183,14 +190,30 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
        FrameOutcome::Success, {5, 0, 2}, 1, false},
       {"write: another value's answer, then the refusal", write, false, {From(8, 17, kHashAddr, {6, 0, 2}, 0), refusal},
        FrameOutcome::DeviceError, {0x37}, 1, false},
-      {"write: another value's answer alone", write, false, {From(8, 17, kHashAddr, {6, 0, 2}, 0)},
-       FrameOutcome::Success, {6, 0, 2}, 1, false},
+      // Held, it never stands in for the retry; the retry's own (a module that
+      // stores the value rounded) answers.
+      {"write: another value's answer to both sends", write, false, {From(8, 17, kHashAddr, {6, 0, 2}, 0)},
+       FrameOutcome::Success, {6, 0, 2}, 2, false},
+      // Of several, the latest: the first is a copy of an earlier write's.
+      {"write: an earlier value's copy, then the stored one", write, false,
+       {From(8, 17, kHashAddr, {7, 0, 2}, 0), From(8, 17, kHashAddr, {4, 0, 2}, 0)}, FrameOutcome::Success,
+       {4, 0, 2}, 2, false},
+      {"write: acknowledged without a value (a command)", write, false, {From(8, 17, kHashAddr, {0, 2}, 0), refusal},
+       FrameOutcome::Success, {0, 2}, 1, false},
+      // Taken at once: what follows is not waited for.
+      {"write: the value in two bytes", write, false, {From(8, 17, kHashAddr, {0, 5, 0, 2}, 0), refusal},
+       FrameOutcome::Success, {0, 5, 0, 2}, 1, false},
+      {"write: a refusal's copy with a bad check sum, then the answer", write, false,
+       {BadCopy(refusal), write.text}, FrameOutcome::Success, {5, 0, 2}, 1, false},
+      {"read: a bad check sum only", readIndex2, false, {BadCopy(own)}, FrameOutcome::BadChecksum, {}, 2, false},
       {"coefficient: only another number's answer", coefficient, false, {From(8, 17, kHashAddr, {3, 0x3F})},
        FrameOutcome::ForeignHash, {}, 2, false},
       {"read answered without an echo", readIndex2, true, {own}, FrameOutcome::Success, {9, 0, 2}, 1, false},
       {"write: its echo, then a refusal", write, true, {write.text, refusal},
        FrameOutcome::DeviceError, {0x37}, 1, true},
       {"write: its echo only", write, true, {write.text}, FrameOutcome::TimeOut, {}, 2, true},
+      // The converter no longer echoes: the mark goes with the first answer without it.
+      {"write: a refusal without its echo", write, true, {refusal}, FrameOutcome::DeviceError, {0x37}, 1, false},
       {"write: its echo, then the module's", write, true, {write.text, write.text}, FrameOutcome::Success,
        {5, 0, 2}, 1, true},
       {"write on a line without echo", write, false, {write.text}, FrameOutcome::Success, {5, 0, 2}, 1, false},

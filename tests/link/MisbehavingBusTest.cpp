@@ -77,6 +77,7 @@ class MisbehavingBusTest : public LinkTestBase {
 
   struct Tally {
     int wrong = 0;        // a value of another address, index or exchange
+    int stale = 0;        // a reading of what the module held before it was asked
     int failed = 0;
     int refusedDone = 0;  // a write the module refused reported done
     int misplacedRefusals = 0;  // a read failed with a write's refusal
@@ -85,6 +86,15 @@ class MisbehavingBusTest : public LinkTestBase {
       if (wrong++ == 0) example = what;
     }
   };
+
+  // Writes `value` to the index of "CHAr", or reads it (-1); the link's result.
+  int ExchangeChar(int value, Parameter& p) {
+    p.type = "int";
+    p.indexed = true;
+    p.linearIndex = kIndex;
+    p.value = std::to_string(value);
+    return device_->ExchangeParameter(value < 0 ? 1 : 0, &p, nullptr, false);
+  }
 
   // One parameter exchanged back to back, `runs` times over: read, then a write the
   // module refuses, a write it takes, the refused one again, a read, and the four
@@ -95,13 +105,9 @@ class MisbehavingBusTest : public LinkTestBase {
     std::string refusal;  // the module's text of its refusal, code 0x37
     const uint8_t code = 0x37;
     DeviceErrorText(&code, 1, refusal);
-    auto once = [&](int value) {  // -1 reads
+    auto once = [&](int value) {
       Parameter p("CHAr");
-      p.type = "int";
-      p.indexed = true;
-      p.linearIndex = kIndex;
-      p.value = std::to_string(value);
-      const int result = device_->ExchangeParameter(value < 0 ? 1 : 0, &p, nullptr, false);
+      const int result = ExchangeChar(value, p);
       if (value == kRefused) tally.refusedDone += result == 0 ? 1 : 0;
       else if (value < 0 && result != 0) ++(p.note == refusal ? tally.misplacedRefusals : tally.failed);
       if (result == 0 && p.value != std::to_string(kKept)) tally.Wrong(p.name + " " + p.value);
@@ -118,6 +124,35 @@ class MisbehavingBusTest : public LinkTestBase {
           ++tally.failed;
         else if (length != 5 || data[0] != n || data[1] != 0x3F || data[2] != 0x80 + 0x10 * n)
           tally.Wrong("coefficient " + std::to_string(n) + " came as " + std::to_string(data[0]));
+      }
+    }
+    return tally;
+  }
+
+  // Two accepted values, 30 and 12 (stored as `stored12`), and a refused one written
+  // back to back, then `reads` reads while the module's value changes ("set" before
+  // each).
+  Tally WriteAndFollow(int runs, int stored12, int reads) {
+    Tally tally;
+    auto exchange = [&](int value) {
+      Parameter p("CHAr");
+      const int result = ExchangeChar(value, p);
+      if (result != 0 && value != kRefused) ++tally.failed;
+      return result == 0 ? p.value : std::string();
+    };
+    for (int run = 0; run < runs; ++run) {
+      for (int value : {30, 12, int{kRefused}}) {
+        const std::string shown = exchange(value);
+        if (value == kRefused) tally.refusedDone += shown.empty() ? 0 : 1;
+        else if (!shown.empty() && shown != std::to_string(value == 12 ? stored12 : value)) tally.Wrong(shown);
+      }
+      for (int k = 0; k < reads; ++k) {
+        const std::string now = std::to_string(40 + 3 * run + k);
+        std::string error;
+        EXPECT_TRUE(z580sim::ApplyFaultCommand(*sim_, "set CHAr " + std::to_string(kIndex) + " " + now, &error))
+            << error;
+        const std::string shown = exchange(-1);
+        if (!shown.empty() && shown != now) ++tally.stale;
       }
     }
     return tally;
@@ -164,12 +199,19 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
   // busy machine can push an answer past the retry; any number where every answer
   // comes after the time-out.
   constexpr int kAny = 1 << 30;
+  enum class Run { Around, BackToBack, WriteAndFollow };
   struct Case {
     std::vector<std::string> faults;
     int runs;
     int failuresAllowed;
-    bool backToBack = false;
+    Run run = Run::Around;
     int responseTimeout = 0;  // ms; 0: as the port sets it
+    unsigned onlyAt = 0;      // a rate; 0: both
+    int stored12 = 12;        // what the module stores for 12
+    // Reads of a changing value after the writes. None behind a valid copy of each
+    // reply: one that lands after the next request is that read's answer as far as
+    // the protocol tells.
+    int changingReads = 3;
   } cases[] = {
       {{"twice all"}, 2000, 0},
       {{"twice all after 2"}, 600, 0},
@@ -189,20 +231,37 @@ TEST_F(MisbehavingBusTest, NoExchangeTakesTheReplyOfAnotherAddressIndexOrExchang
       // The same parameter back to back behind a reply that comes twice (the copy at
       // once, 2 or 20 ms later) or later than the response time-out: the copy or the
       // late answer of one exchange arrives while the next one waits.
-      {{"refuse 6", "twice all"}, 60, 0, true},
-      {{"refuse 6", "twice all after 2"}, 60, 0, true},
-      {{"refuse 6", "twice all after 20"}, 40, 0, true},
-      {{"refuse 6", "late 200 all"}, 2, kAny, true, 160},
+      {{"refuse 6", "twice all"}, 60, 0, Run::BackToBack},
+      {{"refuse 6", "twice all after 2"}, 60, 0, Run::BackToBack},
+      {{"refuse 6", "twice all after 20"}, 40, 0, Run::BackToBack},
+      {{"refuse 6", "late 200 all"}, 2, kAny, Run::BackToBack, 160},
+      // Every answer later than both tries (160 ms each at 115200, 220 ms at 9600):
+      // every exchange fails, and none takes what the module owes an earlier one.
+      {{"refuse 6", "late 400 all"}, 2, kAny, Run::WriteAndFollow, 0, 115200},
+      {{"refuse 6", "late 500 all"}, 2, kAny, Run::WriteAndFollow, 0, 9600},
+      // A corrupted copy of each reply 2 ms after it: the next exchange's answer
+      // follows it.
+      {{"refuse 6", "twice-bad all after 2"}, 10, 0, Run::WriteAndFollow},
+      // A module that stores 10 for 12, each reply sent again 20 ms later: the
+      // copy of 30 comes before the acknowledgement of 10; the refusal's copy may
+      // fail the write after it, as a refusal names no request.
+      {{"refuse 6", "round 5", "twice all after 20"}, 6, 6, Run::WriteAndFollow, 0, 0, 10, 0},
+      // Each answer comes with the next request: every write's answer is its own.
+      {{"refuse 6", "behind all"}, 3, kAny, Run::BackToBack},
   };
   for (unsigned baud : {9600u, 115200u}) {
     for (const Case& c : cases) {
       const std::string what = c.faults.front() + (c.faults.size() > 1 ? ", " + c.faults.back() : "") + " at " +
                                std::to_string(baud);
+      if (c.onlyAt != 0 && c.onlyAt != baud) continue;
       SCOPED_TRACE(what);
-      ASSERT_NO_FATAL_FAILURE(Start(baud, c.faults, c.backToBack ? kCalibrationModel : kModel));
+      ASSERT_NO_FATAL_FAILURE(Start(baud, c.faults, c.run != Run::Around ? kCalibrationModel : kModel));
       if (c.responseTimeout > 0) device_->Port().responseTimeout = static_cast<uint16_t>(c.responseTimeout);
-      const Tally tally = c.backToBack ? BackToBack(c.runs) : ReadAround(c.runs);
+      const Tally tally = c.run == Run::BackToBack       ? BackToBack(c.runs)
+                          : c.run == Run::WriteAndFollow ? WriteAndFollow(c.runs, c.stored12, c.changingReads)
+                                                         : ReadAround(c.runs);
       EXPECT_EQ(tally.wrong, 0) << "first: " << tally.example;
+      EXPECT_EQ(tally.stale, 0);
       EXPECT_EQ(tally.refusedDone, 0);
       EXPECT_EQ(tally.misplacedRefusals, 0);
       EXPECT_LE(tally.failed, c.failuresAllowed);

@@ -776,17 +776,34 @@ TEST_F(ProgramRunTest, ManualPageExamplesWorkWithoutADisplay) {
   }
   EXPECT_TRUE(FileHasContent(dir_ + "/module.z580"));
 
-  // The exit event set from a shell as the page shows, while the task runs.
+  // The exit event set from a shell as the page shows.
   const std::string name = "z580page" + std::to_string(getpid());
   ASSERT_NE(setEvent.find("NAME"), std::string::npos) << setEvent;
   setEvent.replace(setEvent.find("NAME"), 4, name);
   std::ofstream(dir_ + "/set-event.sh") << setEvent;
-  const std::string command = "sh '" + dir_ + "/set-event.sh'";
+  {
+    NamedExitEvent event(name);
+    ASSERT_TRUE(event.IsValid());
+    EXPECT_EQ(std::system(("sh '" + dir_ + "/set-event.sh'").c_str()), 0);
+    EXPECT_TRUE(event.IsSet());
+  }
+  ::sem_unlink(NamedExitEvent::SystemNameFor(name).c_str());
+  // The page's Python, while the task runs: the interpreter starts before the run
+  // and waits for a line, so that the module goes on answering while it starts.
+  const size_t open = setEvent.find('\''), close = setEvent.rfind('\'');
+  ASSERT_LT(open, close) << setEvent;
+  std::ofstream(dir_ + "/set-event.py") << setEvent.substr(open + 1, close - open - 1);
+  FILE* python = ::popen(("python3 -c 'import sys, ctypes; sys.stdin.readline(); exec(open(sys.argv[1]).read())' '" +
+                          dir_ + "/set-event.py'")
+                             .c_str(),
+                         "w");
+  ASSERT_NE(python, nullptr);
   const std::vector<uint8_t> before = testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/module.z580");
-  int setStatus = -1;
-  const RunResult aborted = RunActingOnTask({"-port:3", "-read", "-close", "/exitevent:" + name, "module.z580"},
-                                            [&] { setStatus = std::system(command.c_str()); });
-  EXPECT_EQ(setStatus, 0);
+  const RunResult aborted = RunActingOnTask({"-port:3", "-read", "-close", "/exitevent:" + name, "module.z580"}, [&] {
+    std::fputs("go\n", python);
+    std::fflush(python);
+  });
+  EXPECT_EQ(::pclose(python), 0);
   EXPECT_EQ(aborted.exitCode, 205) << aborted.errors;
   EXPECT_EQ(testsupport::ReadFile<std::vector<uint8_t>>(dir_ + "/module.z580"), before);
 

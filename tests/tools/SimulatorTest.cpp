@@ -801,12 +801,17 @@ TEST(Simulator, BusFaultsAsTheLineCarriesThem) {
     return Request(address, true, "CHAr", {value, 0, index});
   };
   const std::string own = reply(16, 11, 1);
+  std::string badCopy = own;  // the last check-sum digit one higher
+  badCopy[badCopy.size() - 2] = static_cast<char>('G' + (badCopy[badCopy.size() - 2] - 'G' + 1) % 16);
   struct Case {
     const char* command;
     std::string line;
   } cases[] = {
       {"twice", own + own},
       {"twice after 20", own + own},
+      {"twice-bad after 2", own + badCopy},
+      {"behind", ""},  // owed until the next request
+      {"behind", own},
       {"other-address before", reply(17, 10, 1) + own},  // no neighbour's value here: this one changed
       {"other-address after", own + reply(17, 10, 1)},
       {"other-index before", reply(16, 12, 2) + own},
@@ -832,11 +837,18 @@ TEST(Simulator, BusFaultsAsTheLineCarriesThem) {
   ASSERT_TRUE(ApplyFaultCommand(*r.sim, "garbage all every 2", &error)) << error;
   for (int i = 1; i <= 4; ++i) EXPECT_EQ(r.port->Transact(request, 300), i % 2 == 0 ? own.substr(1) : own) << i;
 
+  // A module that rounds what it stores acknowledges what it stored.
+  r.sim->ClearFaults();
+  ASSERT_TRUE(ApplyFaultCommand(*r.sim, "round 5", &error)) << error;
+  EXPECT_EQ(r.port->Transact(Request(16, false, "CHAr", {12, 0, 1}), 300), Request(16, false, "CHAr", {10, 0, 1}));
+
   for (const char* ok : {"twice 3", "twice all after 5", "late 300 2", "other-index after all", "noise all every 3",
-                         "twice all every 2 on CHAr", "late 250 all every 40 at 2"})
+                         "twice all every 2 on CHAr", "late 250 all every 40 at 2",
+                         "twice-bad all after 2", "behind all", "round 10", "round 0"})
     EXPECT_TRUE(ApplyFaultCommand(*r.sim, ok, &error)) << ok << ": " << error;
   for (const char* bad : {"twice x", "twice after", "twice after -1", "late", "late x", "late 5 0", "other-address",
                           "other-address sideways", "other-index before 0", "echo 2", "echo on dev", "noise 0",
-                          "twice every 0", "late 5 every x", "twice 1 2"})
+                          "twice every 0", "late 5 every x", "twice 1 2", "twice-bad after", "behind 0",
+                          "round", "round -1", "round 5 on CHAr"})
     EXPECT_FALSE(ApplyFaultCommand(*r.sim, bad, &error)) << bad;
 }

@@ -176,6 +176,11 @@ void Simulator::RefuseWritesOf(long value) {
   refusedValue_ = value;
 }
 
+void Simulator::RoundWritesTo(long step) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  roundStep_ = step > 1 ? step : 0;
+}
+
 void Simulator::ArmFault(Fault fault, int count, int arg, const std::string& name, int frame, bool writesOnly,
                          int every) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -244,6 +249,7 @@ void Simulator::ClearFaults() {
   faultTick_ = 0;
   echo_ = false;
   refusedValue_ = -1;
+  roundStep_ = 0;
   delayMs_ = 0;
   armed_ = ArmedFault{};
 }
@@ -784,6 +790,12 @@ void Simulator::Answer(const Frame& request, RequestRecord& rec, Reply& reply) {
         stored.insert(stored.end(), value.begin(), value.end());
         if (spec.kind == ValueKind::Enum && spec.enumItems > 0 && value[0] >= spec.enumItems)
           return error(kErrRejected);
+        if (spec.kind == ValueKind::Unsigned && roundStep_ > 1 && len <= 4) {
+          unsigned long n = 0;
+          for (uint8_t byte : stored) n = (n << 8) | byte;
+          n -= n % static_cast<unsigned long>(roundStep_);
+          for (size_t i = len; i-- > 0; n >>= 8) stored[i] = static_cast<uint8_t>(n & 0xFF);
+        }
         break;
       case ValueKind::StoredDot:
         if (value.size() < 2 || value.size() > 4) return error(kErrSize);
@@ -941,7 +953,8 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
 
   static const char* const faultNames[] = {"",      "silence", "drop",          "garbage",     "bad CRC",
                                            "foreign hash", "device error", "cut reply", "twice", "late",
-                                           "other address", "other index", "noise"};
+                                           "other address", "other index", "noise", "behind",
+                                           "twice, bad copy"};
   if (fault == Fault::Silence || fault == Fault::Drop) {
     rec.outcome += " [fault: " + std::string(faultNames[static_cast<int>(fault)]) + ", not sent]";
     return;
@@ -950,12 +963,26 @@ void Simulator::SendReply(RequestRecord& rec, Reply& reply, bool refused) {
   // The reply goes out only after the request is logged (see Log), so that whoever
   // has the reply also finds the request in the log.
   pending_.clear();
+  if (fault == Fault::Behind) {
+    // This request's reply waits for the next one; the one owed goes out now.
+    std::swap(text, behind_);
+    if (text.empty()) return;
+  } else {
+    behind_.clear();
+  }
   if (fault == Fault::Late) delay += std::max(arg, 0);
   if (!other.empty() && arg == 0) pending_.push_back({delay, other});
   pending_.push_back({pending_.empty() ? delay : 0, text});
   // Another module answers once this one has finished and the line fell quiet.
   if (!other.empty() && arg != 0) pending_.push_back({kQuietLineMs, other});
   if (fault == Fault::Twice) pending_.push_back({std::max(arg, 0), text});
+  if (fault == Fault::TwiceBadCopy && text.size() >= 3 && text.back() == '\r') {
+    // The last digit of the checksum changed: a whole frame that fails its check.
+    std::string copy = text;
+    char& digit = copy[copy.size() - 2];
+    digit = static_cast<char>('G' + (digit - 'G' + 1) % 16);
+    pending_.push_back({std::max(arg, 0), copy});
+  }
   rec.answered = true;
 }
 
@@ -1170,14 +1197,19 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
     sim.RefuseWritesOf(a);
     return true;
   }
-  if (verb == "twice") {
+  if (verb == "round" && !arm) {
+    if (words.size() != 2 || !ParseNumber(words[1], a) || a < 0) return fail("round needs a step 0 or more");
+    sim.RoundWritesTo(a);
+    return true;
+  }
+  if (verb == "twice" || verb == "twice-bad") {
     long gap = 0;
     if (words.size() >= 3 && words[words.size() - 2] == "after") {
       if (!ParseNumber(words.back(), gap) || gap < 0) return fail("after needs milliseconds");
       words.resize(words.size() - 2);
     }
-    if (!countAt(1, b)) return fail("twice takes an optional count and \"after MS\"");
-    return setFault(Fault::Twice, static_cast<int>(b), static_cast<int>(gap));
+    if (!countAt(1, b)) return fail(verb + " takes an optional count and \"after MS\"");
+    return setFault(verb == "twice" ? Fault::Twice : Fault::TwiceBadCopy, static_cast<int>(b), static_cast<int>(gap));
   }
   if (verb == "late") {
     if (words.size() < 2 || !ParseNumber(words[1], a) || a < 0 || !countAt(2, b))
@@ -1199,7 +1231,8 @@ bool ApplyFaultCommand(Simulator& sim, const std::string& command, std::string* 
   }
   static const std::pair<const char*, Fault> counted[] = {{"drop", Fault::Drop},       {"garbage", Fault::Garbage},
                                                           {"badcrc", Fault::BadCrc},   {"foreign", Fault::ForeignHash},
-                                                          {"cut", Fault::CutReply},    {"noise", Fault::Noise}};
+                                                          {"cut", Fault::CutReply},    {"noise", Fault::Noise},
+                                                          {"behind", Fault::Behind}};
   for (const auto& [name, fault] : counted) {
     if (verb != name) continue;
     if (words.size() > 2 || (words.size() == 2 && (!ParseNumber(words[1], b) || b == 0)))

@@ -60,6 +60,8 @@ enum class Fault {
   OtherAddress, // with another address's reply of the same name: before (arg 0) or 1 ms after it (arg 1)
   OtherIndex,   // with another index's reply of the same indexed parameter: before (arg 0) or after it (arg 1)
   Noise,        // a noise byte before the reply
+  Behind,       // each reply held back and sent when the next request comes (one request behind)
+  TwiceBadCopy, // the reply, then arg ms later a copy of it with a wrong checksum
 };
 
 struct RequestRecord {
@@ -112,6 +114,9 @@ class Simulator {
   // A module that refuses (n.Err 0x37, nothing stored) every write of a parameter
   // whose value, read as an unsigned number, is `value`; -1: none. Until cleared.
   void RefuseWritesOf(long value);
+  // A module that stores a written number rounded down to a multiple of `step`
+  // and acknowledges what it stored; 0 or 1: as written. Until cleared.
+  void RoundWritesTo(long step);
   void SetReplyDelay(int milliseconds);
   void ClearFaults();
   // Closes the master side (the program then sees a hang-up); returns once done.
@@ -236,6 +241,7 @@ class Simulator {
   unsigned noiseTick_ = 0;
   bool echo_ = false;
   long refusedValue_ = -1;
+  long roundStep_ = 0;
   int delayMs_ = 0;
   bool live_ = false;
   struct ArmedFault {
@@ -267,13 +273,16 @@ class Simulator {
     std::string text;
   };
   std::vector<Pending> pending_;
+  // The reply a module one request behind still owes (only the serving thread).
+  std::string behind_;
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastByte_;
 };
 
 // One fault command, as the program takes it from --fault and its control FIFO:
 //   silence | delay MS | drop [N] | garbage [N] | badcrc [N] | foreign [N] |
-//   error CODE [N] | cut [N] | twice [N] [after MS] | late MS [N] |
+//   error CODE [N] | cut [N] | twice [N] [after MS] | twice-bad [N] [after MS] |
+//   late MS [N] | behind [N] | round STEP |
 //   other-address before|after [N] | other-index before|after [N] | noise [N] |
 //   echo | refuse VALUE | hangup | clear | protocol own|rtu|ascii|percent |
 //   set NAME [INDEX] VALUE
