@@ -1,6 +1,7 @@
 #include "link/ExchangeFrame.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "link/DeviceErrors.h"
 #include "link/ResultFlags.h"
@@ -196,29 +197,19 @@ bool IdenticalToRequest(const FrameRequest& request, const FrameReply& reply) {
 }
 
 // One transaction: the request, then replies until one answers it, another outcome
-// ends it, or the response time-out passes. `silentAfterOthers`: the time-out came
-// after replies that were not taken (another request's, a bad frame, an
-// acknowledgement of another value, which then goes to `held`): the time-out rule
-// decides what follows.
+// ends it, or the response time-out passes; then ChooseAnswer says which frame
+// answers (`by`, left empty when the frame ended before).
 FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& transport, const ReplyReader& readOn,
-                          bool& lineEchoes, bool& silentAfterOthers, bool& haveHeld, FrameReply& held) {
-  silentAfterOthers = false;
-  haveHeld = false;
+                          bool& lineEchoes, std::optional<SilenceAnswer>& by) {
   const uint16_t hash = request.frame.size() >= 4 ? static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]) : 0;
-  const bool read = request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
-  const bool readWithData = read && request.answerCarriesData;
+  const bool readWithData = request.answerCarriesData && request.frame.size() >= 2 && (request.frame[1] & 0x10) != 0;
   uint8_t buffer[kMaxReplyChars] = {};
   int count = 0;
   int portResult = transport(reinterpret_cast<const uint8_t*>(request.text.data()),
                              static_cast<int>(request.text.size()), buffer, count);
-  FrameOutcome foreign = FrameOutcome::Success;  // Success: none came
+  TransactionSeen seen;
   bool echoed = false;
-  bool badFrame = false;  // a frame with a bad check sum came
-  FrameReply last;
-  // Held while reading on for a better match: a frame just like a read's request on
-  // a line not known to echo (its echo, or an answer without a value).
-  bool haveIdentical = false;
-  FrameReply identical;
+  FrameReply held, identical, last;  // `last`: the other reply the frame would fail with
   for (int frames = 0;; ++frames) {
     FrameReply reply = ParseReply(portResult, buffer, count, hash);
     reply.echoed = echoed;
@@ -226,41 +217,38 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
                        reply.outcome == FrameOutcome::DeviceError;
     // A broken frame (a corrupted copy of an earlier reply, noise) may have the
     // answer right behind it: it is passed over like another request's reply.
-    if (!whole && reply.outcome == FrameOutcome::BadChecksum && portResult == 0) {
-      badFrame = true;
+    if (reply.outcome == FrameOutcome::BadChecksum && portResult == 0) {
+      seen.badFrame = true;
+    } else if (reply.outcome == FrameOutcome::TimeOut) {
+      const AnswerChoice choice = ChooseAnswer(seen);
+      by = choice.by;
+      if (choice.by == SilenceAnswer::Nothing) return reply;
+      FrameReply& answer = choice.by == SilenceAnswer::HeldValue ? held
+                           : choice.by == SilenceAnswer::Identical ? identical
+                                                                   : last;
+      answer.echoed = echoed;
+      answer.mirrored = choice.by == SilenceAnswer::Identical;
+      if (choice.by == SilenceAnswer::Others) {
+        // The others' data is no answer to anything asked.
+        answer.outcome = choice.outcome;
+        answer.dataLength = 0;
+        std::fill(std::begin(answer.data), std::end(answer.data), 0);
+        answer.strayChars = reply.strayChars;
+      }
+      return answer;
     } else if (!whole) {
-      if (reply.outcome == FrameOutcome::TimeOut && haveIdentical && !haveHeld) {
-        identical.echoed = echoed;
-        identical.mirrored = true;
-        return identical;
-      }
-      if (reply.outcome == FrameOutcome::TimeOut && (haveHeld || badFrame || foreign != FrameOutcome::Success)) {
-        // Only replies that were not this request's came: it fails with theirs,
-        // whose data is no answer to anything asked; a broken frame is the line's.
-        last.outcome = badFrame && foreign == FrameOutcome::Success ? FrameOutcome::BadChecksum
-                       : foreign == FrameOutcome::Success        ? FrameOutcome::TimeOut
-                                                                 : foreign;
-        last.dataLength = 0;
-        std::fill(std::begin(last.data), std::end(last.data), 0);
-        last.echoed = echoed;
-        last.strayChars = reply.strayChars;
-        held.echoed = echoed;
-        silentAfterOthers = true;
-        return last;
-      }
       return reply;
-    }
-    // On a line known to echo, a write's echo comes before the module's answer,
-    // which for a write (or a command read) repeats the request as well.
-    if (whole) {
+    } else {
+      // On a line known to echo, a write's echo comes before the module's answer,
+      // which for a write (or a command read) repeats the request as well.
       switch (MatchReply(request, reply, request.answerNeverIdentical || (lineEchoes && !echoed))) {
         case ReplyMatch::Answer:
-          if (readWithData && !lineEchoes && !haveIdentical && IdenticalToRequest(request, reply)) {
-            haveIdentical = true;
+          if (readWithData && !lineEchoes && !seen.identical && IdenticalToRequest(request, reply)) {
+            seen.identical = true;
             identical = reply;
             break;
           }
-          if (haveIdentical) {
+          if (seen.identical) {
             // The frame just like the request was the line's echo.
             echoed = true;
             reply.echoed = true;
@@ -272,7 +260,7 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
         case ReplyMatch::OtherValue:
           // Of several, the latest: the earlier ones may be copies of an earlier
           // exchange's acknowledgement.
-          haveHeld = true;
+          seen.otherValue = true;
           held = reply;
           break;
         case ReplyMatch::Echo:
@@ -280,12 +268,12 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
           if (readWithData) lineEchoes = true;
           break;
         case ReplyMatch::ForeignAddress:
-          foreign = FrameOutcome::ForeignAddress;
+          seen.foreignAddress = true;
           last = reply;
           break;
         case ReplyMatch::ForeignReply:
-          if (foreign != FrameOutcome::ForeignAddress) foreign = FrameOutcome::ForeignHash;
-          if (foreign == FrameOutcome::ForeignHash) last = reply;
+          seen.foreignReply = true;
+          if (!seen.foreignAddress) last = reply;
           break;
       }
     }
@@ -301,6 +289,15 @@ FrameReply OneTransaction(const FrameRequest& request, const FrameTransport& tra
 }
 
 }  // namespace
+
+AnswerChoice ChooseAnswer(const TransactionSeen& seen) {
+  if (seen.otherValue) return {SilenceAnswer::HeldValue, FrameOutcome::Success};
+  if (seen.identical) return {SilenceAnswer::Identical, FrameOutcome::Success};
+  if (seen.foreignAddress) return {SilenceAnswer::Others, FrameOutcome::ForeignAddress};
+  if (seen.foreignReply) return {SilenceAnswer::Others, FrameOutcome::ForeignHash};
+  if (seen.badFrame) return {SilenceAnswer::Others, FrameOutcome::BadChecksum};
+  return {SilenceAnswer::Nothing, FrameOutcome::TimeOut};
+}
 
 FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, const FrameTransport& transport,
                                const ReplyReader& readOn, bool& lineEchoes, int* attempts) {
@@ -321,19 +318,17 @@ FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, c
       if (request.frame.size() >= 4) reply.hash = static_cast<uint16_t>(request.frame[2] << 8 | request.frame[3]);
       break;
     }
-    bool silentAfterOthers = false, haveHeld = false;
-    FrameReply held;
-    reply = OneTransaction(request, transport, readOn, lineEchoes, silentAfterOthers, haveHeld, held);
+    std::optional<SilenceAnswer> by;  // none: the frame ended before the line fell silent
+    reply = OneTransaction(request, transport, readOn, lineEchoes, by);
     echoed = echoed || reply.echoed;
-    const bool timeOut = silentAfterOthers || reply.outcome == FrameOutcome::TimeOut;
+    const bool timeOut = by.has_value() && by != SilenceAnswer::Identical;
     if (timeOut) ++timedOut;
     // Waiting for the right reply ended with the time-out: the time-out's rule. An
     // acknowledgement of another value never stands in for the retry it sends; it
     // answers only when it came after the last send (a module that stores the
     // value rounded), never one held from before it.
     if (counters.Retry(timeOut ? FrameOutcome::TimeOut : reply.outcome)) continue;
-    if (timeOut && haveHeld) {
-      reply = held;
+    if (by == SilenceAnswer::HeldValue) {
       --timedOut;
       if (!reply.echoed && (request.frame[1] & 0x10) == 0) lineEchoes = false;
     }

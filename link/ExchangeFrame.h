@@ -157,7 +157,7 @@ struct FrameRequest {
   // A write the module acknowledges with the value it stored (the same number in
   // another width answers at once): an acknowledgement of another value answers it
   // only when nothing better (its refusal, or the echo of what was written) comes,
-  // and only one that came after the last send (see TransactWithRetries).
+  // and only one that came after the last send (see ChooseAnswer).
   bool answerRepeatsValue = false;
 };
 // False when the frame cannot be built (see BuildRequestFrame).
@@ -179,6 +179,25 @@ bool MakeFrameRequest(int requestBit, uint16_t nameHash, const uint8_t* data, in
 enum class ReplyMatch { Answer, OtherValue, Echo, ForeignAddress, ForeignReply };
 ReplyMatch MatchReply(const FrameRequest& request, const FrameReply& reply, bool identicalIsEcho);
 
+// What a transaction held or passed over while reading on. An answer (MatchReply's,
+// a refusal included) is taken at once, except a frame just like a read's request on
+// a line not known to echo: held, it was the echo when an answer follows.
+struct TransactionSeen {
+  bool otherValue = false;      // a write's acknowledgement of another value (the latest held)
+  bool identical = false;       // that frame just like a read's request
+  bool foreignAddress = false;  // another module's reply
+  bool foreignReply = false;    // a reply to another request
+  bool badFrame = false;        // a frame with a bad check sum
+};
+// Which frame answers once the line fell silent, the first of these seen: the held
+// acknowledgement of another value (only after the last send: the time-out rule sends
+// again first), the frame just like the request (`mirrored`: a read answered without
+// a value); else the transaction fails with another address's, another request's or
+// a bad check sum's outcome, or times out when nothing came.
+enum class SilenceAnswer { HeldValue, Identical, Others, Nothing };
+struct AnswerChoice { SilenceAnswer by; FrameOutcome outcome; };  // Success for a held frame
+AnswerChoice ChooseAnswer(const TransactionSeen& seen);
+
 // One port transaction: sends `length` request bytes, stores up to 31 reply
 // characters and their count, returns the port result (0, -1, 2, 3). Sio::Transact
 // has this shape.
@@ -190,18 +209,14 @@ using ReplyReader = std::function<int(uint8_t* reply, int& count)>;
 // One request frame with its retries over a transport (the caller holds the bus
 // lock). A reply that does not answer the request (MatchReply), and a frame with a
 // bad check sum, is passed over and the transaction reads on until the response
-// time-out; the time-out rule then decides whether to send again, and a frame that
-// ends so fails with the foreign reply's outcome (a bad check sum's when only broken
-// frames came). An acknowledgement of another value never takes the place of the
-// retry; after the last send the latest one that came in it answers. `unanswered`
-// of the result counts the sends that timed out: what comes for them is the
-// caller's to pass over before the next request. `lineEchoes` is what the link has learnt of the line: a read
-// whose answer carries data and came after a frame just like the request sets it,
-// one answered without an echo clears it. A read that gets only a frame just like
-// the request, on a line not known to echo, takes it as its answer (`mirrored`).
-// With `replyIgnored` (an "APLY" to a model that does not answer it) the first
-// transaction counts as success with no data, whatever came back. The number of
-// transactions made goes to `attempts` when given.
+// time-out; the time-out rule then decides whether to send again, and ChooseAnswer
+// which frame answers. `unanswered` of the result counts the sends that timed out:
+// what comes for them is the caller's to pass over before the next request.
+// `lineEchoes` is what the link has learnt of the line: a read whose answer carries
+// data and came after a frame just like the request sets it, one answered without an
+// echo clears it. With `replyIgnored` (an "APLY" to a model that does not answer it)
+// the first transaction counts as success with no data, whatever came back. The
+// number of transactions made goes to `attempts` when given.
 FrameReply TransactWithRetries(const FrameRequest& request, bool replyIgnored, const FrameTransport& transport,
                                const ReplyReader& readOn, bool& lineEchoes, int* attempts = nullptr);
 

@@ -206,6 +206,15 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
       {"write: a refusal's copy with a bad check sum, then the answer", write, false,
        {BadCopy(refusal), write.text}, FrameOutcome::Success, {5, 0, 2}, 1, false},
       {"read: a bad check sum only", readIndex2, false, {BadCopy(own)}, FrameOutcome::BadChecksum, {}, 2, false},
+      // Several came, none the answer: ChooseAnswer's order, whatever came first.
+      {"read: a frame just like it, then another module's", readIndex2, false,
+       {readIndex2.text, From(8, 18, kHashAddr, {7, 0, 2})}, FrameOutcome::Success, {0, 2}, 1, false},
+      {"read: another index's, another module's, a broken frame", readIndex2, false,
+       {From(8, 17, kHashAddr, {7, 0, 1}), From(8, 18, kHashAddr, {7, 0, 2}), BadCopy(own)},
+       FrameOutcome::ForeignAddress, {}, 2, false},
+      {"write: another value's answer, then another module's", write, false,
+       {From(8, 17, kHashAddr, {6, 0, 2}, 0), From(8, 18, kHashAddr, {7, 0, 2}, 0)}, FrameOutcome::Success,
+       {6, 0, 2}, 2, false},
       {"coefficient: only another number's answer", coefficient, false, {From(8, 17, kHashAddr, {3, 0x3F})},
        FrameOutcome::ForeignHash, {}, 2, false},
       {"read answered without an echo", readIndex2, true, {own}, FrameOutcome::Success, {9, 0, 2}, 1, false},
@@ -232,6 +241,33 @@ TEST(FrameRetries, OnlyTheRequestsOwnReplyIsTaken) {
     EXPECT_EQ(std::vector<uint8_t>(reply.data, reply.data + reply.dataLength), c.data);
     EXPECT_EQ(attempts, c.attempts);
     EXPECT_EQ(echoes, c.echoesAfter);
+  }
+}
+
+// Which frame answers once the line fell silent after several that were not taken.
+TEST(FrameRetries, ChooseAnswerRanksWhatCame) {
+  using S = SilenceAnswer;
+  struct Case {
+    TransactionSeen seen;
+    SilenceAnswer by;
+    FrameOutcome outcome;
+  } cases[] = {
+      {{}, S::Nothing, FrameOutcome::TimeOut},
+      {{.otherValue = true, .identical = true, .foreignAddress = true, .foreignReply = true, .badFrame = true},
+       S::HeldValue, FrameOutcome::Success},
+      {{.identical = true, .foreignAddress = true, .foreignReply = true, .badFrame = true}, S::Identical,
+       FrameOutcome::Success},
+      {{.foreignAddress = true, .foreignReply = true, .badFrame = true}, S::Others, FrameOutcome::ForeignAddress},
+      {{.foreignReply = true, .badFrame = true}, S::Others, FrameOutcome::ForeignHash},
+      {{.badFrame = true}, S::Others, FrameOutcome::BadChecksum},
+      {{.otherValue = true}, S::HeldValue, FrameOutcome::Success},
+      {{.identical = true}, S::Identical, FrameOutcome::Success},
+      {{.foreignAddress = true}, S::Others, FrameOutcome::ForeignAddress},
+  };
+  for (const Case& c : cases) {
+    const AnswerChoice choice = ChooseAnswer(c.seen);
+    EXPECT_EQ(choice.by, c.by) << static_cast<int>(c.outcome);
+    EXPECT_EQ(choice.outcome, c.outcome) << static_cast<int>(c.by);
   }
 }
 
