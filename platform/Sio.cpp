@@ -74,6 +74,7 @@ int Sio::Open() {
   lastOpenRefused = OpenRefusal::None;
 
   const std::string path = ResolvePortPath(portName);
+  if (path != vanishedAt_) vanished_ = false;
   if (path.empty()) {
     lastOpenErrno = ENOENT;
     return -1;
@@ -81,6 +82,13 @@ int Sio::Open() {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     lastOpenErrno = errno;
+    // A link left behind by a device that went away (a converter's link, made
+    // when it was plugged in): the converter is out, and comes back under it.
+    struct stat entry{};
+    if (lastOpenErrno == ENOENT && ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
+      vanishedAt_ = path;
+      vanished_ = true;
+    }
     return -1;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -159,6 +167,7 @@ int Sio::Open() {
   serial_icounter_struct counters{};
   countersSupported_ = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
   fd_ = fd;
+  path_ = path;
   vanished_ = false;
   endedOnTerminator_ = skipPurge_ = false;
   Purge(2);
@@ -243,6 +252,7 @@ int ToResult(WaitResult w) {
 }  // namespace
 
 int Sio::Gone() {
+  vanishedAt_ = path_;
   vanished_ = true;
   return 3;
 }

@@ -54,8 +54,9 @@ class Sio {
   virtual int Close();
   virtual bool IsOpen() const;
   // The device went away under the open port (reads or writes ended with an error
-  // or a hang-up, as when a USB converter is pulled out): set until an Open
-  // succeeds, so that the next frame opens the port again by its path.
+  // or a hang-up, as when a USB converter is pulled out), or the path is a link
+  // whose device is gone: set until an Open of that path succeeds, so that the next
+  // frame opens the port again by its path. An Open of another path drops it.
   bool Vanished() const { return vanished_; }
 
   // Busy wait (sleeping is too coarse below a millisecond), at most a minute; false
@@ -99,6 +100,8 @@ class Sio {
 
   std::atomic<int> fd_{-1};  // IsOpen may be asked from another thread
   std::atomic<bool> vanished_{false};
+  std::string path_;        // the device path the port was opened on
+  std::string vanishedAt_;  // the device path that vanished
   platform::Event cancel_{true, false};
   bool haveCounters_ = false;
   // Whether the device keeps line-error counters at all (a pseudo-terminal does

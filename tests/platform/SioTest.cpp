@@ -415,6 +415,9 @@ TEST_F(SioTest, HangUpIsALineError) {
   module.join();
   EXPECT_EQ(sio.Close(), 0);  // a vanished device still closes
   EXPECT_FALSE(sio.IsOpen());
+  EXPECT_TRUE(sio.Vanished());
+  sio.portName = "/dev/z580-no-such-port";  // another port the user names is no vanished one
+  EXPECT_FALSE(sio.Open() == 0 || sio.Vanished());
 }
 
 TEST_F(SioTest, RtsModeWritesByteByByte) {

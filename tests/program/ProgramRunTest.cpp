@@ -468,8 +468,10 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
   auto pointProgram = [&] {
     PointProgramAt(sim_->SlavePath());
     std::ofstream(dir_ + "/config/TEVI/HKEY_CURRENT_USER.ini", std::ios::app)
-        << "[ports]\nCOM7=" << sim_->SlavePath() << "\nCOM8=" << dir_ << "/no-such-tty\n";
+        << "[ports]\nCOM7=" << sim_->SlavePath() << "\nCOM8=" << dir_ << "/no-such-tty\nCOM9=" << dir_
+        << "/pulled\n";
   };
+  fs::create_symlink(dir_ + "/no-such-tty", dir_ + "/pulled");  // a converter's link, the converter out
   std::ofstream(dir_ + "/empty.z580").close();
   fs::create_directories(dir_ + "/folder.z580");
   const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
@@ -577,6 +579,8 @@ TEST_F(ProgramRunTest, EveryFailureEndsWithItsCodeAndReasonAndKeepsTheFile) {
       {"", {"/x:2147483647", "/read", "new.z580"}, 0, "", kAnything},
       // A port named as the ports are: the one it names, never the stored one.
       {"", {"/write", "/port:COM8", "read.z580"}, 201, "cannot open the port COM8: Причина: устройство", kNothing},
+      {"", {"/read", "/port:COM9", "keep.z580"}, 201, "cannot open the port COM9: " + resources::LoadString(kStrPortGone),
+       kNothing},
       // An error log that is the configuration file would empty it.
       {"", {"/write", "/elog:read.z580", "read.z580"}, 200, "names the configuration file", kNothingMade},
       {"", {"/write", "/elog:" + dir_ + "/./read.z580", "read.z580"}, 200, "names the configuration file",
