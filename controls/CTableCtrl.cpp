@@ -122,6 +122,11 @@ void CmyEdit::keyPressEvent(QKeyEvent* event) {
 
 void CmyEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
+  // As the list's: the box's own menu, the menu bar and another window becoming
+  // active for a while (Alt+Tab, a message box) confirm nothing; the focus comes back.
+  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::MenuBarFocusReason ||
+      event->reason() == Qt::ActiveWindowFocusReason)
+    return;
   emit focusLost();
 }
 

@@ -50,19 +50,27 @@ void WidenTo(QWidget* editor, int textWidth) {
   editor->resize(std::min(wanted, parent->width() - editor->x()), editor->height());
 }
 
+// The modal window (a message box the link posted) that has come over the editor's.
+QWidget* ModalOver(const QWidget* editor) {
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal != nullptr && modal != editor->window() ? modal : nullptr;
+}
+
 // Losses of focus that confirm nothing: the menu bar taking the keys (Alt, F10, a
-// menu left with Escape) and the program's windows losing the activation to another
-// program (Alt+Tab). The focus comes back to the editor after them; should it go
-// to another widget of the program instead, that ends the editing as a click there
-// would.
+// menu left with Escape), the program's windows losing the activation to another
+// program (Alt+Tab), and a message box coming up by itself. The focus comes back to
+// the editor after them; should it go to another widget of the program instead,
+// that ends the editing as a click there would.
 template <class Editor>
 bool KeepOpenWhileAway(Editor* editor, const QFocusEvent* event, QMetaObject::Connection& watch) {
   const bool away = event->reason() == Qt::MenuBarFocusReason ||
-                    (event->reason() == Qt::ActiveWindowFocusReason && QApplication::activeWindow() == nullptr);
+                    (event->reason() == Qt::ActiveWindowFocusReason &&
+                     (QApplication::activeWindow() == nullptr || ModalOver(editor) != nullptr));
   if (!away) return false;
   QObject::disconnect(watch);
   watch = QObject::connect(qApp, &QApplication::focusChanged, editor, [editor, &watch](QWidget*, QWidget* now) {
     if (now == nullptr || qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now)) return;
+    if (const QWidget* modal = ModalOver(editor); modal != nullptr && now->window() == modal) return;
     QObject::disconnect(watch);
     if (now != editor) editor->ReportEnd();
   });

@@ -1,6 +1,7 @@
 #include "calibration/ui/CCalibration.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,8 +59,10 @@ CCalibration::CCalibration(calibration::CalibrationLink& link, const calibration
   connect(list_, &QListWidget::itemSelectionChanged, this, &CCalibration::PointChanged);
   list_->installEventFilter(this);
   list_->viewport()->installEventFilter(this);
-  // Only a finished edit is written, never each keystroke.
-  connect(edit_, &QLineEdit::editingFinished, this, &CCalibration::ValueEdited);
+  // Only a finished edit is written, never each keystroke: Return, or the focus
+  // going elsewhere in the window (see eventFilter).
+  connect(edit_, &QLineEdit::returnPressed, this, &CCalibration::ValueEdited);
+  edit_->installEventFilter(this);
 }
 
 QPushButton* CCalibration::StepButton(int step) const {
@@ -75,6 +78,13 @@ void CCalibration::EnableEditing(bool enabled) {
 
 bool CCalibration::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) personActed_ = true;
+  // Another program's window or a message box taking the activation for a while,
+  // or the box's own menu, confirm nothing: the typed value stays unwritten.
+  if (watched == edit_ && event->type() == QEvent::FocusOut && edit_->isModified()) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason)
+      ValueEdited();
+  }
   return QDialog::eventFilter(watched, event);
 }
 
@@ -120,6 +130,7 @@ void CCalibration::ShowCurrentPoint() {
 
 void CCalibration::ValueEdited() {
   if (closing_ || !calibration_.hasPoint()) return;
+  edit_->setModified(false);
   const std::optional<int> value = calibration::ParsePointValue(edit_->text().toStdString());
   if (!value) {
     platform::ShowMessage(calibration::kValueNotWrittenText, std::string(), platform::MessageIcon::Warning);

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QMessageBox>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -217,7 +218,7 @@ TEST_F(CalibrationWizardsTest, AnalogOutputPointsAreAdjustedWithTheirAttributes)
   for (const char* typed : {"", "-5", "5000"}) {
     prompter_.texts.clear();
     dialog.valueEdit()->setText(typed);
-    emit dialog.valueEdit()->editingFinished();
+    emit dialog.valueEdit()->returnPressed();
     EXPECT_EQ(prompter_.texts, std::vector<std::string>{calibration::kValueNotWrittenText}) << typed;
     EXPECT_EQ(dialog.valueEdit()->text(), "2058") << typed;
   }
@@ -367,6 +368,28 @@ void AnalogOutputDialogXvfb::ChoosePointsAsAPersonDoes() {
     EXPECT_EQ(list->selectedItems(), QList<QListWidgetItem*>{list->item(2)});
   }
   ASSERT_NO_FATAL_FAILURE(Fault({"clear"}));
+
+  // A value typed and not confirmed stays typed while a message box comes and goes:
+  // the output is not moved.
+  QLineEdit* edit = dialog.valueEdit();
+  ASSERT_TRUE(edit->isEnabled());
+  ASSERT_TRUE(realinput::ShowActive(dialog));
+  edit->setFocus();
+  ASSERT_TRUE(realinput::Until([&] { return edit->hasFocus(); }));
+  edit->selectAll();
+  QTest::keyClicks(edit, "2100");
+  Frames();
+  {
+    QMessageBox box(QMessageBox::Warning, "Z580", "message", QMessageBox::Ok, &dialog);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    ASSERT_TRUE(realinput::Until([&] { return box.isActiveWindow(); }));
+    QTest::keyClick(&box, Qt::Key_Escape);
+    ASSERT_TRUE(realinput::Until([&] { return !box.isVisible(); }));
+  }
+  QTest::qWait(100);
+  EXPECT_EQ(Frames(), std::vector<std::string>{});
+  EXPECT_EQ(edit->text(), "2100");
   dialog.reject();
   ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 3000));
 }

@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QToolBar>
 #include <QTest>
@@ -539,7 +540,16 @@ TEST_F(PelmTreeEditEndingXvfb, MenuBarAltF10AndAltTabLeaveTheEditOpen) {
   ExpectEachLeavesTheEditOpen({{"Alt", XKeys("alt")},
                                {"F10", MenuOpened(true)},
                                {"menu clicked, Escape", MenuOpened(false)},
-                               {"Alt+Tab", XKeys("alt+Tab")}});
+                               {"Alt+Tab", XKeys("alt+Tab")},
+                               {"a message box of the program, closed", [this] {
+                                  // As one the link posts while a person types.
+                                  QMessageBox box(QMessageBox::Warning, "Z580", "message", QMessageBox::Ok, frame_.get());
+                                  box.setWindowModality(Qt::ApplicationModal);
+                                  box.show();
+                                  ASSERT_TRUE(realinput::Until([&] { return box.isActiveWindow(); }));
+                                  ASSERT_NE(Xdotool({"key", "Escape"}), "failed");
+                                  ASSERT_TRUE(realinput::Until([&] { return !box.isVisible(); }));
+                                }}});
 
   // A close by the program itself (the exit event, the end of a batch run) takes
   // nothing that was typed.

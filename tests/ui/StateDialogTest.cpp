@@ -320,7 +320,22 @@ TEST_F(StateDialogOpenbox, ClosingWithAHalfTypedOutputWritesNothing) {
          ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"getactivewindow"}) == window; }, 10000));
          ASSERT_NE(xdotool({"key", "alt+F4"}), "failed");
        }},
+      // Away to another program and back: the edit stays open and unconfirmed.
+      {"Alt+Tab, back, close box",
+       [&](QDialog& dialog, QWidget* editor) {
+         ASSERT_NE(xdotool({"key", "alt+Tab"}), "failed");
+         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isActiveWindow(); }, 5000));
+         QTest::qWait(200);
+         EXPECT_TRUE(sim_->Requests().empty() || sim_->Requests().back().read);
+         dialog.activateWindow();
+         ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isActiveWindow(); }, 5000));
+         EXPECT_EQ(QApplication::focusWidget(), editor);
+         dialog.close();
+       }},
   };
+  QProcess other;  // another program's window for Alt+Tab to go to
+  other.start("xmessage", {"another program"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool({"search", "--name", "xmessage"}) != "failed"; }, 5000));
   for (const auto& [how, close] : closes) {
     SCOPED_TRACE(how);
     Dialogs::CStateInOutDlg dialog(*doc_, nullptr);
@@ -339,6 +354,8 @@ TEST_F(StateDialogOpenbox, ClosingWithAHalfTypedOutputWritesNothing) {
     for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.read) << r.name;
     EXPECT_EQ(ModuleFloat("r.oe", 2), "0.250");
   }
+  other.kill();
+  other.waitForFinished(2000);
 }
 
 }  // namespace
