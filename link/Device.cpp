@@ -481,9 +481,10 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
   std::lock_guard lock(App().exchangeLock);
   ++App().doneCount;
   const std::string text = "  " + LoadString(kStrWriting) + " " + NameWithIndex(parameter);
+  parameter.answerNotDecoded = false;
 
-  const std::string& toWrite = mode < 0 ? parameter.initialValue : parameter.value;
-  if (toWrite == LoadString(kStrNoData)) {
+  const ValueText& toWrite = mode < 0 ? parameter.initialValue : parameter.value;
+  if (toWrite.HasNoData()) {
     parameter.note = LoadString(kStrNotInitialised);
     return kNotInitialised;
   }

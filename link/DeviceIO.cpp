@@ -223,6 +223,7 @@ int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector
 
 int DeviceIO::ExchangeParameter(int requestBit, Parameter* parameter, std::vector<std::string>* trace,
                                 bool attributeOverride) {
+  if (parameter != nullptr) parameter->answerNotDecoded = false;
   if (!port_->IsOpen()) {
     if (parameter != nullptr) parameter->note = resources::LoadString(kStrPortOpenError);
     return -1;
@@ -337,6 +338,7 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
   if (parameter.ConvertFromData(std::span<const uint8_t>(reply, static_cast<size_t>(valueLength))) ==
       MyConverter::kNotConverted) {
     parameter.note = resources::LoadString(kStrCannotDecode);
+    parameter.answerNotDecoded = true;
     parameter.value.clear();
     return 2;
   }
@@ -367,6 +369,7 @@ int DeviceIO::ReadNetworkName(Parameter& parameter, std::vector<std::string>* tr
     const int result = ExchangeParameter(1, &character, trace, attributeOverride);
     if (result != 0) {
       if (!character.note.empty()) parameter.note = character.note;
+      parameter.answerNotDecoded = character.answerNotDecoded;
       return result;
     }
     std::string text;
@@ -403,6 +406,7 @@ int DeviceIO::WriteNetworkName(Parameter& parameter, std::vector<std::string>* t
     const int result = ExchangeParameter(0, &character, trace, attributeOverride);
     if (result != 0) {
       if (!character.note.empty()) parameter.note = character.note;
+      parameter.answerNotDecoded = character.answerNotDecoded;
       parameter.value = wanted;
       return result;
     }
