@@ -27,7 +27,7 @@ constexpr const char* kNotFollowed = " - запрещено правилами �
 // What the program holds for a setting ("" when it has none).
 std::string ProgramValue(const ObjectWithParameters* program, const char* name) {
   const Parameter* p = program != nullptr ? program->GetParameterByName(name) : nullptr;
-  return p != nullptr ? p->value : std::string();
+  return p != nullptr ? std::string(p->value) : std::string();
 }
 
 constexpr const char* kNoLink = "Нет данных - контекст устройства не получен диалогом APLY\n\nВнутренняя ошибка программы";
@@ -49,7 +49,8 @@ std::string ApplyCommand::Summary() const {
   const std::vector<Followed> followed = SettingsToFollow(*network_, &link_->Settings());
   auto line = [&](int title, const char* name) {
     const std::string held = network_->GetParameterValue(name);
-    const bool neverRead = held == LoadString(kStrNoData) || network_->GetParameterByName(name) == nullptr;
+    const Parameter* known = network_->GetParameterByName(name);
+    const bool neverRead = known == nullptr || known->value.HasNoData();
     std::string shown = neverRead ? held : kNotTaken;
     for (const Followed& f : followed)
       if (f.name == name) shown = f.followed ? f.value : f.value + kNotFollowed;
@@ -70,7 +71,7 @@ bool ApplyCommand::NothingTaken() const {
   for (const char* name : kNetworkNames) {
     if (Elements::ConfirmedSetting(*network_, name)) return false;
     const Parameter* p = network_->GetParameterByName(name);
-    offered |= p != nullptr && p->value != resources::LoadString(kStrNoData);
+    offered |= p != nullptr && !p->value.HasNoData();
   }
   return offered;
 }

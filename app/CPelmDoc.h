@@ -183,7 +183,7 @@ class CPelmDoc : public DescriptionParser, public BaseDevice::DeviceDocument {
 
   std::unique_ptr<Device> link_;
   // The program's settings the command line's link values replaced, by name.
-  std::vector<std::pair<std::string, std::string>> commandLineHeld_;
+  std::vector<std::pair<std::string, ValueText>> commandLineHeld_;
   Elements::CommonParams serviceElement_;
   DocumentViews* views_ = nullptr;
 };

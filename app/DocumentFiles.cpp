@@ -106,7 +106,7 @@ namespace {
 void CollectMissingValues(const DescBranch& branch, const std::string& path, std::vector<std::string>& lines) {
   for (const auto& p : branch.parameters) {
     if (!ObjectWithParameters::TakesPartInWrite(*p, 1) || p->linearIndex < 0) continue;
-    if (p->value != resources::LoadString(kStrNoData)) continue;
+    if (!p->value.HasNoData()) continue;
     const std::string name = p->indexed ? platform::Format("%s:%d", p->name.c_str(), p->linearIndex) : p->name;
     lines.push_back("the file \"" + path + "\": " + name + " - \"" + p->value +
                     "\": the file holds no value to write; nothing is written");

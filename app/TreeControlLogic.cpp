@@ -15,7 +15,7 @@ using resources::LoadString;
 int ReadOnExpand(model::LinkOps* link, Parameter* parameter) {
   if (parameter == nullptr) return -3;
   if (link == nullptr) return -1;
-  if (parameter->value != LoadString(kStrNoData) || !parameter->note.empty() || !App().automaticReading)
+  if (!parameter->value.HasNoData() || !parameter->note.empty() || !App().automaticReading)
     return -2;
   // Time-outs count: on a silent line the walk of the branch stops at the limit.
   return link->ReadParameter(*parameter, 1);
@@ -105,7 +105,7 @@ bool RunParameterCommand(CPelmDoc& document, int command) {
       return ran;
     }
     case kCmdSetNoData:
-      p->value = LoadString(kStrNoData);
+      p->value.SetNoData();
       p->note.clear();
       p->valueChanged = p->editableChanged = p->ownerChanged = false;
       document.UpdateAllViews();

@@ -34,7 +34,7 @@ std::vector<OutputPoint> ListPoints(CalibrationLink& link, const OutputTypes& ty
   for (int c = 1; c <= outputCount && c <= static_cast<int>(types.size()); ++c) {
     Parameter* type = types[static_cast<size_t>(c - 1)];
     if (type == nullptr) continue;
-    if (type->value == resources::LoadString(kStrNoData) && automaticReading) link.ReadParameter(*type);
+    if (type->value.HasNoData() && automaticReading) link.ReadParameter(*type);
     if (platform::EqualsNoCase(type->value, "Дискретный")) continue;
     points.push_back({2 * (c - 1), platform::Format("K4  выхода №%1i", c)});
     points.push_back({2 * (c - 1) + 1, platform::Format("K20 выхода №%1i", c)});

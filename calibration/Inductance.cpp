@@ -38,7 +38,7 @@ std::string UpperRangeInstruction() {
 std::string WriteRangeCommand(CalibrationLink& link, const std::string& name) {
   Parameter command(name);
   MakeTemporary(command, "void", "");
-  if (link.WriteParameter(command) == 0 || command.note == resources::LoadString(kStrCannotDecode)) return {};
+  if (link.WriteParameter(command) == 0 || command.answerNotDecoded) return {};
   return RefusalText(command);
 }
 

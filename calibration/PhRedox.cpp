@@ -83,14 +83,16 @@ Confirmation ReadConfirmation(CalibrationLink& link, DescBranch* tree) {
   for (const char* name : {temperature, "E.Crd", "p.Crd"}) {
     if (name == nullptr) continue;
     Parameter* p = tree->FindParameter(name);
-    std::string description, value = resources::LoadString(kStrNoData);
+    std::string description;
+    ValueText value;
+    value.SetNoData();
     if (p != nullptr) {
       p->value = value;
       link.ReadParameter(*p);
       description = p->description;
+      // A failed read leaves no data.
+      if (!p->note.empty()) p->value.SetNoData();
       value = p->value;
-      // A failed read leaves the no-data text.
-      if (!p->note.empty()) value = p->value = resources::LoadString(kStrNoData);
     }
     pairs += platform::Format("%s: %s\n", description.c_str(), value.c_str());
   }

@@ -65,7 +65,7 @@ std::string WriteAdjustCommand(CalibrationLink& link, const std::string& name, i
   MakeTemporary(command, "void", "", fourChannels ? channel : -1);
   if (link.WriteParameter(command) == 0) return {};
   // The module may acknowledge the command in a form the link does not decode.
-  if (command.note == resources::LoadString(kStrCannotDecode)) return {};
+  if (command.answerNotDecoded) return {};
   return command.note.empty() ? std::string(" ") : command.note;
 }
 

@@ -27,7 +27,7 @@ CBaseDevice::~CBaseDevice() {
 }
 
 std::string CBaseDevice::CellValueText(const Parameter& parameter) {
-  return parameter.value == resources::LoadString(kStrNoData) ? std::string("0") : parameter.value;
+  return parameter.value.HasNoData() ? std::string("0") : std::string(parameter.value);
 }
 
 std::map<int, Parameter*> CBaseDevice::PolledInstances(const std::string& name) const {
@@ -206,7 +206,7 @@ void CBaseDevice::ResetWithDefaultsCommand(int channels) {
     command.value.clear();
     command.note.clear();
     // The module resets itself before it can answer in a way that decodes.
-    if (link->WriteParameter(command, 1) == 0 || command.note == resources::LoadString(kStrCannotDecode)) continue;
+    if (link->WriteParameter(command, 1) == 0 || command.answerNotDecoded) continue;
     platform::ShowMessage(command.note, resources::LoadString(kStrResetFailed), platform::MessageIcon::Warning,
                           platform::MessageButtons::Ok, true);
     return;

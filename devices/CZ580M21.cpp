@@ -37,10 +37,9 @@ void CZ580M21::LookUpStepParameters() {
   DescBranch* tree = document_ ? document_->GetParameterTree() : nullptr;
   if (!tree) return;
   model::LinkOps* link = document_->GetLink();
-  const std::string noData = resources::LoadString(kStrNoData);
   auto find = [&](const char* name) {
     Parameter* p = tree->FindParameterAt(name, 0);
-    if (p && link && p->value == noData) link->ReadParameter(*p, 0);
+    if (p && link && p->value.HasNoData()) link->ReadParameter(*p, 0);
     return p;
   };
   voltageHigh_ = find("uk.hi");

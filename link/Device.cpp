@@ -206,8 +206,7 @@ void Device::RunWalkTask(int taskCode, ObjectWithParameters* element) {
       FinishTask(false);
       return;
     default: {
-      const int mode = taskCode == kTaskWriteAll ? 1 : taskCode == kTaskWriteChanged ? 0 : -1;
-      const model::WalkResult result = element->WriteToDevice(*this, mode);
+      const model::WalkResult result = element->WriteToDevice(*this, WalkMode(taskCode));
       const model::DeviceModelHooks* model = model::CurrentDeviceModel();
       FinishTask(result.failed == 0 && model != nullptr && model->NeedsInitAfterWrite());
       return;
@@ -235,14 +234,25 @@ void Device::EndEditing() {
   if (exchange::TaskWindow* window = exchange::CurrentTaskWindow()) window->EndEditing();
 }
 
-bool Device::RunTask(int taskCode, int total) {
-  App().totalCount = total;
+int Device::WalkMode(int taskCode) {
+  return taskCode == kTaskWriteChanged ? 0 : taskCode == kTaskInit ? -1 : 1;
+}
+
+bool Device::StartTask(int taskCode, ObjectWithParameters* element, Parameter* parameter) {
+  EndEditing();
+  const bool write = taskCode == kTaskWriteAll || taskCode == kTaskWriteChanged || taskCode == kTaskWriteOne;
+  if (write && !PassesWriteGate(element != nullptr ? exchange::WriteTaskOf(*element, WalkMode(taskCode))
+                                                   : exchange::WriteTaskOf(*parameter, parameter->value, moduleNetwork)))
+    return false;
+  pending_ = element;
+  single_ = parameter;
+  App().totalCount = element != nullptr ? CountTaskParameters(*element, WalkMode(taskCode)) : 0;
   App().doneCount = 0;
   // Time-outs of an earlier task or a single write do not shorten this one.
   App().consecutiveTimeOuts = 0;
   exchange::TaskWindow* window = exchange::CurrentTaskWindow();
   const bool ran = window != nullptr && StartTransmitThread() &&
-                   window->RunTaskDialog(*this, taskCode, TaskCaptionId(taskCode), total);
+                   window->RunTaskDialog(*this, taskCode, TaskCaptionId(taskCode), App().totalCount);
   if (!ran) {
     pending_ = nullptr;
     single_ = nullptr;
@@ -250,11 +260,7 @@ bool Device::RunTask(int taskCode, int total) {
   return ran;
 }
 
-bool Device::StartReadTask(ObjectWithParameters& element) {
-  EndEditing();
-  pending_ = &element;
-  return RunTask(kTaskReadAll, CountTaskParameters(element, 1));
-}
+bool Device::StartReadTask(ObjectWithParameters& element) { return StartTask(kTaskReadAll, &element, nullptr); }
 
 bool Device::PassesWriteGate(const exchange::WriteTask& task) {
   if (exchange::PassWriteGate(task)) return true;
@@ -264,29 +270,19 @@ bool Device::PassesWriteGate(const exchange::WriteTask& task) {
   return false;
 }
 
-bool Device::StartWriteTask(ObjectWithParameters& element) {
-  EndEditing();
-  if (!PassesWriteGate(exchange::WriteTaskOf(element, 1))) return false;
-  pending_ = &element;
-  return RunTask(kTaskWriteAll, CountTaskParameters(element, 1));
-}
+bool Device::StartWriteTask(ObjectWithParameters& element) { return StartTask(kTaskWriteAll, &element, nullptr); }
 
 bool Device::StartWriteChangedTask(ObjectWithParameters& element) {
-  EndEditing();
-  if (!PassesWriteGate(exchange::WriteTaskOf(element, 0))) return false;
-  pending_ = &element;
-  return RunTask(kTaskWriteChanged, CountTaskParameters(element, 0));
+  return StartTask(kTaskWriteChanged, &element, nullptr);
 }
 
 bool Device::StartCompareTask(ObjectWithParameters& element) {
-  EndEditing();
   {
     std::lock_guard lock(differencesLock_);
     differenceCount_ = 0;
     differencesText_.clear();
   }
-  pending_ = &element;
-  if (!RunTask(kTaskCompare, CountTaskParameters(element, 1))) return false;
+  if (!StartTask(kTaskCompare, &element, nullptr)) return false;
 
   std::string text;
   {
@@ -304,29 +300,15 @@ bool Device::StartCompareTask(ObjectWithParameters& element) {
 }
 
 int Device::StartInitTask(ObjectWithParameters& element) {
+  if (fullAccess) return StartTask(kTaskInit, &element, nullptr) ? 1 : 0;
   EndEditing();
-  pending_ = &element;
-  const int total = CountTaskParameters(element, -1);
-  if (!fullAccess) {
-    ShowAccessLevelNotice();
-    pending_ = nullptr;
-    return 1;
-  }
-  return RunTask(kTaskInit, total) ? 1 : 0;
+  ShowAccessLevelNotice();
+  return 1;
 }
 
-bool Device::StartReadOneTask(Parameter& parameter) {
-  EndEditing();
-  single_ = &parameter;
-  return RunTask(kTaskReadOne, 0);
-}
+bool Device::StartReadOneTask(Parameter& parameter) { return StartTask(kTaskReadOne, nullptr, &parameter); }
 
-bool Device::StartWriteOneTask(Parameter& parameter) {
-  EndEditing();
-  if (!PassesWriteGate(exchange::WriteTaskOf(parameter, parameter.value, moduleNetwork))) return false;
-  single_ = &parameter;
-  return RunTask(kTaskWriteOne, 0);
-}
+bool Device::StartWriteOneTask(Parameter& parameter) { return StartTask(kTaskWriteOne, nullptr, &parameter); }
 
 void Device::OnTaskDialogCreated(int taskCode) {
   abort_.Reset();
@@ -499,9 +481,10 @@ int Device::WriteParameter(Parameter& parameter, int mode) {
   std::lock_guard lock(App().exchangeLock);
   ++App().doneCount;
   const std::string text = "  " + LoadString(kStrWriting) + " " + NameWithIndex(parameter);
+  parameter.answerNotDecoded = false;
 
-  const std::string& toWrite = mode < 0 ? parameter.initialValue : parameter.value;
-  if (toWrite == LoadString(kStrNoData)) {
+  const ValueText& toWrite = mode < 0 ? parameter.initialValue : parameter.value;
+  if (toWrite.HasNoData()) {
     parameter.note = LoadString(kStrNotInitialised);
     return kNotInitialised;
   }

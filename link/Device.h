@@ -149,7 +149,11 @@ class Device : public DeviceIO, public model::LinkOps {
  private:
   // Ends an open in-place edit before a task takes its parameters.
   static void EndEditing();
-  bool RunTask(int taskCode, int total);
+  // Every task starts here: a write asks the gate, then the task dialog runs it on
+  // the transmit thread over the element or the one parameter.
+  bool StartTask(int taskCode, ObjectWithParameters* element, Parameter* parameter);
+  // Which parameters a walk task takes: see CountTaskParameters.
+  static int WalkMode(int taskCode);
   // Asks the write gate (a refusal was shown); a refused batch write ends its run.
   bool PassesWriteGate(const exchange::WriteTask& task);
   void TransmitThread();

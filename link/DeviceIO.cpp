@@ -238,6 +238,7 @@ int DeviceIO::ExchangeFrame(int requestBit, uint16_t nameHash, const std::vector
 
 int DeviceIO::ExchangeParameter(int requestBit, Parameter* parameter, std::vector<std::string>* trace,
                                 bool attributeOverride) {
+  if (parameter != nullptr) parameter->answerNotDecoded = false;
   // A port that vanished is no closed one: the frame opens it again when it is back.
   if (!port_->IsOpen() && !port_->Vanished()) {
     if (parameter != nullptr) parameter->note = resources::LoadString(kStrPortOpenError);
@@ -353,6 +354,7 @@ int DeviceIO::ExchangeOwnFrame(int requestBit, Parameter& parameter, std::vector
   if (parameter.ConvertFromData(std::span<const uint8_t>(reply, static_cast<size_t>(valueLength))) ==
       MyConverter::kNotConverted) {
     parameter.note = resources::LoadString(kStrCannotDecode);
+    parameter.answerNotDecoded = true;
     parameter.value.clear();
     return 2;
   }
@@ -383,6 +385,7 @@ int DeviceIO::ReadNetworkName(Parameter& parameter, std::vector<std::string>* tr
     const int result = ExchangeParameter(1, &character, trace, attributeOverride);
     if (result != 0) {
       if (!character.note.empty()) parameter.note = character.note;
+      parameter.answerNotDecoded = character.answerNotDecoded;
       return result;
     }
     std::string text;
@@ -419,6 +422,7 @@ int DeviceIO::WriteNetworkName(Parameter& parameter, std::vector<std::string>* t
     const int result = ExchangeParameter(0, &character, trace, attributeOverride);
     if (result != 0) {
       if (!character.note.empty()) parameter.note = character.note;
+      parameter.answerNotDecoded = character.answerNotDecoded;
       parameter.value = wanted;
       return result;
     }

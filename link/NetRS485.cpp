@@ -64,7 +64,7 @@ std::string NetRS485::GetTypeName() { return "Сеть RS-485"; }
 
 std::string NetRS485::HeldValue(std::string_view name) const {
   const Parameter* parameter = GetParameterByName(name);
-  return parameter != nullptr ? parameter->value : std::string();
+  return parameter != nullptr ? std::string(parameter->value) : std::string();
 }
 
 bool NetRS485::CheckAddressSettings(std::string_view name, const std::string& text) const {

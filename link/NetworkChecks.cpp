@@ -17,7 +17,7 @@ namespace {
 // The held value of a parameter of the element ("" when it has none).
 std::string HeldValue(const ObjectWithParameters& owner, std::string_view name) {
   const Parameter* parameter = owner.GetParameterByName(name);
-  return parameter != nullptr ? parameter->value : std::string();
+  return parameter != nullptr ? std::string(parameter->value) : std::string();
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ bool CheckAddressSettings(const ObjectWithParameters& owner, std::string_view na
 std::optional<std::string> ConfirmedSetting(const ObjectWithParameters& owner, std::string_view name) {
   const Parameter* parameter = owner.GetParameterByName(name);
   if (parameter == nullptr || parameter->valueChanged || !parameter->note.empty() ||
-      parameter->value == resources::LoadString(kStrNoData) || parameter->confirmedOnLink == 0 ||
+      parameter->value.HasNoData() || parameter->confirmedOnLink == 0 ||
       parameter->confirmedOnLink != App().linkSession)
     return std::nullopt;
   return parameter->value;

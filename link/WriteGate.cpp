@@ -33,14 +33,14 @@ bool IsNetworkSetting(const std::string& name) {
 
 std::string NameOf(const Parameter& p) { return p.indexed ? Format("%s:%d", p.name.c_str(), p.linearIndex) : p.name; }
 
-bool IsSent(const Parameter& p, const std::string& text) {
-  return p.linearIndex >= 0 && text != resources::LoadString(kStrNoData);
+bool IsSent(const Parameter& p, const ValueText& text) {
+  return p.linearIndex >= 0 && !text.HasNoData();
 }
 
 void CollectWrite(const ObjectWithParameters& element, int mode, WriteTask& task) {
   for (const auto& p : element.parameters) {
     if (!ObjectWithParameters::TakesPartInWrite(*p, mode)) continue;
-    const std::string& text = mode < 0 ? p->initialValue : p->value;
+    const ValueText& text = mode < 0 ? p->initialValue : p->value;
     if (!IsSent(*p, text)) continue;
     task.values.push_back({p.get(), text});
     if (task.network == nullptr && IsNetworkSetting(p->name)) task.network = &element;
@@ -61,7 +61,7 @@ std::string After(const WriteTask& task, const char* name, bool& touched) {
   }
   if (task.network != nullptr)
     if (const Parameter* held = task.network->GetParameterByName(name))
-      if (held->value != resources::LoadString(kStrNoData)) return held->value;
+      if (!held->value.HasNoData()) return held->value;
   return {};
 }
 
@@ -73,7 +73,7 @@ WriteTask WriteTaskOf(const ObjectWithParameters& element, int mode) {
   return task;
 }
 
-WriteTask WriteTaskOf(const Parameter& parameter, const std::string& text, const ObjectWithParameters* network) {
+WriteTask WriteTaskOf(const Parameter& parameter, const ValueText& text, const ObjectWithParameters* network) {
   WriteTask task;
   if (IsSent(parameter, text)) task.values.push_back({&parameter, text});
   if (IsNetworkSetting(parameter.name)) task.network = network;

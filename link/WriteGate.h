@@ -9,6 +9,7 @@
 
 class ObjectWithParameters;
 class Parameter;
+class ValueText;
 
 namespace exchange {
 
@@ -37,7 +38,7 @@ struct WriteRefusal {
 WriteTask WriteTaskOf(const ObjectWithParameters& element, int mode);
 // One parameter written alone, with the element that holds it when it is a network
 // setting (its other settings stay in force).
-WriteTask WriteTaskOf(const Parameter& parameter, const std::string& text,
+WriteTask WriteTaskOf(const Parameter& parameter, const ValueText& text,
                       const ObjectWithParameters* network = nullptr);
 
 // Why text cannot be written as the parameter's value: it does not read as the

@@ -120,7 +120,7 @@ int DescBranch::BuildParameters(model::BranchBuildContext& document, bool indexe
     p->min = d.lower;
     p->max = d.upper;
     p->attributes = d.attribute;
-    p->initialValue = d.initialValue;
+    p->initialValue = ValueText::OfStoredText(d.initialValue);
     if (!p->name.empty() && p->name[0] == '!') {
       p->name.erase(0, 1);
       p->writable = false;

@@ -9,7 +9,7 @@ namespace Elements {
 
 InvisibleElement::InvisibleElement() : elementName(InvisibleElement::GetTypeName()) {}
 
-int InvisibleElement::SetParameterValue(std::string_view name, const std::string& text) {
+int InvisibleElement::SetParameterValue(std::string_view name, const ValueText& text) {
   if (name == "Название") {
     elementName = text;
     return 3;

@@ -18,7 +18,7 @@ class InvisibleElement : public ObjectWithParameters {
   std::string elementName;
 
   // "Название" (exactly so) renames the element and returns 3.
-  int SetParameterValue(std::string_view name, const std::string& text) override;
+  int SetParameterValue(std::string_view name, const ValueText& text) override;
   // The walks add a progress line "<action> '<name>'" first.
   model::WalkResult CompareWithDevice(model::LinkOps& link) override;
   model::WalkResult ReadFromDevice(model::LinkOps& link) override;

@@ -346,7 +346,12 @@ int MyConverter::ConvertToData(ValueBytes& data) const {
   return ConvertTextToData(text, data);
 }
 
-int MyConverter::ConvertDataToText(std::span<const std::uint8_t> d, std::string& text) {
+int MyConverter::ConvertDataToText(std::span<const std::uint8_t> data, std::string& text) {
+  bool noData = false;
+  return DataToText(data, text, noData);
+}
+
+int MyConverter::DataToText(std::span<const std::uint8_t> d, std::string& text, bool& noData) {
   text.clear();
   const size_t n = d.size();
   if (n == 0) {
@@ -368,6 +373,7 @@ int MyConverter::ConvertDataToText(std::span<const std::uint8_t> d, std::string&
   if (EqualsNoCase(name, "PrtY")) {
     if (v > 2) return kNotConverted;
     text = GetEnumName(static_cast<int>(v));
+    noData = !EnumHasItem(static_cast<int>(v));
     return kConverted;
   }
   if (EqualsNoCase(name, "Sbit")) {
@@ -500,16 +506,33 @@ int MyConverter::ConvertDataToText(std::span<const std::uint8_t> d, std::string&
 
 int MyConverter::ConvertFromData(std::span<const std::uint8_t> data) {
   std::string text;
-  int r = ConvertDataToText(data, text);
+  bool noData = false;
+  int r = DataToText(data, text, noData);
   if (r != kNotConverted) value = text;
+  if (r != kNotConverted && noData) value.SetNoData();
   return r;
+}
+
+void ValueText::SetNoData() {
+  *this = resources::LoadString(kStrNoData);
+  noData_ = true;
+}
+
+ValueText ValueText::OfStoredText(std::string text) {
+  ValueText value(std::move(text));
+  if (value == resources::LoadString(kStrNoData)) value.SetNoData();
+  return value;
+}
+
+bool MyConverter::EnumHasItem(int index) const {
+  return index >= 0 && (type.find(':') == std::string::npos || static_cast<size_t>(index) < SplitItems(type).size());
 }
 
 std::string MyConverter::GetEnumName(int index) const {
   if (index < 0) return std::string();
   if (type.find(':') == std::string::npos) return Format("%i", index);
   const auto items = SplitItems(type);
-  if (static_cast<size_t>(index) >= items.size()) return resources::LoadString(kStrNoData);
+  if (!EnumHasItem(index)) return resources::LoadString(kStrNoData);
   return Shown(items[static_cast<size_t>(index)]);
 }
 
@@ -536,5 +559,5 @@ void MyConverter::Serialize(platform::Archive& archive, bool keepValue) {
   if (archive.ReadClassTag({"MyConverter", "Parameter"}) != 3) return;
   name = archive.ReadText();
   std::string stored = archive.ReadText();
-  if (!keepValue) value = std::move(stored);
+  if (!keepValue) value = ValueText::OfStoredText(std::move(stored));
 }

@@ -16,6 +16,39 @@ namespace platform {
 class Archive;
 }
 
+// A value as text, and whether it is the no-data state. "Нет данных" is only what
+// that state shows: a text given to the value is a value with data whatever it
+// reads, so a rule that asks HasNoData never depends on a sentence of the table.
+class ValueText : public std::string {
+ public:
+  ValueText() = default;
+  ValueText(std::string text) : std::string(std::move(text)) {}  // NOLINT: a value takes any text
+  ValueText(const char* text) : std::string(text) {}             // NOLINT
+  ValueText& operator=(const char* text) { return *this = std::string(text); }
+  ValueText& operator=(std::string text) {
+    std::string::operator=(std::move(text));
+    noData_ = false;
+    return *this;
+  }
+  ValueText& operator+=(std::string_view text) {
+    append(text);
+    noData_ = false;
+    return *this;
+  }
+  void clear() {
+    std::string::clear();
+    noData_ = false;
+  }
+  // The state the value starts in, shown as "Нет данных".
+  void SetNoData();
+  bool HasNoData() const { return noData_; }
+  // A value read back from a file: the no-data text there stands for the state.
+  static ValueText OfStoredText(std::string text);
+
+ private:
+  bool noData_ = false;
+};
+
 // Data bytes of one value (a write never produces more than 4).
 using ValueBytes = std::vector<std::uint8_t>;
 
@@ -35,7 +68,7 @@ class MyConverter : public CObject {
   // The last 4-byte float received from the device (big-endian bytes), none until then.
   std::optional<std::array<std::uint8_t, 4>> rawValue;
   std::string name;   // protocol name
-  std::string value;  // value as shown and edited
+  ValueText value;    // value as shown and edited
   std::string type;   // type text
   int dot = 0;        // decimal-point position 0-3
   double max = 0;
@@ -68,6 +101,8 @@ class MyConverter : public CObject {
   // The index-th enumeration item ('_' shown as a blank); "" for a negative index,
   // "Нет данных" beyond the list, "%i" of the index when the type is no list.
   std::string GetEnumName(int index) const;
+  // Whether the index names an item: "Нет данных" stands for one beyond the list.
+  bool EnumHasItem(int index) const;
   // The index of the first item equal to the text (case-insensitive).
   bool FindEnumIndex(std::string_view text, int& index) const;
 
@@ -85,4 +120,8 @@ class MyConverter : public CObject {
   // The 7-bit code of a network-name character (upper-case letter, digit, ' ', '_',
   // '-'), or -1.
   static int NameCharCode(char32_t c);
+
+ private:
+  // ConvertDataToText; noData when the text stands for no data (an item beyond the list).
+  int DataToText(std::span<const std::uint8_t> data, std::string& text, bool& noData);
 };

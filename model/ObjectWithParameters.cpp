@@ -27,7 +27,7 @@ std::string ObjectWithParameters::GetParameterValue(std::string_view name) {
   return p ? p->value : resources::LoadString(kStrNoData);
 }
 
-int ObjectWithParameters::SetParameterValue(std::string_view name, const std::string& text) {
+int ObjectWithParameters::SetParameterValue(std::string_view name, const ValueText& text) {
   Parameter* p = GetParameterByName(name);
   if (!p) return 0;
   if (!platform::EqualsNoCase(text, p->value)) p->valueChanged = true;
@@ -37,7 +37,7 @@ int ObjectWithParameters::SetParameterValue(std::string_view name, const std::st
 
 void ObjectWithParameters::ResetValues() {
   for (auto& p : parameters) {
-    p->value = resources::LoadString(kStrNoData);
+    p->value.SetNoData();
     p->note.clear();
     p->editable = 1;
     p->owner = 0;

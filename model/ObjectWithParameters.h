@@ -36,7 +36,7 @@ class ObjectWithParameters : public CObject {
   // The value, or "Нет данных" when there is no such parameter.
   virtual std::string GetParameterValue(std::string_view name);
   // 1 set (valueChanged when the text differs other than in case), 0 no such parameter.
-  virtual int SetParameterValue(std::string_view name, const std::string& text);
+  virtual int SetParameterValue(std::string_view name, const ValueText& text);
   virtual model::WalkResult CompareWithDevice(model::LinkOps& link);
   virtual model::WalkResult ReadFromDevice(model::LinkOps& link);
   // mode > 0 every writable parameter, 0 the changed ones, < 0 those with an initial value.

@@ -75,7 +75,7 @@ Parameter::~Parameter() {
 }
 
 void Parameter::Reset() {
-  value = resources::LoadString(kStrNoData);
+  value.SetNoData();
   writable = true;
   indexed = false;
   linearIndex = 0;

@@ -31,6 +31,8 @@ class Parameter : public MyConverter {
   bool editableChanged = false;
   bool ownerChanged = false;
   std::string note;  // last error, or a difference beginning with "Знач-е в приборе:"
+  // The last exchange's answer came but could not be decoded (the note says so).
+  bool answerNotDecoded = false;
   bool writable = true;
   std::uint8_t editable = 1;    // 1 editable, 0 not
   std::uint8_t owner = 0;       // 1 maker, 0 user
@@ -48,7 +50,7 @@ class Parameter : public MyConverter {
   std::atomic<std::int64_t> pollArmedAt{0};
   std::atomic<unsigned> pollArmCount{0};
   model::TreeItem treeItem = model::kNoItem;
-  std::string initialValue;
+  ValueText initialValue;
   // The link session (the port's opening) on which the module reported the value or
   // acknowledged its write; 0 when it did neither (a fresh, loaded or typed value).
   unsigned confirmedOnLink = 0;

@@ -36,7 +36,7 @@ TEST(ReadOnExpandTest, ReadsOnlyANeverReadParameterWithAutomaticReadingOn) {
   int reads = 0;
   for (const Case& c : cases) {
     Parameter p("Val");
-    p.value = c.value;
+    p.value = ValueText::OfStoredText(c.value);
     p.note = c.note;
     App().automaticReading = c.automatic;
     EXPECT_EQ(ReadOnExpand(c.withLink ? &link : nullptr, c.withParameter ? &p : nullptr), c.expected)
@@ -44,6 +44,11 @@ TEST(ReadOnExpandTest, ReadsOnlyANeverReadParameterWithAutomaticReadingOn) {
     reads += c.expected == 0;
   }
   EXPECT_EQ(static_cast<int>(link.calls.size()), reads);
+  // A value given the no-data text is a value: it was read or typed.
+  Parameter typed("Val");
+  typed.value = noData;
+  App().automaticReading = true;
+  EXPECT_EQ(ReadOnExpand(&link, &typed), -2);
   App().Reset();
 }
 

@@ -17,7 +17,7 @@ inline Parameter& AddTo(DescBranch& branch, const std::string& name, const std::
                         const std::string& value) {
   Parameter& p = branch.AddParameter(std::make_unique<Parameter>(name));
   p.type = type;
-  p.value = value;
+  p.value = ValueText::OfStoredText(value);
   p.description = "Описание " + name;
   p.linearIndex = static_cast<int>(branch.parameters.size());
   branch.memberOrder.push_back(false);

@@ -28,6 +28,7 @@ namespace {
 
 ParameterAnswer Value(const std::string& v) { return {0, v, 1}; }
 ParameterAnswer Fails(const std::string& note) { return {2, note, 1}; }
+ParameterAnswer NotDecoded() { return {2, resources::LoadString(kStrCannotDecode), 1, true}; }
 
 // Reads of "float" parameters arrive as the device's bytes would, so that the
 // received float is known; a value that is no number arrives as erased memory.
@@ -209,11 +210,14 @@ TEST(StrainGauge, TypedPointsAndTheirMessage) {
 TEST(StrainGauge, FactoryStepsAndSave) {
   auto doc = Tree(kStrainGauge4);
   ScriptedCalibrationLink link;
-  link.answers["zU.Sh"] = {Fails(resources::LoadString(kStrCannotDecode)), Fails("Таймаут")};
+  const std::string& undecodable = resources::LoadString(kStrCannotDecode);
+  link.answers["zU.Sh"] = {NotDecoded(), Fails("Таймаут"), Fails(undecodable)};
   EXPECT_EQ(WriteAdjustCommand(link, "zU.Sh", 3, true), "");  // an undecodable answer counts as done
   EXPECT_EQ(WriteAdjustCommand(link, "zU.Sh", 0, false), "Таймаут");
+  // A failure whose note merely reads the same is a failure.
+  EXPECT_EQ(WriteAdjustCommand(link, "zU.Sh", 0, false), undecodable);
   EXPECT_EQ(WriteAdjustCommand(link, "zU.Sc", 4, true), "");  // no such channel: no command
-  EXPECT_EQ(link.calls, (std::vector<std::string>{"write zU.Sh:3=", "write zU.Sh="}));
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"write zU.Sh:3=", "write zU.Sh=", "write zU.Sh="}));
 
   std::map<int, Parameter*> sens;
   doc->rootBranch->FindParameter("Sens", &sens);

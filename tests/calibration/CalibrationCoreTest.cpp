@@ -383,7 +383,7 @@ TEST(AnalogOutput, PointsOfAnalogOutputsOnly) {
   }
   owned[1]->value = "дИСКРЕТНЫЙ";
   types[3] = nullptr;
-  owned[4]->value = LoadString(kStrNoData);
+  owned[4]->value.SetNoData();
   link.answers["POUt"] = {Value("Дискретный")};
   const std::vector<OutputPoint> six = ListPoints(link, types, 6, true);
   std::vector<int> points;

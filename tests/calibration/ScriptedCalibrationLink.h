@@ -15,6 +15,7 @@ struct ParameterAnswer {
   int result = 0;
   std::string value;  // read: the value; failure: the note
   int editable = 1;
+  bool notDecoded = false;  // failure: the answer came but did not decode
 };
 
 class ScriptedCalibrationLink : public calibration::CalibrationLink {
@@ -55,12 +56,14 @@ class ScriptedCalibrationLink : public calibration::CalibrationLink {
     if (p.indexed) line += ":" + std::to_string(p.linearIndex);
     if (std::string(what) == "write") line += "=" + p.value + (p.attributes ? " e" + std::to_string(p.editable) : "");
     calls.push_back(line);
+    p.answerNotDecoded = false;
     auto& queue = answers[p.name];
     if (queue.empty()) return 0;
     const ParameterAnswer a = queue.front();
     queue.pop_front();
     if (a.result != 0) {
       p.note = a.value;
+      p.answerNotDecoded = a.notDecoded;
       return a.result;
     }
     p.note.clear();

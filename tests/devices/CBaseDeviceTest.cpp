@@ -27,7 +27,7 @@ class PolledBranch {
     auto& child = *root.children.emplace_back(std::make_unique<DescBranch>(name, 1, linearIndex, 0, 0));
     Parameter& p = child.AddParameter(std::make_unique<Parameter>(name));
     p.linearIndex = linearIndex;
-    p.value = value;
+    p.value = ValueText::OfStoredText(value);
     p.description = description;
     return p;
   }

@@ -195,7 +195,7 @@ class TreeDocument {
     Parameter& p = child.AddParameter(std::make_unique<Parameter>(name));
     p.linearIndex = linearIndex;
     p.indexed = true;
-    p.value = value;
+    p.value = ValueText::OfStoredText(value);
     p.type = type;
     return p;
   }

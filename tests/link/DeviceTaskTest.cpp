@@ -349,7 +349,7 @@ TEST_F(DeviceTaskTest, InitWritesInitialValuesAndNeverNoData) {
   }
   port_->indexedHashes.push_back(Hash("clb.k"));
   e->parameters[0]->initialValue = "3";
-  e->parameters[1]->initialValue = LoadString(kStrNoData);  // "Нет данных"
+  e->parameters[1]->initialValue.SetNoData();
   e->parameters[1]->value = "2";
 
   ASSERT_EQ(device_->StartInitTask(*e), 1);
@@ -390,9 +390,13 @@ TEST_F(DeviceTaskTest, InitWithoutFullAccessOnlyShowsTheNotice) {
 TEST_F(DeviceTaskTest, NoDataIsNeverWritten) {
   Parameter p("P0");
   p.type = "int";
-  p.value = LoadString(kStrNoData);
+  p.value.SetNoData();
   EXPECT_EQ(device_->WriteParameter(p, 1), Device::kNotInitialised);
   EXPECT_EQ(p.note, LoadString(kStrNotInitialised));
+  EXPECT_TRUE(port_->requests.empty());
+  // A text that only reads the same is a value, judged like any other.
+  p.value = LoadString(kStrNoData);
+  EXPECT_EQ(device_->WriteParameter(p, 1), 3);  // refused by the write gate
   EXPECT_TRUE(port_->requests.empty());
 
   // Nor an address no single module may have, as a file may hold it.

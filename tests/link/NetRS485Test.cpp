@@ -156,8 +156,8 @@ TEST_F(NetRS485Test, AnAddressMustFitTheAddressBits) {
   for (const Case& c : cases) {
     Elements::NetRS485 net;
     net.InitParameters();
-    net.SetParameterValue("A.Len", c.length);
-    net.SetParameterValue("Addr", c.held);
+    net.SetParameterValue("A.Len", ValueText::OfStoredText(c.length));
+    net.SetParameterValue("Addr", ValueText::OfStoredText(c.held));
     EXPECT_EQ(net.CheckAddressSettings(c.name, c.text), c.taken) << c.length << " " << c.held << " " << c.name << " "
                                                                  << c.text;
     // The write gate judges a write of the setting alike.

@@ -5,6 +5,7 @@
 #include "model/DeviceModelHooks.h"
 #include "model/MyConverter.h"
 #include "model/Parameter.h"
+#include "resources/StringTable.h"
 
 namespace {
 
@@ -306,6 +307,16 @@ TEST(NamedValues, NeverWrittenAndNoData) {
   c.value = "7";
   EXPECT_EQ(c.ConvertToData(out), 1);
   EXPECT_EQ(out, Bytes{7});
+  // A parity beyond the list decodes to no data; a value given after it has data.
+  MyConverter parity = Converter("PrtY", "Отсутствует:Четность");
+  EXPECT_EQ(parity.ConvertFromData(Bytes{2}), 1);
+  EXPECT_TRUE(parity.value.HasNoData());
+  EXPECT_EQ(parity.value, resources::LoadString(kStrNoData));
+  EXPECT_EQ(parity.ConvertFromData(Bytes{1}), 1);
+  EXPECT_FALSE(parity.value.HasNoData());
+  parity.value.SetNoData();
+  parity.value = resources::LoadString(kStrNoData);
+  EXPECT_FALSE(parity.value.HasNoData());
 }
 
 class AnalogModel : public model::DeviceModelHooks {
