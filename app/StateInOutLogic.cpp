@@ -116,13 +116,16 @@ void StatePoller::Tick(BaseDevice::CBaseDevice* model) {
   }
 }
 
-bool StatePoller::ReadRow(Parameter* parameter, std::atomic<bool>* mark, std::string& cell, std::string& value,
+bool StatePoller::ReadRow(Parameter* parameter, std::atomic<bool>* mark, ValueText& cell, std::string& value,
                           bool& failed) {
   std::lock_guard lock(App().exchangeLock);
   if (!parameter || (mark && mark->load())) return false;
   if (link_) link_->ReadParameter(*parameter, 0);
   failed = !parameter->note.empty();
-  cell = failed ? parameter->note : parameter->value;
+  if (failed)
+    cell = parameter->note;
+  else
+    cell = parameter->value;
   value = parameter->value;
   return true;
 }
@@ -131,7 +134,8 @@ void StatePoller::ServeInputs(BaseDevice::CBaseDevice& model) {
   const int rows = view_.GetInputRowCount();
   if (rows > 0) {
     inputRow_ = std::clamp(inputRow_, 0, rows - 1);
-    std::string cell, value;
+    ValueText cell;
+    std::string value;
     bool failed = false;
     const bool served = ReadRow(view_.InputParameter(inputRow_), marks_.Input(inputRow_), cell, value, failed);
     if (served) view_.SetInputCell(inputRow_, cell);
@@ -149,7 +153,8 @@ void StatePoller::ServeOutputs() {
   outputRow_ = std::clamp(outputRow_, 0, rows - 1);
   std::atomic<bool>* mark = marks_.Output(outputRow_);
   if (!(mark && mark->load()) && view_.OutputParameter(outputRow_)) view_.SetOutputRowColour(outputRow_, kNextRowGreen);
-  std::string cell, value;
+  ValueText cell;
+  std::string value;
   bool failed = false;
   if (ReadRow(view_.OutputParameter(outputRow_), mark, cell, value, failed)) {
     view_.SetOutputCell(outputRow_, cell);

@@ -12,6 +12,7 @@
 
 #include "devices/CBaseDevice.h"
 #include "devices/StateDialog.h"
+#include "model/MyConverter.h"
 #include "model/TreeRows.h"
 #include "platform/Event.h"
 
@@ -63,9 +64,9 @@ class StateView : public BaseDevice::StateDialog {
   virtual int GetOutputRowCount() = 0;
   virtual Parameter* OutputParameter(int row) = 0;
   virtual BaseDevice::StateIndicator* GetOutputIndicator(int row) = 0;
-  virtual void SetInputCell(int row, const std::string& text) = 0;
+  virtual void SetInputCell(int row, const ValueText& text) = 0;
   virtual void SetInputRowColour(int row, model::ColorRef colour) = 0;
-  virtual void SetOutputCell(int row, const std::string& text) = 0;
+  virtual void SetOutputCell(int row, const ValueText& text) = 0;
   virtual void SetOutputRowColour(int row, model::ColorRef colour) = 0;
 };
 
@@ -94,7 +95,7 @@ class StatePoller {
   void ServeOutputs();
   // Reads the parameter under the exchange lock unless its row is marked; the text
   // for column 0 (the note, else the value) and the value; false when marked.
-  bool ReadRow(Parameter* parameter, std::atomic<bool>* mark, std::string& cell, std::string& value,
+  bool ReadRow(Parameter* parameter, std::atomic<bool>* mark, ValueText& cell, std::string& value,
                bool& failed);
 
   StateView& view_;

@@ -16,7 +16,7 @@ namespace myClass {
 
 void CSetupTableCtrl::OnEndEdit(const std::string& text) {
   if (auto* parameter = dynamic_cast<Parameter*>(GetCell(EditRow(), EditColumn()))) {
-    std::string shown;
+    ValueText shown;
     bool refused = false;
     {
       // The link reads these settings under the exchange lock.
@@ -77,7 +77,7 @@ const Parameter* PortParameter(CObject* object) {
 }
 }  // namespace
 
-bool CSetupTableCtrl::SetItemText(int row, int column, const std::string& text) {
+bool CSetupTableCtrl::SetItemText(int row, int column, const ValueText& text) {
   if (column > 0 && PortParameter(GetCell(row, column)))
     return CTableCtrl::SetItemText(row, column, Elements::NetRS485prg::PortShownText(text));
   return CTableCtrl::SetItemText(row, column, text);

@@ -18,7 +18,7 @@ class CSetupTableCtrl : public CTableCtrl {
   using CTableCtrl::CTableCtrl;
   void OnEndEdit(const std::string& text) override;
   // The port's cell shows its name with the device that will be opened.
-  bool SetItemText(int row, int column, const std::string& text) override;
+  bool SetItemText(int row, int column, const ValueText& text) override;
   // The port's list starts on the port's name, or on the device it opens; a port
   // the system does not list is one of its items, and a device path can be typed.
   void OnBeginEdit(CObject* object) override;

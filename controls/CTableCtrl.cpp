@@ -264,9 +264,10 @@ int CTableCtrl::InsertItem(int row, const std::string& text) {
   return at;
 }
 
-bool CTableCtrl::SetItemText(int row, int column, const std::string& text) {
+bool CTableCtrl::SetItemText(int row, int column, const ValueText& text) {
   if (row < 0 || row >= GetItemCount() || column < 0 || column >= GetColumnCount()) return false;
-  return model_->setData(model_->index(row, column), Q(text));
+  const QModelIndex index = model_->index(row, column);
+  return model_->setData(index, Q(text)) && model_->setData(index, text.HasNoData(), kNoDataRole);
 }
 
 std::string CTableCtrl::GetItemText(int row, int column) const {
@@ -515,8 +516,8 @@ void CTableCtrl::BeginEdit(int row, int column) {
   const QModelIndex index = model_->index(row, column);
   scrollTo(index);
   const QRect rect = visualRect(index);
-  editCellText_ = GetItemText(row, column);
-  const QString text = Q(table::EditorTextOf(editCellText_));
+  editCellNoData_ = index.data(kNoDataRole).toBool();
+  const QString text = Q(table::EditorTextOf(GetItemText(row, column), editCellNoData_));
 
   DropEditors();
   if (table::EditorForType(parameter->type) == table::EditorKind::Edit) {
@@ -589,7 +590,7 @@ void CTableCtrl::EndEditBox() {
   if (!edit || ending_) return;
   ending_ = true;
   const std::string text = edit->text().toStdString();
-  const bool commit = edit->commit && table::IsEdit(editCellText_, text);
+  const bool commit = edit->commit && table::IsEdit(editCellNoData_, text);
   CloseEditors();
   if (commit)
     OnEndEdit(text);

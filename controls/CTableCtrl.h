@@ -91,6 +91,8 @@ class CTableCtrl : public QTableView, public TableControl {
   Q_OBJECT
 
  public:
+  // The item role that holds whether a cell's value has no data.
+  static constexpr int kNoDataRole = Qt::UserRole + 1;
   static constexpr int kEditId = 106;
   static constexpr int kListId = 105;
 
@@ -102,7 +104,7 @@ class CTableCtrl : public QTableView, public TableControl {
   int GetClientWidth() override;
   int InsertColumn(int column, const std::string& heading, int format, int width) override;
   int InsertItem(int row, const std::string& text) override;
-  bool SetItemText(int row, int column, const std::string& text) override;
+  bool SetItemText(int row, int column, const ValueText& text) override;
   bool SetCell(int row, int column, CObject* object, std::uint16_t flags) override;
   bool SetFlags(int row, int column, std::uint16_t value, std::uint16_t mask) override;
   bool AutoSizeColumns(const std::vector<int>* widths) override;
@@ -190,7 +192,7 @@ class CTableCtrl : public QTableView, public TableControl {
   int pressedRow_ = -1;
   int pressedColumn_ = -1;
   int focusRow_ = -1;
-  std::string editCellText_;
+  bool editCellNoData_ = false;  // the edited cell shows a value with no data
   QPointer<CmyEdit> edit_;
   QPointer<CmyComboBox> list_;
   int listStart_ = -1;  // the item the list showed when it opened

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/MyConverter.h"
+
 class CObject;
 
 namespace myClass {
@@ -38,7 +40,8 @@ class TableControl {
   // Inserts a row with its column-0 text at row (appended when beyond the last);
   // returns the row it got, -1 on failure.
   virtual int InsertItem(int row, const std::string& text) = 0;
-  virtual bool SetItemText(int row, int column, const std::string& text) = 0;
+  // The cell keeps whether the value has no data; a plain text has data.
+  virtual bool SetItemText(int row, int column, const ValueText& text) = 0;
   // Object and flags of a cell; column -1 sets every column of the row.
   virtual bool SetCell(int row, int column, CObject* object, std::uint16_t flags) = 0;
   // flags := (flags & ~mask) | value; column -1 every column.

@@ -125,7 +125,7 @@ void SetupWorker::RunScan() {
     return;
   }
   Parameter& speed = *link_.Settings().parameters[row];
-  const std::string kept = speed.value;
+  const ValueText kept = speed.value;
   platform::Event& abort = link_.AbortEvent();
   bool aborted = abort.IsSet();
   std::vector<exchange::ConnectAttempt> attempts;

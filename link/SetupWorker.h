@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/ConnectAttempt.h"
+#include "model/MyConverter.h"
 #include "platform/Event.h"
 
 class Device;
@@ -28,7 +29,7 @@ class SetupSink {
   virtual void SetStatus(const std::string& text, bool error) = 0;
   virtual void EnableTable(bool enable) = 0;
   // The value cell of the row (the index of the parameter in the port settings).
-  virtual void ShowValue(int row, const std::string& text) = 0;
+  virtual void ShowValue(int row, const ValueText& text) = 0;
   // A command for the dialog: SetupWorker::kCommandOk, kCommandCancel, kCommandOffline.
   virtual void PostCommand(int command) = 0;
 };

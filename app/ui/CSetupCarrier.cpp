@@ -157,7 +157,7 @@ void CSetupCarrier::EnableTable(bool enable) {
       Qt::QueuedConnection);
 }
 
-void CSetupCarrier::ShowValue(int row, const std::string& text) {
+void CSetupCarrier::ShowValue(int row, const ValueText& text) {
   QMetaObject::invokeMethod(this, [this, row, text] { table_->SetItemText(row, 1, text); }, Qt::QueuedConnection);
 }
 

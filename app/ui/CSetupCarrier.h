@@ -64,7 +64,7 @@ class CSetupCarrier : public QDialog, public SetupSink {
   // on the worker.
   void SetStatus(const std::string& text, bool error) override;
   void EnableTable(bool enable) override;
-  void ShowValue(int row, const std::string& text) override;
+  void ShowValue(int row, const ValueText& text) override;
   void PostCommand(int command) override;
 
   std::unique_ptr<SetupLink> link_;

@@ -201,7 +201,7 @@ int CStateInOutDlg::GetOutputRowCount() { return static_cast<int>(outputParamete
 Parameter* CStateInOutDlg::OutputParameter(int row) { return At(outputParameters_, row); }
 BaseDevice::StateIndicator* CStateInOutDlg::GetOutputIndicator(int row) { return At(outputLeds_, row); }
 
-void CStateInOutDlg::SetInputCell(int row, const std::string& text) {
+void CStateInOutDlg::SetInputCell(int row, const ValueText& text) {
   QMetaObject::invokeMethod(this, [this, row, text] { inputs_->SetItemText(row, 0, text); }, Qt::QueuedConnection);
 }
 
@@ -209,7 +209,7 @@ void CStateInOutDlg::SetInputRowColour(int row, model::ColorRef colour) {
   QMetaObject::invokeMethod(this, [this, row, colour] { inputs_->SetRowColor(row, colour); }, Qt::QueuedConnection);
 }
 
-void CStateInOutDlg::SetOutputCell(int row, const std::string& text) {
+void CStateInOutDlg::SetOutputCell(int row, const ValueText& text) {
   QMetaObject::invokeMethod(this, [this, row, text] { outputs_->SetItemText(row, 0, text); }, Qt::QueuedConnection);
 }
 

@@ -50,9 +50,9 @@ class CStateInOutDlg : public QDialog, public StateView {
   int GetOutputRowCount() override;
   Parameter* OutputParameter(int row) override;
   BaseDevice::StateIndicator* GetOutputIndicator(int row) override;
-  void SetInputCell(int row, const std::string& text) override;
+  void SetInputCell(int row, const ValueText& text) override;
   void SetInputRowColour(int row, model::ColorRef colour) override;
-  void SetOutputCell(int row, const std::string& text) override;
+  void SetOutputCell(int row, const ValueText& text) override;
   void SetOutputRowColour(int row, model::ColorRef colour) override;
 
  protected:

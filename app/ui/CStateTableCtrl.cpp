@@ -43,7 +43,7 @@ void CStateTableCtrl::OnEndEdit(const std::string& text) {
   // A failed write leaves the typed value in the cell until the next read; a refused
   // text gives way to the value held.
   if (edit != Dialogs::OutputEdit::Written && edit != Dialogs::OutputEdit::Refused) return;
-  std::string value;
+  ValueText value;
   {
     std::lock_guard lock(App().exchangeLock);
     value = parameter->value;

@@ -7,7 +7,6 @@
 #include "model/Parameter.h"
 #include "platform/CFormat.h"
 #include "platform/Text.h"
-#include "resources/StringTable.h"
 
 namespace myClass::table {
 namespace {
@@ -59,13 +58,11 @@ std::vector<std::string> ListItemsOfType(const std::string& typeText) {
   return items;
 }
 
-std::string EditorTextOf(const std::string& cellText) {
-  return cellText == resources::LoadString(kStrNoData) ? std::string(kShortNoData) : cellText;
+std::string EditorTextOf(const std::string& cellText, bool cellHasNoData) {
+  return cellHasNoData ? std::string(kShortNoData) : cellText;
 }
 
-bool IsEdit(const std::string& cellText, const std::string& editedText) {
-  return !(editedText == kShortNoData && cellText == resources::LoadString(kStrNoData));
-}
+bool IsEdit(bool cellHasNoData, const std::string& editedText) { return !(cellHasNoData && editedText == kShortNoData); }
 
 std::string RangeTipTitle(const Parameter& parameter) {
   return platform::Format("%s (%s)", parameter.description.c_str(), parameter.name.c_str());

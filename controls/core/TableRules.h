@@ -38,11 +38,11 @@ enum class EditorKind { Edit, List };
 EditorKind EditorForType(const std::string& typeText);
 // The list's items: the type text taken apart at ':', up to the first empty item.
 std::vector<std::string> ListItemsOfType(const std::string& typeText);
-// What the editor starts with: "Нет данных" is shown as "Н/Д".
-std::string EditorTextOf(const std::string& cellText);
+// What the editor starts with: a value with no data is shown as "Н/Д".
+std::string EditorTextOf(const std::string& cellText, bool cellHasNoData);
 // Whether an edit that ends with text changes anything: an untouched "Н/Д" over
-// "Нет данных" is no edit.
-bool IsEdit(const std::string& cellText, const std::string& editedText);
+// a value with no data is no edit.
+bool IsEdit(bool cellHasNoData, const std::string& editedText);
 
 // The edit box's range tip: its title and text.
 std::string RangeTipTitle(const Parameter& parameter);

@@ -108,9 +108,9 @@ class FakeView : public Dialogs::StateView {
   BaseDevice::StateIndicator* GetOutputIndicator(int row) override {
     return row < static_cast<int>(outputLeds.size()) ? outputLeds[static_cast<size_t>(row)].get() : nullptr;
   }
-  void SetInputCell(int row, const std::string& text) override { log.push_back("in " + std::to_string(row) + "=" + text); }
+  void SetInputCell(int row, const ValueText& text) override { log.push_back("in " + std::to_string(row) + "=" + text); }
   void SetInputRowColour(int row, model::ColorRef c) override { log.push_back("in " + std::to_string(row) + Colour(c)); }
-  void SetOutputCell(int row, const std::string& text) override { log.push_back("out " + std::to_string(row) + "=" + text); }
+  void SetOutputCell(int row, const ValueText& text) override { log.push_back("out " + std::to_string(row) + "=" + text); }
   void SetOutputRowColour(int row, model::ColorRef c) override { log.push_back("out " + std::to_string(row) + Colour(c)); }
 
  private:

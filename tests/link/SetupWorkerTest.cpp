@@ -33,7 +33,7 @@ class Sink : public PreStart::SetupSink {
  public:
   void SetStatus(const std::string& text, bool error) override { Add(text + (error ? " [error]" : "")); }
   void EnableTable(bool enable) override { Add(enable ? "enable" : "disable"); }
-  void ShowValue(int row, const std::string& text) override { Add(std::to_string(row) + "=" + text); }
+  void ShowValue(int row, const ValueText& text) override { Add(std::to_string(row) + "=" + text); }
   void PostCommand(int command) override {
     Add("command " + std::to_string(command));
     posted.Set();

@@ -20,7 +20,7 @@ int FakeTableControl::InsertItem(int row, const std::string& text) {
   return at;
 }
 
-bool FakeTableControl::SetItemText(int row, int column, const std::string& text) {
+bool FakeTableControl::SetItemText(int row, int column, const ValueText& text) {
   if (!ValidRow(row) || column < 0 || column >= static_cast<int>(columns.size())) return false;
   auto& texts = rows[row].texts;
   if (texts.size() <= static_cast<size_t>(column)) texts.resize(column + 1);

@@ -34,7 +34,7 @@ class FakeTableControl : public myClass::TableControl {
   int GetClientWidth() override { return clientWidth; }
   int InsertColumn(int column, const std::string& heading, int format, int width) override;
   int InsertItem(int row, const std::string& text) override;
-  bool SetItemText(int row, int column, const std::string& text) override;
+  bool SetItemText(int row, int column, const ValueText& text) override;
   bool SetCell(int row, int column, CObject* object, std::uint16_t flags) override;
   bool SetFlags(int row, int column, std::uint16_t value, std::uint16_t mask) override;
   bool AutoSizeColumns(const std::vector<int>* widths) override;

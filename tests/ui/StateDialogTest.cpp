@@ -160,7 +160,9 @@ TEST_F(StateDialogTest, ShowsTheModuleAndWritesToIt) {
   EXPECT_EQ(ModuleFloat("r.oe", 2), "0.000");
   // An untouched "Н/Д" and an Escape write nothing, and the worker takes the row up again.
   sim_->ClearRequests();
-  outputs->SetItemText(3, 0, "Нет данных");
+  ValueText noData;
+  noData.SetNoData();
+  outputs->SetItemText(3, 0, noData);
   ASSERT_NO_FATAL_FAILURE(edit(3, nullptr, Qt::Key_Return));
   ASSERT_NO_FATAL_FAILURE(edit(2, "1", Qt::Key_Escape));
   for (const auto& r : sim_->Requests()) EXPECT_TRUE(r.read) << r.name;

@@ -65,11 +65,12 @@ TEST(TableRules, EditorsAndTheirTexts) {
     EXPECT_EQ(table::EditorForType(other), table::EditorKind::List) << other;
   EXPECT_EQ(table::ListItemsOfType("a:b::c"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(table::ListItemsOfType(":a"), std::vector<std::string>{});
-  EXPECT_EQ(table::EditorTextOf("Нет данных"), "Н/Д");
-  EXPECT_EQ(table::EditorTextOf("12"), "12");
-  EXPECT_FALSE(table::IsEdit("Нет данных", "Н/Д"));
-  EXPECT_TRUE(table::IsEdit("Нет данных", "5"));
-  EXPECT_TRUE(table::IsEdit("Н/Д", "Н/Д"));
+  EXPECT_EQ(table::EditorTextOf("Нет данных", true), "Н/Д");
+  EXPECT_EQ(table::EditorTextOf("Нет данных", false), "Нет данных");  // a text, not the state
+  EXPECT_EQ(table::EditorTextOf("12", false), "12");
+  EXPECT_FALSE(table::IsEdit(true, "Н/Д"));
+  EXPECT_TRUE(table::IsEdit(true, "5"));
+  EXPECT_TRUE(table::IsEdit(false, "Н/Д"));
 
   Parameter p("K.Usr");
   p.description = "Коэффициент";
@@ -176,13 +177,13 @@ class TableCtrlTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }
 
-  Parameter& AddRow(const std::string& type, const std::string& value, std::uint16_t flags = 0) {
+  Parameter& AddRow(const std::string& type, const ValueText& value, std::uint16_t flags = 0) {
     auto p = std::make_unique<Parameter>("P" + std::to_string(parameters_.size()));
     p->type = type;
     p->value = value;
     p->max = 10;
     const int row = table_->InsertItem(table_->GetItemCount(), p->name);
-    table_->SetItemText(row, 1, value);
+    table_->SetItemText(row, 1, p->value);
     table_->SetCell(row, -1, p.get(), flags);
     parameters_.push_back(std::move(p));
     return *parameters_.back();
@@ -199,7 +200,9 @@ class TableCtrlTest : public ::testing::Test {
 };
 
 TEST_F(TableCtrlTest, EditBoxEndsOnceWithTheTextOrNotAtAll) {
-  Parameter& p = AddRow("float", "Нет данных");
+  ValueText noData;
+  noData.SetNoData();
+  Parameter& p = AddRow("float", noData);
   AddRow("int", "3", TableControl::kCellNoRangeTip);
 
   table_->BeginEdit(0, 1);
